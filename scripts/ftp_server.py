@@ -1,0 +1,68 @@
+#!/usr/bin/python3
+"""A loopback FTP server on pyftpdlib, for the demo and the tests.
+
+It listens on 127.0.0.1 (port 0 picks a free one), writes the port it got to --port-file once it
+accepts connections, and serves --root to one user with full rights (and to anonymous, read only,
+when --anonymous is given). It stops on SIGTERM or SIGINT.
+"""
+import argparse
+import logging
+import os
+import signal
+import sys
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--port-file")
+    parser.add_argument("--user", default="lumo")
+    parser.add_argument("--password", default="lumo")
+    parser.add_argument("--anonymous", action="store_true")
+    parser.add_argument("--encoding", default="utf8",
+                        help="how file names are encoded on the wire (utf8 or cp932)")
+    parser.add_argument("--verbose", action="store_true")
+    args = parser.parse_args()
+
+    logging.basicConfig(level=logging.INFO if args.verbose else logging.WARNING,
+                        stream=sys.stderr)
+
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
+    if args.anonymous:
+        authorizer.add_anonymous(args.root)
+
+    handler = FTPHandler
+    handler.authorizer = authorizer
+    handler.encoding = args.encoding
+    handler.banner = "lumo test server ready."
+    handler.passive_ports = None
+    handler.permit_foreign_addresses = False
+
+    server = FTPServer(("127.0.0.1", args.port), handler)
+    server.max_cons = 64
+
+    def stop(_signum, _frame):
+        server.close_all()
+        sys.exit(0)
+
+    signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGINT, stop)
+
+    port = server.socket.getsockname()[1]
+    if args.port_file:
+        tmp = args.port_file + ".tmp"
+        with open(tmp, "w") as f:
+            f.write(f"{port}\n")
+        os.replace(tmp, args.port_file)
+    print(f"ftp_server: listening on 127.0.0.1:{port}", file=sys.stderr, flush=True)
+    server.serve_forever(handle_exit=False)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,8 @@
+#pragma once
+
+// What the program does at exit, after the network is shut down: delete the temporary folder when
+// `deltmp` is 1, and forget the window layout (`Window`, `view`, `rebar`) when `savewinsize` is 0.
+void RunExitActions();
+
+void DeleteTempFolderIfAsked();
+void ForgetWindowLayoutIfAsked();

@@ -1,0 +1,53 @@
+#pragma once
+
+// Names of the stored values, spelled as they are kept in the store.
+namespace SettingName {
+
+// option key
+inline constexpr const char* Type = "type";
+inline constexpr const char* TreeExpand = "treeexpand";
+inline constexpr const char* SaveWinSize = "savewinsize";
+inline constexpr const char* ChkDownOw = "chkdownow";
+inline constexpr const char* ChkUpOw = "chkupow";
+inline constexpr const char* ChkDelete = "chkdelete";
+inline constexpr const char* DelTmp = "deltmp";
+
+// system key
+inline constexpr const char* Timeout = "timeout";
+inline constexpr const char* UnTimeout = "untimeout";
+inline constexpr const char* SendBuf = "sendbuf";
+inline constexpr const char* SysTemp = "systemp";
+inline constexpr const char* Temp = "temp";
+
+// Host key itself
+inline constexpr const char* MailAdr = "MailAdr";
+inline constexpr const char* FireType = "FireType";
+inline constexpr const char* FireAdr = "FireAdr";
+inline constexpr const char* FirePort = "FirePort";
+inline constexpr const char* FireUser = "FireUser";
+inline constexpr const char* FirePass = "FirePass";
+
+// one host's key
+inline constexpr const char* Name = "Name";
+inline constexpr const char* Adr = "Adr";
+inline constexpr const char* Port = "Port";
+inline constexpr const char* Hide = "Hide";
+inline constexpr const char* User = "User";
+inline constexpr const char* Pass = "Pass";
+inline constexpr const char* Anonymous = "anonymous";
+inline constexpr const char* Firewall = "Firewall";
+inline constexpr const char* Pasv = "Pasv";
+inline constexpr const char* UpPath = "UpPath";
+inline constexpr const char* DownPath = "DownPath";
+inline constexpr const char* Indexhtml = "Indexhtml";
+inline constexpr const char* Icon = "icon";
+inline constexpr const char* Chmod = "chmod";
+
+// profile subkeys
+inline constexpr const char* WindowKey = "Window";
+inline constexpr const char* ViewKey = "view";
+inline constexpr const char* RebarKey = "rebar";
+inline constexpr const char* ListKey = "list";
+inline constexpr const char* LogKey = "Log";
+
+} // namespace SettingName

@@ -1,0 +1,35 @@
+#include "settings/SystemSettings.h"
+
+#include "settings/SettingNames.h"
+#include "settings/SettingsKey.h"
+
+namespace {
+constexpr std::uint32_t kDefaultTimeoutSeconds = 30;
+constexpr std::uint32_t kDefaultSendBufferKb = 4;
+} // namespace
+
+std::uint32_t ClampTimeoutSeconds(std::uint32_t stored)
+{
+    return (stored == 0 || stored > 999) ? kDefaultTimeoutSeconds : stored;
+}
+
+std::uint32_t ClampSendBufferKb(std::uint32_t stored)
+{
+    return (stored == 0 || stored > 24) ? kDefaultSendBufferKb : stored;
+}
+
+std::uint32_t ReadEngineTimeoutMs()
+{
+    SettingsKey key;
+    key.OpenKey(KeyFamily::System);
+    if (key.ReadDword(SettingName::UnTimeout, 0) == 1)
+        return 0;
+    return ClampTimeoutSeconds(key.ReadDword(SettingName::Timeout, kDefaultTimeoutSeconds)) * 1000;
+}
+
+std::uint32_t ReadSendBufferBytes()
+{
+    SettingsKey key;
+    key.OpenKey(KeyFamily::System);
+    return ClampSendBufferKb(key.ReadDword(SettingName::SendBuf, kDefaultSendBufferKb)) * 1024;
+}

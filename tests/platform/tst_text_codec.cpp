@@ -1,0 +1,64 @@
+#include "platform/TextCodec.h"
+
+#include <QtTest>
+
+class TestTextCodec : public QObject {
+    Q_OBJECT
+private slots:
+    void utf8Validity_data();
+    void utf8Validity();
+    void cp932RoundTrip();
+    void remoteNamesKeepTheirBytes();
+};
+
+void TestTextCodec::utf8Validity_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("ascii") << QByteArray("index.html") << true;
+    QTest::newRow("empty") << QByteArray("") << true;
+    QTest::newRow("japanese") << QByteArray("日本語のファイル.txt") << true;
+    QTest::newRow("emoji") << QByteArray("\xF0\x9F\x98\x80") << true;
+    QTest::newRow("shift-jis") << QByteArray("\x93\xfa\x96\x7b\x8c\xea") << false;
+    QTest::newRow("overlong slash") << QByteArray("\xC0\xAF") << false;
+    QTest::newRow("overlong 3") << QByteArray("\xE0\x80\xAF") << false;
+    QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80") << false;
+    QTest::newRow("past U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << false;
+    QTest::newRow("cut short") << QByteArray("\xE3\x81") << false;
+    QTest::newRow("lone continuation") << QByteArray("a\x80") << false;
+}
+
+void TestTextCodec::utf8Validity()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, valid);
+    QCOMPARE(IsValidUtf8(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))), valid);
+}
+
+void TestTextCodec::cp932RoundTrip()
+{
+    const QString text = QStringLiteral("日本語ファイル①～.txt");
+    std::string sjis = EncodeCp932(text);
+    QVERIFY(!IsValidUtf8(sjis));
+    QCOMPARE(sjis.substr(0, 6), std::string("\x93\xfa\x96\x7b\x8c\xea"));
+    QCOMPARE(DecodeCp932(sjis), text);
+    QCOMPARE(DecodeCp932("abc"), QStringLiteral("abc"));
+}
+
+void TestTextCodec::remoteNamesKeepTheirBytes()
+{
+    RemoteName u = RemoteName::fromRaw("資料.pdf");
+    QVERIFY(u.utf8);
+    QCOMPARE(u.display, QStringLiteral("資料.pdf"));
+    QCOMPARE(u.raw, std::string("資料.pdf"));
+
+    const std::string sjis = "\x8e\x91\x97\xbf.pdf"; // 資料.pdf in Shift-JIS
+    RemoteName s = RemoteName::fromRaw(sjis);
+    QVERIFY(!s.utf8);
+    QCOMPARE(s.display, QStringLiteral("資料.pdf"));
+    QCOMPARE(s.raw, sjis);
+    QCOMPARE(DecodeRemoteName(sjis), QStringLiteral("資料.pdf"));
+}
+
+QTEST_GUILESS_MAIN(TestTextCodec)
+#include "tst_text_codec.moc"

@@ -1,0 +1,156 @@
+#include "StoreFixture.h"
+#include "platform/RegistryFormat.h"
+#include "settings/SettingsKey.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+class TestStoreDurability : public QObject {
+    Q_OBJECT
+private slots:
+    void fileIsPrivate();
+    void missingFolderIsCreated();
+    void twoProcessesKeepEachOthersWrites();
+    void readersNeverSeeAHalfWrittenFile();
+    void unreadableFileIsMovedAsideNotDeleted();
+    void anotherStoreSeesEveryChange();
+};
+
+namespace {
+unsigned modeOf(const QString& path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return 0;
+    return st.st_mode & 0777;
+}
+} // namespace
+
+void TestStoreDurability::fileIsPrivate()
+{
+    StoreFixture fx;
+    SettingsKey k;
+    QVERIFY(k.CreateKey(KeyFamily::Host, "Host0"));
+    k.WriteScrambled("Pass", "secret");
+    QCOMPARE(modeOf(fx.filePath()), 0600u);
+    // A file that someone made readable for all is private again after the next write.
+    QVERIFY(QFile::setPermissions(fx.filePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                     QFileDevice::ReadOther | QFileDevice::ReadGroup));
+    k.WriteString("User", "me");
+    QCOMPARE(modeOf(fx.filePath()), 0600u);
+    // Nothing but the store and its lock is left in the folder.
+    QStringList files = QDir(fx.dir()).entryList(QDir::Files | QDir::Hidden);
+    files.removeAll(QStringLiteral("lumo.reg.lock"));
+    QCOMPARE(files, QStringList{QStringLiteral("lumo.reg")});
+}
+
+void TestStoreDurability::missingFolderIsCreated()
+{
+    QTemporaryDir dir;
+    QString path = dir.path() + QStringLiteral("/a/b/lumo/lumo.reg");
+    RegistryStore store(path);
+    SettingsKey k(store);
+    QVERIFY(k.CreateKey(KeyFamily::Option));
+    QVERIFY(k.WriteDword("type", 0));
+    QVERIFY(QFile::exists(path));
+    QCOMPARE(modeOf(dir.path() + QStringLiteral("/a/b/lumo")), 0700u);
+}
+
+void TestStoreDurability::twoProcessesKeepEachOthersWrites()
+{
+    StoreFixture fx;
+    const int count = 60;
+    QProcess a, b;
+    a.start(QStringLiteral(STORE_WRITER), {fx.filePath(), QStringLiteral("a"), QString::number(count)});
+    b.start(QStringLiteral(STORE_WRITER), {fx.filePath(), QStringLiteral("b"), QString::number(count)});
+    QVERIFY(a.waitForFinished(60000));
+    QVERIFY(b.waitForFinished(60000));
+    QCOMPARE(a.exitCode(), 0);
+    QCOMPARE(b.exitCode(), 0);
+
+    SettingsKey k;
+    QVERIFY(k.OpenKey(KeyFamily::Option));
+    for (int i = 0; i < count; ++i) {
+        QCOMPARE(k.ReadDword("a" + std::to_string(i), 999), static_cast<unsigned>(i));
+        QCOMPARE(k.ReadDword("b" + std::to_string(i), 999), static_cast<unsigned>(i));
+    }
+}
+
+void TestStoreDurability::readersNeverSeeAHalfWrittenFile()
+{
+    StoreFixture fx;
+    SettingsKey k;
+    QVERIFY(k.CreateKey(KeyFamily::Option));
+    // Make the file large enough that a torn write would show.
+    for (int i = 0; i < 20; ++i)
+        k.WriteString("pad" + std::to_string(i), std::string(250, 'p'));
+
+    QProcess writer;
+    writer.start(QStringLiteral(STORE_WRITER), {fx.filePath(), QStringLiteral("w"), QStringLiteral("80")});
+    QVERIFY(writer.waitForStarted());
+    int reads = 0;
+    while (writer.state() != QProcess::NotRunning) {
+        QFile f(fx.filePath());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QByteArray text = f.readAll();
+        auto tree = RegistryTree::parse(std::string_view(text.constData(), static_cast<size_t>(text.size())));
+        QVERIFY2(tree.has_value(), "a reader saw a file that does not parse");
+        QVERIFY(tree->value("Software\\lumo\\option", "pad19"));
+        ++reads;
+        writer.waitForFinished(1);
+    }
+    QCOMPARE(writer.exitCode(), 0);
+    QVERIFY(reads > 0);
+}
+
+void TestStoreDurability::unreadableFileIsMovedAsideNotDeleted()
+{
+    StoreFixture fx;
+    const QByteArray garbage = "this is not a settings file\n[broken\n";
+    {
+        QFile f(fx.filePath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(garbage);
+    }
+    SettingsKey k;
+    QVERIFY(!k.OpenKey(KeyFamily::Option));
+    QCOMPARE(k.ReadDword("type", 1), 1u);
+
+    QString aside = fx.store().movedAsidePath();
+    QVERIFY(!aside.isEmpty());
+    QVERIFY(aside.startsWith(fx.filePath() + QStringLiteral(".broken-")));
+    QFile moved(aside);
+    QVERIFY(moved.open(QIODevice::ReadOnly));
+    QCOMPARE(moved.readAll(), garbage);
+
+    // The program goes on with a fresh store.
+    QVERIFY(k.CreateKey(KeyFamily::Option));
+    QVERIFY(k.WriteDword("type", 0));
+    QCOMPARE(k.ReadDword("type", 1), 0u);
+    QVERIFY(QFile::exists(aside));
+}
+
+void TestStoreDurability::anotherStoreSeesEveryChange()
+{
+    StoreFixture fx;
+    RegistryStore other(fx.filePath());
+    SettingsKey w;
+    SettingsKey r(other);
+    QVERIFY(w.CreateKey(KeyFamily::Option));
+    for (unsigned i = 0; i < 20; ++i) {
+        QVERIFY(w.WriteDword("type", i));
+        QVERIFY(r.OpenKey(KeyFamily::Option));
+        QCOMPARE(r.ReadDword("type", 999), i);
+    }
+    SettingsKey root;
+    QVERIFY(root.OpenKey(KeyFamily::Root, ""));
+    QVERIFY(root.DeleteSubkey("option"));
+    QVERIFY(!r.OpenKey(KeyFamily::Option));
+}
+
+QTEST_GUILESS_MAIN(TestStoreDurability)
+#include "tst_store_durability.moc"

@@ -1,0 +1,105 @@
+#include "views/QXDoc.h"
+
+#include "settings/SettingNames.h"
+#include "settings/SettingsKey.h"
+
+#include <cstdint>
+
+std::string HostKeyName(int number)
+{
+    return "Host" + std::to_string(number);
+}
+
+int CQXDoc::LoadHost(int number, HostRecord& record) const
+{
+    SettingsKey key;
+    std::string keyName = HostKeyName(number);
+    if (!key.OpenKey(KeyFamily::Host, keyName))
+        return 0;
+    namespace N = SettingName;
+    auto dword = [&](const char* name, int def) {
+        return static_cast<int>(key.ReadDword(name, static_cast<std::uint32_t>(def)));
+    };
+    HostRecord r;
+    r.Name = key.ReadString(N::Name, keyName);
+    r.Adr = key.ReadString(N::Adr, "");
+    r.User = key.ReadString(N::User, "");
+    r.Pass = key.ReadScrambled(N::Pass);
+    r.Hide = dword(N::Hide, 0);
+    r.Pasv = dword(N::Pasv, 0);
+    r.Port = dword(N::Port, 21);
+    r.anonymous = dword(N::Anonymous, 0);
+    r.DownPath = key.ReadString(N::DownPath, "");
+    r.UpPath = key.ReadString(N::UpPath, "");
+    r.Indexhtml = key.ReadString(N::Indexhtml, "index.html");
+    r.Firewall = dword(N::Firewall, 0);
+    r.icon = dword(N::Icon, 0);
+    record = std::move(r);
+    return 1;
+}
+
+int CQXDoc::SaveHost(int number, const HostRecord& r) const
+{
+    SettingsKey key;
+    if (!key.CreateKey(KeyFamily::Host, HostKeyName(number)))
+        return 1;
+    namespace N = SettingName;
+    auto dword = [&](const char* name, int v) { key.WriteDword(name, static_cast<std::uint32_t>(v)); };
+    key.WriteString(N::Name, r.Name);
+    key.WriteString(N::Adr, r.Adr);
+    key.WriteString(N::User, r.User);
+    key.WriteScrambled(N::Pass, r.Pass);
+    dword(N::Hide, r.Hide);
+    dword(N::Pasv, r.Pasv);
+    dword(N::Port, r.Port);
+    dword(N::Anonymous, r.anonymous);
+    key.WriteString(N::DownPath, r.DownPath);
+    key.WriteString(N::UpPath, r.UpPath);
+    key.WriteString(N::Indexhtml, r.Indexhtml);
+    dword(N::Firewall, r.Firewall);
+    dword(N::Icon, r.icon);
+    return 1;
+}
+
+HostList CQXDoc::LoadAllHosts() const
+{
+    HostList hosts;
+    for (int n = 0;; ++n) {
+        HostRecord r;
+        if (!LoadHost(n, r))
+            break;
+        hosts.push_back(std::move(r));
+    }
+    return hosts;
+}
+
+void CQXDoc::SaveAllHosts(const HostList& hosts)
+{
+    SettingsKey hostKey;
+    if (hostKey.OpenKey(KeyFamily::Host, "")) {
+        for (int n = 0; hostKey.DeleteSubkey(HostKeyName(n)); ++n) {
+        }
+    }
+    hostKey.Close();
+    for (size_t i = 0; i < hosts.size(); ++i)
+        SaveHost(static_cast<int>(i), hosts[i]);
+    emit HostsChanged();
+}
+
+void CQXDoc::ReorderHosts(const HostList& hosts, const std::vector<int>& order)
+{
+    for (size_t row = 0; row < order.size(); ++row) {
+        int index = order[row];
+        if (index < 0 || static_cast<size_t>(index) >= hosts.size())
+            continue;
+        SaveHost(static_cast<int>(row), hosts[static_cast<size_t>(index)]);
+    }
+    emit HostsChanged();
+}
+
+HostRecord CQXDoc::DefaultNewHost()
+{
+    HostRecord r;
+    r.Name = "新しいホスト(1)";
+    return r;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "views/HostRecord.h"
+
+#include <QObject>
+
+#include <utility>
+#include <vector>
+
+// The gateway through which every part of the program reads and writes the registered hosts.
+// It holds no data of its own: each call goes to the settings store.
+class CQXDoc : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // 1 and the record filled when the host's key exists; 0 and the record untouched otherwise.
+    int LoadHost(int number, HostRecord& record) const;
+    // Always 1; when the key cannot be created nothing is written.
+    int SaveHost(int number, const HostRecord& record) const;
+
+    // Host0, Host1, ... up to the first missing number.
+    HostList LoadAllHosts() const;
+    // Deletes Host0, Host1, ... until a deletion fails, then stores the list as Host0..Host(n-1).
+    void SaveAllHosts(const HostList& hosts);
+    // Stores the rows of an order list top to bottom: row i gets hosts[order[i]]; rows that name
+    // no host of the list are skipped.
+    void ReorderHosts(const HostList& hosts, const std::vector<int>& order);
+
+    // The record the host settings sheet starts from when no host is stored.
+    static HostRecord DefaultNewHost();
+
+signals:
+    // The stored hosts changed as a whole; the host tree rebuilds itself.
+    void HostsChanged();
+};
