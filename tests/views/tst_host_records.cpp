@@ -1,6 +1,6 @@
 #include "StoreFixture.h"
 #include "settings/SettingsKey.h"
-#include "views/HostIcons.h"
+#include "views/gui/HostIcons.h"
 #include "views/QXDoc.h"
 
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "views/HostIcons.h"
+#include "views/gui/HostIcons.h"
 
 #include <array>
 
