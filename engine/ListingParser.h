@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One line of a directory listing, as texts. Names are the server's raw bytes.
+struct RemoteEntry {
+    std::string name;
+    std::string size;
+    std::string date; // "YYYY/MM/DD HH:MM", "YYYY/MM/DD" or empty
+    std::string attributes;
+
+    bool IsFolder() const { return !attributes.empty() && attributes[0] == 'd'; }
+};
+
+// The lines of a listing: leading white space of each line dropped, empty lines skipped. The views
+// point into `text`, which must outlive them.
+std::vector<std::string_view> SplitLines(std::string_view text);
+
+// Words are runs of characters between spaces (only the space separates; a tab is part of a word).
+// The word after skipping n words from the start; empty when the line has no space at all.
+std::string_view WordFromLeft(int n, std::string_view line);
+// The word after skipping n words from the end; the whole line when it has no space.
+std::string_view WordFromRight(int n, std::string_view line);
+
+// The date of a Unix long listing line from its month, day and time-or-year words (the fourth, third
+// and second words from the end); empty when they do not make a valid date. A time means the year
+// `currentYear`.
+std::string ParseListDate(std::string_view line, int currentYear);
+std::string ParseListDate(std::string_view line);
+
+// Name, size, date and attributes of one line. In the Unix long layout (attributes, links, owner,
+// [group,] size, month, day, time or year, name) the name is everything after the time or year, so
+// names with spaces and symbolic links ("name -> target") keep their whole text; a line in any
+// other layout gives its last word as name, the fifth word from the end as size and the date words
+// counted from the end.
+RemoteEntry ParseListLine(std::string_view line, int currentYear);
+RemoteEntry ParseListLine(std::string_view line);
+
+int CurrentLocalYear();
