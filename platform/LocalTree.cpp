@@ -9,8 +9,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool removeEntry(const fs::path& p)
-{
+bool removeEntry(const fs::path& p) {
     std::error_code ec;
     fs::file_status st = fs::symlink_status(p, ec);
     if (ec)
@@ -31,8 +30,7 @@ bool removeEntry(const fs::path& p)
 
 } // namespace
 
-bool IsProtectedFolder(const QString& path)
-{
+bool IsProtectedFolder(const QString& path) {
     QString clean = QDir::cleanPath(QDir(path).absolutePath());
     QString home = QDir::cleanPath(QDir::homePath());
     if (clean == QDir::rootPath() || QDir(clean).isRoot())
@@ -40,8 +38,7 @@ bool IsProtectedFolder(const QString& path)
     return home == clean || home.startsWith(clean + QLatin1Char('/'));
 }
 
-bool RemoveTreeNoFollow(const QString& path)
-{
+bool RemoveTreeNoFollow(const QString& path) {
     if (path.isEmpty())
         return false;
     return removeEntry(fs::path(QDir::cleanPath(path).toStdString()));

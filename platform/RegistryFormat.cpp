@@ -10,8 +10,7 @@ namespace {
 
 const std::string_view kRootPrefix = "HKEY_CURRENT_USER\\";
 
-bool isPrintableText(std::string_view s)
-{
+bool isPrintableText(std::string_view s) {
     if (!IsValidUtf8(s))
         return false;
     for (unsigned char c : s) {
@@ -21,8 +20,7 @@ bool isPrintableText(std::string_view s)
     return true;
 }
 
-std::string quote(std::string_view s)
-{
+std::string quote(std::string_view s) {
     std::string out = "\"";
     for (char c : s) {
         if (c == '\\' || c == '"')
@@ -33,8 +31,7 @@ std::string quote(std::string_view s)
     return out;
 }
 
-std::string hexBytes(std::string_view bytes)
-{
+std::string hexBytes(std::string_view bytes) {
     std::string out;
     char buf[4];
     for (size_t i = 0; i < bytes.size(); ++i) {
@@ -46,8 +43,7 @@ std::string hexBytes(std::string_view bytes)
     return out;
 }
 
-std::optional<std::string> parseHexBytes(std::string_view s)
-{
+std::optional<std::string> parseHexBytes(std::string_view s) {
     std::string out;
     size_t i = 0;
     auto hexDigit = [](char c) -> int {
@@ -80,8 +76,7 @@ std::optional<std::string> parseHexBytes(std::string_view s)
 }
 
 // Reads a quoted string starting at s[pos] == '"'; leaves pos after the closing quote.
-std::optional<std::string> parseQuoted(std::string_view s, size_t& pos)
-{
+std::optional<std::string> parseQuoted(std::string_view s, size_t& pos) {
     if (pos >= s.size() || s[pos] != '"')
         return std::nullopt;
     std::string out;
@@ -101,8 +96,7 @@ std::optional<std::string> parseQuoted(std::string_view s, size_t& pos)
     return std::nullopt;
 }
 
-std::optional<RegistryValue> parseValueData(std::string_view d)
-{
+std::optional<RegistryValue> parseValueData(std::string_view d) {
     if (!d.empty() && d.front() == '"') {
         size_t pos = 0;
         auto s = parseQuoted(d, pos);
@@ -156,8 +150,7 @@ std::optional<RegistryValue> parseValueData(std::string_view d)
 
 } // namespace
 
-std::string RegistryTree::fold(std::string_view name)
-{
+std::string RegistryTree::fold(std::string_view name) {
     bool ascii = true;
     for (unsigned char c : name)
         ascii = ascii && c < 0x80;
@@ -172,8 +165,7 @@ std::string RegistryTree::fold(std::string_view name)
     return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())).toCaseFolded().toStdString();
 }
 
-std::string RegistryTree::normalizePath(std::string_view path)
-{
+std::string RegistryTree::normalizePath(std::string_view path) {
     while (!path.empty() && path.back() == '\\')
         path.remove_suffix(1);
     while (!path.empty() && path.front() == '\\')
@@ -181,32 +173,27 @@ std::string RegistryTree::normalizePath(std::string_view path)
     return std::string(path);
 }
 
-RegistryTree::Key* RegistryTree::find(std::string_view path)
-{
+RegistryTree::Key* RegistryTree::find(std::string_view path) {
     auto it = m_keys.find(fold(normalizePath(path)));
     return it == m_keys.end() ? nullptr : &it->second;
 }
 
-const RegistryTree::Key* RegistryTree::find(std::string_view path) const
-{
+const RegistryTree::Key* RegistryTree::find(std::string_view path) const {
     auto it = m_keys.find(fold(normalizePath(path)));
     return it == m_keys.end() ? nullptr : &it->second;
 }
 
-bool RegistryTree::hasKey(std::string_view path) const
-{
+bool RegistryTree::hasKey(std::string_view path) const {
     return find(path) != nullptr;
 }
 
-bool RegistryTree::hasSubkeys(std::string_view path) const
-{
+bool RegistryTree::hasSubkeys(std::string_view path) const {
     std::string prefix = fold(normalizePath(path)) + '\\';
     auto it = m_keys.lower_bound(prefix);
     return it != m_keys.end() && it->first.compare(0, prefix.size(), prefix) == 0;
 }
 
-void RegistryTree::createKey(std::string_view path)
-{
+void RegistryTree::createKey(std::string_view path) {
     std::string norm = normalizePath(path);
     if (norm.empty())
         return;
@@ -223,13 +210,11 @@ void RegistryTree::createKey(std::string_view path)
     }
 }
 
-void RegistryTree::removeKey(std::string_view path)
-{
+void RegistryTree::removeKey(std::string_view path) {
     m_keys.erase(fold(normalizePath(path)));
 }
 
-const RegistryValue* RegistryTree::value(std::string_view key, std::string_view name) const
-{
+const RegistryValue* RegistryTree::value(std::string_view key, std::string_view name) const {
     const Key* k = find(key);
     if (!k)
         return nullptr;
@@ -241,8 +226,7 @@ const RegistryValue* RegistryTree::value(std::string_view key, std::string_view 
     return nullptr;
 }
 
-void RegistryTree::setValue(std::string_view key, std::string_view name, RegistryValue v)
-{
+void RegistryTree::setValue(std::string_view key, std::string_view name, RegistryValue v) {
     Key* k = find(key);
     if (!k)
         return;
@@ -256,8 +240,7 @@ void RegistryTree::setValue(std::string_view key, std::string_view name, Registr
     k->values.emplace_back(std::string(name), std::move(v));
 }
 
-std::string RegistryTree::serialize() const
-{
+std::string RegistryTree::serialize() const {
     std::string out = "REGEDIT4\n";
     char buf[16];
     for (const auto& [folded, key] : m_keys) {
@@ -289,8 +272,7 @@ std::string RegistryTree::serialize() const
     return out;
 }
 
-std::optional<RegistryTree> RegistryTree::parse(std::string_view text)
-{
+std::optional<RegistryTree> RegistryTree::parse(std::string_view text) {
     // Join continuation lines (a trailing "\" outside quotes, as in hex lists) and drop CRs.
     std::vector<std::string> lines;
     std::string current;
@@ -299,7 +281,8 @@ std::optional<RegistryTree> RegistryTree::parse(std::string_view text)
         pos = 3;
     while (pos <= text.size()) {
         size_t nl = text.find('\n', pos);
-        std::string_view line = text.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
+        std::string_view line =
+            text.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
         bool inHex = current.find("=hex") != std::string::npos ||
@@ -364,6 +347,7 @@ std::optional<RegistryTree> RegistryTree::parse(std::string_view text)
         tree.setValue(currentKey, name, std::move(*v));
     }
     if (!header)
-        return text.find_first_not_of(" \t\r\n") == std::string_view::npos ? std::optional(tree) : std::nullopt;
+        return text.find_first_not_of(" \t\r\n") == std::string_view::npos ? std::optional(tree)
+                                                                           : std::nullopt;
     return tree;
 }

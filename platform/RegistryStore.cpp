@@ -18,14 +18,12 @@ namespace {
 
 constexpr int kLockWaitMs = 10000;
 
-std::unique_ptr<RegistryStore>& globalStore()
-{
+std::unique_ptr<RegistryStore>& globalStore() {
     static std::unique_ptr<RegistryStore> store;
     return store;
 }
 
-QByteArray readAll(const QString& path, bool* ok)
-{
+QByteArray readAll(const QString& path, bool* ok) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         *ok = !f.exists();
@@ -39,29 +37,26 @@ QByteArray readAll(const QString& path, bool* ok)
 
 RegistryStore::RegistryStore(QString filePath) : m_filePath(std::move(filePath)) {}
 
-QString RegistryStore::defaultFilePath()
-{
+QString RegistryStore::defaultFilePath() {
     QString dir = qEnvironmentVariable("LUMO_CONFIG_DIR");
     if (dir.isEmpty())
-        dir = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/lumo");
+        dir =
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/lumo");
     return dir + QStringLiteral("/lumo.reg");
 }
 
-RegistryStore& RegistryStore::global()
-{
+RegistryStore& RegistryStore::global() {
     auto& store = globalStore();
     if (!store)
         store = std::make_unique<RegistryStore>(defaultFilePath());
     return *store;
 }
 
-void RegistryStore::setGlobalFilePath(const QString& filePath)
-{
+void RegistryStore::setGlobalFilePath(const QString& filePath) {
     globalStore() = std::make_unique<RegistryStore>(filePath);
 }
 
-RegistryStore::Stamp RegistryStore::currentStamp() const
-{
+RegistryStore::Stamp RegistryStore::currentStamp() const {
     Stamp s;
 #ifdef Q_OS_UNIX
     struct stat st;
@@ -83,14 +78,14 @@ RegistryStore::Stamp RegistryStore::currentStamp() const
 }
 
 // Reads the file into the tree; moves an unreadable file aside. The caller holds the lock.
-bool RegistryStore::loadLocked()
-{
+bool RegistryStore::loadLocked() {
     Stamp stamp = currentStamp();
     bool ok = false;
     QByteArray text = readAll(m_filePath, &ok);
     if (!ok)
         return false;
-    if (auto tree = RegistryTree::parse(std::string_view(text.constData(), static_cast<size_t>(text.size())))) {
+    if (auto tree =
+            RegistryTree::parse(std::string_view(text.constData(), static_cast<size_t>(text.size())))) {
         m_tree = std::move(*tree);
     } else {
         QString aside = m_filePath + QStringLiteral(".broken-") +
@@ -107,8 +102,7 @@ bool RegistryStore::loadLocked()
     return true;
 }
 
-void RegistryStore::refresh()
-{
+void RegistryStore::refresh() {
     Stamp now = currentStamp();
     if (m_stamp && *m_stamp == now)
         return;
@@ -123,8 +117,7 @@ void RegistryStore::refresh()
     loadLocked();
 }
 
-bool RegistryStore::modify(const std::function<bool(RegistryTree&)>& change)
-{
+bool RegistryStore::modify(const std::function<bool(RegistryTree&)>& change) {
     QFileInfo info(m_filePath);
     QDir dir = info.dir();
     if (!dir.exists()) {
@@ -155,28 +148,24 @@ bool RegistryStore::modify(const std::function<bool(RegistryTree&)>& change)
     return true;
 }
 
-bool RegistryStore::keyExists(std::string_view path)
-{
+bool RegistryStore::keyExists(std::string_view path) {
     refresh();
     return m_tree.hasKey(path);
 }
 
-bool RegistryStore::hasSubkeys(std::string_view path)
-{
+bool RegistryStore::hasSubkeys(std::string_view path) {
     refresh();
     return m_tree.hasSubkeys(path);
 }
 
-std::optional<RegistryValue> RegistryStore::value(std::string_view key, std::string_view name)
-{
+std::optional<RegistryValue> RegistryStore::value(std::string_view key, std::string_view name) {
     refresh();
     if (const RegistryValue* v = m_tree.value(key, name))
         return *v;
     return std::nullopt;
 }
 
-bool RegistryStore::createKey(std::string_view path)
-{
+bool RegistryStore::createKey(std::string_view path) {
     if (RegistryTree::normalizePath(path).empty())
         return false;
     if (keyExists(path))
@@ -187,8 +176,7 @@ bool RegistryStore::createKey(std::string_view path)
     });
 }
 
-bool RegistryStore::setValue(std::string_view key, std::string_view name, const RegistryValue& v)
-{
+bool RegistryStore::setValue(std::string_view key, std::string_view name, const RegistryValue& v) {
     return modify([&](RegistryTree& t) {
         if (!t.hasKey(key))
             return false;
@@ -197,8 +185,7 @@ bool RegistryStore::setValue(std::string_view key, std::string_view name, const 
     });
 }
 
-bool RegistryStore::deleteKey(std::string_view path)
-{
+bool RegistryStore::deleteKey(std::string_view path) {
     return modify([&](RegistryTree& t) {
         if (!t.hasKey(path) || t.hasSubkeys(path))
             return false;

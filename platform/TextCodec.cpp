@@ -3,8 +3,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
-bool IsValidUtf8(std::string_view s)
-{
+bool IsValidUtf8(std::string_view s) {
     size_t i = 0;
     const size_t n = s.size();
     while (i < n) {
@@ -44,16 +43,14 @@ bool IsValidUtf8(std::string_view s)
     return true;
 }
 
-QString DecodeCp932(std::string_view bytes)
-{
+QString DecodeCp932(std::string_view bytes) {
     QStringDecoder decoder("CP932");
     if (!decoder.isValid())
         return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
     return decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
-std::string EncodeCp932(const QString& text)
-{
+std::string EncodeCp932(const QString& text) {
     QStringEncoder encoder("CP932");
     if (!encoder.isValid())
         return text.toLatin1().toStdString();
@@ -61,23 +58,19 @@ std::string EncodeCp932(const QString& text)
     return std::string(out.constData(), static_cast<size_t>(out.size()));
 }
 
-QString DecodeUtf8(std::string_view bytes)
-{
+QString DecodeUtf8(std::string_view bytes) {
     return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-std::string EncodeUtf8(const QString& text)
-{
+std::string EncodeUtf8(const QString& text) {
     return text.toStdString();
 }
 
-QString DecodeRemoteName(std::string_view raw)
-{
+QString DecodeRemoteName(std::string_view raw) {
     return IsValidUtf8(raw) ? DecodeUtf8(raw) : DecodeCp932(raw);
 }
 
-RemoteName RemoteName::fromRaw(std::string raw)
-{
+RemoteName RemoteName::fromRaw(std::string raw) {
     RemoteName n;
     n.utf8 = IsValidUtf8(raw);
     n.display = n.utf8 ? DecodeUtf8(raw) : DecodeCp932(raw);

@@ -5,8 +5,7 @@
 #include "settings/SettingsKey.h"
 #include "settings/TempFolder.h"
 
-void DeleteTempFolderIfAsked()
-{
+void DeleteTempFolderIfAsked() {
     SettingsKey key;
     key.OpenKey(KeyFamily::Option);
     if (key.ReadDword(SettingName::DelTmp, 0) == 0)
@@ -18,8 +17,7 @@ void DeleteTempFolderIfAsked()
     RemoveTreeNoFollow(folder);
 }
 
-void ForgetWindowLayoutIfAsked()
-{
+void ForgetWindowLayoutIfAsked() {
     SettingsKey option;
     option.OpenKey(KeyFamily::Option);
     if (option.ReadDword(SettingName::SaveWinSize, 1) != 0)
@@ -32,8 +30,7 @@ void ForgetWindowLayoutIfAsked()
     profile.DeleteSubkey(SettingName::RebarKey);
 }
 
-void RunExitActions()
-{
+void RunExitActions() {
     DeleteTempFolderIfAsked();
     ForgetWindowLayoutIfAsked();
 }

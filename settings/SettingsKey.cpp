@@ -7,13 +7,11 @@ SettingsKey::SettingsKey() : m_store(RegistryStore::global()) {}
 
 SettingsKey::SettingsKey(RegistryStore& store) : m_store(store) {}
 
-SettingsKey::~SettingsKey()
-{
+SettingsKey::~SettingsKey() {
     Close();
 }
 
-std::string SettingsKey::FamilyPath(KeyFamily family, std::string_view suffix)
-{
+std::string SettingsKey::FamilyPath(KeyFamily family, std::string_view suffix) {
     std::string path = "Software\\lumo\\";
     switch (family) {
     case KeyFamily::Root:
@@ -40,8 +38,7 @@ std::string SettingsKey::FamilyPath(KeyFamily family, std::string_view suffix)
     return path;
 }
 
-bool SettingsKey::OpenKey(KeyFamily family, std::string_view suffix)
-{
+bool SettingsKey::OpenKey(KeyFamily family, std::string_view suffix) {
     Close();
     std::string path = RegistryTree::normalizePath(FamilyPath(family, suffix));
     if (!m_store.keyExists(path))
@@ -51,8 +48,7 @@ bool SettingsKey::OpenKey(KeyFamily family, std::string_view suffix)
     return true;
 }
 
-bool SettingsKey::CreateKey(KeyFamily family, std::string_view suffix)
-{
+bool SettingsKey::CreateKey(KeyFamily family, std::string_view suffix) {
     if (family == KeyFamily::Root)
         return OpenKey(family, suffix);
     Close();
@@ -64,14 +60,12 @@ bool SettingsKey::CreateKey(KeyFamily family, std::string_view suffix)
     return true;
 }
 
-void SettingsKey::Close()
-{
+void SettingsKey::Close() {
     m_open = false;
     m_path.clear();
 }
 
-std::uint32_t SettingsKey::ReadDword(std::string_view name, std::uint32_t def) const
-{
+std::uint32_t SettingsKey::ReadDword(std::string_view name, std::uint32_t def) const {
     if (!m_open || name.empty())
         return def;
     auto v = m_store.value(m_path, name);
@@ -80,8 +74,7 @@ std::uint32_t SettingsKey::ReadDword(std::string_view name, std::uint32_t def) c
     return v->dword;
 }
 
-std::string SettingsKey::ReadString(std::string_view name, std::string_view def) const
-{
+std::string SettingsKey::ReadString(std::string_view name, std::string_view def) const {
     if (!m_open)
         return std::string(def);
     auto v = m_store.value(m_path, name);
@@ -91,8 +84,7 @@ std::string SettingsKey::ReadString(std::string_view name, std::string_view def)
     return v->bytes.substr(0, v->bytes.find('\0'));
 }
 
-std::string SettingsKey::ReadScrambled(std::string_view name) const
-{
+std::string SettingsKey::ReadScrambled(std::string_view name) const {
     if (!m_open)
         return {};
     auto v = m_store.value(m_path, name);
@@ -101,38 +93,32 @@ std::string SettingsKey::ReadScrambled(std::string_view name) const
     return Unscramble(v->bytes);
 }
 
-bool SettingsKey::WriteDword(std::string_view name, std::uint32_t value)
-{
+bool SettingsKey::WriteDword(std::string_view name, std::uint32_t value) {
     return m_open && m_store.setValue(m_path, name, RegistryValue::fromDword(value));
 }
 
-bool SettingsKey::WriteString(std::string_view name, std::string_view text)
-{
+bool SettingsKey::WriteString(std::string_view name, std::string_view text) {
     return m_open && m_store.setValue(m_path, name, RegistryValue::fromString(std::string(text)));
 }
 
-bool SettingsKey::WriteScrambled(std::string_view name, std::string_view text)
-{
+bool SettingsKey::WriteScrambled(std::string_view name, std::string_view text) {
     return m_open && m_store.setValue(m_path, name, RegistryValue::fromBinary(Scramble(text)));
 }
 
-bool SettingsKey::DeleteSubkey(std::string_view name)
-{
+bool SettingsKey::DeleteSubkey(std::string_view name) {
     if (!m_open || name.empty())
         return false;
     return m_store.deleteKey(m_path + "\\" + std::string(name));
 }
 
-std::string SettingsKey::Scramble(std::string_view text)
-{
+std::string SettingsKey::Scramble(std::string_view text) {
     std::string out(text.substr(0, kScrambledMax));
     for (char& c : out)
         c = static_cast<char>(~static_cast<unsigned char>(c));
     return out;
 }
 
-std::string SettingsKey::Unscramble(std::string_view stored)
-{
+std::string SettingsKey::Unscramble(std::string_view stored) {
     std::string out(stored.substr(0, kScrambledMax));
     for (char& c : out)
         c = static_cast<char>(~static_cast<unsigned char>(c));

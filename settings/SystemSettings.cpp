@@ -8,18 +8,15 @@ constexpr std::uint32_t kDefaultTimeoutSeconds = 30;
 constexpr std::uint32_t kDefaultSendBufferKb = 4;
 } // namespace
 
-std::uint32_t ClampTimeoutSeconds(std::uint32_t stored)
-{
+std::uint32_t ClampTimeoutSeconds(std::uint32_t stored) {
     return (stored == 0 || stored > 999) ? kDefaultTimeoutSeconds : stored;
 }
 
-std::uint32_t ClampSendBufferKb(std::uint32_t stored)
-{
+std::uint32_t ClampSendBufferKb(std::uint32_t stored) {
     return (stored == 0 || stored > 24) ? kDefaultSendBufferKb : stored;
 }
 
-std::uint32_t ReadEngineTimeoutMs()
-{
+std::uint32_t ReadEngineTimeoutMs() {
     SettingsKey key;
     key.OpenKey(KeyFamily::System);
     if (key.ReadDword(SettingName::UnTimeout, 0) == 1)
@@ -27,8 +24,7 @@ std::uint32_t ReadEngineTimeoutMs()
     return ClampTimeoutSeconds(key.ReadDword(SettingName::Timeout, kDefaultTimeoutSeconds)) * 1000;
 }
 
-std::uint32_t ReadSendBufferBytes()
-{
+std::uint32_t ReadSendBufferBytes() {
     SettingsKey key;
     key.OpenKey(KeyFamily::System);
     return ClampSendBufferKb(key.ReadDword(SettingName::SendBuf, kDefaultSendBufferKb)) * 1024;

@@ -6,8 +6,7 @@
 #include <QDir>
 #include <QFile>
 
-QString GetTempFolder()
-{
+QString GetTempFolder() {
     SettingsKey key;
     key.OpenKey(KeyFamily::System);
     if (key.ReadDword(SettingName::SysTemp, 0) == 0) {

@@ -5,13 +5,11 @@
 
 #include <cstdint>
 
-std::string HostKeyName(int number)
-{
+std::string HostKeyName(int number) {
     return "Host" + std::to_string(number);
 }
 
-int CQXDoc::LoadHost(int number, HostRecord& record) const
-{
+int CQXDoc::LoadHost(int number, HostRecord& record) const {
     SettingsKey key;
     std::string keyName = HostKeyName(number);
     if (!key.OpenKey(KeyFamily::Host, keyName))
@@ -38,8 +36,7 @@ int CQXDoc::LoadHost(int number, HostRecord& record) const
     return 1;
 }
 
-int CQXDoc::SaveHost(int number, const HostRecord& r) const
-{
+int CQXDoc::SaveHost(int number, const HostRecord& r) const {
     SettingsKey key;
     if (!key.CreateKey(KeyFamily::Host, HostKeyName(number)))
         return 1;
@@ -61,8 +58,7 @@ int CQXDoc::SaveHost(int number, const HostRecord& r) const
     return 1;
 }
 
-HostList CQXDoc::LoadAllHosts() const
-{
+HostList CQXDoc::LoadAllHosts() const {
     HostList hosts;
     for (int n = 0;; ++n) {
         HostRecord r;
@@ -73,8 +69,7 @@ HostList CQXDoc::LoadAllHosts() const
     return hosts;
 }
 
-void CQXDoc::SaveAllHosts(const HostList& hosts)
-{
+void CQXDoc::SaveAllHosts(const HostList& hosts) {
     SettingsKey hostKey;
     if (hostKey.OpenKey(KeyFamily::Host, "")) {
         for (int n = 0; hostKey.DeleteSubkey(HostKeyName(n)); ++n) {
@@ -86,8 +81,7 @@ void CQXDoc::SaveAllHosts(const HostList& hosts)
     emit HostsChanged();
 }
 
-void CQXDoc::ReorderHosts(const HostList& hosts, const std::vector<int>& order)
-{
+void CQXDoc::ReorderHosts(const HostList& hosts, const std::vector<int>& order) {
     for (size_t row = 0; row < order.size(); ++row) {
         int index = order[row];
         if (index < 0 || static_cast<size_t>(index) >= hosts.size())
@@ -97,8 +91,7 @@ void CQXDoc::ReorderHosts(const HostList& hosts, const std::vector<int>& order)
     emit HostsChanged();
 }
 
-HostRecord CQXDoc::DefaultNewHost()
-{
+HostRecord CQXDoc::DefaultNewHost() {
     HostRecord r;
     r.Name = "新しいホスト(1)";
     return r;

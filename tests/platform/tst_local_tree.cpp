@@ -13,16 +13,14 @@ private slots:
 };
 
 namespace {
-void touch(const QString& path, const QByteArray& data = "x")
-{
+void touch(const QString& path, const QByteArray& data = "x") {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(data);
 }
 } // namespace
 
-void TestLocalTree::removesNestedTreeWithoutFollowingLinks()
-{
+void TestLocalTree::removesNestedTreeWithoutFollowingLinks() {
     QTemporaryDir dir;
     const QString tree = dir.path() + QStringLiteral("/tmp/lumo");
     const QString outside = dir.path() + QStringLiteral("/outside");
@@ -42,8 +40,7 @@ void TestLocalTree::removesNestedTreeWithoutFollowingLinks()
     QVERIFY(QFileInfo::exists(dir.path() + QStringLiteral("/tmp")));
 }
 
-void TestLocalTree::aLinkAsTheFolderGoesAlone()
-{
+void TestLocalTree::aLinkAsTheFolderGoesAlone() {
     QTemporaryDir dir;
     const QString real = dir.path() + QStringLiteral("/real");
     QVERIFY(QDir().mkpath(real));
@@ -54,8 +51,7 @@ void TestLocalTree::aLinkAsTheFolderGoesAlone()
     QVERIFY(QFileInfo::exists(real + QStringLiteral("/f")));
 }
 
-void TestLocalTree::homeAndRootAreProtected()
-{
+void TestLocalTree::homeAndRootAreProtected() {
     QVERIFY(IsProtectedFolder(QStringLiteral("/")));
     QVERIFY(IsProtectedFolder(QDir::homePath()));
     QVERIFY(IsProtectedFolder(QDir::homePath() + QStringLiteral("/")));

@@ -12,8 +12,7 @@ private slots:
     void emptyTextIsAnEmptyStore();
 };
 
-void TestRegistryFormat::roundTripKeepsTypesAndSpelling()
-{
+void TestRegistryFormat::roundTripKeepsTypesAndSpelling() {
     RegistryTree t;
     t.createKey("Software\\lumo\\Host\\Host0");
     t.setValue("software\\LUMO\\host\\host0", "Name", RegistryValue::fromString("テスト \"q\" \\"));
@@ -41,8 +40,7 @@ void TestRegistryFormat::roundTripKeepsTypesAndSpelling()
     QVERIFY(!back->hasSubkeys("Software\\lumo\\Host\\Host0"));
 }
 
-void TestRegistryFormat::readsWindowsExports()
-{
+void TestRegistryFormat::readsWindowsExports() {
     const char* text = "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n"
                        "[HKEY_CURRENT_USER\\Software\\lumo\\Host\\Host0]\r\n"
                        "\"Pass\"=hex:9e,8d,\\\r\n  8c\r\n"
@@ -60,8 +58,7 @@ void TestRegistryFormat::readsWindowsExports()
     QCOMPARE(t->value(key, "")->bytes, std::string("default"));
 }
 
-void TestRegistryFormat::rejectsWhatItCannotRead_data()
-{
+void TestRegistryFormat::rejectsWhatItCannotRead_data() {
     QTest::addColumn<QByteArray>("text");
     QTest::newRow("no header") << QByteArray("[HKEY_CURRENT_USER\\Software]\n");
     QTest::newRow("other hive") << QByteArray("REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software]\n");
@@ -74,14 +71,12 @@ void TestRegistryFormat::rejectsWhatItCannotRead_data()
     QTest::newRow("truncated") << QByteArray("REGEDIT4\n[HKEY_CURRENT_USER\\S]\n\"a\"=");
 }
 
-void TestRegistryFormat::rejectsWhatItCannotRead()
-{
+void TestRegistryFormat::rejectsWhatItCannotRead() {
     QFETCH(QByteArray, text);
     QVERIFY(!RegistryTree::parse(std::string_view(text.constData(), static_cast<size_t>(text.size()))));
 }
 
-void TestRegistryFormat::emptyTextIsAnEmptyStore()
-{
+void TestRegistryFormat::emptyTextIsAnEmptyStore() {
     auto t = RegistryTree::parse("");
     QVERIFY(t);
     QVERIFY(t->keys().empty());

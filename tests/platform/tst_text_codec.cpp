@@ -11,8 +11,7 @@ private slots:
     void remoteNamesKeepTheirBytes();
 };
 
-void TestTextCodec::utf8Validity_data()
-{
+void TestTextCodec::utf8Validity_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("valid");
     QTest::newRow("ascii") << QByteArray("index.html") << true;
@@ -28,15 +27,13 @@ void TestTextCodec::utf8Validity_data()
     QTest::newRow("lone continuation") << QByteArray("a\x80") << false;
 }
 
-void TestTextCodec::utf8Validity()
-{
+void TestTextCodec::utf8Validity() {
     QFETCH(QByteArray, bytes);
     QFETCH(bool, valid);
     QCOMPARE(IsValidUtf8(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))), valid);
 }
 
-void TestTextCodec::cp932RoundTrip()
-{
+void TestTextCodec::cp932RoundTrip() {
     const QString text = QStringLiteral("日本語ファイル①～.txt");
     std::string sjis = EncodeCp932(text);
     QVERIFY(!IsValidUtf8(sjis));
@@ -45,8 +42,7 @@ void TestTextCodec::cp932RoundTrip()
     QCOMPARE(DecodeCp932("abc"), QStringLiteral("abc"));
 }
 
-void TestTextCodec::remoteNamesKeepTheirBytes()
-{
+void TestTextCodec::remoteNamesKeepTheirBytes() {
     RemoteName u = RemoteName::fromRaw("資料.pdf");
     QVERIFY(u.utf8);
     QCOMPARE(u.display, QStringLiteral("資料.pdf"));

@@ -8,8 +8,7 @@
 #include <cstdio>
 #include <string>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc != 4) {
         std::fprintf(stderr, "usage: store_writer FILE PREFIX COUNT\n");
@@ -21,7 +20,8 @@ int main(int argc, char** argv)
     int failed = 0;
     for (int i = 0; i < count; ++i) {
         SettingsKey key;
-        if (!key.CreateKey(KeyFamily::Option) || !key.WriteDword(prefix + std::to_string(i), static_cast<unsigned>(i)))
+        if (!key.CreateKey(KeyFamily::Option) ||
+            !key.WriteDword(prefix + std::to_string(i), static_cast<unsigned>(i)))
             ++failed;
     }
     return failed == 0 ? 0 : 1;

@@ -19,8 +19,7 @@ private slots:
     void textIsKeptByteForByte();
 };
 
-void TestSettingsKey::emptyStoreGivesDefaults()
-{
+void TestSettingsKey::emptyStoreGivesDefaults() {
     StoreFixture fx;
     for (KeyFamily f : {KeyFamily::Root, KeyFamily::Host, KeyFamily::TreeIcon, KeyFamily::System,
                         KeyFamily::Profile, KeyFamily::Option}) {
@@ -34,8 +33,7 @@ void TestSettingsKey::emptyStoreGivesDefaults()
     QVERIFY(!QFile::exists(fx.filePath()));
 }
 
-void TestSettingsKey::createKeyMakesParentsButNeverTheRoot()
-{
+void TestSettingsKey::createKeyMakesParentsButNeverTheRoot() {
     StoreFixture fx;
     SettingsKey key;
     QVERIFY(!key.CreateKey(KeyFamily::Root, ""));
@@ -53,8 +51,7 @@ void TestSettingsKey::createKeyMakesParentsButNeverTheRoot()
     QVERIFY(key.CreateKey(KeyFamily::Root, "lumo"));
 }
 
-void TestSettingsKey::namesCompareWithoutCase()
-{
+void TestSettingsKey::namesCompareWithoutCase() {
     StoreFixture fx;
     SettingsKey w;
     QVERIFY(w.CreateKey(KeyFamily::Host, "HOST0"));
@@ -74,8 +71,7 @@ void TestSettingsKey::namesCompareWithoutCase()
     QVERIFY(!text.contains("\"PORT\""));
 }
 
-void TestSettingsKey::readDwordWantsAStoredNumber()
-{
+void TestSettingsKey::readDwordWantsAStoredNumber() {
     StoreFixture fx;
     SettingsKey k;
     QVERIFY(k.CreateKey(KeyFamily::Option));
@@ -90,8 +86,7 @@ void TestSettingsKey::readDwordWantsAStoredNumber()
     QCOMPARE(k.ReadString("type", "d"), std::string("d"));
 }
 
-void TestSettingsKey::readStringFitsInThreeHundredBytes()
-{
+void TestSettingsKey::readStringFitsInThreeHundredBytes() {
     StoreFixture fx;
     SettingsKey k;
     QVERIFY(k.CreateKey(KeyFamily::System));
@@ -111,8 +106,7 @@ void TestSettingsKey::readStringFitsInThreeHundredBytes()
     QCOMPARE(k.ReadString("kana", "d"), std::string("d"));
 }
 
-void TestSettingsKey::scrambledTextKeepsFourHundredBytes()
-{
+void TestSettingsKey::scrambledTextKeepsFourHundredBytes() {
     StoreFixture fx;
     SettingsKey k;
     QVERIFY(k.CreateKey(KeyFamily::Host, ""));
@@ -136,12 +130,13 @@ void TestSettingsKey::scrambledTextKeepsFourHundredBytes()
     QCOMPARE(k.ReadScrambled("Empty"), std::string());
 }
 
-void TestSettingsKey::scrambledValueOverFiveHundredBytesReadsEmpty()
-{
+void TestSettingsKey::scrambledValueOverFiveHundredBytesReadsEmpty() {
     StoreFixture fx;
     QVERIFY(fx.store().createKey("Software\\lumo\\Host"));
     // Values stored by another writer, longer than this program ever writes.
-    fx.store().setValue("Software\\lumo\\Host", "P450", RegistryValue::fromBinary(SettingsKey::Scramble(std::string(400, 'q')) + std::string(50, '\x01')));
+    fx.store().setValue(
+        "Software\\lumo\\Host", "P450",
+        RegistryValue::fromBinary(SettingsKey::Scramble(std::string(400, 'q')) + std::string(50, '\x01')));
     fx.store().setValue("Software\\lumo\\Host", "P500", RegistryValue::fromBinary(std::string(500, '\x9e')));
     fx.store().setValue("Software\\lumo\\Host", "P501", RegistryValue::fromBinary(std::string(501, '\x9e')));
     SettingsKey k;
@@ -152,8 +147,7 @@ void TestSettingsKey::scrambledValueOverFiveHundredBytesReadsEmpty()
     QCOMPARE(k.ReadString("P450", "d"), std::string("d"));
 }
 
-void TestSettingsKey::deleteSubkeyNeverRecurses()
-{
+void TestSettingsKey::deleteSubkeyNeverRecurses() {
     StoreFixture fx;
     SettingsKey k;
     QVERIFY(k.CreateKey(KeyFamily::Host, "Host0"));
@@ -179,8 +173,7 @@ void TestSettingsKey::deleteSubkeyNeverRecurses()
     QVERIFY(!fx.store().keyExists("Software\\lumo\\Host"));
 }
 
-void TestSettingsKey::openingAnotherKeyClosesTheFirst()
-{
+void TestSettingsKey::openingAnotherKeyClosesTheFirst() {
     StoreFixture fx;
     SettingsKey k;
     QVERIFY(k.CreateKey(KeyFamily::Option));
@@ -195,8 +188,7 @@ void TestSettingsKey::openingAnotherKeyClosesTheFirst()
     QCOMPARE(k.ReadDword("deltmp", 0), 0u);
 }
 
-void TestSettingsKey::textIsKeptByteForByte()
-{
+void TestSettingsKey::textIsKeptByteForByte() {
     StoreFixture fx;
     SettingsKey k;
     QVERIFY(k.CreateKey(KeyFamily::Host, "Host0"));

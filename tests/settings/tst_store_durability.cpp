@@ -21,8 +21,7 @@ private slots:
 };
 
 namespace {
-unsigned modeOf(const QString& path)
-{
+unsigned modeOf(const QString& path) {
     struct stat st;
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return 0;
@@ -30,8 +29,7 @@ unsigned modeOf(const QString& path)
 }
 } // namespace
 
-void TestStoreDurability::fileIsPrivate()
-{
+void TestStoreDurability::fileIsPrivate() {
     StoreFixture fx;
     SettingsKey k;
     QVERIFY(k.CreateKey(KeyFamily::Host, "Host0"));
@@ -48,8 +46,7 @@ void TestStoreDurability::fileIsPrivate()
     QCOMPARE(files, QStringList{QStringLiteral("lumo.reg")});
 }
 
-void TestStoreDurability::missingFolderIsCreated()
-{
+void TestStoreDurability::missingFolderIsCreated() {
     QTemporaryDir dir;
     QString path = dir.path() + QStringLiteral("/a/b/lumo/lumo.reg");
     RegistryStore store(path);
@@ -60,8 +57,7 @@ void TestStoreDurability::missingFolderIsCreated()
     QCOMPARE(modeOf(dir.path() + QStringLiteral("/a/b/lumo")), 0700u);
 }
 
-void TestStoreDurability::twoProcessesKeepEachOthersWrites()
-{
+void TestStoreDurability::twoProcessesKeepEachOthersWrites() {
     StoreFixture fx;
     const int count = 60;
     QProcess a, b;
@@ -80,8 +76,7 @@ void TestStoreDurability::twoProcessesKeepEachOthersWrites()
     }
 }
 
-void TestStoreDurability::readersNeverSeeAHalfWrittenFile()
-{
+void TestStoreDurability::readersNeverSeeAHalfWrittenFile() {
     StoreFixture fx;
     SettingsKey k;
     QVERIFY(k.CreateKey(KeyFamily::Option));
@@ -107,8 +102,7 @@ void TestStoreDurability::readersNeverSeeAHalfWrittenFile()
     QVERIFY(reads > 0);
 }
 
-void TestStoreDurability::unreadableFileIsMovedAsideNotDeleted()
-{
+void TestStoreDurability::unreadableFileIsMovedAsideNotDeleted() {
     StoreFixture fx;
     const QByteArray garbage = "this is not a settings file\n[broken\n";
     {
@@ -134,8 +128,7 @@ void TestStoreDurability::unreadableFileIsMovedAsideNotDeleted()
     QVERIFY(QFile::exists(aside));
 }
 
-void TestStoreDurability::anotherStoreSeesEveryChange()
-{
+void TestStoreDurability::anotherStoreSeesEveryChange() {
     StoreFixture fx;
     RegistryStore other(fx.filePath());
     SettingsKey w;

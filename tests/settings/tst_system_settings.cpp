@@ -31,8 +31,7 @@ private:
     QByteArray m_oldTmpDir, m_oldHome;
 };
 
-void TestSystemSettings::init()
-{
+void TestSystemSettings::init() {
     m_fx = std::make_unique<StoreFixture>();
     m_tmp = std::make_unique<QTemporaryDir>();
     m_oldTmpDir = qgetenv("TMPDIR");
@@ -42,23 +41,20 @@ void TestSystemSettings::init()
     QDir().mkpath(m_tmp->path() + QStringLiteral("/systmp"));
 }
 
-void TestSystemSettings::cleanup()
-{
+void TestSystemSettings::cleanup() {
     qputenv("TMPDIR", m_oldTmpDir);
     qputenv("HOME", m_oldHome);
     m_fx.reset();
     m_tmp.reset();
 }
 
-void TestSystemSettings::writeSystem(const char* name, unsigned v)
-{
+void TestSystemSettings::writeSystem(const char* name, unsigned v) {
     SettingsKey k;
     QVERIFY(k.CreateKey(KeyFamily::System));
     QVERIFY(k.WriteDword(name, v));
 }
 
-void TestSystemSettings::timeoutClamps_data()
-{
+void TestSystemSettings::timeoutClamps_data() {
     QTest::addColumn<int>("stored");
     QTest::addColumn<int>("untimeout");
     QTest::addColumn<unsigned>("ms");
@@ -71,8 +67,7 @@ void TestSystemSettings::timeoutClamps_data()
     QTest::newRow("untimeout 2 is not 1") << 60 << 2 << 60000u;
 }
 
-void TestSystemSettings::timeoutClamps()
-{
+void TestSystemSettings::timeoutClamps() {
     QFETCH(int, stored);
     QFETCH(int, untimeout);
     QFETCH(unsigned, ms);
@@ -83,8 +78,7 @@ void TestSystemSettings::timeoutClamps()
     QCOMPARE(ReadEngineTimeoutMs(), ms);
 }
 
-void TestSystemSettings::sendBufferClamps_data()
-{
+void TestSystemSettings::sendBufferClamps_data() {
     QTest::addColumn<int>("stored");
     QTest::addColumn<unsigned>("bytes");
     QTest::newRow("missing") << -1 << 4096u;
@@ -94,8 +88,7 @@ void TestSystemSettings::sendBufferClamps_data()
     QTest::newRow("25") << 25 << 4096u;
 }
 
-void TestSystemSettings::sendBufferClamps()
-{
+void TestSystemSettings::sendBufferClamps() {
     QFETCH(int, stored);
     QFETCH(unsigned, bytes);
     if (stored >= 0)
@@ -103,8 +96,7 @@ void TestSystemSettings::sendBufferClamps()
     QCOMPARE(ReadSendBufferBytes(), bytes);
 }
 
-void TestSystemSettings::tempFolderFallsBackToSystemFolder()
-{
+void TestSystemSettings::tempFolderFallsBackToSystemFolder() {
     const QString expected = m_tmp->path() + QStringLiteral("/systmp/lumo/");
     // Empty store: the system folder + "lumo/", created.
     QCOMPARE(GetTempFolder(), expected);
@@ -127,8 +119,7 @@ void TestSystemSettings::tempFolderFallsBackToSystemFolder()
     QFile::setPermissions(ro, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
-void TestSystemSettings::usableUserFolderIsUsed()
-{
+void TestSystemSettings::usableUserFolderIsUsed() {
     const QString mine = m_tmp->path() + QStringLiteral("/mine");
     QVERIFY(QDir().mkpath(mine));
     SettingsKey k;
@@ -140,8 +131,7 @@ void TestSystemSettings::usableUserFolderIsUsed()
     QCOMPARE(GetTempFolder(), mine + QStringLiteral("/"));
 }
 
-void TestSystemSettings::systempIgnoresUserFolder()
-{
+void TestSystemSettings::systempIgnoresUserFolder() {
     const QString mine = m_tmp->path() + QStringLiteral("/mine");
     QVERIFY(QDir().mkpath(mine));
     SettingsKey k;
@@ -152,8 +142,7 @@ void TestSystemSettings::systempIgnoresUserFolder()
     QVERIFY(!QFile::exists(mine + QStringLiteral("/tmp")));
 }
 
-void TestSystemSettings::deltmpRemovesTheWholeTreeOnly()
-{
+void TestSystemSettings::deltmpRemovesTheWholeTreeOnly() {
     const QString temp = GetTempFolder();
     const QString outside = m_tmp->path() + QStringLiteral("/outside");
     QVERIFY(QDir().mkpath(temp + QStringLiteral("a/b")));
@@ -173,8 +162,7 @@ void TestSystemSettings::deltmpRemovesTheWholeTreeOnly()
     QVERIFY(QFileInfo::exists(outside + QStringLiteral("/keep")));
 }
 
-void TestSystemSettings::deltmpNeverTakesTheHomeFolder()
-{
+void TestSystemSettings::deltmpNeverTakesTheHomeFolder() {
     const QString home = m_tmp->path() + QStringLiteral("/home");
     QVERIFY(QDir().mkpath(home));
     QFile(home + QStringLiteral("/notes.txt")).open(QIODevice::WriteOnly);
@@ -188,8 +176,7 @@ void TestSystemSettings::deltmpNeverTakesTheHomeFolder()
     QVERIFY(QFileInfo::exists(home + QStringLiteral("/notes.txt")));
 }
 
-void TestSystemSettings::savewinsizeZeroForgetsOnlyTheLayout()
-{
+void TestSystemSettings::savewinsizeZeroForgetsOnlyTheLayout() {
     SettingsKey k;
     for (const char* sub : {"Window", "view", "rebar", "Log", "list"}) {
         QVERIFY(k.CreateKey(KeyFamily::Profile, sub));

@@ -1,7 +1,7 @@
 #include "StoreFixture.h"
 #include "settings/SettingsKey.h"
-#include "views/gui/HostIcons.h"
 #include "views/QXDoc.h"
+#include "views/gui/HostIcons.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -24,8 +24,7 @@ private slots:
 };
 
 namespace {
-HostRecord sample(const std::string& name)
-{
+HostRecord sample(const std::string& name) {
     HostRecord r;
     r.Name = name;
     r.Adr = "ftp.example.jp";
@@ -44,8 +43,7 @@ HostRecord sample(const std::string& name)
 }
 } // namespace
 
-void TestHostRecords::emptyKeyLoadsDefaults()
-{
+void TestHostRecords::emptyKeyLoadsDefaults() {
     StoreFixture fx;
     SettingsKey k;
     QVERIFY(k.CreateKey(KeyFamily::Host, "Host0"));
@@ -59,8 +57,7 @@ void TestHostRecords::emptyKeyLoadsDefaults()
     QCOMPARE(r.Indexhtml, std::string("index.html"));
 }
 
-void TestHostRecords::missingKeyLeavesRecordUntouched()
-{
+void TestHostRecords::missingKeyLeavesRecordUntouched() {
     StoreFixture fx;
     CQXDoc doc;
     HostRecord r = sample("keep");
@@ -69,8 +66,7 @@ void TestHostRecords::missingKeyLeavesRecordUntouched()
     QVERIFY(doc.LoadAllHosts().empty());
 }
 
-void TestHostRecords::roundTripKeepsEveryField()
-{
+void TestHostRecords::roundTripKeepsEveryField() {
     StoreFixture fx;
     CQXDoc doc;
     HostRecord r = sample("テストサーバー");
@@ -88,17 +84,26 @@ void TestHostRecords::roundTripKeepsEveryField()
     QVERIFY(raw && raw->type == RegistryValue::Type::Binary && raw->bytes.empty());
 }
 
-void TestHostRecords::valuesAreWrittenInTheirOrder()
-{
+void TestHostRecords::valuesAreWrittenInTheirOrder() {
     StoreFixture fx;
     CQXDoc doc;
     doc.SaveHost(0, sample("a"));
     QFile f(fx.filePath());
     QVERIFY(f.open(QIODevice::ReadOnly));
     QByteArray text = f.readAll();
-    const char* order[] = {"\"Name\"", "\"Adr\"", "\"User\"", "\"Pass\"=hex:", "\"Hide\"=dword", "\"Pasv\"=dword",
-                           "\"Port\"=dword:00000849", "\"anonymous\"=dword", "\"DownPath\"", "\"UpPath\"",
-                           "\"Indexhtml\"", "\"Firewall\"=dword", "\"icon\"=dword:00000007"};
+    const char* order[] = {"\"Name\"",
+                           "\"Adr\"",
+                           "\"User\"",
+                           "\"Pass\"=hex:",
+                           "\"Hide\"=dword",
+                           "\"Pasv\"=dword",
+                           "\"Port\"=dword:00000849",
+                           "\"anonymous\"=dword",
+                           "\"DownPath\"",
+                           "\"UpPath\"",
+                           "\"Indexhtml\"",
+                           "\"Firewall\"=dword",
+                           "\"icon\"=dword:00000007"};
     qsizetype last = -1;
     for (const char* name : order) {
         qsizetype at = text.indexOf(name);
@@ -107,8 +112,7 @@ void TestHostRecords::valuesAreWrittenInTheirOrder()
     }
 }
 
-void TestHostRecords::longPasswordAndLongText()
-{
+void TestHostRecords::longPasswordAndLongText() {
     StoreFixture fx;
     CQXDoc doc;
     HostRecord r = sample("a");
@@ -125,8 +129,7 @@ void TestHostRecords::longPasswordAndLongText()
     QCOMPARE(raw->bytes, std::string(400, static_cast<char>(~'k')));
 }
 
-void TestHostRecords::loadingStopsAtTheFirstGap()
-{
+void TestHostRecords::loadingStopsAtTheFirstGap() {
     StoreFixture fx;
     CQXDoc doc;
     doc.SaveHost(0, sample("zero"));
@@ -138,8 +141,7 @@ void TestHostRecords::loadingStopsAtTheFirstGap()
     QCOMPARE(hosts[1].Name, std::string("one"));
 }
 
-void TestHostRecords::saveAllRenumbersAndStopsAtTheGap()
-{
+void TestHostRecords::saveAllRenumbersAndStopsAtTheGap() {
     StoreFixture fx;
     CQXDoc doc;
     doc.SaveHost(0, sample("zero"));
@@ -164,8 +166,7 @@ void TestHostRecords::saveAllRenumbersAndStopsAtTheGap()
     QVERIFY(!fx.store().value("Software\\lumo\\Host\\Host0", "chmod"));
 }
 
-void TestHostRecords::removingTheFirstHostMovesTheOthersDown()
-{
+void TestHostRecords::removingTheFirstHostMovesTheOthersDown() {
     StoreFixture fx;
     CQXDoc doc;
     doc.SaveAllHosts({sample("a"), sample("b"), sample("c")});
@@ -179,8 +180,7 @@ void TestHostRecords::removingTheFirstHostMovesTheOthersDown()
     QVERIFY(!fx.store().keyExists("Software\\lumo\\Host\\Host2"));
 }
 
-void TestHostRecords::reorderSkipsUnknownRows()
-{
+void TestHostRecords::reorderSkipsUnknownRows() {
     StoreFixture fx;
     CQXDoc doc;
     {
@@ -204,8 +204,7 @@ void TestHostRecords::reorderSkipsUnknownRows()
     QCOMPARE(k.ReadString("MailAdr", ""), std::string("me@example.jp"));
 }
 
-void TestHostRecords::builtInIcons()
-{
+void TestHostRecords::builtInIcons() {
     const int expected[] = {207, 205, 209, 210, 231, 232, 233, 234, 235, 236};
     for (int n = 0; n < 10; ++n)
         QCOMPARE(HostIconResourceId(n), expected[n]);
@@ -217,7 +216,9 @@ void TestHostRecords::builtInIcons()
         QVERIFY(!icon.isNull());
         QImage img = icon.pixmap(32, 32).toImage();
         QVERIFY(!img.isNull());
-        distinct.insert(img.cacheKey() ? qHash(QByteArray(reinterpret_cast<const char*>(img.constBits()), img.sizeInBytes())) : 0);
+        distinct.insert(img.cacheKey() ? qHash(QByteArray(reinterpret_cast<const char*>(img.constBits()),
+                                                          img.sizeInBytes()))
+                                       : 0);
     }
     QCOMPARE(distinct.size(), 11); // ten pictures and the fallback, -1 and 10 sharing it
 }
