@@ -45,6 +45,8 @@ struct CSocketEvents::Entry {
     // Data waits that the current registration does not want: the reader rests until a Receive
     // or a new registration, or it would fire without end.
     bool readerParked = false;
+    // A socket whose connect failed has nothing more to report.
+    bool connectFailed = false;
     std::string out;
 };
 
@@ -131,14 +133,16 @@ void CSocketEvents::Select(SocketId s, int message, std::uint32_t interest) {
 
 void CSocketEvents::Update(SocketId s, Entry& e) {
     bool wantRead = false;
-    if (!e.connecting && !e.readerParked) {
+    if (!e.connecting && !e.readerParked && !e.connectFailed) {
         if (e.listening)
             wantRead = (e.interest & SocketEvent::Accept) && e.acceptArmed;
         else
             wantRead = ((e.interest & SocketEvent::Read) && e.readArmed) ||
                        ((e.interest & SocketEvent::Close) && e.closeArmed);
     }
-    bool wantWrite = e.connecting || !e.out.empty() || ((e.interest & SocketEvent::Write) && e.writeArmed);
+    bool wantWrite =
+        e.connecting ||
+        (!e.connectFailed && (!e.out.empty() || ((e.interest & SocketEvent::Write) && e.writeArmed)));
     e.reader->setEnabled(wantRead);
     e.writer->setEnabled(wantWrite);
 
@@ -236,8 +240,7 @@ void CSocketEvents::OnWritable(SocketId s) {
         socklen_t len = sizeof error;
         ::getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &len);
         e->connecting = false;
-        if (error != 0)
-            e->writeArmed = false;
+        e->connectFailed = error != 0;
         Update(s, *e);
         if (e->interest & SocketEvent::Connect)
             Deliver(s, SocketEvent::Connect, MapSocketError(error));
@@ -271,6 +274,7 @@ void CSocketEvents::Connect(SocketId s, std::uint32_t addressNetOrder, std::uint
     sa.sin_addr.s_addr = addressNetOrder;
     sa.sin_port = htons(port);
     int r = ::connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    e.connectFailed = false;
     if (r == 0 || errno == EINPROGRESS || errno == EINTR) {
         e.connecting = true;
         Update(s, e);
@@ -278,6 +282,8 @@ void CSocketEvents::Connect(SocketId s, std::uint32_t addressNetOrder, std::uint
     }
     // Failed at once: still reported as a connect event, after the caller has returned.
     int error = MapSocketError(errno);
+    e.connectFailed = true;
+    Update(s, e);
     std::uint64_t serial = e.serial;
     QMetaObject::invokeMethod(
         this,
