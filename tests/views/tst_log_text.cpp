@@ -93,7 +93,7 @@ void TestLogText::aPieceEndingAtAFinalLineCompletesThere() {
     QCOMPARE(log.GetReplyCode(), 214);
     QVERIFY(!log.AppendReply("  more help\r\n"));
     QVERIFY(log.AppendReply("214 end\r\n"));
-    QCOMPARE(log.Text().substr(log.Text().size() - 24), std::string("  more help\r\n214 end\r\n"));
+    QCOMPARE(log.Text().substr(log.Text().size() - 22), std::string("  more help\r\n214 end\r\n"));
 }
 
 void TestLogText::logLinesAndCommandsKeepTheirOrder() {
