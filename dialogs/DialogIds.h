@@ -19,7 +19,7 @@ namespace DialogId {
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
 
-// Templates.
+// Templates; a dialog's object name is its template number.
 inline constexpr int IDD_ATTRIBUTES = 146;
 inline constexpr int IDD_FILE_OVERWRITE = 196;
 inline constexpr int IDD_ACCOUNT = 211;

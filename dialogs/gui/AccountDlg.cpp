@@ -14,7 +14,7 @@ using namespace DialogId;
 
 CAccountDlg::CAccountDlg(int hostNumber, QWidget* parent) : QDialog(parent), m_hostNumber(hostNumber) {
     setWindowTitle(QStringLiteral("アカウント情報の再確認"));
-    DialogBuilder b(this, 189, 94);
+    DialogBuilder b(this, IDD_ACCOUNT, 189, 94);
     b.Group(NoId, QStringLiteral("アカウント"), 5, 3, 174, 54);
     b.Static(NoId, QStringLiteral("ユーザー名"), 14, 21, 37, 8);
     m_userEdit = b.Edit(IDC_USER, 61, 19, 104, 12);

@@ -14,7 +14,7 @@ using namespace DialogId;
 
 CAttributesDlg::CAttributesDlg(int hostNumber, QWidget* parent) : QDialog(parent), m_hostNumber(hostNumber) {
     setWindowTitle(QStringLiteral("属性の変更"));
-    DialogBuilder b(this, 219, 137);
+    DialogBuilder b(this, IDD_ATTRIBUTES, 219, 137);
     b.Group(IDC_ATTRIBUTE_GROUP, QStringLiteral("属性"), 8, 1, 202, 70);
     b.Static(IDC_OWNER_LABEL, QStringLiteral("オーナー"), 23, 12, 29, 8);
     b.Static(IDC_GROUP_LABEL, QStringLiteral("グループ"), 78, 12, 29, 8);

@@ -24,7 +24,8 @@ QFont DialogFont() {
     return QFont(QStringLiteral("MS UI Gothic"), 9);
 }
 
-DialogBuilder::DialogBuilder(QDialog* dialog, int width, int height) : m_dialog(dialog) {
+DialogBuilder::DialogBuilder(QDialog* dialog, int templateId, int width, int height) : m_dialog(dialog) {
+    dialog->setObjectName(ControlName(templateId));
     dialog->setFont(DialogFont());
     // The base units of the font, measured the way Windows measures a dialog font.
     const QFontMetrics metrics(dialog->font());

@@ -31,8 +31,8 @@ QFont DialogFont();
 // order. A group box is a frame drawn behind the controls it surrounds, not their parent.
 class DialogBuilder {
 public:
-    // Gives the dialog its font and its fixed client size.
-    DialogBuilder(QDialog* dialog, int width, int height);
+    // Gives the dialog its template number as its object name, its font and its fixed client size.
+    DialogBuilder(QDialog* dialog, int templateId, int width, int height);
 
     QPushButton* Button(int id, const QString& text, int x, int y, int w, int h, bool isDefault = false);
     QLabel* Static(int id, const QString& text, int x, int y, int w, int h, bool centred = false);

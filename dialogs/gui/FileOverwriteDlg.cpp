@@ -31,7 +31,7 @@ QIcon IconOfType(const QString& name) {
 
 CFileOverwriteDlg::CFileOverwriteDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("ファイル上書きの確認"));
-    DialogBuilder b(this, 263, 135);
+    DialogBuilder b(this, IDD_FILE_OVERWRITE, 263, 135);
     auto end = [this](QPushButton* button, int result) {
         connect(button, &QPushButton::clicked, this, [this, result] { done(result); });
     };

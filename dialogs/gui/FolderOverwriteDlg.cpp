@@ -12,7 +12,7 @@ using namespace DialogId;
 
 CFolderOverwriteDlg::CFolderOverwriteDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("フォルダ上書きの確認"));
-    DialogBuilder b(this, 270, 79);
+    DialogBuilder b(this, IDD_FOLDER_OVERWRITE, 270, 79);
     auto end = [this](QPushButton* button, int result) {
         connect(button, &QPushButton::clicked, this, [this, result] { done(result); });
     };

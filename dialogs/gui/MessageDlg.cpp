@@ -11,7 +11,7 @@
 using namespace DialogId;
 
 CMessageDlg::CMessageDlg(QWidget* parent) : QDialog(parent) {
-    DialogBuilder b(this, 254, 59);
+    DialogBuilder b(this, IDD_MESSAGE, 254, 59);
     connect(b.Button(IDOK, QStringLiteral("はい"), 143, 40, 50, 14, true), &QPushButton::clicked, this,
             &QDialog::accept);
     connect(b.Button(IDCANCEL, QStringLiteral("いいえ"), 195, 40, 50, 14), &QPushButton::clicked, this,

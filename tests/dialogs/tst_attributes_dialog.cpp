@@ -269,6 +269,7 @@ void TestAttributesDialog::answers() {
 void TestAttributesDialog::questionForTheSelection() {
     StoreFixture fx;
     WhenModalShown([](QDialog* d) {
+        QCOMPARE(d->objectName(), ControlName(IDD_ATTRIBUTES));
         QCOMPARE(Boxes(d), QStringLiteral("rwxr-xr-x"));
         TypeNumber(d, QStringLiteral("7"));
         QCOMPARE(Boxes(d), QStringLiteral("rwx------"));

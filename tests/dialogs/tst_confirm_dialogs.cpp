@@ -332,6 +332,7 @@ void TestConfirmDialogs::accountSavedOnlyWhenTicked() {
 void TestConfirmDialogs::questionsForTheSession() {
     // Remote names come as the server's bytes: UTF-8, or Shift-JIS when they are not UTF-8.
     WhenModalShown([](QDialog* d) {
+        QCOMPARE(d->objectName(), ControlName(IDD_MESSAGE));
         QCOMPARE(d->windowTitle(), QStringLiteral("ファイル削除の確認"));
         QCOMPARE(TextOf(d, IDC_MESSAGE_TEXT), QStringLiteral("「表.txt」 を削除してもよろしいですか。"));
         ClickButton(d, IDOK);
@@ -348,6 +349,7 @@ void TestConfirmDialogs::questionsForTheSession() {
     QTemporaryDir dir;
     const QString path = MakeFile(dir, QStringLiteral("data.csv"), 3000, QDateTime::currentDateTime());
     WhenModalShown([](QDialog* d) {
+        QCOMPARE(d->objectName(), ControlName(IDD_FILE_OVERWRITE));
         QCOMPARE(TextOf(d, IDC_NEW_SIZE), QStringLiteral("サイズ: 5242880KB"));
         ClickButton(d, IDC_RESUME);
     });
@@ -364,6 +366,7 @@ void TestConfirmDialogs::questionsForTheSession() {
              DialogResult::NotAsked);
 
     WhenModalShown([](QDialog* d) {
+        QCOMPARE(d->objectName(), ControlName(IDD_FOLDER_OVERWRITE));
         QCOMPARE(TextOf(d, IDC_FOLDER_HEADLINE),
                  QStringLiteral("このフォルダには既に「pub」フォルダが存在します。"));
         ClickButton(d, IDC_FOLDER_NO);
@@ -374,6 +377,7 @@ void TestConfirmDialogs::questionsForTheSession() {
 void TestConfirmDialogs::accountQuestion() {
     StoreFixture fx;
     WhenModalShown([](QDialog* d) {
+        QCOMPARE(d->objectName(), ControlName(IDD_ACCOUNT));
         QCOMPARE(Control<QLineEdit>(d, IDC_USER)->text(), QStringLiteral("anna"));
         QCOMPARE(Control<QLineEdit>(d, IDC_PASSWORD)->text(), QStringLiteral("pw"));
         // A line break pasted into the password must not reach the server as a second command.
