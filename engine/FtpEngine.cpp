@@ -138,6 +138,13 @@ void CFtpEngine::EndOperation() {
     DispatchNextOp();
 }
 
+bool CFtpEngine::SecondOfTwoEvents() {
+    if (m_halfDone == 1)
+        return true;
+    m_halfDone = 1;
+    return false;
+}
+
 int CFtpEngine::AttachDataSocket(Socket& sock) {
     for (DataConn& conn : m_dataConns) {
         if (!conn.sock.valid()) {

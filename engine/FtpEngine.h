@@ -67,6 +67,10 @@ public:
     // (a listing's), which its chain keeps as a bare number.
     void CloseDataConn(SocketId s);
 
+    // A listing or download ends on two events, the final reply and the close of its data
+    // connection, in either order: false for the first (which is only noted), true for the second.
+    bool SecondOfTwoEvents();
+
     void CloseSession();
     void CloseSessionLost();
     void CancelTransfers();

@@ -7,6 +7,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -119,7 +120,8 @@ std::size_t CSocketEvents::PendingSend(SocketId s) const {
 }
 
 void CSocketEvents::Select(SocketId s, int message, std::uint32_t interest) {
-    if (s == kNoSocket)
+    // A handler may register the socket it was called for after its step closed the session.
+    if (s == kNoSocket || ::fcntl(s, F_GETFD) == -1)
         return;
     Entry& e = EntryFor(s);
     e.message = message;

@@ -1,0 +1,730 @@
+#include "StoreFixture.h"
+#include "engine/FtpEngine.h"
+#include "fixtures/RecordingUi.h"
+#include "fixtures/ScriptedFtpPeer.h"
+#include "settings/SettingNames.h"
+#include "settings/SettingsKey.h"
+#include "views/QXDoc.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <arpa/inet.h>
+#include <sys/socket.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+const char* const kLost = "ホストから切断されました。\r\n";
+const char* const kFirewallLost = "ファイアウオールから切断されました。\r\n";
+
+// A registered host 0 that points at the scripted peer.
+void SaveHost(quint16 port, const std::string& adr = "127.0.0.1", int firewall = 0) {
+    HostRecord h;
+    h.Name = "テスト";
+    h.Adr = adr;
+    h.Port = port;
+    h.User = "user";
+    h.Pass = "secret";
+    h.Firewall = firewall;
+    CQXDoc().SaveHost(0, h);
+}
+
+void SaveFirewall(quint16 port, int type, const std::string& user = "fwuser") {
+    SettingsKey key;
+    key.CreateKey(KeyFamily::Host);
+    key.WriteString(SettingName::FireAdr, "127.0.0.1");
+    key.WriteDword(SettingName::FirePort, port);
+    key.WriteString(SettingName::FireUser, user);
+    key.WriteScrambled(SettingName::FirePass, "fwpass");
+    key.WriteDword(SettingName::FireType, static_cast<std::uint32_t>(type));
+}
+
+// Greeting, USER, PASS and a successful login; the engine then asks PWD.
+ScriptedFtpPeer& Login(ScriptedFtpPeer& peer) {
+    return peer.reply("220 ready")
+        .expect("USER user")
+        .reply("331 password please")
+        .expect("PASS secret")
+        .reply("230 logged in")
+        .expect("PWD")
+        .reply("257 \"/home/user\" is current");
+}
+
+// A connected pair on 127.0.0.1, standing for a data connection.
+struct LoopbackPair {
+    Socket near;
+    Socket far;
+};
+
+LoopbackPair MakePair() {
+    LoopbackPair p;
+    Socket listener = ListenTcp(htonl(INADDR_LOOPBACK), 0);
+    std::uint32_t a;
+    std::uint16_t port;
+    LocalAddress(listener.id(), a, port);
+    p.near = Socket::CreateTcp();
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sa.sin_port = htons(port);
+    ::connect(p.near.id(), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    for (int i = 0; i < 200 && !p.far.valid(); ++i) {
+        int fd = ::accept4(listener.id(), nullptr, nullptr, SOCK_NONBLOCK);
+        if (fd >= 0)
+            p.far = Socket(fd);
+        else
+            QTest::qWait(5);
+    }
+    return p;
+}
+
+bool PeerSawEnd(const Socket& s) {
+    char c;
+    return ::recv(s.id(), &c, 1, MSG_DONTWAIT) == 0;
+}
+} // namespace
+
+class TestEngineSession : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void greetingSplitOverReadsThenLogin();
+    void greetingWithAnErrorStillSendsUser();
+    void userAnswered230StillSendsPass();
+    void refusedPasswordAsksAndRetriesOnTheSameConnection();
+    void cancelledAccountQuestionWaitsForTheClose();
+    void closeWhileTheAccountQuestionIsOpen();
+    void firewallSchemes_data();
+    void firewallSchemes();
+    void firewallCloseHasItsOwnText();
+    void hostNameIsLookedUp();
+    void connectFailures();
+    void replyTimeoutReturnsToIdle();
+    void untimeoutStartsNoTimer();
+    void closeAtEachStage_data();
+    void closeAtEachStage();
+    void idleLogsUnsolicitedReplies();
+    void queueRunsInOrderAndShellOpenWaitsItsTurn();
+    void cancelClosesDataAndWaitsPast426();
+    void endlessReplyIsCutOff_data();
+    void endlessReplyIsCutOff();
+    void longCommandGoesOutWhole();
+    void dataConnectionTable();
+    void twoEventCompletion();
+
+private:
+    std::unique_ptr<StoreFixture> m_store;
+    std::unique_ptr<ScriptedFtpPeer> m_peer;
+    std::unique_ptr<RecordingUi> m_ui;
+    std::unique_ptr<CFtpEngine> m_engine;
+
+    void makeEngine() {
+        m_ui = std::make_unique<RecordingUi>();
+        m_engine = std::make_unique<CFtpEngine>(*m_ui);
+    }
+    std::string log() const { return m_ui->logText(); }
+};
+
+void TestEngineSession::init() {
+    m_store = std::make_unique<StoreFixture>();
+    m_peer = std::make_unique<ScriptedFtpPeer>();
+    QVERIFY(m_peer->listen());
+    makeEngine();
+}
+
+void TestEngineSession::cleanup() {
+    m_engine.reset();
+    m_ui.reset();
+    m_peer.reset();
+    m_store.reset();
+}
+
+void TestEngineSession::greetingSplitOverReadsThenLogin() {
+    SaveHost(m_peer->port());
+    m_peer->send("220-Welcome\r\n220 Ready\r\n", {3, 9, 15, 20})
+        .expect("USER user")
+        .reply("331 password please")
+        .expect("PASS secret")
+        .reply("230 logged in")
+        .expect("PWD")
+        .send("257 \"/home/user\" is current\r\n", {5});
+    QCOMPARE(m_engine->Connect(0), 1);
+    QVERIFY(m_engine->IsConnected());
+    QCOMPARE(m_engine->m_busy, 1);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_COMPARE(m_ui->foldersSet.size(), size_t(1));
+    QCOMPARE(m_ui->foldersSet[0], std::string("/home/user"));
+
+    QCOMPARE(log(), std::string("テストに接続します\r\n"
+                                "接続しました\r\n"
+                                "220-Welcome\r\n220 Ready\r\n"
+                                "USER user\r\n"
+                                "331 password please\r\n"
+                                "PASS\r\n"
+                                "230 logged in\r\n"
+                                "PWD\r\n"
+                                "257 \"/home/user\" is current\r\n"));
+    // After PWD the queued listing runs.
+    QCOMPARE(m_engine->m_curOp, WM_FTP_LIST);
+    QVERIFY(m_engine->m_opQueue.empty());
+    QCOMPARE(m_ui->connectedStates.front(), true);
+    QVERIFY(m_engine->IsRearmTimerActive());
+}
+
+void TestEngineSession::greetingWithAnErrorStillSendsUser() {
+    SaveHost(m_peer->port());
+    m_peer->reply("421 Too many users").expect("USER user").close();
+    m_engine->Connect(0);
+    QTRY_VERIFY(!m_engine->IsConnected());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QCOMPARE(log(), std::string("テストに接続します\r\n接続しました\r\n421 Too many users\r\nUSER user\r\n") +
+                        kLost);
+    QCOMPARE(m_ui->connectedStates.back(), false);
+    QVERIFY(!m_engine->IsReplyTimerActive());
+}
+
+void TestEngineSession::userAnswered230StillSendsPass() {
+    SaveHost(m_peer->port());
+    m_peer->reply("220 ready")
+        .expect("USER user")
+        .reply("230 no password needed")
+        .expect("PASS secret")
+        .reply("202 superfluous")
+        .expect("PWD")
+        .reply("257 \"/\"");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_COMPARE(m_ui->foldersSet.size(), size_t(1));
+    QVERIFY(m_ui->accountQuestions.empty());
+}
+
+void TestEngineSession::refusedPasswordAsksAndRetriesOnTheSameConnection() {
+    SaveHost(m_peer->port());
+    m_ui->accountAnswers.push_back({1, "other", "p@ss"});
+    m_peer->reply("220 ready")
+        .expect("USER user")
+        .reply("331 password please")
+        .expect("PASS secret")
+        .reply("530 Login incorrect")
+        .expect("USER other")
+        .reply("331 password please")
+        .expect("PASS p@ss")
+        .reply("230 logged in")
+        .expect("PWD")
+        .reply("257 \"/\"");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QCOMPARE(m_peer->connectionCount(), 1);
+    QCOMPARE(m_ui->accountQuestions.size(), size_t(1));
+    QCOMPARE(m_ui->accountQuestions[0].first, std::string("user"));
+    QCOMPARE(m_ui->accountQuestions[0].second, std::string("secret"));
+    // The stored host is not changed by the retry.
+    HostRecord stored;
+    CQXDoc().LoadHost(0, stored);
+    QCOMPARE(stored.User, std::string("user"));
+    QCOMPARE(m_engine->m_host.Pass, std::string("secret"));
+    QVERIFY(log().find("secret") == std::string::npos);
+    QVERIFY(log().find("p@ss") == std::string::npos);
+    QTRY_COMPARE(m_ui->foldersSet.size(), size_t(1));
+}
+
+void TestEngineSession::cancelledAccountQuestionWaitsForTheClose() {
+    SaveHost(m_peer->port());
+    m_ui->accountAnswers.push_back({2, {}, {}});
+    m_peer->reply("220 ready")
+        .expect("USER user")
+        .reply("331 password please")
+        .expect("PASS secret")
+        .reply("503 Login refused")
+        .waitFor([this] { return m_ui->accountQuestions.size() == 1; })
+        .pause(100)
+        .close();
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QTRY_VERIFY(!m_engine->IsConnected());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    // Nothing was sent after the refusal.
+    QCOMPARE(m_peer->commands().size(), size_t(2));
+    QVERIFY(log().size() > strlen(kLost) && log().substr(log().size() - strlen(kLost)) == kLost);
+}
+
+void TestEngineSession::closeWhileTheAccountQuestionIsOpen() {
+    SaveHost(m_peer->port());
+    m_ui->accountAnswers.push_back({1, "other", "x"});
+    m_ui->whileAsking = [this] {
+        // The dialog's own event loop sees the server go.
+        QTRY_VERIFY(!m_engine->IsConnected());
+    };
+    m_peer->reply("220 ready")
+        .expect("USER user")
+        .reply("331 password please")
+        .expect("PASS secret")
+        .reply("530 Login incorrect")
+        .close();
+    m_engine->Connect(0);
+    QTRY_COMPARE(m_ui->accountQuestions.size(), size_t(1));
+    QVERIFY(!m_engine->IsConnected());
+    QTest::qWait(50);
+    QCOMPARE(m_peer->commands().size(), size_t(2));
+    QVERIFY(log().find(kLost) != std::string::npos);
+}
+
+void TestEngineSession::firewallSchemes_data() {
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("fireUser");
+    QTest::addColumn<QStringList>("commands");
+    const QStringList login = {"USER user", "PASS secret"};
+    QTest::newRow("0 USER user@host")
+        << 0 << "fwuser" << QStringList{"USER user@ftp.example.jp", "PASS secret"};
+    QTest::newRow("1 OPEN host") << 1 << "fwuser" << (QStringList{"OPEN ftp.example.jp"} + login);
+    QTest::newRow("2 open host") << 2 << "fwuser" << (QStringList{"open ftp.example.jp"} + login);
+    QTest::newRow("3 login, OPEN") << 3 << "fwuser"
+                                   << (QStringList{"USER fwuser", "PASS fwpass", "OPEN ftp.example.jp"} +
+                                       login);
+    QTest::newRow("4 login, USER user@host")
+        << 4 << "fwuser"
+        << QStringList{"USER fwuser", "PASS fwpass", "USER user@ftp.example.jp", "PASS secret"};
+    QTest::newRow("5 login, SITE") << 5 << "fwuser"
+                                   << (QStringList{"USER fwuser", "PASS fwpass", "SITE ftp.example.jp"} +
+                                       login);
+    QTest::newRow("above 5 acts as 5")
+        << 9 << "fwuser" << (QStringList{"USER fwuser", "PASS fwpass", "SITE ftp.example.jp"} + login);
+    QTest::newRow("3 with no firewall user")
+        << 3 << "" << (QStringList{"USER ", "PASS fwpass", "OPEN ftp.example.jp"} + login);
+}
+
+void TestEngineSession::firewallSchemes() {
+    QFETCH(int, type);
+    QFETCH(QString, fireUser);
+    QFETCH(QStringList, commands);
+    // The host's own address is never looked up: only the firewall is contacted.
+    SaveHost(1, "ftp.example.jp", 1);
+    SaveFirewall(m_peer->port(), type, fireUser.toStdString());
+    m_peer->reply("220 firewall ready");
+    for (const QString& c : commands)
+        m_peer->expect(c.toStdString()).reply(c.startsWith("PASS") ? "230 ok" : "331 go on");
+    m_peer->expect("PWD").reply("257 \"/\"");
+    QCOMPARE(m_engine->Connect(0), 1);
+    QVERIFY(m_engine->IsConnected());
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_COMPARE(m_ui->foldersSet.size(), size_t(1));
+    // The firewall's password is shown as sent, the host's never.
+    if (type >= 3)
+        QVERIFY(log().find("PASS fwpass\r\n") != std::string::npos);
+    QVERIFY(log().find("secret") == std::string::npos);
+    QVERIFY(log().find("PASS\r\n") != std::string::npos);
+}
+
+void TestEngineSession::firewallCloseHasItsOwnText() {
+    SaveHost(1, "ftp.example.jp", 1);
+    SaveFirewall(m_peer->port(), 3);
+    m_peer->reply("220 firewall ready").expect("USER fwuser").close();
+    m_engine->Connect(0);
+    QTRY_VERIFY(!m_engine->IsConnected());
+    QVERIFY(log().substr(log().size() - strlen(kFirewallLost)) == kFirewallLost);
+    QVERIFY(log().find(kLost) == std::string::npos);
+
+    // After the hand-over to the host, a close is the host's.
+    ScriptedFtpPeer second;
+    QVERIFY(second.listen());
+    SaveFirewall(second.port(), 1);
+    second.reply("220 firewall ready").expect("OPEN ftp.example.jp").close();
+    m_engine->Connect(0);
+    QTRY_VERIFY(second.done());
+    QTRY_VERIFY(!m_engine->IsConnected());
+    QVERIFY(log().substr(log().size() - strlen(kLost)) == kLost);
+}
+
+void TestEngineSession::hostNameIsLookedUp() {
+    SaveHost(m_peer->port(), "localhost");
+    Login(*m_peer);
+    QCOMPARE(m_engine->Connect(0), 1);
+    // The control socket exists while the lookup runs: the session counts as connected.
+    QVERIFY(m_engine->IsConnected());
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QCOMPARE(m_engine->m_hostentBuf, htonl(INADDR_LOOPBACK));
+}
+
+void TestEngineSession::connectFailures() {
+    // Nothing listens on the port of a bound socket that does not listen.
+    Socket placeholder = Socket::CreateTcp();
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(placeholder.id(), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    std::uint32_t a;
+    std::uint16_t closedPort;
+    LocalAddress(placeholder.id(), a, closedPort);
+
+    SaveHost(closedPort);
+    QCOMPARE(m_engine->Connect(0), 1);
+    QTRY_VERIFY(!m_engine->IsConnected());
+    QCOMPARE(log(), std::string("テストに接続します\r\n接続エラーです\r\n"));
+    QCOMPARE(m_ui->connectedStates.back(), false);
+
+    SaveHost(21, "");
+    QCOMPARE(m_engine->Connect(0), 0);
+    QVERIFY(!m_engine->IsConnected());
+    QVERIFY(log().substr(log().size() - 36) ==
+                "テストに接続します\r\n接続アドレスが取得できませんでした。\r\n" ||
+            log().find("接続アドレスが取得できませんでした。\r\n") != std::string::npos);
+
+    // A registration that does not exist at all.
+    QCOMPARE(m_engine->Connect(7), 0);
+}
+
+void TestEngineSession::replyTimeoutReturnsToIdle() {
+    SaveHost(m_peer->port());
+    m_engine->m_timeoutMs = 400;
+    bool idleAfterTimeout = false;
+    bool lateReplyChangedNothing = false;
+    m_peer->reply("220 ready")
+        .expect("USER user")
+        .reply("331 password please")
+        .expect("PASS secret")
+        .reply("230 logged in")
+        .expect("PWD")
+        .waitFor([this] { return m_ui->logContains("タイムアウトしました。\r\n"); })
+        .call([&] {
+            // The listing queued behind PWD went with the time-out; the session stays.
+            idleAfterTimeout = m_engine->m_busy == 0 && m_engine->m_opQueue.empty() &&
+                               m_engine->IsConnected() && !m_engine->IsReplyTimerActive() &&
+                               m_engine->Events().Message(m_engine->m_ctrlSocket.id()) == WM_FTP_IDLE;
+        })
+        .reply("257 \"/late\"")
+        .waitFor([this] { return m_ui->logContains("257 \"/late\"\r\n"); })
+        .call([&] {
+            // A late reply is still read and logged, and changes nothing.
+            lateReplyChangedNothing =
+                m_ui->foldersSet.empty() && m_engine->m_busy == 0 && m_engine->IsConnected();
+        })
+        .close();
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QVERIFY(idleAfterTimeout);
+    QVERIFY(lateReplyChangedNothing);
+    QTRY_VERIFY(!m_engine->IsConnected());
+    QVERIFY(log().substr(log().size() - strlen(kLost)) == kLost);
+}
+
+void TestEngineSession::untimeoutStartsNoTimer() {
+    {
+        SettingsKey key;
+        key.CreateKey(KeyFamily::System);
+        key.WriteDword(SettingName::Timeout, 1000);
+    }
+    m_engine->ReadSystemSettings();
+    QCOMPARE(m_engine->m_timeoutMs, 30000);
+    {
+        SettingsKey key;
+        key.CreateKey(KeyFamily::System);
+        key.WriteDword(SettingName::Timeout, 5);
+        key.WriteDword(SettingName::UnTimeout, 1);
+    }
+    makeEngine();
+    QCOMPARE(m_engine->m_timeoutMs, 0);
+
+    SaveHost(m_peer->port());
+    m_peer->reply("220 ready")
+        .expect("USER user")
+        .send("331-part", {})
+        .waitFor([this] { return m_engine->m_busy == 1 && !m_ui->logContains("331"); })
+        .pause(100)
+        .call([this] { QVERIFY(!m_engine->IsReplyTimerActive()); })
+        .send("\r\n331 rest\r\n")
+        .expect("PASS secret")
+        .reply("230 ok")
+        .expect("PWD")
+        .call([this] { QVERIFY(!m_engine->IsReplyTimerActive()); });
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QVERIFY(!m_engine->IsReplyTimerActive());
+}
+
+void TestEngineSession::closeAtEachStage_data() {
+    QTest::addColumn<int>("stage");
+    QTest::addColumn<bool>("reset");
+    const char* names[] = {"before greeting", "inside greeting", "after USER", "after PASS", "idle",
+                           "during PWD"};
+    for (int stage = 0; stage < 6; ++stage) {
+        QTest::addRow("%s, close", names[stage]) << stage << false;
+        QTest::addRow("%s, reset", names[stage]) << stage << true;
+    }
+}
+
+void TestEngineSession::closeAtEachStage() {
+    QFETCH(int, stage);
+    QFETCH(bool, reset);
+    SaveHost(m_peer->port());
+    ScriptedFtpPeer& p = *m_peer;
+    // A reset that overtakes the connect itself would be a connect error instead.
+    p.waitFor([this] { return m_ui->logContains("接続しました\r\n"); });
+    if (stage >= 1)
+        p.send(stage == 1 ? "220-hello\r\n" : "220 ready\r\n");
+    if (stage >= 2)
+        p.expect("USER user");
+    if (stage >= 3)
+        p.reply("331 password please").expect("PASS secret");
+    if (stage >= 4)
+        p.reply("230 logged in").expect("PWD");
+    if (stage == 4)
+        p.reply("257 \"/\"").waitFor([this] { return m_engine->m_curOp == WM_FTP_LIST; });
+    if (stage == 5)
+        p.send("257-partial\r\n");
+    if (stage == 0 || stage == 4)
+        p.pause(50);
+    if (reset)
+        p.reset();
+    else
+        p.close();
+    if (stage == 4) {
+        // Idle needs an empty queue: drop the listing the login queued.
+        m_peer->waitFor([] { return true; });
+    }
+    m_engine->Connect(0);
+    if (stage == 4) {
+        QTRY_COMPARE(m_engine->m_curOp, WM_FTP_LIST);
+        m_engine->m_busy = 0;
+        m_engine->DispatchNextOp();
+    }
+    QTRY_VERIFY(!m_engine->IsConnected());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QVERIFY2(log().size() >= strlen(kLost) && log().substr(log().size() - strlen(kLost)) == kLost,
+             log().c_str());
+    QVERIFY(m_engine->m_opQueue.empty());
+    QVERIFY(m_engine->m_dataConns.empty());
+    QVERIFY(!m_engine->IsReplyTimerActive());
+    QCOMPARE(m_ui->connectedStates.back(), false);
+    QVERIFY(m_ui->fileListClears >= 1);
+}
+
+void TestEngineSession::idleLogsUnsolicitedReplies() {
+    SaveHost(m_peer->port());
+    bool stillIdle = false;
+    Login(*m_peer)
+        .waitFor([this] { return m_engine->m_curOp == WM_FTP_LIST; })
+        .call([this] {
+            m_engine->m_busy = 0;
+            m_engine->DispatchNextOp();
+        })
+        .reply("421 Idle too long")
+        .waitFor([this] { return m_ui->logContains("421 Idle too long\r\n"); })
+        .call([&] {
+            stillIdle = m_engine->m_busy == 0 &&
+                        m_engine->Events().Message(m_engine->m_ctrlSocket.id()) == WM_FTP_IDLE;
+        })
+        .close();
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY(stillIdle);
+    QTRY_VERIFY(!m_engine->IsConnected());
+    QVERIFY(log().substr(log().size() - strlen(kLost)) == kLost);
+}
+
+void TestEngineSession::queueRunsInOrderAndShellOpenWaitsItsTurn() {
+    QCOMPARE(m_engine->EnqueueOp(WM_FTP_PWD), 0);
+    QVERIFY(m_engine->m_opQueue.empty());
+
+    SaveHost(m_peer->port());
+    Login(*m_peer)
+        .waitFor([this] { return m_engine->m_curOp == WM_FTP_LIST; })
+        .call([this] {
+            m_engine->m_busy = 0;
+            m_engine->DispatchNextOp();
+            // Queued while idle and dispatched: starts at once. The shell open waits behind it.
+            QCOMPARE(m_engine->EnqueueOp(WM_FTP_PWD), 1);
+            QCOMPARE(m_engine->EnqueueOp(OP_SHELLOPEN, "/tmp/down", "explore"), 1);
+            m_engine->DispatchNextOp();
+            // Queued while busy: waits; the dispatcher starts nothing.
+            m_engine->EnqueueOp(WM_FTP_PWD);
+            QCOMPARE(m_engine->DispatchNextOp(), 1);
+            QueuedOp front;
+            front.code = WM_FTP_PWD;
+            m_engine->InsertOpFront(front);
+            QCOMPARE(m_engine->m_opQueue.size(), size_t(3));
+            QCOMPARE(m_engine->m_opQueue[1].code, OP_SHELLOPEN);
+        })
+        .expect("PWD")
+        .call([this] { QVERIFY(m_ui->shellOpens.empty()); })
+        .reply("257 \"/a\"")
+        .expect("PWD")
+        .call([this] { QVERIFY(m_ui->shellOpens.empty()); })
+        .reply("257 \"/b\"")
+        .expect("PWD")
+        .call([this] { QCOMPARE(m_ui->shellOpens.size(), size_t(1)); })
+        .reply("257 \"/c\"");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_COMPARE(m_ui->foldersSet.size(), size_t(4));
+    QCOMPARE(m_ui->foldersSet[3], std::string("/c"));
+    QCOMPARE(m_ui->shellOpens[0], std::make_pair(std::string("/tmp/down"), std::string("explore")));
+    QTRY_COMPARE(m_engine->m_busy, 0);
+    QCOMPARE(m_engine->Events().Message(m_engine->m_ctrlSocket.id()), WM_FTP_IDLE);
+    QCOMPARE(m_ui->statusTexts.back().first, std::string());
+}
+
+void TestEngineSession::cancelClosesDataAndWaitsPast426() {
+    QTemporaryDir dir;
+    LoopbackPair data = MakePair();
+    QVERIFY(data.near.valid() && data.far.valid());
+    QPointer<QFile> file;
+    const SocketId dataId = data.near.id();
+
+    SaveHost(m_peer->port());
+    Login(*m_peer)
+        .waitFor([this] { return m_engine->m_curOp == WM_FTP_LIST; })
+        .call([&] {
+            // A download in progress: its data connection and local file.
+            DataConn conn;
+            conn.file = std::make_unique<QFile>(dir.filePath("part.bin"));
+            QVERIFY(conn.file->open(QIODevice::WriteOnly));
+            conn.file->write("partial");
+            file = conn.file.get();
+            conn.msg = WM_FTP_GETDATA;
+            m_engine->m_dataConns.push_back(std::move(conn));
+            QCOMPARE(m_engine->AttachDataSocket(data.near), 1);
+            m_engine->EnqueueOp(WM_FTP_PWD);
+            QVERIFY(m_engine->CanCancel());
+            m_engine->CancelTransfers();
+            QVERIFY(m_engine->m_dataConns.empty());
+            QVERIFY(file.isNull());
+            QCOMPARE(m_ui->statusTexts.back().first, std::string("キャンセル処理中です"));
+        })
+        .expect("ABOR")
+        .reply("426 Transfer aborted")
+        .waitFor([this] { return m_ui->logContains("426 Transfer aborted\r\n"); })
+        .call([this] {
+            QCOMPARE(m_engine->m_busy, 1);
+            QCOMPARE(m_engine->Events().Message(m_engine->m_ctrlSocket.id()), WM_FTP_ABOR);
+        })
+        .reply("226 Abort successful");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_COMPARE(m_engine->m_busy, 0);
+    QCOMPARE(m_engine->Events().Message(m_engine->m_ctrlSocket.id()), WM_FTP_IDLE);
+    // The queued PWD went with the cancel.
+    QCOMPARE(m_peer->commands().back(), std::string("ABOR"));
+    QCOMPARE(m_ui->statusTexts.back().first, std::string());
+    QTRY_VERIFY(PeerSawEnd(data.far));
+    QFile written(dir.filePath("part.bin"));
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), QByteArray("partial"));
+    QVERIFY(!m_engine->CanCancel());
+    Q_UNUSED(dataId);
+}
+
+void TestEngineSession::endlessReplyIsCutOff_data() {
+    QTest::addColumn<bool>("lines");
+    QTest::newRow("one endless line") << false;
+    QTest::newRow("endless continuation lines") << true;
+}
+
+void TestEngineSession::endlessReplyIsCutOff() {
+    QFETCH(bool, lines);
+    SaveHost(m_peer->port());
+    std::string flood;
+    if (lines) {
+        while (flood.size() < 3 * CFtpEngine::kMaxPendingReply)
+            flood += "220-this greeting never ends\r\n";
+    } else {
+        flood.assign(3 * CFtpEngine::kMaxPendingReply, 'x');
+    }
+    m_peer->send(flood).expectClose();
+    m_engine->Connect(0);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_engine->IsConnected(), 15000);
+    QVERIFY(m_ui->logContains("サーバーの応答が長すぎるため切断しました。\r\n"));
+    // Nothing of the flood reached the log, and nothing stays pending.
+    QVERIFY(log().size() < 1000);
+    QCOMPARE(m_ui->log.PendingSize(), size_t(0));
+    QTRY_VERIFY(m_peer->clientClosed());
+}
+
+void TestEngineSession::longCommandGoesOutWhole() {
+    SaveHost(m_peer->port());
+    const std::string name(3 * 1024 * 1024, 'n');
+    Login(*m_peer)
+        .waitFor([this] { return m_engine->m_curOp == WM_FTP_LIST; })
+        .call([&] {
+            int small = 4096;
+            ::setsockopt(m_engine->m_ctrlSocket.id(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+            m_engine->SendCommand(m_engine->m_ctrlSocket.id(), "CWD /" + name);
+        })
+        .expect("CWD /" + name)
+        .reply("250 ok");
+    m_engine->Connect(0);
+    QTRY_VERIFY_WITH_TIMEOUT(m_peer->done(), 20000);
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QVERIFY(m_peer->partialInput().empty());
+}
+
+void TestEngineSession::dataConnectionTable() {
+    QTemporaryDir dir;
+    for (int i = 0; i < 3; ++i) {
+        DataConn conn;
+        conn.file = std::make_unique<QFile>(dir.filePath(QString::number(i)));
+        QVERIFY(conn.file->open(QIODevice::WriteOnly));
+        conn.msg = i == 2 ? WM_FTP_PUTDATA : WM_FTP_GETDATA;
+        m_engine->m_dataConns.push_back(std::move(conn));
+    }
+    LoopbackPair a = MakePair(), b = MakePair(), c = MakePair(), extra = MakePair();
+    const SocketId ida = a.near.id(), idb = b.near.id(), idc = c.near.id();
+    QCOMPARE(m_engine->AttachDataSocket(a.near), 1);
+    QCOMPARE(m_engine->AttachDataSocket(b.near), 1);
+    QCOMPARE(m_engine->AttachDataSocket(c.near), 1);
+    QCOMPARE(m_engine->AttachDataSocket(extra.near), 0);
+    QVERIFY(extra.near.valid());
+    QCOMPARE(m_engine->FindDataFile(idb)->fileName(), dir.filePath("1"));
+    QCOMPARE(m_engine->FindDataFile(extra.near.id()), nullptr);
+    QCOMPARE(m_engine->FindDataFile(kNoSocket), nullptr);
+
+    // The periodic re-arm: uploads for write, the others for read and close.
+    m_engine->OnTimer(TIMER_REARM);
+    QCOMPARE(m_engine->Events().Interest(ida), SocketEvent::Read | SocketEvent::Close);
+    QCOMPARE(m_engine->Events().Message(ida), WM_FTP_GETDATA);
+    QCOMPARE(m_engine->Events().Interest(idc), SocketEvent::Write);
+    QCOMPARE(m_engine->Events().Message(idc), WM_FTP_PUTDATA);
+
+    QPointer<QFile> middle = m_engine->FindDataFile(idb);
+    m_engine->CloseDataConn(idb);
+    QVERIFY(middle.isNull());
+    QCOMPARE(m_engine->m_dataConns.size(), size_t(2));
+    QVERIFY(m_engine->m_dataConns[0].sock == ida);
+    QVERIFY(m_engine->m_dataConns[1].sock == idc);
+    QTRY_VERIFY(PeerSawEnd(b.far));
+
+    // A data socket outside the table (a listing's) is closed too.
+    const SocketId loose = extra.near.release();
+    m_engine->CloseDataConn(loose);
+    QTRY_VERIFY(PeerSawEnd(extra.far));
+
+    m_engine->CloseSession();
+    QVERIFY(m_engine->m_dataConns.empty());
+    QTRY_VERIFY(PeerSawEnd(a.far));
+    QTRY_VERIFY(PeerSawEnd(c.far));
+    // Closing again with nothing open is harmless.
+    m_engine->CloseSession();
+    QVERIFY(!m_ui->progress.back().visible);
+}
+
+void TestEngineSession::twoEventCompletion() {
+    m_engine->m_halfDone = 0;
+    QVERIFY(!m_engine->SecondOfTwoEvents());
+    QCOMPARE(m_engine->m_halfDone, 1);
+    QVERIFY(m_engine->SecondOfTwoEvents());
+}
+
+QTEST_GUILESS_MAIN(TestEngineSession)
+#include "tst_engine_session.moc"
