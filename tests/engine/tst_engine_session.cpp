@@ -374,9 +374,8 @@ void TestEngineSession::connectFailures() {
     SaveHost(21, "");
     QCOMPARE(m_engine->Connect(0), 0);
     QVERIFY(!m_engine->IsConnected());
-    QVERIFY(log().substr(log().size() - 36) ==
-                "テストに接続します\r\n接続アドレスが取得できませんでした。\r\n" ||
-            log().find("接続アドレスが取得できませんでした。\r\n") != std::string::npos);
+    const std::string noAddress = "テストに接続します\r\n接続アドレスが取得できませんでした。\r\n";
+    QVERIFY(log().size() > noAddress.size() && log().substr(log().size() - noAddress.size()) == noAddress);
 
     // A registration that does not exist at all.
     QCOMPARE(m_engine->Connect(7), 0);
@@ -478,8 +477,13 @@ void TestEngineSession::closeAtEachStage() {
         p.reply("331 password please").expect("PASS secret");
     if (stage >= 4)
         p.reply("230 logged in").expect("PWD");
-    if (stage == 4)
-        p.reply("257 \"/\"").waitFor([this] { return m_engine->m_curOp == WM_FTP_LIST; });
+    if (stage == 4) {
+        // Idle needs an empty queue: the listing the login queued is taken as ended.
+        p.reply("257 \"/\"").waitFor([this] { return m_engine->m_curOp == WM_FTP_LIST; }).call([this] {
+            m_engine->m_busy = 0;
+            m_engine->DispatchNextOp();
+        });
+    }
     if (stage == 5)
         p.send("257-partial\r\n");
     if (stage == 0 || stage == 4)
@@ -488,16 +492,7 @@ void TestEngineSession::closeAtEachStage() {
         p.reset();
     else
         p.close();
-    if (stage == 4) {
-        // Idle needs an empty queue: drop the listing the login queued.
-        m_peer->waitFor([] { return true; });
-    }
     m_engine->Connect(0);
-    if (stage == 4) {
-        QTRY_COMPARE(m_engine->m_curOp, WM_FTP_LIST);
-        m_engine->m_busy = 0;
-        m_engine->DispatchNextOp();
-    }
     QTRY_VERIFY(!m_engine->IsConnected());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QVERIFY2(log().size() >= strlen(kLost) && log().substr(log().size() - strlen(kLost)) == kLost,
@@ -580,7 +575,6 @@ void TestEngineSession::cancelClosesDataAndWaitsPast426() {
     LoopbackPair data = MakePair();
     QVERIFY(data.near.valid() && data.far.valid());
     QPointer<QFile> file;
-    const SocketId dataId = data.near.id();
 
     SaveHost(m_peer->port());
     Login(*m_peer)
@@ -623,7 +617,6 @@ void TestEngineSession::cancelClosesDataAndWaitsPast426() {
     QVERIFY(written.open(QIODevice::ReadOnly));
     QCOMPARE(written.readAll(), QByteArray("partial"));
     QVERIFY(!m_engine->CanCancel());
-    Q_UNUSED(dataId);
 }
 
 void TestEngineSession::endlessReplyIsCutOff_data() {
