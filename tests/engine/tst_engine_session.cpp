@@ -102,6 +102,7 @@ private slots:
     void firewallSchemes();
     void firewallCloseHasItsOwnText();
     void hostNameIsLookedUp();
+    void connectingAgainEndsThePreviousSession();
     void connectFailures();
     void replyTimeoutReturnsToIdle();
     void untimeoutStartsNoTimer();
@@ -352,6 +353,37 @@ void TestEngineSession::hostNameIsLookedUp() {
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QCOMPARE(m_engine->m_hostentBuf, htonl(INADDR_LOOPBACK));
+
+    // An address that begins with a digit is converted by the dotted rules, never looked up:
+    // "127.1" is 127.0.0.1.
+    ScriptedFtpPeer second;
+    QVERIFY(second.listen());
+    SaveHost(second.port(), "127.1");
+    second.reply("220 ready").expect("USER user");
+    QCOMPARE(m_engine->Connect(0), 1);
+    QTRY_VERIFY(second.done());
+    QVERIFY2(!second.failed(), qPrintable(second.failure()));
+}
+
+void TestEngineSession::connectingAgainEndsThePreviousSession() {
+    SaveHost(m_peer->port());
+    Login(*m_peer).expectClose();
+    m_engine->Connect(0);
+    QTRY_COMPARE(m_ui->foldersSet.size(), size_t(1));
+
+    ScriptedFtpPeer second;
+    QVERIFY(second.listen());
+    SaveHost(second.port());
+    second.reply("220 second").expect("USER user");
+    QCOMPARE(m_engine->Connect(0), 1);
+    QCOMPARE(m_engine->m_busy, 1);
+    QVERIFY(m_engine->m_opQueue.empty());
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(second.done());
+    QVERIFY2(!second.failed(), qPrintable(second.failure()));
+    // Leaving a session on purpose is not a lost connection.
+    QVERIFY(!m_ui->logContains(kLost));
 }
 
 void TestEngineSession::connectFailures() {
