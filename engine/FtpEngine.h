@@ -133,6 +133,7 @@ private:
     void EndOperation();
     // Reads the firewall settings shared by all hosts.
     static std::string FirewallString(const char* name);
+    static std::string FirewallPassword();
     static std::uint32_t FirewallNumber(const char* name);
     void FirewallLost();
 

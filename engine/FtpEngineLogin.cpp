@@ -9,9 +9,13 @@ using namespace SocketEvent;
 std::string CFtpEngine::FirewallString(const char* name) {
     SettingsKey key;
     key.OpenKey(KeyFamily::Host);
-    if (std::string_view(name) == SettingName::FirePass)
-        return key.ReadScrambled(name);
     return key.ReadString(name, "");
+}
+
+std::string CFtpEngine::FirewallPassword() {
+    SettingsKey key;
+    key.OpenKey(KeyFamily::Host);
+    return key.ReadScrambled(SettingName::FirePass);
 }
 
 std::uint32_t CFtpEngine::FirewallNumber(const char* name) {
@@ -153,7 +157,7 @@ void CFtpEngine::OnFtpFirePass(SocketId s, std::uint32_t word) {
     switch (EventKind(word)) {
     case Write:
         // The firewall's password is shown as sent; only the host's own is hidden.
-        SendCommand(s, "PASS " + FirewallString(SettingName::FirePass));
+        SendCommand(s, "PASS " + FirewallPassword());
         Arm(s, WM_FTP_FIREPASS, Read | Close);
         break;
     case Read:

@@ -101,6 +101,7 @@ private slots:
     void firewallSchemes_data();
     void firewallSchemes();
     void firewallCloseHasItsOwnText();
+    void unreachableFirewallEndsTheSession();
     void hostNameIsLookedUp();
     void connectingAgainEndsThePreviousSession();
     void connectFailures();
@@ -342,6 +343,25 @@ void TestEngineSession::firewallCloseHasItsOwnText() {
     QTRY_VERIFY(second.done());
     QTRY_VERIFY(!m_engine->IsConnected());
     QVERIFY(log().substr(log().size() - strlen(kLost)) == kLost);
+}
+
+void TestEngineSession::unreachableFirewallEndsTheSession() {
+    // Nothing listens on the port of a bound socket that does not listen.
+    Socket placeholder = Socket::CreateTcp();
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(placeholder.id(), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    std::uint32_t a;
+    std::uint16_t closedPort;
+    LocalAddress(placeholder.id(), a, closedPort);
+
+    SaveHost(1, "ftp.example.jp", 1);
+    SaveFirewall(closedPort, 1);
+    m_engine->Connect(0);
+    QTRY_VERIFY(!m_engine->IsConnected());
+    QCOMPARE(log(), std::string("テストに接続します\r\nファイアウオールに接続できませんでした。\r\n"));
+    QCOMPARE(m_ui->connectedStates.back(), false);
 }
 
 void TestEngineSession::hostNameIsLookedUp() {
