@@ -16,9 +16,47 @@ Socket& Socket::operator=(Socket&& other) noexcept {
     return *this;
 }
 
+namespace {
+// Every socket of the program is non-blocking, closed on exec, and never raises SIGPIPE.
+Socket Prepare(int fd) {
+    if (fd < 0)
+        return Socket();
+#ifndef SOCK_NONBLOCK
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+#endif
+#ifdef SO_NOSIGPIPE
+    int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
+#endif
+    return Socket(fd);
+}
+} // namespace
+
 Socket Socket::CreateTcp() {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
-    return Socket(fd < 0 ? kNoSocket : fd);
+#ifdef SOCK_NONBLOCK
+    return Prepare(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP));
+#else
+    return Prepare(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+#endif
+}
+
+Socket AcceptTcp(SocketId listening, std::uint32_t* peerAddressNetOrder, std::uint16_t* peerPort) {
+    sockaddr_in sa{};
+    socklen_t len = sizeof sa;
+#ifdef SOCK_NONBLOCK
+    Socket s =
+        Prepare(::accept4(listening, reinterpret_cast<sockaddr*>(&sa), &len, SOCK_NONBLOCK | SOCK_CLOEXEC));
+#else
+    Socket s = Prepare(::accept(listening, reinterpret_cast<sockaddr*>(&sa), &len));
+#endif
+    if (s.valid()) {
+        if (peerAddressNetOrder)
+            *peerAddressNetOrder = sa.sin_addr.s_addr;
+        if (peerPort)
+            *peerPort = ntohs(sa.sin_port);
+    }
+    return s;
 }
 
 SocketId Socket::release() {

@@ -44,5 +44,9 @@ std::string DottedAddress(std::uint32_t addressNetOrder);
 
 // A listening socket on the given IPv4 address (network order) and port, 0 for any free port.
 Socket ListenTcp(std::uint32_t addressNetOrder, std::uint16_t port, int backlog = 1);
+// Accepts one pending connection as a non-blocking socket; empty when none waits. Callers that
+// watch the listening socket for events use CSocketEvents::Accept, which also re-arms it.
+Socket AcceptTcp(SocketId listening, std::uint32_t* peerAddressNetOrder = nullptr,
+                 std::uint16_t* peerPort = nullptr);
 // The local address and port of a bound socket; false when the system cannot tell.
 bool LocalAddress(SocketId id, std::uint32_t& addressNetOrder, std::uint16_t& port);

@@ -23,6 +23,13 @@ std::vector<CSocketEvents*>& Instances() {
 // looked for this often.
 constexpr int kCloseWatchMs = 100;
 
+#ifdef MSG_NOSIGNAL
+constexpr int kSendFlags = MSG_NOSIGNAL | MSG_DONTWAIT;
+#else
+// Where the flag is missing, the socket itself is told not to raise SIGPIPE when it is made.
+constexpr int kSendFlags = MSG_DONTWAIT;
+#endif
+
 bool IsListening(SocketId s) {
     int on = 0;
     socklen_t len = sizeof on;
@@ -249,7 +256,7 @@ void CSocketEvents::OnWritable(SocketId s) {
         return;
     }
     if (!e->out.empty()) {
-        ssize_t n = ::send(s, e->out.data(), e->out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        ssize_t n = ::send(s, e->out.data(), e->out.size(), kSendFlags);
         if (n > 0)
             e->out.erase(0, static_cast<std::size_t>(n));
         else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
@@ -314,7 +321,7 @@ bool CSocketEvents::Send(SocketId s, std::string_view bytes) {
         return false;
     Entry& e = EntryFor(s);
     if (e.out.empty() && !e.connecting) {
-        ssize_t n = ::send(s, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        ssize_t n = ::send(s, bytes.data(), bytes.size(), kSendFlags);
         if (n < 0) {
             if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
                 return false;
@@ -332,18 +339,10 @@ bool CSocketEvents::Send(SocketId s, std::string_view bytes) {
 
 Socket CSocketEvents::Accept(SocketId listening, std::uint32_t* peerAddressNetOrder,
                              std::uint16_t* peerPort) {
-    sockaddr_in sa{};
-    socklen_t len = sizeof sa;
-    int fd = ::accept4(listening, reinterpret_cast<sockaddr*>(&sa), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    Socket s = AcceptTcp(listening, peerAddressNetOrder, peerPort);
     if (Entry* e = Find(listening)) {
         e->acceptArmed = true;
         Update(listening, *e);
     }
-    if (fd < 0)
-        return Socket();
-    if (peerAddressNetOrder)
-        *peerAddressNetOrder = sa.sin_addr.s_addr;
-    if (peerPort)
-        *peerPort = ntohs(sa.sin_port);
-    return Socket(fd);
+    return s;
 }
