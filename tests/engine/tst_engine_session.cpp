@@ -95,6 +95,7 @@ private slots:
     void greetingSplitOverReadsThenLogin();
     void greetingWithAnErrorStillSendsUser();
     void userAnswered230StillSendsPass();
+    void replyBytesAreKeptWhole();
     void refusedPasswordAsksAndRetriesOnTheSameConnection();
     void cancelledAccountQuestionWaitsForTheClose();
     void closeWhileTheAccountQuestionIsOpen();
@@ -204,6 +205,18 @@ void TestEngineSession::userAnswered230StillSendsPass() {
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QTRY_COMPARE(m_ui->foldersSet.size(), size_t(1));
     QVERIFY(m_ui->accountQuestions.empty());
+}
+
+void TestEngineSession::replyBytesAreKeptWhole() {
+    // A zero byte inside a reply does not cut off the rest of what was received.
+    SaveHost(m_peer->port());
+    const std::string greeting("220-a\0b\r\n220 \x82\xa0 ready\r\n", 23);
+    m_peer->send(greeting).expect("USER user");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QVERIFY(m_ui->logContains(greeting));
+    QCOMPARE(m_ui->log.GetReplyCode(), 220);
 }
 
 void TestEngineSession::refusedPasswordAsksAndRetriesOnTheSameConnection() {
