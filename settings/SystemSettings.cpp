@@ -19,7 +19,7 @@ std::uint32_t ClampSendBufferKb(std::uint32_t stored) {
 std::uint32_t ReadEngineTimeoutMs() {
     SettingsKey key;
     key.OpenKey(KeyFamily::System);
-    if (key.ReadDword(SettingName::UnTimeout, 0) == 1)
+    if (key.ReadDword(SettingName::UnTimeout, 0) != 0)
         return 0;
     return ClampTimeoutSeconds(key.ReadDword(SettingName::Timeout, kDefaultTimeoutSeconds)) * 1000;
 }
