@@ -40,6 +40,8 @@ public:
     virtual void ClearFileList() = 0;
     virtual void FillFileList(const std::string& listing) = 0;
     virtual std::vector<FileListRow> FileListRows() = 0;
+    // The selected rows of the file list, in list order.
+    virtual std::vector<FileListRow> SelectedFileListRows() = 0;
 
     // Status bar: pane 0 shows the running operation with the icon the shell gives a file of the
     // name in `iconFor` (none when empty); the progress model feeds the bar and panes 2 and 3.
@@ -54,6 +56,13 @@ public:
                                  const std::string& size) = 0;
     // An existing local folder of a folder download.
     virtual int AskFolderOverwrite(const std::string& localFolder) = 0;
+    // Deleting the selected rows: how many files and folders, and the last selected of each.
+    virtual int AskDeleteConfirmation(int files, int folders, const std::string& lastFileName,
+                                      const std::string& lastFolderName) = 0;
+    // New permissions, the dialog seeded from a row's attribute column ("-rw-r--r--"). On 1 it
+    // gives the command text (as "SITE CHMOD") and the number as typed.
+    virtual int AskAttributes(int hostNumber, const std::string& attributes, std::string& command,
+                              std::string& number) = 0;
 
     // The transfer mode chosen in the tool bar: true for ASCII ("TYPE A"), false for binary.
     virtual bool IsAsciiMode() = 0;

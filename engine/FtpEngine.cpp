@@ -73,6 +73,30 @@ void CFtpEngine::OnMessage(int message, SocketId s, std::uint32_t word) {
     case WM_FTP_PWD:
         OnFtpPwd(s, word);
         break;
+    case WM_FTP_DELE:
+        OnFtpDele(s, word);
+        break;
+    case WM_FTP_RMD:
+        OnFtpRmd(s, word);
+        break;
+    case WM_FTP_CWD:
+        OnFtpCwd(s, word);
+        break;
+    case WM_FTP_CDUP:
+        OnFtpCdup(s, word);
+        break;
+    case WM_FTP_MKD:
+        OnFtpMkd(s, word);
+        break;
+    case WM_FTP_RNFR:
+        OnFtpRnfr(s, word);
+        break;
+    case WM_FTP_RNTO:
+        OnFtpRnto(s, word);
+        break;
+    case WM_FTP_CHMOD:
+        OnFtpChmod(s, word);
+        break;
     default:
         break;
     }
@@ -195,6 +219,7 @@ void CFtpEngine::CloseSession() {
     }
     m_dataConns.clear();
     ResetProgress();
+    m_serverNamesCp932 = false;
 }
 
 void CFtpEngine::CloseSessionLost() {

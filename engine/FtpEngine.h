@@ -101,6 +101,30 @@ public:
     void OnFtpIdle(SocketId s, std::uint32_t word);
     void OnFtpPwd(SocketId s, std::uint32_t word);
 
+    // Remote file operations. The queueing work of the commands: each queues its operations, a
+    // listing refresh where the folder changes, and dispatches. Names come as the file list's raw
+    // bytes; typed names as text, sent in the encoding the server uses.
+    void DeleteSelected();
+    void DeleteFolderTree(const std::string& prefix, const std::string& name);
+    void ChangeAttributesOfSelected();
+    void RenameEntry(const std::string& oldName, const QString& newName);
+    void CreateFolder(const QString& name);
+    void ChangeFolder(const std::string& path);
+    void GoToParentFolder();
+    // A name typed or read locally, as the bytes the server gets: CP932 once a listing of this
+    // session held names that are not UTF-8, UTF-8 otherwise.
+    std::string ServerNameFor(const QString& name) const;
+    // Looks at the names of a listing the server sent, for the encoding of the names that go back.
+    void NoteListingNames(const std::string& listing);
+    void OnFtpDele(SocketId s, std::uint32_t word);
+    void OnFtpRmd(SocketId s, std::uint32_t word);
+    void OnFtpCwd(SocketId s, std::uint32_t word);
+    void OnFtpCdup(SocketId s, std::uint32_t word);
+    void OnFtpMkd(SocketId s, std::uint32_t word);
+    void OnFtpRnfr(SocketId s, std::uint32_t word);
+    void OnFtpRnto(SocketId s, std::uint32_t word);
+    void OnFtpChmod(SocketId s, std::uint32_t word);
+
     CSocketEvents& Events() { return m_events; }
     CTransferProgress& Progress() { return m_progress; }
     CEngineUi& Ui() { return m_ui; }
@@ -125,8 +149,13 @@ public:
     std::string m_listData;
     std::vector<DataConn> m_dataConns;
     std::vector<QueuedOp> m_opQueue;
+    // A listing of this session held names that are not valid UTF-8.
+    bool m_serverNamesCp932 = false;
 
 private:
+    // The usual step of a one-command operation: sends `command` on the write event, waits for
+    // the whole reply, and ends the session on a close. True once a complete reply is there.
+    bool CommandStep(SocketId s, std::uint32_t word, int message, const std::string& command);
     void Arm(SocketId s, int message, std::uint32_t interest);
     void Disarm(SocketId s);
     // Ends the running operation and lets the next one start.

@@ -1,0 +1,222 @@
+#include "engine/FtpEngine.h"
+
+#include "engine/ListingParser.h"
+#include "engine/RemoteNames.h"
+#include "platform/TextCodec.h"
+#include "settings/SettingNames.h"
+#include "settings/SettingsKey.h"
+#include "views/LogText.h"
+
+using namespace SocketEvent;
+
+namespace {
+const char* const kMkdFailed = "フォルダの作成ができませんでした。\r\n";
+const char* const kRenameFailed = "名前の変更ができませんでした。\r\n";
+const char* const kChmodFailed = "属性の変更ができませんでした。\r\n";
+
+bool IsFolderRow(const FileListRow& row) {
+    return (row.attributes + "-")[0] == 'd';
+}
+
+std::uint32_t ReadOption(const char* name) {
+    SettingsKey key;
+    key.OpenKey(KeyFamily::Option);
+    return key.ReadDword(name, 0);
+}
+} // namespace
+
+std::string CFtpEngine::ServerNameFor(const QString& name) const {
+    return m_serverNamesCp932 ? EncodeCp932(name) : EncodeUtf8(name);
+}
+
+void CFtpEngine::NoteListingNames(const std::string& listing) {
+    if (m_serverNamesCp932)
+        return;
+    for (std::string_view line : SplitLines(listing)) {
+        if (!IsValidUtf8(ParseListLine(line).name)) {
+            m_serverNamesCp932 = true;
+            return;
+        }
+    }
+}
+
+bool CFtpEngine::CommandStep(SocketId s, std::uint32_t word, int message, const std::string& command) {
+    Disarm(s);
+    switch (EventKind(word)) {
+    case Write:
+        SendCommand(s, command);
+        Arm(s, message, Read | Close);
+        return false;
+    case Read:
+        if (ReadReply(s))
+            return true;
+        if (m_ctrlSocket.valid())
+            Arm(s, message, Read | Close);
+        return false;
+    case Close:
+        CloseSessionLost();
+        return false;
+    default:
+        return false;
+    }
+}
+
+void CFtpEngine::OnFtpDele(SocketId s, std::uint32_t word) {
+    if (CommandStep(s, word, WM_FTP_DELE, "DELE " + m_opText2))
+        EndOperation();
+}
+
+void CFtpEngine::OnFtpRmd(SocketId s, std::uint32_t word) {
+    if (CommandStep(s, word, WM_FTP_RMD, "RMD " + m_opText2))
+        EndOperation();
+}
+
+void CFtpEngine::OnFtpCwd(SocketId s, std::uint32_t word) {
+    if (CommandStep(s, word, WM_FTP_CWD, "CWD " + m_opText2))
+        EndOperation();
+}
+
+void CFtpEngine::OnFtpCdup(SocketId s, std::uint32_t word) {
+    if (CommandStep(s, word, WM_FTP_CDUP, "CDUP"))
+        EndOperation();
+}
+
+void CFtpEngine::OnFtpMkd(SocketId s, std::uint32_t word) {
+    if (!CommandStep(s, word, WM_FTP_MKD, "MKD " + m_opText2))
+        return;
+    if (m_ui.Log().GetReplyCode() != 257)
+        m_ui.Log().AppendLog(kMkdFailed);
+    EndOperation();
+}
+
+void CFtpEngine::OnFtpRnfr(SocketId s, std::uint32_t word) {
+    if (!CommandStep(s, word, WM_FTP_RNFR, "RNFR " + m_opText1))
+        return;
+    if (m_ui.Log().GetReplyCode() == 350) {
+        Arm(s, WM_FTP_RNTO, Write | Close);
+        return;
+    }
+    m_ui.Log().AppendLog(kRenameFailed);
+    EndOperation();
+}
+
+void CFtpEngine::OnFtpRnto(SocketId s, std::uint32_t word) {
+    if (!CommandStep(s, word, WM_FTP_RNTO, "RNTO " + m_opText2))
+        return;
+    if (m_ui.Log().GetReplyCode() != 250)
+        m_ui.Log().AppendLog(kRenameFailed);
+    EndOperation();
+}
+
+void CFtpEngine::OnFtpChmod(SocketId s, std::uint32_t word) {
+    if (!CommandStep(s, word, WM_FTP_CHMOD, m_opText2))
+        return;
+    const int code = m_ui.Log().GetReplyCode();
+    if (code != 200 && code != 202)
+        m_ui.Log().AppendLog(kChmodFailed);
+    EndOperation();
+}
+
+void CFtpEngine::DeleteSelected() {
+    const std::vector<FileListRow> rows = m_ui.SelectedFileListRows();
+    if (rows.empty())
+        return;
+    const std::string prefix = m_ui.GetCurrentPath() + "/";
+    int files = 0;
+    int folders = 0;
+    std::string lastFile;
+    std::string lastFolder;
+    for (const FileListRow& row : rows) {
+        if (IsFolderRow(row)) {
+            ++folders;
+            lastFolder = row.name;
+        } else {
+            ++files;
+            lastFile = row.name;
+        }
+    }
+    if (ReadOption(SettingName::ChkDelete) == 0 &&
+        m_ui.AskDeleteConfirmation(files, folders, lastFile, lastFolder) != 1)
+        return;
+    for (const FileListRow& row : rows) {
+        if (!IsSafeRemoteName(row.name)) {
+            m_ui.Log().AppendLog("「" + row.name +
+                                 "」は一つのファイル名ではないため、削除しませんでした。\r\n");
+            continue;
+        }
+        if (IsFolderRow(row))
+            DeleteFolderTree(prefix, row.name);
+        else
+            EnqueueOp(WM_FTP_DELE, {}, prefix + row.name);
+    }
+    if (folders > 0) {
+        EnqueueOp(WM_FTP_CWD, {}, prefix);
+        EnqueueOp(WM_FTP_PWD);
+    }
+    EnqueueOp(WM_FTP_LIST);
+    DispatchNextOp();
+}
+
+void CFtpEngine::DeleteFolderTree(const std::string& prefix, const std::string& name) {
+    EnqueueOp(WM_FTP_DELCWD, {}, prefix + name);
+    EnqueueOp(WM_FTP_CWD, {}, prefix);
+    EnqueueOp(WM_FTP_RMD, {}, prefix + name);
+}
+
+void CFtpEngine::ChangeAttributesOfSelected() {
+    const std::vector<FileListRow> rows = m_ui.SelectedFileListRows();
+    if (rows.empty())
+        return;
+    std::string command;
+    std::string number;
+    if (m_ui.AskAttributes(m_hostNumber, rows.front().attributes + "---------", command, number) != 1)
+        return;
+    while (number.size() < 3)
+        number += '0';
+    const std::string prefix = m_ui.GetCurrentPath() + "/";
+    for (const FileListRow& row : rows) {
+        const std::string line = command + " " + number + " " + prefix + row.name;
+        if (!IsOneCommandLine(line)) {
+            m_ui.Log().AppendLog(kChmodFailed);
+            continue;
+        }
+        EnqueueOp(WM_FTP_CHMOD, {}, line);
+    }
+    EnqueueOp(WM_FTP_LIST);
+    DispatchNextOp();
+}
+
+void CFtpEngine::RenameEntry(const std::string& oldName, const QString& newName) {
+    const std::string prefix = m_ui.GetCurrentPath() + "/";
+    const std::string newPath = prefix + ServerNameFor(newName);
+    if (IsOneCommandLine(newPath))
+        EnqueueOp(WM_FTP_RNFR, prefix + oldName, newPath);
+    else
+        m_ui.Log().AppendLog(kRenameFailed);
+    EnqueueOp(WM_FTP_LIST);
+    DispatchNextOp();
+}
+
+void CFtpEngine::CreateFolder(const QString& name) {
+    const std::string path = m_ui.GetCurrentPath() + "/" + ServerNameFor(name);
+    if (IsOneCommandLine(path))
+        EnqueueOp(WM_FTP_MKD, {}, path);
+    else
+        m_ui.Log().AppendLog(kMkdFailed);
+    EnqueueOp(WM_FTP_LIST);
+    DispatchNextOp();
+}
+
+void CFtpEngine::ChangeFolder(const std::string& path) {
+    EnqueueOp(WM_FTP_CWD, {}, path);
+    EnqueueOp(WM_FTP_PWD);
+    EnqueueOp(WM_FTP_LIST);
+    DispatchNextOp();
+}
+
+void CFtpEngine::GoToParentFolder() {
+    EnqueueOp(WM_FTP_CDUP);
+    EnqueueOp(WM_FTP_PWD);
+    EnqueueOp(WM_FTP_LIST);
+    DispatchNextOp();
+}

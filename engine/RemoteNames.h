@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string_view>
+
+// Whether a text may go into a command line: a CR or LF would end the line early and let the rest
+// of the text be read as a command of its own.
+bool IsOneCommandLine(std::string_view text);
+
+// Whether a name from a listing stands for exactly one entry of the folder it was listed in: not
+// empty, not "." or "..", without "/" or NUL, and fit for a command line. Deleting by any other
+// name could reach outside that folder.
+bool IsSafeRemoteName(std::string_view raw);

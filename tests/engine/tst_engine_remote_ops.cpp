@@ -1,0 +1,439 @@
+#include "StoreFixture.h"
+#include "engine/FtpEngine.h"
+#include "engine/RemoteNames.h"
+#include "fixtures/RecordingUi.h"
+#include "fixtures/ScriptedFtpPeer.h"
+#include "platform/TextCodec.h"
+#include "settings/SettingNames.h"
+#include "settings/SettingsKey.h"
+#include "views/QXDoc.h"
+
+#include <QtTest>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+const char* const kMkdFailed = "フォルダの作成ができませんでした。\r\n";
+const char* const kRenameFailed = "名前の変更ができませんでした。\r\n";
+const char* const kChmodFailed = "属性の変更ができませんでした。\r\n";
+
+void SaveHost(quint16 port) {
+    HostRecord h;
+    h.Name = "テスト";
+    h.Adr = "127.0.0.1";
+    h.Port = port;
+    h.User = "user";
+    h.Pass = "secret";
+    CQXDoc().SaveHost(0, h);
+}
+
+void SetOption(const char* name, std::uint32_t value) {
+    SettingsKey key;
+    key.CreateKey(KeyFamily::Option);
+    key.WriteDword(name, value);
+}
+
+FileListRow File(const std::string& name, const std::string& attributes = "-rw-r--r--") {
+    return FileListRow{name, "10", "2024/01/02 03:04", attributes};
+}
+
+FileListRow Folder(const std::string& name) {
+    return FileListRow{name, "", "2024/01/02 03:04", "drwxr-xr-x"};
+}
+
+std::vector<int> Codes(const std::vector<QueuedOp>& ops) {
+    std::vector<int> codes;
+    for (const QueuedOp& op : ops)
+        codes.push_back(op.code);
+    return codes;
+}
+
+std::vector<std::string> Texts(const std::vector<QueuedOp>& ops) {
+    std::vector<std::string> texts;
+    for (const QueuedOp& op : ops)
+        texts.push_back(op.text2);
+    return texts;
+}
+} // namespace
+
+class TestEngineRemoteOps : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void deleteQueuesWhatTheSelectionNeeds();
+    void deleteQuestionAndItsOption();
+    void deleteSkipsNamesThatAreNotOneEntry();
+    void deleteFileSendsDeleAndRefreshes();
+    void renameRunsThroughTwoSteps();
+    void renameRefusals();
+    void mkdAndItsFailure();
+    void attributesGoToEverySelectedRow();
+    void attributesCancelledQueuesNothing();
+    void cwdCdupPwdPositionTheTree();
+    void refusedOperationsDoNotStopTheQueue();
+    void closeDuringAnOperationEndsTheSession();
+    void typedNamesFollowTheServersEncoding();
+    void lineBreaksNeverReachTheServer();
+
+private:
+    std::unique_ptr<StoreFixture> m_store;
+    std::unique_ptr<ScriptedFtpPeer> m_peer;
+    std::unique_ptr<RecordingUi> m_ui;
+    std::unique_ptr<CFtpEngine> m_engine;
+
+    // Logs in; once the login's listing is reached, runs `atIdle` as if that listing had ended.
+    ScriptedFtpPeer& LoginThen(std::function<void()> atIdle) {
+        SaveHost(m_peer->port());
+        return m_peer->reply("220 ready")
+            .expect("USER user")
+            .reply("331 password please")
+            .expect("PASS secret")
+            .reply("230 logged in")
+            .expect("PWD")
+            .reply("257 \"/cur\" is current")
+            .waitFor([this] { return m_engine->m_curOp == WM_FTP_LIST; })
+            .call([this, atIdle] {
+                m_engine->m_busy = 0;
+                atIdle();
+            });
+    }
+    // The listing refresh that an operation queued: taken as done at once.
+    ScriptedFtpPeer& Refresh(ScriptedFtpPeer& peer) {
+        return peer.waitFor([this] { return m_engine->m_curOp == WM_FTP_LIST; }).call([this] {
+            m_engine->m_busy = 0;
+            m_engine->DispatchNextOp();
+        });
+    }
+    // The script has been played and the operations have reached the closing listing refresh.
+    void runToRefresh() {
+        m_peer->waitFor([this] { return m_engine->m_curOp == WM_FTP_LIST && m_engine->m_opQueue.empty(); });
+        m_engine->Connect(0);
+        QTRY_VERIFY(m_peer->done());
+        QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    }
+    std::string log() const { return m_ui->logText(); }
+};
+
+void TestEngineRemoteOps::init() {
+    m_store = std::make_unique<StoreFixture>();
+    m_peer = std::make_unique<ScriptedFtpPeer>();
+    QVERIFY(m_peer->listen());
+    m_ui = std::make_unique<RecordingUi>();
+    m_ui->currentPath = "/cur";
+    m_engine = std::make_unique<CFtpEngine>(*m_ui);
+}
+
+void TestEngineRemoteOps::cleanup() {
+    m_engine.reset();
+    m_ui.reset();
+    m_peer.reset();
+    m_store.reset();
+}
+
+void TestEngineRemoteOps::deleteQueuesWhatTheSelectionNeeds() {
+    m_ui->rows = {Folder("d"), Folder("e"), File("a"), File("b"), File("c")};
+    std::vector<QueuedOp> fileOnly, mixed, rootFolder;
+    LoginThen([&] {
+        // Held busy, so that the queue can be looked at before anything runs.
+        m_engine->m_busy = 1;
+        m_ui->selected = {2};
+        m_engine->DeleteSelected();
+        fileOnly = m_engine->m_opQueue;
+        m_engine->m_opQueue.clear();
+
+        m_ui->selected = {0, 3, 1};
+        m_engine->DeleteSelected();
+        mixed = m_engine->m_opQueue;
+        m_engine->m_opQueue.clear();
+
+        m_ui->currentPath = "";
+        m_ui->selected = {0};
+        m_engine->DeleteSelected();
+        rootFolder = m_engine->m_opQueue;
+        m_engine->m_opQueue.clear();
+        m_engine->m_busy = 0;
+    });
+    runToRefresh();
+
+    QCOMPARE(Codes(fileOnly), (std::vector<int>{WM_FTP_DELE, WM_FTP_LIST}));
+    QCOMPARE(fileOnly[0].text2, std::string("/cur/a"));
+
+    QCOMPARE(Codes(mixed),
+             (std::vector<int>{WM_FTP_DELCWD, WM_FTP_CWD, WM_FTP_RMD, WM_FTP_DELE, WM_FTP_DELCWD, WM_FTP_CWD,
+                               WM_FTP_RMD, WM_FTP_CWD, WM_FTP_PWD, WM_FTP_LIST}));
+    QCOMPARE(Texts(mixed), (std::vector<std::string>{"/cur/d", "/cur/", "/cur/d", "/cur/b", "/cur/e", "/cur/",
+                                                     "/cur/e", "/cur/", "", ""}));
+    QCOMPARE(m_ui->deleteQuestions.size(), size_t(3));
+    QCOMPARE(m_ui->deleteQuestions[1].files, 1);
+    QCOMPARE(m_ui->deleteQuestions[1].folders, 2);
+    QCOMPARE(m_ui->deleteQuestions[1].lastFile, std::string("b"));
+    QCOMPARE(m_ui->deleteQuestions[1].lastFolder, std::string("e"));
+
+    // In the root the prefix is "/" alone.
+    QCOMPARE(Texts(rootFolder), (std::vector<std::string>{"/d", "/", "/d", "/", "", ""}));
+}
+
+void TestEngineRemoteOps::deleteQuestionAndItsOption() {
+    m_ui->rows = {File("a"), Folder("d")};
+    std::size_t afterNothing = 1, afterNo = 1, afterOption = 0;
+    LoginThen([&] {
+        m_engine->m_busy = 1;
+        m_ui->selected = {};
+        m_engine->DeleteSelected();
+        afterNothing = m_engine->m_opQueue.size() + m_ui->deleteQuestions.size();
+
+        m_ui->selected = {0, 1};
+        m_ui->deleteAnswer = 2;
+        m_engine->DeleteSelected();
+        afterNo = m_engine->m_opQueue.size();
+
+        SetOption(SettingName::ChkDelete, 1);
+        m_engine->DeleteSelected();
+        afterOption = m_engine->m_opQueue.size();
+        m_engine->m_opQueue.clear();
+        m_engine->m_busy = 0;
+    });
+    runToRefresh();
+    QCOMPARE(afterNothing, size_t(0));
+    QCOMPARE(afterNo, size_t(0));
+    // With the option set nothing is asked and the whole deletion is queued.
+    QCOMPARE(m_ui->deleteQuestions.size(), size_t(1));
+    QCOMPARE(afterOption, size_t(7));
+}
+
+void TestEngineRemoteOps::deleteSkipsNamesThatAreNotOneEntry() {
+    m_ui->rows = {File("../etc"), File("a/b"), File("ok"), Folder("..")};
+    std::vector<QueuedOp> queued;
+    LoginThen([&] {
+        m_engine->m_busy = 1;
+        m_ui->selected = {0, 1, 2, 3};
+        m_engine->DeleteSelected();
+        queued = m_engine->m_opQueue;
+        m_engine->m_opQueue.clear();
+        m_engine->m_busy = 0;
+    });
+    runToRefresh();
+    QCOMPARE(Codes(queued), (std::vector<int>{WM_FTP_DELE, WM_FTP_CWD, WM_FTP_PWD, WM_FTP_LIST}));
+    QCOMPARE(queued[0].text2, std::string("/cur/ok"));
+    QVERIFY(m_ui->logContains("「../etc」は一つのファイル名ではないため、削除しませんでした。\r\n"));
+    QVERIFY(m_ui->logContains("「a/b」は一つのファイル名ではないため、削除しませんでした。\r\n"));
+    QVERIFY(m_ui->logContains("「..」は一つのファイル名ではないため、削除しませんでした。\r\n"));
+}
+
+void TestEngineRemoteOps::deleteFileSendsDeleAndRefreshes() {
+    m_ui->rows = {File("x y.txt")};
+    m_ui->selected = {0};
+    LoginThen([this] { m_engine->DeleteSelected(); }).expect("DELE /cur/x y.txt").reply("250 deleted");
+    runToRefresh();
+    QVERIFY(log().find("DELE /cur/x y.txt\r\n250 deleted\r\n") != std::string::npos);
+    QCOMPARE(m_engine->m_busy, 1);
+}
+
+void TestEngineRemoteOps::renameRunsThroughTwoSteps() {
+    LoginThen([this] {
+        m_engine->RenameEntry("old name", QStringLiteral("新しい名前"));
+        m_engine->RenameEntry("same", QStringLiteral("same"));
+    })
+        .expect("RNFR /cur/old name")
+        .reply("350 ready for destination")
+        .expect("RNTO /cur/新しい名前")
+        .reply("250 renamed");
+    Refresh(*m_peer)
+        // Renaming to the same name still asks the server.
+        .expect("RNFR /cur/same")
+        .reply("350 ready")
+        .expect("RNTO /cur/same")
+        .reply("250 renamed");
+    runToRefresh();
+    QVERIFY(!m_ui->logContains(kRenameFailed));
+}
+
+void TestEngineRemoteOps::renameRefusals() {
+    LoginThen([this] {
+        m_engine->RenameEntry("missing", QStringLiteral("x"));
+        m_engine->RenameEntry("a", QStringLiteral("taken"));
+    })
+        .expect("RNFR /cur/missing")
+        .reply("550 no such file");
+    Refresh(*m_peer)
+        // A refused RNFR sends no RNTO.
+        .expect("RNFR /cur/a")
+        .reply("350 ready")
+        .expect("RNTO /cur/taken")
+        .reply("553 not allowed");
+    runToRefresh();
+    QVERIFY(log().find(std::string("550 no such file\r\n") + kRenameFailed + "RNFR /cur/a\r\n") !=
+            std::string::npos);
+    QVERIFY(log().find(std::string("553 not allowed\r\n") + kRenameFailed) != std::string::npos);
+}
+
+void TestEngineRemoteOps::mkdAndItsFailure() {
+    LoginThen([this] {
+        m_engine->CreateFolder(QStringLiteral("新しいフォルダ"));
+        m_engine->CreateFolder(QStringLiteral("exists"));
+    })
+        .expect("MKD /cur/新しいフォルダ")
+        .reply("257 \"/cur/新しいフォルダ\" created");
+    Refresh(*m_peer).expect("MKD /cur/exists").reply("550 exists");
+    runToRefresh();
+    QVERIFY(
+        log().find(std::string("257 \"/cur/新しいフォルダ\" created\r\nMKD /cur/exists\r\n550 exists\r\n") +
+                   kMkdFailed) != std::string::npos);
+    QCOMPARE(log().find(kMkdFailed), log().rfind(kMkdFailed));
+}
+
+void TestEngineRemoteOps::attributesGoToEverySelectedRow() {
+    m_ui->rows = {File("z"), File("a", "-rw-r--r--"), File("b", "-rwx------"), Folder("d")};
+    m_ui->selected = {1, 2, 3};
+    m_ui->attributesCommand = "SITE PERM";
+    // A number typed as 5 goes out as 500.
+    m_ui->attributesNumber = "5";
+    LoginThen([this] { m_engine->ChangeAttributesOfSelected(); })
+        .expect("SITE PERM 500 /cur/a")
+        .reply("200 done")
+        .expect("SITE PERM 500 /cur/b")
+        .reply("202 nothing to do")
+        .expect("SITE PERM 500 /cur/d")
+        .reply("550 not permitted");
+    runToRefresh();
+    // Only the first selected row seeds the question.
+    QCOMPARE(m_ui->attributeQuestions, (std::vector<std::string>{"-rw-r--r-----------"}));
+    QVERIFY(log().find(std::string("550 not permitted\r\n") + kChmodFailed) != std::string::npos);
+    QCOMPARE(log().find(kChmodFailed), log().rfind(kChmodFailed));
+}
+
+void TestEngineRemoteOps::attributesCancelledQueuesNothing() {
+    m_ui->rows = {File("a")};
+    std::size_t withNothingSelected = 1, afterCancel = 1;
+    m_ui->attributesNumber = "64";
+    LoginThen([&] {
+        m_engine->m_busy = 1;
+        m_engine->ChangeAttributesOfSelected();
+        withNothingSelected = m_engine->m_opQueue.size() + m_ui->attributeQuestions.size();
+        m_ui->selected = {0};
+        m_ui->attributesAnswer = 2;
+        m_engine->ChangeAttributesOfSelected();
+        afterCancel = m_engine->m_opQueue.size();
+        m_ui->attributesAnswer = 1;
+        m_engine->m_busy = 0;
+        m_engine->ChangeAttributesOfSelected();
+    })
+        .expect("SITE CHMOD 640 /cur/a")
+        .reply("200 ok");
+    runToRefresh();
+    QCOMPARE(withNothingSelected, size_t(0));
+    QCOMPARE(afterCancel, size_t(0));
+}
+
+void TestEngineRemoteOps::cwdCdupPwdPositionTheTree() {
+    LoginThen([this] { m_engine->ChangeFolder("/pub/sub"); })
+        .expect("CWD /pub/sub")
+        .reply("250 ok")
+        .expect("PWD")
+        .reply("257 \"/pub/sub\" is current")
+        .call([this] { m_engine->GoToParentFolder(); });
+    Refresh(*m_peer).expect("CDUP").reply("200 ok").expect("PWD").reply("257 \"/pub\"").call([this] {
+        m_engine->GoToParentFolder();
+    });
+    Refresh(*m_peer)
+        .expect("CDUP")
+        .reply("250 ok")
+        .expect("PWD")
+        // Without a quoted path the tree stays where it is.
+        .reply("257 somewhere");
+    runToRefresh();
+    QCOMPARE(m_ui->foldersSet, (std::vector<std::string>{"/cur", "/pub/sub", "/pub"}));
+}
+
+void TestEngineRemoteOps::refusedOperationsDoNotStopTheQueue() {
+    m_ui->rows = {File("a"), File("b")};
+    m_ui->selected = {0, 1};
+    LoginThen([this] {
+        m_engine->DeleteSelected();
+        m_engine->ChangeFolder("/nowhere");
+    })
+        .expect("DELE /cur/a")
+        .reply("550 permission denied")
+        .expect("DELE /cur/b")
+        .send("250-deleted\r\n250 ", {6})
+        .send("done\r\n")
+        .waitFor([this] { return m_engine->m_curOp == WM_FTP_LIST; })
+        .call([this] {
+            // The refresh of the delete runs; the change of folder waits behind it.
+            QCOMPARE(Codes(m_engine->m_opQueue), (std::vector<int>{WM_FTP_CWD, WM_FTP_PWD, WM_FTP_LIST}));
+        });
+    Refresh(*m_peer).expect("CWD /nowhere").reply("550 no such folder").expect("PWD").reply("257 \"/cur\"");
+    runToRefresh();
+    QVERIFY(m_ui->logContains("DELE /cur/b\r\n250-deleted\r\n250 done\r\n"));
+}
+
+void TestEngineRemoteOps::closeDuringAnOperationEndsTheSession() {
+    LoginThen([this] { m_engine->RenameEntry("a", QStringLiteral("b")); })
+        .expect("RNFR /cur/a")
+        .reply("350 ready")
+        .expect("RNTO /cur/b")
+        .close();
+    m_engine->Connect(0);
+    QTRY_VERIFY(!m_engine->IsConnected());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QVERIFY(m_ui->logContains("RNTO /cur/b\r\nホストから切断されました。\r\n"));
+    QVERIFY(m_engine->m_opQueue.empty());
+}
+
+void TestEngineRemoteOps::typedNamesFollowTheServersEncoding() {
+    const QString name = QStringLiteral("表示");
+    const std::string sjis = EncodeCp932(name);
+    const std::string utf8 = EncodeUtf8(name);
+    const std::string sjisListing = "-rw-r--r--   1 ftp ftp 10 Jan  2 03:04 " + sjis + "\r\n";
+    const std::string utf8Listing = "-rw-r--r--   1 ftp ftp 10 Jan  2 03:04 " + utf8 + "\r\n";
+    QCOMPARE(m_engine->ServerNameFor(name), utf8);
+    m_engine->NoteListingNames(utf8Listing);
+    QCOMPARE(m_engine->ServerNameFor(name), utf8);
+    m_engine->NoteListingNames(sjisListing);
+    QCOMPARE(m_engine->ServerNameFor(name), sjis);
+    // Once seen, the server's encoding stays for the session even when a later listing is plain.
+    m_engine->NoteListingNames(utf8Listing);
+    QCOMPARE(m_engine->ServerNameFor(name), sjis);
+
+    // A new session starts from UTF-8 again; a Shift-JIS listing turns typed names into Shift-JIS.
+    LoginThen([&] {
+        QCOMPARE(m_engine->ServerNameFor(name), utf8);
+        m_engine->NoteListingNames(sjisListing);
+        m_engine->CreateFolder(name);
+    })
+        .expect("MKD /cur/" + sjis)
+        .reply("257 created");
+    runToRefresh();
+}
+
+void TestEngineRemoteOps::lineBreaksNeverReachTheServer() {
+    QVERIFY(!IsOneCommandLine("a\r\nDELE b"));
+    QVERIFY(!IsOneCommandLine("a\nb"));
+    QVERIFY(IsOneCommandLine("a b"));
+    QVERIFY(!IsSafeRemoteName("a\rb"));
+    QVERIFY(IsSafeRemoteName("a b -> c"));
+
+    LoginThen([this] {
+        m_engine->m_busy = 1;
+        m_engine->CreateFolder(QStringLiteral("x\r\nDELE /cur/important"));
+        m_engine->RenameEntry("a", QStringLiteral("b\nRMD /"));
+        QCOMPARE(Codes(m_engine->m_opQueue), (std::vector<int>{WM_FTP_LIST, WM_FTP_LIST}));
+        m_engine->m_opQueue.clear();
+        m_engine->CreateFolder(QStringLiteral("fine"));
+        m_engine->m_busy = 0;
+        m_engine->DispatchNextOp();
+    })
+        .expect("MKD /cur/fine")
+        .reply("257 ok");
+    runToRefresh();
+    QVERIFY(m_ui->logContains(kMkdFailed));
+    QVERIFY(m_ui->logContains(kRenameFailed));
+    QVERIFY(!m_ui->logContains("important"));
+}
+
+QTEST_GUILESS_MAIN(TestEngineRemoteOps)
+#include "tst_engine_remote_ops.moc"
