@@ -103,6 +103,9 @@ bool RegistryStore::loadLocked() {
 }
 
 void RegistryStore::refresh() {
+    // Inside a batch this process holds the lock: nobody else can have changed the file.
+    if (m_batchLock)
+        return;
     Stamp now = currentStamp();
     if (m_stamp && *m_stamp == now)
         return;
@@ -111,41 +114,77 @@ void RegistryStore::refresh() {
         m_stamp = now;
         return;
     }
-    QLockFile lock(m_filePath + QStringLiteral(".lock"));
+    QLockFile lock(lockPath());
     if (!lock.tryLock(kLockWaitMs))
         return;
     loadLocked();
 }
 
+QString RegistryStore::lockPath() const {
+    return m_filePath + QStringLiteral(".lock");
+}
+
+bool RegistryStore::ensureFolder() const {
+    QDir dir = QFileInfo(m_filePath).dir();
+    if (dir.exists())
+        return true;
+    if (!dir.mkpath(QStringLiteral(".")))
+        return false;
+    QFile::setPermissions(dir.absolutePath(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return true;
+}
+
+bool RegistryStore::writeLocked(const RegistryTree& tree) {
+    QSaveFile out(m_filePath);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    std::string text = tree.serialize();
+    if (out.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
+        !out.commit())
+        return false;
+    m_stamp = currentStamp();
+    return true;
+}
+
 bool RegistryStore::modify(const std::function<bool(RegistryTree&)>& change) {
-    QFileInfo info(m_filePath);
-    QDir dir = info.dir();
-    if (!dir.exists()) {
-        if (!dir.mkpath(QStringLiteral(".")))
+    if (m_batchLock) {
+        if (!change(m_tree))
             return false;
-        QFile::setPermissions(dir.absolutePath(),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        m_batchDirty = true;
+        return true;
     }
-    QLockFile lock(m_filePath + QStringLiteral(".lock"));
+    if (!ensureFolder())
+        return false;
+    QLockFile lock(lockPath());
     if (!lock.tryLock(kLockWaitMs))
         return false;
     if (!loadLocked())
         return false;
     RegistryTree next = m_tree;
-    if (!change(next))
-        return false;
-
-    QSaveFile out(m_filePath);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    std::string text = next.serialize();
-    if (out.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
-        !out.commit())
+    if (!change(next) || !writeLocked(next))
         return false;
     m_tree = std::move(next);
-    m_stamp = currentStamp();
     return true;
+}
+
+RegistryStore::Batch::Batch(RegistryStore& store) : m_store(store) {
+    if (m_store.m_batchDepth++ > 0 || !m_store.ensureFolder())
+        return;
+    auto lock = std::make_unique<QLockFile>(m_store.lockPath());
+    if (!lock->tryLock(kLockWaitMs) || !m_store.loadLocked())
+        return;
+    m_store.m_batchLock = std::move(lock);
+    m_store.m_batchDirty = false;
+}
+
+RegistryStore::Batch::~Batch() {
+    if (--m_store.m_batchDepth > 0 || !m_store.m_batchLock)
+        return;
+    if (m_store.m_batchDirty && !m_store.writeLocked(m_store.m_tree))
+        m_store.m_stamp.reset(); // the file was not written: read it again next time
+    m_store.m_batchLock.reset();
 }
 
 bool RegistryStore::keyExists(std::string_view path) {

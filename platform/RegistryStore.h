@@ -2,9 +2,11 @@
 
 #include "platform/RegistryFormat.h"
 
+#include <QLockFile>
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +37,19 @@ public:
     // Deletes a key that has no subkeys; false when it is missing or has subkeys.
     bool deleteKey(std::string_view path);
 
+    // Groups the writes made while it lives into one: the file is locked, read and written once.
+    // Other processes wait for the lock meanwhile, so keep a batch short.
+    class Batch {
+    public:
+        explicit Batch(RegistryStore& store);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        RegistryStore& m_store;
+    };
+
     // Where the last unreadable file was moved to; empty when none was.
     const QString& movedAsidePath() const { return m_movedAside; }
 
@@ -49,9 +64,15 @@ private:
     void refresh();
     bool loadLocked();
     bool modify(const std::function<bool(RegistryTree&)>& change);
+    bool writeLocked(const RegistryTree& tree);
+    bool ensureFolder() const;
+    QString lockPath() const;
 
     QString m_filePath;
     RegistryTree m_tree;
     std::optional<Stamp> m_stamp;
     QString m_movedAside;
+    int m_batchDepth = 0;
+    bool m_batchDirty = false;
+    std::unique_ptr<QLockFile> m_batchLock;
 };

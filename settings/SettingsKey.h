@@ -1,10 +1,10 @@
 #pragma once
 
+#include "platform/RegistryStore.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-class RegistryStore;
 
 // The fixed key families below the user's Software\lumo\ key.
 enum class KeyFamily {
@@ -58,4 +58,15 @@ private:
     RegistryStore& m_store;
     std::string m_path;
     bool m_open = false;
+};
+
+// Makes the settings writes of its lifetime reach the disk as one write (a whole host record, a whole
+// settings sheet), instead of one locked rewrite of the file per value.
+class SettingsBatch {
+public:
+    SettingsBatch() : m_batch(RegistryStore::global()) {}
+    explicit SettingsBatch(RegistryStore& store) : m_batch(store) {}
+
+private:
+    RegistryStore::Batch m_batch;
 };

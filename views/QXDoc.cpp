@@ -37,6 +37,7 @@ int CQXDoc::LoadHost(int number, HostRecord& record) const {
 }
 
 int CQXDoc::SaveHost(int number, const HostRecord& r) const {
+    SettingsBatch batch;
     SettingsKey key;
     if (!key.CreateKey(KeyFamily::Host, HostKeyName(number)))
         return 1;
@@ -70,23 +71,29 @@ HostList CQXDoc::LoadAllHosts() const {
 }
 
 void CQXDoc::SaveAllHosts(const HostList& hosts) {
-    SettingsKey hostKey;
-    if (hostKey.OpenKey(KeyFamily::Host, "")) {
-        for (int n = 0; hostKey.DeleteSubkey(HostKeyName(n)); ++n) {
+    {
+        SettingsBatch batch;
+        SettingsKey hostKey;
+        if (hostKey.OpenKey(KeyFamily::Host, "")) {
+            for (int n = 0; hostKey.DeleteSubkey(HostKeyName(n)); ++n) {
+            }
         }
+        hostKey.Close();
+        for (size_t i = 0; i < hosts.size(); ++i)
+            SaveHost(static_cast<int>(i), hosts[i]);
     }
-    hostKey.Close();
-    for (size_t i = 0; i < hosts.size(); ++i)
-        SaveHost(static_cast<int>(i), hosts[i]);
     emit HostsChanged();
 }
 
 void CQXDoc::ReorderHosts(const HostList& hosts, const std::vector<int>& order) {
-    for (size_t row = 0; row < order.size(); ++row) {
-        int index = order[row];
-        if (index < 0 || static_cast<size_t>(index) >= hosts.size())
-            continue;
-        SaveHost(static_cast<int>(row), hosts[static_cast<size_t>(index)]);
+    {
+        SettingsBatch batch;
+        for (size_t row = 0; row < order.size(); ++row) {
+            int index = order[row];
+            if (index < 0 || static_cast<size_t>(index) >= hosts.size())
+                continue;
+            SaveHost(static_cast<int>(row), hosts[static_cast<size_t>(index)]);
+        }
     }
     emit HostsChanged();
 }

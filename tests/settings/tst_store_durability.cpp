@@ -18,6 +18,7 @@ private slots:
     void readersNeverSeeAHalfWrittenFile();
     void unreadableFileIsMovedAsideNotDeleted();
     void anotherStoreSeesEveryChange();
+    void batchWritesOnceAtItsEnd();
 };
 
 namespace {
@@ -143,6 +144,50 @@ void TestStoreDurability::anotherStoreSeesEveryChange() {
     QVERIFY(root.OpenKey(KeyFamily::Root, ""));
     QVERIFY(root.DeleteSubkey("option"));
     QVERIFY(!r.OpenKey(KeyFamily::Option));
+}
+
+void TestStoreDurability::batchWritesOnceAtItsEnd() {
+    StoreFixture fx;
+    RegistryStore other(fx.filePath());
+    {
+        SettingsBatch outer;
+        SettingsKey k;
+        QVERIFY(k.CreateKey(KeyFamily::Host, "Host0"));
+        QVERIFY(k.WriteString("Name", "a"));
+        {
+            SettingsBatch inner;
+            QVERIFY(k.WriteDword("Port", 2121));
+        }
+        // Inside the batch this process reads its own writes; the file is not written yet.
+        QCOMPARE(k.ReadDword("Port", 21), 2121u);
+        QVERIFY(!QFile::exists(fx.filePath()));
+        QVERIFY(!k.OpenKey(KeyFamily::Option));
+    }
+    SettingsKey r(other);
+    QVERIFY(r.OpenKey(KeyFamily::Host, "Host0"));
+    QCOMPARE(r.ReadString("Name", ""), std::string("a"));
+    QCOMPARE(r.ReadDword("Port", 21), 2121u);
+    QCOMPARE(modeOf(fx.filePath()), 0600u);
+
+    // A batch in one process and plain writes in another still both survive.
+    QProcess writer;
+    {
+        SettingsBatch batch;
+        SettingsKey k;
+        QVERIFY(k.CreateKey(KeyFamily::Option));
+        writer.start(QStringLiteral(STORE_WRITER), {fx.filePath(), QStringLiteral("w"), QStringLiteral("5")});
+        QVERIFY(writer.waitForStarted());
+        for (unsigned i = 0; i < 5; ++i)
+            k.WriteDword("b" + std::to_string(i), i);
+    }
+    QVERIFY(writer.waitForFinished(60000));
+    QCOMPARE(writer.exitCode(), 0);
+    SettingsKey k;
+    QVERIFY(k.OpenKey(KeyFamily::Option));
+    for (unsigned i = 0; i < 5; ++i) {
+        QCOMPARE(k.ReadDword("b" + std::to_string(i), 99), i);
+        QCOMPARE(k.ReadDword("w" + std::to_string(i), 99), i);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestStoreDurability)

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+class CLogText;
+class CTransferProgress;
+struct HostRecord;
+
+// One row of the remote file list as its columns show it.
+struct FileListRow {
+    std::string name;
+    std::string size;
+    std::string date;
+    std::string attributes;
+};
+
+// The forms of the file overwrite question.
+enum class OverwriteForm { Download, Upload };
+
+// Everything the session engine needs from the rest of the program. The main frame implements it
+// with the real views, the tests with a recorder, a terminal tool with plain output. Answers of
+// the questions are the program's dialog results: 1 yes/OK, 2 cancel, 3 overwrite all, 4 resume,
+// 5 no.
+class CEngineUi {
+public:
+    virtual ~CEngineUi() = default;
+
+    // The log pane: every command sent, every reply, the engine's own lines.
+    virtual CLogText& Log() = 0;
+
+    // The current remote folder as the host tree knows it ("" for the root), and the folder a
+    // PWD reply named.
+    virtual std::string GetCurrentPath() = 0;
+    virtual void SetCurrentFolder(const std::string& path) = 0;
+    // Whether the host tree shows a session.
+    virtual void SetConnectedState(bool connected) = 0;
+
+    // The remote file list: emptied when the session ends, filled from a finished listing.
+    virtual void ClearFileList() = 0;
+    virtual void FillFileList(const std::string& listing) = 0;
+    virtual std::vector<FileListRow> FileListRows() = 0;
+
+    // Status bar: pane 0 shows the running operation with the icon the shell gives a file of the
+    // name in `iconFor` (none when empty); the progress model feeds the bar and panes 2 and 3.
+    virtual void SetStatusText(const std::string& text, const std::string& iconFor) = 0;
+    virtual void ProgressChanged(const CTransferProgress& progress) = 0;
+
+    // A refused login: the stored account of host number `hostNumber`, to be confirmed or changed.
+    // On 1 the engine logs in again with `user` and `pass`.
+    virtual int AskAccount(int hostNumber, const HostRecord& host, std::string& user, std::string& pass) = 0;
+    // An existing file (download: the local file; upload: the remote row's date and size).
+    virtual int AskFileOverwrite(OverwriteForm form, const std::string& path, const std::string& date,
+                                 const std::string& size) = 0;
+    // An existing local folder of a folder download.
+    virtual int AskFolderOverwrite(const std::string& localFolder) = 0;
+
+    // The transfer mode chosen in the tool bar: true for ASCII ("TYPE A"), false for binary.
+    virtual bool IsAsciiMode() = 0;
+    // Opens a local path with the desktop ("open" a file, "explore" a folder).
+    virtual void ShellOpen(const std::string& path, const std::string& verb) = 0;
+};

@@ -1,0 +1,142 @@
+#pragma once
+
+#include "engine/EngineMessages.h"
+#include "engine/EngineUi.h"
+#include "engine/TransferProgress.h"
+#include "platform/NameLookup.h"
+#include "platform/Socket.h"
+#include "platform/SocketEvents.h"
+#include "views/HostRecord.h"
+
+#include <QFile>
+#include <QObject>
+#include <QTimer>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// One queued operation: two texts, the operation code and two numbers (sizes and offsets, 64-bit).
+struct QueuedOp {
+    std::string text1;
+    std::string text2;
+    std::int32_t code = 0;
+    std::int64_t num1 = 0;
+    std::int64_t num2 = 0;
+};
+
+// One tracked data connection: its socket (none until the connection is made), the local file it
+// writes or reads (closed when the entry goes), and the message its socket reports under.
+struct DataConn {
+    Socket sock;
+    std::unique_ptr<QFile> file;
+    std::int32_t msg = 0;
+};
+
+// The FTP session engine: one session at a time, driven by socket events on the UI thread.
+//
+// Every protocol step is a message with its handler. A step is entered by registering a socket
+// for the step's message and a set of events; the handler then sends one command or reads one
+// reply and registers for the next step. Operations wait in m_opQueue; DispatchNextOp starts the
+// next one whenever none runs.
+class CFtpEngine : public QObject {
+    Q_OBJECT
+public:
+    // A reply that grows beyond this without ending ends the session instead of the memory.
+    static constexpr std::size_t kMaxPendingReply = 1024 * 1024;
+
+    explicit CFtpEngine(CEngineUi& ui, QObject* parent = nullptr);
+    ~CFtpEngine() override;
+
+    // Takes the reply time-out and the upload block size from the settings.
+    void ReadSystemSettings();
+
+    int Connect(int hostNumber);
+    bool IsConnected() const { return m_ctrlSocket.valid(); }
+
+    int EnqueueOp(std::int32_t code, const std::string& text1 = {}, const std::string& text2 = {});
+    void InsertOpFront(const QueuedOp& op);
+    int DispatchNextOp();
+
+    // Moves the socket into the first entry still waiting for one; 0 (and the socket left with the
+    // caller) when none waits.
+    int AttachDataSocket(Socket& sock);
+    QFile* FindDataFile(SocketId s);
+    // Closes a data socket: the table's entry with its file, or a socket the table does not hold
+    // (a listing's), which its chain keeps as a bare number.
+    void CloseDataConn(SocketId s);
+
+    void CloseSession();
+    void CloseSessionLost();
+    void CancelTransfers();
+    // The cancel command's rule: connected, and an operation runs or waits.
+    bool CanCancel() const;
+
+    int ConnectTo(SocketId s, const std::string& address, int port);
+    int ConnectFirewall();
+    int SendCommand(SocketId s, const std::string& line);
+    int ReadReply(SocketId s);
+
+    // Every engine message comes in here and goes to its handler.
+    void OnMessage(int message, SocketId s, std::uint32_t word);
+    void OnTimer(int id);
+    bool IsReplyTimerActive() const { return m_replyTimer.isActive(); }
+    bool IsRearmTimerActive() const { return m_rearmTimer.isActive(); }
+
+    // Control-connection handlers, one per message.
+    void OnFtpHostFound(int lookupId, std::uint32_t word);
+    void OnFtpConnect(SocketId s, std::uint32_t word);
+    void OnFtpUser(SocketId s, std::uint32_t word);
+    void OnFtpPass(SocketId s, std::uint32_t word);
+    void OnFtpFireConnect(SocketId s, std::uint32_t word);
+    void OnFtpFireUser(SocketId s, std::uint32_t word);
+    void OnFtpFirePass(SocketId s, std::uint32_t word);
+    void OnFtpFireOpen(SocketId s, std::uint32_t word);
+    void OnFtpAbor(SocketId s, std::uint32_t word);
+    void OnFtpIdle(SocketId s, std::uint32_t word);
+    void OnFtpPwd(SocketId s, std::uint32_t word);
+
+    CSocketEvents& Events() { return m_events; }
+    CTransferProgress& Progress() { return m_progress; }
+    CEngineUi& Ui() { return m_ui; }
+    void ResetProgress();
+    void SetStatusText(const std::string& text, const std::string& iconFor = {});
+
+    // Session fields.
+    Socket m_ctrlSocket;
+    std::int32_t m_curOp = 0;
+    std::string m_opText1;
+    std::string m_opText2;
+    std::int64_t m_opNum1 = 0;
+    std::int64_t m_opNum2 = 0;
+    std::int32_t m_halfDone = 0;
+    std::int32_t m_busy = 0;
+    std::int32_t m_timeoutMs = 30000;
+    std::int32_t m_sendChunk = 4096;
+    HostRecord m_host;
+    int m_hostNumber = -1;
+    // First IPv4 address (network order) of the last finished name lookup.
+    std::uint32_t m_hostentBuf = 0;
+    std::string m_listData;
+    std::vector<DataConn> m_dataConns;
+    std::vector<QueuedOp> m_opQueue;
+
+private:
+    void Arm(SocketId s, int message, std::uint32_t interest);
+    void Disarm(SocketId s);
+    // Ends the running operation and lets the next one start.
+    void EndOperation();
+    // Reads the firewall settings shared by all hosts.
+    static std::string FirewallString(const char* name);
+    static std::uint32_t FirewallNumber(const char* name);
+    void FirewallLost();
+
+    CEngineUi& m_ui;
+    CSocketEvents m_events;
+    CNameLookup m_lookup;
+    int m_lookupId = -1;
+    QTimer m_replyTimer;
+    QTimer m_rearmTimer;
+    CTransferProgress m_progress;
+};

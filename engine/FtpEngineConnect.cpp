@@ -1,0 +1,129 @@
+#include "engine/FtpEngine.h"
+
+#include "platform/SocketError.h"
+#include "views/LogText.h"
+#include "views/QXDoc.h"
+
+using namespace SocketEvent;
+
+namespace {
+// Receives in pieces of this size until the socket has nothing more.
+constexpr std::size_t kReceivePiece = 999;
+} // namespace
+
+int CFtpEngine::Connect(int hostNumber) {
+    HostRecord host;
+    CQXDoc().LoadHost(hostNumber, host);
+    m_host = host;
+    m_hostNumber = hostNumber;
+    m_ui.Log().AppendLog(m_host.Name + "に接続します\r\n");
+    m_busy = 1;
+    CloseSession();
+    m_opQueue.clear();
+    m_dataConns.clear();
+    if (!m_rearmTimer.isActive())
+        m_rearmTimer.start();
+    m_opText1 = m_host.User;
+    m_opText2 = m_host.Pass;
+    if (m_host.Firewall != 0) {
+        ConnectFirewall();
+    } else {
+        if (m_host.Adr.empty()) {
+            m_ui.Log().AppendLog("接続アドレスが取得できませんでした。\r\n");
+            return 0;
+        }
+        m_ctrlSocket = Socket::CreateTcp();
+        if (m_host.Adr[0] >= '0' && m_host.Adr[0] <= '9') {
+            Arm(m_ctrlSocket.id(), WM_FTP_CONNECT, SocketEvent::Connect | Close);
+            ConnectTo(m_ctrlSocket.id(), m_host.Adr, m_host.Port);
+        } else {
+            m_lookupId = m_lookup.Start(m_host.Adr);
+        }
+    }
+    m_ui.SetConnectedState(true);
+    return 1;
+}
+
+int CFtpEngine::ConnectTo(SocketId s, const std::string& address, int port) {
+    if (address.empty())
+        return 0;
+    m_events.Connect(s, InetAddr(address), static_cast<std::uint16_t>(port));
+    return 1;
+}
+
+void CFtpEngine::OnFtpHostFound(int lookupId, std::uint32_t word) {
+    if (lookupId != m_lookupId)
+        return;
+    m_lookupId = -1;
+    if (EventError(word) != 0) {
+        CloseSession();
+        m_ui.Log().AppendLog("ホストが見つかりませんでした。\r\n");
+        return;
+    }
+    Arm(m_ctrlSocket.id(), WM_FTP_CONNECT, SocketEvent::Connect | Close);
+    m_events.Connect(m_ctrlSocket.id(), m_hostentBuf, static_cast<std::uint16_t>(m_host.Port));
+}
+
+void CFtpEngine::OnFtpConnect(SocketId s, std::uint32_t word) {
+    Disarm(s);
+    switch (EventKind(word)) {
+    case SocketEvent::Connect:
+        if (EventError(word) == 0) {
+            m_ui.Log().AppendLog("接続しました\r\n");
+            Arm(s, WM_FTP_CONNECT, Read | Close);
+        } else {
+            m_ui.Log().AppendLog(EventError(word) == SocketError::AccessDenied
+                                     ? "アクセスが拒否されました\r\n"
+                                     : "接続エラーです\r\n");
+            CloseSession();
+        }
+        break;
+    case Read:
+        if (ReadReply(s))
+            Arm(s, WM_FTP_USER, Write | Close);
+        else
+            Arm(s, WM_FTP_CONNECT, Read | Close);
+        break;
+    case Close:
+        CloseSessionLost();
+        break;
+    default:
+        break;
+    }
+}
+
+int CFtpEngine::SendCommand(SocketId s, const std::string& line) {
+    if (m_timeoutMs != 0)
+        m_replyTimer.start(m_timeoutMs);
+    const std::string sent = line + "\r\n";
+    m_ui.Log().AppendLog(sent);
+    return m_events.Send(s, sent) ? 1 : 0;
+}
+
+int CFtpEngine::ReadReply(SocketId s) {
+    std::string text;
+    char buffer[kReceivePiece];
+    // One event drains what has arrived, but never more than a reply may hold: a flood of text
+    // must not grow without bound before the reply is looked at.
+    while (text.size() <= kMaxPendingReply) {
+        const long n = m_events.Receive(s, buffer, sizeof buffer);
+        if (n < 1)
+            break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    CLogText& log = m_ui.Log();
+    const bool complete = log.AppendReply(text);
+    if (complete) {
+        m_replyTimer.stop();
+        return 1;
+    }
+    if (log.PendingSize() > kMaxPendingReply) {
+        log.DiscardPending();
+        CloseSession();
+        log.AppendLog("サーバーの応答が長すぎるため切断しました。\r\n");
+        return 0;
+    }
+    if (m_timeoutMs != 0)
+        m_replyTimer.start(m_timeoutMs);
+    return 0;
+}

@@ -1,0 +1,207 @@
+#include "engine/FtpEngine.h"
+
+#include "settings/SettingNames.h"
+#include "settings/SettingsKey.h"
+#include "views/LogText.h"
+
+using namespace SocketEvent;
+
+std::string CFtpEngine::FirewallString(const char* name) {
+    SettingsKey key;
+    key.OpenKey(KeyFamily::Host);
+    if (std::string_view(name) == SettingName::FirePass)
+        return key.ReadScrambled(name);
+    return key.ReadString(name, "");
+}
+
+std::uint32_t CFtpEngine::FirewallNumber(const char* name) {
+    SettingsKey key;
+    key.OpenKey(KeyFamily::Host);
+    return key.ReadDword(name, 0);
+}
+
+void CFtpEngine::OnFtpUser(SocketId s, std::uint32_t word) {
+    Disarm(s);
+    switch (EventKind(word)) {
+    case Write:
+        SendCommand(s, "USER " + m_opText1);
+        Arm(s, WM_FTP_USER, Read | Close);
+        break;
+    case Read:
+        // PASS follows whatever USER answered: a server may want no password and still take it.
+        if (ReadReply(s))
+            Arm(s, WM_FTP_PASS, Write | Close);
+        else
+            Arm(s, WM_FTP_USER, Read | Close);
+        break;
+    case Close:
+        CloseSessionLost();
+        break;
+    default:
+        break;
+    }
+}
+
+void CFtpEngine::OnFtpPass(SocketId s, std::uint32_t word) {
+    Disarm(s);
+    switch (EventKind(word)) {
+    case Write:
+        // The password never reaches the log.
+        m_ui.Log().AppendLog("PASS\r\n");
+        m_events.Send(s, "PASS " + m_opText2 + "\r\n");
+        Arm(s, WM_FTP_PASS, Read | Close);
+        break;
+    case Read: {
+        if (!ReadReply(s)) {
+            Arm(s, WM_FTP_PASS, Read | Close);
+            break;
+        }
+        if (m_ui.Log().GetReplyCode() < 400) {
+            EnqueueOp(WM_FTP_PWD);
+            EnqueueOp(WM_FTP_LIST);
+            EndOperation();
+            break;
+        }
+        // While the question is open, a server that gives up is still noticed.
+        Arm(s, WM_FTP_PASS, Close);
+        std::string user = m_host.User;
+        std::string pass = m_host.Pass;
+        const int answer = m_ui.AskAccount(m_hostNumber, m_host, user, pass);
+        if (!(m_ctrlSocket == s))
+            break;
+        if (answer == 1) {
+            m_opText1 = user;
+            m_opText2 = pass;
+            Arm(s, WM_FTP_USER, Write | Close);
+        }
+        break;
+    }
+    case Close:
+        CloseSessionLost();
+        break;
+    default:
+        break;
+    }
+}
+
+int CFtpEngine::ConnectFirewall() {
+    const std::string address = FirewallString(SettingName::FireAdr);
+    const std::uint32_t port = FirewallNumber(SettingName::FirePort);
+    m_ctrlSocket = Socket::CreateTcp();
+    Arm(m_ctrlSocket.id(), WM_FTP_FIRECONNECT, SocketEvent::Connect | Close);
+    ConnectTo(m_ctrlSocket.id(), address, static_cast<int>(port));
+    return 1;
+}
+
+void CFtpEngine::FirewallLost() {
+    CloseSession();
+    m_ui.Log().AppendLog("ファイアウオールから切断されました。\r\n");
+}
+
+void CFtpEngine::OnFtpFireConnect(SocketId s, std::uint32_t word) {
+    Disarm(s);
+    switch (EventKind(word)) {
+    case SocketEvent::Connect:
+        if (EventError(word) == 0) {
+            Arm(s, WM_FTP_FIRECONNECT, Read | Close);
+        } else {
+            // A firewall that cannot be reached would otherwise leave the session waiting for a
+            // greeting that never comes.
+            m_ui.Log().AppendLog("ファイアウオールに接続できませんでした。\r\n");
+            CloseSession();
+        }
+        break;
+    case Read:
+        if (!ReadReply(s))
+            Arm(s, WM_FTP_FIRECONNECT, Read | Close);
+        else if (FirewallNumber(SettingName::FireType) >= 3)
+            Arm(s, WM_FTP_FIREUSER, Write | Close);
+        else
+            Arm(s, WM_FTP_FIREOPEN, Write | Close);
+        break;
+    case Close:
+        FirewallLost();
+        break;
+    default:
+        break;
+    }
+}
+
+void CFtpEngine::OnFtpFireUser(SocketId s, std::uint32_t word) {
+    Disarm(s);
+    switch (EventKind(word)) {
+    case Write:
+        SendCommand(s, "USER " + FirewallString(SettingName::FireUser));
+        Arm(s, WM_FTP_FIREUSER, Read | Close);
+        break;
+    case Read:
+        if (ReadReply(s))
+            Arm(s, WM_FTP_FIREPASS, Write | Close);
+        else
+            Arm(s, WM_FTP_FIREUSER, Read | Close);
+        break;
+    case Close:
+        FirewallLost();
+        break;
+    default:
+        break;
+    }
+}
+
+void CFtpEngine::OnFtpFirePass(SocketId s, std::uint32_t word) {
+    Disarm(s);
+    switch (EventKind(word)) {
+    case Write:
+        // The firewall's password is shown as sent; only the host's own is hidden.
+        SendCommand(s, "PASS " + FirewallString(SettingName::FirePass));
+        Arm(s, WM_FTP_FIREPASS, Read | Close);
+        break;
+    case Read:
+        if (ReadReply(s))
+            Arm(s, WM_FTP_FIREOPEN, Write | Close);
+        else
+            Arm(s, WM_FTP_FIREPASS, Read | Close);
+        break;
+    case Close:
+        FirewallLost();
+        break;
+    default:
+        break;
+    }
+}
+
+void CFtpEngine::OnFtpFireOpen(SocketId s, std::uint32_t word) {
+    Disarm(s);
+    switch (EventKind(word)) {
+    case Write: {
+        const std::uint32_t type = FirewallNumber(SettingName::FireType);
+        const std::string& host = m_host.Adr;
+        switch (type) {
+        case 0:
+        case 4:
+            SendCommand(s, "USER " + m_opText1 + "@" + host);
+            Arm(s, WM_FTP_USER, Read | Close);
+            break;
+        case 1:
+        case 3:
+            SendCommand(s, "OPEN " + host);
+            Arm(s, WM_FTP_CONNECT, Read | Close);
+            break;
+        case 2:
+            SendCommand(s, "open " + host);
+            Arm(s, WM_FTP_CONNECT, Read | Close);
+            break;
+        default:
+            SendCommand(s, "SITE " + host);
+            Arm(s, WM_FTP_CONNECT, Read | Close);
+            break;
+        }
+        break;
+    }
+    case Close:
+        FirewallLost();
+        break;
+    default:
+        break;
+    }
+}

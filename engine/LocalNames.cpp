@@ -1,0 +1,16 @@
+#include "engine/LocalNames.h"
+
+#include "platform/TextCodec.h"
+
+bool IsSafeLocalName(std::string_view raw) {
+    if (raw.empty() || raw == "." || raw == ".." || raw.find('/') != std::string_view::npos ||
+        raw.find('\0') != std::string_view::npos)
+        return false;
+    const QString shown = DecodeRemoteName(raw);
+    return !shown.isEmpty() && shown != QLatin1String(".") && shown != QLatin1String("..") &&
+           !shown.contains(QLatin1Char('/')) && !shown.contains(QChar(0));
+}
+
+QString LocalNameFor(std::string_view raw) {
+    return DecodeRemoteName(raw);
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+#include <string_view>
+
+// Whether a name from a server may become one local file or folder name: not empty, not "." or
+// "..", and without "/" or NUL, in its bytes and as shown. Anything else could write outside the
+// folder the user chose.
+bool IsSafeLocalName(std::string_view raw);
+
+// The local name of a server's name: the name as the list shows it (UTF-8 here, also for a server
+// that sends Shift-JIS names). Only for names that pass IsSafeLocalName.
+QString LocalNameFor(std::string_view raw);

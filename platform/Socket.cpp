@@ -1,0 +1,79 @@
+#include "platform/Socket.h"
+
+#include "platform/SocketEvents.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+Socket& Socket::operator=(Socket&& other) noexcept {
+    if (this != &other) {
+        close();
+        m_id = other.release();
+    }
+    return *this;
+}
+
+Socket Socket::CreateTcp() {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+    return Socket(fd < 0 ? kNoSocket : fd);
+}
+
+SocketId Socket::release() {
+    SocketId id = m_id;
+    m_id = kNoSocket;
+    return id;
+}
+
+void Socket::close() {
+    if (m_id == kNoSocket)
+        return;
+    CSocketEvents::SocketClosing(m_id);
+    ::close(m_id);
+    m_id = kNoSocket;
+}
+
+void Socket::shutdownAndClose() {
+    if (m_id != kNoSocket)
+        ::shutdown(m_id, SHUT_RDWR);
+    close();
+}
+
+std::uint32_t InetAddr(const std::string& dotted) {
+    return ::inet_addr(dotted.c_str());
+}
+
+std::string DottedAddress(std::uint32_t addressNetOrder) {
+    in_addr a{};
+    a.s_addr = addressNetOrder;
+    char buf[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &a, buf, sizeof buf);
+    return buf;
+}
+
+Socket ListenTcp(std::uint32_t addressNetOrder, std::uint16_t port, int backlog) {
+    Socket s = Socket::CreateTcp();
+    if (!s.valid())
+        return s;
+    int on = 1;
+    ::setsockopt(s.id(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = addressNetOrder;
+    sa.sin_port = htons(port);
+    if (::bind(s.id(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(s.id(), backlog) != 0)
+        s.close();
+    return s;
+}
+
+bool LocalAddress(SocketId id, std::uint32_t& addressNetOrder, std::uint16_t& port) {
+    sockaddr_in sa{};
+    socklen_t len = sizeof sa;
+    if (::getsockname(id, reinterpret_cast<sockaddr*>(&sa), &len) != 0 || sa.sin_family != AF_INET)
+        return false;
+    addressNetOrder = sa.sin_addr.s_addr;
+    port = ntohs(sa.sin_port);
+    return true;
+}

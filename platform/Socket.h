@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// A socket as the engine sees it: a number, -1 for none.
+using SocketId = int;
+inline constexpr SocketId kNoSocket = -1;
+
+// Owns one non-blocking IPv4 TCP socket and closes it when it goes. Closing also drops the
+// socket's event registration, so a number the system hands out again never inherits old events.
+class Socket {
+public:
+    Socket() = default;
+    explicit Socket(SocketId id) : m_id(id) {}
+    ~Socket() { close(); }
+    Socket(Socket&& other) noexcept : m_id(other.release()) {}
+    Socket& operator=(Socket&& other) noexcept;
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+
+    // A new non-blocking IPv4 stream socket; empty when the system refuses one.
+    static Socket CreateTcp();
+
+    SocketId id() const { return m_id; }
+    bool valid() const { return m_id != kNoSocket; }
+    bool operator==(SocketId id) const { return m_id == id; }
+    SocketId release();
+
+    // Closes at once; harmless when there is no socket.
+    void close();
+    // Shuts both directions down, then closes.
+    void shutdownAndClose();
+
+private:
+    SocketId m_id = kNoSocket;
+};
+
+// An IPv4 address in network byte order from a dotted text, by the classic inet_addr rule
+// (a, a.b, a.b.c and a.b.c.d forms, octal and hex parts); INADDR_NONE when it does not convert.
+std::uint32_t InetAddr(const std::string& dotted);
+std::string DottedAddress(std::uint32_t addressNetOrder);
+
+// A listening socket on the given IPv4 address (network order) and port, 0 for any free port.
+Socket ListenTcp(std::uint32_t addressNetOrder, std::uint16_t port, int backlog = 1);
+// The local address and port of a bound socket; false when the system cannot tell.
+bool LocalAddress(SocketId id, std::uint32_t& addressNetOrder, std::uint16_t& port);

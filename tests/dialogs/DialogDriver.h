@@ -1,0 +1,63 @@
+#pragma once
+
+#include "dialogs/gui/DialogLayout.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+// Finds a control of a dialog by its number.
+template <class W> W* Control(QWidget* dialog, int id) {
+    return dialog->findChild<W*>(ControlName(id), Qt::FindDirectChildrenOnly);
+}
+
+// Clicks the button with this number the way a user does.
+inline void ClickButton(QWidget* dialog, int id) {
+    auto* button = Control<QAbstractButton>(dialog, id);
+    QVERIFY2(button, qPrintable(QStringLiteral("no button %1").arg(id)));
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// Runs `act` on the modal dialog as soon as it is showing. A dialog that `act` leaves open (a failed
+// check) is ended with -1 so that the test goes on instead of hanging.
+inline void WhenModalShown(std::function<void(QDialog*)> act) {
+    auto* poll = new QTimer(qApp);
+    poll->setInterval(0);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        act(dialog);
+        if (dialog->isVisible())
+            dialog->done(-1);
+    });
+    poll->start();
+}
+
+// The numbers of the controls that take focus, in tab order (0 for a control without a number).
+inline QList<int> TabOrder(QWidget* dialog) {
+    QList<int> ids;
+    for (QWidget* w = dialog->nextInFocusChain(); w != dialog; w = w->nextInFocusChain()) {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->parentWidget() == dialog)
+            ids.append(w->objectName().toInt());
+    }
+    return ids;
+}
+
+// How a test ends a dialog: by clicking a button (its number), by Escape or by the close box.
+inline constexpr int PressEscape = -1;
+inline constexpr int CloseBox = -2;
+inline void Answer(QDialog* dialog, int how) {
+    if (how == PressEscape)
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    else if (how == CloseBox)
+        dialog->close();
+    else
+        ClickButton(dialog, how);
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QObject>
+
+#include <cstddef>
+#include <string>
+
+// The text of the log pane and the assembly of server replies. The log widget only shows what
+// this holds; the engine hands it every command it sends and every piece of text it receives.
+//
+// Text is kept as the bytes the callers passed, lines ended by CR LF. When the text nears its
+// limit, the oldest 100 lines go.
+class CLogText : public QObject {
+    Q_OBJECT
+public:
+    static constexpr std::size_t kDefaultLimit = 8u * 1024 * 1024;
+    // How close to the limit the text may come before the oldest lines are dropped.
+    static constexpr std::size_t kTrimMargin = 20480;
+    static constexpr int kTrimLines = 100;
+    static constexpr std::size_t kLastLineMax = 359;
+
+    explicit CLogText(std::size_t limit = kDefaultLimit, QObject* parent = nullptr);
+
+    // Adds whole lines (with their CR LF) at the end.
+    void AppendLog(const std::string& text);
+    // Adds a received piece of control-connection text; true when it completes a reply, which is
+    // then shown as a whole and its code recorded.
+    bool AppendReply(const std::string& received);
+    // The code of the last complete reply; 0 before the first.
+    int GetReplyCode() const { return m_replyCode; }
+    // The last complete line of the text (the final line of the last reply), at most 359 bytes.
+    std::string GetLastReplyLine() const;
+
+    const std::string& Text() const { return m_text; }
+    std::size_t PendingSize() const { return m_pending.size(); }
+    // Forgets a pending reply that will never be shown.
+    void DiscardPending() { m_pending.clear(); }
+    std::size_t Limit() const { return m_limit; }
+    int LineCount() const;
+
+signals:
+    // The first `bytes` bytes of the text were dropped.
+    void Trimmed(std::size_t bytes);
+    // Text was added at the end.
+    void Appended(const std::string& text);
+
+private:
+    void Trim();
+    void Add(const std::string& text);
+
+    std::size_t m_limit;
+    std::string m_text;
+    std::string m_pending;
+    int m_replyCode = 0;
+};
