@@ -3,6 +3,11 @@
 #include "app/CommandIds.h"
 #include "app/gui/CMenuBar.h"
 #include "app/gui/CProgressStatusBar.h"
+#include "dialogs/gui/DialogQuestions.h"
+#include "engine/EngineMessages.h"
+#include "engine/FtpEngine.h"
+#include "engine/TransferProgress.h"
+#include "platform/TextCodec.h"
 #include "settings/SettingsKey.h"
 #include "views/gui/CQXListView.h"
 #include "views/gui/CQXLogView.h"
@@ -12,19 +17,26 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMoveEvent>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QSplitter>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
+
+#include <cstdlib>
 
 namespace {
 
@@ -105,6 +117,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     setStatusBar(m_statusBar);
 
     CreatePanes();
+    m_engine = std::make_unique<CFtpEngine>(*this);
     CreateActions();
     CreateMenus();
     CreateToolBar();
@@ -119,6 +132,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 }
 
 CMainFrame::~CMainFrame() {
+    // The engine goes first: closing its sockets must not reach views that are already gone.
+    m_engine.reset();
     if (g_frame == this)
         g_frame = nullptr;
 }
@@ -135,6 +150,7 @@ void CMainFrame::CreatePanes() {
     m_tree = new CQXTreeView(m_inner);
     m_list = new CQXListView(m_inner);
     m_logView = new CQXLogView(m_outer);
+    m_logView->SetLogText(&m_log);
     m_inner->addWidget(m_tree);
     m_inner->addWidget(m_list);
     m_outer->addWidget(m_inner);
@@ -153,6 +169,7 @@ void CMainFrame::CreatePanes() {
 
     connect(m_tree, &CQXTreeView::ConnectRequested, this, [this] { RunCommand(CommandId::Connect); });
     connect(m_tree, &CQXTreeView::DisconnectRequested, this, [this] { RunCommand(CommandId::Disconnect); });
+    connect(m_tree, &CQXTreeView::FolderChosen, this, &CMainFrame::OnFolderChosen);
     connect(m_logView, &CQXLogView::VisibleHeightChanged, this, [this](bool visible) {
         if (QAction* a = Action(CommandId::ToggleLog))
             a->setChecked(visible);
@@ -198,12 +215,16 @@ void CMainFrame::CreateActions() {
         {CommandId::Help, "ヘルプ(&H)"},
         {CommandId::ParentFolder, "親フォルダに移動します"},
         {CommandId::Cancel, "現在の作業を中止します"},
-        {CommandId::Connect, "接続(&C)"},
-        {CommandId::Disconnect, "切断(&D)"},
     };
     for (const auto& [id, text] : unhandled)
         AddCommand(id, QString::fromUtf8(text), noHandler);
 
+    AddCommand(
+        CommandId::Connect, QStringLiteral("接続(&C)"), [this] { OnConnect(); },
+        [this] { return !m_engine->IsConnected(); });
+    AddCommand(
+        CommandId::Disconnect, QStringLiteral("切断(&D)"), [this] { m_engine->CloseSession(); },
+        [this] { return m_engine->IsConnected(); });
     AddCommand(CommandId::AppExit, QStringLiteral("アプリケーションの終了(&X)"), [this] { close(); });
     AddCommand(CommandId::AppAbout, QStringLiteral("バージョン情報(&A)..."), [this] { ShowAboutBox(); });
 
@@ -392,8 +413,10 @@ void CMainFrame::RestoreBands() {
 
 void CMainFrame::RestoreGeometry() {
     const WindowLayout& l = m_restored;
-    if (!l.HasUsableRect())
+    if (!l.HasUsableRect()) {
+        m_normalRect = QRect(pos(), size());
         return;
+    }
     QRect rect(l.left, l.top, l.right - l.left, l.bottom - l.top);
     // A window saved on a screen that is no longer attached would open out of reach; it goes to the
     // top left of the primary screen instead.
@@ -404,6 +427,23 @@ void CMainFrame::RestoreGeometry() {
         rect.moveTopLeft(QGuiApplication::primaryScreen()->availableGeometry().topLeft());
     resize(rect.size());
     move(rect.topLeft());
+    m_normalRect = rect;
+}
+
+void CMainFrame::TrackNormalRect() {
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen))
+        return;
+    m_normalRect = QRect(pos(), size());
+}
+
+void CMainFrame::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    TrackNormalRect();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    TrackNormalRect();
 }
 
 bool CMainFrame::RunCommand(int id) {
@@ -434,11 +474,22 @@ void CMainFrame::UpdateCommandUi() {
         if (m_list->GetDisplayType() == type)
             Action(id)->setChecked(true);
     }
-    m_statusBar->SetHostPane(m_tree->TopItemText(), m_tree->TopItemIcon());
+    // While data flows, pane 3 shows the byte count instead of the host.
+    if (m_engine->m_dataConns.empty())
+        m_statusBar->SetHostPane(m_tree->TopItemText(), m_tree->TopItemIcon());
 }
 
-bool CMainFrame::IsAsciiMode() const {
-    return Action(CommandId::AsciiMode)->isChecked();
+void CMainFrame::OnConnect() {
+    const int host = m_tree->GetTopHostIndex();
+    if (host != -1)
+        m_engine->Connect(host);
+}
+
+void CMainFrame::OnFolderChosen() {
+    m_engine->EnqueueOp(WM_FTP_CWD, m_tree->GetCurrentPath());
+    m_engine->EnqueueOp(WM_FTP_PWD);
+    m_engine->EnqueueOp(WM_FTP_LIST);
+    m_engine->DispatchNextOp();
 }
 
 void CMainFrame::ToggleLog() {
@@ -471,13 +522,11 @@ WindowLayout CMainFrame::CurrentLayout() const {
                                       : ShowState::Normal;
     l.type = TypeFromShowState(state);
     // The restored rectangle: its top left is where the window frame starts, as move() takes it.
-    QRect normal = state == ShowState::Normal ? geometry() : normalGeometry();
-    const QPoint frameOffset = geometry().topLeft() - frameGeometry().topLeft();
-    const QPoint topLeft = normal.topLeft() - frameOffset;
-    l.top = topLeft.y();
-    l.left = topLeft.x();
-    l.bottom = topLeft.y() + normal.height();
-    l.right = topLeft.x() + normal.width();
+    const QRect normal = state == ShowState::Normal ? QRect(pos(), size()) : m_normalRect;
+    l.top = normal.top();
+    l.left = normal.left();
+    l.bottom = normal.top() + normal.height();
+    l.right = normal.left() + normal.width();
     const QList<int> rows = m_outer->sizes();
     const QList<int> columns = m_inner->sizes();
     l.treelisth = rows.value(0);
@@ -500,8 +549,83 @@ void CMainFrame::SaveLayout() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    // Ending the session closes the control connection once; closing it on its own first as well
+    // would close its descriptor twice.
+    m_engine->CloseSession();
     SaveLayout();
     event->accept();
+}
+
+std::string CMainFrame::GetCurrentPath() {
+    return m_tree->GetCurrentPath();
+}
+
+void CMainFrame::SetCurrentFolder(const std::string& path) {
+    m_tree->SetCurrentFolder(path);
+}
+
+void CMainFrame::SetConnectedState(bool connected) {
+    m_tree->SetConnectedState(connected);
+    UpdateCommandUi();
+}
+
+void CMainFrame::ClearFileList() {
+    m_list->Clear();
+}
+
+std::vector<FileListRow> CMainFrame::FileListRows() {
+    const FileListModel& model = m_list->Model();
+    std::vector<FileListRow> rows;
+    rows.reserve(static_cast<size_t>(model.RowCount()));
+    for (int i = 0; i < model.RowCount(); ++i) {
+        const FileListModel::Row& r = model.RowAt(i);
+        rows.push_back({r.name, r.size, r.date, r.attributes});
+    }
+    return rows;
+}
+
+void CMainFrame::SetStatusText(const std::string& text, const std::string& iconFor) {
+    const QIcon icon = iconFor.empty() ? QIcon() : m_list->IconCache().FileIcon(DecodeRemoteName(iconFor));
+    m_statusBar->SetStatusText(DecodeRemoteName(text), icon);
+}
+
+void CMainFrame::ProgressChanged(const CTransferProgress& progress) {
+    if (!progress.BarVisible()) {
+        m_statusBar->ResetProgress();
+        return;
+    }
+    m_statusBar->ShowProgress(progress.BarMaximum(), progress.BarValue(), DecodeUtf8(progress.SpeedText()),
+                              DecodeUtf8(progress.CountText()));
+}
+
+int CMainFrame::AskAccount(int hostNumber, const HostRecord&, std::string& user, std::string& pass) {
+    const AccountAnswer answer = ::AskAccount(this, hostNumber, user, pass);
+    if (answer.result == 1) {
+        user = answer.user;
+        pass = answer.pass;
+    }
+    return answer.result;
+}
+
+int CMainFrame::AskFileOverwrite(OverwriteForm form, const std::string& path, const std::string& date,
+                                 const std::string& size) {
+    const QString local = QFile::decodeName(QByteArray::fromStdString(path));
+    if (form == OverwriteForm::Download)
+        return AskDownloadOverwrite(this, local, date, std::strtoll(size.c_str(), nullptr, 10));
+    return AskUploadOverwrite(this, local, date, size);
+}
+
+int CMainFrame::AskFolderOverwrite(const std::string& localFolder) {
+    return ::AskFolderOverwrite(this, QFile::decodeName(QByteArray::fromStdString(localFolder)));
+}
+
+bool CMainFrame::IsAsciiMode() {
+    return Action(CommandId::AsciiMode)->isChecked();
+}
+
+void CMainFrame::ShellOpen(const std::string& path, const std::string&) {
+    // Files open in their program and folders in the file manager; the desktop tells which.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path))));
 }
 
 void CMainFrame::FillFileList(const std::string& listing) {

@@ -39,6 +39,7 @@ public:
     ~CQXListView() override;
 
     FileListModel& Model() { return m_model; }
+    FileIconCache& IconCache() { return m_iconCache; }
     // Replaces the rows with a listing; returns the names of the subfolders shown.
     std::vector<std::string> FillFromListing(std::string_view listing);
     void Clear();

@@ -3,6 +3,7 @@
 #include "platform/TextCodec.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
+#include "views/LogText.h"
 
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -57,6 +58,20 @@ CQXLogView::CQXLogView(QWidget* parent) : QPlainTextEdit(parent) {
     setFrameShape(QFrame::NoFrame);
     const QPalette& p = palette();
     ApplyAppearance(ReadLogAppearance(p.color(QPalette::Button), p.color(QPalette::Base)));
+}
+
+void CQXLogView::SetLogText(CLogText* log) {
+    if (m_log)
+        disconnect(m_log, nullptr, this, nullptr);
+    m_log = log;
+    Clear();
+    if (!log)
+        return;
+    AppendText(log->Text());
+    connect(log, &CLogText::Appended, this, [this](const std::string& text) { AppendText(text); });
+    // The log drops whole lines from its start; the pane drops as many as it has more than the log.
+    connect(log, &CLogText::Trimmed, this,
+            [this, log](std::size_t) { RemoveLeadingLines(document()->blockCount() - log->LineCount()); });
 }
 
 void CQXLogView::ApplyAppearance(const LogAppearance& appearance) {

@@ -5,6 +5,8 @@
 
 #include <string>
 
+class CLogText;
+
 // How the log pane looks, from the stored log settings.
 struct LogAppearance {
     QColor text;
@@ -25,6 +27,9 @@ public:
 
     explicit CQXLogView(QWidget* parent = nullptr);
 
+    // Shows this log text from now on, following what is added and trimmed.
+    void SetLogText(CLogText* log);
+
     // Adds logged bytes at the end and scrolls to them.
     void AppendText(const std::string& bytes);
     // Drops the oldest lines (the log has grown too long).
@@ -43,4 +48,5 @@ protected:
 
 private:
     LogAppearance m_appearance;
+    CLogText* m_log = nullptr;
 };
