@@ -90,7 +90,16 @@ void CQXLogView::ApplyAppearance(const LogAppearance& appearance) {
 }
 
 void CQXLogView::AppendText(const std::string& bytes) {
-    QString text = DecodeRemoteName(bytes);
+    // Each line is decoded on its own: a reply can mix the server's CP932 lines with UTF-8 ones.
+    QString text;
+    text.reserve(static_cast<qsizetype>(bytes.size()));
+    std::string_view rest(bytes);
+    while (!rest.empty()) {
+        const size_t end = rest.find('\n');
+        const std::string_view line = rest.substr(0, end == std::string_view::npos ? rest.size() : end + 1);
+        text += DecodeRemoteName(line);
+        rest.remove_prefix(line.size());
+    }
     // One line break per LF: the block count then follows the log's line count.
     text.remove(QLatin1Char('\r'));
     QTextCursor cursor(document());
