@@ -97,6 +97,48 @@ void CFtpEngine::OnMessage(int message, SocketId s, std::uint32_t word) {
     case WM_FTP_CHMOD:
         OnFtpChmod(s, word);
         break;
+    case WM_FTP_TYPE:
+        OnFtpType(s, word);
+        break;
+    case WM_FTP_PASV:
+        OnFtpPasv(s, word);
+        break;
+    case WM_FTP_LIST:
+        OnFtpList(s, word);
+        break;
+    case WM_FTP_LISTDATA:
+        OnFtpListData(s, word);
+        break;
+    case WM_FTP_GETTYPE:
+        OnFtpGetType(s, word);
+        break;
+    case WM_FTP_GETPASV:
+        OnFtpGetPasv(s, word);
+        break;
+    case WM_FTP_REST:
+        OnFtpRest(s, word);
+        break;
+    case WM_FTP_RETR:
+        OnFtpRetr(s, word);
+        break;
+    case WM_FTP_GETDATA:
+        OnFtpGetData(s, word);
+        break;
+    case WM_FTP_GETCWD:
+        OnFtpGetCwd(s, word);
+        break;
+    case WM_FTP_GETDIRTYPE:
+        OnFtpGetDirType(s, word);
+        break;
+    case WM_FTP_GETDIRPASV:
+        OnFtpGetDirPasv(s, word);
+        break;
+    case WM_FTP_GETDIRLIST:
+        OnFtpGetDirList(s, word);
+        break;
+    case WM_FTP_GETDIRDATA:
+        OnFtpGetDirData(s, word);
+        break;
     default:
         break;
     }
@@ -127,7 +169,7 @@ int CFtpEngine::DispatchNextOp() {
             return 0;
         }
         QueuedOp op = std::move(m_opQueue.front());
-        m_opQueue.erase(m_opQueue.begin());
+        m_opQueue.pop_front();
         m_curOp = op.code;
         m_opText1 = std::move(op.text1);
         m_opText2 = std::move(op.text2);
@@ -147,6 +189,12 @@ int CFtpEngine::DispatchNextOp() {
             break;
         case WM_FTP_LIST:
             Arm(m_ctrlSocket.id(), WM_FTP_TYPE, Write | Close);
+            break;
+        case OP_DOWNLOAD:
+            ResetProgress();
+            m_busy = StartDownload(m_opText1, m_opText2, m_opNum1, m_opNum2);
+            if (m_busy == 0)
+                continue;
             break;
         default:
             ResetProgress();
@@ -218,6 +266,7 @@ void CFtpEngine::CloseSession() {
         m_ui.SetConnectedState(false);
     }
     m_dataConns.clear();
+    DropDataStep();
     ResetProgress();
     m_serverNamesCp932 = false;
 }
@@ -237,6 +286,7 @@ void CFtpEngine::CancelTransfers() {
     SetStatusText("キャンセル処理中です");
     // Data connections go first and without a shutdown: the server learns of the abort by ABOR.
     m_dataConns.clear();
+    DropDataStep();
     EnqueueOp(WM_FTP_ABOR);
     DispatchNextOp();
 }

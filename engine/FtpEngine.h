@@ -2,17 +2,20 @@
 
 #include "engine/EngineMessages.h"
 #include "engine/EngineUi.h"
+#include "engine/LineEndings.h"
 #include "engine/TransferProgress.h"
 #include "platform/NameLookup.h"
 #include "platform/Socket.h"
 #include "platform/SocketEvents.h"
 #include "views/HostRecord.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QObject>
 #include <QTimer>
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -125,6 +128,47 @@ public:
     void OnFtpRnto(SocketId s, std::uint32_t word);
     void OnFtpChmod(SocketId s, std::uint32_t word);
 
+    // Data connections: the PASV or PORT step of every chain and the listings' data sockets.
+    // The address inside a 227 reply is read but the data connection always goes to the control
+    // connection's peer, so a server cannot send the client to another host.
+    static bool ParsePasvReply(const std::string& line, std::string& address, int& port);
+    // Opens `listening` on the control connection's local address and a free port; the PORT line,
+    // or "" when any step fails.
+    std::string MakePortCommand(SocketId ctrl, Socket& listening);
+    // Takes the pending connection and closes `listening`; a connection from any host but the
+    // control connection's peer is refused and the listening goes on (empty result).
+    Socket AcceptData(Socket& listening);
+    void DrainToListData(SocketId s);
+
+    // Listing of the current folder.
+    void OnFtpType(SocketId s, std::uint32_t word);
+    void OnFtpPasv(SocketId s, std::uint32_t word);
+    void OnFtpList(SocketId s, std::uint32_t word);
+    void OnFtpListData(SocketId s, std::uint32_t word);
+
+    // Downloads. Local paths are UTF-8 texts; remote paths are the server's raw bytes.
+    // One file per row (name, size, date of the file list); 0 when the user cancelled.
+    int DownloadFiles(const std::string& localFolder, const std::vector<FileListRow>& files);
+    // Creates the local folders and queues their downloads (the caller dispatches); 0 on cancel.
+    int DownloadFolders(const std::string& localFolder, const std::vector<std::string>& names);
+    int StartDownload(const std::string& localPath, const std::string& remotePath, std::int64_t size,
+                      std::int64_t offset);
+    int WriteDownloadData(SocketId s);
+    // Queues the files and subfolders of the listing in m_listData; with `overwrite` false, files
+    // that already exist locally are kept.
+    void ExpandDownloadFolder(const std::string& localFolder, const std::string& remoteFolder,
+                              bool overwrite);
+    void OnFtpGetType(SocketId s, std::uint32_t word);
+    void OnFtpGetPasv(SocketId s, std::uint32_t word);
+    void OnFtpRest(SocketId s, std::uint32_t word);
+    void OnFtpRetr(SocketId s, std::uint32_t word);
+    void OnFtpGetData(SocketId s, std::uint32_t word);
+    void OnFtpGetCwd(SocketId s, std::uint32_t word);
+    void OnFtpGetDirType(SocketId s, std::uint32_t word);
+    void OnFtpGetDirPasv(SocketId s, std::uint32_t word);
+    void OnFtpGetDirList(SocketId s, std::uint32_t word);
+    void OnFtpGetDirData(SocketId s, std::uint32_t word);
+
     CSocketEvents& Events() { return m_events; }
     CTransferProgress& Progress() { return m_progress; }
     CEngineUi& Ui() { return m_ui; }
@@ -148,9 +192,12 @@ public:
     std::uint32_t m_hostentBuf = 0;
     std::string m_listData;
     std::vector<DataConn> m_dataConns;
-    std::vector<QueuedOp> m_opQueue;
+    std::deque<QueuedOp> m_opQueue;
     // A listing of this session held names that are not valid UTF-8.
     bool m_serverNamesCp932 = false;
+    // The running operation's data side before it joins the table: the listening socket (active
+    // mode) or the connecting one (passive); a listing keeps its data socket here until it closes.
+    Socket m_stepSocket;
 
 private:
     // The usual step of a one-command operation: sends `command` on the write event, waits for
@@ -166,6 +213,21 @@ private:
     static std::uint32_t FirewallNumber(const char* name);
     void FirewallLost();
 
+    // The PASV or PORT state of a chain: `dataMsg` is its data socket's message, `nextMsg` the
+    // state that sends LIST, REST or RETR.
+    void OnDataStep(SocketId s, std::uint32_t word, int stateMsg, int dataMsg, int nextMsg);
+    // Events of a listing's data socket; true when its close completes the listing of `opCode`.
+    bool OnListingData(SocketId s, std::uint32_t word, int dataMsg, int opCode);
+    // Ends an operation that may have left a data side behind: its sockets close and a download's
+    // table entry goes with its file, so no later data can land in it.
+    void EndDataOperation();
+    // Forgets the running operation's data side (the session or the transfers are going).
+    void DropDataStep();
+    void FinishFolderListing();
+    void FinishFolderDownloadListing();
+    bool IsCurrentDownload(SocketId s);
+    void ShowProgress(bool now);
+
     CEngineUi& m_ui;
     CSocketEvents m_events;
     CNameLookup m_lookup;
@@ -173,4 +235,12 @@ private:
     QTimer m_replyTimer;
     QTimer m_rearmTimer;
     CTransferProgress m_progress;
+
+    // The running download's local file (its table entry's), its line-end conversion, the buffer
+    // its data pass through and the last time the progress reached the screen.
+    QFile* m_downloadFile = nullptr;
+    bool m_asciiDownload = false;
+    CrLfToLf m_crlf;
+    std::vector<char> m_receiveBuffer;
+    QElapsedTimer m_progressShown;
 };

@@ -115,3 +115,13 @@ bool LocalAddress(SocketId id, std::uint32_t& addressNetOrder, std::uint16_t& po
     port = ntohs(sa.sin_port);
     return true;
 }
+
+bool PeerAddress(SocketId id, std::uint32_t& addressNetOrder, std::uint16_t& port) {
+    sockaddr_in sa{};
+    socklen_t len = sizeof sa;
+    if (::getpeername(id, reinterpret_cast<sockaddr*>(&sa), &len) != 0 || sa.sin_family != AF_INET)
+        return false;
+    addressNetOrder = sa.sin_addr.s_addr;
+    port = ntohs(sa.sin_port);
+    return true;
+}

@@ -50,3 +50,5 @@ Socket AcceptTcp(SocketId listening, std::uint32_t* peerAddressNetOrder = nullpt
                  std::uint16_t* peerPort = nullptr);
 // The local address and port of a bound socket; false when the system cannot tell.
 bool LocalAddress(SocketId id, std::uint32_t& addressNetOrder, std::uint16_t& port);
+// The address and port of a connected socket's peer; false when the system cannot tell.
+bool PeerAddress(SocketId id, std::uint32_t& addressNetOrder, std::uint16_t& port);

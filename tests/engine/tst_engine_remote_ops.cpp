@@ -10,6 +10,7 @@
 
 #include <QtTest>
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,14 +44,14 @@ FileListRow Folder(const std::string& name) {
     return FileListRow{name, "", "2024/01/02 03:04", "drwxr-xr-x"};
 }
 
-std::vector<int> Codes(const std::vector<QueuedOp>& ops) {
+std::vector<int> Codes(const std::deque<QueuedOp>& ops) {
     std::vector<int> codes;
     for (const QueuedOp& op : ops)
         codes.push_back(op.code);
     return codes;
 }
 
-std::vector<std::string> Texts(const std::vector<QueuedOp>& ops) {
+std::vector<std::string> Texts(const std::deque<QueuedOp>& ops) {
     std::vector<std::string> texts;
     for (const QueuedOp& op : ops)
         texts.push_back(op.text2);
@@ -85,35 +86,26 @@ private:
     std::unique_ptr<RecordingUi> m_ui;
     std::unique_ptr<CFtpEngine> m_engine;
 
-    // Logs in; once the login's listing is reached, runs `atIdle` as if that listing had ended.
+    // Logs in; once the listing the login queued has been refused, runs `atIdle`.
     ScriptedFtpPeer& LoginThen(std::function<void()> atIdle) {
         SaveHost(m_peer->port());
-        return m_peer->reply("220 ready")
+        m_peer->reply("220 ready")
             .expect("USER user")
             .reply("331 password please")
             .expect("PASS secret")
             .reply("230 logged in")
             .expect("PWD")
-            .reply("257 \"/cur\" is current")
-            .waitFor([this] { return m_engine->m_curOp == WM_FTP_LIST; })
-            .call([this, atIdle] {
-                m_engine->m_busy = 0;
-                atIdle();
-            });
+            .reply("257 \"/cur\" is current");
+        return Refresh(*m_peer).waitFor([this] { return m_engine->m_busy == 0; }).call(atIdle);
     }
-    // The listing refresh that an operation queued: taken as done at once.
-    ScriptedFtpPeer& Refresh(ScriptedFtpPeer& peer) {
-        return peer.waitFor([this] { return m_engine->m_curOp == WM_FTP_LIST; }).call([this] {
-            m_engine->m_busy = 0;
-            m_engine->DispatchNextOp();
-        });
-    }
-    // The script has been played and the operations have reached the closing listing refresh.
-    void runToRefresh() {
-        m_peer->waitFor([this] { return m_engine->m_curOp == WM_FTP_LIST && m_engine->m_opQueue.empty(); });
+    // The listing refresh that operations queue, refused at its first step.
+    ScriptedFtpPeer& Refresh(ScriptedFtpPeer& peer) { return peer.expect("TYPE A").reply("504 not now"); }
+    // Plays the script; the session then rests with nothing queued.
+    void run() {
         m_engine->Connect(0);
         QTRY_VERIFY(m_peer->done());
         QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+        QTRY_VERIFY(m_engine->m_busy == 0 && m_engine->m_opQueue.empty());
     }
     std::string log() const { return m_ui->logText(); }
 };
@@ -136,7 +128,7 @@ void TestEngineRemoteOps::cleanup() {
 
 void TestEngineRemoteOps::deleteQueuesWhatTheSelectionNeeds() {
     m_ui->rows = {Folder("d"), Folder("e"), File("a"), File("b"), File("c")};
-    std::vector<QueuedOp> fileOnly, mixed, rootFolder;
+    std::deque<QueuedOp> fileOnly, mixed, rootFolder;
     LoginThen([&] {
         // Held busy, so that the queue can be looked at before anything runs.
         m_engine->m_busy = 1;
@@ -157,7 +149,7 @@ void TestEngineRemoteOps::deleteQueuesWhatTheSelectionNeeds() {
         m_engine->m_opQueue.clear();
         m_engine->m_busy = 0;
     });
-    runToRefresh();
+    run();
 
     QCOMPARE(Codes(fileOnly), (std::vector<int>{WM_FTP_DELE, WM_FTP_LIST}));
     QCOMPARE(fileOnly[0].text2, std::string("/cur/a"));
@@ -197,7 +189,7 @@ void TestEngineRemoteOps::deleteQuestionAndItsOption() {
         m_engine->m_opQueue.clear();
         m_engine->m_busy = 0;
     });
-    runToRefresh();
+    run();
     QCOMPARE(afterNothing, size_t(0));
     QCOMPARE(afterNo, size_t(0));
     // With the option set nothing is asked and the whole deletion is queued.
@@ -207,7 +199,7 @@ void TestEngineRemoteOps::deleteQuestionAndItsOption() {
 
 void TestEngineRemoteOps::deleteSkipsNamesThatAreNotOneEntry() {
     m_ui->rows = {File("../etc"), File("a/b"), File("ok"), Folder("..")};
-    std::vector<QueuedOp> queued;
+    std::deque<QueuedOp> queued;
     LoginThen([&] {
         m_engine->m_busy = 1;
         m_ui->selected = {0, 1, 2, 3};
@@ -216,7 +208,7 @@ void TestEngineRemoteOps::deleteSkipsNamesThatAreNotOneEntry() {
         m_engine->m_opQueue.clear();
         m_engine->m_busy = 0;
     });
-    runToRefresh();
+    run();
     QCOMPARE(Codes(queued), (std::vector<int>{WM_FTP_DELE, WM_FTP_CWD, WM_FTP_PWD, WM_FTP_LIST}));
     QCOMPARE(queued[0].text2, std::string("/cur/ok"));
     QVERIFY(m_ui->logContains("「../etc」は一つのファイル名ではないため、削除しませんでした。\r\n"));
@@ -228,9 +220,9 @@ void TestEngineRemoteOps::deleteFileSendsDeleAndRefreshes() {
     m_ui->rows = {File("x y.txt")};
     m_ui->selected = {0};
     LoginThen([this] { m_engine->DeleteSelected(); }).expect("DELE /cur/x y.txt").reply("250 deleted");
-    runToRefresh();
-    QVERIFY(log().find("DELE /cur/x y.txt\r\n250 deleted\r\n") != std::string::npos);
-    QCOMPARE(m_engine->m_busy, 1);
+    Refresh(*m_peer);
+    run();
+    QVERIFY(log().find("DELE /cur/x y.txt\r\n250 deleted\r\nTYPE A\r\n") != std::string::npos);
 }
 
 void TestEngineRemoteOps::renameRunsThroughTwoSteps() {
@@ -248,7 +240,8 @@ void TestEngineRemoteOps::renameRunsThroughTwoSteps() {
         .reply("350 ready")
         .expect("RNTO /cur/same")
         .reply("250 renamed");
-    runToRefresh();
+    Refresh(*m_peer);
+    run();
     QVERIFY(!m_ui->logContains(kRenameFailed));
 }
 
@@ -265,8 +258,9 @@ void TestEngineRemoteOps::renameRefusals() {
         .reply("350 ready")
         .expect("RNTO /cur/taken")
         .reply("553 not allowed");
-    runToRefresh();
-    QVERIFY(log().find(std::string("550 no such file\r\n") + kRenameFailed + "RNFR /cur/a\r\n") !=
+    Refresh(*m_peer);
+    run();
+    QVERIFY(log().find(std::string("550 no such file\r\n") + kRenameFailed + "TYPE A\r\n") !=
             std::string::npos);
     QVERIFY(log().find(std::string("553 not allowed\r\n") + kRenameFailed) != std::string::npos);
 }
@@ -279,10 +273,10 @@ void TestEngineRemoteOps::mkdAndItsFailure() {
         .expect("MKD /cur/新しいフォルダ")
         .reply("257 \"/cur/新しいフォルダ\" created");
     Refresh(*m_peer).expect("MKD /cur/exists").reply("550 exists");
-    runToRefresh();
-    QVERIFY(
-        log().find(std::string("257 \"/cur/新しいフォルダ\" created\r\nMKD /cur/exists\r\n550 exists\r\n") +
-                   kMkdFailed) != std::string::npos);
+    Refresh(*m_peer);
+    run();
+    QVERIFY(log().find("257 \"/cur/新しいフォルダ\" created\r\nTYPE A\r\n") != std::string::npos);
+    QVERIFY(log().find(std::string("MKD /cur/exists\r\n550 exists\r\n") + kMkdFailed) != std::string::npos);
     QCOMPARE(log().find(kMkdFailed), log().rfind(kMkdFailed));
 }
 
@@ -299,7 +293,8 @@ void TestEngineRemoteOps::attributesGoToEverySelectedRow() {
         .reply("202 nothing to do")
         .expect("SITE PERM 500 /cur/d")
         .reply("550 not permitted");
-    runToRefresh();
+    Refresh(*m_peer);
+    run();
     // Only the first selected row seeds the question.
     QCOMPARE(m_ui->attributeQuestions, (std::vector<std::string>{"-rw-r--r-----------"}));
     QVERIFY(log().find(std::string("550 not permitted\r\n") + kChmodFailed) != std::string::npos);
@@ -324,7 +319,8 @@ void TestEngineRemoteOps::attributesCancelledQueuesNothing() {
     })
         .expect("SITE CHMOD 640 /cur/a")
         .reply("200 ok");
-    runToRefresh();
+    Refresh(*m_peer);
+    run();
     QCOMPARE(withNothingSelected, size_t(0));
     QCOMPARE(afterCancel, size_t(0));
 }
@@ -345,7 +341,8 @@ void TestEngineRemoteOps::cwdCdupPwdPositionTheTree() {
         .expect("PWD")
         // Without a quoted path the tree stays where it is.
         .reply("257 somewhere");
-    runToRefresh();
+    Refresh(*m_peer);
+    run();
     QCOMPARE(m_ui->foldersSet, (std::vector<std::string>{"/cur", "/pub/sub", "/pub"}));
 }
 
@@ -360,14 +357,11 @@ void TestEngineRemoteOps::refusedOperationsDoNotStopTheQueue() {
         .reply("550 permission denied")
         .expect("DELE /cur/b")
         .send("250-deleted\r\n250 ", {6})
-        .send("done\r\n")
-        .waitFor([this] { return m_engine->m_curOp == WM_FTP_LIST; })
-        .call([this] {
-            // The refresh of the delete runs; the change of folder waits behind it.
-            QCOMPARE(Codes(m_engine->m_opQueue), (std::vector<int>{WM_FTP_CWD, WM_FTP_PWD, WM_FTP_LIST}));
-        });
+        .send("done\r\n");
+    // The refresh of the delete runs before the change of folder queued behind it.
     Refresh(*m_peer).expect("CWD /nowhere").reply("550 no such folder").expect("PWD").reply("257 \"/cur\"");
-    runToRefresh();
+    Refresh(*m_peer);
+    run();
     QVERIFY(m_ui->logContains("DELE /cur/b\r\n250-deleted\r\n250 done\r\n"));
 }
 
@@ -407,7 +401,8 @@ void TestEngineRemoteOps::typedNamesFollowTheServersEncoding() {
     })
         .expect("MKD /cur/" + sjis)
         .reply("257 created");
-    runToRefresh();
+    Refresh(*m_peer);
+    run();
 }
 
 void TestEngineRemoteOps::lineBreaksNeverReachTheServer() {
@@ -429,7 +424,8 @@ void TestEngineRemoteOps::lineBreaksNeverReachTheServer() {
     })
         .expect("MKD /cur/fine")
         .reply("257 ok");
-    runToRefresh();
+    Refresh(*m_peer);
+    run();
     QVERIFY(m_ui->logContains(kMkdFailed));
     QVERIFY(m_ui->logContains(kRenameFailed));
     QVERIFY(!m_ui->logContains("important"));

@@ -52,6 +52,14 @@ ScriptedFtpPeer& Login(ScriptedFtpPeer& peer) {
         .reply("257 \"/home/user\" is current");
 }
 
+// Login, then the listing the login queues is refused at its TYPE step, which leaves the session
+// idle with an empty queue.
+ScriptedFtpPeer& LoginToIdle(ScriptedFtpPeer& peer, CFtpEngine& engine) {
+    return Login(peer).expect("TYPE A").reply("504 not now").waitFor([&engine] {
+        return engine.m_busy == 0;
+    });
+}
+
 // A connected pair on 127.0.0.1, standing for a data connection.
 struct LoopbackPair {
     Socket near;
@@ -154,7 +162,9 @@ void TestEngineSession::greetingSplitOverReadsThenLogin() {
         .expect("PASS secret")
         .reply("230 logged in")
         .expect("PWD")
-        .send("257 \"/home/user\" is current\r\n", {5});
+        .send("257 \"/home/user\" is current\r\n", {5})
+        .expect("TYPE A")
+        .reply("504 not now");
     QCOMPARE(m_engine->Connect(0), 1);
     QVERIFY(m_engine->IsConnected());
     QCOMPARE(m_engine->m_busy, 1);
@@ -162,6 +172,7 @@ void TestEngineSession::greetingSplitOverReadsThenLogin() {
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QTRY_COMPARE(m_ui->foldersSet.size(), size_t(1));
     QCOMPARE(m_ui->foldersSet[0], std::string("/home/user"));
+    QTRY_COMPARE(m_engine->m_busy, 0);
 
     QCOMPARE(log(), std::string("テストに接続します\r\n"
                                 "接続しました\r\n"
@@ -171,8 +182,10 @@ void TestEngineSession::greetingSplitOverReadsThenLogin() {
                                 "PASS\r\n"
                                 "230 logged in\r\n"
                                 "PWD\r\n"
-                                "257 \"/home/user\" is current\r\n"));
-    // After PWD the queued listing runs.
+                                "257 \"/home/user\" is current\r\n"
+                                "TYPE A\r\n"
+                                "504 not now\r\n"));
+    // After PWD the queued listing ran.
     QCOMPARE(m_engine->m_curOp, WM_FTP_LIST);
     QVERIFY(m_engine->m_opQueue.empty());
     QCOMPARE(m_ui->connectedStates.front(), true);
@@ -379,7 +392,7 @@ void TestEngineSession::unreachableFirewallEndsTheSession() {
 
 void TestEngineSession::hostNameIsLookedUp() {
     SaveHost(m_peer->port(), "localhost");
-    Login(*m_peer);
+    LoginToIdle(*m_peer, *m_engine);
     QCOMPARE(m_engine->Connect(0), 1);
     // The control socket exists while the lookup runs: the session counts as connected.
     QVERIFY(m_engine->IsConnected());
@@ -400,9 +413,9 @@ void TestEngineSession::hostNameIsLookedUp() {
 
 void TestEngineSession::connectingAgainEndsThePreviousSession() {
     SaveHost(m_peer->port());
-    Login(*m_peer).expectClose();
+    Login(*m_peer).expect("TYPE A").reply("504 not now").expectClose();
     m_engine->Connect(0);
-    QTRY_COMPARE(m_ui->foldersSet.size(), size_t(1));
+    QTRY_VERIFY(m_ui->logContains("504 not now\r\n"));
 
     ScriptedFtpPeer second;
     QVERIFY(second.listen());
@@ -543,10 +556,9 @@ void TestEngineSession::closeAtEachStage() {
     if (stage >= 4)
         p.reply("230 logged in").expect("PWD");
     if (stage == 4) {
-        // Idle needs an empty queue: the listing the login queued is taken as ended.
-        p.reply("257 \"/\"").waitFor([this] { return m_engine->m_curOp == WM_FTP_LIST; }).call([this] {
-            m_engine->m_busy = 0;
-            m_engine->DispatchNextOp();
+        // Idle needs an empty queue: the listing the login queued is refused.
+        p.reply("257 \"/\"").expect("TYPE A").reply("504 not now").waitFor([this] {
+            return m_engine->m_busy == 0;
         });
     }
     if (stage == 5)
@@ -572,12 +584,7 @@ void TestEngineSession::closeAtEachStage() {
 void TestEngineSession::idleLogsUnsolicitedReplies() {
     SaveHost(m_peer->port());
     bool stillIdle = false;
-    Login(*m_peer)
-        .waitFor([this] { return m_engine->m_curOp == WM_FTP_LIST; })
-        .call([this] {
-            m_engine->m_busy = 0;
-            m_engine->DispatchNextOp();
-        })
+    LoginToIdle(*m_peer, *m_engine)
         .reply("421 Idle too long")
         .waitFor([this] { return m_ui->logContains("421 Idle too long\r\n"); })
         .call([&] {
@@ -597,11 +604,8 @@ void TestEngineSession::queueRunsInOrderAndShellOpenWaitsItsTurn() {
     QVERIFY(m_engine->m_opQueue.empty());
 
     SaveHost(m_peer->port());
-    Login(*m_peer)
-        .waitFor([this] { return m_engine->m_curOp == WM_FTP_LIST; })
+    LoginToIdle(*m_peer, *m_engine)
         .call([this] {
-            m_engine->m_busy = 0;
-            m_engine->DispatchNextOp();
             // Queued while idle and dispatched: starts at once. The shell open waits behind it.
             QCOMPARE(m_engine->EnqueueOp(WM_FTP_PWD), 1);
             QCOMPARE(m_engine->EnqueueOp(OP_SHELLOPEN, "/tmp/down", "explore"), 1);
@@ -642,8 +646,7 @@ void TestEngineSession::cancelClosesDataAndWaitsPast426() {
     QPointer<QFile> file;
 
     SaveHost(m_peer->port());
-    Login(*m_peer)
-        .waitFor([this] { return m_engine->m_curOp == WM_FTP_LIST; })
+    LoginToIdle(*m_peer, *m_engine)
         .call([&] {
             // A download in progress: its data connection and local file.
             DataConn conn;
@@ -713,8 +716,7 @@ void TestEngineSession::endlessReplyIsCutOff() {
 void TestEngineSession::longCommandGoesOutWhole() {
     SaveHost(m_peer->port());
     const std::string name(3 * 1024 * 1024, 'n');
-    Login(*m_peer)
-        .waitFor([this] { return m_engine->m_curOp == WM_FTP_LIST; })
+    LoginToIdle(*m_peer, *m_engine)
         .call([&] {
             int small = 4096;
             ::setsockopt(m_engine->m_ctrlSocket.id(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);

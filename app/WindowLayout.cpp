@@ -1,0 +1,117 @@
+#include "app/WindowLayout.h"
+
+#include "settings/SettingNames.h"
+#include "settings/SettingsKey.h"
+
+namespace {
+
+// Positions are stored as DWORDs; a window left of or above the primary screen has negative ones.
+int readInt(const SettingsKey& key, const char* name, int def) {
+    return static_cast<std::int32_t>(key.ReadDword(name, static_cast<std::uint32_t>(def)));
+}
+
+void writeInt(SettingsKey& key, const char* name, int value) {
+    key.WriteDword(name, static_cast<std::uint32_t>(value));
+}
+
+} // namespace
+
+WindowLayout ReadWindowLayout() {
+    WindowLayout l;
+    SettingsKey key;
+    if (key.OpenKey(KeyFamily::Profile, SettingName::WindowKey)) {
+        l.type = key.ReadDword("type", l.type);
+        l.top = readInt(key, "sizetop", l.top);
+        l.left = readInt(key, "sizeleft", l.left);
+        l.bottom = readInt(key, "sizebottom", l.bottom);
+        l.right = readInt(key, "sizeright", l.right);
+    }
+    if (key.OpenKey(KeyFamily::Profile, SettingName::ViewKey)) {
+        l.treelisth = readInt(key, "treelisth", l.treelisth);
+        l.logh = readInt(key, "logh", l.logh);
+        l.treew = readInt(key, "treew", l.treew);
+        l.listw = readInt(key, "listw", l.listw);
+    }
+    if (key.OpenKey(KeyFamily::Profile, SettingName::RebarKey)) {
+        l.rawcount = readInt(key, "rawcount", l.rawcount);
+        l.menu = readInt(key, "menu", l.menu);
+    }
+    return l;
+}
+
+void WriteWindowLayout(const WindowLayout& l) {
+    SettingsKey key;
+    if (key.CreateKey(KeyFamily::Profile, SettingName::WindowKey)) {
+        key.WriteDword("type", l.type);
+        writeInt(key, "sizetop", l.top);
+        writeInt(key, "sizeleft", l.left);
+        writeInt(key, "sizebottom", l.bottom);
+        writeInt(key, "sizeright", l.right);
+    }
+    if (key.CreateKey(KeyFamily::Profile, SettingName::ViewKey)) {
+        writeInt(key, "logh", l.logh);
+        writeInt(key, "treelisth", l.treelisth);
+        writeInt(key, "treew", l.treew);
+        writeInt(key, "listw", l.listw);
+    }
+    if (key.CreateKey(KeyFamily::Profile, SettingName::RebarKey)) {
+        writeInt(key, "rawcount", l.rawcount);
+        writeInt(key, "menu", l.menu);
+    }
+}
+
+ShowState ShowStateFromType(std::uint32_t type) {
+    switch (type) {
+    case 1:
+        return ShowState::Minimised;
+    case 2:
+        return ShowState::Maximised;
+    default:
+        return ShowState::Normal;
+    }
+}
+
+std::uint32_t TypeFromShowState(ShowState state) {
+    switch (state) {
+    case ShowState::Minimised:
+        return 1;
+    case ShowState::Maximised:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+ShowState ReadStartupShowState() {
+    SettingsKey key;
+    key.OpenKey(KeyFamily::Profile, SettingName::WindowKey);
+    return ShowStateFromType(key.ReadDword("type", 0));
+}
+
+std::pair<int, int> ToggleLogRows(int upperHeight, int logHeight) {
+    if (logHeight != 0)
+        return {upperHeight + logHeight, 0};
+    // Integer arithmetic: H * 7 / 10 is trunc(H * 0.7) without the rounding of a binary 0.7.
+    long long h = upperHeight;
+    return {static_cast<int>(h * 7 / 10), static_cast<int>(h * 3 / 10)};
+}
+
+int HostPaneWidth(int titleWidth) {
+    return titleWidth < 150 ? 125 : titleWidth + 5;
+}
+
+bool ReadStartupAsciiMode() {
+    SettingsKey key;
+    key.OpenKey(KeyFamily::Option);
+    std::uint32_t type = key.ReadDword(SettingName::Type, 1);
+    return type == 0 || type == 2;
+}
+
+void SaveTransferModeAtExit(bool asciiChecked) {
+    SettingsKey key;
+    if (!key.OpenKey(KeyFamily::Option))
+        return;
+    std::uint32_t type = key.ReadDword(SettingName::Type, 1);
+    if (type == 2 || type == 3)
+        key.WriteDword(SettingName::Type, asciiChecked ? 2 : 3);
+}

@@ -1,0 +1,677 @@
+#include "app/gui/CMainFrame.h"
+
+#include "app/CommandIds.h"
+#include "app/gui/CMenuBar.h"
+#include "app/gui/CProgressStatusBar.h"
+#include "dialogs/gui/DialogQuestions.h"
+#include "engine/EngineMessages.h"
+#include "engine/FtpEngine.h"
+#include "engine/TransferProgress.h"
+#include "platform/TextCodec.h"
+#include "settings/SettingsKey.h"
+#include "views/gui/CQXListView.h"
+#include "views/gui/CQXLogView.h"
+#include "views/gui/CQXTreeView.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMoveEvent>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QSplitter>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <cstdlib>
+
+namespace {
+
+CMainFrame* g_frame = nullptr;
+
+// Status-bar prompt and tooltip of the commands that have them, split at "\n".
+struct Prompt {
+    int id;
+    const char* text;
+};
+constexpr Prompt kPrompts[] = {
+    {CommandId::ViewStyleNext, "ディレクトリ一覧の表示スタイルを変更します。\n表示スタイルを変更します"},
+    {CommandId::Connect, "ツリーの一番上にあるホストに接続します。\n接続します"},
+    {CommandId::ParentFolder, "親フォルダに移動します。\n親フォルダに移動します"},
+    {CommandId::Refresh, "カレントディレクトリのファイル一覧を更新します。\nファイル一覧を更新します"},
+    {CommandId::Disconnect, "現在接続中のホストから切断します。\n切断します"},
+    {CommandId::Cancel, "現在作業中のファイル操作及び、操作待ちの作業を中止します。\n現在の作業を中止します"},
+    {CommandId::AsciiMode, "転送モードをアスキーモードにします。\nアスキーモードにします"},
+    {CommandId::BinaryMode, "転送モードをバイナリモードにします。\nバイナリモードにします"},
+    {CommandId::HostSettings, "ホストへの接続設定をおこないます。\n接続設定を行います"},
+    {CommandId::Options, "ＧＵＩやシステムの設定を行います。\nオプション設定を行います"},
+    {CommandId::Download, "ファイルをダウンロードします。\nダウンロードします"},
+    {CommandId::Delete, "現在選択されているファイルもしくはディレクトリを削除します。\nファイルを削除します"},
+    {CommandId::NewFolder,
+     "現在のカレントディレクトリに新しいディレクトリを作成します。\n新規フォルダを作成します"},
+    {CommandId::Upload, "ファイルをアップロードします。\nアップロードします"},
+    {CommandId::ViewSmallIcons, "ファイルを小さいアイコンで表示します。\n小さいアイコン"},
+    {CommandId::ViewLargeIcons, "ファイルを大きいアイコンで表示します。\n大きいアイコン"},
+    {CommandId::ViewList, "ファイルを一覧表示します。\n一覧"},
+    {CommandId::ViewDetails, "サーバ内の各ファイルの詳細情報を表示します。\n詳細"},
+};
+
+// The tool bar's slots: a command and its picture, or a separator (id 0).
+struct Slot {
+    int id;
+    const char* picture;
+};
+constexpr Slot kSlots[CMainFrame::kToolBarSlots] = {
+    {CommandId::ParentFolder, "00-parent-folder"},
+    {CommandId::Refresh, "01-refresh"},
+    {CommandId::NewFolder, "02-new-folder"},
+    {0, nullptr},
+    {CommandId::Connect, "03-connect"},
+    {CommandId::Disconnect, "04-disconnect"},
+    {CommandId::Download, "05-download"},
+    {CommandId::Upload, "06-upload"},
+    {CommandId::Delete, "07-delete"},
+    {CommandId::Cancel, "08-cancel"},
+    {0, nullptr},
+    {CommandId::HostSettings, "09-host-settings"},
+    {CommandId::Options, "10-options"},
+    {0, nullptr},
+    {CommandId::AsciiMode, "11-ascii"},
+    {CommandId::BinaryMode, "12-binary"},
+    {0, nullptr},
+    {CommandId::ViewStyleNext, "13-view-style"},
+};
+
+QIcon toolBarIcon(const char* picture) {
+    QIcon icon;
+    const QString name = QString::fromLatin1(picture);
+    icon.addFile(QStringLiteral(":/toolbar/normal/%1.svg").arg(name), QSize(22, 20), QIcon::Normal);
+    icon.addFile(QStringLiteral(":/toolbar/hot/%1.svg").arg(name), QSize(22, 20), QIcon::Active);
+    icon.addFile(QStringLiteral(":/toolbar/disabled/%1.svg").arg(name), QSize(22, 20), QIcon::Disabled);
+    return icon;
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
+    g_frame = this;
+    setObjectName(QStringLiteral("LUMOWindowClass"));
+    setWindowTitle(QStringLiteral("lumo"));
+    setWindowIcon(QIcon(QStringLiteral(":/app/lumo.svg")));
+    m_restored = ReadWindowLayout();
+
+    m_statusBar = new CProgressStatusBar(this);
+    setStatusBar(m_statusBar);
+
+    CreatePanes();
+    m_engine = std::make_unique<CFtpEngine>(*this);
+    CreateActions();
+    CreateMenus();
+    CreateToolBar();
+    RestoreBands();
+    RestoreGeometry();
+
+    m_idleUpdate = new QTimer(this);
+    m_idleUpdate->setInterval(250);
+    connect(m_idleUpdate, &QTimer::timeout, this, &CMainFrame::UpdateCommandUi);
+    m_idleUpdate->start();
+    UpdateCommandUi();
+}
+
+CMainFrame::~CMainFrame() {
+    // The engine goes first: closing its sockets must not reach views that are already gone.
+    m_engine.reset();
+    if (g_frame == this)
+        g_frame = nullptr;
+}
+
+CMainFrame* CMainFrame::Instance() {
+    return g_frame;
+}
+
+void CMainFrame::CreatePanes() {
+    m_outer = new QSplitter(Qt::Vertical, this);
+    m_outer->setObjectName(QStringLiteral("outerSplitter"));
+    m_inner = new QSplitter(Qt::Horizontal, m_outer);
+    m_inner->setObjectName(QStringLiteral("innerSplitter"));
+    m_tree = new CQXTreeView(m_inner);
+    m_list = new CQXListView(m_inner);
+    m_logView = new CQXLogView(m_outer);
+    m_logView->SetLogText(&m_log);
+    m_inner->addWidget(m_tree);
+    m_inner->addWidget(m_list);
+    m_outer->addWidget(m_inner);
+    m_outer->addWidget(m_logView);
+    // Panes may be dragged down to nothing; the last row and column take what is left over.
+    for (QSplitter* s : {m_outer, m_inner}) {
+        s->setChildrenCollapsible(true);
+        s->setStretchFactor(0, 0);
+        s->setStretchFactor(1, 1);
+        for (int i = 0; i < s->count(); ++i)
+            s->widget(i)->setMinimumSize(0, 0);
+    }
+    m_outer->setSizes({m_restored.treelisth, m_restored.logh});
+    m_inner->setSizes({m_restored.treew, m_restored.listw});
+    setCentralWidget(m_outer);
+
+    connect(m_tree, &CQXTreeView::ConnectRequested, this, [this] { RunCommand(CommandId::Connect); });
+    connect(m_tree, &CQXTreeView::DisconnectRequested, this, [this] { RunCommand(CommandId::Disconnect); });
+    connect(m_tree, &CQXTreeView::FolderChosen, this, &CMainFrame::OnFolderChosen);
+    connect(m_logView, &CQXLogView::VisibleHeightChanged, this, [this](bool visible) {
+        if (QAction* a = Action(CommandId::ToggleLog))
+            a->setChecked(visible);
+    });
+}
+
+QAction* CMainFrame::AddCommand(int id, const QString& text, std::function<void()> handler,
+                                std::function<bool()> enabled) {
+    QAction* action = m_actions.value(id);
+    if (!action) {
+        action = new QAction(text, this);
+        action->setData(id);
+        m_actions.insert(id, action);
+    }
+    if (handler) {
+        connect(action, &QAction::triggered, this, [handler = std::move(handler)] { handler(); });
+        m_enableRules.insert(
+            id, enabled ? std::move(enabled) : [] { return true; });
+    }
+    return action;
+}
+
+void CMainFrame::CreateActions() {
+    auto noHandler = std::function<void()>();
+    // Commands whose handlers belong to the command table; until then they are shown disabled.
+    const std::pair<int, const char*> unhandled[] = {
+        {CommandId::NewFolder, "フォルダ(&F)"},
+        {CommandId::NewIndexHtml, "インデックスＨＴＭＬ"},
+        {CommandId::Download, "ダウンロード"},
+        {CommandId::DownloadAs, "名前を付けてダウンロード"},
+        {CommandId::Upload, "アップロード"},
+        {CommandId::DeleteMenuItem, "削除(&D)"},
+        {CommandId::Delete, "削除(&D)"},
+        {CommandId::Rename, "名前の変更"},
+        {CommandId::ChangeAttributes, "属性の変更"},
+        {CommandId::SaveLog, "ログファイルを保存する(&A)..."},
+        {CommandId::Refresh, "ファイル\tF5"},
+        {CommandId::RefreshTree, "ホストツリー\tAlt+F5"},
+        {CommandId::SelectAll, "全て選択(&A)"},
+        {CommandId::InvertSelection, "選択の切り替え"},
+        {CommandId::HostSettings, "接続設定(&C)"},
+        {CommandId::Options, "オプション(&O)"},
+        {CommandId::Help, "ヘルプ(&H)"},
+        {CommandId::ParentFolder, "親フォルダに移動します"},
+        {CommandId::Cancel, "現在の作業を中止します"},
+    };
+    for (const auto& [id, text] : unhandled)
+        AddCommand(id, QString::fromUtf8(text), noHandler);
+
+    AddCommand(
+        CommandId::Connect, QStringLiteral("接続(&C)"), [this] { OnConnect(); },
+        [this] { return !m_engine->IsConnected(); });
+    AddCommand(
+        CommandId::Disconnect, QStringLiteral("切断(&D)"), [this] { m_engine->CloseSession(); },
+        [this] { return m_engine->IsConnected(); });
+    AddCommand(CommandId::AppExit, QStringLiteral("アプリケーションの終了(&X)"), [this] { close(); });
+    AddCommand(CommandId::AppAbout, QStringLiteral("バージョン情報(&A)..."), [this] { ShowAboutBox(); });
+
+    QAction* toolBarShown = AddCommand(CommandId::ViewToolBar, QStringLiteral("ツールバー(&T)"),
+                                       [this] { m_toolBar->setVisible(!m_toolBar->isVisible()); });
+    toolBarShown->setCheckable(true);
+    QAction* statusBarShown = AddCommand(CommandId::ViewStatusBar, QStringLiteral("ステータスバー(&S)"),
+                                         [this] { m_statusBar->setVisible(!m_statusBar->isVisible()); });
+    statusBarShown->setCheckable(true);
+    QAction* logShown =
+        AddCommand(CommandId::ToggleLog, QStringLiteral("ログビュー(&L)"), [this] { ToggleLog(); });
+    logShown->setCheckable(true);
+
+    m_viewGroup = new QActionGroup(this);
+    const std::pair<int, const char*> views[] = {
+        {CommandId::ViewLargeIcons, "大きいアイコン(&G)"},
+        {CommandId::ViewSmallIcons, "小さいアイコン(&M)"},
+        {CommandId::ViewList, "一覧(&L)"},
+        {CommandId::ViewDetails, "詳細(&D)"},
+    };
+    const std::pair<int, CQXListView::DisplayType> types[] = {
+        {CommandId::ViewLargeIcons, CQXListView::LargeIcons},
+        {CommandId::ViewSmallIcons, CQXListView::SmallIcons},
+        {CommandId::ViewList, CQXListView::List},
+        {CommandId::ViewDetails, CQXListView::Details},
+    };
+    for (size_t i = 0; i < std::size(views); ++i) {
+        const CQXListView::DisplayType type = types[i].second;
+        QAction* a = AddCommand(views[i].first, QString::fromUtf8(views[i].second),
+                                [this, type] { m_list->SetDisplayType(type); });
+        a->setCheckable(true);
+        m_viewGroup->addAction(a);
+    }
+    AddCommand(CommandId::ViewStyleNext, QStringLiteral("表示スタイルを変更します"),
+               [this] { m_list->NextDisplayType(); });
+
+    const std::pair<int, const char*> sorts[] = {
+        {CommandId::SortByName, "名前順(&N)"},
+        {CommandId::SortBySize, "サイズ順(&S)"},
+        {CommandId::SortByDate, "日付順(&D)"},
+        {CommandId::SortByType, "タイプ順(&T)"},
+    };
+    for (int column = 0; column < 4; ++column)
+        AddCommand(sorts[column].first, QString::fromUtf8(sorts[column].second),
+                   [this, column] { m_list->SortByColumn(column); });
+
+    // The two transfer modes form a group: exactly one is checked, and a click switches.
+    m_modeGroup = new QActionGroup(this);
+    m_modeGroup->setExclusive(true);
+    QAction* ascii = AddCommand(CommandId::AsciiMode, QStringLiteral("アスキーモードにします"), [] {});
+    QAction* binary = AddCommand(CommandId::BinaryMode, QStringLiteral("バイナリモードにします"), [] {});
+    for (QAction* a : {ascii, binary}) {
+        a->setCheckable(true);
+        m_modeGroup->addAction(a);
+    }
+    (ReadStartupAsciiMode() ? ascii : binary)->setChecked(true);
+
+    for (const Prompt& p : kPrompts) {
+        const QStringList parts = QString::fromUtf8(p.text).split(QLatin1Char('\n'));
+        if (QAction* a = Action(p.id)) {
+            a->setStatusTip(parts.value(0));
+            a->setToolTip(parts.value(1));
+        }
+    }
+    for (QAction* a : m_actions)
+        addAction(a);
+}
+
+void CMainFrame::CreateMenus() {
+    m_menuBar = new CMenuBar(this);
+    auto add = [this](QMenu* menu, int id) { menu->addAction(Action(id)); };
+
+    QMenu* file = m_menuBar->AddMenu(QStringLiteral("ファイル(&F)"));
+    QMenu* fileNew = file->addMenu(QStringLiteral("新規作成(&N)"));
+    add(fileNew, CommandId::NewFolder);
+    add(fileNew, CommandId::NewIndexHtml);
+    file->addSeparator();
+    add(file, CommandId::Download);
+    add(file, CommandId::DownloadAs);
+    add(file, CommandId::Upload);
+    file->addSeparator();
+    add(file, CommandId::DeleteMenuItem);
+    add(file, CommandId::Rename);
+    add(file, CommandId::ChangeAttributes);
+    file->addSeparator();
+    add(file, CommandId::SaveLog);
+    file->addSeparator();
+    add(file, CommandId::AppExit);
+
+    QMenu* edit = m_menuBar->AddMenu(QStringLiteral(" 編集(&E)"));
+    QMenu* refresh = edit->addMenu(QStringLiteral("再表示"));
+    add(refresh, CommandId::Refresh);
+    add(refresh, CommandId::RefreshTree);
+    edit->addSeparator();
+    add(edit, CommandId::SelectAll);
+    add(edit, CommandId::InvertSelection);
+
+    QMenu* view = m_menuBar->AddMenu(QStringLiteral(" 表示(&V)"));
+    add(view, CommandId::ViewToolBar);
+    add(view, CommandId::ViewStatusBar);
+    add(view, CommandId::ToggleLog);
+    view->addSeparator();
+    for (int id :
+         {CommandId::ViewLargeIcons, CommandId::ViewSmallIcons, CommandId::ViewList, CommandId::ViewDetails})
+        add(view, id);
+    view->addSeparator();
+    QMenu* sort = view->addMenu(QStringLiteral("ファイルの整列"));
+    for (int id :
+         {CommandId::SortByName, CommandId::SortBySize, CommandId::SortByDate, CommandId::SortByType})
+        add(sort, id);
+
+    QMenu* tools = m_menuBar->AddMenu(QStringLiteral("ツール(&S)"));
+    add(tools, CommandId::HostSettings);
+    add(tools, CommandId::Options);
+
+    QMenu* help = m_menuBar->AddMenu(QStringLiteral("ヘルプ(&H)"));
+    add(help, CommandId::Help);
+    add(help, CommandId::AppAbout);
+
+    for (QMenu* menu : {file, edit, view, tools, help})
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUi);
+
+    // The host tree's menu: "接続設定" reads "ホスト設定" there.
+    m_treeMenu = new QMenu(this);
+    add(m_treeMenu, CommandId::Connect);
+    add(m_treeMenu, CommandId::Disconnect);
+    m_treeMenu->addSeparator();
+    QAction* hostSettings = m_treeMenu->addAction(QStringLiteral("ホスト設定"));
+    connect(hostSettings, &QAction::triggered, Action(CommandId::HostSettings), &QAction::trigger);
+    connect(m_treeMenu, &QMenu::aboutToShow, this, [this, hostSettings] {
+        UpdateCommandUi();
+        hostSettings->setEnabled(Action(CommandId::HostSettings)->isEnabled());
+    });
+    m_tree->SetContextMenu(m_treeMenu);
+
+    m_viewStyleMenu = new QMenu(this);
+    for (int id :
+         {CommandId::ViewLargeIcons, CommandId::ViewSmallIcons, CommandId::ViewList, CommandId::ViewDetails})
+        add(m_viewStyleMenu, id);
+}
+
+void CMainFrame::CreateToolBar() {
+    m_toolBar = new QToolBar(this);
+    m_toolBar->setObjectName(QStringLiteral("commandToolBar"));
+    m_toolBar->setWindowTitle(QStringLiteral("tool bar"));
+    m_toolBar->setIconSize(QSize(22, 22));
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    for (const Slot& slot : kSlots) {
+        if (slot.id == 0) {
+            m_toolBar->addSeparator();
+            continue;
+        }
+        QAction* a = Action(slot.id);
+        a->setIcon(toolBarIcon(slot.picture));
+        m_toolBar->addAction(a);
+        QWidget* button = m_toolBar->widgetForAction(a);
+        button->setMinimumSize(30, 28);
+        if (slot.id == CommandId::ViewStyleNext) {
+            // The button steps to the next display type; its arrow opens the four types.
+            auto* tb = qobject_cast<QToolButton*>(button);
+            tb->setMenu(m_viewStyleMenu);
+            tb->setPopupMode(QToolButton::MenuButtonPopup);
+        }
+    }
+}
+
+void CMainFrame::RestoreBands() {
+    for (QToolBar* band : {static_cast<QToolBar*>(m_menuBar), m_toolBar}) {
+        // The bands live at the top only; they can be reordered and put on one or two rows.
+        band->setAllowedAreas(Qt::TopToolBarArea);
+        band->setFloatable(false);
+        band->setMovable(true);
+    }
+    QToolBar* first = m_restored.menu == 1 ? m_toolBar : static_cast<QToolBar*>(m_menuBar);
+    QToolBar* second = first == m_toolBar ? static_cast<QToolBar*>(m_menuBar) : m_toolBar;
+    addToolBar(Qt::TopToolBarArea, first);
+    if (m_restored.rawcount == 2)
+        addToolBarBreak(Qt::TopToolBarArea);
+    addToolBar(Qt::TopToolBarArea, second);
+
+    SettingsKey key;
+    key.OpenKey(KeyFamily::Profile, "Frame");
+    m_toolBar->setVisible(key.ReadDword("ToolBar", 1) != 0);
+    m_statusBar->setVisible(key.ReadDword("StatusBar", 1) != 0);
+}
+
+void CMainFrame::RestoreGeometry() {
+    const WindowLayout& l = m_restored;
+    if (!l.HasUsableRect()) {
+        m_normalRect = QRect(pos(), size());
+        return;
+    }
+    QRect rect(l.left, l.top, l.right - l.left, l.bottom - l.top);
+    // A window saved on a screen that is no longer attached would open out of reach; it goes to the
+    // top left of the primary screen instead.
+    bool onScreen = false;
+    for (QScreen* screen : QGuiApplication::screens())
+        onScreen = onScreen || screen->availableGeometry().intersects(rect);
+    if (!onScreen && QGuiApplication::primaryScreen())
+        rect.moveTopLeft(QGuiApplication::primaryScreen()->availableGeometry().topLeft());
+    resize(rect.size());
+    move(rect.topLeft());
+    m_normalRect = rect;
+}
+
+void CMainFrame::TrackNormalRect() {
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen))
+        return;
+    m_normalRect = QRect(pos(), size());
+}
+
+void CMainFrame::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    TrackNormalRect();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    TrackNormalRect();
+}
+
+bool CMainFrame::RunCommand(int id) {
+    QAction* a = Action(id);
+    UpdateCommandUi();
+    if (!a || !a->isEnabled())
+        return false;
+    a->trigger();
+    return true;
+}
+
+void CMainFrame::UpdateCommandUi() {
+    for (auto it = m_actions.constBegin(); it != m_actions.constEnd(); ++it) {
+        auto rule = m_enableRules.constFind(it.key());
+        it.value()->setEnabled(rule != m_enableRules.constEnd() && (*rule)());
+    }
+    Action(CommandId::ViewToolBar)->setChecked(m_toolBar->isVisible());
+    Action(CommandId::ViewStatusBar)->setChecked(m_statusBar->isVisible());
+    const QList<int> rows = m_outer->sizes();
+    Action(CommandId::ToggleLog)->setChecked(rows.value(1) != 0);
+    const std::pair<CQXListView::DisplayType, int> types[] = {
+        {CQXListView::LargeIcons, CommandId::ViewLargeIcons},
+        {CQXListView::SmallIcons, CommandId::ViewSmallIcons},
+        {CQXListView::List, CommandId::ViewList},
+        {CQXListView::Details, CommandId::ViewDetails},
+    };
+    for (const auto& [type, id] : types) {
+        if (m_list->GetDisplayType() == type)
+            Action(id)->setChecked(true);
+    }
+    // While data flows, pane 3 shows the byte count instead of the host.
+    if (m_engine->m_dataConns.empty())
+        m_statusBar->SetHostPane(m_tree->TopItemText(), m_tree->TopItemIcon());
+}
+
+void CMainFrame::OnConnect() {
+    const int host = m_tree->GetTopHostIndex();
+    if (host != -1)
+        m_engine->Connect(host);
+}
+
+void CMainFrame::OnFolderChosen() {
+    m_engine->EnqueueOp(WM_FTP_CWD, m_tree->GetCurrentPath());
+    m_engine->EnqueueOp(WM_FTP_PWD);
+    m_engine->EnqueueOp(WM_FTP_LIST);
+    m_engine->DispatchNextOp();
+}
+
+void CMainFrame::ToggleLog() {
+    const QList<int> rows = m_outer->sizes();
+    const auto [upper, log] = ToggleLogRows(rows.value(0), rows.value(1));
+    m_outer->setSizes({upper, log});
+    Action(CommandId::ToggleLog)->setChecked(log != 0);
+}
+
+int CMainFrame::BandRows() const {
+    if (m_menuBar->isHidden() || m_toolBar->isHidden())
+        return m_restored.rawcount;
+    return m_menuBar->geometry().top() == m_toolBar->geometry().top() ? 1 : 2;
+}
+
+int CMainFrame::MenuBandPosition() const {
+    if (m_menuBar->isHidden() || m_toolBar->isHidden())
+        return m_restored.menu;
+    const QRect menu = m_menuBar->geometry();
+    const QRect tools = m_toolBar->geometry();
+    if (menu.top() != tools.top())
+        return menu.top() < tools.top() ? 0 : 1;
+    return menu.left() < tools.left() ? 0 : 1;
+}
+
+WindowLayout CMainFrame::CurrentLayout() const {
+    WindowLayout l;
+    ShowState state = isMinimized()   ? ShowState::Minimised
+                      : isMaximized() ? ShowState::Maximised
+                                      : ShowState::Normal;
+    l.type = TypeFromShowState(state);
+    // The restored rectangle: its top left is where the window frame starts, as move() takes it.
+    const QRect normal = state == ShowState::Normal ? QRect(pos(), size()) : m_normalRect;
+    l.top = normal.top();
+    l.left = normal.left();
+    l.bottom = normal.top() + normal.height();
+    l.right = normal.left() + normal.width();
+    const QList<int> rows = m_outer->sizes();
+    const QList<int> columns = m_inner->sizes();
+    l.treelisth = rows.value(0);
+    l.logh = rows.value(1);
+    l.treew = columns.value(0);
+    l.listw = columns.value(1);
+    l.rawcount = BandRows();
+    l.menu = MenuBandPosition();
+    return l;
+}
+
+void CMainFrame::SaveLayout() {
+    SettingsKey key;
+    if (key.CreateKey(KeyFamily::Profile, "Frame")) {
+        key.WriteDword("ToolBar", m_toolBar->isHidden() ? 0 : 1);
+        key.WriteDword("StatusBar", m_statusBar->isHidden() ? 0 : 1);
+    }
+    WriteWindowLayout(CurrentLayout());
+    SaveTransferModeAtExit(IsAsciiMode());
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    // Ending the session closes the control connection once; closing it on its own first as well
+    // would close its descriptor twice.
+    m_engine->CloseSession();
+    SaveLayout();
+    event->accept();
+}
+
+std::string CMainFrame::GetCurrentPath() {
+    return m_tree->GetCurrentPath();
+}
+
+void CMainFrame::SetCurrentFolder(const std::string& path) {
+    m_tree->SetCurrentFolder(path);
+}
+
+void CMainFrame::SetConnectedState(bool connected) {
+    m_tree->SetConnectedState(connected);
+    UpdateCommandUi();
+}
+
+void CMainFrame::ClearFileList() {
+    m_list->Clear();
+}
+
+std::vector<FileListRow> CMainFrame::FileListRows() {
+    const FileListModel& model = m_list->Model();
+    std::vector<FileListRow> rows;
+    rows.reserve(static_cast<size_t>(model.RowCount()));
+    for (int i = 0; i < model.RowCount(); ++i) {
+        const FileListModel::Row& r = model.RowAt(i);
+        rows.push_back({r.name, r.size, r.date, r.attributes});
+    }
+    return rows;
+}
+
+void CMainFrame::SetStatusText(const std::string& text, const std::string& iconFor) {
+    const QIcon icon = iconFor.empty() ? QIcon() : m_list->IconCache().FileIcon(DecodeRemoteName(iconFor));
+    m_statusBar->SetStatusText(DecodeRemoteName(text), icon);
+}
+
+void CMainFrame::ProgressChanged(const CTransferProgress& progress) {
+    if (!progress.BarVisible()) {
+        m_statusBar->ResetProgress();
+        return;
+    }
+    m_statusBar->ShowProgress(progress.BarMaximum(), progress.BarValue(), DecodeUtf8(progress.SpeedText()),
+                              DecodeUtf8(progress.CountText()));
+}
+
+int CMainFrame::AskAccount(int hostNumber, const HostRecord&, std::string& user, std::string& pass) {
+    const AccountAnswer answer = ::AskAccount(this, hostNumber, user, pass);
+    if (answer.result == 1) {
+        user = answer.user;
+        pass = answer.pass;
+    }
+    return answer.result;
+}
+
+int CMainFrame::AskFileOverwrite(OverwriteForm form, const std::string& path, const std::string& date,
+                                 const std::string& size) {
+    const QString local = QFile::decodeName(QByteArray::fromStdString(path));
+    if (form == OverwriteForm::Download)
+        return AskDownloadOverwrite(this, local, date, std::strtoll(size.c_str(), nullptr, 10));
+    return AskUploadOverwrite(this, local, date, size);
+}
+
+int CMainFrame::AskFolderOverwrite(const std::string& localFolder) {
+    return ::AskFolderOverwrite(this, QFile::decodeName(QByteArray::fromStdString(localFolder)));
+}
+
+std::vector<FileListRow> CMainFrame::SelectedFileListRows() {
+    const FileListModel& model = m_list->Model();
+    std::vector<FileListRow> rows;
+    for (int i : m_list->SelectedRows()) {
+        const FileListModel::Row& r = model.RowAt(i);
+        rows.push_back({r.name, r.size, r.date, r.attributes});
+    }
+    return rows;
+}
+
+int CMainFrame::AskDeleteConfirmation(int files, int folders, const std::string& lastFileName,
+                                      const std::string& lastFolderName) {
+    return ::AskDeleteConfirmation(this, files, folders, lastFileName, lastFolderName);
+}
+
+int CMainFrame::AskAttributes(int hostNumber, const std::string& attributes, std::string& command,
+                              std::string& number) {
+    const AttributesAnswer answer = ::AskAttributes(this, hostNumber, attributes);
+    command = answer.command;
+    number = answer.number;
+    return answer.result;
+}
+
+bool CMainFrame::IsAsciiMode() {
+    return Action(CommandId::AsciiMode)->isChecked();
+}
+
+void CMainFrame::ShellOpen(const std::string& path, const std::string&) {
+    // Files open in their program and folders in the file manager; the desktop tells which.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path))));
+}
+
+void CMainFrame::FillFileList(const std::string& listing) {
+    const std::vector<std::string> subfolders = m_list->FillFromListing(listing);
+    m_tree->SyncFolderChildren(subfolders);
+    m_tree->FinishTreeUpdate();
+}
+
+void CMainFrame::ShowAboutBox() {
+    QDialog box(this);
+    box.setWindowTitle(QStringLiteral("バージョン情報"));
+    auto* layout = new QVBoxLayout(&box);
+    auto* row = new QHBoxLayout;
+    auto* icon = new QLabel(&box);
+    icon->setPixmap(windowIcon().pixmap(32, 32));
+    row->addWidget(icon, 0, Qt::AlignTop);
+    auto* text = new QLabel(
+        QStringLiteral("lumo バージョン %1\nFTP クライアント").arg(QCoreApplication::applicationVersion()),
+        &box);
+    row->addWidget(text, 1);
+    layout->addLayout(row);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &box);
+    connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    layout->addWidget(buttons);
+    box.exec();
+}

@@ -1,0 +1,136 @@
+#pragma once
+
+#include "app/WindowLayout.h"
+#include "engine/EngineUi.h"
+#include "views/LogText.h"
+
+#include <QHash>
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class CFtpEngine;
+class CMenuBar;
+class CProgressStatusBar;
+class CQXListView;
+class CQXLogView;
+class CQXTreeView;
+class QAction;
+class QActionGroup;
+class QMenu;
+class QSplitter;
+class QTimer;
+class QToolBar;
+
+// The program's one top-level window: the menu band and the command tool bar, the status bar, and
+// the three panes (host tree top left, file list top right, log across the bottom). It keeps its
+// layout between runs and routes the numbered commands. It owns the session engine and is the
+// engine's way to the views and the dialogs.
+class CMainFrame : public QMainWindow, public CEngineUi {
+    Q_OBJECT
+public:
+    static constexpr int kToolBarSlots = 18;
+
+    explicit CMainFrame(QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // The one frame of the program, or null before it is made and after it is gone.
+    static CMainFrame* Instance();
+
+    CQXTreeView* TreeView() const { return m_tree; }
+    CQXListView* ListView() const { return m_list; }
+    CQXLogView* LogView() const { return m_logView; }
+    CProgressStatusBar* StatusBar() const { return m_statusBar; }
+    CMenuBar* MenuBand() const { return m_menuBar; }
+    QToolBar* CommandToolBar() const { return m_toolBar; }
+    QSplitter* OuterSplitter() const { return m_outer; }
+    QSplitter* InnerSplitter() const { return m_inner; }
+    // The layout read at start-up.
+    const WindowLayout& RestoredLayout() const { return m_restored; }
+
+    // The action of a command id; null for ids the program does not know.
+    QAction* Action(int id) const { return m_actions.value(id); }
+    // Runs a command as if chosen from a menu; false when it is disabled or unknown.
+    bool RunCommand(int id);
+    // Computes every command's enabled and checked state, and refreshes the status bar's host pane.
+    void UpdateCommandUi();
+
+    // Shows or hides the log row.
+    void ToggleLog();
+    // Where the bands are now: the number of rows and the position of the menu band.
+    int BandRows() const;
+    int MenuBandPosition() const;
+    // The layout as it would be saved now.
+    WindowLayout CurrentLayout() const;
+
+    CFtpEngine& Engine() const { return *m_engine; }
+
+    // What the engine asks of the program.
+    CLogText& Log() override { return m_log; }
+    std::string GetCurrentPath() override;
+    void SetCurrentFolder(const std::string& path) override;
+    void SetConnectedState(bool connected) override;
+    void ClearFileList() override;
+    // Shows the file list of a finished listing and hands its subfolders to the tree.
+    void FillFileList(const std::string& listing) override;
+    std::vector<FileListRow> FileListRows() override;
+    void SetStatusText(const std::string& text, const std::string& iconFor) override;
+    void ProgressChanged(const CTransferProgress& progress) override;
+    int AskAccount(int hostNumber, const HostRecord& host, std::string& user, std::string& pass) override;
+    int AskFileOverwrite(OverwriteForm form, const std::string& path, const std::string& date,
+                         const std::string& size) override;
+    int AskFolderOverwrite(const std::string& localFolder) override;
+    std::vector<FileListRow> SelectedFileListRows() override;
+    int AskDeleteConfirmation(int files, int folders, const std::string& lastFileName,
+                              const std::string& lastFolderName) override;
+    int AskAttributes(int hostNumber, const std::string& attributes, std::string& command,
+                      std::string& number) override;
+    bool IsAsciiMode() override;
+    void ShellOpen(const std::string& path, const std::string& verb) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreatePanes();
+    void RestoreBands();
+    void RestoreGeometry();
+    void SaveLayout();
+    void ShowAboutBox();
+    // Follows the window's restored rectangle (frame position, inner size) while it is neither
+    // maximised nor minimised.
+    void TrackNormalRect();
+    // A command with a handler; `enabled` decides when it can be chosen (always when empty).
+    QAction* AddCommand(int id, const QString& text, std::function<void()> handler,
+                        std::function<bool()> enabled = {});
+
+    void OnConnect();
+    void OnFolderChosen();
+
+    CLogText m_log;
+    std::unique_ptr<CFtpEngine> m_engine;
+    WindowLayout m_restored;
+    QRect m_normalRect;
+    QHash<int, QAction*> m_actions;
+    QHash<int, std::function<bool()>> m_enableRules;
+    CMenuBar* m_menuBar = nullptr;
+    QToolBar* m_toolBar = nullptr;
+    CProgressStatusBar* m_statusBar = nullptr;
+    QSplitter* m_outer = nullptr;
+    QSplitter* m_inner = nullptr;
+    CQXTreeView* m_tree = nullptr;
+    CQXListView* m_list = nullptr;
+    CQXLogView* m_logView = nullptr;
+    QMenu* m_treeMenu = nullptr;
+    QMenu* m_viewStyleMenu = nullptr;
+    QActionGroup* m_modeGroup = nullptr;
+    QActionGroup* m_viewGroup = nullptr;
+    QTimer* m_idleUpdate = nullptr;
+};

@@ -1,0 +1,135 @@
+#include "views/gui/CQXLogView.h"
+
+#include "platform/TextCodec.h"
+#include "settings/SettingNames.h"
+#include "settings/SettingsKey.h"
+#include "views/LogText.h"
+
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+
+const char* const CQXLogView::kDefaultFace = "ＭＳ ゴシック";
+
+namespace {
+
+// Stored colours are 0x00BBGGRR.
+QColor fromStoredColour(std::uint32_t value) {
+    return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
+                  static_cast<int>((value >> 16) & 0xFF));
+}
+
+std::uint32_t toStoredColour(const QColor& c) {
+    return static_cast<std::uint32_t>(c.red()) | static_cast<std::uint32_t>(c.green()) << 8 |
+           static_cast<std::uint32_t>(c.blue()) << 16;
+}
+
+} // namespace
+
+LogAppearance ReadLogAppearance(const QColor& buttonFace, const QColor& window) {
+    SettingsKey key;
+    key.OpenKey(KeyFamily::Profile, SettingName::LogKey);
+    LogAppearance a;
+    const bool useDefaultFont = key.ReadDword("usedefft", 1) == 1;
+    a.text = useDefaultFont ? QColor(Qt::black) : fromStoredColour(key.ReadDword("ftcolor", 0));
+    if (key.ReadDword("usedefcolor", 1) == 1)
+        a.background = buttonFace;
+    else if (key.ReadDword("usewincolor", 1) == 1)
+        a.background = window;
+    else
+        a.background = fromStoredColour(key.ReadDword("bkcolor", toStoredColour(buttonFace)));
+    std::string face = key.ReadString("font", "");
+    a.face =
+        face.empty() || useDefaultFont ? QString::fromUtf8(CQXLogView::kDefaultFace) : DecodeRemoteName(face);
+    bool ok = false;
+    int size = QString::fromStdString(key.ReadString("fontsize", "11")).trimmed().toInt(&ok);
+    a.pointSize = !ok || useDefaultFont || size < 6 || size > 24 ? 11 : size;
+    return a;
+}
+
+CQXLogView::CQXLogView(QWidget* parent) : QPlainTextEdit(parent) {
+    setReadOnly(true);
+    // Keyboard selection and Ctrl+C still work in a read-only pane with this flag set.
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setUndoRedoEnabled(false);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setFrameShape(QFrame::NoFrame);
+    const QPalette& p = palette();
+    ApplyAppearance(ReadLogAppearance(p.color(QPalette::Button), p.color(QPalette::Base)));
+}
+
+void CQXLogView::SetLogText(CLogText* log) {
+    if (m_log)
+        disconnect(m_log, nullptr, this, nullptr);
+    m_log = log;
+    Clear();
+    if (!log)
+        return;
+    AppendText(log->Text());
+    connect(log, &CLogText::Appended, this, [this](const std::string& text) { AppendText(text); });
+    // The log drops whole lines from its start; the pane drops as many as it has more than the log.
+    connect(log, &CLogText::Trimmed, this,
+            [this, log](std::size_t) { RemoveLeadingLines(document()->blockCount() - log->LineCount()); });
+}
+
+void CQXLogView::ApplyAppearance(const LogAppearance& appearance) {
+    m_appearance = appearance;
+    QFont font(appearance.face);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPointSize(appearance.pointSize);
+    setFont(font);
+    QPalette p = palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        p.setColor(group, QPalette::Base, appearance.background);
+        p.setColor(group, QPalette::Window, appearance.background);
+        p.setColor(group, QPalette::Text, appearance.text);
+    }
+    setPalette(p);
+}
+
+void CQXLogView::AppendText(const std::string& bytes) {
+    // Each line is decoded on its own: a reply can mix the server's CP932 lines with UTF-8 ones.
+    QString text;
+    text.reserve(static_cast<qsizetype>(bytes.size()));
+    std::string_view rest(bytes);
+    while (!rest.empty()) {
+        const size_t end = rest.find('\n');
+        const std::string_view line = rest.substr(0, end == std::string_view::npos ? rest.size() : end + 1);
+        text += DecodeRemoteName(line);
+        rest.remove_prefix(line.size());
+    }
+    // One line break per LF: the block count then follows the log's line count.
+    text.remove(QLatin1Char('\r'));
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(text);
+    QScrollBar* bar = verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+void CQXLogView::RemoveLeadingLines(int count) {
+    if (count <= 0)
+        return;
+    if (count >= document()->blockCount()) {
+        Clear();
+        return;
+    }
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::Start);
+    cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, count);
+    cursor.removeSelectedText();
+}
+
+void CQXLogView::Clear() {
+    clear();
+}
+
+void CQXLogView::resizeEvent(QResizeEvent* event) {
+    QPlainTextEdit::resizeEvent(event);
+    const bool was = event->oldSize().height() > 0;
+    const bool is = event->size().height() > 0;
+    if (was != is)
+        emit VisibleHeightChanged(is);
+}
