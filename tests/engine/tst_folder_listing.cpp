@@ -1,0 +1,274 @@
+#include "StoreFixture.h"
+#include "engine/FtpEngine.h"
+#include "fixtures/EngineHosts.h"
+#include "fixtures/RecordingUi.h"
+#include "fixtures/ScriptedFtpPeer.h"
+
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <arpa/inet.h>
+#include <sys/socket.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace {
+const char* const kListFailed = "カレントディレクトリのファイル一覧を取得できませんでした。\r\n";
+const std::string kListing = "total 8\r\n"
+                             "drwxr-xr-x   2 owner group      512 Dec 31  1999 pub\r\n"
+                             "-rw-r--r--   1 owner group     1234 Jan  5 12:00 readme.txt\r\n";
+} // namespace
+
+class TestFolderListing : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void pasvReplyIsParsed_data();
+    void pasvReplyIsParsed();
+    void portCommandNamesTheControlConnectionsAddress();
+    void listingCompletesOnceInEitherOrder_data();
+    void listingCompletesOnceInEitherOrder();
+    void pasvAddressIsNotTrusted_data();
+    void pasvAddressIsNotTrusted();
+    void refusedStepsEndTheListing_data();
+    void refusedStepsEndTheListing();
+    void activeModeRefusesAConnectionFromAnotherHost();
+
+private:
+    std::unique_ptr<StoreFixture> m_store;
+    std::unique_ptr<ScriptedFtpPeer> m_peer;
+    std::unique_ptr<RecordingUi> m_ui;
+    std::unique_ptr<CFtpEngine> m_engine;
+
+    bool idle() const {
+        return m_engine->m_busy == 0 &&
+               m_engine->Events().Message(m_engine->m_ctrlSocket.id()) == WM_FTP_IDLE;
+    }
+};
+
+void TestFolderListing::init() {
+    m_store = std::make_unique<StoreFixture>();
+    m_peer = std::make_unique<ScriptedFtpPeer>();
+    QVERIFY(m_peer->listen());
+    m_ui = std::make_unique<RecordingUi>();
+    m_engine = std::make_unique<CFtpEngine>(*m_ui);
+}
+
+void TestFolderListing::cleanup() {
+    m_engine.reset();
+    m_ui.reset();
+    m_peer.reset();
+    m_store.reset();
+}
+
+void TestFolderListing::pasvReplyIsParsed_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("port");
+    QTest::newRow("usual") << "227 Entering Passive Mode (10,0,0,5,19,137)." << true << "10.0.0.5" << 5001;
+    QTest::newRow("no parentheses") << "227 Entering Passive Mode 10,0,0,5,19,137" << false << "" << 0;
+    QTest::newRow("missing fields") << "227 (1,2,3)" << true << "1.2.3." << 0;
+    QTest::newRow("digits then junk") << "227 (127,0,0,1,4x,7y)" << true << "127.0.0.1" << 4 * 256 + 7;
+    QTest::newRow("fields kept untrimmed") << "227 ( 1, 2,3,4,0,21)" << true << " 1. 2.3.4" << 21;
+}
+
+void TestFolderListing::pasvReplyIsParsed() {
+    QFETCH(QString, line);
+    QFETCH(bool, ok);
+    QFETCH(QString, address);
+    QFETCH(int, port);
+    std::string a;
+    int p = 0;
+    QCOMPARE(CFtpEngine::ParsePasvReply(line.toStdString(), a, p), ok);
+    if (ok) {
+        QCOMPARE(QString::fromStdString(a), address);
+        QCOMPARE(p, port);
+    }
+}
+
+void TestFolderListing::portCommandNamesTheControlConnectionsAddress() {
+    Socket listener = ListenTcp(htonl(INADDR_LOOPBACK), 0);
+    std::uint32_t a;
+    std::uint16_t port;
+    QVERIFY(LocalAddress(listener.id(), a, port));
+    Socket ctrl = Socket::CreateTcp();
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sa.sin_port = htons(port);
+    ::connect(ctrl.id(), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    QTRY_VERIFY(LocalAddress(ctrl.id(), a, port) && port != 0);
+
+    Socket listening;
+    const std::string line = m_engine->MakePortCommand(ctrl.id(), listening);
+    QVERIFY(listening.valid());
+    std::uint32_t bound;
+    std::uint16_t dataPort;
+    QVERIFY(LocalAddress(listening.id(), bound, dataPort));
+    QCOMPARE(bound, htonl(INADDR_LOOPBACK));
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "PORT 127,0,0,1,%d,%d", dataPort >> 8, dataPort & 0xFF);
+    QCOMPARE(line, std::string(expected));
+
+    // Without a connected control socket there is no address to name.
+    Socket none;
+    QCOMPARE(m_engine->MakePortCommand(-1, none), std::string());
+    QVERIFY(!none.valid());
+}
+
+void TestFolderListing::listingCompletesOnceInEitherOrder_data() {
+    QTest::addColumn<bool>("passive");
+    QTest::addColumn<bool>("dataCloseFirst");
+    QTest::newRow("passive, data close first") << true << true;
+    QTest::newRow("passive, final reply first") << true << false;
+    QTest::newRow("active, data close first") << false << true;
+    QTest::newRow("active, final reply first") << false << false;
+}
+
+void TestFolderListing::listingCompletesOnceInEitherOrder() {
+    QFETCH(bool, passive);
+    QFETCH(bool, dataCloseFirst);
+    SaveScriptedHost(m_peer->port(), passive);
+    ScriptedFtpPeer& p = LoginScript(*m_peer).expect("TYPE A").reply("200 Type set to A");
+    DataStep(p, passive).expect("LIST").reply("150 Here comes the listing").sendData(kListing);
+    if (dataCloseFirst) {
+        p.closeData()
+            .waitFor([this] { return m_engine->m_halfDone == 1; })
+            .call([this] { QVERIFY(m_ui->listings.empty()); })
+            .reply("226 Transfer complete");
+    } else {
+        p.reply("226 Transfer complete")
+            .waitFor([this] { return m_engine->m_halfDone == 1; })
+            .call([this] { QVERIFY(m_ui->listings.empty()); })
+            .closeData();
+    }
+    // A PWD queued behind the listing shows that the queue goes on once, after both events.
+    p.call([this] { m_engine->EnqueueOp(WM_FTP_PWD); }).expect("PWD").reply("257 \"/next\"");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(idle());
+    QCOMPARE(m_ui->listings.size(), size_t(1));
+    QCOMPARE(m_ui->listings[0], kListing);
+    QCOMPARE(m_ui->foldersSet.back(), std::string("/next"));
+    QVERIFY(!m_ui->logContains(kListFailed));
+    QVERIFY(!m_engine->m_stepSocket.valid());
+    QCOMPARE(m_peer->dataConnectionCount(), 1);
+}
+
+void TestFolderListing::pasvAddressIsNotTrusted_data() {
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("private address") << "10,0,0,5";
+    QTest::newRow("another host") << "192,0,2,1";
+    QTest::newRow("garbage") << "a,b,c,d";
+}
+
+void TestFolderListing::pasvAddressIsNotTrusted() {
+    QFETCH(QString, shown);
+    SaveScriptedHost(m_peer->port(), true);
+    LoginScript(*m_peer)
+        .expect("TYPE A")
+        .reply("200 ok")
+        .expectPasv(shown.toStdString())
+        .expect("LIST")
+        .reply("150 listing")
+        .sendData(kListing)
+        .closeData()
+        .reply("226 done");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_COMPARE(m_ui->listings.size(), size_t(1));
+    QCOMPARE(m_ui->listings[0], kListing);
+}
+
+void TestFolderListing::refusedStepsEndTheListing_data() {
+    QTest::addColumn<bool>("passive");
+    QTest::addColumn<int>("refused");
+    QTest::newRow("TYPE") << true << 0;
+    QTest::newRow("PASV") << true << 1;
+    QTest::newRow("PORT") << false << 1;
+    QTest::newRow("LIST, passive") << true << 2;
+    QTest::newRow("LIST, active") << false << 2;
+    QTest::newRow("PASV without parentheses") << true << 3;
+}
+
+void TestFolderListing::refusedStepsEndTheListing() {
+    QFETCH(bool, passive);
+    QFETCH(int, refused);
+    SaveScriptedHost(m_peer->port(), passive);
+    ScriptedFtpPeer& p = LoginScript(*m_peer).expect("TYPE A");
+    // Queued while the listing runs: it must start once the listing has ended.
+    auto queuePwd = [this] { m_engine->EnqueueOp(WM_FTP_PWD); };
+    if (refused == 0) {
+        p.call(queuePwd).reply("504 no");
+    } else if (refused == 1) {
+        p.reply("200 ok");
+        if (passive)
+            p.expect("PASV").call(queuePwd).reply("502 no passive mode");
+        else
+            p.expectPrefix("PORT ").call(queuePwd).reply("500 no active mode");
+    } else if (refused == 2) {
+        DataStep(p.reply("200 ok"), passive).expect("LIST").call(queuePwd).reply("550 no such folder");
+    } else {
+        p.reply("200 ok")
+            .expect("PASV")
+            .reply("227 Entering Passive Mode")
+            .expect("LIST")
+            .call(queuePwd)
+            .reply("425 Can't open data connection");
+    }
+    p.expect("PWD").reply("257 \"/after\"");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(idle());
+    QVERIFY(m_ui->listings.empty());
+    QCOMPARE(m_ui->logContains(kListFailed), refused >= 2);
+    // Nothing of the data side stays behind: no listening or connecting socket.
+    QVERIFY(!m_engine->m_stepSocket.valid());
+    QVERIFY(m_engine->m_dataConns.empty());
+}
+
+void TestFolderListing::activeModeRefusesAConnectionFromAnotherHost() {
+    SaveScriptedHost(m_peer->port(), false);
+    QTcpSocket stray;
+    bool strayConnected = false;
+    bool strayDropped = false;
+    connect(&stray, &QTcpSocket::connected, this, [&] { strayConnected = true; });
+    connect(&stray, &QTcpSocket::disconnected, this, [&] { strayDropped = true; });
+    LoginScript(*m_peer)
+        .expect("TYPE A")
+        .reply("200 ok")
+        .expectPrefix("PORT ")
+        .call([&] {
+            int h1, h2, h3, h4, p1, p2;
+            QCOMPARE(std::sscanf(m_peer->commands().back().c_str(), "PORT %d,%d,%d,%d,%d,%d", &h1, &h2, &h3,
+                                 &h4, &p1, &p2),
+                     6);
+            QVERIFY(stray.bind(QHostAddress(QStringLiteral("127.0.0.2"))));
+            stray.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(p1 * 256 + p2));
+        })
+        .waitFor([&] { return strayDropped; })
+        .connectDataToPort()
+        .reply("200 PORT command successful")
+        .expect("LIST")
+        .reply("150 listing")
+        .sendData(kListing)
+        .closeData()
+        .reply("226 done");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QVERIFY(strayConnected);
+    QTRY_COMPARE(m_ui->listings.size(), size_t(1));
+    QCOMPARE(m_ui->listings[0], kListing);
+}
+
+QTEST_GUILESS_MAIN(TestFolderListing)
+#include "tst_folder_listing.moc"
