@@ -97,6 +97,36 @@ void CFtpEngine::OnMessage(int message, SocketId s, std::uint32_t word) {
     case WM_FTP_CHMOD:
         OnFtpChmod(s, word);
         break;
+    case WM_FTP_DELCWD:
+        OnFtpDelCwd(s, word);
+        break;
+    case WM_FTP_DELTYPE:
+        OnFtpDelType(s, word);
+        break;
+    case WM_FTP_DELPASV:
+        OnFtpDelPasv(s, word);
+        break;
+    case WM_FTP_DELLIST:
+        OnFtpDelList(s, word);
+        break;
+    case WM_FTP_DELDATA:
+        OnFtpDelData(s, word);
+        break;
+    case WM_FTP_PUTTYPE:
+        OnFtpPutType(s, word);
+        break;
+    case WM_FTP_PUTPASV:
+        OnFtpPutPasv(s, word);
+        break;
+    case WM_FTP_PUTREST:
+        OnFtpPutRest(s, word);
+        break;
+    case WM_FTP_STOR:
+        OnFtpStor(s, word);
+        break;
+    case WM_FTP_PUTDATA:
+        OnFtpPutData(s, word);
+        break;
     case WM_FTP_TYPE:
         OnFtpType(s, word);
         break;
@@ -193,6 +223,12 @@ int CFtpEngine::DispatchNextOp() {
         case OP_DOWNLOAD:
             ResetProgress();
             m_busy = StartDownload(m_opText1, m_opText2, m_opNum1, m_opNum2);
+            if (m_busy == 0)
+                continue;
+            break;
+        case OP_UPLOAD:
+            ResetProgress();
+            m_busy = StartUpload(m_opText1, m_opNum1, m_opNum2) ? 1 : 0;
             if (m_busy == 0)
                 continue;
             break;

@@ -127,6 +127,28 @@ public:
     void OnFtpRnfr(SocketId s, std::uint32_t word);
     void OnFtpRnto(SocketId s, std::uint32_t word);
     void OnFtpChmod(SocketId s, std::uint32_t word);
+    // Deleting a folder tree: the folder is entered and listed, then its contents are queued.
+    void ExpandFolderDelete(const std::string& folder);
+    void OnFtpDelCwd(SocketId s, std::uint32_t word);
+    void OnFtpDelType(SocketId s, std::uint32_t word);
+    void OnFtpDelPasv(SocketId s, std::uint32_t word);
+    void OnFtpDelList(SocketId s, std::uint32_t word);
+    void OnFtpDelData(SocketId s, std::uint32_t word);
+
+    // Uploads. Local paths are the file system's names; remote folders the server's bytes. The
+    // queueing functions leave the dispatch to the caller. False from UploadFiles when the user
+    // cancelled (files before stay queued).
+    bool UploadFiles(const std::string& remoteFolder, const std::vector<std::string>& localPaths);
+    void UploadFolder(const std::string& localFolder, const std::string& remoteFolder);
+    bool CreateIndexFile(const std::string& remoteFolder, const std::string& name);
+    bool StartUpload(const std::string& localPath, std::int64_t size, std::int64_t offset);
+    // Sends the file on: true while more may follow, false once the data side is done.
+    bool SendUploadChunk(SocketId s, std::int32_t chunk);
+    void OnFtpPutType(SocketId s, std::uint32_t word);
+    void OnFtpPutPasv(SocketId s, std::uint32_t word);
+    void OnFtpPutRest(SocketId s, std::uint32_t word);
+    void OnFtpStor(SocketId s, std::uint32_t word);
+    void OnFtpPutData(SocketId s, std::uint32_t word);
 
     // Data connections: the PASV or PORT step of every chain and the listings' data sockets.
     // The address inside a 227 reply is read but the data connection always goes to the control
@@ -203,6 +225,13 @@ private:
     // The usual step of a one-command operation: sends `command` on the write event, waits for
     // the whole reply, and ends the session on a close. True once a complete reply is there.
     bool CommandStep(SocketId s, std::uint32_t word, int message, const std::string& command);
+    void LogNotOneEntry(const std::string& name);
+    void FinishDeleteListing();
+    void UploadFolderTree(const QString& local, const std::string& remote, std::vector<QString>& visited);
+    bool IsCurrentUpload(SocketId s);
+    // Lets the upload's data flow once STOR has gone out: before it, the server would not know
+    // what the data is for, and the completion of the data side could be taken for the upload's.
+    void ArmUploadData();
     void Arm(SocketId s, int message, std::uint32_t interest);
     void Disarm(SocketId s);
     // Ends the running operation and lets the next one start.
@@ -243,4 +272,14 @@ private:
     CrLfToLf m_crlf;
     std::vector<char> m_receiveBuffer;
     QElapsedTimer m_progressShown;
+
+    // The running upload's local file (its table entry's), whether its end has been read, whether
+    // it failed on this side, its line-end conversion and the buffer its blocks pass through.
+    QFile* m_uploadFile = nullptr;
+    bool m_uploadAtEnd = false;
+    bool m_uploadFailed = false;
+    bool m_storSent = false;
+    bool m_asciiUpload = false;
+    LfToCrLf m_lfToCrLf;
+    std::vector<char> m_sendBuffer;
 };

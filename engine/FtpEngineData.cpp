@@ -173,10 +173,15 @@ void CFtpEngine::EndDataOperation() {
         }
         m_downloadFile = nullptr;
     }
+    if (m_uploadFile) {
+        std::erase_if(m_dataConns, [this](const DataConn& c) { return c.file.get() == m_uploadFile; });
+        m_uploadFile = nullptr;
+    }
     EndOperation();
 }
 
 void CFtpEngine::DropDataStep() {
     m_stepSocket.close();
     m_downloadFile = nullptr;
+    m_uploadFile = nullptr;
 }

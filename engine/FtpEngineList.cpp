@@ -75,6 +75,7 @@ void CFtpEngine::OnFtpListData(SocketId s, std::uint32_t word) {
 }
 
 void CFtpEngine::FinishFolderListing() {
+    NoteListingNames(m_listData);
     m_ui.FillFileList(m_listData);
     EndDataOperation();
 }

@@ -140,8 +140,7 @@ void CFtpEngine::DeleteSelected() {
         return;
     for (const FileListRow& row : rows) {
         if (!IsSafeRemoteName(row.name)) {
-            m_ui.Log().AppendLog("「" + row.name +
-                                 "」は一つのファイル名ではないため、削除しませんでした。\r\n");
+            LogNotOneEntry(row.name);
             continue;
         }
         if (IsFolderRow(row))

@@ -1,0 +1,300 @@
+#include "StoreFixture.h"
+#include "engine/FtpEngine.h"
+#include "fixtures/RealFtpServer.h"
+#include "fixtures/RecordingUi.h"
+#include "settings/SettingNames.h"
+#include "settings/SettingsKey.h"
+#include "views/QXDoc.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+QByteArray RandomBytes(qsizetype size, quint32 seed) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator gen(seed);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>(gen.generate() & 0xFF);
+    return bytes;
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// Every path below `root`, relative, with "/" after folders; links are listed, not followed.
+QStringList TreeOf(const QString& root) {
+    QStringList out;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        QString rel = QDir(root).relativeFilePath(info.filePath());
+        if (info.isDir() && !info.isSymLink())
+            rel += QLatin1Char('/');
+        out << rel;
+    }
+    out.sort();
+    return out;
+}
+} // namespace
+
+class TestEngineTransferReal : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void uploadsArriveByteIdentical_data();
+    void uploadsArriveByteIdentical();
+    void resumeSendsTheRestAfterRest_data();
+    void resumeSendsTheRestAfterRest();
+    void folderTreeIsDeletedAndNothingOutside_data();
+    void folderTreeIsDeletedAndNothingOutside();
+    void renameMkdAndPermissions_data();
+    void renameMkdAndPermissions();
+
+private:
+    void addServerRows();
+    // Starts the server of the row and logs in; false with a failure recorded otherwise.
+    bool connect();
+    // Runs the queue and waits until the session rests.
+    bool runQueue();
+    // The server's folder as a remote path of this session.
+    std::string remote(const QString& relative = {}) const;
+
+    std::unique_ptr<StoreFixture> m_store;
+    std::unique_ptr<RealFtpServer> m_server;
+    std::unique_ptr<RecordingUi> m_ui;
+    std::unique_ptr<CFtpEngine> m_engine;
+    std::unique_ptr<QTemporaryDir> m_local;
+};
+
+void TestEngineTransferReal::init() {
+    m_store = std::make_unique<StoreFixture>();
+    m_ui = std::make_unique<RecordingUi>();
+    m_local = std::make_unique<QTemporaryDir>();
+}
+
+void TestEngineTransferReal::cleanup() {
+    m_engine.reset();
+    m_ui.reset();
+    m_server.reset();
+    m_local.reset();
+    m_store.reset();
+}
+
+void TestEngineTransferReal::addServerRows() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("passive");
+    QTest::newRow("pyftpdlib, passive") << static_cast<int>(RealFtpServer::Kind::Pyftpdlib) << true;
+    QTest::newRow("pyftpdlib, active") << static_cast<int>(RealFtpServer::Kind::Pyftpdlib) << false;
+    QTest::newRow("vsftpd, passive") << static_cast<int>(RealFtpServer::Kind::Vsftpd) << true;
+    QTest::newRow("vsftpd, active") << static_cast<int>(RealFtpServer::Kind::Vsftpd) << false;
+}
+
+bool TestEngineTransferReal::connect() {
+    QFETCH(int, kind);
+    QFETCH(bool, passive);
+    m_server = std::make_unique<RealFtpServer>(static_cast<RealFtpServer::Kind>(kind));
+    if (!m_server->start()) {
+        qWarning("%s", qPrintable(m_server->error()));
+        return false;
+    }
+    HostRecord host;
+    host.Name = "実サーバー";
+    host.Adr = "127.0.0.1";
+    host.Port = m_server->port();
+    host.User = m_server->user().toStdString();
+    host.Pass = m_server->password().toStdString();
+    host.Pasv = passive ? 1 : 0;
+    CQXDoc().SaveHost(0, host);
+    m_engine = std::make_unique<CFtpEngine>(*m_ui);
+    m_engine->Connect(0);
+    return runQueue() && !m_ui->foldersSet.empty() && m_ui->listings.size() == 1;
+}
+
+bool TestEngineTransferReal::runQueue() {
+    m_engine->DispatchNextOp();
+    return QTest::qWaitFor([this] { return m_engine->m_busy == 0 && m_engine->m_opQueue.empty(); }, 20000);
+}
+
+std::string TestEngineTransferReal::remote(const QString& relative) const {
+    std::string home = m_ui->currentPath;
+    return relative.isEmpty() ? home : home + "/" + relative.toStdString();
+}
+
+void TestEngineTransferReal::uploadsArriveByteIdentical_data() {
+    addServerRows();
+}
+
+void TestEngineTransferReal::uploadsArriveByteIdentical() {
+    QVERIFY(connect());
+    const int block = m_engine->m_sendChunk;
+    const QString dir = m_local->path();
+    struct Case {
+        QString name;
+        QByteArray bytes;
+    };
+    const std::vector<Case> files = {{QStringLiteral("plain.bin"), RandomBytes(300001, 1)},
+                                     {QStringLiteral("empty.bin"), QByteArray()},
+                                     {QStringLiteral("blocks.bin"), RandomBytes(3 * block, 2)},
+                                     {QStringLiteral("名前 空白.txt"), QByteArray("line\nline\n")}};
+    std::vector<std::string> paths;
+    for (const Case& c : files) {
+        QVERIFY(WriteFile(dir + "/" + c.name, c.bytes));
+        paths.push_back(QFile::encodeName(dir + "/" + c.name).toStdString());
+    }
+    // A tree with a nested folder, an empty folder and a link back to its top, which must not
+    // make the walk go round.
+    const QString tree = dir + QStringLiteral("/tree");
+    QVERIFY(QDir().mkpath(tree + "/sub/deeper"));
+    QVERIFY(QDir().mkpath(tree + "/empty"));
+    QVERIFY(WriteFile(tree + "/top.bin", RandomBytes(5000, 3)));
+    QVERIFY(WriteFile(tree + "/sub/mid.bin", RandomBytes(block, 4)));
+    QVERIFY(WriteFile(tree + "/sub/deeper/low.bin", RandomBytes(70000, 5)));
+    QVERIFY(QFile::link(tree, tree + "/sub/loop"));
+
+    QVERIFY(m_engine->UploadFiles(remote(), paths));
+    m_engine->UploadFolder(QFile::encodeName(tree).toStdString(), remote("tree"));
+    m_engine->EnqueueOp(WM_FTP_LIST);
+    QVERIFY(runQueue());
+
+    const QString root = m_server->root();
+    for (const Case& c : files)
+        QVERIFY2(ReadFile(root + "/" + c.name) == c.bytes, qPrintable(c.name));
+    QCOMPARE(TreeOf(root + "/tree"),
+             QStringList({"empty/", "sub/", "sub/deeper/", "sub/deeper/low.bin", "sub/mid.bin", "top.bin"}));
+    for (const char* rel : {"top.bin", "sub/mid.bin", "sub/deeper/low.bin"})
+        QVERIFY2(ReadFile(root + "/tree/" + rel) == ReadFile(tree + "/" + rel), rel);
+    QVERIFY(m_ui->logContains("は飛ばしました。\r\n"));
+    QVERIFY(!m_ui->logContains("アップロードは失敗しました。"));
+    QCOMPARE(m_engine->m_dataConns.size(), size_t(0));
+}
+
+void TestEngineTransferReal::resumeSendsTheRestAfterRest_data() {
+    addServerRows();
+}
+
+void TestEngineTransferReal::resumeSendsTheRestAfterRest() {
+    QVERIFY(connect());
+    const QByteArray whole = RandomBytes(200000, 7);
+    const QString local = m_local->path() + QStringLiteral("/part.bin");
+    QVERIFY(WriteFile(local, whole));
+    QVERIFY(WriteFile(m_server->root() + "/part.bin", whole.left(123457)));
+    m_ui->rows = {{"part.bin", "123457", "2024/01/02 03:04", "-rw-r--r--"}};
+    m_ui->overwriteAnswers = {4};
+    QVERIFY(m_engine->UploadFiles(remote(), {QFile::encodeName(local).toStdString()}));
+    QCOMPARE(m_engine->m_opQueue.back().num2, std::int64_t(123457));
+    QVERIFY(runQueue());
+    QVERIFY2(m_ui->logContains("REST 123457\r\n350"), m_ui->logText().c_str());
+    QVERIFY2(m_ui->logContains("アップロードは正常終了しました。\r\n"), m_ui->logText().c_str());
+    QVERIFY(ReadFile(m_server->root() + "/part.bin") == whole);
+    // The bar started at the resume offset.
+    QVERIFY(!m_ui->progress.empty());
+}
+
+void TestEngineTransferReal::folderTreeIsDeletedAndNothingOutside_data() {
+    addServerRows();
+}
+
+void TestEngineTransferReal::folderTreeIsDeletedAndNothingOutside() {
+    QVERIFY(connect());
+    const QString root = m_server->root();
+    const QString outside = m_local->path() + QStringLiteral("/outside");
+    QVERIFY(QDir().mkpath(outside + "/keep"));
+    QVERIFY(WriteFile(outside + "/keep/precious.txt", "keep me"));
+    QVERIFY(WriteFile(outside + "/file.txt", "keep me too"));
+    QVERIFY(WriteFile(root + "/other.txt", "not part of the tree"));
+
+    const QString t = root + QStringLiteral("/doomed");
+    QVERIFY(QDir().mkpath(t + "/a/b/c"));
+    QVERIFY(QDir().mkpath(t + "/empty"));
+    QVERIFY(QDir().mkpath(t + "/with space"));
+    QVERIFY(WriteFile(t + "/one.txt", "1"));
+    QVERIFY(WriteFile(t + "/a/two.txt", "2"));
+    QVERIFY(WriteFile(t + "/a/b/c/three.txt", "3"));
+    QVERIFY(WriteFile(t + "/with space/four five.txt", "4"));
+    QVERIFY(QFile::link(QStringLiteral("../other.txt"), t + "/a/inside-link"));
+    QVERIFY(QFile::link(outside + "/keep", t + "/a/b/outside-folder-link"));
+    QVERIFY(QFile::link(outside + "/file.txt", t + "/outside-file-link"));
+
+    m_ui->rows = {{"doomed", "", "2024/01/02 03:04", "drwxr-xr-x"}, {"other.txt", "20", "", "-rw-r--r--"}};
+    m_ui->selected = {0};
+    m_engine->DeleteSelected();
+    QVERIFY(runQueue());
+
+    // Nothing outside the tree is touched, whatever the server allows.
+    QCOMPARE(ReadFile(outside + "/keep/precious.txt"), QByteArray("keep me"));
+    QCOMPARE(ReadFile(outside + "/file.txt"), QByteArray("keep me too"));
+    QCOMPARE(ReadFile(root + "/other.txt"), QByteArray("not part of the tree"));
+    QFETCH(int, kind);
+    if (static_cast<RealFtpServer::Kind>(kind) == RealFtpServer::Kind::Vsftpd) {
+        QVERIFY2(!QFileInfo::exists(t), qPrintable(TreeOf(t).join(' ')));
+    } else {
+        // pyftpdlib refuses to touch a link that leads out of its root, so those links and the
+        // folders holding them stay; everything else goes.
+        QCOMPARE(TreeOf(t), QStringList({"a/", "a/b/", "a/b/outside-folder-link", "outside-file-link"}));
+    }
+    // The server and the tree end in the folder that was shown.
+    QCOMPARE(m_ui->foldersSet.back(), m_server->homePath());
+    QVERIFY(!m_ui->logContains("一つのファイル名ではない"));
+}
+
+void TestEngineTransferReal::renameMkdAndPermissions_data() {
+    addServerRows();
+}
+
+void TestEngineTransferReal::renameMkdAndPermissions() {
+    QVERIFY(connect());
+    const QString root = m_server->root();
+    QVERIFY(WriteFile(root + "/old.txt", "x"));
+    QVERIFY(WriteFile(root + "/mode.txt", "y"));
+    QVERIFY(QFile::setPermissions(root + "/mode.txt", QFile::ReadOwner | QFile::WriteOwner));
+    m_engine->RenameEntry("old.txt", QStringLiteral("新しい.txt"));
+    QVERIFY(runQueue());
+    QVERIFY(!QFileInfo::exists(root + "/old.txt"));
+    QCOMPARE(ReadFile(root + QStringLiteral("/新しい.txt")), QByteArray("x"));
+
+    m_engine->CreateFolder(QStringLiteral("made"));
+    QVERIFY(runQueue());
+    QVERIFY(QFileInfo(root + "/made").isDir());
+    QVERIFY(!m_ui->logContains("フォルダの作成ができませんでした。"));
+    m_engine->CreateFolder(QStringLiteral("made"));
+    QVERIFY(runQueue());
+    QVERIFY(m_ui->logContains("フォルダの作成ができませんでした。\r\n"));
+
+    m_ui->rows = {{"mode.txt", "1", "2024/01/02 03:04", "-rw-------"}};
+    m_ui->selected = {0};
+    m_ui->attributesNumber = "64";
+    m_engine->ChangeAttributesOfSelected();
+    QVERIFY(runQueue());
+    QVERIFY(m_ui->logContains("SITE CHMOD 640 " + remote("mode.txt") + "\r\n"));
+    QFETCH(int, kind);
+    if (static_cast<RealFtpServer::Kind>(kind) == RealFtpServer::Kind::Pyftpdlib) {
+        QCOMPARE(QFileInfo(root + "/mode.txt").permissions() & 0x0FFF,
+                 QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
+        QVERIFY(!m_ui->logContains("属性の変更ができませんでした。"));
+    } else {
+        // Anonymous sessions of vsftpd may not change permissions.
+        QVERIFY(m_ui->logContains("属性の変更ができませんでした。\r\n"));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestEngineTransferReal)
+#include "tst_engine_transfer_real.moc"
