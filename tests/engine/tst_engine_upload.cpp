@@ -1,0 +1,293 @@
+#include "StoreFixture.h"
+#include "engine/FtpEngine.h"
+#include "fixtures/EngineHosts.h"
+#include "fixtures/RecordingUi.h"
+#include "fixtures/ScriptedFtpPeer.h"
+#include "platform/TextCodec.h"
+#include "settings/SettingNames.h"
+#include "settings/SettingsKey.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+const char* const kFolderClash = "カレントディレクトリには同一名のフォルダが存在するため、\r\n";
+
+void SetOption(const char* name, std::uint32_t value) {
+    SettingsKey key;
+    key.CreateKey(KeyFamily::Option);
+    key.WriteDword(name, value);
+}
+
+std::vector<std::string> Texts2(const std::deque<QueuedOp>& ops) {
+    std::vector<std::string> texts;
+    for (const QueuedOp& op : ops)
+        texts.push_back(op.text2);
+    return texts;
+}
+
+std::vector<int> Codes(const std::deque<QueuedOp>& ops) {
+    std::vector<int> codes;
+    for (const QueuedOp& op : ops)
+        codes.push_back(op.code);
+    return codes;
+}
+} // namespace
+
+class TestEngineUpload : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void clashRules();
+    void cancelOnTheThirdOfFive();
+    void optionSkipsEveryCheck();
+    void indexFileNeverReplacesAnEntry();
+    void asciiUploadSendsCrLf();
+    void resumePastFourGiB();
+    void folderDeleteExpandsDepthFirst();
+
+private:
+    // Logs in; once the listing the login queued has been refused, runs `atIdle` with the
+    // session held busy, so that the queue can be looked at before anything runs.
+    void connectThen(std::function<void()> atIdle);
+    std::string file(const std::string& name, const QByteArray& bytes = "data") {
+        const QString path = m_dir->path() + "/" + QString::fromStdString(name);
+        QFile f(path);
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write(bytes);
+        return QFile::encodeName(path).toStdString();
+    }
+
+    std::unique_ptr<StoreFixture> m_store;
+    std::unique_ptr<ScriptedFtpPeer> m_peer;
+    std::unique_ptr<RecordingUi> m_ui;
+    std::unique_ptr<CFtpEngine> m_engine;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestEngineUpload::init() {
+    m_store = std::make_unique<StoreFixture>();
+    m_peer = std::make_unique<ScriptedFtpPeer>();
+    QVERIFY(m_peer->listen());
+    m_ui = std::make_unique<RecordingUi>();
+    m_engine = std::make_unique<CFtpEngine>(*m_ui);
+    m_dir = std::make_unique<QTemporaryDir>();
+}
+
+void TestEngineUpload::cleanup() {
+    m_engine.reset();
+    m_ui.reset();
+    m_peer.reset();
+    m_dir.reset();
+    m_store.reset();
+}
+
+void TestEngineUpload::connectThen(std::function<void()> atIdle) {
+    SaveScriptedHost(m_peer->port(), true);
+    LoginScript(*m_peer, "/cur")
+        .expect("TYPE A")
+        .reply("504 not now")
+        .waitFor([this] { return m_engine->m_busy == 0; })
+        .call([this, atIdle] {
+            m_engine->m_busy = 1;
+            atIdle();
+            m_engine->m_opQueue.clear();
+            m_engine->m_busy = 0;
+        });
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+}
+
+void TestEngineUpload::clashRules() {
+    const std::string folder = file("folder"), same = file("same.txt"), fresh = file("fresh.txt");
+    const std::string resume = file("resume.txt"), missing = m_dir->path().toStdString() + "/missing";
+    m_ui->rows = {{"folder", "", "2024/01/02 03:04", "drwxr-xr-x"},
+                  {"same.txt", "10", "2024/01/02 03:04", "-rw-r--r--"},
+                  {"resume.txt", "4294967301 bytes", "2023/05/06", ""}};
+    m_ui->currentPath = "/cur";
+    bool result = false;
+    std::deque<QueuedOp> queued;
+    connectThen([&] {
+        m_ui->overwriteAnswers = {1, 4};
+        result = m_engine->UploadFiles("/cur", {folder, same, missing, fresh, resume});
+        queued = m_engine->m_opQueue;
+    });
+    QVERIFY(result);
+    QCOMPARE(Texts2(queued),
+             (std::vector<std::string>{"/cur/same.txt", "/cur/fresh.txt", "/cur/resume.txt"}));
+    QCOMPARE(queued[0].num2, std::int64_t(0));
+    QCOMPARE(queued[0].num1, std::int64_t(4));
+    QCOMPARE(queued[0].text1, same);
+    // Resume takes the size column's leading digits, beyond 32 bits.
+    QCOMPARE(queued[2].num2, std::int64_t(4294967301));
+    QCOMPARE(m_ui->fileOverwriteQuestions.size(), size_t(2));
+    QCOMPARE(m_ui->fileOverwriteQuestions[1].path, resume);
+    QCOMPARE(m_ui->fileOverwriteQuestions[1].date, std::string("2023/05/06"));
+    QCOMPARE(m_ui->fileOverwriteQuestions[1].size, std::string("4294967301 bytes"));
+    QVERIFY(m_ui->logContains(std::string(kFolderClash) +
+                              "ファイル「folder」をアップロードできませんでした。\r\n"));
+    QVERIFY(m_ui->logContains("ファイル 「missing」をオープンできませんでした。\r\n"));
+}
+
+void TestEngineUpload::cancelOnTheThirdOfFive() {
+    std::vector<std::string> paths;
+    for (int i = 1; i <= 5; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        paths.push_back(file(name));
+        m_ui->rows.push_back({name, "1", "2024/01/02 03:04", "-rw-r--r--"});
+    }
+    bool result = true;
+    std::deque<QueuedOp> queued;
+    connectThen([&] {
+        m_ui->overwriteAnswers = {1, 1, 2, 1, 1};
+        result = m_engine->UploadFiles("", paths);
+        queued = m_engine->m_opQueue;
+    });
+    QVERIFY(!result);
+    QCOMPARE(Texts2(queued), (std::vector<std::string>{"/f1", "/f2"}));
+    QCOMPARE(m_ui->fileOverwriteQuestions.size(), size_t(3));
+}
+
+void TestEngineUpload::optionSkipsEveryCheck() {
+    const std::string a = file("a"), b = file("b"), d = file("d");
+    m_ui->rows = {{"a", "1", "", "-rw-r--r--"}, {"b", "1", "", "-rw-r--r--"}, {"d", "", "", "drwxr-xr-x"}};
+    std::deque<QueuedOp> withAll, withOption;
+    connectThen([&] {
+        // "Overwrite all" on the first question: no later file is checked, not even for a folder.
+        m_ui->overwriteAnswers = {3};
+        m_engine->UploadFiles("", {a, b, d});
+        withAll = m_engine->m_opQueue;
+        m_engine->m_opQueue.clear();
+        SetOption(SettingName::ChkUpOw, 1);
+        m_engine->UploadFiles("", {a, b, d});
+        withOption = m_engine->m_opQueue;
+    });
+    QCOMPARE(Texts2(withAll), (std::vector<std::string>{"/a", "/b", "/d"}));
+    QCOMPARE(Texts2(withOption), (std::vector<std::string>{"/a", "/b", "/d"}));
+    QCOMPARE(m_ui->fileOverwriteQuestions.size(), size_t(1));
+    QVERIFY(!m_ui->logContains(kFolderClash));
+}
+
+void TestEngineUpload::indexFileNeverReplacesAnEntry() {
+    qputenv("TMPDIR", m_dir->path().toLocal8Bit());
+    m_ui->rows = {{"index.html", "10", "", "-rw-r--r--"}, {"public", "", "", "drwxr-xr-x"}};
+    bool existing = true, folder = true, fresh = false;
+    std::deque<QueuedOp> queued;
+    connectThen([&] {
+        existing = m_engine->CreateIndexFile("/www", "index.html");
+        folder = m_engine->CreateIndexFile("/www", "public");
+        fresh = m_engine->CreateIndexFile("/www", "index.htm");
+        queued = m_engine->m_opQueue;
+    });
+    QVERIFY(!existing);
+    QVERIFY(!folder);
+    QVERIFY(fresh);
+    QVERIFY(m_ui->logContains("カレントディレクトリには同一名のファイルが存在するため、\r\n"
+                              "空のファイルindex.htmlが作成できませんでした。\r\n"));
+    QVERIFY(m_ui->logContains(std::string(kFolderClash) + "空のファイルpublicが作成できませんでした。\r\n"));
+    QCOMPARE(Codes(queued), std::vector<int>{OP_UPLOAD});
+    QCOMPARE(queued[0].text2, std::string("/www/index.htm"));
+    QCOMPARE(QFileInfo(QFile::decodeName(QByteArray::fromStdString(queued[0].text1))).size(), qint64(0));
+}
+
+void TestEngineUpload::asciiUploadSendsCrLf() {
+    const std::string text = file("text.txt", "one\ntwo\r\nthree\n\nend");
+    m_ui->ascii = true;
+    SaveScriptedHost(m_peer->port(), true);
+    LoginScript(*m_peer, "/cur")
+        .expect("TYPE A")
+        .reply("504 not now")
+        .waitFor([this] { return m_engine->m_busy == 0; })
+        .call([&] {
+            m_engine->UploadFiles("/cur", {text});
+            m_engine->DispatchNextOp();
+        })
+        .expect("TYPE A")
+        .reply("200 ok")
+        .expectPasv()
+        .expect("STOR /cur/text.txt")
+        .reply("150 go ahead")
+        .expectDataClose()
+        .reply("226 stored");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_COMPARE(m_engine->m_busy, 0);
+    QCOMPARE(m_peer->dataReceived(), std::string("one\r\ntwo\r\nthree\r\n\r\nend"));
+    QVERIFY(m_ui->logContains("226 stored\r\nアップロードは正常終了しました。\r\n"));
+    QVERIFY(m_engine->m_dataConns.empty());
+}
+
+void TestEngineUpload::resumePastFourGiB() {
+    // A sparse file just over 4 GiB whose last bytes are the only ones sent.
+    const QString path = m_dir->path() + "/big.bin";
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(f.seek(Q_INT64_C(4294967296)));
+        f.write("the tail");
+    }
+    m_ui->rows = {{"big.bin", "4294967298", "", "-rw-r--r--"}};
+    m_ui->overwriteAnswers = {4};
+    SaveScriptedHost(m_peer->port(), false);
+    LoginScript(*m_peer, "/")
+        .expect("TYPE A")
+        .reply("504 not now")
+        .waitFor([this] { return m_engine->m_busy == 0; })
+        .call([&] {
+            m_engine->UploadFiles("", {QFile::encodeName(path).toStdString()});
+            m_engine->DispatchNextOp();
+        })
+        .expect("TYPE I")
+        .reply("200 ok")
+        .expectPort()
+        .expect("REST 4294967298")
+        .reply("350 restarting")
+        .expect("STOR /big.bin")
+        .reply("150 go ahead")
+        .expectDataClose()
+        .reply("226 stored");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_COMPARE(m_engine->m_busy, 0);
+    QCOMPARE(m_peer->dataReceived(), std::string("e tail"));
+    QVERIFY(m_ui->logContains("アップロードは正常終了しました。\r\n"));
+}
+
+void TestEngineUpload::folderDeleteExpandsDepthFirst() {
+    m_engine->m_listData = "total 12\r\n"
+                           "drwxr-xr-x   2 u g 4096 Jan  2 03:04 .\r\n"
+                           "drwxr-xr-x   2 u g 4096 Jan  2 03:04 ..\r\n"
+                           "-rw-r--r--   1 u g 10 Jan  2 03:04 a\r\n"
+                           "drwxr-xr-x   2 u g 4096 Jan  2 03:04 s\r\n"
+                           "-rw-r--r--   1 u g 10 Jan  2 03:04 b c\r\n"
+                           "lrwxrwxrwx   1 u g 5 Jan  2 03:04 up -> ../..\r\n"
+                           "lrwxrwxrwx   1 u g 5 Jan  2 03:04 out -> /etc/passwd\r\n"
+                           "drwxr-xr-x   2 u g 4096 Jan  2 03:04 t\r\n"
+                           "-rw-r--r--   1 u g 10 Jan  2 03:04 ../../etc/x\r\n";
+    QueuedOp tail;
+    tail.code = WM_FTP_CWD;
+    tail.text2 = "/cur/";
+    m_engine->m_opQueue.push_back(tail);
+    m_engine->ExpandFolderDelete("/cur/F");
+    QCOMPARE(Codes(m_engine->m_opQueue),
+             (std::vector<int>{WM_FTP_DELE, WM_FTP_DELE, WM_FTP_DELE, WM_FTP_DELE, WM_FTP_DELCWD, WM_FTP_CWD,
+                               WM_FTP_RMD, WM_FTP_DELCWD, WM_FTP_CWD, WM_FTP_RMD, WM_FTP_CWD}));
+    QCOMPARE(Texts2(m_engine->m_opQueue),
+             (std::vector<std::string>{"/cur/F/out", "/cur/F/up", "/cur/F/b c", "/cur/F/a", "/cur/F/t",
+                                       "/cur/F/", "/cur/F/t", "/cur/F/s", "/cur/F/", "/cur/F/s", "/cur/"}));
+    QVERIFY(m_ui->logContains("「../../etc/x」は一つのファイル名ではないため、削除しませんでした。\r\n"));
+}
+
+QTEST_GUILESS_MAIN(TestEngineUpload)
+#include "tst_engine_upload.moc"
