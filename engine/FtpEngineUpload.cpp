@@ -20,6 +20,7 @@ const char* const kFileClash = "カレントディレクトリには同一名の
 
 // One write event sends for at most this long, so that the rest of the program keeps its turn.
 constexpr qint64 kSendSliceMs = 10;
+constexpr std::size_t kReadBytes = 256 * 1024;
 
 QString LocalText(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
@@ -207,7 +208,10 @@ bool CFtpEngine::SendUploadChunk(SocketId s, std::int32_t chunk) {
     QFile* file = FindDataFile(s);
     if (!file || m_uploadAtEnd)
         return false;
-    const std::size_t size = chunk > 0 ? static_cast<std::size_t>(chunk) : 4096;
+    // The file is read in whole multiples of the block size, large enough that a fast connection
+    // is not held back by one read and one send per small block.
+    const std::size_t block = chunk > 0 ? static_cast<std::size_t>(chunk) : 4096;
+    const std::size_t size = (kReadBytes + block - 1) / block * block;
     if (m_sendBuffer.size() != size)
         m_sendBuffer.resize(size);
     const bool ascii = m_asciiUpload && file == m_uploadFile;
