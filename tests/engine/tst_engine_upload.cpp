@@ -52,6 +52,7 @@ private slots:
     void indexFileNeverReplacesAnEntry();
     void asciiUploadSendsCrLf();
     void resumePastFourGiB();
+    void localReadErrorIsNoSuccess();
     void folderDeleteExpandsDepthFirst();
 
 private:
@@ -262,6 +263,35 @@ void TestEngineUpload::resumePastFourGiB() {
     QTRY_COMPARE(m_engine->m_busy, 0);
     QCOMPARE(m_peer->dataReceived(), std::string("e tail"));
     QVERIFY(m_ui->logContains("アップロードは正常終了しました。\r\n"));
+}
+
+void TestEngineUpload::localReadErrorIsNoSuccess() {
+    // A file that opens but cannot be read from its start.
+    const std::string unreadable = "/proc/self/mem";
+    SaveScriptedHost(m_peer->port(), true);
+    LoginScript(*m_peer, "/")
+        .expect("TYPE A")
+        .reply("504 not now")
+        .waitFor([this] { return m_engine->m_busy == 0; })
+        .call([&] {
+            m_engine->UploadFiles("", {unreadable});
+            m_engine->DispatchNextOp();
+        })
+        .expect("TYPE I")
+        .reply("200 ok")
+        .expectPasv()
+        .expect("STOR /mem")
+        .reply("150 go ahead")
+        .expectDataClose()
+        // The server saw a short file and a normal end.
+        .reply("226 stored");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_COMPARE(m_engine->m_busy, 0);
+    QVERIFY(m_ui->logContains("ファイルの読み込みが失敗しました。\r\n"));
+    QVERIFY(m_ui->logContains("226 stored\r\nアップロードは失敗しました。\r\n"));
+    QVERIFY(!m_ui->logContains("アップロードは正常終了しました。"));
 }
 
 void TestEngineUpload::folderDeleteExpandsDepthFirst() {
