@@ -372,6 +372,9 @@ void CFtpEngine::OnFtpGetData(SocketId s, std::uint32_t word) {
         break;
     case Close: {
         const bool current = IsCurrentDownload(s);
+        // The last piece's count reaches the screen before the bar goes.
+        if (current)
+            ShowProgress(true);
         if (current && m_asciiDownload) {
             std::string rest;
             m_crlf.Finish(rest);
