@@ -125,15 +125,25 @@ void TestDownloadRealServer::folderTreeArrivesByteForByte() {
     WriteFile(top + "/name with spaces.txt", "spaces");
     WriteFile(top + "/nested/deep/d.bin", Noise(5 * 20480, 5));
     WriteFile(top + "/nested/n.txt", "n");
+    WriteFile(server.root() + "/zz.txt", "root file");
     QVERIFY(QDir().mkpath(top + "/nested/emptydir"));
     QVERIFY(QDir().mkpath(top + "/emptydir"));
     QVERIFY2(server.start(), qPrintable(server.error()));
 
     QTemporaryDir target;
     RecordingUi ui;
+    FileListModel fileList;
+    ui.fileList = &fileList;
     CFtpEngine engine(ui);
     QVERIFY(connectAndList(server, engine, ui, passive));
-    QVERIFY(ui.listings[0].find(" top") != std::string::npos);
+    // The first listing reaches the file list: the folder first, without a size; the file after it.
+    QCOMPARE(ui.listings.size(), size_t(1));
+    QCOMPARE(ui.rows.size(), size_t(2));
+    QCOMPARE(ui.rows[0].name, std::string("top"));
+    QCOMPARE(ui.rows[0].size, std::string());
+    QCOMPARE(ui.rows[1].name, std::string("zz.txt"));
+    QCOMPARE(ui.rows[1].size, std::string("9"));
+    QCOMPARE(ui.subfolders, std::vector<std::string>{"top"});
     QCOMPARE(ui.currentPath, server.homePath() == "/" ? std::string() : server.homePath());
 
     QCOMPARE(engine.DownloadFolders(target.path().toStdString(), {"top"}), 1);
@@ -141,6 +151,8 @@ void TestDownloadRealServer::folderTreeArrivesByteForByte() {
     QVERIFY(waitIdle(engine));
     QVERIFY2(!ui.logContains("失敗"), ui.logText().c_str());
     QVERIFY(engine.m_dataConns.empty());
+    // The root file was not asked for.
+    QVERIFY(!QFileInfo::exists(target.filePath(QStringLiteral("zz.txt"))));
     const auto expected = Tree(top);
     const auto got = Tree(target.filePath(QStringLiteral("top")));
     QCOMPARE(got.size(), expected.size());
