@@ -50,6 +50,8 @@ private slots:
     void fileOverwriteAnswers();
     void folderOverwriteAnswers();
     void hostileFolderListingStaysInsideTheFolder();
+    void refusedFolderStepsSkipTheFolder_data();
+    void refusedFolderStepsSkipTheFolder();
 
 private:
     std::unique_ptr<StoreFixture> m_store;
@@ -412,6 +414,45 @@ void TestDownloadScripted::hostileFolderListingStaysInsideTheFolder() {
     QCOMPARE(QDir(path("top")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name),
              (QStringList{"gooddir", "link"}));
     QVERIFY(!m_ui->logContains(kUnsafe + std::string("12")));
+}
+
+void TestDownloadScripted::refusedFolderStepsSkipTheFolder_data() {
+    QTest::addColumn<QString>("refused");
+    QTest::newRow("CWD") << "CWD";
+    QTest::newRow("TYPE") << "TYPE";
+    QTest::newRow("LIST") << "LIST";
+}
+
+void TestDownloadScripted::refusedFolderStepsSkipTheFolder() {
+    QFETCH(QString, refused);
+    ScriptedFtpPeer& p =
+        loginToIdle(true)
+            .call([&] {
+                QCOMPARE(m_engine->DownloadFolders(m_dir->path().toStdString(), {"gone"}), 1);
+                m_engine->EnqueueOp(WM_FTP_PWD);
+                m_engine->DispatchNextOp();
+            })
+            .expect("CWD /pub/gone");
+    if (refused == "CWD") {
+        p.reply("550 no such folder");
+    } else {
+        p.reply("250 ok").expect("TYPE A");
+        if (refused == "TYPE")
+            p.reply("504 no");
+        else
+            p.reply("200 ok").expectPasv().expect("LIST").reply("550 cannot list");
+    }
+    p.expect("PWD").reply("257 \"/pub/gone\"");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(idle());
+    // The local folder stays, empty.
+    QVERIFY(QFileInfo(path("gone")).isDir());
+    QVERIFY(QDir(path("gone")).isEmpty());
+    QCOMPARE(m_ui->logContains("カレントディレクトリのファイル一覧を取得できませんでした。\r\n"),
+             refused == "LIST");
+    QVERIFY(!m_engine->m_stepSocket.valid());
 }
 
 QTEST_GUILESS_MAIN(TestDownloadScripted)
