@@ -22,7 +22,9 @@ public:
 
     CLogText& Log() override { return log; }
     std::string GetCurrentPath() override { return currentPath; }
-    void SetCurrentFolder(const std::string& path) override { currentPath = path == "/" ? std::string() : path; }
+    void SetCurrentFolder(const std::string& path) override {
+        currentPath = path == "/" ? std::string() : path;
+    }
     void SetConnectedState(bool) override {}
     void ClearFileList() override {}
     void FillFileList(const std::string&) override { listed = true; }
