@@ -233,6 +233,8 @@ void CFtpEngine::ExpandDownloadFolder(const std::string& localFolder, const std:
                 e.name.resize(arrow);
                 while (!e.name.empty() && (e.name.back() == ' ' || e.name.back() == '\t'))
                     e.name.pop_back();
+                if (e.name.empty())
+                    continue;
             }
         }
         if (!IsSafeLocalName(e.name)) {
