@@ -233,6 +233,8 @@ void CFtpEngine::ExpandDownloadFolder(const std::string& localFolder, const std:
                 e.name.resize(arrow);
                 while (!e.name.empty() && (e.name.back() == ' ' || e.name.back() == '\t'))
                     e.name.pop_back();
+                if (e.name.empty())
+                    continue;
             }
         }
         if (!IsSafeLocalName(e.name)) {
@@ -372,6 +374,9 @@ void CFtpEngine::OnFtpGetData(SocketId s, std::uint32_t word) {
         break;
     case Close: {
         const bool current = IsCurrentDownload(s);
+        // The last piece's count reaches the screen before the bar goes.
+        if (current)
+            ShowProgress(true);
         if (current && m_asciiDownload) {
             std::string rest;
             m_crlf.Finish(rest);

@@ -11,7 +11,7 @@ bool IsDigit(char c) {
 CLogText::CLogText(std::size_t limit, QObject* parent) : QObject(parent), m_limit(limit) {}
 
 int CLogText::LineCount() const {
-    return 1 + static_cast<int>(std::count(m_text.begin(), m_text.end(), '\n'));
+    return 1 + static_cast<int>(m_lineEnds);
 }
 
 void CLogText::Trim() {
@@ -32,11 +32,13 @@ void CLogText::Trim() {
     if (cut == 0)
         return;
     m_text.erase(0, cut);
+    m_lineEnds -= static_cast<std::size_t>(line);
     emit Trimmed(cut);
 }
 
 void CLogText::Add(const std::string& text) {
     m_text += text;
+    m_lineEnds += static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
     emit Appended(text);
 }
 

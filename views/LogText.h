@@ -51,5 +51,7 @@ private:
     std::size_t m_limit;
     std::string m_text;
     std::string m_pending;
+    // Kept as text comes and goes: counting the whole text at every append made a long log slow.
+    std::size_t m_lineEnds = 0;
     int m_replyCode = 0;
 };

@@ -3,6 +3,9 @@
 #include "fixtures/EngineHosts.h"
 #include "fixtures/RecordingUi.h"
 #include "fixtures/ScriptedFtpPeer.h"
+#include "settings/SettingNames.h"
+#include "settings/SettingsKey.h"
+#include "views/QXDoc.h"
 
 #include <QTcpSocket>
 #include <QtTest>
@@ -163,16 +166,43 @@ void TestFolderListing::listingCompletesOnceInEitherOrder() {
 
 void TestFolderListing::pasvAddressIsNotTrusted_data() {
     QTest::addColumn<QString>("shown");
-    QTest::newRow("private address") << "10,0,0,5";
-    QTest::newRow("another host") << "192,0,2,1";
-    QTest::newRow("garbage") << "a,b,c,d";
+    QTest::addColumn<bool>("firewall");
+    QTest::newRow("private address") << "10,0,0,5" << false;
+    QTest::newRow("another host") << "192,0,2,1" << false;
+    QTest::newRow("garbage") << "a,b,c,d" << false;
+    QTest::newRow("through a firewall") << "192,0,2,1" << true;
 }
 
 void TestFolderListing::pasvAddressIsNotTrusted() {
     QFETCH(QString, shown);
-    SaveScriptedHost(m_peer->port(), true);
-    LoginScript(*m_peer)
-        .expect("TYPE A")
+    QFETCH(bool, firewall);
+    if (firewall) {
+        // The peer is the firewall; the data connection goes to it as the control connection does.
+        HostRecord h;
+        h.Name = "テスト";
+        h.Adr = "ftp.example.jp";
+        h.User = "user";
+        h.Pass = "secret";
+        h.Firewall = 1;
+        h.Pasv = 1;
+        CQXDoc().SaveHost(0, h);
+        SettingsKey key;
+        key.CreateKey(KeyFamily::Host);
+        key.WriteString(SettingName::FireAdr, "127.0.0.1");
+        key.WriteDword(SettingName::FirePort, m_peer->port());
+        key.WriteDword(SettingName::FireType, 0);
+        m_peer->reply("220 firewall ready")
+            .expect("USER user@ftp.example.jp")
+            .reply("331 password please")
+            .expect("PASS secret")
+            .reply("230 logged in")
+            .expect("PWD")
+            .reply("257 \"/\"");
+    } else {
+        SaveScriptedHost(m_peer->port(), true);
+        LoginScript(*m_peer);
+    }
+    m_peer->expect("TYPE A")
         .reply("200 ok")
         .expectPasv(shown.toStdString())
         .expect("LIST")

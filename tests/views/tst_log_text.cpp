@@ -3,6 +3,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <algorithm>
 #include <string>
 
 class TestLogText : public QObject {
@@ -18,6 +19,7 @@ private slots:
     void lastReplyLineIsCutAt359Bytes();
     void trimmingDropsTheOldestHundredLines();
     void trimmingTakesEverythingWhenFewLines();
+    void repeatedTrimsKeepCountingLines();
 };
 
 void TestLogText::replySplitOverReadsIsShownOnce() {
@@ -155,6 +157,45 @@ void TestLogText::trimmingTakesEverythingWhenFewLines() {
     log.AppendLog(std::string(200, 'b') + "\r\n");
     QVERIFY(log.AppendReply("200 ok\r\n"));
     QCOMPARE(log.Text(), std::string("200 ok\r\n"));
+}
+
+void TestLogText::repeatedTrimsKeepCountingLines() {
+    // A plain model of the rule, counting lines afresh each time, against the log's own bookkeeping
+    // over many trims, with lines of varying length and replies of several lines.
+    const size_t threshold = 3000;
+    CLogText log(CLogText::kTrimMargin + threshold);
+    std::string model;
+    auto trimModel = [&] {
+        size_t lines = 1 + static_cast<size_t>(std::count(model.begin(), model.end(), '\n'));
+        if (model.size() + 2 * lines <= threshold)
+            return;
+        size_t cut = 0;
+        for (int k = 0; k < 100; ++k) {
+            size_t nl = model.find('\n', cut);
+            if (nl == std::string::npos) {
+                cut = model.size();
+                break;
+            }
+            cut = nl + 1;
+        }
+        model.erase(0, cut);
+    };
+    for (int i = 0; i < 3000; ++i) {
+        if (i % 7 == 0) {
+            const std::string reply = "150-first\r\n150 line " + std::to_string(i) + "\r\n";
+            trimModel();
+            model += reply;
+            QVERIFY(log.AppendReply(reply));
+        } else {
+            const std::string line =
+                std::string(static_cast<size_t>(i % 13), 'x') + std::to_string(i) + "\r\n";
+            trimModel();
+            model += line;
+            log.AppendLog(line);
+        }
+        QCOMPARE(log.Text(), model);
+    }
+    QCOMPARE(log.LineCount(), 1 + static_cast<int>(std::count(model.begin(), model.end(), '\n')));
 }
 
 QTEST_GUILESS_MAIN(TestLogText)

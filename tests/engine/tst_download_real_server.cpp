@@ -1,0 +1,234 @@
+#include "StoreFixture.h"
+#include "engine/FtpEngine.h"
+#include "engine/ListingParser.h"
+#include "fixtures/RealFtpServer.h"
+#include "fixtures/RecordingUi.h"
+#include "platform/TextCodec.h"
+#include "views/QXDoc.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QRandomGenerator>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <map>
+#include <memory>
+#include <string>
+
+namespace {
+constexpr int kWaitMs = 30000;
+
+QByteArray Noise(qsizetype size, quint32 seed) {
+    QRandomGenerator gen(seed);
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>(gen.generate() & 0xFF);
+    return bytes;
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// Every file and folder under `root` by its path relative to it; folders map to "<dir>".
+std::map<QString, QByteArray> Tree(const QString& root) {
+    std::map<QString, QByteArray> tree;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString rel = QDir(root).relativeFilePath(path);
+        if (it.fileInfo().isDir()) {
+            tree[rel] = "<dir>";
+        } else {
+            QFile f(path);
+            tree[rel] = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+        }
+    }
+    return tree;
+}
+
+bool ReadAllEquals(const QString& path, const QByteArray& expected) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) && f.readAll() == expected;
+}
+
+FileListRow Row(const std::string& name, qint64 size) {
+    return FileListRow{name, std::to_string(size), "2024/01/02 03:04", "-rw-r--r--"};
+}
+} // namespace
+
+class TestDownloadRealServer : public QObject {
+    Q_OBJECT
+private slots:
+    void folderTreeArrivesByteForByte_data();
+    void folderTreeArrivesByteForByte();
+    void resumeAndOverwrite();
+    void shiftJisNameRoundTrips();
+
+private:
+    // Connects to the server as host 0 and waits until the first listing is done.
+    bool connectAndList(RealFtpServer& server, CFtpEngine& engine, RecordingUi& ui, bool passive);
+    bool waitIdle(CFtpEngine& engine);
+};
+
+bool TestDownloadRealServer::connectAndList(RealFtpServer& server, CFtpEngine& engine, RecordingUi& ui,
+                                            bool passive) {
+    HostRecord host;
+    host.Name = "実サーバー";
+    host.Adr = "127.0.0.1";
+    host.Port = server.port();
+    host.User = server.user().toStdString();
+    host.Pass = server.password().toStdString();
+    host.Pasv = passive ? 1 : 0;
+    CQXDoc().SaveHost(0, host);
+    if (engine.Connect(0) != 1)
+        return false;
+    return QTest::qWaitFor([&] { return !ui.listings.empty() && engine.m_busy == 0; }, kWaitMs);
+}
+
+bool TestDownloadRealServer::waitIdle(CFtpEngine& engine) {
+    return QTest::qWaitFor([&] { return engine.m_busy == 0 && engine.m_opQueue.empty(); }, kWaitMs);
+}
+
+void TestDownloadRealServer::folderTreeArrivesByteForByte_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("passive");
+    const int py = static_cast<int>(RealFtpServer::Kind::Pyftpdlib);
+    const int vs = static_cast<int>(RealFtpServer::Kind::Vsftpd);
+    QTest::newRow("pyftpdlib, passive") << py << true;
+    QTest::newRow("pyftpdlib, active") << py << false;
+    QTest::newRow("vsftpd, passive") << vs << true;
+    QTest::newRow("vsftpd, active") << vs << false;
+}
+
+void TestDownloadRealServer::folderTreeArrivesByteForByte() {
+    QFETCH(int, kind);
+    QFETCH(bool, passive);
+    StoreFixture store;
+    RealFtpServer server(static_cast<RealFtpServer::Kind>(kind));
+    const QString top = server.root() + QStringLiteral("/top");
+    WriteFile(top + "/a.txt", "hello\r\nworld\n");
+    WriteFile(top + "/empty.bin", {});
+    WriteFile(top + "/exact.bin", Noise(20480, 1));
+    WriteFile(top + "/three.bin", Noise(3 * 20480, 2));
+    WriteFile(top + "/odd.bin", Noise(2 * 20480 + 1, 3));
+    WriteFile(top + "/large.bin", Noise(3 * 1024 * 1024 + 7, 4));
+    WriteFile(top + "/name with spaces.txt", "spaces");
+    WriteFile(top + "/nested/deep/d.bin", Noise(5 * 20480, 5));
+    WriteFile(top + "/nested/n.txt", "n");
+    WriteFile(server.root() + "/zz.txt", "root file");
+    QVERIFY(QDir().mkpath(top + "/nested/emptydir"));
+    QVERIFY(QDir().mkpath(top + "/emptydir"));
+    QVERIFY2(server.start(), qPrintable(server.error()));
+
+    QTemporaryDir target;
+    RecordingUi ui;
+    FileListModel fileList;
+    ui.fileList = &fileList;
+    CFtpEngine engine(ui);
+    QVERIFY(connectAndList(server, engine, ui, passive));
+    // The first listing reaches the file list: the folder first, without a size; the file after it.
+    QCOMPARE(ui.listings.size(), size_t(1));
+    QCOMPARE(ui.rows.size(), size_t(2));
+    QCOMPARE(ui.rows[0].name, std::string("top"));
+    QCOMPARE(ui.rows[0].size, std::string());
+    QCOMPARE(ui.rows[1].name, std::string("zz.txt"));
+    QCOMPARE(ui.rows[1].size, std::string("9"));
+    QCOMPARE(ui.subfolders, std::vector<std::string>{"top"});
+    QCOMPARE(ui.currentPath, server.homePath() == "/" ? std::string() : server.homePath());
+
+    QCOMPARE(engine.DownloadFolders(target.path().toStdString(), {"top"}), 1);
+    engine.DispatchNextOp();
+    QVERIFY(waitIdle(engine));
+    QVERIFY2(!ui.logContains("失敗"), ui.logText().c_str());
+    QVERIFY(engine.m_dataConns.empty());
+    // The root file was not asked for.
+    QVERIFY(!QFileInfo::exists(target.filePath(QStringLiteral("zz.txt"))));
+    const auto expected = Tree(top);
+    const auto got = Tree(target.filePath(QStringLiteral("top")));
+    QCOMPARE(got.size(), expected.size());
+    for (const auto& [rel, bytes] : expected) {
+        const auto it = got.find(rel);
+        QVERIFY2(it != got.end(), qPrintable(rel));
+        QVERIFY2(it->second == bytes, qPrintable(rel));
+    }
+    engine.CloseSession();
+}
+
+void TestDownloadRealServer::resumeAndOverwrite() {
+    StoreFixture store;
+    RealFtpServer server(RealFtpServer::Kind::Pyftpdlib);
+    const QByteArray resumed = Noise(100000, 6);
+    const QByteArray replaced = Noise(5000, 7);
+    WriteFile(server.root() + "/resumed.bin", resumed);
+    WriteFile(server.root() + "/replaced.bin", replaced);
+    QVERIFY2(server.start(), qPrintable(server.error()));
+
+    QTemporaryDir target;
+    // The first 30000 bytes are already here; the other file is longer and different.
+    WriteFile(target.filePath("resumed.bin"), resumed.left(30000));
+    WriteFile(target.filePath("replaced.bin"), QByteArray(9000, 'z'));
+    RecordingUi ui;
+    ui.overwriteAnswers = {4, 1};
+    CFtpEngine engine(ui);
+    QVERIFY(connectAndList(server, engine, ui, true));
+    QCOMPARE(engine.DownloadFiles(target.path().toStdString(),
+                                  {Row("resumed.bin", resumed.size()), Row("replaced.bin", replaced.size())}),
+             1);
+    QVERIFY(waitIdle(engine));
+    QVERIFY(ui.logContains("REST 30000\r\n350"));
+    QCOMPARE(ui.log.Text().find("REST ", ui.log.Text().find("RETR /resumed.bin")), std::string::npos);
+    QVERIFY(ui.overwriteAnswers.empty());
+    QVERIFY(ReadAllEquals(target.filePath("resumed.bin"), resumed));
+    QVERIFY(ReadAllEquals(target.filePath("replaced.bin"), replaced));
+    engine.CloseSession();
+}
+
+void TestDownloadRealServer::shiftJisNameRoundTrips() {
+    StoreFixture store;
+    RealFtpServer server(RealFtpServer::Kind::Vsftpd);
+    const QString shown = QStringLiteral("日本語の名前.txt");
+    const std::string raw = EncodeCp932(shown);
+    const QByteArray content = Noise(30000, 8);
+    // The server's disk holds the Shift-JIS bytes themselves; a name that is not UTF-8 is beyond the
+    // temporary folder's own clean-up.
+    const std::string path = QFile::encodeName(server.root()).toStdString() + "/" + raw;
+    const auto removeRaw = qScopeGuard([&] { ::unlink(path.c_str()); });
+    {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, content.constData(), static_cast<size_t>(content.size())),
+                 static_cast<ssize_t>(content.size()));
+        ::close(fd);
+    }
+    QVERIFY2(server.start(), qPrintable(server.error()));
+
+    QTemporaryDir target;
+    RecordingUi ui;
+    CFtpEngine engine(ui);
+    QVERIFY(connectAndList(server, engine, ui, true));
+    std::string listed;
+    for (std::string_view line : SplitLines(ui.listings[0])) {
+        const RemoteEntry e = ParseListLine(line);
+        if (!e.IsFolder() && e.name.find(".txt") != std::string::npos)
+            listed = e.name;
+    }
+    QCOMPARE(listed, raw);
+    QCOMPARE(engine.DownloadFiles(target.path().toStdString(), {Row(listed, content.size())}), 1);
+    QVERIFY(waitIdle(engine));
+    QVERIFY(ui.logContains("RETR " + server.homePath() + "/" + raw + "\r\n"));
+    QVERIFY(ReadAllEquals(target.filePath(shown), content));
+    engine.CloseSession();
+}
+
+QTEST_GUILESS_MAIN(TestDownloadRealServer)
+#include "tst_download_real_server.moc"

@@ -1,0 +1,459 @@
+#include "StoreFixture.h"
+#include "engine/FtpEngine.h"
+#include "fixtures/EngineHosts.h"
+#include "fixtures/RecordingUi.h"
+#include "fixtures/ScriptedFtpPeer.h"
+#include "settings/SettingNames.h"
+#include "settings/SettingsKey.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+#include <string>
+
+namespace {
+const char* const kRetrFailed = "ダウンロードは失敗しました。\r\n";
+const char* const kWriteFailed = "ファイルの書き込みが失敗しました。\r\n";
+const char* const kUnsafe = "ローカルに保存できない名前のため飛ばしました: ";
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+FileListRow Row(const std::string& name, const std::string& size) {
+    return FileListRow{name, size, "2024/01/02 03:04", "-rw-r--r--"};
+}
+} // namespace
+
+class TestDownloadScripted : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void refusedStepLeavesNoEntryForLaterData_data();
+    void refusedStepLeavesNoEntryForLaterData();
+    void writeFailureEndsTheDownloadAndTheQueueGoesOn_data();
+    void writeFailureEndsTheDownloadAndTheQueueGoesOn();
+    void resumeBeyondFourGigabytes();
+    void asciiModeTurnsCrLfIntoLf();
+    void fileOverwriteAnswers_data();
+    void fileOverwriteAnswers();
+    void folderOverwriteAnswers();
+    void hostileFolderListingStaysInsideTheFolder();
+    void refusedFolderStepsSkipTheFolder_data();
+    void refusedFolderStepsSkipTheFolder();
+
+private:
+    std::unique_ptr<StoreFixture> m_store;
+    std::unique_ptr<ScriptedFtpPeer> m_peer;
+    std::unique_ptr<RecordingUi> m_ui;
+    std::unique_ptr<CFtpEngine> m_engine;
+    std::unique_ptr<QTemporaryDir> m_dir;
+
+    QString path(const QString& name) const { return m_dir->filePath(name); }
+    std::string local(const QString& name) const { return path(name).toStdString(); }
+    bool idle() const {
+        return m_engine->m_busy == 0 &&
+               m_engine->Events().Message(m_engine->m_ctrlSocket.id()) == WM_FTP_IDLE;
+    }
+    // Logs in; the listing the login queues is refused so that the session is idle afterwards.
+    ScriptedFtpPeer& loginToIdle(bool passive) {
+        SaveScriptedHost(m_peer->port(), passive);
+        return LoginScript(*m_peer, "/pub").expect("TYPE A").reply("504 not now").waitFor([this] {
+            return m_engine->m_busy == 0;
+        });
+    }
+    // The peer's side of one successful file download.
+    ScriptedFtpPeer& serveFile(ScriptedFtpPeer& p, bool passive, const std::string& remote,
+                               const std::string& data) {
+        return DataStep(p.expect("TYPE I").reply("200 Binary"), passive)
+            .expect("RETR " + remote)
+            .reply("150 Opening data connection")
+            .sendData(data)
+            .closeData()
+            .reply("226 Transfer complete");
+    }
+};
+
+void TestDownloadScripted::init() {
+    m_store = std::make_unique<StoreFixture>();
+    m_peer = std::make_unique<ScriptedFtpPeer>();
+    QVERIFY(m_peer->listen());
+    m_ui = std::make_unique<RecordingUi>();
+    m_ui->currentPath = "/pub";
+    m_engine = std::make_unique<CFtpEngine>(*m_ui);
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void TestDownloadScripted::cleanup() {
+    m_engine.reset();
+    m_ui.reset();
+    m_peer.reset();
+    m_store.reset();
+    m_dir.reset();
+}
+
+void TestDownloadScripted::refusedStepLeavesNoEntryForLaterData_data() {
+    QTest::addColumn<bool>("passive");
+    QTest::addColumn<QString>("refused");
+    for (bool passive : {true, false}) {
+        const char* mode = passive ? "passive" : "active";
+        QTest::addRow("TYPE, %s", mode) << passive << "TYPE";
+        QTest::addRow("%s refused", passive ? "PASV" : "PORT") << passive << "DATA";
+        QTest::addRow("REST, %s", mode) << passive << "REST";
+        QTest::addRow("RETR, %s", mode) << passive << "RETR";
+    }
+}
+
+void TestDownloadScripted::refusedStepLeavesNoEntryForLaterData() {
+    QFETCH(bool, passive);
+    QFETCH(QString, refused);
+    // a.bin exists with ten bytes; resuming it makes the engine send REST 10.
+    WriteFile(path("a.bin"), "0123456789");
+    m_ui->overwriteAnswers = {4};
+    int connectionsOfA = 0;
+    ScriptedFtpPeer& p = loginToIdle(passive).call([&] {
+        QCOMPARE(
+            m_engine->DownloadFiles(m_dir->path().toStdString(), {Row("a.bin", "20"), Row("b.bin", "6")}), 1);
+    });
+    p.expect("TYPE I");
+    if (refused == "TYPE") {
+        p.reply("504 no binary");
+    } else if (refused == "DATA") {
+        p.reply("200 ok");
+        if (passive)
+            p.expect("PASV").reply("502 no passive");
+        else
+            p.expectPrefix("PORT ").reply("500 no active");
+    } else {
+        DataStep(p.reply("200 ok"), passive).expect("REST 10");
+        if (refused == "REST") {
+            p.reply("502 no restart");
+        } else {
+            p.reply("350 Restarting at 10").expect("RETR /pub/a.bin").reply("550 gone");
+        }
+        connectionsOfA = 1;
+    }
+    serveFile(p, passive, "/pub/b.bin", "second");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(idle());
+    QCOMPARE(ReadAll(path("b.bin")), QByteArray("second"));
+    QCOMPARE(ReadAll(path("a.bin")), QByteArray("0123456789"));
+    QCOMPARE(m_peer->dataConnectionCount(), connectionsOfA + 1);
+    QVERIFY(m_engine->m_dataConns.empty());
+    QCOMPARE(m_ui->logContains(kRetrFailed), refused == "RETR");
+}
+
+void TestDownloadScripted::writeFailureEndsTheDownloadAndTheQueueGoesOn_data() {
+    QTest::addColumn<QString>("finalReply");
+    QTest::newRow("server reports success") << "226 Transfer complete";
+    QTest::newRow("server reports the broken connection") << "426 Connection closed; transfer aborted";
+}
+
+void TestDownloadScripted::writeFailureEndsTheDownloadAndTheQueueGoesOn() {
+    QFETCH(QString, finalReply);
+    // Every write to /dev/full fails as on a full disk.
+    if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+        QSKIP("no /dev/full here");
+    const std::string big(1024 * 1024, 'x');
+    loginToIdle(true)
+        .call([&] {
+            m_engine->m_opQueue.push_back(
+                QueuedOp{"/dev/full", "/pub/big.bin", OP_DOWNLOAD, static_cast<std::int64_t>(big.size()), 0});
+            m_engine->EnqueueOp(WM_FTP_PWD);
+            m_engine->DispatchNextOp();
+        })
+        .expect("TYPE I")
+        .reply("200 ok")
+        .expectPasv()
+        .expect("RETR /pub/big.bin")
+        .reply("150 Opening data connection")
+        .sendData(big)
+        .waitFor([this] { return m_ui->logContains(kWriteFailed); })
+        .reply(finalReply.toStdString())
+        .expect("PWD")
+        .reply("257 \"/pub\"");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(idle());
+    QVERIFY(m_engine->m_dataConns.empty());
+    QCOMPARE(m_ui->foldersSet.back(), std::string("/pub"));
+}
+
+void TestDownloadScripted::resumeBeyondFourGigabytes() {
+    const std::int64_t have = 5LL * 1024 * 1024 * 1024;
+    {
+        QFile f(path("huge.iso"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        // Sparse: no disk space is used for the hole.
+        QVERIFY(f.resize(have));
+    }
+    m_ui->overwriteAnswers = {4};
+    loginToIdle(true)
+        .call([&] {
+            m_engine->DownloadFiles(m_dir->path().toStdString(),
+                                    {Row("huge.iso", std::to_string(have + 10))});
+        })
+        .expect("TYPE I")
+        .reply("200 ok")
+        .expectPasv()
+        .expect("REST 5368709120")
+        .reply("350 Restarting at 5368709120")
+        .expect("RETR /pub/huge.iso")
+        .reply("150 Opening data connection")
+        .sendData("0123456789")
+        .closeData()
+        .reply("226 Transfer complete");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(idle());
+    QFile f(path("huge.iso"));
+    QCOMPARE(f.size(), have + 10);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(f.seek(have - 2));
+    QCOMPARE(f.readAll(), QByteArray("\0\0"
+                                     "0123456789",
+                                     12));
+    bool sawEnd = false;
+    for (const RecordingUi::ProgressShot& shot : m_ui->progress)
+        sawEnd = sawEnd || shot.count == "5368709130/5368709130byte 100%";
+    QVERIFY(sawEnd);
+}
+
+void TestDownloadScripted::asciiModeTurnsCrLfIntoLf() {
+    m_ui->ascii = true;
+    loginToIdle(false)
+        .call([&] { m_engine->DownloadFiles(m_dir->path().toStdString(), {Row("notes.txt", "15")}); })
+        .expect("TYPE A")
+        .reply("200 ok")
+        .expectPort()
+        .expect("RETR /pub/notes.txt")
+        .reply("150 Opening ASCII mode data connection")
+        .sendData("one\r")
+        .pause(50)
+        .sendData("\ntwo\r\nlone\rcr\r")
+        .closeData()
+        .reply("226 Transfer complete");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(idle());
+    QCOMPARE(ReadAll(path("notes.txt")), QByteArray("one\ntwo\nlone\rcr\r"));
+}
+
+void TestDownloadScripted::fileOverwriteAnswers_data() {
+    QTest::addColumn<QList<int>>("answers");
+    QTest::addColumn<bool>("noConfirmSetting");
+    QTest::addColumn<int>("result");
+    // Resume offsets of x, y and z as queued; -1 when not queued.
+    QTest::addColumn<QList<int>>("offsets");
+    QTest::addColumn<int>("questionsLeft");
+    QTest::newRow("yes to each") << QList<int>{1, 1, 1} << false << 1 << QList<int>{0, 0, 0} << 0;
+    QTest::newRow("resume, then yes") << QList<int>{4, 1, 4} << false << 1 << QList<int>{3, 0, 5} << 0;
+    QTest::newRow("overwrite all") << QList<int>{3, 1, 1} << false << 1 << QList<int>{0, 0, 0} << 2;
+    QTest::newRow("cancel at the second") << QList<int>{1, 2, 1} << false << 0 << QList<int>{0, -1, -1} << 1;
+    QTest::newRow("no questions when set") << QList<int>{4, 4, 4} << true << 1 << QList<int>{0, 0, 0} << 3;
+}
+
+void TestDownloadScripted::fileOverwriteAnswers() {
+    QFETCH(QList<int>, answers);
+    QFETCH(bool, noConfirmSetting);
+    QFETCH(int, result);
+    QFETCH(QList<int>, offsets);
+    QFETCH(int, questionsLeft);
+    if (noConfirmSetting) {
+        SettingsKey key;
+        key.CreateKey(KeyFamily::Option);
+        key.WriteDword(SettingName::ChkDownOw, 1);
+    }
+    WriteFile(path("x"), "xxx");
+    WriteFile(path("y"), "yyyy");
+    WriteFile(path("z"), "zzzzz");
+    for (int a : answers)
+        m_ui->overwriteAnswers.push_back(a);
+    SaveScriptedHost(m_peer->port(), true);
+    // Questions are asked while the listing after the login is still running, so nothing starts.
+    LoginScript(*m_peer, "/pub")
+        .expect("TYPE A")
+        .call([&] {
+            // A trailing "/" on the folder is not doubled.
+            const int r = m_engine->DownloadFiles(m_dir->path().toStdString() + "/",
+                                                  {Row("x", "30"), Row("y", "40"), Row("z", "50")});
+            QCOMPARE(r, result);
+            QCOMPARE(static_cast<int>(m_ui->overwriteAnswers.size()), questionsLeft);
+            const char* names[] = {"x", "y", "z"};
+            std::size_t at = 0;
+            for (int i = 0; i < 3; ++i) {
+                if (offsets[i] < 0)
+                    continue;
+                QVERIFY(at < m_engine->m_opQueue.size());
+                const QueuedOp& op = m_engine->m_opQueue[at++];
+                QCOMPARE(op.code, OP_DOWNLOAD);
+                QCOMPARE(op.text1, local(names[i]));
+                QCOMPARE(op.text2, std::string("/pub/") + names[i]);
+                QCOMPARE(op.num1, std::int64_t(30 + 10 * i));
+                QCOMPARE(op.num2, std::int64_t(offsets[i]));
+            }
+            QCOMPARE(m_engine->m_opQueue.size(), at);
+            m_engine->m_opQueue.clear();
+        })
+        .reply("504 not now");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(idle());
+}
+
+void TestDownloadScripted::folderOverwriteAnswers() {
+    for (const char* name : {"a", "b", "c", "d"})
+        QVERIFY(QDir(m_dir->path()).mkdir(QString::fromLatin1(name)));
+    SaveScriptedHost(m_peer->port(), true);
+    LoginScript(*m_peer, "/pub")
+        .expect("TYPE A")
+        .call([&] {
+            const std::string folder = m_dir->path().toStdString();
+            // Yes, no, then all: the fourth existing folder is not asked about.
+            m_ui->overwriteAnswers = {1, 5, 3};
+            QCOMPARE(m_engine->DownloadFolders(folder, {"a", "new", "b", "c", "d"}), 1);
+            QVERIFY(m_ui->overwriteAnswers.empty());
+            const std::int64_t expected[] = {1, 1, 0, 1, 1};
+            const char* names[] = {"a", "new", "b", "c", "d"};
+            QCOMPARE(m_engine->m_opQueue.size(), size_t(5));
+            for (int i = 0; i < 5; ++i) {
+                const QueuedOp& op = m_engine->m_opQueue[static_cast<std::size_t>(i)];
+                QCOMPARE(op.code, WM_FTP_GETCWD);
+                QCOMPARE(op.text1, local(names[i]));
+                QCOMPARE(op.text2, std::string("/pub/") + names[i]);
+                QCOMPARE(op.num2, expected[i]);
+            }
+            QVERIFY(QFileInfo(path("new")).isDir());
+            m_engine->m_opQueue.clear();
+
+            // Cancel stops at once; what was queued stays.
+            m_ui->overwriteAnswers = {1, 2};
+            QCOMPARE(m_engine->DownloadFolders(folder, {"a", "b", "c"}), 0);
+            QCOMPARE(m_engine->m_opQueue.size(), size_t(1));
+            m_engine->m_opQueue.clear();
+        })
+        .reply("504 not now");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(idle());
+}
+
+void TestDownloadScripted::hostileFolderListingStaysInsideTheFolder() {
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("top")));
+    const std::string listing = std::string("total 12\r\n"
+                                            "drwxr-xr-x 2 o g 512 Jan  1  2020 .\r\n"
+                                            "drwxr-xr-x 2 o g 512 Jan  1  2020 ..\r\n"
+                                            "-rw-r--r-- 1 o g   5 Jan  1  2020 ../escape.txt\r\n"
+                                            "-rw-r--r-- 1 o g   5 Jan  1  2020 sub/inner.txt\r\n"
+                                            "drwxr-xr-x 2 o g 512 Jan  1  2020 ../../up\r\n"
+                                            "-rw-r--r-- 1 o g   5 Jan  1  2020 /etc/passwd\r\n"
+                                            "lrwxrwxrwx 1 o g  11 Jan  1  2020 link -> /etc/passwd\r\n"
+                                            "-rw-r--r-- 1 o g   5 Jan  1  2020 nul") +
+                                std::string(1, '\0') +
+                                "byte\r\n"
+                                "-rw-r--r-- 1 o g   5 Jan  1  2020 good.txt\r\n"
+                                "drwxr-xr-x 2 o g 512 Jan  1  2020 gooddir\r\n"
+                                "-rw-r--r-- 1 o g   7 Jan  1  2020 with space.txt\r\n";
+    loginToIdle(true)
+        .call([&] {
+            m_engine->m_opQueue.push_back(QueuedOp{local("top"), "/srv/top", WM_FTP_GETCWD, 0, 1});
+            m_engine->DispatchNextOp();
+        })
+        .expect("CWD /srv/top")
+        .reply("250 ok")
+        .expect("TYPE A")
+        .reply("200 ok")
+        .expectPasv()
+        .expect("LIST")
+        .reply("150 listing")
+        .sendData(listing)
+        .closeData()
+        .reply("226 done")
+        .expect("TYPE I")
+        .call([&] {
+            // The first file runs; the rest wait: files in listing order, then the folder.
+            QCOMPARE(m_engine->m_opText2, std::string("/srv/top/link"));
+            QCOMPARE(m_engine->m_opText1, local("top/link"));
+            QCOMPARE(m_engine->m_opQueue.size(), size_t(3));
+            QCOMPARE(m_engine->m_opQueue[0].text2, std::string("/srv/top/good.txt"));
+            QCOMPARE(m_engine->m_opQueue[0].num1, std::int64_t(5));
+            QCOMPARE(m_engine->m_opQueue[1].text2, std::string("/srv/top/with space.txt"));
+            QCOMPARE(m_engine->m_opQueue[1].text1, local("top/with space.txt"));
+            QCOMPARE(m_engine->m_opQueue[2].code, WM_FTP_GETCWD);
+            QCOMPARE(m_engine->m_opQueue[2].text2, std::string("/srv/top/gooddir"));
+            QCOMPARE(m_engine->m_opQueue[2].num2, std::int64_t(1));
+        })
+        .close();
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(!m_engine->IsConnected());
+    for (const char* name : {"../escape.txt", "sub/inner.txt", "../../up", "/etc/passwd", "nul?byte"})
+        QVERIFY2(m_ui->logContains(kUnsafe + std::string(name) + "\r\n"), name);
+    // Nothing was written beside the chosen folder, and inside it only what the listing allows.
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"top"});
+    QCOMPARE(QDir(path("top")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name),
+             (QStringList{"gooddir", "link"}));
+    QVERIFY(!m_ui->logContains(kUnsafe + std::string("12")));
+}
+
+void TestDownloadScripted::refusedFolderStepsSkipTheFolder_data() {
+    QTest::addColumn<QString>("refused");
+    QTest::newRow("CWD") << "CWD";
+    QTest::newRow("TYPE") << "TYPE";
+    QTest::newRow("LIST") << "LIST";
+}
+
+void TestDownloadScripted::refusedFolderStepsSkipTheFolder() {
+    QFETCH(QString, refused);
+    ScriptedFtpPeer& p =
+        loginToIdle(true)
+            .call([&] {
+                QCOMPARE(m_engine->DownloadFolders(m_dir->path().toStdString(), {"gone"}), 1);
+                m_engine->EnqueueOp(WM_FTP_PWD);
+                m_engine->DispatchNextOp();
+            })
+            .expect("CWD /pub/gone");
+    if (refused == "CWD") {
+        p.reply("550 no such folder");
+    } else {
+        p.reply("250 ok").expect("TYPE A");
+        if (refused == "TYPE")
+            p.reply("504 no");
+        else
+            p.reply("200 ok").expectPasv().expect("LIST").reply("550 cannot list");
+    }
+    p.expect("PWD").reply("257 \"/pub/gone\"");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(idle());
+    // The local folder stays, empty.
+    QVERIFY(QFileInfo(path("gone")).isDir());
+    QVERIFY(QDir(path("gone")).isEmpty());
+    QCOMPARE(m_ui->logContains("カレントディレクトリのファイル一覧を取得できませんでした。\r\n"),
+             refused == "LIST");
+    QVERIFY(!m_engine->m_stepSocket.valid());
+}
+
+QTEST_GUILESS_MAIN(TestDownloadScripted)
+#include "tst_download_scripted.moc"
