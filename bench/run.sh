@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
-# Benchmarks of lumo against curl come with the command-line client.
+# Runs every benchmark and prints one table: lumo-cli against curl on pyftpdlib and vsftpd, the
+# in-process listing fill, and peak memory. Usage: bench/run.sh BUILD_DIR
 set -euo pipefail
-echo "bench: no benchmarks yet"
+here="$(cd "$(dirname "$0")" && pwd)"
+exec /usr/bin/python3 "$here/bench.py" "${1:-$here/../build}"

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build ccache pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
-    python3 python3-pyftpdlib vsftpd curl
+    python3 python3-pyftpdlib vsftpd curl time
     xvfb xauth fonts-ipafont-gothic
 )
 
