@@ -309,7 +309,7 @@ void CFtpEngine::CloseSession() {
 
 void CFtpEngine::CloseSessionLost() {
     CloseSession();
-    m_ui.Log().AppendLog("ホストから切断されました。\r\n");
+    LogFailure("ホストから切断されました。\r\n");
 }
 
 bool CFtpEngine::CanCancel() const {
@@ -372,7 +372,7 @@ void CFtpEngine::OnTimer(int id) {
     case TIMER_REPLY:
         m_replyTimer.stop();
         Disarm(m_ctrlSocket.id());
-        m_ui.Log().AppendLog("タイムアウトしました。\r\n");
+        LogFailure("タイムアウトしました。\r\n");
         m_busy = 0;
         m_opQueue.clear();
         ResetProgress();

@@ -83,6 +83,8 @@ public:
     int ConnectTo(SocketId s, const std::string& address, int port);
     int ConnectFirewall();
     int SendCommand(SocketId s, const std::string& line);
+    // Sends PASS with a password; the log shows only "PASS".
+    int SendPassword(SocketId s, const std::string& password);
     int ReadReply(SocketId s);
 
     // Every engine message comes in here and goes to its handler.
@@ -195,6 +197,8 @@ public:
     CTransferProgress& Progress() { return m_progress; }
     CEngineUi& Ui() { return m_ui; }
     void ResetProgress();
+    // Logs the engine's own text for something asked that was not done, and tells the UI.
+    void LogFailure(const std::string& text);
     void SetStatusText(const std::string& text, const std::string& iconFor = {});
 
     // Session fields.
