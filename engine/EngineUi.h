@@ -70,8 +70,15 @@ public:
     virtual void ShellOpen(const std::string& path, const std::string& verb) = 0;
 
     // Failures, beside the log that shows them all: a reply of code 400 or above (its last line),
-    // and the engine's own text for something asked that was not done (its lines as logged). The
-    // window needs neither; a terminal tool turns them into its error lines and exit status.
-    virtual void ReplyRefused(const std::string& line) { static_cast<void>(line); }
-    virtual void OperationFailed(const std::string& text) { static_cast<void>(text); }
+    // and the engine's own text for something asked that was not done (its lines as logged), each
+    // with the code of the operation that ran. The window needs neither; a terminal tool turns
+    // them into its error lines and exit status.
+    virtual void ReplyRefused(int operation, const std::string& line) {
+        static_cast<void>(operation);
+        static_cast<void>(line);
+    }
+    virtual void OperationFailed(int operation, const std::string& text) {
+        static_cast<void>(operation);
+        static_cast<void>(text);
+    }
 };

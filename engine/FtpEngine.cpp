@@ -196,6 +196,7 @@ int CFtpEngine::DispatchNextOp() {
             ResetProgress();
             m_busy = 0;
             Arm(m_ctrlSocket.id(), WM_FTP_IDLE, Read | Close);
+            emit Idle();
             return 0;
         }
         QueuedOp op = std::move(m_opQueue.front());
@@ -377,6 +378,7 @@ void CFtpEngine::OnTimer(int id) {
         m_opQueue.clear();
         ResetProgress();
         Arm(m_ctrlSocket.id(), WM_FTP_IDLE, Read | Close);
+        emit Idle();
         break;
     case TIMER_REARM:
         for (const DataConn& conn : m_dataConns) {

@@ -56,6 +56,8 @@ public:
     void ReadSystemSettings();
 
     int Connect(int hostNumber);
+    // Connects to a host as given, which need not be stored (-1 for no stored host).
+    int ConnectHost(const HostRecord& host, int hostNumber);
     bool IsConnected() const { return m_ctrlSocket.valid(); }
 
     int EnqueueOp(std::int32_t code, const std::string& text1 = {}, const std::string& text2 = {});
@@ -193,6 +195,11 @@ public:
     void OnFtpGetDirList(SocketId s, std::uint32_t word);
     void OnFtpGetDirData(SocketId s, std::uint32_t word);
 
+signals:
+    // The queue ran dry and no operation runs: the session rests until something is asked.
+    void Idle();
+
+public:
     CSocketEvents& Events() { return m_events; }
     CTransferProgress& Progress() { return m_progress; }
     CEngineUi& Ui() { return m_ui; }

@@ -14,6 +14,10 @@ constexpr std::size_t kReceivePiece = 999;
 int CFtpEngine::Connect(int hostNumber) {
     HostRecord host;
     CQXDoc().LoadHost(hostNumber, host);
+    return ConnectHost(host, hostNumber);
+}
+
+int CFtpEngine::ConnectHost(const HostRecord& host, int hostNumber) {
     m_host = host;
     m_hostNumber = hostNumber;
     m_ui.Log().AppendLog(m_host.Name + "に接続します\r\n");
@@ -109,7 +113,7 @@ int CFtpEngine::SendPassword(SocketId s, const std::string& password) {
 
 void CFtpEngine::LogFailure(const std::string& text) {
     m_ui.Log().AppendLog(text);
-    m_ui.OperationFailed(text);
+    m_ui.OperationFailed(m_curOp, text);
 }
 
 int CFtpEngine::ReadReply(SocketId s) {
@@ -128,7 +132,7 @@ int CFtpEngine::ReadReply(SocketId s) {
     if (complete) {
         m_replyTimer.stop();
         if (log.GetReplyCode() >= 400)
-            m_ui.ReplyRefused(log.GetLastReplyLine());
+            m_ui.ReplyRefused(m_curOp, log.GetLastReplyLine());
         return 1;
     }
     if (log.PendingSize() > kMaxPendingReply) {
