@@ -1,5 +1,7 @@
 #include "CliArgs.h"
 
+#include "platform/HexDigits.h"
+
 #include <cctype>
 #include <map>
 
@@ -38,16 +40,6 @@ std::optional<int> parseSeconds(const std::string& s) {
     return v;
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::optional<std::string> percentDecode(const std::string& s) {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
@@ -55,9 +47,9 @@ std::optional<std::string> percentDecode(const std::string& s) {
             out += s[i];
             continue;
         }
-        if (i + 2 >= s.size() || hexValue(s[i + 1]) < 0 || hexValue(s[i + 2]) < 0)
+        if (i + 2 >= s.size() || HexDigitValue(s[i + 1]) < 0 || HexDigitValue(s[i + 2]) < 0)
             return std::nullopt;
-        out += static_cast<char>(hexValue(s[i + 1]) * 16 + hexValue(s[i + 2]));
+        out += static_cast<char>(HexDigitValue(s[i + 1]) * 16 + HexDigitValue(s[i + 2]));
         i += 2;
     }
     // A NUL or a line break would end or split the FTP command it goes into.
