@@ -248,16 +248,22 @@ void CliSession::Rename(const RemotePath& from, const RemotePath& to) {
         m_ui.Fail("mv needs a name to rename and a new name");
         return;
     }
-    if (m_ui.GetCurrentPath() == from.folder && from.folder == to.folder) {
+    if (from.folder == to.folder) {
+        // The session stands in that folder, under whatever name the server gave it.
         const int row = m_ui.FindRow(m_engine.ServerNameFor(from.name), from.name);
         const std::string raw = row >= 0 ? m_ui.List().RowAt(row).name : m_engine.ServerNameFor(from.name);
         m_engine.RenameEntry(raw, to.name);
         return;
     }
-    // From the root the engine's prefix is "/": both paths go whole, without their first "/".
-    const std::string oldPath = Join(from.folder, from.name).substr(1);
-    const QString newPath = DecodeRemoteName(Join(to.folder, to.name).substr(1));
-    m_engine.RenameEntry(oldPath, newPath);
+    // Across folders the rename runs from the root, where the engine puts "/" before both paths.
+    const std::string oldPath = Join(from.folder, from.name);
+    const std::string newPath = Join(to.folder, to.name);
+    if (!m_ui.GetCurrentPath().empty() || oldPath[0] != '/' || newPath[0] != '/') {
+        m_ui.Fail("cannot name both folders of this move from the root: " + Shown(oldPath) + " -> " +
+                  Shown(newPath));
+        return;
+    }
+    m_engine.RenameEntry(oldPath.substr(1), DecodeRemoteName(newPath.substr(1)));
 }
 
 void CliSession::PrintList() {
