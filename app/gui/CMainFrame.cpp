@@ -4,7 +4,6 @@
 #include "app/gui/CMenuBar.h"
 #include "app/gui/CProgressStatusBar.h"
 #include "dialogs/gui/DialogQuestions.h"
-#include "engine/EngineMessages.h"
 #include "engine/FtpEngine.h"
 #include "engine/TransferProgress.h"
 #include "platform/TextCodec.h"
@@ -486,10 +485,7 @@ void CMainFrame::OnConnect() {
 }
 
 void CMainFrame::OnFolderChosen() {
-    m_engine->EnqueueOp(WM_FTP_CWD, m_tree->GetCurrentPath());
-    m_engine->EnqueueOp(WM_FTP_PWD);
-    m_engine->EnqueueOp(WM_FTP_LIST);
-    m_engine->DispatchNextOp();
+    m_engine->ChangeFolder(m_tree->GetCurrentPath());
 }
 
 void CMainFrame::ToggleLog() {
