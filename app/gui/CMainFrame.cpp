@@ -575,7 +575,7 @@ std::vector<FileListRow> CMainFrame::FileListRows() {
     rows.reserve(static_cast<size_t>(model.RowCount()));
     for (int i = 0; i < model.RowCount(); ++i) {
         const FileListModel::Row& r = model.RowAt(i);
-        rows.push_back({r.name, r.size, r.date, r.attributes});
+        rows.push_back({r.name, r.size, r.date, r.attributes, r.link});
     }
     return rows;
 }
@@ -620,7 +620,7 @@ std::vector<FileListRow> CMainFrame::SelectedFileListRows() {
     std::vector<FileListRow> rows;
     for (int i : m_list->SelectedRows()) {
         const FileListModel::Row& r = model.RowAt(i);
-        rows.push_back({r.name, r.size, r.date, r.attributes});
+        rows.push_back({r.name, r.size, r.date, r.attributes, r.link});
     }
     return rows;
 }
