@@ -13,6 +13,8 @@ struct FileListRow {
     std::string size;
     std::string date;
     std::string attributes;
+    // A symbolic link, which the list shows as a folder.
+    bool link = false;
 };
 
 // The forms of the file overwrite question.

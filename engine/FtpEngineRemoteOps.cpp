@@ -143,7 +143,8 @@ void CFtpEngine::DeleteSelected() {
             LogNotOneEntry(row.name);
             continue;
         }
-        if (IsFolderRow(row))
+        // A link is removed by its own name: walking into it would empty the folder it leads to.
+        if (IsFolderRow(row) && !row.link)
             DeleteFolderTree(prefix, row.name);
         else
             EnqueueOp(WM_FTP_DELE, {}, prefix + row.name);
