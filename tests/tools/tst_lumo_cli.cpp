@@ -217,11 +217,20 @@ void TestLumoCli::commands() {
         QVERIFY2(chmod.err.contains(QStringLiteral("属性の変更ができませんでした。")), qPrintable(chmod.err));
     }
 
-    // rm: a file, and a folder with everything in it.
+    // rm: a file, a link shown as a folder (the link alone goes), and a folder with everything in
+    // it, a link to the same folder among it. The folder stays inside the root: pyftpdlib refuses
+    // to touch links that point outside it.
+    const QString outside = root + QStringLiteral("/target");
+    WriteFile(outside + QStringLiteral("/keep.txt"), "keep\n");
+    QVERIFY(QFile::link(outside, root + QStringLiteral("/outlink")));
+    QVERIFY(QFile::link(outside, root + QStringLiteral("/sub/deep/outlink")));
+    QCOMPARE(Cli({mode, url, QStringLiteral("rm"), QStringLiteral("outlink")}).status, 0);
+    QVERIFY(!QFileInfo(root + QStringLiteral("/outlink")).isSymLink());
     QCOMPARE(Cli({mode, url, QStringLiteral("rm"), QStringLiteral("sub/deep/c.txt")}).status, 0);
     QVERIFY(!QFile::exists(root + QStringLiteral("/sub/deep/c.txt")));
     QCOMPARE(Cli({mode, url, QStringLiteral("rm"), QStringLiteral("sub")}).status, 0);
     QVERIFY(!QFileInfo::exists(root + QStringLiteral("/sub")));
+    QCOMPARE(FileBytes(outside + QStringLiteral("/keep.txt")), QByteArray("keep\n"));
     QVERIFY(QFileInfo(root + QStringLiteral("/empty")).isDir());
 
     // A path that is not there: exit 1 and a line that names it.

@@ -58,7 +58,7 @@ std::vector<FileListRow> TerminalUi::FileListRows() {
     std::vector<FileListRow> rows;
     for (int i = 0; i < m_list.RowCount(); ++i) {
         const FileListModel::Row& r = m_list.RowAt(i);
-        rows.push_back(FileListRow{r.name, r.size, r.date, r.attributes});
+        rows.push_back(FileListRow{r.name, r.size, r.date, r.attributes, r.link});
     }
     return rows;
 }
