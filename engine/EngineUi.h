@@ -13,6 +13,8 @@ struct FileListRow {
     std::string size;
     std::string date;
     std::string attributes;
+    // A symbolic link, which the list shows as a folder.
+    bool link = false;
 };
 
 // The forms of the file overwrite question.
@@ -68,4 +70,17 @@ public:
     virtual bool IsAsciiMode() = 0;
     // Opens a local path with the desktop ("open" a file, "explore" a folder).
     virtual void ShellOpen(const std::string& path, const std::string& verb) = 0;
+
+    // Failures, beside the log that shows them all: a reply of code 400 or above (its last line),
+    // and the engine's own text for something asked that was not done (its lines as logged), each
+    // with the code of the operation that ran. The window needs neither; a terminal tool turns
+    // them into its error lines and exit status.
+    virtual void ReplyRefused(int operation, const std::string& line) {
+        static_cast<void>(operation);
+        static_cast<void>(line);
+    }
+    virtual void OperationFailed(int operation, const std::string& text) {
+        static_cast<void>(operation);
+        static_cast<void>(text);
+    }
 };

@@ -196,6 +196,7 @@ int CFtpEngine::DispatchNextOp() {
             ResetProgress();
             m_busy = 0;
             Arm(m_ctrlSocket.id(), WM_FTP_IDLE, Read | Close);
+            emit Idle();
             return 0;
         }
         QueuedOp op = std::move(m_opQueue.front());
@@ -309,7 +310,7 @@ void CFtpEngine::CloseSession() {
 
 void CFtpEngine::CloseSessionLost() {
     CloseSession();
-    m_ui.Log().AppendLog("ホストから切断されました。\r\n");
+    LogFailure("ホストから切断されました。\r\n");
 }
 
 bool CFtpEngine::CanCancel() const {
@@ -372,11 +373,12 @@ void CFtpEngine::OnTimer(int id) {
     case TIMER_REPLY:
         m_replyTimer.stop();
         Disarm(m_ctrlSocket.id());
-        m_ui.Log().AppendLog("タイムアウトしました。\r\n");
+        LogFailure("タイムアウトしました。\r\n");
         m_busy = 0;
         m_opQueue.clear();
         ResetProgress();
         Arm(m_ctrlSocket.id(), WM_FTP_IDLE, Read | Close);
+        emit Idle();
         break;
     case TIMER_REARM:
         for (const DataConn& conn : m_dataConns) {

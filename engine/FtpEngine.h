@@ -56,6 +56,8 @@ public:
     void ReadSystemSettings();
 
     int Connect(int hostNumber);
+    // Connects to a host as given, which need not be stored (-1 for no stored host).
+    int ConnectHost(const HostRecord& host, int hostNumber);
     bool IsConnected() const { return m_ctrlSocket.valid(); }
 
     int EnqueueOp(std::int32_t code, const std::string& text1 = {}, const std::string& text2 = {});
@@ -83,6 +85,8 @@ public:
     int ConnectTo(SocketId s, const std::string& address, int port);
     int ConnectFirewall();
     int SendCommand(SocketId s, const std::string& line);
+    // Sends PASS with a password; the log shows only "PASS".
+    int SendPassword(SocketId s, const std::string& password);
     int ReadReply(SocketId s);
 
     // Every engine message comes in here and goes to its handler.
@@ -191,10 +195,17 @@ public:
     void OnFtpGetDirList(SocketId s, std::uint32_t word);
     void OnFtpGetDirData(SocketId s, std::uint32_t word);
 
+signals:
+    // The queue ran dry and no operation runs: the session rests until something is asked.
+    void Idle();
+
+public:
     CSocketEvents& Events() { return m_events; }
     CTransferProgress& Progress() { return m_progress; }
     CEngineUi& Ui() { return m_ui; }
     void ResetProgress();
+    // Logs the engine's own text for something asked that was not done, and tells the UI.
+    void LogFailure(const std::string& text);
     void SetStatusText(const std::string& text, const std::string& iconFor = {});
 
     // Session fields.

@@ -14,6 +14,10 @@ constexpr std::size_t kReceivePiece = 999;
 int CFtpEngine::Connect(int hostNumber) {
     HostRecord host;
     CQXDoc().LoadHost(hostNumber, host);
+    return ConnectHost(host, hostNumber);
+}
+
+int CFtpEngine::ConnectHost(const HostRecord& host, int hostNumber) {
     m_host = host;
     m_hostNumber = hostNumber;
     m_ui.Log().AppendLog(m_host.Name + "に接続します\r\n");
@@ -29,7 +33,7 @@ int CFtpEngine::Connect(int hostNumber) {
         ConnectFirewall();
     } else {
         if (m_host.Adr.empty()) {
-            m_ui.Log().AppendLog("接続アドレスが取得できませんでした。\r\n");
+            LogFailure("接続アドレスが取得できませんでした。\r\n");
             return 0;
         }
         m_ctrlSocket = Socket::CreateTcp();
@@ -57,7 +61,7 @@ void CFtpEngine::OnFtpHostFound(int lookupId, std::uint32_t word) {
     m_lookupId = -1;
     if (EventError(word) != 0) {
         CloseSession();
-        m_ui.Log().AppendLog("ホストが見つかりませんでした。\r\n");
+        LogFailure("ホストが見つかりませんでした。\r\n");
         return;
     }
     Arm(m_ctrlSocket.id(), WM_FTP_CONNECT, SocketEvent::Connect | Close);
@@ -72,9 +76,8 @@ void CFtpEngine::OnFtpConnect(SocketId s, std::uint32_t word) {
             m_ui.Log().AppendLog("接続しました\r\n");
             Arm(s, WM_FTP_CONNECT, Read | Close);
         } else {
-            m_ui.Log().AppendLog(EventError(word) == SocketError::AccessDenied
-                                     ? "アクセスが拒否されました\r\n"
-                                     : "接続エラーです\r\n");
+            LogFailure(EventError(word) == SocketError::AccessDenied ? "アクセスが拒否されました\r\n"
+                                                                     : "接続エラーです\r\n");
             CloseSession();
         }
         break;
@@ -100,6 +103,19 @@ int CFtpEngine::SendCommand(SocketId s, const std::string& line) {
     return m_events.Send(s, sent) ? 1 : 0;
 }
 
+int CFtpEngine::SendPassword(SocketId s, const std::string& password) {
+    if (m_timeoutMs != 0)
+        m_replyTimer.start(m_timeoutMs);
+    // The password never reaches the log, the firewall's no more than the host's.
+    m_ui.Log().AppendLog("PASS\r\n");
+    return m_events.Send(s, "PASS " + password + "\r\n") ? 1 : 0;
+}
+
+void CFtpEngine::LogFailure(const std::string& text) {
+    m_ui.Log().AppendLog(text);
+    m_ui.OperationFailed(m_curOp, text);
+}
+
 int CFtpEngine::ReadReply(SocketId s) {
     std::string text;
     char buffer[kReceivePiece];
@@ -115,12 +131,14 @@ int CFtpEngine::ReadReply(SocketId s) {
     const bool complete = log.AppendReply(text);
     if (complete) {
         m_replyTimer.stop();
+        if (log.GetReplyCode() >= 400)
+            m_ui.ReplyRefused(m_curOp, log.GetLastReplyLine());
         return 1;
     }
     if (log.PendingSize() > kMaxPendingReply) {
         log.DiscardPending();
         CloseSession();
-        log.AppendLog("サーバーの応答が長すぎるため切断しました。\r\n");
+        LogFailure("サーバーの応答が長すぎるため切断しました。\r\n");
         return 0;
     }
     if (m_timeoutMs != 0)

@@ -22,12 +22,7 @@ std::string LinkName(std::string name) {
 } // namespace
 
 void CFtpEngine::LogNotOneEntry(const std::string& name) {
-    std::string shown = name;
-    for (char& c : shown) {
-        if (static_cast<unsigned char>(c) < 0x20)
-            c = '?';
-    }
-    m_ui.Log().AppendLog("「" + shown + "」は一つのファイル名ではないため、削除しませんでした。\r\n");
+    LogFailure("「" + ShownName(name) + "」は一つのファイル名ではないため、削除しませんでした。\r\n");
 }
 
 void CFtpEngine::ExpandFolderDelete(const std::string& folder) {
@@ -100,7 +95,7 @@ void CFtpEngine::OnFtpDelList(SocketId s, std::uint32_t word) {
         if (SecondOfTwoEvents())
             FinishDeleteListing();
     } else {
-        m_ui.Log().AppendLog(kListFailed);
+        LogFailure(kListFailed);
         EndDataOperation();
     }
 }

@@ -2,6 +2,7 @@
 
 #include "engine/ListingParser.h"
 #include "engine/LocalNames.h"
+#include "engine/RemoteNames.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
 #include "views/LogText.h"
@@ -45,15 +46,6 @@ std::string BaseName(const std::string& path) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-// A name that cannot be a local one is named in the log; control bytes are shown as "?".
-void LogUnsafeName(CLogText& log, const std::string& raw) {
-    std::string shown = raw;
-    for (char& c : shown) {
-        if (static_cast<unsigned char>(c) < 0x20)
-            c = '?';
-    }
-    log.AppendLog("ローカルに保存できない名前のため飛ばしました: " + shown + "\r\n");
-}
 } // namespace
 
 void CFtpEngine::ShowProgress(bool now) {
@@ -71,7 +63,7 @@ int CFtpEngine::DownloadFiles(const std::string& localFolder, const std::vector<
     const std::string remote = m_ui.GetCurrentPath();
     for (const FileListRow& f : files) {
         if (!IsSafeLocalName(f.name)) {
-            LogUnsafeName(m_ui.Log(), f.name);
+            LogFailure("ローカルに保存できない名前のため飛ばしました: " + ShownName(f.name) + "\r\n");
             continue;
         }
         const std::string local = LocalPath(folder, f.name);
@@ -107,7 +99,7 @@ int CFtpEngine::DownloadFolders(const std::string& localFolder, const std::vecto
     const std::string remote = m_ui.GetCurrentPath();
     for (const std::string& name : names) {
         if (!IsSafeLocalName(name)) {
-            LogUnsafeName(m_ui.Log(), name);
+            LogFailure("ローカルに保存できない名前のため飛ばしました: " + ShownName(name) + "\r\n");
             continue;
         }
         const std::string local = LocalPath(folder, name);
@@ -146,8 +138,7 @@ int CFtpEngine::StartDownload(const std::string& localPath, const std::string& r
     const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered |
                                      (offset == 0 ? QIODevice::Truncate : QIODevice::Append);
     if (!file->open(mode)) {
-        m_ui.Log().AppendLog("ファイルのオープンが失敗しました\r\n");
-        m_ui.Log().AppendLog("ダウンロードは正常に行えませんでした\r\n");
+        LogFailure("ファイルのオープンが失敗しました\r\nダウンロードは正常に行えませんでした\r\n");
         return 0;
     }
     // A resume continues from what the disk holds, so the server is asked for exactly the bytes
@@ -238,7 +229,7 @@ void CFtpEngine::ExpandDownloadFolder(const std::string& localFolder, const std:
             }
         }
         if (!IsSafeLocalName(e.name)) {
-            LogUnsafeName(m_ui.Log(), e.name);
+            LogFailure("ローカルに保存できない名前のため飛ばしました: " + ShownName(e.name) + "\r\n");
             continue;
         }
         if (e.IsFolder()) {
@@ -329,7 +320,7 @@ void CFtpEngine::OnFtpRetr(SocketId s, std::uint32_t word) {
             if (SecondOfTwoEvents())
                 EndDataOperation();
         } else {
-            m_ui.Log().AppendLog("ダウンロードは失敗しました。\r\n");
+            LogFailure("ダウンロードは失敗しました。\r\n");
             EndDataOperation();
         }
         break;
@@ -360,7 +351,7 @@ void CFtpEngine::OnFtpGetData(SocketId s, std::uint32_t word) {
     }
     case Read:
         if (!WriteDownloadData(s)) {
-            m_ui.Log().AppendLog("ファイルの書き込みが失敗しました。\r\n");
+            LogFailure("ファイルの書き込みが失敗しました。\r\n");
             // The data side ends here, so this counts as its close: the final reply then ends
             // the download instead of waiting for an event that will not come.
             const bool current = IsCurrentDownload(s);
@@ -467,7 +458,7 @@ void CFtpEngine::OnFtpGetDirList(SocketId s, std::uint32_t word) {
             if (SecondOfTwoEvents())
                 FinishFolderDownloadListing();
         } else {
-            m_ui.Log().AppendLog(kListFailed);
+            LogFailure(kListFailed);
             EndDataOperation();
         }
         break;

@@ -56,7 +56,7 @@ void CFtpEngine::OnFtpList(SocketId s, std::uint32_t word) {
             if (SecondOfTwoEvents())
                 FinishFolderListing();
         } else {
-            m_ui.Log().AppendLog(kListFailed);
+            LogFailure(kListFailed);
             EndDataOperation();
         }
         break;

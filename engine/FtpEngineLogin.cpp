@@ -50,9 +50,7 @@ void CFtpEngine::OnFtpPass(SocketId s, std::uint32_t word) {
     Disarm(s);
     switch (EventKind(word)) {
     case Write:
-        // The password never reaches the log.
-        m_ui.Log().AppendLog("PASS\r\n");
-        m_events.Send(s, "PASS " + m_opText2 + "\r\n");
+        SendPassword(s, m_opText2);
         Arm(s, WM_FTP_PASS, Read | Close);
         break;
     case Read: {
@@ -99,7 +97,7 @@ int CFtpEngine::ConnectFirewall() {
 
 void CFtpEngine::FirewallLost() {
     CloseSession();
-    m_ui.Log().AppendLog("ファイアウオールから切断されました。\r\n");
+    LogFailure("ファイアウオールから切断されました。\r\n");
 }
 
 void CFtpEngine::OnFtpFireConnect(SocketId s, std::uint32_t word) {
@@ -111,7 +109,7 @@ void CFtpEngine::OnFtpFireConnect(SocketId s, std::uint32_t word) {
         } else {
             // A firewall that cannot be reached would otherwise leave the session waiting for a
             // greeting that never comes.
-            m_ui.Log().AppendLog("ファイアウオールに接続できませんでした。\r\n");
+            LogFailure("ファイアウオールに接続できませんでした。\r\n");
             CloseSession();
         }
         break;
@@ -156,8 +154,7 @@ void CFtpEngine::OnFtpFirePass(SocketId s, std::uint32_t word) {
     Disarm(s);
     switch (EventKind(word)) {
     case Write:
-        // The firewall's password is shown as sent; only the host's own is hidden.
-        SendCommand(s, "PASS " + FirewallPassword());
+        SendPassword(s, FirewallPassword());
         Arm(s, WM_FTP_FIREPASS, Read | Close);
         break;
     case Read:

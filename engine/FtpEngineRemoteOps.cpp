@@ -85,7 +85,7 @@ void CFtpEngine::OnFtpMkd(SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, WM_FTP_MKD, "MKD " + m_opText2))
         return;
     if (m_ui.Log().GetReplyCode() != 257)
-        m_ui.Log().AppendLog(kMkdFailed);
+        LogFailure(kMkdFailed);
     EndOperation();
 }
 
@@ -96,7 +96,7 @@ void CFtpEngine::OnFtpRnfr(SocketId s, std::uint32_t word) {
         Arm(s, WM_FTP_RNTO, Write | Close);
         return;
     }
-    m_ui.Log().AppendLog(kRenameFailed);
+    LogFailure(kRenameFailed);
     EndOperation();
 }
 
@@ -104,7 +104,7 @@ void CFtpEngine::OnFtpRnto(SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, WM_FTP_RNTO, "RNTO " + m_opText2))
         return;
     if (m_ui.Log().GetReplyCode() != 250)
-        m_ui.Log().AppendLog(kRenameFailed);
+        LogFailure(kRenameFailed);
     EndOperation();
 }
 
@@ -113,7 +113,7 @@ void CFtpEngine::OnFtpChmod(SocketId s, std::uint32_t word) {
         return;
     const int code = m_ui.Log().GetReplyCode();
     if (code != 200 && code != 202)
-        m_ui.Log().AppendLog(kChmodFailed);
+        LogFailure(kChmodFailed);
     EndOperation();
 }
 
@@ -143,7 +143,8 @@ void CFtpEngine::DeleteSelected() {
             LogNotOneEntry(row.name);
             continue;
         }
-        if (IsFolderRow(row))
+        // A link is removed by its own name: walking into it would empty the folder it leads to.
+        if (IsFolderRow(row) && !row.link)
             DeleteFolderTree(prefix, row.name);
         else
             EnqueueOp(WM_FTP_DELE, {}, prefix + row.name);
@@ -176,7 +177,7 @@ void CFtpEngine::ChangeAttributesOfSelected() {
     for (const FileListRow& row : rows) {
         const std::string line = command + " " + number + " " + prefix + row.name;
         if (!IsOneCommandLine(line)) {
-            m_ui.Log().AppendLog(kChmodFailed);
+            LogFailure(kChmodFailed);
             continue;
         }
         EnqueueOp(WM_FTP_CHMOD, {}, line);
@@ -191,7 +192,7 @@ void CFtpEngine::RenameEntry(const std::string& oldName, const QString& newName)
     if (IsOneCommandLine(newPath))
         EnqueueOp(WM_FTP_RNFR, prefix + oldName, newPath);
     else
-        m_ui.Log().AppendLog(kRenameFailed);
+        LogFailure(kRenameFailed);
     EnqueueOp(WM_FTP_LIST);
     DispatchNextOp();
 }
@@ -201,7 +202,7 @@ void CFtpEngine::CreateFolder(const QString& name) {
     if (IsOneCommandLine(path))
         EnqueueOp(WM_FTP_MKD, {}, path);
     else
-        m_ui.Log().AppendLog(kMkdFailed);
+        LogFailure(kMkdFailed);
     EnqueueOp(WM_FTP_LIST);
     DispatchNextOp();
 }

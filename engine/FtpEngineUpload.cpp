@@ -31,14 +31,6 @@ std::string LocalBytes(const QString& path) {
 }
 
 // A local name as the log shows it: control bytes as "?".
-std::string Shown(std::string name) {
-    for (char& c : name) {
-        if (static_cast<unsigned char>(c) < 0x20)
-            c = '?';
-    }
-    return name;
-}
-
 bool IsFolderRow(const FileListRow& row) {
     return (row.attributes + "-")[0] == 'd';
 }
@@ -58,12 +50,12 @@ bool CFtpEngine::UploadFiles(const std::string& remoteFolder, const std::vector<
         const QFileInfo info(LocalText(local));
         const std::string name = LocalBytes(info.fileName());
         if (!info.isFile()) {
-            m_ui.Log().AppendLog("ファイル 「" + Shown(name) + "」をオープンできませんでした。\r\n");
+            LogFailure("ファイル 「" + ShownName(name) + "」をオープンできませんでした。\r\n");
             continue;
         }
         const std::string remoteName = ServerNameFor(info.fileName());
         if (!IsOneCommandLine(remoteName)) {
-            m_ui.Log().AppendLog("ファイル「" + Shown(name) + "」をアップロードできませんでした。\r\n");
+            LogFailure("ファイル「" + ShownName(name) + "」をアップロードできませんでした。\r\n");
             continue;
         }
         bool resume = false;
@@ -93,10 +85,8 @@ bool CFtpEngine::UploadFiles(const std::string& remoteFolder, const std::vector<
             }
         }
         if (folderClash) {
-            m_ui.Log().AppendLog(kFolderClash);
-            m_ui.Log().AppendLog("ファイル「");
-            m_ui.Log().AppendLog(Shown(name));
-            m_ui.Log().AppendLog("」をアップロードできませんでした。\r\n");
+            LogFailure(kFolderClash +
+                       ("ファイル「" + ShownName(name) + "」をアップロードできませんでした。\r\n"));
             continue;
         }
         if (!IsConnected())
@@ -130,7 +120,7 @@ void CFtpEngine::UploadFolderTree(const QString& local, const std::string& remot
         const std::string path = LocalBytes(entry.filePath());
         const std::string remoteName = ServerNameFor(entry.fileName());
         if (!entry.isFile() || !IsOneCommandLine(remoteName)) {
-            m_ui.Log().AppendLog("ファイル " + Shown(path) + "が開けませんでした。\r\n");
+            LogFailure("ファイル " + ShownName(path) + "が開けませんでした。\r\n");
             continue;
         }
         m_opQueue.push_back(QueuedOp{path, remote + "/" + remoteName, OP_UPLOAD, entry.size(), 0});
@@ -140,7 +130,7 @@ void CFtpEngine::UploadFolderTree(const QString& local, const std::string& remot
         const QString target = entry.canonicalFilePath();
         if (!IsOneCommandLine(remoteName) || target.isEmpty() ||
             std::find(visited.begin(), visited.end(), target) != visited.end()) {
-            m_ui.Log().AppendLog("フォルダ " + Shown(LocalBytes(entry.filePath())) + "は飛ばしました。\r\n");
+            LogFailure("フォルダ " + ShownName(LocalBytes(entry.filePath())) + "は飛ばしました。\r\n");
             continue;
         }
         UploadFolderTree(entry.filePath(), remote + "/" + remoteName, visited);
@@ -151,8 +141,8 @@ bool CFtpEngine::CreateIndexFile(const std::string& remoteFolder, const std::str
     for (const FileListRow& row : m_ui.FileListRows()) {
         if (row.name != name)
             continue;
-        m_ui.Log().AppendLog(IsFolderRow(row) ? kFolderClash : kFileClash);
-        m_ui.Log().AppendLog("空のファイル" + name + "が作成できませんでした。\r\n");
+        LogFailure((IsFolderRow(row) ? kFolderClash : kFileClash) +
+                   ("空のファイル" + name + "が作成できませんでした。\r\n"));
         return false;
     }
     const QString folder = GetTempFolder();
@@ -177,8 +167,7 @@ bool CFtpEngine::StartUpload(const std::string& localPath, std::int64_t size, st
     m_uploadFile = nullptr;
     auto file = std::make_unique<QFile>(LocalText(localPath));
     if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        m_ui.Log().AppendLog("ファイルのオープンが失敗しました\r\n");
-        m_ui.Log().AppendLog("アップロードは正常に行えませんでした\r\n");
+        LogFailure("ファイルのオープンが失敗しました\r\nアップロードは正常に行えませんでした\r\n");
         return false;
     }
     size = file->size();
@@ -223,7 +212,7 @@ bool CFtpEngine::SendUploadChunk(SocketId s, std::int32_t chunk) {
     do {
         const qint64 n = file->read(m_sendBuffer.data(), static_cast<qint64>(size));
         if (n < 0) {
-            m_ui.Log().AppendLog("ファイルの読み込みが失敗しました。\r\n");
+            LogFailure("ファイルの読み込みが失敗しました。\r\n");
             m_uploadFailed = true;
             return false;
         }
@@ -302,7 +291,7 @@ void CFtpEngine::OnFtpStor(SocketId s, std::uint32_t word) {
     } else {
         // A server that took a file cut short by a local read error still reports success; the
         // upload failed all the same.
-        m_ui.Log().AppendLog("アップロードは失敗しました。\r\n");
+        LogFailure("アップロードは失敗しました。\r\n");
         EndDataOperation();
     }
 }

@@ -9,3 +9,11 @@ bool IsOneCommandLine(std::string_view text) {
 bool IsSafeRemoteName(std::string_view raw) {
     return IsSafeLocalName(raw) && IsOneCommandLine(raw);
 }
+
+std::string ShownName(std::string name) {
+    for (char& c : name) {
+        if (static_cast<unsigned char>(c) < 0x20)
+            c = '?';
+    }
+    return name;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 // Whether a text may go into a command line: a CR or LF would end the line early and let the rest
@@ -10,3 +11,7 @@ bool IsOneCommandLine(std::string_view text);
 // empty, not "." or "..", without "/" or NUL, and fit for a command line. Deleting by any other
 // name could reach outside that folder.
 bool IsSafeRemoteName(std::string_view raw);
+
+// A name as a log line shows it: control bytes (a line break among them) become "?", so one name
+// stays on one line.
+std::string ShownName(std::string name);

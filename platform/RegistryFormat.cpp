@@ -1,5 +1,6 @@
 #include "platform/RegistryFormat.h"
 
+#include "platform/HexDigits.h"
 #include "platform/TextCodec.h"
 
 #include <QString>
@@ -46,23 +47,14 @@ std::string hexBytes(std::string_view bytes) {
 std::optional<std::string> parseHexBytes(std::string_view s) {
     std::string out;
     size_t i = 0;
-    auto hexDigit = [](char c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    };
     while (i < s.size()) {
         while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
             ++i;
         if (i == s.size())
             break;
-        if (i + 1 >= s.size() || hexDigit(s[i]) < 0 || hexDigit(s[i + 1]) < 0)
+        if (i + 1 >= s.size() || HexDigitValue(s[i]) < 0 || HexDigitValue(s[i + 1]) < 0)
             return std::nullopt;
-        out += static_cast<char>(hexDigit(s[i]) * 16 + hexDigit(s[i + 1]));
+        out += static_cast<char>(HexDigitValue(s[i]) * 16 + HexDigitValue(s[i + 1]));
         i += 2;
         while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
             ++i;

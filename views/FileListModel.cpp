@@ -28,6 +28,7 @@ bool FileListModel::MakeRow(std::string_view line, int currentYear, Row& row) {
     if (!e.attributes.empty() && e.attributes[0] == 'l') {
         // A symbolic link is shown and handled as a folder, under its own name.
         e.attributes[0] = 'd';
+        row.link = true;
         size_t arrow = e.name.find("->");
         if (arrow != std::string::npos) {
             e.name.resize(arrow);

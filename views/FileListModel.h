@@ -24,6 +24,8 @@ public:
         std::string date;
         std::string attributes;
         QString displayName;
+        // A symbolic link: shown and opened as a folder, but removed as the link alone.
+        bool link = false;
 
         bool IsFolder() const { return !attributes.empty() && attributes[0] == 'd'; }
         bool IsPlaceholder() const { return size.empty() && date.empty() && attributes.empty(); }

@@ -204,9 +204,19 @@ std::string HostTreeModel::GetCurrentPath() const {
     return path;
 }
 
-void HostTreeModel::SyncFolderChildren(const std::vector<std::string>& names) {
+void HostTreeModel::SyncFolderChildren(const std::vector<std::string>& listed) {
     if (!m_currentFolder)
         return;
+    // A folder of the root carries the root's "/", as the first component of a PWD path does, so
+    // that its path is absolute and the PWD after a change into it finds it instead of adding it
+    // a second time.
+    std::vector<std::string> rooted;
+    if (m_currentFolder == m_remoteRoot) {
+        rooted.reserve(listed.size());
+        for (const std::string& name : listed)
+            rooted.push_back("/" + name);
+    }
+    const std::vector<std::string>& names = m_currentFolder == m_remoteRoot ? rooted : listed;
     // Sets keep this linear: a folder may hold a hundred thousand subfolders.
     const std::unordered_set<std::string_view> wanted(names.begin(), names.end());
     auto& children = m_currentFolder->children;

@@ -73,8 +73,9 @@ public:
     void SetCurrentFolder(std::string_view path);
     // The remote path of the current folder: "" for the remote root.
     std::string GetCurrentPath() const;
-    // The current folder's children become exactly these subfolder names.
-    void SyncFolderChildren(const std::vector<std::string>& names);
+    // The current folder's children become exactly these subfolder names (with a leading "/" in
+    // the remote root).
+    void SyncFolderChildren(const std::vector<std::string>& listed);
     // True when the option asks to show the current folder expanded after each listing.
     bool FinishTreeUpdate();
 

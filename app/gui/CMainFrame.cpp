@@ -4,7 +4,6 @@
 #include "app/gui/CMenuBar.h"
 #include "app/gui/CProgressStatusBar.h"
 #include "dialogs/gui/DialogQuestions.h"
-#include "engine/EngineMessages.h"
 #include "engine/FtpEngine.h"
 #include "engine/TransferProgress.h"
 #include "platform/TextCodec.h"
@@ -486,10 +485,7 @@ void CMainFrame::OnConnect() {
 }
 
 void CMainFrame::OnFolderChosen() {
-    m_engine->EnqueueOp(WM_FTP_CWD, m_tree->GetCurrentPath());
-    m_engine->EnqueueOp(WM_FTP_PWD);
-    m_engine->EnqueueOp(WM_FTP_LIST);
-    m_engine->DispatchNextOp();
+    m_engine->ChangeFolder(m_tree->GetCurrentPath());
 }
 
 void CMainFrame::ToggleLog() {
@@ -579,7 +575,7 @@ std::vector<FileListRow> CMainFrame::FileListRows() {
     rows.reserve(static_cast<size_t>(model.RowCount()));
     for (int i = 0; i < model.RowCount(); ++i) {
         const FileListModel::Row& r = model.RowAt(i);
-        rows.push_back({r.name, r.size, r.date, r.attributes});
+        rows.push_back({r.name, r.size, r.date, r.attributes, r.link});
     }
     return rows;
 }
@@ -624,7 +620,7 @@ std::vector<FileListRow> CMainFrame::SelectedFileListRows() {
     std::vector<FileListRow> rows;
     for (int i : m_list->SelectedRows()) {
         const FileListModel::Row& r = model.RowAt(i);
-        rows.push_back({r.name, r.size, r.date, r.attributes});
+        rows.push_back({r.name, r.size, r.date, r.attributes, r.link});
     }
     return rows;
 }

@@ -108,6 +108,14 @@ private:
         QTRY_VERIFY(m_engine->m_busy == 0 && m_engine->m_opQueue.empty());
     }
     std::string log() const { return m_ui->logText(); }
+    std::vector<std::string> RefusalsBesideRefreshes() const {
+        std::vector<std::string> out;
+        for (const std::string& line : m_ui->refusals) {
+            if (line.find("504 not now") != 0)
+                out.push_back(line);
+        }
+        return out;
+    }
 };
 
 void TestEngineRemoteOps::init() {
@@ -278,6 +286,11 @@ void TestEngineRemoteOps::mkdAndItsFailure() {
     QVERIFY(log().find("257 \"/cur/新しいフォルダ\" created\r\nTYPE A\r\n") != std::string::npos);
     QVERIFY(log().find(std::string("MKD /cur/exists\r\n550 exists\r\n") + kMkdFailed) != std::string::npos);
     QCOMPARE(log().find(kMkdFailed), log().rfind(kMkdFailed));
+    // Beside the log, the refusal and the engine's own text reach the UI once each.
+    QCOMPARE(m_ui->failures, std::vector<std::string>{kMkdFailed});
+    const std::vector<std::string> refusals = RefusalsBesideRefreshes();
+    QCOMPARE(refusals.size(), size_t(1));
+    QVERIFY(refusals[0].find("550 exists") == 0);
 }
 
 void TestEngineRemoteOps::attributesGoToEverySelectedRow() {
@@ -363,6 +376,12 @@ void TestEngineRemoteOps::refusedOperationsDoNotStopTheQueue() {
     Refresh(*m_peer);
     run();
     QVERIFY(m_ui->logContains("DELE /cur/b\r\n250-deleted\r\n250 done\r\n"));
+    // Refusals without a text of the engine's own still reach the UI, each with its reply line.
+    const std::vector<std::string> refusals = RefusalsBesideRefreshes();
+    QCOMPARE(refusals.size(), size_t(2));
+    QVERIFY(refusals[0].find("550 permission denied") == 0);
+    QVERIFY(refusals[1].find("550 no such folder") == 0);
+    QVERIFY(m_ui->failures.empty());
 }
 
 void TestEngineRemoteOps::closeDuringAnOperationEndsTheSession() {

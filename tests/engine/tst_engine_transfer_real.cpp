@@ -4,6 +4,7 @@
 #include "fixtures/RecordingUi.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
+#include "views/FileListModel.h"
 #include "views/QXDoc.h"
 
 #include <QDir>
@@ -66,6 +67,8 @@ private slots:
     void resumeSendsTheRestAfterRest();
     void folderTreeIsDeletedAndNothingOutside_data();
     void folderTreeIsDeletedAndNothingOutside();
+    void linkShownAsAFolderIsDeletedAlone_data();
+    void linkShownAsAFolderIsDeletedAlone();
     void renameMkdAndPermissions_data();
     void renameMkdAndPermissions();
 
@@ -254,6 +257,46 @@ void TestEngineTransferReal::folderTreeIsDeletedAndNothingOutside() {
     // The server and the tree end in the folder that was shown.
     QCOMPARE(m_ui->foldersSet.back(), m_server->homePath());
     QVERIFY(!m_ui->logContains("一つのファイル名ではない"));
+}
+
+void TestEngineTransferReal::linkShownAsAFolderIsDeletedAlone_data() {
+    addServerRows();
+}
+
+void TestEngineTransferReal::linkShownAsAFolderIsDeletedAlone() {
+    // Links in the shown folder, one to a folder beside it and one to a folder outside the server's
+    // root; the file list shows both as folders.
+    const QString outside = m_local->path() + QStringLiteral("/outside");
+    QVERIFY(QDir().mkpath(outside + "/keep"));
+    QVERIFY(WriteFile(outside + "/keep/precious.txt", "keep me"));
+    QFETCH(int, kind);
+    FileListModel list;
+    m_ui->fileList = &list;
+    QVERIFY(connect());
+    const QString served = m_server->root();
+    QVERIFY(QDir().mkpath(served + "/data"));
+    QVERIFY(WriteFile(served + "/data/kept.txt", "beside"));
+    QVERIFY(QFile::link(QStringLiteral("data"), served + "/alias"));
+    QVERIFY(QFile::link(outside + "/keep", served + "/away"));
+    m_engine->EnqueueOp(WM_FTP_LIST);
+    QVERIFY(runQueue());
+    m_ui->selected.clear();
+    for (int i = 0; i < list.RowCount(); ++i) {
+        if (list.RowAt(i).name == "alias" || list.RowAt(i).name == "away") {
+            QVERIFY(list.RowAt(i).IsFolder());
+            m_ui->selected.push_back(i);
+        }
+    }
+    QCOMPARE(m_ui->selected.size(), size_t(2));
+    m_engine->DeleteSelected();
+    QVERIFY(runQueue());
+
+    // What the links lead to stays whole; the links themselves go where the server allows it.
+    QCOMPARE(ReadFile(outside + "/keep/precious.txt"), QByteArray("keep me"));
+    QCOMPARE(ReadFile(served + "/data/kept.txt"), QByteArray("beside"));
+    QVERIFY(!QFileInfo(served + "/alias").isSymLink());
+    if (static_cast<RealFtpServer::Kind>(kind) == RealFtpServer::Kind::Vsftpd)
+        QVERIFY(!QFileInfo(served + "/away").isSymLink());
 }
 
 void TestEngineTransferReal::renameMkdAndPermissions_data() {

@@ -58,7 +58,10 @@ void TestFileListModel::linksShowAsFoldersUnderTheirOwnName() {
         QCOMPARE(m.ItemText(i, FileListModel::ColAttributes), QStringLiteral("drwxrwxrwx"));
         QCOMPARE(m.ItemText(i, FileListModel::ColSize), QString());
         QVERIFY(m.RowAt(i).IsFolder());
+        // The row still knows it is a link, so that deleting it removes the link alone.
+        QVERIFY(m.RowAt(i).link);
     }
+    QVERIFY(!m.RowAt(m.InsertListingLine(0, "drwxr-xr-x 2 o g 4096 Jun 1 2020 real")).link);
     std::sort(folders.begin(), folders.end());
     QCOMPARE(folders, (std::vector<std::string>{"plain", "pub", "www"}));
 }

@@ -146,6 +146,20 @@ void TestHostTreeModel::syncFolderChildren() {
     QCOMPARE(childTexts(pub), (std::vector<std::string>{"y", "z"}));
     tree.SyncFolderChildren({});
     QVERIFY(pub->children.empty());
+
+    // In the root the folders are named by their absolute paths, so the PWD after a change into
+    // one of them finds that item, and choosing one from deeper down leads to it and not below.
+    tree.SetCurrentFolder("/");
+    tree.SyncFolderChildren({"pub", "sub"});
+    QCOMPARE(childTexts(tree.RemoteRootItem()), (std::vector<std::string>{"/pub", "/sub"}));
+    QCOMPARE(tree.RemoteRootItem()->children.front().get(), pub);
+    HostTreeModel::Node* sub = child(tree.RemoteRootItem(), "/sub");
+    tree.SetCurrentFolder("/sub");
+    QCOMPARE(tree.CurrentFolderItem(), sub);
+    QCOMPARE(childTexts(tree.RemoteRootItem()), (std::vector<std::string>{"/pub", "/sub"}));
+    tree.SetCurrentFolder("/pub");
+    QCOMPARE(tree.SelectByMouse(sub), HostTreeModel::MouseSelection::FolderChosen);
+    QCOMPARE(tree.GetCurrentPath(), std::string("/sub"));
 }
 
 void TestHostTreeModel::disconnectRemovesFolders() {

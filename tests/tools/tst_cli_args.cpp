@@ -1,0 +1,141 @@
+#include "CliArgs.h"
+
+#include <QtTest>
+
+class TestCliArgs : public QObject {
+    Q_OBJECT
+private slots:
+    void goodLines();
+    void badLines_data();
+    void badLines();
+    void urls_data();
+    void urls();
+};
+
+namespace {
+CliParse parse(std::initializer_list<const char*> words) {
+    std::vector<std::string> v;
+    for (const char* w : words)
+        v.emplace_back(w);
+    return ParseCliArgs(v);
+}
+} // namespace
+
+void TestCliArgs::goodLines() {
+    CliParse p =
+        parse({"--active", "--ascii", "-v", "--resume", "--timeout", "5", "ftp://h", "get", "/a/b", "dl"});
+    QVERIFY2(p.error.empty(), p.error.c_str());
+    QCOMPARE(p.args.mode, CliArgs::Mode::Active);
+    QVERIFY(p.args.ascii);
+    QVERIFY(p.args.verbose);
+    QCOMPARE(p.args.existing, CliArgs::Existing::Resume);
+    QCOMPARE(*p.args.timeoutSeconds, 5);
+    QCOMPARE(p.args.target, std::string("ftp://h"));
+    QCOMPARE(p.args.command, std::string("get"));
+    QCOMPARE(p.args.args, (std::vector<std::string>{"/a/b", "dl"}));
+
+    p = parse({"Host0", "pwd", "--passive", "--timeout=30"});
+    QVERIFY(p.error.empty());
+    QCOMPARE(p.args.mode, CliArgs::Mode::Passive);
+    QCOMPARE(p.args.existing, CliArgs::Existing::Fail);
+    QCOMPARE(*p.args.timeoutSeconds, 30);
+
+    p = parse({"デモサーバー", "rm", "--", "-odd-name"});
+    QVERIFY(p.error.empty());
+    QCOMPARE(p.args.args, std::vector<std::string>{"-odd-name"});
+
+    p = parse({"h", "chmod", "755", "/x"});
+    QVERIFY(p.error.empty());
+    QVERIFY(parse({"--help"}).args.help);
+    QVERIFY(parse({"--help"}).error.empty());
+}
+
+void TestCliArgs::badLines_data() {
+    QTest::addColumn<QStringList>("words");
+    QTest::newRow("nothing") << QStringList{};
+    QTest::newRow("no command") << QStringList{"ftp://h"};
+    QTest::newRow("unknown command") << QStringList{"ftp://h", "dance"};
+    QTest::newRow("unknown option") << QStringList{"--fast", "ftp://h", "ls"};
+    QTest::newRow("too many") << QStringList{"ftp://h", "pwd", "x"};
+    QTest::newRow("too few") << QStringList{"ftp://h", "mv", "a"};
+    QTest::newRow("bad mode") << QStringList{"ftp://h", "chmod", "rwx", "/a"};
+    QTest::newRow("mode of four digits") << QStringList{"ftp://h", "chmod", "0644", "/a"};
+    QTest::newRow("timeout word") << QStringList{"--timeout", "soon", "ftp://h", "ls"};
+    QTest::newRow("timeout zero") << QStringList{"--timeout", "0", "ftp://h", "ls"};
+    QTest::newRow("timeout missing") << QStringList{"ftp://h", "ls", "--timeout"};
+    QTest::newRow("bad url") << QStringList{"ftp://", "ls"};
+    QTest::newRow("other scheme") << QStringList{"http://h", "ls"};
+    QTest::newRow("line break in a path") << QStringList{"ftp://h", "rm", "a\r\nDELE b"};
+    QTest::newRow("empty path") << QStringList{"ftp://h", "mkdir", ""};
+}
+
+void TestCliArgs::badLines() {
+    QFETCH(QStringList, words);
+    std::vector<std::string> v;
+    for (const QString& w : words)
+        v.push_back(w.toStdString());
+    CliParse p = ParseCliArgs(v);
+    QVERIFY(!p.error.empty());
+}
+
+void TestCliArgs::urls_data() {
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::newRow("anonymous") << "ftp://127.0.0.1" << true << "anonymous"
+                               << "lumo@"
+                               << "127.0.0.1" << 21;
+    QTest::newRow("user and port") << "ftp://me@example.jp:2121/" << true << "me"
+                                   << ""
+                                   << "example.jp" << 2121;
+    QTest::newRow("encoded") << "FTP://us%40er:p%3Aa%2Fss@h:21" << true << "us@er"
+                             << "p:a/ss"
+                             << "h" << 21;
+    QTest::newRow("at in password") << "ftp://u:a@b@h" << true << "u"
+                                    << "a@b"
+                                    << "h" << 21;
+    QTest::newRow("no host") << "ftp://u:p@" << false << ""
+                             << ""
+                             << "" << 0;
+    QTest::newRow("port 0") << "ftp://h:0" << false << ""
+                            << ""
+                            << "" << 0;
+    QTest::newRow("port too big") << "ftp://h:70000" << false << ""
+                                  << ""
+                                  << "" << 0;
+    QTest::newRow("path") << "ftp://h/pub" << false << ""
+                          << ""
+                          << "" << 0;
+    QTest::newRow("bad escape") << "ftp://u%zz@h" << false << ""
+                                << ""
+                                << "" << 0;
+    QTest::newRow("encoded line break") << "ftp://u:p%0d%0aDELE%20x@h" << false << ""
+                                        << ""
+                                        << "" << 0;
+    QTest::newRow("space in host") << "ftp://a b" << false << ""
+                                   << ""
+                                   << "" << 0;
+}
+
+void TestCliArgs::urls() {
+    QFETCH(QString, url);
+    QFETCH(bool, ok);
+    auto u = ParseFtpUrl(url.toStdString());
+    QCOMPARE(u.has_value(), ok);
+    if (!ok)
+        return;
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    QCOMPARE(QString::fromStdString(u->user), user);
+    QCOMPARE(QString::fromStdString(u->password), password);
+    QCOMPARE(QString::fromStdString(u->host), host);
+    QCOMPARE(u->port, port);
+}
+
+QTEST_GUILESS_MAIN(TestCliArgs)
+#include "tst_cli_args.moc"

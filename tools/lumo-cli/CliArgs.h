@@ -1,0 +1,45 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// What a lumo-cli command line asks for. Parsing never throws; a bad line gives an error text and the
+// program answers it with the usage and exit status 2.
+struct CliArgs {
+    enum class Mode { HostDefault, Passive, Active };
+    enum class Existing { Fail, Overwrite, Resume, Skip };
+
+    Mode mode = Mode::HostDefault;
+    bool ascii = false;
+    bool verbose = false;
+    Existing existing = Existing::Fail;
+    std::optional<int> timeoutSeconds;
+    bool help = false;
+
+    std::string target;
+    std::string command;
+    std::vector<std::string> args;
+};
+
+struct CliParse {
+    CliArgs args;
+    std::string error; // empty when the line is good
+};
+
+CliParse ParseCliArgs(const std::vector<std::string>& argv);
+
+std::string CliUsage();
+
+// An ftp:// target: user and password URL-decoded; anonymous when no user is given.
+struct FtpUrl {
+    std::string user;
+    std::string password;
+    std::string host;
+    int port = 21;
+    bool hasUser = false;
+};
+
+bool LooksLikeUrl(const std::string& target);
+// Empty when the text is not a usable ftp://[user[:password]@]host[:port] address.
+std::optional<FtpUrl> ParseFtpUrl(const std::string& target);

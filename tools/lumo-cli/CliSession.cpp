@@ -1,0 +1,330 @@
+#include "CliSession.h"
+
+#include "engine/EngineMessages.h"
+#include "platform/TextCodec.h"
+#include "views/QXDoc.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+// The time a host gets to greet and take the login when the reply time-out is off.
+constexpr int kDefaultLoginMs = 30000;
+
+// "a//b/" as "a/b"; "/" stays.
+QString TidyPath(const QString& path) {
+    QString out;
+    for (QChar c : path) {
+        if (c == u'/' && out.endsWith(u'/'))
+            continue;
+        out += c;
+    }
+    while (out.size() > 1 && out.endsWith(u'/'))
+        out.chop(1);
+    return out;
+}
+
+std::string Shown(const std::string& raw) {
+    return DecodeRemoteName(raw).toStdString();
+}
+} // namespace
+
+CliSession::CliSession(const CliArgs& args, std::FILE* out, std::FILE* err, bool errIsTerminal)
+    : m_args(args), m_out(out), m_ui(args, err, errIsTerminal), m_engine(m_ui) {
+    m_ui.onSessionChange = [this] { RequestStep(); };
+    connect(&m_engine, &CFtpEngine::Idle, this, &CliSession::RequestStep, Qt::QueuedConnection);
+    m_loginTimer.setSingleShot(true);
+    connect(&m_loginTimer, &QTimer::timeout, this, [this] {
+        m_ui.Fail("no login at " + m_engine.m_host.Adr + " within " +
+                  std::to_string(m_loginTimer.interval() / 1000) + " s");
+        Finish(1);
+    });
+}
+
+bool CliSession::ResolveTarget(HostRecord& host, int& hostNumber) {
+    if (LooksLikeUrl(m_args.target)) {
+        const std::optional<FtpUrl> url = ParseFtpUrl(m_args.target);
+        if (!url)
+            return false;
+        host.Name = url->host;
+        host.Adr = url->host;
+        host.Port = url->port;
+        host.User = url->user;
+        host.Pass = url->password;
+        host.Pasv = 1;
+        hostNumber = -1;
+        return true;
+    }
+    const HostList hosts = CQXDoc().LoadAllHosts();
+    for (std::size_t i = 0; i < hosts.size(); ++i) {
+        if (hosts[i].Name == m_args.target) {
+            host = hosts[i];
+            hostNumber = static_cast<int>(i);
+            return true;
+        }
+    }
+    for (std::size_t i = 0; i < hosts.size(); ++i) {
+        if (QString::fromStdString(HostKeyName(static_cast<int>(i)))
+                .compare(QString::fromStdString(m_args.target), Qt::CaseInsensitive) == 0) {
+            host = hosts[i];
+            hostNumber = static_cast<int>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+void CliSession::Start() {
+    HostRecord host;
+    int hostNumber = -1;
+    if (!ResolveTarget(host, hostNumber)) {
+        m_ui.Fail("no host '" + m_args.target +
+                  "' is registered (a registered name or Host<n>, or an ftp:// address)");
+        emit Finished(2);
+        return;
+    }
+    if (m_args.mode != CliArgs::Mode::HostDefault)
+        host.Pasv = m_args.mode == CliArgs::Mode::Passive ? 1 : 0;
+    m_engine.ReadSystemSettings();
+    if (m_args.timeoutSeconds)
+        m_engine.m_timeoutMs = *m_args.timeoutSeconds * 1000;
+    if (!QueueCommand()) {
+        emit Finished(m_ui.Failed() ? 1 : 2);
+        return;
+    }
+    m_loginTimer.start(m_engine.m_timeoutMs > 0 ? m_engine.m_timeoutMs : kDefaultLoginMs);
+    if (!m_engine.ConnectHost(host, hostNumber))
+        Finish(1);
+}
+
+bool CliSession::QueueCommand() {
+    const std::string& cmd = m_args.command;
+    const std::vector<std::string>& a = m_args.args;
+    if (cmd == "pwd") {
+        m_steps.push_back([this] {
+            const std::string path = m_ui.GetCurrentPath();
+            std::fprintf(m_out, "%s\n", Shown(path.empty() ? "/" : path).c_str());
+        });
+    } else if (cmd == "ls") {
+        m_steps.push_back([this, a] {
+            if (a.empty())
+                return;
+            const RemotePath p = Resolve(a[0]);
+            GoTo(Join(p.folder, p.name));
+        });
+        m_steps.push_back([this] { PrintList(); });
+    } else if (cmd == "get") {
+        const QFileInfo local(QString::fromLocal8Bit(a.size() > 1 ? a[1] : std::string(".")));
+        if (!local.isDir()) {
+            m_ui.Fail("no local folder " + local.filePath().toStdString());
+            return false;
+        }
+        const std::string folder = local.absoluteFilePath().toStdString();
+        m_steps.push_back([this, a] { GoTo(Resolve(a[0]).folder); });
+        m_steps.push_back([this, a, folder] { Get(Resolve(a[0]), a[0], folder); });
+    } else if (cmd == "put") {
+        const QFileInfo local(QString::fromLocal8Bit(a[0]));
+        if (!local.exists()) {
+            m_ui.Fail("no local file or folder " + a[0]);
+            return false;
+        }
+        const std::string path = QDir::cleanPath(local.absoluteFilePath()).toStdString();
+        m_steps.push_back([this, a] {
+            if (a.size() < 2)
+                return;
+            const RemotePath p = Resolve(a[1]);
+            GoTo(Join(p.folder, p.name));
+        });
+        m_steps.push_back([this, path] { Put(path); });
+    } else if (cmd == "rm" || cmd == "chmod") {
+        const std::string arg = a.back();
+        m_steps.push_back([this, arg] { GoTo(Resolve(arg).folder); });
+        m_steps.push_back([this, arg, cmd] {
+            const int row = FindRowOf(Resolve(arg), arg);
+            if (row < 0)
+                return;
+            m_ui.Select(row);
+            if (cmd == "rm")
+                m_engine.DeleteSelected();
+            else
+                m_engine.ChangeAttributesOfSelected();
+        });
+    } else if (cmd == "mkdir") {
+        m_steps.push_back([this, a] { GoTo(Resolve(a[0]).folder); });
+        m_steps.push_back([this, a] {
+            const RemotePath p = Resolve(a[0]);
+            if (p.name.isEmpty())
+                m_ui.Fail("mkdir needs a folder name");
+            else
+                m_engine.CreateFolder(p.name);
+        });
+    } else if (cmd == "mv") {
+        m_steps.push_back([this, a] {
+            const RemotePath from = Resolve(a[0]);
+            // Within one folder the rename runs there, as in the window; across folders from the
+            // root, with both paths whole.
+            GoTo(from.folder == Resolve(a[1]).folder ? from.folder : std::string());
+        });
+        m_steps.push_back([this, a] { Rename(Resolve(a[0]), Resolve(a[1])); });
+    }
+    return true;
+}
+
+CliSession::RemotePath CliSession::Resolve(const std::string& arg) const {
+    const QString path = TidyPath(QString::fromLocal8Bit(arg));
+    const qsizetype cut = path.lastIndexOf(u'/');
+    RemotePath out;
+    out.name = path.mid(cut + 1);
+    const QString folder = cut < 0 ? QString() : path.left(cut);
+    if (path.startsWith(u'/'))
+        out.folder = m_engine.ServerNameFor(folder);
+    else
+        out.folder = folder.isEmpty() ? m_home : m_home + "/" + m_engine.ServerNameFor(folder);
+    return out;
+}
+
+std::string CliSession::Join(const std::string& folder, const QString& name) const {
+    return name.isEmpty() ? folder : folder + "/" + m_engine.ServerNameFor(name);
+}
+
+void CliSession::GoTo(const std::string& folder) {
+    if (folder == m_ui.GetCurrentPath())
+        return;
+    m_engine.ChangeFolder(folder.empty() ? std::string("/") : folder);
+}
+
+int CliSession::FindRowOf(const RemotePath& path, const std::string& arg) {
+    const int row = path.name.isEmpty() ? -1 : m_ui.FindRow(m_engine.ServerNameFor(path.name), path.name);
+    if (row < 0)
+        m_ui.Fail("no file or folder " + arg);
+    return row;
+}
+
+void CliSession::Get(const RemotePath& remote, const std::string& arg, const std::string& localFolder) {
+    const int row = FindRowOf(remote, arg);
+    if (row < 0)
+        return;
+    const FileListModel::Row& r = m_ui.List().RowAt(row);
+    if (r.IsFolder()) {
+        if (m_engine.DownloadFolders(localFolder, {r.name}))
+            m_engine.DispatchNextOp();
+    } else {
+        m_engine.DownloadFiles(localFolder, {FileListRow{r.name, r.size, r.date, r.attributes}});
+    }
+}
+
+void CliSession::Put(const std::string& local) {
+    const QFileInfo info(QString::fromStdString(local));
+    const std::string folder = m_ui.GetCurrentPath();
+    if (!info.isDir()) {
+        if (m_engine.UploadFiles(folder, {local}))
+            m_engine.DispatchNextOp();
+        return;
+    }
+    const QString name = info.fileName();
+    const int row = m_ui.FindRow(m_engine.ServerNameFor(name), name);
+    if (row >= 0) {
+        switch (m_args.existing) {
+        case CliArgs::Existing::Fail:
+            m_ui.Fail(Shown(Join(folder, name)) +
+                      " exists already (--overwrite, --resume or --skip says what to do with it)");
+            return;
+        case CliArgs::Existing::Skip:
+            return;
+        case CliArgs::Existing::Overwrite:
+        case CliArgs::Existing::Resume:
+            // Sent into the folder that is there: its folders exist already, their files are
+            // replaced.
+            m_ui.TolerateFailuresOf(WM_FTP_MKD);
+            break;
+        }
+    }
+    m_engine.UploadFolder(local, Join(folder, name));
+    m_engine.DispatchNextOp();
+}
+
+void CliSession::Rename(const RemotePath& from, const RemotePath& to) {
+    if (from.name.isEmpty() || to.name.isEmpty()) {
+        m_ui.Fail("mv needs a name to rename and a new name");
+        return;
+    }
+    if (from.folder == to.folder) {
+        // The session stands in that folder, under whatever name the server gave it.
+        const int row = m_ui.FindRow(m_engine.ServerNameFor(from.name), from.name);
+        const std::string raw = row >= 0 ? m_ui.List().RowAt(row).name : m_engine.ServerNameFor(from.name);
+        m_engine.RenameEntry(raw, to.name);
+        return;
+    }
+    // Across folders the rename runs from the root, where the engine puts "/" before both paths.
+    const std::string oldPath = Join(from.folder, from.name);
+    const std::string newPath = Join(to.folder, to.name);
+    if (!m_ui.GetCurrentPath().empty() || oldPath[0] != '/' || newPath[0] != '/') {
+        m_ui.Fail("cannot name both folders of this move from the root: " + Shown(oldPath) + " -> " +
+                  Shown(newPath));
+        return;
+    }
+    m_engine.RenameEntry(oldPath.substr(1), DecodeRemoteName(newPath.substr(1)));
+}
+
+void CliSession::PrintList() {
+    const FileListModel& list = m_ui.List();
+    for (int i = 0; i < list.RowCount(); ++i) {
+        if (list.RowAt(i).IsPlaceholder())
+            continue;
+        std::fprintf(m_out, "%s\t%s\t%s\t%s\n",
+                     list.ItemText(i, FileListModel::ColAttributes).toStdString().c_str(),
+                     list.ItemText(i, FileListModel::ColSize).toStdString().c_str(),
+                     list.ItemText(i, FileListModel::ColDate).toStdString().c_str(),
+                     list.ItemText(i, FileListModel::ColName).toStdString().c_str());
+    }
+}
+
+void CliSession::RequestStep() {
+    if (m_stepRequested || m_finished)
+        return;
+    m_stepRequested = true;
+    QTimer::singleShot(0, this, [this] {
+        m_stepRequested = false;
+        NextStep();
+    });
+}
+
+void CliSession::NextStep() {
+    if (m_finished)
+        return;
+    if (m_ui.LoginRefused() || !m_engine.IsConnected()) {
+        Finish(1);
+        return;
+    }
+    // Still at work: its Idle comes later.
+    if (m_engine.m_busy != 0 || !m_engine.m_opQueue.empty())
+        return;
+    if (!m_loggedIn) {
+        m_loggedIn = true;
+        m_loginTimer.stop();
+        m_home = m_ui.GetCurrentPath();
+    }
+    m_ui.FlushRefusal();
+    if (m_ui.Failed() || m_steps.empty()) {
+        Finish(m_ui.Failed() ? 1 : 0);
+        return;
+    }
+    std::function<void()> step = std::move(m_steps.front());
+    m_steps.pop_front();
+    step();
+    // A step that queued nothing leaves the engine resting, and no Idle follows.
+    if (m_engine.m_busy == 0 && m_engine.m_opQueue.empty())
+        RequestStep();
+}
+
+void CliSession::Finish(int exitStatus) {
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_loginTimer.stop();
+    m_ui.FlushRefusal();
+    m_ui.EndProgressLine();
+    std::fflush(m_out);
+    m_engine.CloseSession();
+    emit Finished(m_ui.Failed() && exitStatus == 0 ? 1 : exitStatus);
+}

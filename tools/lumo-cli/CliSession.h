@@ -1,0 +1,65 @@
+#pragma once
+
+#include "CliArgs.h"
+#include "TerminalUi.h"
+#include "engine/FtpEngine.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <string>
+
+// One run of lumo-cli: connects to the target, runs the command as the window would (go to the
+// folder, then act on its list), and finishes with the exit status.
+class CliSession : public QObject {
+    Q_OBJECT
+public:
+    CliSession(const CliArgs& args, std::FILE* out, std::FILE* err, bool errIsTerminal);
+
+    void Start();
+
+signals:
+    void Finished(int exitStatus);
+
+private:
+    // A remote path of the command line: its folder as the server's bytes ("" for the root) and
+    // its last name as typed ("" when the path is the root itself).
+    struct RemotePath {
+        std::string folder;
+        QString name;
+    };
+
+    bool ResolveTarget(HostRecord& host, int& hostNumber);
+    bool QueueCommand();
+    RemotePath Resolve(const std::string& arg) const;
+    std::string Join(const std::string& folder, const QString& name) const;
+    // Goes to a folder unless the session is there already; the list then shows it.
+    void GoTo(const std::string& folder);
+    // The row of a path's name in the current list, or -1 after an error line.
+    int FindRowOf(const RemotePath& path, const std::string& arg);
+
+    void Get(const RemotePath& remote, const std::string& arg, const std::string& localFolder);
+    void Put(const std::string& local);
+    void Rename(const RemotePath& from, const RemotePath& to);
+    void PrintList();
+
+    // Runs the next step once the engine rests; the engine's Idle and the UI's changes ask for it.
+    void RequestStep();
+    void NextStep();
+    void Finish(int exitStatus);
+
+    const CliArgs& m_args;
+    std::FILE* m_out;
+    TerminalUi m_ui;
+    CFtpEngine m_engine;
+    QTimer m_loginTimer;
+    std::deque<std::function<void()>> m_steps;
+    std::string m_home;
+    bool m_loggedIn = false;
+    bool m_stepRequested = false;
+    bool m_finished = false;
+};

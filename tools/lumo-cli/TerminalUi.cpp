@@ -1,0 +1,198 @@
+#include "TerminalUi.h"
+
+#include "dialogs/DialogSettings.h"
+#include "engine/EngineMessages.h"
+#include "engine/TransferProgress.h"
+#include "platform/TextCodec.h"
+
+namespace {
+// Redraws of the progress line: often enough to look alive, rarely enough to cost nothing.
+constexpr qint64 kProgressRedrawMs = 100;
+constexpr int kBarWidth = 30;
+
+// A line as a terminal should show it: without its CR LF, the lines of a multi-line text joined.
+std::string OneLine(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c != '\r' && c != '\n')
+            out += c;
+    }
+    return out;
+}
+} // namespace
+
+TerminalUi::TerminalUi(const CliArgs& args, std::FILE* err, bool errIsTerminal)
+    : m_args(args), m_err(err), m_errIsTerminal(errIsTerminal) {
+    if (m_args.verbose)
+        QObject::connect(&m_log, &CLogText::Appended, [this](const std::string& text) { PrintLog(text); });
+}
+
+void TerminalUi::PrintLog(const std::string& text) {
+    EndProgressLine();
+    // Each line is decoded on its own, as the log pane does: a server's CP932 names beside UTF-8.
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        std::fprintf(m_err, "%s\n", DecodeRemoteName(line).toStdString().c_str());
+        start = end + 1;
+    }
+    std::fflush(m_err);
+}
+
+void TerminalUi::SetConnectedState(bool connected) {
+    m_connected = connected;
+    if (!connected && onSessionChange)
+        onSessionChange();
+}
+
+void TerminalUi::SetCurrentFolder(const std::string& path) {
+    m_currentPath = path == "/" ? std::string() : path;
+}
+
+std::vector<FileListRow> TerminalUi::FileListRows() {
+    std::vector<FileListRow> rows;
+    for (int i = 0; i < m_list.RowCount(); ++i) {
+        const FileListModel::Row& r = m_list.RowAt(i);
+        rows.push_back(FileListRow{r.name, r.size, r.date, r.attributes, r.link});
+    }
+    return rows;
+}
+
+std::vector<FileListRow> TerminalUi::SelectedFileListRows() {
+    std::vector<FileListRow> rows;
+    const std::vector<FileListRow> all = FileListRows();
+    for (int i : m_selected) {
+        if (i >= 0 && i < static_cast<int>(all.size()))
+            rows.push_back(all[static_cast<std::size_t>(i)]);
+    }
+    return rows;
+}
+
+int TerminalUi::FindRow(const std::string& rawName, const QString& shownName) const {
+    for (int i = 0; i < m_list.RowCount(); ++i) {
+        const FileListModel::Row& r = m_list.RowAt(i);
+        if (!r.IsPlaceholder() && (r.name == rawName || r.displayName == shownName))
+            return i;
+    }
+    return -1;
+}
+
+void TerminalUi::ProgressChanged(const CTransferProgress& progress) {
+    if (!m_errIsTerminal)
+        return;
+    if (!progress.BarVisible() || progress.Total() == 0) {
+        EndProgressLine();
+        return;
+    }
+    if (m_progressShown && m_progressClock.isValid() && m_progressClock.elapsed() < kProgressRedrawMs &&
+        progress.Done() < progress.Total())
+        return;
+    m_progressClock.start();
+    const int filled =
+        static_cast<int>(static_cast<long double>(progress.Done()) * kBarWidth / progress.Total());
+    std::string bar(static_cast<std::size_t>(std::min(filled, kBarWidth)), '#');
+    bar.resize(kBarWidth, '.');
+    std::fprintf(m_err, "\r\033[K[%s] %s  %s", bar.c_str(), progress.CountText().c_str(),
+                 progress.SpeedText().c_str());
+    std::fflush(m_err);
+    m_progressShown = true;
+}
+
+void TerminalUi::EndProgressLine() {
+    if (!m_progressShown)
+        return;
+    std::fputs("\r\033[K", m_err);
+    std::fflush(m_err);
+    m_progressShown = false;
+}
+
+int TerminalUi::AskAccount(int, const HostRecord&, std::string&, std::string&) {
+    // A terminal tool does not ask: the refused login is the failure, with the server's words.
+    m_loginRefused = true;
+    FlushRefusal();
+    if (onSessionChange)
+        onSessionChange();
+    return 2;
+}
+
+int TerminalUi::AskFileOverwrite(OverwriteForm, const std::string& path, const std::string&,
+                                 const std::string&) {
+    switch (m_args.existing) {
+    case CliArgs::Existing::Overwrite:
+        return 1;
+    case CliArgs::Existing::Resume:
+        return 4;
+    case CliArgs::Existing::Skip:
+        // Each command sends or fetches one item, so cancelling is skipping it.
+        return 2;
+    case CliArgs::Existing::Fail:
+        break;
+    }
+    Fail(DecodeRemoteName(path).toStdString() +
+         " exists already (--overwrite, --resume or --skip says what to do with it)");
+    return 2;
+}
+
+int TerminalUi::AskFolderOverwrite(const std::string& localFolder) {
+    switch (m_args.existing) {
+    case CliArgs::Existing::Overwrite:
+    case CliArgs::Existing::Resume:
+        return 1;
+    case CliArgs::Existing::Skip:
+        return 5;
+    case CliArgs::Existing::Fail:
+        break;
+    }
+    Fail(localFolder + " exists already (--overwrite, --resume or --skip says what to do with it)");
+    return 2;
+}
+
+int TerminalUi::AskAttributes(int hostNumber, const std::string&, std::string& command, std::string& number) {
+    command = hostNumber >= 0 ? ReadChmodCommand(hostNumber) : std::string(DefaultChmodCommand);
+    number = m_args.args.empty() ? std::string() : m_args.args.front();
+    return 1;
+}
+
+void TerminalUi::ReplyRefused(int operation, const std::string& line) {
+    if (m_tolerated.count(operation) != 0)
+        return;
+    FlushRefusal();
+    m_pendingRefusal = OneLine(line);
+}
+
+void TerminalUi::OperationFailed(int operation, const std::string& text) {
+    if (m_tolerated.count(operation) != 0)
+        return;
+    std::string line = OneLine(text);
+    // The engine's words first, the server's reason after them.
+    if (!m_pendingRefusal.empty())
+        line += " (" + m_pendingRefusal + ")";
+    m_pendingRefusal.clear();
+    PrintFailure(DecodeRemoteName(line).toStdString());
+}
+
+void TerminalUi::FlushRefusal() {
+    if (m_pendingRefusal.empty())
+        return;
+    const std::string line = m_pendingRefusal;
+    m_pendingRefusal.clear();
+    PrintFailure(DecodeRemoteName(line).toStdString());
+}
+
+void TerminalUi::Fail(const std::string& line) {
+    FlushRefusal();
+    PrintFailure("lumo-cli: " + line);
+}
+
+void TerminalUi::PrintFailure(const std::string& line) {
+    EndProgressLine();
+    ++m_failures;
+    // With -v the log shows the line already; the error line still comes, for scripts that read it.
+    std::fprintf(m_err, "%s\n", line.c_str());
+    std::fflush(m_err);
+}

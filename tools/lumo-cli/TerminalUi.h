@@ -1,0 +1,83 @@
+#pragma once
+
+#include "CliArgs.h"
+#include "engine/EngineUi.h"
+#include "views/FileListModel.h"
+#include "views/LogText.h"
+
+#include <QElapsedTimer>
+
+#include <cstdio>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+// The engine's UI for a terminal: the log goes to stderr with -v, the file list is a plain model,
+// questions are answered by the command line's options, and failures become error lines.
+class TerminalUi : public CEngineUi {
+public:
+    TerminalUi(const CliArgs& args, std::FILE* err, bool errIsTerminal);
+
+    CLogText& Log() override { return m_log; }
+    std::string GetCurrentPath() override { return m_currentPath; }
+    void SetCurrentFolder(const std::string& path) override;
+    void SetConnectedState(bool connected) override;
+    void ClearFileList() override { m_list.Clear(); }
+    void FillFileList(const std::string& listing) override { m_list.FillFromListing(listing); }
+    std::vector<FileListRow> FileListRows() override;
+    std::vector<FileListRow> SelectedFileListRows() override;
+    void SetStatusText(const std::string&, const std::string&) override {}
+    void ProgressChanged(const CTransferProgress& progress) override;
+    int AskAccount(int hostNumber, const HostRecord& host, std::string& user, std::string& pass) override;
+    int AskFileOverwrite(OverwriteForm form, const std::string& path, const std::string& date,
+                         const std::string& size) override;
+    int AskFolderOverwrite(const std::string& localFolder) override;
+    int AskDeleteConfirmation(int, int, const std::string&, const std::string&) override { return 1; }
+    int AskAttributes(int hostNumber, const std::string& attributes, std::string& command,
+                      std::string& number) override;
+    bool IsAsciiMode() override { return m_args.ascii; }
+    void ShellOpen(const std::string&, const std::string&) override {}
+    void ReplyRefused(int operation, const std::string& line) override;
+    void OperationFailed(int operation, const std::string& text) override;
+
+    // The row of the current folder's list with this name (raw bytes or as shown); -1 when none.
+    int FindRow(const std::string& rawName, const QString& shownName) const;
+    const FileListModel& List() const { return m_list; }
+    void Select(int row) { m_selected = {row}; }
+
+    // Failures of this operation code are expected and not counted (folders that exist already
+    // when a folder tree is sent into one).
+    void TolerateFailuresOf(int operation) { m_tolerated.insert(operation); }
+    // A failure of the tool's own, in the words of the tool.
+    void Fail(const std::string& line);
+    // Prints a refusal that no text of the engine's followed.
+    void FlushRefusal();
+    bool Failed() const { return m_failures > 0; }
+    bool LoginRefused() const { return m_loginRefused; }
+    bool Connected() const { return m_connected; }
+    // Ends a progress line that is on the screen.
+    void EndProgressLine();
+
+    // Called when the session ends or a login is refused, things that no Idle of the engine follows.
+    std::function<void()> onSessionChange;
+
+private:
+    void PrintLog(const std::string& text);
+    void PrintFailure(const std::string& line);
+
+    const CliArgs& m_args;
+    std::FILE* m_err;
+    bool m_errIsTerminal;
+    CLogText m_log;
+    FileListModel m_list;
+    std::string m_currentPath;
+    std::vector<int> m_selected;
+    std::set<int> m_tolerated;
+    std::string m_pendingRefusal;
+    int m_failures = 0;
+    bool m_connected = false;
+    bool m_loginRefused = false;
+    bool m_progressShown = false;
+    QElapsedTimer m_progressClock;
+};

@@ -1,0 +1,28 @@
+#include "CliArgs.h"
+#include "CliSession.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    const CliParse p = ParseCliArgs(words);
+    if (p.args.help) {
+        std::fputs(CliUsage().c_str(), stdout);
+        return 0;
+    }
+    if (!p.error.empty()) {
+        std::fprintf(stderr, "lumo-cli: %s\n\n%s", p.error.c_str(), CliUsage().c_str());
+        return 2;
+    }
+    QCoreApplication app(argc, argv);
+    CliSession session(p.args, stdout, stderr, isatty(fileno(stderr)) != 0);
+    QObject::connect(
+        &session, &CliSession::Finished, &app, [](int status) { QCoreApplication::exit(status); },
+        Qt::QueuedConnection);
+    QTimer::singleShot(0, &session, &CliSession::Start);
+    return QCoreApplication::exec();
+}
