@@ -388,8 +388,9 @@ void CFtpEngine::OnTimer(int id) {
                 // An upload's data waits for its STOR, or the server gets bytes it has no file for.
                 if (m_storSent)
                     Arm(conn.sock.id(), conn.msg, Write);
-            } else
+            } else {
                 Arm(conn.sock.id(), conn.msg, Read | Close);
+            }
         }
         break;
     default:
