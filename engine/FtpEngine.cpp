@@ -384,10 +384,13 @@ void CFtpEngine::OnTimer(int id) {
         for (const DataConn& conn : m_dataConns) {
             if (!conn.sock.valid())
                 continue;
-            if (conn.msg == WM_FTP_PUTDATA)
-                Arm(conn.sock.id(), conn.msg, Write);
-            else
+            if (conn.msg == WM_FTP_PUTDATA) {
+                // An upload's data waits for its STOR, or the server gets bytes it has no file for.
+                if (m_storSent)
+                    Arm(conn.sock.id(), conn.msg, Write);
+            } else {
                 Arm(conn.sock.id(), conn.msg, Read | Close);
+            }
         }
         break;
     default:

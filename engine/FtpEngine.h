@@ -206,6 +206,10 @@ public:
     void ResetProgress();
     // Logs the engine's own text for something asked that was not done, and tells the UI.
     void LogFailure(const std::string& text);
+    // Where a resumed transfer of `name` starts, `done` of `whole` bytes being at the destination:
+    // -1 (with its failure line) when the destination is larger; 0 in ASCII mode, where line ends
+    // change the length on the way.
+    std::int64_t ResumeOffset(std::int64_t done, std::int64_t whole, const std::string& name);
     void SetStatusText(const std::string& text, const std::string& iconFor = {});
 
     // Session fields.

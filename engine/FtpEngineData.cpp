@@ -1,5 +1,6 @@
 #include "engine/FtpEngine.h"
 
+#include "engine/RemoteNames.h"
 #include "views/LogText.h"
 
 #include <cstdio>
@@ -184,4 +185,19 @@ void CFtpEngine::DropDataStep() {
     m_stepSocket.close();
     m_downloadFile = nullptr;
     m_uploadFile = nullptr;
+}
+
+std::int64_t CFtpEngine::ResumeOffset(std::int64_t done, std::int64_t whole, const std::string& name) {
+    if (done > whole) {
+        // REST beyond the end would send nothing and still end in success, with the files unequal.
+        LogFailure("ファイル「" + ShownName(name) +
+                   "」は転送先の方が大きいため、続きから転送できませんでした。\r\n");
+        return -1;
+    }
+    if (m_ui.IsAsciiMode()) {
+        // Line ends change length on the way, so a byte count on one side is no offset on the other.
+        m_ui.Log().AppendLog("ASCII モードでは続きから転送できないため、最初から転送します。\r\n");
+        return 0;
+    }
+    return done;
 }

@@ -78,11 +78,13 @@ int CFtpEngine::DownloadFiles(const std::string& localFolder, const std::vector<
                 noConfirm = true;
                 break;
             case 4:
-                offset = existing.size();
+                offset = ResumeOffset(existing.size(), size, f.name);
                 break;
             default:
                 return 0;
             }
+            if (offset < 0)
+                continue;
         }
         if (!IsConnected())
             return 0;

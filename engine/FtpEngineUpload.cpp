@@ -76,8 +76,8 @@ bool CFtpEngine::UploadFiles(const std::string& remoteFolder, const std::vector<
                     skipChecks = true;
                     break;
                 case 4:
+                    resumeAt = ResumeOffset(LeadingNumber(row.size), info.size(), name);
                     resume = true;
-                    resumeAt = LeadingNumber(row.size);
                     break;
                 default:
                     return false;
@@ -89,6 +89,8 @@ bool CFtpEngine::UploadFiles(const std::string& remoteFolder, const std::vector<
                        ("ファイル「" + ShownName(name) + "」をアップロードできませんでした。\r\n"));
             continue;
         }
+        if (resumeAt < 0)
+            continue;
         if (!IsConnected())
             return true;
         m_opQueue.push_back(

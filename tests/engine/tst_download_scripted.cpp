@@ -263,11 +263,25 @@ void TestDownloadScripted::fileOverwriteAnswers_data() {
     // Resume offsets of x, y and z as queued; -1 when not queued.
     QTest::addColumn<QList<int>>("offsets");
     QTest::addColumn<int>("questionsLeft");
-    QTest::newRow("yes to each") << QList<int>{1, 1, 1} << false << 1 << QList<int>{0, 0, 0} << 0;
-    QTest::newRow("resume, then yes") << QList<int>{4, 1, 4} << false << 1 << QList<int>{3, 0, 5} << 0;
-    QTest::newRow("overwrite all") << QList<int>{3, 1, 1} << false << 1 << QList<int>{0, 0, 0} << 2;
-    QTest::newRow("cancel at the second") << QList<int>{1, 2, 1} << false << 0 << QList<int>{0, -1, -1} << 1;
-    QTest::newRow("no questions when set") << QList<int>{4, 4, 4} << true << 1 << QList<int>{0, 0, 0} << 3;
+    QTest::addColumn<bool>("ascii");
+    // Local bytes of y (40 on the server).
+    QTest::addColumn<int>("yBytes");
+    QTest::newRow("yes to each") << QList<int>{1, 1, 1} << false << 1 << QList<int>{0, 0, 0} << 0 << false
+                                 << 4;
+    QTest::newRow("resume, then yes")
+        << QList<int>{4, 1, 4} << false << 1 << QList<int>{3, 0, 5} << 0 << false << 4;
+    QTest::newRow("overwrite all") << QList<int>{3, 1, 1} << false << 1 << QList<int>{0, 0, 0} << 2 << false
+                                   << 4;
+    QTest::newRow("cancel at the second")
+        << QList<int>{1, 2, 1} << false << 0 << QList<int>{0, -1, -1} << 1 << false << 4;
+    QTest::newRow("no questions when set")
+        << QList<int>{4, 4, 4} << true << 1 << QList<int>{0, 0, 0} << 3 << false << 4;
+    // REST past the end would fetch nothing and end in success with the local file too long.
+    QTest::newRow("resume of a local file longer than the remote")
+        << QList<int>{1, 4, 1} << false << 1 << QList<int>{0, -1, 0} << 0 << false << 41;
+    // Line ends change length on the way: an ASCII resume fetches the whole file again.
+    QTest::newRow("resume in ASCII mode")
+        << QList<int>{4, 1, 4} << false << 1 << QList<int>{0, 0, 0} << 0 << true << 4;
 }
 
 void TestDownloadScripted::fileOverwriteAnswers() {
@@ -276,13 +290,16 @@ void TestDownloadScripted::fileOverwriteAnswers() {
     QFETCH(int, result);
     QFETCH(QList<int>, offsets);
     QFETCH(int, questionsLeft);
+    QFETCH(bool, ascii);
+    QFETCH(int, yBytes);
+    m_ui->ascii = ascii;
     if (noConfirmSetting) {
         SettingsKey key;
         key.CreateKey(KeyFamily::Option);
         key.WriteDword(SettingName::ChkDownOw, 1);
     }
     WriteFile(path("x"), "xxx");
-    WriteFile(path("y"), "yyyy");
+    WriteFile(path("y"), QByteArray(yBytes, 'y'));
     WriteFile(path("z"), "zzzzz");
     for (int a : answers)
         m_ui->overwriteAnswers.push_back(a);

@@ -52,6 +52,8 @@ private slots:
     void indexFileNeverReplacesAnEntry();
     void asciiUploadSendsCrLf();
     void resumePastFourGiB();
+    void asciiResumeStartsOver();
+    void rearmTimerSendsNoDataBeforeStor();
     void localReadErrorIsNoSuccess();
     void folderDeleteExpandsDepthFirst();
 
@@ -111,15 +113,19 @@ void TestEngineUpload::connectThen(std::function<void()> atIdle) {
 void TestEngineUpload::clashRules() {
     const std::string folder = file("folder"), same = file("same.txt"), fresh = file("fresh.txt");
     const std::string resume = file("resume.txt"), missing = m_dir->path().toStdString() + "/missing";
+    const std::string shorter = file("shorter.txt");
+    // Sparse: resuming needs the local file to reach past the remote size.
+    QVERIFY(QFile::resize(QString::fromStdString(resume), 4294967401));
     m_ui->rows = {{"folder", "", "2024/01/02 03:04", "drwxr-xr-x"},
                   {"same.txt", "10", "2024/01/02 03:04", "-rw-r--r--"},
-                  {"resume.txt", "4294967301 bytes", "2023/05/06", ""}};
+                  {"resume.txt", "4294967301 bytes", "2023/05/06", ""},
+                  {"shorter.txt", "5", "2023/05/06", "-rw-r--r--"}};
     m_ui->currentPath = "/cur";
     bool result = false;
     std::deque<QueuedOp> queued;
     connectThen([&] {
-        m_ui->overwriteAnswers = {1, 4};
-        result = m_engine->UploadFiles("/cur", {folder, same, missing, fresh, resume});
+        m_ui->overwriteAnswers = {1, 4, 4};
+        result = m_engine->UploadFiles("/cur", {folder, same, missing, fresh, resume, shorter});
         queued = m_engine->m_opQueue;
     });
     QVERIFY(result);
@@ -130,13 +136,32 @@ void TestEngineUpload::clashRules() {
     QCOMPARE(queued[0].text1, same);
     // Resume takes the size column's leading digits, beyond 32 bits.
     QCOMPARE(queued[2].num2, std::int64_t(4294967301));
-    QCOMPARE(m_ui->fileOverwriteQuestions.size(), size_t(2));
+    QCOMPARE(m_ui->fileOverwriteQuestions.size(), size_t(3));
     QCOMPARE(m_ui->fileOverwriteQuestions[1].path, resume);
     QCOMPARE(m_ui->fileOverwriteQuestions[1].date, std::string("2023/05/06"));
     QCOMPARE(m_ui->fileOverwriteQuestions[1].size, std::string("4294967301 bytes"));
     QVERIFY(m_ui->logContains(std::string(kFolderClash) +
                               "ファイル「folder」をアップロードできませんでした。\r\n"));
     QVERIFY(m_ui->logContains("ファイル 「missing」をオープンできませんでした。\r\n"));
+    // A remote file longer than the local one cannot be resumed: REST past the end would send
+    // nothing and end in success.
+    QVERIFY(m_ui->logContains(
+        "ファイル「shorter.txt」は転送先の方が大きいため、続きから転送できませんでした。\r\n"));
+}
+
+void TestEngineUpload::asciiResumeStartsOver() {
+    const std::string text = file("text.txt", "one\ntwo\n");
+    m_ui->rows = {{"text.txt", "5", "2024/01/02 03:04", "-rw-r--r--"}};
+    m_ui->ascii = true;
+    std::deque<QueuedOp> queued;
+    connectThen([&] {
+        m_ui->overwriteAnswers = {4};
+        m_engine->UploadFiles("/cur", {text});
+        queued = m_engine->m_opQueue;
+    });
+    QCOMPARE(queued.size(), size_t(1));
+    QCOMPARE(queued[0].num2, std::int64_t(0));
+    QVERIFY(m_ui->logContains("ASCII モードでは続きから転送できないため、最初から転送します。\r\n"));
 }
 
 void TestEngineUpload::cancelOnTheThirdOfFive() {
@@ -263,6 +288,45 @@ void TestEngineUpload::resumePastFourGiB() {
     QTRY_COMPARE(m_engine->m_busy, 0);
     QCOMPARE(m_peer->dataReceived(), std::string("e tail"));
     QVERIFY(m_ui->logContains("アップロードは正常終了しました。\r\n"));
+}
+
+void TestEngineUpload::rearmTimerSendsNoDataBeforeStor() {
+    const std::string path = file("part.bin", "0123456789");
+    m_ui->rows = {{"part.bin", "4", "", "-rw-r--r--"}};
+    m_ui->overwriteAnswers = {4};
+    std::string beforeStor = "<not looked at>";
+    QElapsedTimer sinceRearm;
+    SaveScriptedHost(m_peer->port(), true);
+    LoginScript(*m_peer, "/")
+        .expect("TYPE A")
+        .reply("504 not now")
+        .waitFor([this] { return m_engine->m_busy == 0; })
+        .call([&] {
+            m_engine->UploadFiles("", {path});
+            m_engine->DispatchNextOp();
+        })
+        .expect("TYPE I")
+        .reply("200 ok")
+        .expectPasv()
+        .expect("REST 4")
+        // The periodic re-arm comes while the server has not yet heard what the data is for.
+        .call([&] {
+            m_engine->OnTimer(TIMER_REARM);
+            sinceRearm.start();
+        })
+        .waitFor([&] { return sinceRearm.elapsed() > 200; })
+        .call([&] { beforeStor = m_peer->dataReceived(); })
+        .reply("350 restarting")
+        .expect("STOR /part.bin")
+        .reply("150 go ahead")
+        .expectDataClose()
+        .reply("226 stored");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_COMPARE(m_engine->m_busy, 0);
+    QCOMPARE(beforeStor, std::string());
+    QCOMPARE(m_peer->dataReceived(), std::string("456789"));
 }
 
 void TestEngineUpload::localReadErrorIsNoSuccess() {
