@@ -30,7 +30,9 @@ std::string CFtpEngine::ServerNameFor(const QString& name) const {
 }
 
 void CFtpEngine::NoteListingNames(const std::string& listing) {
-    if (m_serverNamesCp932)
+    // A listing that is UTF-8 as a whole holds no other name; only one that is not is read line by
+    // line, which costs a full parse.
+    if (m_serverNamesCp932 || IsValidUtf8(listing))
         return;
     for (std::string_view line : SplitLines(listing)) {
         if (!IsValidUtf8(ParseListLine(line).name)) {

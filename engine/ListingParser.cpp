@@ -2,7 +2,6 @@
 
 #include <array>
 #include <charconv>
-#include <cstdio>
 #include <ctime>
 
 namespace {
@@ -56,6 +55,20 @@ int daysIn(int month, int year) {
     return month == 2 && isLeap(year) ? 29 : days[month - 1];
 }
 
+// Appends a number from 0 to 9999 in decimal, with leading zeros up to `width` digits.
+void appendNumber(std::string& out, int value, int width) {
+    char digits[4];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0 && n < 4);
+    for (int i = n; i < width; ++i)
+        out += '0';
+    while (n > 0)
+        out += digits[--n];
+}
+
 // The date text of a month word, a day word and a time-or-year word.
 std::string formatDate(std::string_view monthWord, std::string_view dayWord, std::string_view timeOrYear,
                        int currentYear) {
@@ -76,12 +89,22 @@ std::string formatDate(std::string_view monthWord, std::string_view dayWord, std
     }
     if (year < 100 || year > 9999 || day < 1 || day > daysIn(month, year))
         return {};
-    char buf[32];
-    if (hour >= 0)
-        std::snprintf(buf, sizeof buf, "%d/%02d/%02d %02d:%02d", year, month, day, hour, minute);
-    else
-        std::snprintf(buf, sizeof buf, "%d/%02d/%02d", year, month, day);
-    return buf;
+    // Written by hand: a listing of 100,000 lines formats 100,000 dates, and snprintf was a fifth of
+    // the parse.
+    std::string date;
+    date.reserve(16);
+    appendNumber(date, year, 1);
+    date += '/';
+    appendNumber(date, month, 2);
+    date += '/';
+    appendNumber(date, day, 2);
+    if (hour >= 0) {
+        date += ' ';
+        appendNumber(date, hour, 2);
+        date += ':';
+        appendNumber(date, minute, 2);
+    }
+    return date;
 }
 
 bool allDigits(std::string_view s) {

@@ -268,15 +268,19 @@ void CliSession::Rename(const RemotePath& from, const RemotePath& to) {
 
 void CliSession::PrintList() {
     const FileListModel& list = m_ui.List();
+    // One write for the whole list: a folder may hold 100,000 entries.
+    std::string text;
     for (int i = 0; i < list.RowCount(); ++i) {
         if (list.RowAt(i).IsPlaceholder())
             continue;
-        std::fprintf(m_out, "%s\t%s\t%s\t%s\n",
-                     list.ItemText(i, FileListModel::ColAttributes).toStdString().c_str(),
-                     list.ItemText(i, FileListModel::ColSize).toStdString().c_str(),
-                     list.ItemText(i, FileListModel::ColDate).toStdString().c_str(),
-                     list.ItemText(i, FileListModel::ColName).toStdString().c_str());
+        for (int column : {FileListModel::ColAttributes, FileListModel::ColSize, FileListModel::ColDate}) {
+            text += list.ItemText(i, column).toStdString();
+            text += '\t';
+        }
+        text += list.ItemText(i, FileListModel::ColName).toStdString();
+        text += '\n';
     }
+    std::fwrite(text.data(), 1, text.size(), m_out);
 }
 
 void CliSession::RequestStep() {
