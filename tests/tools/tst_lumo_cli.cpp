@@ -351,6 +351,7 @@ void TestLumoCli::badInputGetsUsageAndStatus2() {
     const Run unknown = Cli({QStringLiteral("no-such-host"), QStringLiteral("pwd")});
     QCOMPARE(unknown.status, 2);
     QVERIFY(unknown.err.contains(QStringLiteral("no-such-host")));
+    QVERIFY(unknown.err.contains(QStringLiteral("usage: lumo-cli")));
     const Run help = Cli({QStringLiteral("--help")});
     QCOMPARE(help.status, 0);
     QVERIFY(help.out.contains(QStringLiteral("usage: lumo-cli")));

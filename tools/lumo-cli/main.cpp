@@ -21,7 +21,13 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     CliSession session(p.args, stdout, stderr, isatty(fileno(stderr)) != 0);
     QObject::connect(
-        &session, &CliSession::Finished, &app, [](int status) { QCoreApplication::exit(status); },
+        &session, &CliSession::Finished, &app,
+        [](int status) {
+            // 2 is bad input found once the store was read (an unknown TARGET): the usage helps.
+            if (status == 2)
+                std::fprintf(stderr, "\n%s", CliUsage().c_str());
+            QCoreApplication::exit(status);
+        },
         Qt::QueuedConnection);
     QTimer::singleShot(0, &session, &CliSession::Start);
     return QCoreApplication::exec();
