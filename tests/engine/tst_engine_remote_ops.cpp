@@ -1,12 +1,12 @@
 #include "StoreFixture.h"
 #include "engine/FtpEngine.h"
 #include "engine/RemoteNames.h"
+#include "fixtures/EngineHosts.h"
 #include "fixtures/RecordingUi.h"
 #include "fixtures/ScriptedFtpPeer.h"
 #include "platform/TextCodec.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
-#include "views/QXDoc.h"
 
 #include <QtTest>
 
@@ -19,16 +19,6 @@ namespace {
 const char* const kMkdFailed = "フォルダの作成ができませんでした。\r\n";
 const char* const kRenameFailed = "名前の変更ができませんでした。\r\n";
 const char* const kChmodFailed = "属性の変更ができませんでした。\r\n";
-
-void SaveHost(quint16 port) {
-    HostRecord h;
-    h.Name = "テスト";
-    h.Adr = "127.0.0.1";
-    h.Port = port;
-    h.User = "user";
-    h.Pass = "secret";
-    CQXDoc().SaveHost(0, h);
-}
 
 void SetOption(const char* name, std::uint32_t value) {
     SettingsKey key;
@@ -88,7 +78,7 @@ private:
 
     // Logs in; once the listing the login queued has been refused, runs `atIdle`.
     ScriptedFtpPeer& LoginThen(std::function<void()> atIdle) {
-        SaveHost(m_peer->port());
+        SaveScriptedHost(m_peer->port(), false);
         m_peer->reply("220 ready")
             .expect("USER user")
             .reply("331 password please")
