@@ -240,7 +240,11 @@ private:
     // The usual step of a one-command operation: sends `command` on the write event, waits for
     // the whole reply, and ends the session on a close. True once a complete reply is there.
     bool CommandStep(SocketId s, std::uint32_t word, int message, const std::string& command);
+    // Sends one command line, starting the reply timer; the log gets `logged` instead.
+    int SendLine(SocketId s, const std::string& line, const std::string& logged);
     void LogNotOneEntry(const std::string& name);
+    // A listed name that cannot be a local one is skipped with this failure line.
+    void LogUnsafeLocalName(const std::string& name);
     void FinishDeleteListing();
     void UploadFolderTree(const QString& local, const std::string& remote, std::vector<QString>& visited);
     bool IsCurrentUpload(SocketId s);

@@ -96,19 +96,19 @@ void CFtpEngine::OnFtpConnect(SocketId s, std::uint32_t word) {
 }
 
 int CFtpEngine::SendCommand(SocketId s, const std::string& line) {
-    if (m_timeoutMs != 0)
-        m_replyTimer.start(m_timeoutMs);
-    const std::string sent = line + "\r\n";
-    m_ui.Log().AppendLog(sent);
-    return m_events.Send(s, sent) ? 1 : 0;
+    return SendLine(s, line, line);
 }
 
 int CFtpEngine::SendPassword(SocketId s, const std::string& password) {
+    // The password never reaches the log, the firewall's no more than the host's.
+    return SendLine(s, "PASS " + password, "PASS");
+}
+
+int CFtpEngine::SendLine(SocketId s, const std::string& line, const std::string& logged) {
     if (m_timeoutMs != 0)
         m_replyTimer.start(m_timeoutMs);
-    // The password never reaches the log, the firewall's no more than the host's.
-    m_ui.Log().AppendLog("PASS\r\n");
-    return m_events.Send(s, "PASS " + password + "\r\n") ? 1 : 0;
+    m_ui.Log().AppendLog(logged + "\r\n");
+    return m_events.Send(s, line + "\r\n") ? 1 : 0;
 }
 
 void CFtpEngine::LogFailure(const std::string& text) {

@@ -48,6 +48,10 @@ std::string BaseName(const std::string& path) {
 
 } // namespace
 
+void CFtpEngine::LogUnsafeLocalName(const std::string& name) {
+    LogFailure("ローカルに保存できない名前のため飛ばしました: " + ShownName(name) + "\r\n");
+}
+
 void CFtpEngine::ShowProgress(bool now) {
     if (!now && m_progressShown.isValid() && m_progressShown.elapsed() < kProgressIntervalMs)
         return;
@@ -63,7 +67,7 @@ int CFtpEngine::DownloadFiles(const std::string& localFolder, const std::vector<
     const std::string remote = m_ui.GetCurrentPath();
     for (const FileListRow& f : files) {
         if (!IsSafeLocalName(f.name)) {
-            LogFailure("ローカルに保存できない名前のため飛ばしました: " + ShownName(f.name) + "\r\n");
+            LogUnsafeLocalName(f.name);
             continue;
         }
         const std::string local = LocalPath(folder, f.name);
@@ -101,7 +105,7 @@ int CFtpEngine::DownloadFolders(const std::string& localFolder, const std::vecto
     const std::string remote = m_ui.GetCurrentPath();
     for (const std::string& name : names) {
         if (!IsSafeLocalName(name)) {
-            LogFailure("ローカルに保存できない名前のため飛ばしました: " + ShownName(name) + "\r\n");
+            LogUnsafeLocalName(name);
             continue;
         }
         const std::string local = LocalPath(folder, name);
@@ -231,7 +235,7 @@ void CFtpEngine::ExpandDownloadFolder(const std::string& localFolder, const std:
             }
         }
         if (!IsSafeLocalName(e.name)) {
-            LogFailure("ローカルに保存できない名前のため飛ばしました: " + ShownName(e.name) + "\r\n");
+            LogUnsafeLocalName(e.name);
             continue;
         }
         if (e.IsFolder()) {

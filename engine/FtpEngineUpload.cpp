@@ -30,7 +30,6 @@ std::string LocalBytes(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
-// A local name as the log shows it: control bytes as "?".
 bool IsFolderRow(const FileListRow& row) {
     return (row.attributes + "-")[0] == 'd';
 }

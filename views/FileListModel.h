@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/EngineUi.h"
+
 #include <QAbstractTableModel>
 
 #include <array>
@@ -49,6 +51,11 @@ public:
 
     int RowCount() const { return static_cast<int>(m_rows.size()); }
     const Row& RowAt(int row) const { return m_rows.at(static_cast<size_t>(row)); }
+    // A row as the engine reads it.
+    FileListRow EngineRow(int row) const {
+        const Row& r = RowAt(row);
+        return FileListRow{r.name, r.size, r.date, r.attributes, r.link};
+    }
     // The four texts of a row as the list shows them.
     QString ItemText(int row, int column) const;
 

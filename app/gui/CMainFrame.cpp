@@ -573,10 +573,8 @@ std::vector<FileListRow> CMainFrame::FileListRows() {
     const FileListModel& model = m_list->Model();
     std::vector<FileListRow> rows;
     rows.reserve(static_cast<size_t>(model.RowCount()));
-    for (int i = 0; i < model.RowCount(); ++i) {
-        const FileListModel::Row& r = model.RowAt(i);
-        rows.push_back({r.name, r.size, r.date, r.attributes, r.link});
-    }
+    for (int i = 0; i < model.RowCount(); ++i)
+        rows.push_back(model.EngineRow(i));
     return rows;
 }
 
@@ -618,10 +616,8 @@ int CMainFrame::AskFolderOverwrite(const std::string& localFolder) {
 std::vector<FileListRow> CMainFrame::SelectedFileListRows() {
     const FileListModel& model = m_list->Model();
     std::vector<FileListRow> rows;
-    for (int i : m_list->SelectedRows()) {
-        const FileListModel::Row& r = model.RowAt(i);
-        rows.push_back({r.name, r.size, r.date, r.attributes, r.link});
-    }
+    for (int i : m_list->SelectedRows())
+        rows.push_back(model.EngineRow(i));
     return rows;
 }
 

@@ -61,6 +61,11 @@ private:
     // Logs in; once the listing the login queued has been refused, runs `atIdle` with the
     // session held busy, so that the queue can be looked at before anything runs.
     void connectThen(std::function<void()> atIdle);
+    // The login at `home` up to the rest after its listing (refused at TYPE).
+    ScriptedFtpPeer& loginToRest(bool passive, const std::string& home);
+    // The same, then an upload of `paths` into `folder`, dispatched.
+    ScriptedFtpPeer& uploadAfterLogin(bool passive, const std::string& home, const std::string& folder,
+                                      const std::vector<std::string>& paths);
     std::string file(const std::string& name, const QByteArray& bytes = "data") {
         const QString path = m_dir->path() + "/" + QString::fromStdString(name);
         QFile f(path);
@@ -93,18 +98,29 @@ void TestEngineUpload::cleanup() {
     m_store.reset();
 }
 
+ScriptedFtpPeer& TestEngineUpload::loginToRest(bool passive, const std::string& home) {
+    SaveScriptedHost(m_peer->port(), passive);
+    return LoginScript(*m_peer, home).expect("TYPE A").reply("504 not now").waitFor([this] {
+        return m_engine->m_busy == 0;
+    });
+}
+
+ScriptedFtpPeer& TestEngineUpload::uploadAfterLogin(bool passive, const std::string& home,
+                                                    const std::string& folder,
+                                                    const std::vector<std::string>& paths) {
+    return loginToRest(passive, home).call([this, folder, paths] {
+        m_engine->UploadFiles(folder, paths);
+        m_engine->DispatchNextOp();
+    });
+}
+
 void TestEngineUpload::connectThen(std::function<void()> atIdle) {
-    SaveScriptedHost(m_peer->port(), true);
-    LoginScript(*m_peer, "/cur")
-        .expect("TYPE A")
-        .reply("504 not now")
-        .waitFor([this] { return m_engine->m_busy == 0; })
-        .call([this, atIdle] {
-            m_engine->m_busy = 1;
-            atIdle();
-            m_engine->m_opQueue.clear();
-            m_engine->m_busy = 0;
-        });
+    loginToRest(true, "/cur").call([this, atIdle] {
+        m_engine->m_busy = 1;
+        atIdle();
+        m_engine->m_opQueue.clear();
+        m_engine->m_busy = 0;
+    });
     m_engine->Connect(0);
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
@@ -228,15 +244,7 @@ void TestEngineUpload::indexFileNeverReplacesAnEntry() {
 void TestEngineUpload::asciiUploadSendsCrLf() {
     const std::string text = file("text.txt", "one\ntwo\r\nthree\n\nend");
     m_ui->ascii = true;
-    SaveScriptedHost(m_peer->port(), true);
-    LoginScript(*m_peer, "/cur")
-        .expect("TYPE A")
-        .reply("504 not now")
-        .waitFor([this] { return m_engine->m_busy == 0; })
-        .call([&] {
-            m_engine->UploadFiles("/cur", {text});
-            m_engine->DispatchNextOp();
-        })
+    uploadAfterLogin(true, "/cur", "/cur", {text})
         .expect("TYPE A")
         .reply("200 ok")
         .expectPasv()
@@ -264,15 +272,7 @@ void TestEngineUpload::resumePastFourGiB() {
     }
     m_ui->rows = {{"big.bin", "4294967298", "", "-rw-r--r--"}};
     m_ui->overwriteAnswers = {4};
-    SaveScriptedHost(m_peer->port(), false);
-    LoginScript(*m_peer, "/")
-        .expect("TYPE A")
-        .reply("504 not now")
-        .waitFor([this] { return m_engine->m_busy == 0; })
-        .call([&] {
-            m_engine->UploadFiles("", {QFile::encodeName(path).toStdString()});
-            m_engine->DispatchNextOp();
-        })
+    uploadAfterLogin(false, "/", "", {QFile::encodeName(path).toStdString()})
         .expect("TYPE I")
         .reply("200 ok")
         .expectPort()
@@ -296,15 +296,7 @@ void TestEngineUpload::rearmTimerSendsNoDataBeforeStor() {
     m_ui->overwriteAnswers = {4};
     std::string beforeStor = "<not looked at>";
     QElapsedTimer sinceRearm;
-    SaveScriptedHost(m_peer->port(), true);
-    LoginScript(*m_peer, "/")
-        .expect("TYPE A")
-        .reply("504 not now")
-        .waitFor([this] { return m_engine->m_busy == 0; })
-        .call([&] {
-            m_engine->UploadFiles("", {path});
-            m_engine->DispatchNextOp();
-        })
+    uploadAfterLogin(true, "/", "", {path})
         .expect("TYPE I")
         .reply("200 ok")
         .expectPasv()
@@ -332,15 +324,7 @@ void TestEngineUpload::rearmTimerSendsNoDataBeforeStor() {
 void TestEngineUpload::localReadErrorIsNoSuccess() {
     // A file that opens but cannot be read from its start.
     const std::string unreadable = "/proc/self/mem";
-    SaveScriptedHost(m_peer->port(), true);
-    LoginScript(*m_peer, "/")
-        .expect("TYPE A")
-        .reply("504 not now")
-        .waitFor([this] { return m_engine->m_busy == 0; })
-        .call([&] {
-            m_engine->UploadFiles("", {unreadable});
-            m_engine->DispatchNextOp();
-        })
+    uploadAfterLogin(true, "/", "", {unreadable})
         .expect("TYPE I")
         .reply("200 ok")
         .expectPasv()

@@ -26,7 +26,8 @@ bool isOctalMode(const std::string& s) {
     return true;
 }
 
-std::optional<int> parseSeconds(const std::string& s) {
+// A whole number of decimal digits only, from `low` to `high`.
+std::optional<int> parseNumberIn(const std::string& s, int low, int high) {
     if (s.empty() || s.size() > 6)
         return std::nullopt;
     int v = 0;
@@ -35,7 +36,7 @@ std::optional<int> parseSeconds(const std::string& s) {
             return std::nullopt;
         v = v * 10 + (c - '0');
     }
-    if (v < 1 || v > 999)
+    if (v < low || v > high)
         return std::nullopt;
     return v;
 }
@@ -120,7 +121,7 @@ CliParse ParseCliArgs(const std::vector<std::string>& argv) {
             } else {
                 value = arg.substr(10);
             }
-            a.timeoutSeconds = parseSeconds(value);
+            a.timeoutSeconds = parseNumberIn(value, 1, 999);
             if (!a.timeoutSeconds) {
                 r.error = "--timeout takes whole seconds from 1 to 999, not '" + value + "'";
                 return r;
@@ -207,18 +208,10 @@ std::optional<FtpUrl> ParseFtpUrl(const std::string& target) {
     size_t colon = rest.rfind(':');
     std::string host = rest.substr(0, colon);
     if (colon != std::string::npos) {
-        std::string port = rest.substr(colon + 1);
-        if (port.empty() || port.size() > 5)
+        const std::optional<int> port = parseNumberIn(rest.substr(colon + 1), 1, 65535);
+        if (!port)
             return std::nullopt;
-        int p = 0;
-        for (char c : port) {
-            if (c < '0' || c > '9')
-                return std::nullopt;
-            p = p * 10 + (c - '0');
-        }
-        if (p < 1 || p > 65535)
-            return std::nullopt;
-        url.port = p;
+        url.port = *port;
     }
     if (host.empty())
         return std::nullopt;

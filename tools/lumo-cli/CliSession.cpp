@@ -209,7 +209,7 @@ void CliSession::Get(const RemotePath& remote, const std::string& arg, const std
         if (m_engine.DownloadFolders(localFolder, {r.name}))
             m_engine.DispatchNextOp();
     } else {
-        m_engine.DownloadFiles(localFolder, {FileListRow{r.name, r.size, r.date, r.attributes}});
+        m_engine.DownloadFiles(localFolder, {m_ui.List().EngineRow(row)});
     }
 }
 

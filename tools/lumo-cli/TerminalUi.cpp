@@ -45,7 +45,6 @@ void TerminalUi::PrintLog(const std::string& text) {
 }
 
 void TerminalUi::SetConnectedState(bool connected) {
-    m_connected = connected;
     if (!connected && onSessionChange)
         onSessionChange();
 }
@@ -56,19 +55,17 @@ void TerminalUi::SetCurrentFolder(const std::string& path) {
 
 std::vector<FileListRow> TerminalUi::FileListRows() {
     std::vector<FileListRow> rows;
-    for (int i = 0; i < m_list.RowCount(); ++i) {
-        const FileListModel::Row& r = m_list.RowAt(i);
-        rows.push_back(FileListRow{r.name, r.size, r.date, r.attributes, r.link});
-    }
+    rows.reserve(static_cast<std::size_t>(m_list.RowCount()));
+    for (int i = 0; i < m_list.RowCount(); ++i)
+        rows.push_back(m_list.EngineRow(i));
     return rows;
 }
 
 std::vector<FileListRow> TerminalUi::SelectedFileListRows() {
     std::vector<FileListRow> rows;
-    const std::vector<FileListRow> all = FileListRows();
     for (int i : m_selected) {
-        if (i >= 0 && i < static_cast<int>(all.size()))
-            rows.push_back(all[static_cast<std::size_t>(i)]);
+        if (i >= 0 && i < m_list.RowCount())
+            rows.push_back(m_list.EngineRow(i));
     }
     return rows;
 }

@@ -55,7 +55,6 @@ public:
     void FlushRefusal();
     bool Failed() const { return m_failures > 0; }
     bool LoginRefused() const { return m_loginRefused; }
-    bool Connected() const { return m_connected; }
     // Ends a progress line that is on the screen.
     void EndProgressLine();
 
@@ -76,7 +75,6 @@ private:
     std::set<int> m_tolerated;
     std::string m_pendingRefusal;
     int m_failures = 0;
-    bool m_connected = false;
     bool m_loginRefused = false;
     bool m_progressShown = false;
     QElapsedTimer m_progressClock;
