@@ -59,6 +59,10 @@ public:
     // Connects to a host as given, which need not be stored (-1 for no stored host).
     int ConnectHost(const HostRecord& host, int hostNumber);
     bool IsConnected() const { return m_ctrlSocket.valid(); }
+    // The host of the session; the commands may fill its empty folders for this session only.
+    const HostRecord& Host() const { return m_host; }
+    HostRecord& Host() { return m_host; }
+    int HostNumber() const { return m_hostNumber; }
 
     int EnqueueOp(std::int32_t code, const std::string& text1 = {}, const std::string& text2 = {});
     void InsertOpFront(const QueuedOp& op);

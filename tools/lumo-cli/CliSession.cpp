@@ -35,7 +35,7 @@ CliSession::CliSession(const CliArgs& args, std::FILE* out, std::FILE* err, bool
     connect(&m_engine, &CFtpEngine::Idle, this, &CliSession::RequestStep, Qt::QueuedConnection);
     m_loginTimer.setSingleShot(true);
     connect(&m_loginTimer, &QTimer::timeout, this, [this] {
-        m_ui.Fail("no login at " + m_engine.m_host.Adr + " within " +
+        m_ui.Fail("no login at " + m_engine.Host().Adr + " within " +
                   std::to_string(m_loginTimer.interval() / 1000) + " s");
         Finish(1);
     });
