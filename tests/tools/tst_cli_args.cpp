@@ -1,4 +1,5 @@
 #include "CliArgs.h"
+#include "engine/FtpAddress.h"
 
 #include <QtTest>
 

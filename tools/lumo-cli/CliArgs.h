@@ -30,16 +30,3 @@ struct CliParse {
 CliParse ParseCliArgs(const std::vector<std::string>& argv);
 
 std::string CliUsage();
-
-// An ftp:// target: user and password URL-decoded; anonymous when no user is given.
-struct FtpUrl {
-    std::string user;
-    std::string password;
-    std::string host;
-    int port = 21;
-    bool hasUser = false;
-};
-
-bool LooksLikeUrl(const std::string& target);
-// Empty when the text is not a usable ftp://[user[:password]@]host[:port] address.
-std::optional<FtpUrl> ParseFtpUrl(const std::string& target);

@@ -1,6 +1,7 @@
 #include "CliSession.h"
 
 #include "engine/EngineMessages.h"
+#include "engine/FtpAddress.h"
 #include "platform/TextCodec.h"
 #include "views/QXDoc.h"
 

@@ -1,0 +1,95 @@
+#include "engine/FtpAddress.h"
+
+#include "platform/HexDigits.h"
+
+#include <cctype>
+
+// A whole number of decimal digits only, from `low` to `high`.
+std::optional<int> ParseNumberIn(const std::string& s, int low, int high) {
+    if (s.empty() || s.size() > 6)
+        return std::nullopt;
+    int v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        v = v * 10 + (c - '0');
+    }
+    if (v < low || v > high)
+        return std::nullopt;
+    return v;
+}
+
+std::optional<std::string> PercentDecode(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '%') {
+            out += s[i];
+            continue;
+        }
+        if (i + 2 >= s.size() || HexDigitValue(s[i + 1]) < 0 || HexDigitValue(s[i + 2]) < 0)
+            return std::nullopt;
+        out += static_cast<char>(HexDigitValue(s[i + 1]) * 16 + HexDigitValue(s[i + 2]));
+        i += 2;
+    }
+    // A NUL or a line break would end or split the FTP command it goes into.
+    if (out.find_first_of(std::string("\0\r\n", 3)) != std::string::npos)
+        return std::nullopt;
+    return out;
+}
+
+bool LooksLikeUrl(const std::string& target) {
+    return target.find("://") != std::string::npos;
+}
+
+std::optional<FtpUrl> ParseFtpUrl(const std::string& target) {
+    const std::string scheme = "ftp://";
+    if (target.size() <= scheme.size())
+        return std::nullopt;
+    for (size_t i = 0; i < scheme.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(target[i])) != scheme[i])
+            return std::nullopt;
+    }
+    std::string rest = target.substr(scheme.size());
+    if (!rest.empty() && rest.back() == '/')
+        rest.pop_back();
+    if (rest.find('/') != std::string::npos)
+        return std::nullopt;
+    FtpUrl url;
+    size_t at = rest.rfind('@');
+    if (at != std::string::npos) {
+        std::string userinfo = rest.substr(0, at);
+        rest = rest.substr(at + 1);
+        size_t colon = userinfo.find(':');
+        auto user = PercentDecode(userinfo.substr(0, colon));
+        if (!user || user->empty())
+            return std::nullopt;
+        url.user = *user;
+        url.hasUser = true;
+        if (colon != std::string::npos) {
+            auto pass = PercentDecode(userinfo.substr(colon + 1));
+            if (!pass)
+                return std::nullopt;
+            url.password = *pass;
+        }
+    }
+    size_t colon = rest.rfind(':');
+    std::string host = rest.substr(0, colon);
+    if (colon != std::string::npos) {
+        const std::optional<int> port = ParseNumberIn(rest.substr(colon + 1), 1, 65535);
+        if (!port)
+            return std::nullopt;
+        url.port = *port;
+    }
+    if (host.empty())
+        return std::nullopt;
+    for (char c : host) {
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_'))
+            return std::nullopt;
+    }
+    url.host = host;
+    if (!url.hasUser) {
+        url.user = "anonymous";
+        url.password = "lumo@";
+    }
+    return url;
+}

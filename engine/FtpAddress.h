@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+// An ftp:// address: user and password URL-decoded; anonymous when no user is given.
+struct FtpUrl {
+    std::string user;
+    std::string password;
+    std::string host;
+    int port = 21;
+    bool hasUser = false;
+};
+
+bool LooksLikeUrl(const std::string& target);
+// Empty when the text is not a usable ftp://[user[:password]@]host[:port] address.
+std::optional<FtpUrl> ParseFtpUrl(const std::string& target);
+
+// A whole number of decimal digits only, from `low` to `high`.
+std::optional<int> ParseNumberIn(const std::string& s, int low, int high);
+// %XX escapes decoded; empty when an escape is broken or the result holds a NUL or a line break.
+std::optional<std::string> PercentDecode(const std::string& s);
