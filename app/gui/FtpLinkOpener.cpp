@@ -24,9 +24,11 @@ bool FtpLinkOpener::Open(const QString& address) {
     }
     engine.CloseSession();
     const FtpLinkTarget target = ResolveFtpLink(*url, CQXDoc().LoadAllHosts());
-    if (target.hostNumber >= 0) {
+    HostTreeModel& tree = m_frame.TreeView()->Model();
+    if (target.hostNumber < 0) {
+        tree.ShowSessionHost(target.host.Name);
+    } else {
         // A registered host comes to the top of the tree, as a click on it would bring it.
-        HostTreeModel& tree = m_frame.TreeView()->Model();
         for (const auto& node : tree.TopLevel()) {
             if (node->kind == HostTreeModel::Kind::Host && node->data == target.hostNumber) {
                 tree.SelectByMouse(node.get());
