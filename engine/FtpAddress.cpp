@@ -50,11 +50,19 @@ std::optional<FtpUrl> ParseFtpUrl(const std::string& target) {
             return std::nullopt;
     }
     std::string rest = target.substr(scheme.size());
-    if (!rest.empty() && rest.back() == '/')
-        rest.pop_back();
-    if (rest.find('/') != std::string::npos)
-        return std::nullopt;
     FtpUrl url;
+    const size_t slash = rest.find('/');
+    if (slash != std::string::npos) {
+        std::optional<std::string> path = PercentDecode(rest.substr(slash));
+        if (!path)
+            return std::nullopt;
+        // The path names a folder from the server's root; "/" alone is the login folder.
+        while (path->size() > 1 && path->back() == '/')
+            path->pop_back();
+        if (*path != "/")
+            url.path = *path;
+        rest.resize(slash);
+    }
     size_t at = rest.rfind('@');
     if (at != std::string::npos) {
         std::string userinfo = rest.substr(0, at);

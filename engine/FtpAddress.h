@@ -3,17 +3,19 @@
 #include <optional>
 #include <string>
 
-// An ftp:// address: user and password URL-decoded; anonymous when no user is given.
+// An ftp:// address: user, password and path URL-decoded; anonymous when no user is given.
 struct FtpUrl {
     std::string user;
     std::string password;
     std::string host;
     int port = 21;
     bool hasUser = false;
+    // The folder to go to, from the server's root ("/pub/linux"); empty for the login folder.
+    std::string path;
 };
 
 bool LooksLikeUrl(const std::string& target);
-// Empty when the text is not a usable ftp://[user[:password]@]host[:port] address.
+// Empty when the text is not a usable ftp://[user[:password]@]host[:port][/path] address.
 std::optional<FtpUrl> ParseFtpUrl(const std::string& target);
 
 // A whole number of decimal digits only, from `low` to `high`.

@@ -1,14 +1,38 @@
 #!/usr/bin/env bash
-# Installs the Debian packages lumo needs to build, test and run its demo.
+# Installs the Debian packages lumo needs, by set:
+#   build    compilers and Qt to build the programs, and what lumo needs at run time (the Japanese
+#            fonts the log and dialogs are drawn with, Qt's Japanese translations)
+#   demo     the demo's FTP server (pyftpdlib)
+#   package  what `make package` calls (dpkg-shlibdeps)
+#   test     the servers, tools and validators the tests use
+# usage: install-deps.sh [SET...]   (no SET: all of them)
 # Idempotent: only what is missing is installed, and what is installed is named.
 set -euo pipefail
 
-packages=(
+build=(
     build-essential cmake ninja-build ccache pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
-    python3 python3-pyftpdlib vsftpd curl time
-    xvfb xauth fonts-ipafont-gothic
+    fonts-ipafont-gothic qt6-translations-l10n
 )
+demo=(python3 python3-pyftpdlib)
+package=(dpkg-dev file)
+test=(vsftpd curl time xvfb xauth desktop-file-utils appstream)
+
+sets=("$@")
+[ ${#sets[@]} -eq 0 ] && sets=(build demo package test)
+packages=()
+for set in "${sets[@]}"; do
+    case $set in
+    build) packages+=("${build[@]}") ;;
+    demo) packages+=("${demo[@]}") ;;
+    package) packages+=("${package[@]}") ;;
+    test) packages+=("${test[@]}") ;;
+    *)
+        echo "install-deps: unknown set '$set' (build, demo, package, test)" >&2
+        exit 2
+        ;;
+    esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

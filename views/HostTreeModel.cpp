@@ -65,6 +65,13 @@ void HostTreeModel::RemoveChildren(Node* node) {
 }
 
 void HostTreeModel::FillHostTree(const std::vector<HostEntry>& hosts) {
+    // The session's own item stands aside with the fixed children while the registered hosts are
+    // brought in line.
+    std::unique_ptr<Node> session;
+    if (IsSessionHost(TopItem())) {
+        session = std::move(m_top.front());
+        m_top.erase(m_top.begin());
+    }
     auto findHost = [&](int index) {
         return std::find_if(hosts.begin(), hosts.end(), [&](const HostEntry& h) { return h.index == index; });
     };
@@ -77,7 +84,7 @@ void HostTreeModel::FillHostTree(const std::vector<HostEntry>& hosts) {
             ++i;
             continue;
         }
-        if (i == 0) {
+        if (i == 0 && !session) {
             // The top item takes its fixed children with it.
             m_connection = m_local = m_remoteRoot = m_currentFolder = nullptr;
         }
@@ -93,13 +100,15 @@ void HostTreeModel::FillHostTree(const std::vector<HostEntry>& hosts) {
     if (m_top.empty())
         AppendChild(nullptr, Kind::Placeholder, kPlaceholderText, 0, -1);
     Node* top = m_top.front().get();
-    if (top->children.empty()) {
+    if (top->children.empty() && !session) {
         m_connection = AppendChild(top, Kind::Connection, m_connected ? kDisconnectText : kConnectText, 0, 0);
         m_local = AppendChild(top, Kind::Local, kLocalText, 0, 0);
         m_remoteRoot = AppendChild(top, Kind::RemoteRoot, kRemoteRootText, 0, 0);
         m_currentFolder = m_remoteRoot;
         top->expanded = true;
     }
+    if (session)
+        m_top.insert(m_top.begin(), std::move(session));
     emit Changed();
 }
 
@@ -133,7 +142,7 @@ HostTreeModel::MouseSelection HostTreeModel::SelectByMouse(Node* node) {
 
 HostTreeModel::DoubleClickAction HostTreeModel::DoubleClick(Node* node) {
     Node* top = TopItem();
-    if (!node || !top || top->data == -1)
+    if (!node || !top || top->kind != Kind::Host)
         return DoubleClickAction::Nothing;
     if (node->kind == Kind::Folder) {
         node->expanded = !node->expanded;
@@ -145,8 +154,42 @@ HostTreeModel::DoubleClickAction HostTreeModel::DoubleClick(Node* node) {
     return DoubleClickAction::Nothing;
 }
 
+void HostTreeModel::MoveFixedChildren(Node* from, Node* to) {
+    to->children = std::move(from->children);
+    from->children.clear();
+    for (auto& child : to->children)
+        child->parent = to;
+    to->expanded = from->expanded;
+}
+
+void HostTreeModel::ShowSessionHost(const std::string& name) {
+    if (m_top.empty())
+        return;
+    if (IsSessionHost(TopItem())) {
+        TopItem()->text = name;
+        emit Changed();
+        return;
+    }
+    auto session = std::make_unique<Node>();
+    session->kind = Kind::Host;
+    session->text = name;
+    session->data = -1;
+    MoveFixedChildren(TopItem(), session.get());
+    m_top.insert(m_top.begin(), std::move(session));
+    emit Changed();
+}
+
+void HostTreeModel::DropSessionHost() {
+    if (!IsSessionHost(TopItem()) || m_top.size() < 2)
+        return;
+    MoveFixedChildren(TopItem(), m_top[1].get());
+    m_top.erase(m_top.begin());
+}
+
 void HostTreeModel::SetConnectedState(bool connected) {
     m_connected = connected;
+    if (!connected)
+        DropSessionHost();
     if (m_connection)
         m_connection->text = connected ? kDisconnectText : kConnectText;
     if (!connected && m_remoteRoot) {

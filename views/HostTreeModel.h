@@ -68,6 +68,14 @@ public:
     enum class DoubleClickAction { Nothing, ToggledExpansion, Connect, Disconnect };
     DoubleClickAction DoubleClick(Node* node);
 
+    // Connected to a host that is not registered (an ftp:// link): an item of that name comes on
+    // top for the session, with the three fixed children, so that the tree and the status bar name
+    // the server really connected. Its host number is -1; the disconnect takes it away again.
+    void ShowSessionHost(const std::string& name);
+    bool IsSessionHost(const Node* node) const {
+        return node && node->kind == Kind::Host && node->data == -1;
+    }
+
     void SetConnectedState(bool connected);
     // Positions the tree on a remote path as the server reports it ("/" is the remote root).
     void SetCurrentFolder(std::string_view path);
@@ -87,6 +95,9 @@ private:
     Node* AppendChild(Node* parent, Kind kind, std::string text, int image, int data);
     void RemoveChildren(Node* node);
     bool Contains(const Node* ancestor, const Node* node) const;
+    // Moves the fixed children from one top-level item to another.
+    void MoveFixedChildren(Node* from, Node* to);
+    void DropSessionHost();
 
     std::vector<std::unique_ptr<Node>> m_top;
     Node* m_connection = nullptr;

@@ -2,27 +2,21 @@
 
 #include "app/WindowLayout.h"
 #include "app/gui/CMainFrame.h"
+#include "app/gui/QtTranslations.h"
+#include "platform/gui/FontFaces.h"
 #include "settings/ExitActions.h"
 
-#include <QFont>
+#include <QIcon>
 
 CQXApp::CQXApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("lumo"));
     setApplicationDisplayName(QStringLiteral("lumo"));
     setWindowIcon(QIcon(QStringLiteral(":/app/lumo.svg")));
     InstallFontSubstitutes();
+    LoadQtTranslations(*this);
 }
 
 CQXApp::~CQXApp() = default;
-
-void CQXApp::InstallFontSubstitutes() {
-    QFont::insertSubstitutions(QStringLiteral("ＭＳ ゴシック"),
-                               {QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"),
-                                QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("Monospace")});
-    QFont::insertSubstitutions(QStringLiteral("MS UI Gothic"),
-                               {QStringLiteral("IPAPGothic"), QStringLiteral("IPAPゴシック"),
-                                QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Sans Serif")});
-}
 
 bool CQXApp::InitInstance() {
     const ShowState state = ReadStartupShowState();

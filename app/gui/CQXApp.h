@@ -21,9 +21,6 @@ public:
 
     CMainFrame* MainFrame() const { return m_frame.get(); }
 
-    // The stored Windows font names are drawn with the Japanese faces that exist here.
-    static void InstallFontSubstitutes();
-
 private:
     std::unique_ptr<CMainFrame> m_frame;
 };

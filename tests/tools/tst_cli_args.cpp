@@ -68,6 +68,7 @@ void TestCliArgs::badLines_data() {
     QTest::newRow("other scheme") << QStringList{"http://h", "ls"};
     QTest::newRow("line break in a path") << QStringList{"ftp://h", "rm", "a\r\nDELE b"};
     QTest::newRow("empty path") << QStringList{"ftp://h", "mkdir", ""};
+    QTest::newRow("folder in the address") << QStringList{"ftp://h/pub", "ls"};
 }
 
 void TestCliArgs::badLines() {
@@ -86,39 +87,46 @@ void TestCliArgs::urls_data() {
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("host");
     QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("path");
     QTest::newRow("anonymous") << "ftp://127.0.0.1" << true << "anonymous"
                                << "lumo@"
-                               << "127.0.0.1" << 21;
+                               << "127.0.0.1" << 21 << "";
     QTest::newRow("user and port") << "ftp://me@example.jp:2121/" << true << "me"
                                    << ""
-                                   << "example.jp" << 2121;
+                                   << "example.jp" << 2121 << "";
     QTest::newRow("encoded") << "FTP://us%40er:p%3Aa%2Fss@h:21" << true << "us@er"
                              << "p:a/ss"
-                             << "h" << 21;
+                             << "h" << 21 << "";
     QTest::newRow("at in password") << "ftp://u:a@b@h" << true << "u"
                                     << "a@b"
-                                    << "h" << 21;
+                                    << "h" << 21 << "";
     QTest::newRow("no host") << "ftp://u:p@" << false << ""
                              << ""
-                             << "" << 0;
+                             << "" << 0 << "";
     QTest::newRow("port 0") << "ftp://h:0" << false << ""
                             << ""
-                            << "" << 0;
+                            << "" << 0 << "";
     QTest::newRow("port too big") << "ftp://h:70000" << false << ""
                                   << ""
-                                  << "" << 0;
-    QTest::newRow("path") << "ftp://h/pub" << false << ""
+                                  << "" << 0 << "";
+    QTest::newRow("path") << "ftp://u@h:2121/pub/%E6%97%A5%E6%9C%AC/" << true << "u"
                           << ""
-                          << "" << 0;
+                          << "h" << 2121 << "/pub/日本";
+    QTest::newRow("at in path") << "ftp://h/a@b" << true << "anonymous"
+                                << "lumo@"
+                                << "h" << 21 << "/a@b";
+    QTest::newRow("encoded line break in path") << "ftp://h/a%0d%0aDELE%20x" << false << ""
+                                                << ""
+                                                << "" << 0 << "";
     QTest::newRow("bad escape") << "ftp://u%zz@h" << false << ""
                                 << ""
-                                << "" << 0;
+                                << "" << 0 << "";
     QTest::newRow("encoded line break") << "ftp://u:p%0d%0aDELE%20x@h" << false << ""
                                         << ""
-                                        << "" << 0;
+                                        << "" << 0 << "";
     QTest::newRow("space in host") << "ftp://a b" << false << ""
                                    << ""
-                                   << "" << 0;
+                                   << "" << 0 << "";
 }
 
 void TestCliArgs::urls() {
@@ -136,6 +144,8 @@ void TestCliArgs::urls() {
     QCOMPARE(QString::fromStdString(u->password), password);
     QCOMPARE(QString::fromStdString(u->host), host);
     QCOMPARE(u->port, port);
+    QFETCH(QString, path);
+    QCOMPARE(QString::fromStdString(u->path), path);
 }
 
 QTEST_GUILESS_MAIN(TestCliArgs)

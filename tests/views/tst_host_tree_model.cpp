@@ -17,6 +17,7 @@ private slots:
     void syncFolderChildren();
     void disconnectRemovesFolders();
     void doubleClicks();
+    void sessionHostOnTopWhileConnected();
     void treeexpandOption();
 };
 
@@ -188,6 +189,42 @@ void TestHostTreeModel::doubleClicks() {
     QVERIFY(!a->expanded);
     QCOMPARE(tree.DoubleClick(a), HostTreeModel::DoubleClickAction::ToggledExpansion);
     QVERIFY(a->expanded);
+}
+
+void TestHostTreeModel::sessionHostOnTopWhileConnected() {
+    for (const std::vector<HostTreeModel::HostEntry>& hosts :
+         {std::vector<HostTreeModel::HostEntry>{}, std::vector<HostTreeModel::HostEntry>{{0, "a", 0}}}) {
+        HostTreeModel tree;
+        tree.FillHostTree(hosts);
+        const std::string registeredTop = tree.TopItem()->text;
+        HostTreeModel::Node* connection = tree.ConnectionItem();
+        tree.ShowSessionHost("ftp.example.jp");
+        tree.SetConnectedState(true);
+        QCOMPARE(topTexts(tree), (std::vector<std::string>{"ftp.example.jp", registeredTop}));
+        QCOMPARE(tree.GetTopHostIndex(), -1);
+        QCOMPARE(tree.ConnectionItem(), connection);
+        QCOMPARE(connection->parent, tree.TopItem());
+        QCOMPARE(childTexts(tree.TopItem()), (std::vector<std::string>{"切断", "ローカル", "ホスト"}));
+        QVERIFY(tree.TopLevel()[1]->children.empty());
+        QCOMPARE(tree.DoubleClick(connection), HostTreeModel::DoubleClickAction::Disconnect);
+        tree.SetCurrentFolder("/pub");
+        // A host registered meanwhile goes below; the session's item stays on top with its folders.
+        std::vector<HostTreeModel::HostEntry> more = hosts;
+        more.push_back({5, "new", 0});
+        tree.FillHostTree(more);
+        QCOMPARE(tree.TopItem()->text, std::string("ftp.example.jp"));
+        QCOMPARE(tree.GetCurrentPath(), std::string("/pub"));
+        QCOMPARE(tree.ConnectionItem(), connection);
+
+        tree.SetConnectedState(false);
+        const std::string newTop = hosts.empty() ? "new" : registeredTop;
+        QCOMPARE(tree.TopItem()->text, newTop);
+        QCOMPARE(tree.TopLevel().size(), size_t(hosts.size() + 1));
+        QCOMPARE(tree.ConnectionItem(), connection);
+        QCOMPARE(connection->parent, tree.TopItem());
+        QCOMPARE(connection->text, std::string("接続"));
+        QVERIFY(tree.RemoteRootItem()->children.empty());
+    }
 }
 
 void TestHostTreeModel::treeexpandOption() {

@@ -1,5 +1,6 @@
 #include "StoreFixture.h"
 #include "platform/TextCodec.h"
+#include "platform/gui/FontFaces.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
 #include "views/LogText.h"
@@ -9,11 +10,14 @@
 #include "views/gui/CQXTreeView.h"
 
 #include <QClipboard>
+#include <QFontDatabase>
+#include <QGlyphRun>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QListView>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QTextLayout>
 #include <QTreeView>
 #include <QtTest>
 
@@ -28,6 +32,7 @@ private slots:
     void listFillAndHeaderSort();
     void listDisplayTypesAndIcons();
     void logAppearance();
+    void logDrawsJapaneseAndLatinInOneFace();
     void logFollowsTheLogTextAndCopies();
 };
 
@@ -312,6 +317,35 @@ void TestPaneViews::logAppearance() {
     QCOMPARE(view.palette().color(QPalette::Text), QColor(255, 0, 0));
     QVERIFY(view.isReadOnly());
     QCOMPARE(view.lineWrapMode(), QPlainTextEdit::NoWrap);
+}
+
+void TestPaneViews::logDrawsJapaneseAndLatinInOneFace() {
+    StoreFixture fx;
+    const QString japanese = JapaneseFixedWidthFace();
+    QVERIFY2(!japanese.isEmpty(), "no Japanese fixed-width face is installed (fonts-ipafont-gothic)");
+    QVERIFY(QFontDatabase::writingSystems(japanese).contains(QFontDatabase::Japanese));
+    // The stored Windows names keep working: each is drawn with an installed Japanese face.
+    QCOMPARE(FaceUsedFor(QStringLiteral("ＭＳ ゴシック")), japanese);
+    QVERIFY(QFontDatabase::writingSystems(FaceUsedFor(QStringLiteral("MS UI Gothic")))
+                .contains(QFontDatabase::Japanese));
+
+    // The default log: one face for a line that mixes Latin and Japanese, so both have one size.
+    CQXLogView view;
+    QTextLayout layout(QStringLiteral("226 転送が完了しました: report_2026.txt"), view.font());
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    QStringList faces;
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+        if (!faces.contains(run.rawFont().familyName()))
+            faces << run.rawFont().familyName();
+    }
+    QCOMPARE(faces, QStringList{japanese});
+
+    // A face chosen without Japanese glyphs gets the Japanese fixed-width face for the rest.
+    const QFont chosen = FixedWidthFont(QStringLiteral("DejaVu Sans Mono"), 12);
+    QCOMPARE(chosen.families(), (QStringList{QStringLiteral("DejaVu Sans Mono"), japanese}));
+    QCOMPARE(chosen.pointSize(), 12);
 }
 
 void TestPaneViews::logFollowsTheLogTextAndCopies() {

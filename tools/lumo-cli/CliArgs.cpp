@@ -130,9 +130,17 @@ CliParse ParseCliArgs(const std::vector<std::string>& argv) {
         r.error = "empty TARGET";
         return r;
     }
-    if (LooksLikeUrl(a.target) && !ParseFtpUrl(a.target)) {
-        r.error = "'" + a.target + "' is not an ftp://[user[:password]@]host[:port] address";
-        return r;
+    if (LooksLikeUrl(a.target)) {
+        const std::optional<FtpUrl> url = ParseFtpUrl(a.target);
+        if (!url) {
+            r.error = "'" + a.target + "' is not an ftp://[user[:password]@]host[:port] address";
+            return r;
+        }
+        // The command's own paths say where it works; a folder in the address would be a second say.
+        if (!url->path.empty()) {
+            r.error = "the address names a folder; give the path to the command instead";
+            return r;
+        }
     }
     return r;
 }

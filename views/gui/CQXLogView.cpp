@@ -1,6 +1,7 @@
 #include "views/gui/CQXLogView.h"
 
 #include "platform/TextCodec.h"
+#include "platform/gui/FontFaces.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
 #include "views/LogText.h"
@@ -76,10 +77,7 @@ void CQXLogView::SetLogText(CLogText* log) {
 
 void CQXLogView::ApplyAppearance(const LogAppearance& appearance) {
     m_appearance = appearance;
-    QFont font(appearance.face);
-    font.setStyleHint(QFont::TypeWriter);
-    font.setPointSize(appearance.pointSize);
-    setFont(font);
+    setFont(FixedWidthFont(appearance.face, appearance.pointSize));
     QPalette p = palette();
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         p.setColor(group, QPalette::Base, appearance.background);
