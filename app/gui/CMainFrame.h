@@ -14,6 +14,7 @@
 class CFtpEngine;
 class CMenuBar;
 class CProgressStatusBar;
+class CQXDoc;
 class CQXListView;
 class CQXLogView;
 class CQXTreeView;
@@ -66,6 +67,8 @@ public:
     WindowLayout CurrentLayout() const;
 
     CFtpEngine& Engine() const { return *m_engine; }
+    // The document through which the window reads and writes the registered hosts.
+    CQXDoc& Document() const { return *m_doc; }
 
     // What the engine asks of the program.
     CLogText& Log() override { return m_log; }
@@ -113,8 +116,13 @@ private:
 
     void OnConnect();
     void OnFolderChosen();
+    // The host settings sheet, modal; the tree follows what it stores.
+    void OnHostSettings();
+    // With no host to connect, the status bar says how to register one.
+    void ShowHostHint();
 
     CLogText m_log;
+    CQXDoc* m_doc = nullptr;
     std::unique_ptr<CFtpEngine> m_engine;
     WindowLayout m_restored;
     QRect m_normalRect;
