@@ -7,7 +7,7 @@
 
 namespace {
 
-const char* const kAddHostHint = "ホストが登録されていません。［ツール］→［接続設定］で登録します";
+const char* const kAddHostHint = "接続設定でホストを登録";
 
 } // namespace
 

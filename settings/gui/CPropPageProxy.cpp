@@ -18,7 +18,7 @@ CPropPageProxy::CPropPageProxy(HostListEditor& editor, QWidget* parent)
     AddHostChoice(rows);
 
     m_useFirewall = rows.CheckBox(UseFirewall, QStringLiteral("ファイヤーウオールの使用   "), 110);
-    m_passive = rows.CheckBox(Passive, QStringLiteral(" &PASVモード"));
+    m_passive = rows.CheckBox(Passive, QStringLiteral(" &PASVモード"), 70);
     rows.NextRow();
     constexpr int labelWidth = 50;
     rows.Label(SchemeLabel, QStringLiteral("種類(&S)"), labelWidth);

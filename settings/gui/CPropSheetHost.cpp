@@ -19,6 +19,18 @@ CPropSheetHost::CPropSheetHost(CQXDoc& doc, int topHostIndex, QWidget* parent)
     AddPage(m_fileopr, QStringLiteral("フォルダ"));
 }
 
+CPropertyPage* CPropSheetHost::ConnectPage() const {
+    return m_connect;
+}
+
+CPropertyPage* CPropSheetHost::ProxyPage() const {
+    return m_proxy;
+}
+
+CPropertyPage* CPropSheetHost::FileoprPage() const {
+    return m_fileopr;
+}
+
 bool CPropSheetHost::OnApplySheet() {
     return m_doc.SaveAllHosts(m_editor.Hosts(), m_editor.Origins());
 }

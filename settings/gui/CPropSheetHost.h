@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settings/HostListEditor.h"
+#include "settings/gui/CPropertyPage.h"
 #include "settings/gui/CPropertySheet.h"
 
 class CQXDoc;
@@ -18,9 +19,9 @@ public:
     CPropSheetHost(CQXDoc& doc, int topHostIndex, QWidget* parent = nullptr);
 
     const HostListEditor& Editor() const { return m_editor; }
-    CPropPageConnect* ConnectPage() const { return m_connect; }
-    CPropPageProxy* ProxyPage() const { return m_proxy; }
-    CPropPageFileopr* FileoprPage() const { return m_fileopr; }
+    CPropertyPage* ConnectPage() const;
+    CPropertyPage* ProxyPage() const;
+    CPropertyPage* FileoprPage() const;
 
 protected:
     bool OnApplySheet() override;

@@ -22,7 +22,7 @@ CPropertySheet::CPropertySheet(const QString& caption, QWidget* parent) : QDialo
     buttons->addStretch(1);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    m_applyButton = new QPushButton(QStringLiteral("適用(&A)"), this);
+    m_applyButton = new QPushButton(QStringLiteral("適用"), this);
     ok->setObjectName(ControlName(kOkButton));
     cancel->setObjectName(ControlName(kCancelButton));
     m_applyButton->setObjectName(ControlName(kApplyButton));

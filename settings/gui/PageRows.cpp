@@ -15,7 +15,7 @@ namespace {
 
 // A group's title takes the top of its frame; its rows start below it and end above its bottom.
 constexpr int kGroupInset = 7;
-constexpr int kGroupTitle = 11;
+constexpr int kGroupTitle = 15;
 constexpr int kGroupBottom = 5;
 constexpr int kTextLine = 9;
 
