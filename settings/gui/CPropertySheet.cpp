@@ -118,6 +118,14 @@ void CPropertySheet::ShowProblem(const QString& message) {
     QMessageBox::warning(this, QStringLiteral("lumo"), message);
 }
 
+void CPropertySheet::setVisible(bool visible) {
+    // The sheet takes the size of its largest page before its window exists, so the window is made
+    // at that size once instead of being resized after.
+    if (visible)
+        layout()->activate();
+    QDialog::setVisible(visible);
+}
+
 void CPropertySheet::showEvent(QShowEvent* event) {
     if (m_active < 0 && !m_pages.empty())
         Activate(m_tabs->currentIndex());

@@ -39,6 +39,8 @@ public:
     QTabWidget* Tabs() const { return m_tabs; }
     QPushButton* ApplyButton() const { return m_applyButton; }
 
+    void setVisible(bool visible) override;
+
 public slots:
     void accept() override;
 
