@@ -127,7 +127,17 @@ void CPropertySheet::setVisible(bool visible) {
 }
 
 void CPropertySheet::showEvent(QShowEvent* event) {
-    if (m_active < 0 && !m_pages.empty())
+    if (m_active < 0 && !m_pages.empty()) {
         Activate(m_tabs->currentIndex());
+        // The sheet opens with the focus on the page's first control, ready for typing.
+        CPropertyPage* page = ActivePage();
+        for (QWidget* w = page->nextInFocusChain(); w != page && page->isAncestorOf(w);
+             w = w->nextInFocusChain()) {
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled()) {
+                w->setFocus(Qt::TabFocusReason);
+                break;
+            }
+        }
+    }
     QDialog::showEvent(event);
 }

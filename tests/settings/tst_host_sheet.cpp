@@ -465,7 +465,9 @@ void TestHostSheet::keyboard() {
     QCOMPARE(TabOrder(s.folders()),
              (QList<int>{HostChoice, Upload, UploadBrowse, Download, DownloadBrowse, IndexFile}));
     QVERIFY(QTest::qWaitForWindowActive(&s.sheet));
-    s.edit(s.connect(), Name)->setFocus();
+    QCOMPARE(s.sheet.focusWidget(), s.hosts(s.connect()));
+    QTest::keyClick(s.sheet.focusWidget(), Qt::Key_Tab);
+    QCOMPARE(s.sheet.focusWidget(), s.edit(s.connect(), Name));
     QTest::keyClick(&s.sheet, Qt::Key_P, Qt::AltModifier);
     QLineEdit* port = s.edit(s.connect(), Port);
     QCOMPARE(s.sheet.focusWidget(), port);
