@@ -47,14 +47,15 @@ std::optional<int> ReadHostPort(const QString& text, QString& message) {
     return static_cast<int>(*value);
 }
 
-std::optional<std::uint32_t> ReadFirewallPort(const QString& text, QString& message) {
+std::optional<std::uint32_t> ReadFirewallPort(const QString& text, bool firewallUsed, QString& message) {
     const std::optional<long long> value = ReadDecimal(text, false);
     if (!value) {
         message = QStringLiteral("正の整数を入力してください。");
         return std::nullopt;
     }
-    if (*value > kPortMax) {
-        message = RangeMessage(0, kPortMax);
+    const long long low = firewallUsed ? 1 : 0;
+    if (*value < low || *value > kPortMax) {
+        message = RangeMessage(low, kPortMax);
         return std::nullopt;
     }
     return static_cast<std::uint32_t>(*value);

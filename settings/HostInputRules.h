@@ -12,8 +12,9 @@
 
 // The host's port: a decimal integer from 1 to 65535.
 std::optional<int> ReadHostPort(const QString& text, QString& message);
-// The firewall's port: an unsigned decimal integer up to 65535 (0 while no firewall is set up).
-std::optional<std::uint32_t> ReadFirewallPort(const QString& text, QString& message);
+// The firewall's port: an unsigned decimal integer up to 65535; 0 (not set up) only while the host
+// does not go through the firewall.
+std::optional<std::uint32_t> ReadFirewallPort(const QString& text, bool firewallUsed, QString& message);
 
 // An address is one host name or IP address: no blanks, no line breaks.
 QString AddressProblem(const QString& text, const QString& what);

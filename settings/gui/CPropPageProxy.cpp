@@ -98,7 +98,8 @@ std::optional<FirewallSettings> CPropPageProxy::ReadFirewall() {
     const QString passwordWhat = QStringLiteral("ファイヤーウオールのパスワード");
     const QString mailWhat = QStringLiteral("メールアドレス");
     QString portProblem;
-    const std::optional<std::uint32_t> port = ReadFirewallPort(m_port->text(), portProblem);
+    const std::optional<std::uint32_t> port =
+        ReadFirewallPort(m_port->text(), m_useFirewall->isChecked(), portProblem);
     // A value the user cannot reach now (its control is disabled) is kept as it was, never refused.
     auto problem = [](QWidget* control, const QString& text) {
         return control->isEnabled() ? text : QString();

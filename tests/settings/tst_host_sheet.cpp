@@ -163,11 +163,14 @@ void TestHostSheet::typedValueRules() {
     QVERIFY(!ReadHostPort(QStringLiteral("-21"), message));
     QCOMPARE(message, QStringLiteral("1 から 65535 までの整数を入力してください。"));
     QVERIFY(!ReadHostPort(QStringLiteral("99999999999999999999"), message));
-    QCOMPARE(ReadFirewallPort(QStringLiteral("0"), message), std::optional<std::uint32_t>(0));
-    QVERIFY(!ReadFirewallPort(QStringLiteral("-1"), message));
+    QCOMPARE(ReadFirewallPort(QStringLiteral("0"), false, message), std::optional<std::uint32_t>(0));
+    QVERIFY(!ReadFirewallPort(QStringLiteral("-1"), false, message));
     QCOMPARE(message, QStringLiteral("正の整数を入力してください。"));
-    QVERIFY(!ReadFirewallPort(QStringLiteral("65536"), message));
+    QVERIFY(!ReadFirewallPort(QStringLiteral("65536"), false, message));
     QCOMPARE(message, QStringLiteral("0 から 65535 までの整数を入力してください。"));
+    // A host that goes through the firewall needs its port.
+    QVERIFY(!ReadFirewallPort(QStringLiteral("0"), true, message));
+    QCOMPARE(message, QStringLiteral("1 から 65535 までの整数を入力してください。"));
 
     QVERIFY(AddressProblem(QStringLiteral("ftp.example.jp"), {}).isEmpty());
     QVERIFY(!AddressProblem(QStringLiteral("ftp.example.jp\tx"), {}).isEmpty());
@@ -306,6 +309,7 @@ void TestHostSheet::firewallControlsFollowTheScheme() {
     QCOMPARE(enabled(), QStringLiteral("+++--++"));
     Choose(scheme, 3);
     QCOMPARE(enabled(), QStringLiteral("+++++++"));
+    Type(s.edit(s.proxy(), FirePort), QStringLiteral("8021"));
     s.ok();
     QCOMPARE(stored(fx, "", "FireType")->dword, 3u);
     QCOMPARE(stored(fx, "Host0", "Firewall")->dword, 1u);
@@ -325,6 +329,7 @@ void TestHostSheet::passwordsStayMaskedAndScrambled() {
         QCOMPARE(s.edit(s.proxy(), FirePassword)->echoMode(), QLineEdit::Password);
         QTest::mouseClick(s.box(s.proxy(), UseFirewall), Qt::LeftButton);
         Choose(Find<QComboBox>(s.proxy(), Scheme), 4);
+        Type(s.edit(s.proxy(), FirePort), QStringLiteral("8021"));
         Type(s.edit(s.proxy(), FirePassword), secret + QLatin1Char('x'));
         QCOMPARE(
             MessageFrom([&] { s.ok(); }),
@@ -349,7 +354,20 @@ void TestHostSheet::editsOnEveryPageForTwoHostsAreSaved() {
     CQXDoc().SaveAllHosts({host("a"), sjis});
     OpenSheet s;
     QVERIFY(s.sheet.SetActivePage(2));
-    Type(s.edit(s.folders(), Download), QStringLiteral("/home/me/ダウンロード/日本語"));
+    QTemporaryDir local;
+    const QString chosen = local.filePath(QStringLiteral("ダウンロード"));
+    QVERIFY(QDir().mkpath(chosen));
+    WhenModalShown([&](QDialog* dialog) {
+        auto* browser = qobject_cast<QFileDialog*>(dialog);
+        QVERIFY(browser);
+        QCOMPARE(browser->windowTitle(), QStringLiteral("ローカルフォルダを選択して下さい。"));
+        QCOMPARE(browser->fileMode(), QFileDialog::Directory);
+        browser->setDirectory(chosen);
+        dialog->accept(); // as the button does: QFileDialog takes the folder it shows
+    });
+    s.click(s.folders(), DownloadBrowse);
+    QCOMPARE(s.edit(s.folders(), Download)->text(), chosen);
+    QVERIFY(s.sheet.IsModified());
     QVERIFY(s.sheet.SetActivePage(0));
     Choose(s.hosts(s.connect()), 1);
     QCOMPARE(s.edit(s.connect(), Name)->text(), QStringLiteral("テスト"));
@@ -359,7 +377,7 @@ void TestHostSheet::editsOnEveryPageForTwoHostsAreSaved() {
     QVERIFY(s.sheet.SetActivePage(2));
     Type(s.edit(s.folders(), Upload), QStringLiteral("/srv/アップ"));
     s.ok();
-    QCOMPARE(storedText(fx, "Host0", "DownPath"), std::string("/home/me/ダウンロード/日本語"));
+    QCOMPARE(storedText(fx, "Host0", "DownPath"), chosen.toStdString());
     QCOMPARE(stored(fx, "Host0", "Pasv")->dword, 0u);
     QCOMPARE(storedText(fx, "Host1", "Name"), sjis.Name);
     QCOMPARE(stored(fx, "Host1", "Port")->dword, 2121u);
@@ -412,6 +430,7 @@ void TestHostSheet::refusedValueKeepsThePageAndTheFocus_data() {
                                           "ホスト設定名が長すぎます。299 バイト以内で入力してください。");
     QTest::newRow("firewall port") << 1 << FirePort << QStringLiteral("-1")
                                    << QStringLiteral("正の整数を入力してください。");
+    QTest::newRow("firewall port 0") << 1 << FirePort << QStringLiteral("0") << range;
     QTest::newRow("firewall user line")
         << 1 << FireUser << QStringLiteral("fw\nx")
         << QStringLiteral("ファイヤーウオールのユーザ名に改行を含めることはできません。");
@@ -435,6 +454,7 @@ void TestHostSheet::refusedValueKeepsThePageAndTheFocus() {
     if (page == 1) {
         QTest::mouseClick(s.box(shown, UseFirewall), Qt::LeftButton);
         Choose(Find<QComboBox>(shown, Scheme), 3);
+        Type(s.edit(shown, FirePort), QStringLiteral("8021"));
     }
     QLineEdit* edit = s.edit(shown, control);
     Type(edit, typed);
