@@ -18,7 +18,6 @@ public:
     // topHostIndex: the host on top of the host tree, -1 when the tree shows none.
     CPropSheetHost(CQXDoc& doc, int topHostIndex, QWidget* parent = nullptr);
 
-    const HostListEditor& Editor() const { return m_editor; }
     CPropertyPage* ConnectPage() const;
     CPropertyPage* ProxyPage() const;
     CPropertyPage* FileoprPage() const;

@@ -25,7 +25,6 @@ public:
     // Enables the sheet's Apply button.
     void SetModified();
     bool HasBeenShown() const { return m_shown; }
-    CPropertySheet* Sheet() const { return m_sheet; }
 
 protected:
     // Tells the user why a typed value cannot be taken and puts the focus on it, its text selected.

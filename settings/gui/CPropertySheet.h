@@ -24,7 +24,6 @@ public:
     void AddPage(CPropertyPage* page, const QString& title);
     int PageCount() const { return static_cast<int>(m_pages.size()); }
     CPropertyPage* Page(int index) const;
-    int ActiveIndex() const { return m_active; }
     CPropertyPage* ActivePage() const { return Page(m_active); }
     // Shows another page; false when the page shown now refuses to be left.
     bool SetActivePage(int index);
