@@ -67,8 +67,6 @@ public:
     WindowLayout CurrentLayout() const;
 
     CFtpEngine& Engine() const { return *m_engine; }
-    // The document through which the window reads and writes the registered hosts.
-    CQXDoc& Document() const { return *m_doc; }
 
     // What the engine asks of the program.
     CLogText& Log() override { return m_log; }
@@ -122,6 +120,7 @@ private:
     void ShowHostHint();
 
     CLogText m_log;
+    // The document through which the window's sheets write the hosts; its HostsChanged rebuilds the tree.
     CQXDoc* m_doc = nullptr;
     std::unique_ptr<CFtpEngine> m_engine;
     WindowLayout m_restored;

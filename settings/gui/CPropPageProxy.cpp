@@ -9,6 +9,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+#include <algorithm>
+
 using namespace HostSheetControl;
 
 CPropPageProxy::CPropPageProxy(HostListEditor& editor, QWidget* parent)
