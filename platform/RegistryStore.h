@@ -46,6 +46,10 @@ public:
         Batch(const Batch&) = delete;
         Batch& operator=(const Batch&) = delete;
 
+        // True when the store's lock is held, so the writes made now reach the file as one. Without
+        // it each write would go on its own.
+        bool held() const { return m_store.m_batchLock != nullptr; }
+
     private:
         RegistryStore& m_store;
     };

@@ -10,6 +10,7 @@
 const char* const HostTreeModel::kPlaceholderText = "登録ホストはありません";
 const char* const HostTreeModel::kConnectText = "接続";
 const char* const HostTreeModel::kDisconnectText = "切断";
+const char* const HostTreeModel::kAddHostText = "ホストを登録";
 const char* const HostTreeModel::kLocalText = "ローカル";
 const char* const HostTreeModel::kRemoteRootText = "ホスト";
 
@@ -101,7 +102,7 @@ void HostTreeModel::FillHostTree(const std::vector<HostEntry>& hosts) {
         AppendChild(nullptr, Kind::Placeholder, kPlaceholderText, 0, -1);
     Node* top = m_top.front().get();
     if (top->children.empty() && !session) {
-        m_connection = AppendChild(top, Kind::Connection, m_connected ? kDisconnectText : kConnectText, 0, 0);
+        m_connection = AppendChild(top, Kind::Connection, ConnectionText(), 0, 0);
         m_local = AppendChild(top, Kind::Local, kLocalText, 0, 0);
         m_remoteRoot = AppendChild(top, Kind::RemoteRoot, kRemoteRootText, 0, 0);
         m_currentFolder = m_remoteRoot;
@@ -110,6 +111,13 @@ void HostTreeModel::FillHostTree(const std::vector<HostEntry>& hosts) {
     if (session)
         m_top.insert(m_top.begin(), std::move(session));
     emit Changed();
+}
+
+const char* HostTreeModel::ConnectionText() const {
+    if (m_connected)
+        return kDisconnectText;
+    const Node* top = TopItem();
+    return top && top->kind == Kind::Placeholder ? kAddHostText : kConnectText;
 }
 
 int HostTreeModel::GetTopHostIndex() const {
@@ -142,8 +150,14 @@ HostTreeModel::MouseSelection HostTreeModel::SelectByMouse(Node* node) {
 
 HostTreeModel::DoubleClickAction HostTreeModel::DoubleClick(Node* node) {
     Node* top = TopItem();
-    if (!node || !top || top->kind != Kind::Host)
+    if (!node || !top)
         return DoubleClickAction::Nothing;
+    if (top->kind == Kind::Placeholder) {
+        // With no host registered, the placeholder and its connection item lead to the connect
+        // command, which then opens the host settings.
+        const bool registers = !m_connected && (node == top || node == m_connection);
+        return registers ? DoubleClickAction::Connect : DoubleClickAction::Nothing;
+    }
     if (node->kind == Kind::Folder) {
         node->expanded = !node->expanded;
         emit Changed();
@@ -191,7 +205,7 @@ void HostTreeModel::SetConnectedState(bool connected) {
     if (!connected)
         DropSessionHost();
     if (m_connection)
-        m_connection->text = connected ? kDisconnectText : kConnectText;
+        m_connection->text = ConnectionText();
     if (!connected && m_remoteRoot) {
         m_remoteRoot->expanded = false;
         RemoveChildren(m_remoteRoot);

@@ -34,6 +34,8 @@ public:
     static const char* const kPlaceholderText;
     static const char* const kConnectText;
     static const char* const kDisconnectText;
+    // The connection item while no host is registered: a double click registers one.
+    static const char* const kAddHostText;
     static const char* const kLocalText;
     static const char* const kRemoteRootText;
 
@@ -92,6 +94,7 @@ signals:
     void Changed();
 
 private:
+    const char* ConnectionText() const;
     Node* AppendChild(Node* parent, Kind kind, std::string text, int image, int data);
     void RemoveChildren(Node* node);
     bool Contains(const Node* ancestor, const Node* node) const;

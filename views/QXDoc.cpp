@@ -70,19 +70,34 @@ HostList CQXDoc::LoadAllHosts() const {
     return hosts;
 }
 
-void CQXDoc::SaveAllHosts(const HostList& hosts) {
+bool CQXDoc::SaveAllHosts(const HostList& hosts, const std::vector<int>& origins) {
     {
         SettingsBatch batch;
+        if (!batch.IsHeld())
+            return false;
+        // An empty command reads as the standard one, so only a set command needs carrying.
+        std::vector<std::string> commands(hosts.size());
+        for (size_t i = 0; i < hosts.size() && i < origins.size(); ++i) {
+            SettingsKey key;
+            if (origins[i] >= 0 && key.OpenKey(KeyFamily::Host, HostKeyName(origins[i])))
+                commands[i] = key.ReadString(SettingName::Chmod, "");
+        }
         SettingsKey hostKey;
         if (hostKey.OpenKey(KeyFamily::Host, "")) {
             for (int n = 0; hostKey.DeleteSubkey(HostKeyName(n)); ++n) {
             }
         }
         hostKey.Close();
-        for (size_t i = 0; i < hosts.size(); ++i)
-            SaveHost(static_cast<int>(i), hosts[i]);
+        for (size_t i = 0; i < hosts.size(); ++i) {
+            const int number = static_cast<int>(i);
+            SaveHost(number, hosts[i]);
+            SettingsKey key;
+            if (!commands[i].empty() && key.OpenKey(KeyFamily::Host, HostKeyName(number)))
+                key.WriteString(SettingName::Chmod, commands[i]);
+        }
     }
     emit HostsChanged();
+    return true;
 }
 
 void CQXDoc::ReorderHosts(const HostList& hosts, const std::vector<int>& order) {

@@ -21,8 +21,11 @@ public:
 
     // Host0, Host1, ... up to the first missing number.
     HostList LoadAllHosts() const;
-    // Deletes Host0, Host1, ... until a deletion fails, then stores the list as Host0..Host(n-1).
-    void SaveAllHosts(const HostList& hosts);
+    // Deletes Host0, Host1, ... until a deletion fails, then stores the list as Host0..Host(n-1), all
+    // in one write of the store, so that no crash and no other running copy can see some hosts gone.
+    // origins[i], when given, is the number entry i was loaded from (-1 for a new host): the host's
+    // permission command moves with it. False, with nothing written, when the store cannot be locked.
+    bool SaveAllHosts(const HostList& hosts, const std::vector<int>& origins = {});
     // Stores the rows of an order list top to bottom: row i gets hosts[order[i]]; rows that name
     // no host of the list are skipped.
     void ReorderHosts(const HostList& hosts, const std::vector<int>& order);

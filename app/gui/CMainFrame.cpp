@@ -8,6 +8,7 @@
 #include "engine/TransferProgress.h"
 #include "platform/TextCodec.h"
 #include "settings/SettingsKey.h"
+#include "views/QXDoc.h"
 #include "views/gui/CQXListView.h"
 #include "views/gui/CQXLogView.h"
 #include "views/gui/CQXTreeView.h"
@@ -111,6 +112,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("lumo"));
     setWindowIcon(QIcon(QStringLiteral(":/app/lumo.svg")));
     m_restored = ReadWindowLayout();
+    m_doc = new CQXDoc(this);
 
     m_statusBar = new CProgressStatusBar(this);
     setStatusBar(m_statusBar);
@@ -128,6 +130,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     connect(m_idleUpdate, &QTimer::timeout, this, &CMainFrame::UpdateCommandUi);
     m_idleUpdate->start();
     UpdateCommandUi();
+    ShowHostHint();
 }
 
 CMainFrame::~CMainFrame() {
@@ -169,6 +172,11 @@ void CMainFrame::CreatePanes() {
     connect(m_tree, &CQXTreeView::ConnectRequested, this, [this] { RunCommand(CommandId::Connect); });
     connect(m_tree, &CQXTreeView::DisconnectRequested, this, [this] { RunCommand(CommandId::Disconnect); });
     connect(m_tree, &CQXTreeView::FolderChosen, this, &CMainFrame::OnFolderChosen);
+    connect(m_doc, &CQXDoc::HostsChanged, this, [this] {
+        m_tree->FillHostTree();
+        ShowHostHint();
+        UpdateCommandUi();
+    });
     connect(m_logView, &CQXLogView::VisibleHeightChanged, this, [this](bool visible) {
         if (QAction* a = Action(CommandId::ToggleLog))
             a->setChecked(visible);
@@ -209,7 +217,6 @@ void CMainFrame::CreateActions() {
         {CommandId::RefreshTree, "ホストツリー\tAlt+F5"},
         {CommandId::SelectAll, "全て選択(&A)"},
         {CommandId::InvertSelection, "選択の切り替え"},
-        {CommandId::HostSettings, "接続設定(&C)"},
         {CommandId::Options, "オプション(&O)"},
         {CommandId::Help, "ヘルプ(&H)"},
         {CommandId::ParentFolder, "親フォルダに移動します"},
@@ -220,6 +227,9 @@ void CMainFrame::CreateActions() {
 
     AddCommand(
         CommandId::Connect, QStringLiteral("接続(&C)"), [this] { OnConnect(); },
+        [this] { return !m_engine->IsConnected(); });
+    AddCommand(
+        CommandId::HostSettings, QStringLiteral("接続設定(&C)"), [this] { OnHostSettings(); },
         [this] { return !m_engine->IsConnected(); });
     AddCommand(
         CommandId::Disconnect, QStringLiteral("切断(&D)"), [this] { m_engine->CloseSession(); },
@@ -480,7 +490,10 @@ void CMainFrame::UpdateCommandUi() {
 
 void CMainFrame::OnConnect() {
     const int host = m_tree->GetTopHostIndex();
-    if (host != -1)
+    // With no host to connect, a newcomer is shown where hosts are registered.
+    if (host == -1)
+        OnHostSettings();
+    else
         m_engine->Connect(host);
 }
 

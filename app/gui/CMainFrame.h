@@ -14,6 +14,7 @@
 class CFtpEngine;
 class CMenuBar;
 class CProgressStatusBar;
+class CQXDoc;
 class CQXListView;
 class CQXLogView;
 class CQXTreeView;
@@ -113,8 +114,14 @@ private:
 
     void OnConnect();
     void OnFolderChosen();
+    // The host settings sheet, modal; the tree follows what it stores.
+    void OnHostSettings();
+    // With no host to connect, the status bar says how to register one.
+    void ShowHostHint();
 
     CLogText m_log;
+    // The document through which the window's sheets write the hosts; its HostsChanged rebuilds the tree.
+    CQXDoc* m_doc = nullptr;
     std::unique_ptr<CFtpEngine> m_engine;
     WindowLayout m_restored;
     QRect m_normalRect;

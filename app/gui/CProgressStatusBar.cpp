@@ -18,6 +18,8 @@ CProgressStatusBar::CProgressStatusBar(QWidget* parent) : QStatusBar(parent) {
     m_statusIcon = new QLabel(statusPane);
     m_statusIcon->hide();
     m_statusText = new QLabel(statusPane);
+    // A long text is cut at the pane's edge rather than widening the window.
+    m_statusText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusLayout->addWidget(m_statusIcon);
     statusLayout->addWidget(m_statusText, 1);
     addWidget(statusPane, 1);

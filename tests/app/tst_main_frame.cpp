@@ -4,9 +4,12 @@
 #include "app/gui/CMainFrame.h"
 #include "app/gui/CMenuBar.h"
 #include "app/gui/CProgressStatusBar.h"
+#include "dialogs/DialogDriver.h"
 #include "engine/TransferProgress.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
+#include "settings/gui/CPropSheetHost.h"
+#include "settings/gui/HostSheetControls.h"
 #include "views/QXDoc.h"
 #include "views/gui/CQXListView.h"
 #include "views/gui/CQXLogView.h"
@@ -14,6 +17,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -258,9 +262,22 @@ void TestMainFrame::commandsWhileDisconnected() {
     for (int id :
          {CommandId::Disconnect, CommandId::Cancel, CommandId::DeleteMenuItem, CommandId::RefreshTree})
         QVERIFY2(!f.Action(id)->isEnabled(), qPrintable(QString::number(id)));
-    // With no host registered the connect command finds nothing to connect.
+    // With no host registered the status bar says where hosts are registered, and the connect
+    // command opens the host settings; the host stored there goes on top of the tree.
     QCOMPARE(f.TreeView()->GetTopHostIndex(), -1);
+    QCOMPARE(f.StatusBar()->StatusText(), QStringLiteral("接続設定でホストを登録"));
+    QVERIFY(f.Action(CommandId::HostSettings)->isEnabled());
+    WhenModalShown([](QDialog* dialog) {
+        auto* sheet = qobject_cast<CPropSheetHost*>(dialog);
+        QVERIFY(sheet);
+        Control<QLineEdit>(sheet->ConnectPage(), HostSheetControl::Name)->setText(QStringLiteral("初めて"));
+        ClickButton(sheet, CPropertySheet::kOkButton);
+    });
     QVERIFY(f.RunCommand(CommandId::Connect));
+    QCOMPARE(f.TreeView()->GetTopHostIndex(), 0);
+    QCOMPARE(f.TreeView()->TopItemText(), QStringLiteral("初めて"));
+    QCOMPARE(f.TreeView()->topLevelItem(0)->child(0)->text(0), QStringLiteral("接続"));
+    QCOMPARE(f.StatusBar()->StatusText(), QString());
     QVERIFY(!f.Action(CommandId::Disconnect)->isEnabled());
 
     // The bars can be hidden and shown again.

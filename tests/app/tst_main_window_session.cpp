@@ -1,8 +1,11 @@
 #include "StoreFixture.h"
 #include "app/CommandIds.h"
 #include "app/gui/CMainFrame.h"
+#include "dialogs/DialogDriver.h"
 #include "engine/FtpEngine.h"
 #include "fixtures/RealFtpServer.h"
+#include "settings/gui/CPropSheetHost.h"
+#include "settings/gui/HostSheetControls.h"
 #include "views/QXDoc.h"
 #include "views/gui/CQXListView.h"
 #include "views/gui/CQXLogView.h"
@@ -11,6 +14,8 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QProcess>
 #include <QTreeView>
 #include <QtTest>
 
@@ -21,6 +26,7 @@ class TestMainWindowSession : public QObject {
     Q_OBJECT
 private slots:
     void sessionThroughTheCommandsAndTheTree();
+    void hostRegisteredInTheSheetConnectsAndServesLumoCli();
 };
 
 namespace {
@@ -178,6 +184,56 @@ void TestMainWindowSession::sessionThroughTheCommandsAndTheTree() {
     f.UpdateCommandUi();
     QVERIFY(f.Action(CommandId::Connect)->isEnabled());
     QVERIFY(!f.Action(CommandId::Disconnect)->isEnabled());
+}
+
+void TestMainWindowSession::hostRegisteredInTheSheetConnectsAndServesLumoCli() {
+    StoreFixture fx;
+    RealFtpServer server(RealFtpServer::Kind::Pyftpdlib);
+    writeFile(QDir(server.root()).filePath(QStringLiteral("見本.txt")), "sample");
+    QVERIFY2(server.start(), qPrintable(server.error()));
+
+    CMainFrame f;
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    // Registered as a user does it: the menu command, the connection page, OK.
+    WhenModalShown([&server](QDialog* dialog) {
+        auto* sheet = qobject_cast<CPropSheetHost*>(dialog);
+        QVERIFY(sheet);
+        auto type = [sheet](int id, const QString& text) {
+            QLineEdit* edit = Control<QLineEdit>(sheet->ConnectPage(), id);
+            edit->selectAll();
+            edit->insert(text);
+        };
+        type(HostSheetControl::Name, QStringLiteral("登録したサーバー"));
+        type(HostSheetControl::Address, QStringLiteral("127.0.0.1"));
+        type(HostSheetControl::Port, QString::number(server.port()));
+        type(HostSheetControl::User, server.user());
+        type(HostSheetControl::Password, server.password());
+        ClickButton(sheet, CPropertySheet::kOkButton);
+    });
+    QVERIFY(f.RunCommand(CommandId::HostSettings));
+    QCOMPARE(f.TreeView()->TopItemText(), QStringLiteral("登録したサーバー"));
+
+    QVERIFY(f.RunCommand(CommandId::Connect));
+    QTRY_COMPARE_WITH_TIMEOUT(shownRows(f.ListView()), QStringList{QStringLiteral("見本.txt|6|-")}, 10000);
+    QTRY_VERIFY(!f.Engine().CanCancel());
+    // Hosts are edited only while disconnected.
+    f.UpdateCommandUi();
+    QVERIFY(!f.Action(CommandId::HostSettings)->isEnabled());
+    QVERIFY(f.RunCommand(CommandId::Disconnect));
+
+    // lumo-cli finds the same host by its name in the same store.
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LUMO_CONFIG_DIR"), fx.dir());
+    cli.setProcessEnvironment(env);
+    cli.start(QStringLiteral(LUMO_CLI), {QStringLiteral("登録したサーバー"), QStringLiteral("ls")});
+    QVERIFY(cli.waitForFinished(60000));
+    const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+    QVERIFY2(cli.exitCode() == 0, qPrintable(QString::fromUtf8(cli.readAllStandardError())));
+    QVERIFY2(out.startsWith(QStringLiteral("-")) && out.contains(QStringLiteral("\t6\t")) &&
+                 out.endsWith(QStringLiteral("\t見本.txt\n")),
+             qPrintable(out));
 }
 
 QTEST_MAIN(TestMainWindowSession)

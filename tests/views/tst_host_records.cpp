@@ -19,6 +19,8 @@ private slots:
     void loadingStopsAtTheFirstGap();
     void saveAllRenumbersAndStopsAtTheGap();
     void removingTheFirstHostMovesTheOthersDown();
+    void permissionCommandMovesWithItsHost();
+    void unwritableStoreGetsNothing();
     void reorderSkipsUnknownRows();
     void builtInIcons();
 };
@@ -178,6 +180,36 @@ void TestHostRecords::removingTheFirstHostMovesTheOthersDown() {
     QCOMPARE(after[0].Name, std::string("b"));
     QCOMPARE(after[1].Name, std::string("c"));
     QVERIFY(!fx.store().keyExists("Software\\lumo\\Host\\Host2"));
+}
+
+void TestHostRecords::permissionCommandMovesWithItsHost() {
+    StoreFixture fx;
+    CQXDoc doc;
+    QVERIFY(doc.SaveAllHosts({sample("a"), sample("b"), sample("c")}));
+    for (const auto& [key, command] : {std::pair{"Host1", "chmod-b"}, std::pair{"Host2", "chmod-c"}}) {
+        SettingsKey k;
+        QVERIFY(k.OpenKey(KeyFamily::Host, key));
+        k.WriteString("chmod", command);
+    }
+    // "a" goes, "b" and "c" move up, a new host comes last: each command stays with its host.
+    QVERIFY(doc.SaveAllHosts({sample("b"), sample("c"), sample("new")}, {1, 2, -1}));
+    auto chmod = [&](const char* key) {
+        auto v = fx.store().value(std::string("Software\\lumo\\Host\\") + key, "chmod");
+        return v ? v->bytes : std::string("<none>");
+    };
+    QCOMPARE(chmod("Host0"), std::string("chmod-b"));
+    QCOMPARE(chmod("Host1"), std::string("chmod-c"));
+    QCOMPARE(chmod("Host2"), std::string("<none>"));
+}
+
+void TestHostRecords::unwritableStoreGetsNothing() {
+    StoreFixture fx;
+    RegistryStore::setGlobalFilePath(QStringLiteral("/dev/null/lumo/lumo.reg"));
+    CQXDoc doc;
+    QSignalSpy changed(&doc, &CQXDoc::HostsChanged);
+    // The store cannot be locked, so not a single value is written on its own.
+    QVERIFY(!doc.SaveAllHosts({sample("a")}));
+    QCOMPARE(changed.count(), 0);
 }
 
 void TestHostRecords::reorderSkipsUnknownRows() {

@@ -178,8 +178,14 @@ void TestHostTreeModel::disconnectRemovesFolders() {
 void TestHostTreeModel::doubleClicks() {
     HostTreeModel tree;
     tree.FillHostTree({});
-    QCOMPARE(tree.DoubleClick(tree.ConnectionItem()), HostTreeModel::DoubleClickAction::Nothing);
+    // With no host, the placeholder's connection item offers to register one; a double click on it
+    // or on the placeholder runs the connect command, which opens the host settings.
+    QCOMPARE(tree.ConnectionItem()->text, std::string("ホストを登録"));
+    QCOMPARE(tree.DoubleClick(tree.ConnectionItem()), HostTreeModel::DoubleClickAction::Connect);
+    QCOMPARE(tree.DoubleClick(tree.TopItem()), HostTreeModel::DoubleClickAction::Connect);
+    QCOMPARE(tree.DoubleClick(tree.LocalItem()), HostTreeModel::DoubleClickAction::Nothing);
     tree.FillHostTree({{0, "a", 0}});
+    QCOMPARE(tree.ConnectionItem()->text, std::string("接続"));
     QCOMPARE(tree.DoubleClick(tree.ConnectionItem()), HostTreeModel::DoubleClickAction::Connect);
     tree.SetConnectedState(true);
     QCOMPARE(tree.DoubleClick(tree.ConnectionItem()), HostTreeModel::DoubleClickAction::Disconnect);
