@@ -4,7 +4,10 @@
 #include "app/gui/CMainFrame.h"
 #include "app/gui/CMenuBar.h"
 #include "app/gui/CProgressStatusBar.h"
+#include "engine/FtpEngine.h"
 #include "engine/TransferProgress.h"
+#include "fixtures/EngineHosts.h"
+#include "fixtures/ScriptedFtpPeer.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
 #include "views/QXDoc.h"
@@ -33,6 +36,7 @@ private slots:
     void menuBarCommands();
     void toolBarSlotsAndModes();
     void commandsWhileDisconnected();
+    void enablingTableOnEveryRoute();
     void viewCommandsAndListStyle();
     void progressTextsInTheStatusBar();
     void hostPaneFollowsTheTopHost();
@@ -279,6 +283,128 @@ void TestMainFrame::commandsWhileDisconnected() {
     QVERIFY(again.StatusBar()->isHidden());
     QVERIFY(again.RunCommand(CommandId::ViewToolBar));
     QVERIFY(again.CommandToolBar()->isVisible());
+}
+
+// Each command's enabled state in the five states of a session, checked on the command itself, on
+// its tool-bar button and on its entry in the list's right-click menu.
+void TestMainFrame::enablingTableOnEveryRoute() {
+    StoreFixture fx;
+    ScriptedFtpPeer peer;
+    QVERIFY(peer.listen());
+    SaveScriptedHost(peer.port(), true);
+    const std::string listing = "drwxr-xr-x 2 u g 512 Jan  5 12:00 pub\r\n"
+                                "-rw-r--r-- 1 u g 100 Jan  5 12:00 a.txt\r\n"
+                                "-rw-r--r-- 1 u g 200 Jan  5 12:00 b.txt\r\n";
+    bool release = false;
+    LoginScript(peer, "/").expect("TYPE A").reply("200 ok").expectPasv().expect("LIST").reply("150 list");
+    peer.sendData(listing).closeData().reply("226 done");
+    // The refresh of the last state waits here, so that an operation runs while the table is read.
+    peer.expect("TYPE A").waitFor([&release] { return release; }).reply("200 ok").expectPasv();
+    peer.expect("LIST").reply("150 list").sendData(listing).closeData().reply("226 done");
+
+    CMainFrame f;
+    showAndSettle(f);
+    enum { Disconnected, Idle, OneRow, SeveralRows, Running, StateCount };
+    using namespace CommandId;
+    struct Rule {
+        int id;
+        bool enabled[StateCount];
+    };
+    const Rule table[] = {
+        {Connect, {1, 0, 0, 0, 0}},
+        {Disconnect, {0, 1, 1, 1, 1}},
+        {Cancel, {0, 0, 0, 0, 1}},
+        {ParentFolder, {0, 1, 1, 1, 1}},
+        {Refresh, {0, 1, 1, 1, 1}},
+        {Open, {0, 0, 1, 0, 0}},
+        {Download, {0, 0, 1, 1, 1}},
+        {DownloadAs, {0, 0, 1, 1, 1}},
+        {Upload, {0, 1, 1, 1, 1}},
+        {Delete, {0, 0, 1, 1, 1}},
+        {DeleteMenuItem, {0, 0, 0, 0, 0}},
+        {Rename, {0, 0, 1, 1, 1}},
+        {ChangeAttributes, {0, 0, 1, 1, 1}},
+        {NewFolder, {0, 1, 1, 1, 1}},
+        {NewIndexHtml, {0, 1, 1, 1, 1}},
+        {SaveLog, {1, 1, 1, 1, 1}},
+        {AppExit, {1, 1, 1, 1, 1}},
+        {RefreshTree, {0, 0, 0, 0, 0}},
+        {SelectAll, {1, 1, 1, 1, 1}},
+        {InvertSelection, {1, 1, 1, 1, 1}},
+        {ViewToolBar, {1, 1, 1, 1, 1}},
+        {ViewStatusBar, {1, 1, 1, 1, 1}},
+        {ToggleLog, {1, 1, 1, 1, 1}},
+        {ViewLargeIcons, {1, 1, 1, 1, 1}},
+        {ViewSmallIcons, {1, 1, 1, 1, 1}},
+        {ViewList, {1, 1, 1, 1, 1}},
+        {ViewDetails, {1, 1, 1, 1, 1}},
+        {ViewStyleNext, {1, 1, 1, 1, 1}},
+        {SortByName, {1, 1, 1, 1, 1}},
+        {SortBySize, {1, 1, 1, 1, 1}},
+        {SortByDate, {1, 1, 1, 1, 1}},
+        {SortByType, {1, 1, 1, 1, 1}},
+        {AsciiMode, {1, 1, 1, 1, 1}},
+        {BinaryMode, {1, 1, 1, 1, 1}},
+        {Help, {1, 1, 1, 1, 1}},
+        {AppAbout, {1, 1, 1, 1, 1}},
+        {NextPane, {1, 1, 1, 1, 1}},
+    };
+    QList<QMenu*> listMenus{f.ListContextMenu()};
+    QList<QAction*> menuEntries;
+    for (QAction* a : f.ListContextMenu()->actions()) {
+        if (a->menu())
+            listMenus << a->menu();
+        menuEntries << (a->menu() ? a->menu()->actions() : QList<QAction*>{a});
+    }
+    auto check = [&](int state) {
+        f.UpdateCommandUi();
+        for (const Rule& rule : table) {
+            QAction* a = f.Action(rule.id);
+            QVERIFY2(a, qPrintable(QString::number(rule.id)));
+            const QString where = QStringLiteral("command %1 in state %2").arg(rule.id).arg(state);
+            QVERIFY2(a->isEnabled() == rule.enabled[state], qPrintable(where));
+            if (QWidget* button = f.CommandToolBar()->widgetForAction(a))
+                QVERIFY2(button->isEnabled() == rule.enabled[state],
+                         qPrintable(where + QStringLiteral(", tool bar")));
+        }
+        // The right-click menu and its submenu take the states as they open.
+        for (QMenu* menu : listMenus)
+            emit menu->aboutToShow();
+        int entries = 0;
+        for (QAction* entry : menuEntries) {
+            if (entry->isSeparator())
+                continue;
+            ++entries;
+            QCOMPARE(entry->isEnabled(), f.Action(entry->data().toInt())->isEnabled());
+        }
+        QCOMPARE(entries, 11);
+    };
+
+    check(Disconnected);
+    // F5 with its command disabled does nothing.
+    QTest::keyClick(&f, Qt::Key_F5);
+    QVERIFY(!f.Engine().IsConnected());
+
+    QVERIFY(f.RunCommand(Connect));
+    QTRY_COMPARE(f.ListView()->Model().RowCount(), 3);
+    QTRY_VERIFY(!f.Engine().CanCancel());
+    check(Idle);
+
+    QItemSelectionModel* selection = f.ListView()->SelectionModel();
+    const FileListModel& model = f.ListView()->Model();
+    selection->setCurrentIndex(model.index(1, 0),
+                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    check(OneRow);
+    selection->select(model.index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    check(SeveralRows);
+
+    QTest::keyClick(&f, Qt::Key_F5);
+    QVERIFY(f.Engine().CanCancel());
+    check(Running);
+    release = true;
+    QTRY_VERIFY(peer.done());
+    QVERIFY2(!peer.failed(), qPrintable(peer.failure()));
+    QTRY_VERIFY(!f.Engine().CanCancel());
 }
 
 void TestMainFrame::viewCommandsAndListStyle() {
