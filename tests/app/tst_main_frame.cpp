@@ -494,6 +494,9 @@ void TestMainFrame::hostPaneFollowsTheTopHost() {
     QTreeWidgetItem* second = tree->topLevelItem(1);
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(second).center());
     QCOMPARE(tree->GetTopHostIndex(), 1);
+    // The highlight is on the host that is now on top, not on the place that was clicked.
+    QCOMPARE(tree->currentItem(), tree->topLevelItem(0));
+    QCOMPARE(tree->selectedItems(), QList<QTreeWidgetItem*>{tree->topLevelItem(0)});
     f.UpdateCommandUi();
     const QString longName = QString(60, QLatin1Char('W'));
     QCOMPARE(bar->HostPaneText(), longName);

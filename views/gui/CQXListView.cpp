@@ -356,7 +356,8 @@ void CQXListView::OnEditorClosed() {
 }
 
 bool CQXListView::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
+    // Keys the name editor lets through (Enter, once it has taken the name) belong to the edit.
+    if (event->type() == QEvent::KeyPress && !m_editing) {
         switch (static_cast<QKeyEvent*>(event)->key()) {
         case Qt::Key_Delete:
             emit DeleteRequested();
