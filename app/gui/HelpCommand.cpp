@@ -12,8 +12,7 @@ QString UserGuidePath() {
                            QStringLiteral("/../share/lumo/guide/index.html"));
 }
 
-void ShowUserGuide(QWidget* parent) {
-    const QString path = UserGuidePath();
+void ShowUserGuide(QWidget* parent, const QString& path) {
     QString text;
     if (!QFileInfo::exists(path))
         text = QStringLiteral("ヘルプファイル 「%1」 が見つかりませんでした。\n"

@@ -10,4 +10,4 @@ QString UserGuidePath();
 
 // Opens the guide in the browser; when it is missing or no browser takes it, a message box names
 // the file.
-void ShowUserGuide(QWidget* parent);
+void ShowUserGuide(QWidget* parent, const QString& path = UserGuidePath());

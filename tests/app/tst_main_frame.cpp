@@ -4,9 +4,12 @@
 #include "app/gui/CMainFrame.h"
 #include "app/gui/CMenuBar.h"
 #include "app/gui/CProgressStatusBar.h"
+#include "app/gui/HelpCommand.h"
+#include "dialogs/DialogDriver.h"
 #include "engine/FtpEngine.h"
 #include "engine/TransferProgress.h"
 #include "fixtures/EngineHosts.h"
+#include "fixtures/OpenedUrls.h"
 #include "fixtures/ScriptedFtpPeer.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
@@ -19,6 +22,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QSplitter>
 #include <QToolBar>
@@ -37,6 +41,7 @@ private slots:
     void toolBarSlotsAndModes();
     void commandsWhileDisconnected();
     void enablingTableOnEveryRoute();
+    void cancelledLoginIsSaidAndHelpOpensTheGuide();
     void viewCommandsAndListStyle();
     void progressTextsInTheStatusBar();
     void hostPaneFollowsTheTopHost();
@@ -405,6 +410,48 @@ void TestMainFrame::enablingTableOnEveryRoute() {
     QTRY_VERIFY(peer.done());
     QVERIFY2(!peer.failed(), qPrintable(peer.failure()));
     QTRY_VERIFY(!f.Engine().CanCancel());
+}
+
+void TestMainFrame::cancelledLoginIsSaidAndHelpOpensTheGuide() {
+    StoreFixture fx;
+    ScriptedFtpPeer peer;
+    QVERIFY(peer.listen());
+    SaveScriptedHost(peer.port(), true);
+    peer.reply("220 ready").expect("USER user").reply("331 password please").expect("PASS secret");
+    peer.reply("530 Login incorrect.").expectClose();
+    CMainFrame f;
+    showAndSettle(f);
+    // The account question is cancelled: the session stays, the log and the status bar say why
+    // nothing goes on, also after the next idle update.
+    WhenModalShown([](QDialog* d) { d->reject(); });
+    QVERIFY(f.RunCommand(CommandId::Connect));
+    const QString note = QStringLiteral("ログインを中止しました（切断してください）");
+    QTRY_COMPARE(f.StatusBar()->StatusText(), note);
+    QVERIFY(f.LogView()->toPlainText().contains(
+        QStringLiteral("アカウントの再入力が取り消されたため、ログインを中止しました。切断してください。")));
+    f.UpdateCommandUi();
+    QCOMPARE(f.StatusBar()->StatusText(), note);
+    QVERIFY(f.Engine().IsConnected());
+    QVERIFY(f.RunCommand(CommandId::Disconnect));
+    QTRY_VERIFY(peer.done());
+    QVERIFY2(!peer.failed(), qPrintable(peer.failure()));
+    f.UpdateCommandUi();
+    QCOMPARE(f.StatusBar()->StatusText(), QString());
+
+    // Help opens the guide that lies beside the program; a missing guide is named.
+    OpenedUrls opened;
+    QVERIFY(QFileInfo::exists(UserGuidePath()));
+    QVERIFY(f.RunCommand(CommandId::Help));
+    QCOMPARE(opened.paths, QStringList{UserGuidePath()});
+    QString shown;
+    WhenModalShown([&shown](QDialog* d) {
+        shown = qobject_cast<QMessageBox*>(d)->text();
+        d->accept();
+    });
+    ShowUserGuide(&f, QStringLiteral("/nowhere/guide/index.html"));
+    QVERIFY2(shown.startsWith(
+                 QStringLiteral("ヘルプファイル 「/nowhere/guide/index.html」 が見つかりませんでした。")),
+             qPrintable(shown));
 }
 
 void TestMainFrame::viewCommandsAndListStyle() {

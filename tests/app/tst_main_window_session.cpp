@@ -6,6 +6,7 @@
 #include "dialogs/DialogDriver.h"
 #include "dialogs/DialogIds.h"
 #include "engine/FtpEngine.h"
+#include "fixtures/OpenedUrls.h"
 #include "fixtures/RealFtpServer.h"
 #include "platform/TextCodec.h"
 #include "settings/SettingNames.h"
@@ -42,18 +43,6 @@ class TestMainWindowSession : public QObject {
 private slots:
     void sessionThroughTheCommandsAndTheTree();
     void everyCommandOnTheServersDisk();
-};
-
-// Takes the files and folders the window hands to the desktop, instead of opening them.
-class OpenedUrls : public QObject {
-    Q_OBJECT
-public:
-    OpenedUrls() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
-    ~OpenedUrls() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
-    QStringList paths;
-
-public slots:
-    void open(const QUrl& url) { paths << QDir::cleanPath(url.toLocalFile()); }
 };
 
 namespace {

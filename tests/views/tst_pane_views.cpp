@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QSignalSpy>
@@ -26,6 +27,7 @@ private slots:
     void treeFoldersFollowPwdAndListings();
     void treeDoubleClickAndRightClick();
     void listFillAndHeaderSort();
+    void listSelectionKeysAndNameEditor();
     void listDisplayTypesAndIcons();
     void logAppearance();
     void logFollowsTheLogTextAndCopies();
@@ -233,8 +235,89 @@ void TestPaneViews::listFillAndHeaderSort() {
     list.DetailsView()->selectionModel()->select(m.index(1, 0),
                                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
     QCOMPARE(list.SelectedRows(), (std::vector<int>{1, 3}));
+    // A sort keeps the selection on the entries, not on the places: a command after it must act on
+    // what was chosen.
+    clickHeader(1);
+    QCOMPARE(column(m, 0), QStringList({"pub", "www", "a.txt", "b.txt", "c.png"}));
+    clickHeader(1);
+    QStringList chosen;
+    for (int row : list.SelectedRows())
+        chosen << m.ItemText(row, 0);
+    QCOMPARE(chosen, (QStringList{"b.txt", "www"}));
     list.Clear();
     QCOMPARE(m.RowCount(), 0);
+}
+
+void TestPaneViews::listSelectionKeysAndNameEditor() {
+    StoreFixture fx;
+    CQXListView list;
+    list.resize(500, 300);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowActive(&list));
+    list.FillFromListing(kListing);
+    const FileListModel& m = list.Model();
+
+    // Select all and invert: counts, the mark, and the rows that remain.
+    QCOMPARE(list.SelectedCount(), 0);
+    list.SelectAll();
+    QCOMPARE(list.SelectedCount(), 5);
+    list.SelectionModel()->setCurrentIndex(m.index(2, 0),
+                                           QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    QCOMPARE(list.SelectionMark(), -1);
+    list.InvertSelection();
+    QCOMPARE(list.SelectedRows(), std::vector<int>{2});
+    QCOMPARE(list.SelectionMark(), 2);
+    list.InvertSelection();
+    QCOMPARE(list.SelectedRows(), (std::vector<int>{0, 1, 3, 4}));
+    list.InvertSelection();
+    list.InvertSelection();
+    QCOMPARE(list.SelectedCount(), 4);
+
+    // The list's keys ask for the commands.
+    QSignalSpy opened(&list, &CQXListView::OpenRequested);
+    QSignalSpy deleted(&list, &CQXListView::DeleteRequested);
+    QSignalSpy renamed(&list, &CQXListView::RenameRequested);
+    QSignalSpy edited(&list, &CQXListView::LabelEditEnded);
+    QTest::keyClick(list.DetailsView(), Qt::Key_Delete);
+    QTest::keyClick(list.DetailsView(), Qt::Key_F2);
+    QTest::keyClick(list.DetailsView(), Qt::Key_Return);
+    QCOMPARE(deleted.count(), 1);
+    QCOMPARE(renamed.count(), 1);
+    QCOMPARE(opened.count(), 1);
+
+    // Name editing in an icon display: Escape cancels, Enter hands the typed name over (and is no
+    // Open), and the row itself stays until a listing changes it.
+    list.SetDisplayType(CQXListView::LargeIcons);
+    auto editor = [&list] { return list.IconView()->viewport()->findChild<QLineEdit*>(); };
+    list.StartLabelEdit(2);
+    QVERIFY(list.IsEditingLabel());
+    QTRY_VERIFY(editor());
+    QCOMPARE(editor()->text(), QStringLiteral("a.txt"));
+    QTest::keyClick(editor(), Qt::Key_Escape);
+    QTRY_COMPARE(edited.count(), 1);
+    QCOMPARE(edited[0][0].toBool(), false);
+    QCOMPARE(edited[0][3].toBool(), false);
+    list.StartLabelEdit(2);
+    QTRY_VERIFY(editor() && editor()->isVisible());
+    editor()->setText(QStringLiteral("z.txt"));
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QTRY_COMPARE(edited.count(), 2);
+    QCOMPARE(edited[1][1].value<std::string>(), std::string("a.txt"));
+    QCOMPARE(edited[1][2].toString(), QStringLiteral("z.txt"));
+    QCOMPARE(edited[1][3].toBool(), true);
+    QCOMPARE(opened.count(), 1);
+    QCOMPARE(m.ItemText(2, 0), QStringLiteral("a.txt"));
+
+    // The new-folder row goes as its editor closes, whatever the answer.
+    list.StartNewFolderEdit();
+    QCOMPARE(m.ItemText(0, 0), QStringLiteral("新しいフォルダ"));
+    QTRY_VERIFY(editor() && editor()->isVisible());
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QTRY_COMPARE(edited.count(), 3);
+    QCOMPARE(m.RowCount(), 5);
+    QCOMPARE(edited[2][0].toBool(), true);
+    QCOMPARE(edited[2][2].toString(), QStringLiteral("新しいフォルダ"));
+    QCOMPARE(edited[2][3].toBool(), true);
 }
 
 void TestPaneViews::listDisplayTypesAndIcons() {
