@@ -580,7 +580,10 @@ void CMainFrame::ShowStatus() {
     QString text = m_engineStatus;
     QIcon icon = m_engineStatusIcon;
     const char* running = busy ? OperationStatusText(operation) : nullptr;
-    if (!m_note.text.isEmpty() && m_note.busy == busy && (!busy || m_note.operation == operation)) {
+    // A note lasts until the session moves on: another operation, a login ending, a disconnect.
+    if (m_note.busy != busy || m_note.operation != operation)
+        m_note = Note();
+    if (!m_note.text.isEmpty()) {
         text = m_note.text;
         icon = QIcon();
     } else if (running) {

@@ -81,6 +81,10 @@ void CProgressStatusBar::ShowProgress(int barMaximum, int barValue, const QStrin
     m_hostIcon->clear();
     m_hostIcon->hide();
     m_hostText->setText(countText);
+    // The byte count of a large file is wider than a host's name: the pane grows to show it whole.
+    const int countWidth = fontMetrics().horizontalAdvance(countText) + 8;
+    if (m_hostPane->maximumWidth() < countWidth)
+        m_hostPane->setFixedWidth(countWidth);
 }
 
 void CProgressStatusBar::ResetProgress() {

@@ -510,6 +510,13 @@ void TestMainFrame::progressTextsInTheStatusBar() {
     QCOMPARE(bar->SpeedText(), QStringLiteral(" 0.05kbyte/s 残り0秒"));
     QCOMPARE(bar->HostPaneText(), QStringLiteral("100/100byte 100%"));
     QCOMPARE(bar->ProgressBar()->value(), bar->ProgressBar()->maximum());
+    // A byte count wider than the pane widens it, so it is read whole.
+    const int narrow = bar->HostPaneWidth();
+    progress.BeginProgress(0, 5'000'000'000);
+    progress.AdvanceProgress(1'048'576);
+    f.ProgressChanged(progress);
+    QVERIFY(bar->HostPaneWidth() > narrow);
+    QVERIFY(bar->HostPaneWidth() >= bar->fontMetrics().horizontalAdvance(bar->HostPaneText()));
 
     progress.ResetProgress();
     f.ProgressChanged(progress);
