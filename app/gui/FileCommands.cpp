@@ -160,7 +160,8 @@ void DownloadAs(CMainFrame& frame) {
 
 void Upload(CMainFrame& frame) {
     CFtpEngine& engine = frame.Engine();
-    const QStringList chosen = CUploadDialog::ChoosePaths(&frame);
+    const QStringList chosen =
+        CUploadDialog::ChoosePaths(&frame, QString::fromStdString(engine.Host().UpPath));
     const std::string here = frame.GetCurrentPath();
     std::vector<std::string> files;
     std::vector<QFileInfo> folders;

@@ -1,23 +1,38 @@
 #include "app/gui/UploadDialog.h"
 
 #include <QAbstractItemView>
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSet>
 
-CUploadDialog::CUploadDialog(QWidget* parent) : QFileDialog(parent) {
+CUploadDialog::CUploadDialog(QWidget* parent, const QString& startFolder) : QFileDialog(parent) {
     // The dialog's own widgets: folders are taken from its list, which a desktop's dialog hides.
     setOption(QFileDialog::DontUseNativeDialog);
     setWindowTitle(QStringLiteral("アップロード"));
     setFileMode(QFileDialog::ExistingFiles);
     setAcceptMode(QFileDialog::AcceptOpen);
+    setDirectory(startFolder.isEmpty() ? QDir::homePath() : startFolder);
     setLabelText(QFileDialog::Accept, QStringLiteral("アップロード"));
+    if (auto* list = findChild<QAbstractItemView*>(QStringLiteral("listView")))
+        connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                &CUploadDialog::KeepAcceptText, Qt::QueuedConnection);
+    connect(this, &QFileDialog::directoryEntered, this, &CUploadDialog::KeepAcceptText, Qt::QueuedConnection);
 }
 
-QStringList CUploadDialog::ChoosePaths(QWidget* parent) {
-    CUploadDialog dialog(parent);
+void CUploadDialog::KeepAcceptText() {
+    if (auto* buttons = findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))) {
+        if (QPushButton* accept = buttons->button(QDialogButtonBox::Open))
+            accept->setText(QStringLiteral("アップロード"));
+    }
+}
+
+QStringList CUploadDialog::ChoosePaths(QWidget* parent, const QString& startFolder) {
+    CUploadDialog dialog(parent, startFolder);
     if (dialog.exec() != QDialog::Accepted)
         return {};
     return dialog.m_chosenRows.isEmpty() ? dialog.selectedFiles() : dialog.m_chosenRows;

@@ -8,10 +8,11 @@
 class CUploadDialog : public QFileDialog {
     Q_OBJECT
 public:
-    explicit CUploadDialog(QWidget* parent = nullptr);
+    explicit CUploadDialog(QWidget* parent = nullptr, const QString& startFolder = {});
 
-    // Runs the dialog: the chosen files and folders, empty when it was cancelled.
-    static QStringList ChoosePaths(QWidget* parent);
+    // Runs the dialog, opened on `startFolder` (the home folder when empty): the chosen files and
+    // folders, empty when it was cancelled.
+    static QStringList ChoosePaths(QWidget* parent, const QString& startFolder);
 
 public slots:
     void accept() override;
@@ -19,6 +20,8 @@ public slots:
 private:
     // The rows chosen in the list, when nothing else was typed; empty otherwise.
     QStringList ChosenRows() const;
+    // The dialog calls its button "Open" whenever a folder is chosen; here it uploads.
+    void KeepAcceptText();
 
     QStringList m_chosenRows;
 };
