@@ -272,8 +272,18 @@ void TestMainFrame::commandsWhileDisconnected() {
     QVERIFY(f.RunCommand(CommandId::Connect));
     QVERIFY(!f.Action(CommandId::Disconnect)->isEnabled());
 
-    // The bars can be hidden and shown again.
+    // F6 walks the panes: host tree, file list, log, and round again.
     showAndSettle(f);
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    f.TreeView()->setFocus();
+    QTest::keyClick(f.TreeView(), Qt::Key_F6);
+    QVERIFY(f.ListView()->CurrentView()->hasFocus());
+    QVERIFY(f.RunCommand(CommandId::NextPane));
+    QVERIFY(f.LogView()->hasFocus());
+    QVERIFY(f.RunCommand(CommandId::NextPane));
+    QVERIFY(f.TreeView()->hasFocus());
+
+    // The bars can be hidden and shown again.
     QVERIFY(f.RunCommand(CommandId::ViewToolBar));
     QVERIFY(f.CommandToolBar()->isHidden());
     f.UpdateCommandUi();
