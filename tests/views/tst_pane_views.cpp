@@ -255,13 +255,11 @@ void TestPaneViews::listSelectionKeysAndNameEditor() {
     list.show();
     QVERIFY(QTest::qWaitForWindowActive(&list));
     list.FillFromListing(kListing);
-    const FileListModel& m = list.Model();
 
-    // Select all and invert: counts, the mark, and the rows that remain.
-    QCOMPARE(list.SelectedCount(), 0);
+    // Select all and invert: the rows that remain, and the mark (the current row while chosen).
     list.SelectAll();
     QCOMPARE(list.SelectedCount(), 5);
-    list.SelectionModel()->setCurrentIndex(m.index(2, 0),
+    list.SelectionModel()->setCurrentIndex(list.Model().index(2, 0),
                                            QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
     QCOMPARE(list.SelectionMark(), -1);
     list.InvertSelection();
@@ -269,55 +267,23 @@ void TestPaneViews::listSelectionKeysAndNameEditor() {
     QCOMPARE(list.SelectionMark(), 2);
     list.InvertSelection();
     QCOMPARE(list.SelectedRows(), (std::vector<int>{0, 1, 3, 4}));
-    list.InvertSelection();
-    list.InvertSelection();
-    QCOMPARE(list.SelectedCount(), 4);
 
-    // The list's keys ask for the commands.
+    // Enter that ends a name edit hands the name over and opens nothing; outside an edit it opens.
     QSignalSpy opened(&list, &CQXListView::OpenRequested);
-    QSignalSpy deleted(&list, &CQXListView::DeleteRequested);
-    QSignalSpy renamed(&list, &CQXListView::RenameRequested);
     QSignalSpy edited(&list, &CQXListView::LabelEditEnded);
-    QTest::keyClick(list.DetailsView(), Qt::Key_Delete);
-    QTest::keyClick(list.DetailsView(), Qt::Key_F2);
-    QTest::keyClick(list.DetailsView(), Qt::Key_Return);
-    QCOMPARE(deleted.count(), 1);
-    QCOMPARE(renamed.count(), 1);
-    QCOMPARE(opened.count(), 1);
-
-    // Name editing in an icon display: Escape cancels, Enter hands the typed name over (and is no
-    // Open), and the row itself stays until a listing changes it.
     list.SetDisplayType(CQXListView::LargeIcons);
-    auto editor = [&list] { return list.IconView()->viewport()->findChild<QLineEdit*>(); };
     list.StartLabelEdit(2);
-    QVERIFY(list.IsEditingLabel());
-    QTRY_VERIFY(editor());
-    QCOMPARE(editor()->text(), QStringLiteral("a.txt"));
-    QTest::keyClick(editor(), Qt::Key_Escape);
+    QLineEdit* editor = nullptr;
+    QTRY_VERIFY((editor = list.IconView()->viewport()->findChild<QLineEdit*>()));
+    editor->setText(QStringLiteral("z.txt"));
+    QTest::keyClick(editor, Qt::Key_Return);
     QTRY_COMPARE(edited.count(), 1);
-    QCOMPARE(edited[0][0].toBool(), false);
-    QCOMPARE(edited[0][3].toBool(), false);
-    list.StartLabelEdit(2);
-    QTRY_VERIFY(editor() && editor()->isVisible());
-    editor()->setText(QStringLiteral("z.txt"));
-    QTest::keyClick(editor(), Qt::Key_Return);
-    QTRY_COMPARE(edited.count(), 2);
-    QCOMPARE(edited[1][1].value<std::string>(), std::string("a.txt"));
-    QCOMPARE(edited[1][2].toString(), QStringLiteral("z.txt"));
-    QCOMPARE(edited[1][3].toBool(), true);
+    QCOMPARE(edited[0][1].value<std::string>(), std::string("a.txt"));
+    QCOMPARE(edited[0][2].toString(), QStringLiteral("z.txt"));
+    QCOMPARE(opened.count(), 0);
+    QCOMPARE(list.Model().ItemText(2, 0), QStringLiteral("a.txt"));
+    QTest::keyClick(list.IconView(), Qt::Key_Return);
     QCOMPARE(opened.count(), 1);
-    QCOMPARE(m.ItemText(2, 0), QStringLiteral("a.txt"));
-
-    // The new-folder row goes as its editor closes, whatever the answer.
-    list.StartNewFolderEdit();
-    QCOMPARE(m.ItemText(0, 0), QStringLiteral("新しいフォルダ"));
-    QTRY_VERIFY(editor() && editor()->isVisible());
-    QTest::keyClick(editor(), Qt::Key_Return);
-    QTRY_COMPARE(edited.count(), 3);
-    QCOMPARE(m.RowCount(), 5);
-    QCOMPARE(edited[2][0].toBool(), true);
-    QCOMPARE(edited[2][2].toString(), QStringLiteral("新しいフォルダ"));
-    QCOMPARE(edited[2][3].toBool(), true);
 }
 
 void TestPaneViews::listDisplayTypesAndIcons() {
