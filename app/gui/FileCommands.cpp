@@ -136,10 +136,13 @@ void DownloadAs(CMainFrame& frame) {
     const std::string here = frame.GetCurrentPath();
     const std::string& downPath = engine.Host().DownPath;
     const QDir start(downPath.empty() ? QDir::homePath() : QString::fromStdString(downPath));
+    // Taken before any dialog runs: a listing that arrives meanwhile replaces the rows.
+    std::vector<FileListModel::Row> files;
     for (int row : list.SelectedRows()) {
-        const FileListModel::Row entry = list.Model().RowAt(row);
-        if (entry.IsFolder())
-            continue;
+        if (!list.Model().RowAt(row).IsFolder())
+            files.push_back(list.Model().RowAt(row));
+    }
+    for (const FileListModel::Row& entry : files) {
         const std::string remote = here + "/" + entry.name;
         if (!IsSafeRemoteName(entry.name)) {
             frame.Log().AppendLog("「" + ShownName(entry.name) +

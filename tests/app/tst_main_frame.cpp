@@ -416,6 +416,8 @@ void TestMainFrame::enablingTableOnEveryRoute() {
     QTest::keyClick(&f, Qt::Key_F5);
     QVERIFY(f.Engine().CanCancel());
     check(Running);
+    // What runs is named in the status bar.
+    QCOMPARE(f.StatusBar()->StatusText(), QStringLiteral("ファイル一覧を取得しています"));
     release = true;
     QTRY_VERIFY(peer.done());
     QVERIFY2(!peer.failed(), qPrintable(peer.failure()));
