@@ -304,6 +304,9 @@ class Row:
     parse_ms: float | None = None
     note: str = ""
     curl_note: str = ""  # why curl did not run
+    # The window's rows: what was measured, in words, and how it stands against its target.
+    window: str = ""
+    window_target: str = ""
 
 
 def best(runs):
@@ -332,6 +335,8 @@ class Bench:
     def __init__(self, build, work):
         self.lumo_cli = os.path.join(build, "tools", "lumo-cli")
         self.listing_fill = os.path.join(build, "bench", "listing_fill")
+        self.list_selection = os.path.join(build, "bench", "list_selection")
+        self.window_download = os.path.join(build, "bench", "window_download")
         self.work = work
         self.root = os.path.join(work, "root")
         self.local = os.path.join(work, "local")
@@ -487,6 +492,47 @@ class Bench:
                 row.parse_ms = float(values["parse_ms"])
         self.rows.append(row)
 
+    def select_rows(self):
+        row = Row(f"window: select all / invert, {LIST_ENTRIES:,} rows", "-")
+        progress(row.label)
+        result = subprocess.run([self.list_selection, str(LIST_ENTRIES), str(FILL_RUNS)], capture_output=True,
+                                text=True, timeout=RUN_TIMEOUT)
+        values = dict(w.split("=", 1) for w in result.stdout.split() if "=" in w)
+        steps = ("select_all_ms", "invert_none_ms", "invert_all_ms", "invert_alternate_ms")
+        if result.returncode != 0 or any(k not in values for k in steps):
+            row.note = "FAILED: " + (result.stderr.strip().splitlines() or [f"exit {result.returncode}"])[-1]
+        else:
+            ms = {k: float(values[k]) for k in steps}
+            row.window = (f"all {ms['select_all_ms']:.0f} ms, invert {ms['invert_none_ms']:.0f} ms "
+                          f"(every other row chosen: {ms['invert_alternate_ms']:.0f} ms)")
+            met = "met" if max(ms.values()) < FILL_TARGET_MS else "MISSED"
+            row.window_target = f"< {FILL_TARGET_MS} ms: {met}"
+        self.rows.append(row)
+
+    def window_get_many(self, server):
+        row = Row(f"window: get folder of {SMALL_FILES:,} files", server.name)
+        progress(f"{row.label} from {server.name}")
+        dest = os.path.join(self.down, "many")
+        drain_time_wait()
+        result = subprocess.run([self.window_download, str(server.port), server.user, server.password,
+                                 server.home() or "/", "many", self.down], capture_output=True, text=True,
+                                timeout=RUN_TIMEOUT)
+        values = dict(w.split("=", 1) for w in result.stdout.split() if "=" in w)
+        problem = check_tree(dest, self.small_sizes)
+        remove(dest)
+        if result.returncode != 0 or "seconds" not in values:
+            row.note = "FAILED: " + (result.stderr.strip().splitlines() or [f"exit {result.returncode}"])[-1]
+        elif problem:
+            row.note = "WRONG FILES: " + problem
+        else:
+            files = int(values["files"])
+            row.window = (f"{float(values['seconds']):.3f} s; log drawn {values['log_paints']}x for "
+                          f"{values['log_lines']} lines, status bar {values['status_paints']}x, "
+                          f"list {values['list_paints']}x")
+            fewer = max(int(values[k]) for k in ("log_paints", "status_paints", "list_paints")) < files
+            row.window_target = f"drawn less than once per file: {'met' if fewer else 'MISSED'}"
+        self.rows.append(row)
+
     def peak_memory(self, server):
         row = Row(f"download {RSS_SIZE // GIB} GiB (sparse), peak RSS", server.name, size=RSS_SIZE, rss=True)
         progress(f"{row.label} from {server.name}")
@@ -507,8 +553,10 @@ class Bench:
                 self.upload_big(server, mode)
             for mode in ("active", "passive"):
                 self.get_many(server, mode)
+            self.window_get_many(server)
             self.list_wide(server)
             self.fill_listing(server)
+        self.select_rows()
         for server in servers:
             self.peak_memory(server)
 
@@ -544,6 +592,9 @@ def table(rows):
             continue
         if row.note:
             lines.append([row.label, row.server, row.note, "-", "-", "-", "-", "-"])
+            continue
+        if row.window:
+            lines.append([row.label, row.server, row.window, "-", "-", "-", "-", row.window_target])
             continue
         lumo, curl = best(row.lumo), best(row.curl)
         cells = [client_cell(row.lumo, row.rss), row.curl_note or client_cell(row.curl, row.rss)]
@@ -588,6 +639,9 @@ Notes:
 - ls: lumo-cli ls prints the file list's rows; curl prints the server's LIST text.
 - In-process: median of {FILL_RUNS} runs of FileListModel::FillFromListing (parse, row rules, decoded
   names, sort) on the LIST text curl got from each server; "parse alone" is the listing parser only.
+- window: the main window itself, offscreen. The folder row runs the window's download command on the
+  folder and counts the redraws of the log, the status bar and the file list meanwhile; the selection
+  row times select all and invert selection in the file list (median of {FILL_RUNS} runs).
 - Peak RSS: the client process's maximum resident set size as the kernel counts it (GNU time %M),
   the highest of its runs, after the best time. A 5 GiB download outgrows the kernel's dirty page
   limits, so its times depend on the disk more than the others do."""
@@ -599,7 +653,9 @@ def main():
         return 2
     build = os.path.abspath(sys.argv[1])
     for program in (os.path.join(build, "tools", "lumo-cli"), os.path.join(build, "bench", "listing_fill"),
-                    VSFTPD, GNU_TIME, shutil.which("curl") or "curl"):
+                    os.path.join(build, "bench", "list_selection"),
+                    os.path.join(build, "bench", "window_download"), VSFTPD, GNU_TIME,
+                    shutil.which("curl") or "curl"):
         if not os.access(program, os.X_OK):
             print(f"bench: {program} is missing; build first (make build)", file=sys.stderr)
             return 1

@@ -65,6 +65,8 @@ public:
     int HostNumber() const { return m_hostNumber; }
 
     int EnqueueOp(std::int32_t code, const std::string& text1 = {}, const std::string& text2 = {});
+    // Queues an operation that carries numbers too (a download under a name of the user's choice).
+    int EnqueueOp(const QueuedOp& op);
     void InsertOpFront(const QueuedOp& op);
     int DispatchNextOp();
 
@@ -85,6 +87,10 @@ public:
     void CancelTransfers();
     // The cancel command's rule: connected, and an operation runs or waits.
     bool CanCancel() const;
+    // Whether something runs (the login included), and the code of the operation last started (0
+    // while logging in).
+    bool IsBusy() const { return m_busy != 0; }
+    int CurrentOperation() const { return m_curOp; }
 
     int ConnectTo(SocketId s, const std::string& address, int port);
     int ConnectFirewall();

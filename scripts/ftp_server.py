@@ -12,8 +12,23 @@ import signal
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
+
+
+def slow_files_handler(rate):
+    """A data channel that sends files whose names end in ".slow" at `rate` bytes a second and
+    everything else at full speed, so that a test can catch a transfer while it runs."""
+
+    class SlowFiles(ThrottledDTPHandler):
+        auto_sized_buffers = False
+
+        @property
+        def write_limit(self):
+            name = getattr(getattr(self, "file_obj", None), "name", "")
+            return rate if isinstance(name, str) and name.endswith(".slow") else 0
+
+    return SlowFiles
 
 
 def main():
@@ -26,6 +41,8 @@ def main():
     parser.add_argument("--anonymous", action="store_true")
     parser.add_argument("--encoding", default="utf8",
                         help="how file names are encoded on the wire (utf8 or cp932)")
+    parser.add_argument("--slow-rate", type=int, default=0,
+                        help="bytes a second for files named *.slow (0: no file is slowed)")
     parser.add_argument("--verbose", action="store_true")
     args = parser.parse_args()
 
@@ -43,6 +60,8 @@ def main():
     handler.banner = "lumo test server ready."
     handler.passive_ports = None
     handler.permit_foreign_addresses = False
+    if args.slow_rate > 0:
+        handler.dtp_handler = slow_files_handler(args.slow_rate)
 
     server = FTPServer(("127.0.0.1", args.port), handler)
     server.max_cons = 64

@@ -132,8 +132,14 @@ std::string HostTreeModel::HostKeyName() const {
 
 HostTreeModel::MouseSelection HostTreeModel::SelectByMouse(Node* node) {
     Node* top = TopItem();
-    if (!top || !node || node == m_remoteRoot)
+    if (!top || !node)
         return MouseSelection::Nothing;
+    if (node == m_remoteRoot || node == top) {
+        if (!m_connected || !m_remoteRoot)
+            return MouseSelection::Nothing;
+        m_currentFolder = m_remoteRoot;
+        return MouseSelection::FolderChosen;
+    }
     if (node->kind == Kind::Folder) {
         m_currentFolder = node;
         return MouseSelection::FolderChosen;
@@ -146,6 +152,12 @@ HostTreeModel::MouseSelection HostTreeModel::SelectByMouse(Node* node) {
     top->expanded = true;
     emit Changed();
     return MouseSelection::HostMovedToTop;
+}
+
+HostTreeModel::MouseSelection HostTreeModel::SelectByKeyboard(Node* node) {
+    if (node && node->kind == Kind::Host && node != TopItem())
+        return MouseSelection::Nothing;
+    return SelectByMouse(node);
 }
 
 HostTreeModel::DoubleClickAction HostTreeModel::DoubleClick(Node* node) {

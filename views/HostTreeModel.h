@@ -64,8 +64,12 @@ public:
 
     enum class MouseSelection { Nothing, FolderChosen, HostMovedToTop };
     // A click selected `node`. A folder becomes the current folder (the caller changes the remote
-    // folder to GetCurrentPath()); a host moves to the top while disconnected.
+    // folder to GetCurrentPath()); so does the remote root, or the top host, while connected, which
+    // lists "/" again; another host moves to the top while disconnected.
     MouseSelection SelectByMouse(Node* node);
+    // The keyboard moved onto `node`: folders as by a click, but hosts stay where they are, so that
+    // the keys can walk past them (Enter brings one on top, as a click does).
+    MouseSelection SelectByKeyboard(Node* node);
 
     enum class DoubleClickAction { Nothing, ToggledExpansion, Connect, Disconnect };
     DoubleClickAction DoubleClick(Node* node);

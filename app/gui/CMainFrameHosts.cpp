@@ -16,10 +16,8 @@ void CMainFrame::OnHostSettings() {
     sheet.exec();
 }
 
-void CMainFrame::ShowHostHint() {
-    const QString hint = QString::fromUtf8(kAddHostHint);
+QString CMainFrame::HostHint() const {
     if (m_tree->GetTopHostIndex() == -1 && !m_engine->IsConnected())
-        m_statusBar->SetStatusText(hint);
-    else if (m_statusBar->StatusText() == hint)
-        m_statusBar->SetStatusText(QString());
+        return QString::fromUtf8(kAddHostHint);
+    return QString();
 }

@@ -5,6 +5,7 @@
 
 class QLabel;
 class QProgressBar;
+class RedrawThrottle;
 
 // The main window's status bar: pane 0 the running operation with its picture, pane 1 a progress
 // bar, pane 2 the speed and time left, pane 3 the byte count during a transfer and otherwise the
@@ -42,4 +43,6 @@ private:
     QLabel* m_hostIcon;
     QLabel* m_hostText;
     QWidget* m_hostPane;
+    // Files that take less than a moment each would have the bar drawn several times per file.
+    RedrawThrottle* m_redraw;
 };

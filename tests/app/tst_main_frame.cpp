@@ -4,8 +4,13 @@
 #include "app/gui/CMainFrame.h"
 #include "app/gui/CMenuBar.h"
 #include "app/gui/CProgressStatusBar.h"
+#include "app/gui/HelpCommand.h"
 #include "dialogs/DialogDriver.h"
+#include "engine/FtpEngine.h"
 #include "engine/TransferProgress.h"
+#include "fixtures/EngineHosts.h"
+#include "fixtures/OpenedUrls.h"
+#include "fixtures/ScriptedFtpPeer.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
 #include "settings/gui/CPropSheetHost.h"
@@ -20,6 +25,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QSplitter>
 #include <QToolBar>
@@ -37,6 +43,8 @@ private slots:
     void menuBarCommands();
     void toolBarSlotsAndModes();
     void commandsWhileDisconnected();
+    void enablingTableOnEveryRoute();
+    void cancelledLoginIsSaidAndHelpOpensTheGuide();
     void viewCommandsAndListStyle();
     void progressTextsInTheStatusBar();
     void hostPaneFollowsTheTopHost();
@@ -280,8 +288,18 @@ void TestMainFrame::commandsWhileDisconnected() {
     QCOMPARE(f.StatusBar()->StatusText(), QString());
     QVERIFY(!f.Action(CommandId::Disconnect)->isEnabled());
 
-    // The bars can be hidden and shown again.
+    // F6 walks the panes: host tree, file list, log, and round again.
     showAndSettle(f);
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    f.TreeView()->setFocus();
+    QTest::keyClick(f.TreeView(), Qt::Key_F6);
+    QVERIFY(f.ListView()->CurrentView()->hasFocus());
+    QVERIFY(f.RunCommand(CommandId::NextPane));
+    QVERIFY(f.LogView()->hasFocus());
+    QVERIFY(f.RunCommand(CommandId::NextPane));
+    QVERIFY(f.TreeView()->hasFocus());
+
+    // The bars can be hidden and shown again.
     QVERIFY(f.RunCommand(CommandId::ViewToolBar));
     QVERIFY(f.CommandToolBar()->isHidden());
     f.UpdateCommandUi();
@@ -296,6 +314,173 @@ void TestMainFrame::commandsWhileDisconnected() {
     QVERIFY(again.StatusBar()->isHidden());
     QVERIFY(again.RunCommand(CommandId::ViewToolBar));
     QVERIFY(again.CommandToolBar()->isVisible());
+}
+
+// Each command's enabled state in the five states of a session, checked on the command itself, on
+// its tool-bar button and on its entry in the list's right-click menu.
+void TestMainFrame::enablingTableOnEveryRoute() {
+    StoreFixture fx;
+    ScriptedFtpPeer peer;
+    QVERIFY(peer.listen());
+    SaveScriptedHost(peer.port(), true);
+    const std::string listing = "drwxr-xr-x 2 u g 512 Jan  5 12:00 pub\r\n"
+                                "-rw-r--r-- 1 u g 100 Jan  5 12:00 a.txt\r\n"
+                                "-rw-r--r-- 1 u g 200 Jan  5 12:00 b.txt\r\n";
+    bool release = false;
+    LoginScript(peer, "/").expect("TYPE A").reply("200 ok").expectPasv().expect("LIST").reply("150 list");
+    peer.sendData(listing).closeData().reply("226 done");
+    // The refresh of the last state waits here, so that an operation runs while the table is read.
+    peer.expect("TYPE A").waitFor([&release] { return release; }).reply("200 ok").expectPasv();
+    peer.expect("LIST").reply("150 list").sendData(listing).closeData().reply("226 done");
+
+    CMainFrame f;
+    showAndSettle(f);
+    enum { Disconnected, Idle, OneRow, SeveralRows, Running, StateCount };
+    using namespace CommandId;
+    struct Rule {
+        int id;
+        bool enabled[StateCount];
+    };
+    const Rule table[] = {
+        {Connect, {1, 0, 0, 0, 0}},
+        {HostSettings, {1, 0, 0, 0, 0}},
+        {Disconnect, {0, 1, 1, 1, 1}},
+        {Cancel, {0, 0, 0, 0, 1}},
+        {ParentFolder, {0, 1, 1, 1, 1}},
+        {Refresh, {0, 1, 1, 1, 1}},
+        {Open, {0, 0, 1, 0, 0}},
+        {Download, {0, 0, 1, 1, 1}},
+        {DownloadAs, {0, 0, 1, 1, 1}},
+        {Upload, {0, 1, 1, 1, 1}},
+        {Delete, {0, 0, 1, 1, 1}},
+        {DeleteMenuItem, {0, 0, 0, 0, 0}},
+        {Rename, {0, 0, 1, 1, 1}},
+        {ChangeAttributes, {0, 0, 1, 1, 1}},
+        {NewFolder, {0, 1, 1, 1, 1}},
+        {NewIndexHtml, {0, 1, 1, 1, 1}},
+        {SaveLog, {1, 1, 1, 1, 1}},
+        {AppExit, {1, 1, 1, 1, 1}},
+        {RefreshTree, {0, 0, 0, 0, 0}},
+        {SelectAll, {1, 1, 1, 1, 1}},
+        {InvertSelection, {1, 1, 1, 1, 1}},
+        {ViewToolBar, {1, 1, 1, 1, 1}},
+        {ViewStatusBar, {1, 1, 1, 1, 1}},
+        {ToggleLog, {1, 1, 1, 1, 1}},
+        {ViewLargeIcons, {1, 1, 1, 1, 1}},
+        {ViewSmallIcons, {1, 1, 1, 1, 1}},
+        {ViewList, {1, 1, 1, 1, 1}},
+        {ViewDetails, {1, 1, 1, 1, 1}},
+        {ViewStyleNext, {1, 1, 1, 1, 1}},
+        {SortByName, {1, 1, 1, 1, 1}},
+        {SortBySize, {1, 1, 1, 1, 1}},
+        {SortByDate, {1, 1, 1, 1, 1}},
+        {SortByType, {1, 1, 1, 1, 1}},
+        {AsciiMode, {1, 1, 1, 1, 1}},
+        {BinaryMode, {1, 1, 1, 1, 1}},
+        {Help, {1, 1, 1, 1, 1}},
+        {AppAbout, {1, 1, 1, 1, 1}},
+        {NextPane, {1, 1, 1, 1, 1}},
+    };
+    QList<QMenu*> listMenus{f.ListContextMenu()};
+    QList<QAction*> menuEntries;
+    for (QAction* a : f.ListContextMenu()->actions()) {
+        if (a->menu())
+            listMenus << a->menu();
+        menuEntries << (a->menu() ? a->menu()->actions() : QList<QAction*>{a});
+    }
+    auto check = [&](int state) {
+        f.UpdateCommandUi();
+        for (const Rule& rule : table) {
+            QAction* a = f.Action(rule.id);
+            QVERIFY2(a, qPrintable(QString::number(rule.id)));
+            const QString where = QStringLiteral("command %1 in state %2").arg(rule.id).arg(state);
+            QVERIFY2(a->isEnabled() == rule.enabled[state], qPrintable(where));
+            if (QWidget* button = f.CommandToolBar()->widgetForAction(a))
+                QVERIFY2(button->isEnabled() == rule.enabled[state],
+                         qPrintable(where + QStringLiteral(", tool bar")));
+        }
+        // The right-click menu and its submenu take the states as they open.
+        for (QMenu* menu : listMenus)
+            emit menu->aboutToShow();
+        int entries = 0;
+        for (QAction* entry : menuEntries) {
+            if (entry->isSeparator())
+                continue;
+            ++entries;
+            QCOMPARE(entry->isEnabled(), f.Action(entry->data().toInt())->isEnabled());
+        }
+        QCOMPARE(entries, 11);
+    };
+
+    check(Disconnected);
+    // F5 with its command disabled does nothing.
+    QTest::keyClick(&f, Qt::Key_F5);
+    QVERIFY(!f.Engine().IsConnected());
+
+    QVERIFY(f.RunCommand(Connect));
+    QTRY_COMPARE(f.ListView()->Model().RowCount(), 3);
+    QTRY_VERIFY(!f.Engine().CanCancel());
+    check(Idle);
+
+    QItemSelectionModel* selection = f.ListView()->SelectionModel();
+    const FileListModel& model = f.ListView()->Model();
+    selection->setCurrentIndex(model.index(1, 0),
+                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    check(OneRow);
+    selection->select(model.index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    check(SeveralRows);
+
+    QTest::keyClick(&f, Qt::Key_F5);
+    QVERIFY(f.Engine().CanCancel());
+    check(Running);
+    // What runs is named in the status bar.
+    QCOMPARE(f.StatusBar()->StatusText(), QStringLiteral("ファイル一覧を取得しています"));
+    release = true;
+    QTRY_VERIFY(peer.done());
+    QVERIFY2(!peer.failed(), qPrintable(peer.failure()));
+    QTRY_VERIFY(!f.Engine().CanCancel());
+}
+
+void TestMainFrame::cancelledLoginIsSaidAndHelpOpensTheGuide() {
+    StoreFixture fx;
+    ScriptedFtpPeer peer;
+    QVERIFY(peer.listen());
+    SaveScriptedHost(peer.port(), true);
+    peer.reply("220 ready").expect("USER user").reply("331 password please").expect("PASS secret");
+    peer.reply("530 Login incorrect.").expectClose();
+    CMainFrame f;
+    showAndSettle(f);
+    // The account question is cancelled: the session stays, the log and the status bar say why
+    // nothing goes on, also after the next idle update.
+    WhenModalShown([](QDialog* d) { d->reject(); });
+    QVERIFY(f.RunCommand(CommandId::Connect));
+    const QString note = QStringLiteral("ログインを中止しました（切断してください）");
+    QTRY_COMPARE(f.StatusBar()->StatusText(), note);
+    QVERIFY(f.LogView()->toPlainText().contains(
+        QStringLiteral("アカウントの再入力が取り消されたため、ログインを中止しました。切断してください。")));
+    f.UpdateCommandUi();
+    QCOMPARE(f.StatusBar()->StatusText(), note);
+    QVERIFY(f.Engine().IsConnected());
+    QVERIFY(f.RunCommand(CommandId::Disconnect));
+    QTRY_VERIFY(peer.done());
+    QVERIFY2(!peer.failed(), qPrintable(peer.failure()));
+    f.UpdateCommandUi();
+    QCOMPARE(f.StatusBar()->StatusText(), QString());
+
+    // Help opens the guide that lies beside the program; a missing guide is named.
+    OpenedUrls opened;
+    QVERIFY(QFileInfo::exists(UserGuidePath()));
+    QVERIFY(f.RunCommand(CommandId::Help));
+    QCOMPARE(opened.paths, QStringList{UserGuidePath()});
+    QString shown;
+    WhenModalShown([&shown](QDialog* d) {
+        shown = qobject_cast<QMessageBox*>(d)->text();
+        d->accept();
+    });
+    ShowUserGuide(&f, QStringLiteral("/nowhere/guide/index.html"));
+    QVERIFY2(shown.startsWith(
+                 QStringLiteral("ヘルプファイル 「/nowhere/guide/index.html」 が見つかりませんでした。")),
+             qPrintable(shown));
 }
 
 void TestMainFrame::viewCommandsAndListStyle() {
@@ -354,6 +539,13 @@ void TestMainFrame::progressTextsInTheStatusBar() {
     QCOMPARE(bar->SpeedText(), QStringLiteral(" 0.05kbyte/s 残り0秒"));
     QCOMPARE(bar->HostPaneText(), QStringLiteral("100/100byte 100%"));
     QCOMPARE(bar->ProgressBar()->value(), bar->ProgressBar()->maximum());
+    // A byte count wider than the pane widens it, so it is read whole.
+    const int narrow = bar->HostPaneWidth();
+    progress.BeginProgress(0, 5'000'000'000);
+    progress.AdvanceProgress(1'048'576);
+    f.ProgressChanged(progress);
+    QVERIFY(bar->HostPaneWidth() > narrow);
+    QVERIFY(bar->HostPaneWidth() >= bar->fontMetrics().horizontalAdvance(bar->HostPaneText()));
 
     progress.ResetProgress();
     f.ProgressChanged(progress);
@@ -362,8 +554,9 @@ void TestMainFrame::progressTextsInTheStatusBar() {
 
     f.SetStatusText("キャンセル処理中です", "");
     QCOMPARE(bar->StatusText(), QStringLiteral("キャンセル処理中です"));
+    // Once the engine has nothing to say, the pane goes back to the hint of a store without hosts.
     f.SetStatusText("", "");
-    QCOMPARE(bar->StatusText(), QString());
+    QCOMPARE(bar->StatusText(), QStringLiteral("接続設定でホストを登録"));
 }
 
 void TestMainFrame::hostPaneFollowsTheTopHost() {
@@ -385,6 +578,9 @@ void TestMainFrame::hostPaneFollowsTheTopHost() {
     QTreeWidgetItem* second = tree->topLevelItem(1);
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(second).center());
     QCOMPARE(tree->GetTopHostIndex(), 1);
+    // The highlight is on the host that is now on top, not on the place that was clicked.
+    QCOMPARE(tree->currentItem(), tree->topLevelItem(0));
+    QCOMPARE(tree->selectedItems(), QList<QTreeWidgetItem*>{tree->topLevelItem(0)});
     f.UpdateCommandUi();
     const QString longName = QString(60, QLatin1Char('W'));
     QCOMPARE(bar->HostPaneText(), longName);

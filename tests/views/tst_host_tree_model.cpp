@@ -76,6 +76,9 @@ void TestHostTreeModel::clickingAHostSwapsItToTheTopOnlyWhileDisconnected() {
     tree.FillHostTree({{0, "first", 1}, {2, "third", 3}});
     HostTreeModel::Node* third = tree.TopLevel()[1].get();
     QCOMPARE(tree.SelectByMouse(tree.ConnectionItem()), HostTreeModel::MouseSelection::Nothing);
+    // The keys walk past a host; a click brings it on top.
+    QCOMPARE(tree.SelectByKeyboard(third), HostTreeModel::MouseSelection::Nothing);
+    QCOMPARE(tree.GetTopHostIndex(), 0);
     QCOMPARE(tree.SelectByMouse(third), HostTreeModel::MouseSelection::HostMovedToTop);
     QCOMPARE(topTexts(tree), (std::vector<std::string>{"third", "first"}));
     QCOMPARE(tree.GetTopHostIndex(), 2);
@@ -132,7 +135,17 @@ void TestHostTreeModel::currentFolderFollowsPwd() {
     // A click on a folder item makes it current.
     QCOMPARE(tree.SelectByMouse(child(a, "c")), HostTreeModel::MouseSelection::FolderChosen);
     QCOMPARE(tree.GetCurrentPath(), std::string("/a/c"));
+    // The root, and the host on top, lead back to "/" while connected; the keys pass other hosts by.
+    QCOMPARE(tree.SelectByMouse(tree.RemoteRootItem()), HostTreeModel::MouseSelection::FolderChosen);
+    QCOMPARE(tree.GetCurrentPath(), std::string());
+    tree.SetCurrentFolder("/a/c");
+    QCOMPARE(tree.SelectByKeyboard(tree.TopItem()), HostTreeModel::MouseSelection::FolderChosen);
+    QCOMPARE(tree.CurrentFolderItem(), tree.RemoteRootItem());
+    QCOMPARE(tree.SelectByKeyboard(child(a, "b")), HostTreeModel::MouseSelection::FolderChosen);
+    QCOMPARE(tree.GetCurrentPath(), std::string("/a/b"));
+    tree.SetConnectedState(false);
     QCOMPARE(tree.SelectByMouse(tree.RemoteRootItem()), HostTreeModel::MouseSelection::Nothing);
+    QCOMPARE(tree.SelectByMouse(tree.TopItem()), HostTreeModel::MouseSelection::Nothing);
 }
 
 void TestHostTreeModel::syncFolderChildren() {

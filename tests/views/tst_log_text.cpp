@@ -1,3 +1,5 @@
+#include "platform/TextCodec.h"
+#include "views/LogFile.h"
 #include "views/LogText.h"
 
 #include <QSignalSpy>
@@ -20,6 +22,7 @@ private slots:
     void trimmingDropsTheOldestHundredLines();
     void trimmingTakesEverythingWhenFewLines();
     void repeatedTrimsKeepCountingLines();
+    void logFileIsCp932WithCrLf();
 };
 
 void TestLogText::replySplitOverReadsIsShownOnce() {
@@ -196,6 +199,27 @@ void TestLogText::repeatedTrimsKeepCountingLines() {
         QCOMPARE(log.Text(), model);
     }
     QCOMPARE(log.LineCount(), 1 + static_cast<int>(std::count(model.begin(), model.end(), '\n')));
+}
+
+void TestLogText::logFileIsCp932WithCrLf() {
+    // UTF-8 lines become CP932; a server's CP932 line stays as sent; a bare LF gains its CR; what
+    // CP932 cannot hold becomes "?"; a last line without an end keeps none.
+    const std::string cp932Name = EncodeCp932(QStringLiteral("表.txt"));
+    const std::string log = "テストに接続します\r\n150 " + cp932Name + "\r\nbare\n😀 é done\r\nlast";
+    const std::string expected = EncodeCp932(QStringLiteral("テストに接続します")) + "\r\n150 " + cp932Name +
+                                 "\r\nbare\r\n? ? done\r\nlast";
+    QCOMPARE(LogFileBytes(log), expected);
+    QCOMPARE(LogFileBytes(""), std::string());
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("log.txt"));
+    QString error;
+    QVERIFY(WriteLogFile(path, expected, &error));
+    QFile written(path);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll().toStdString(), expected);
+    QVERIFY(!WriteLogFile(dir.filePath(QStringLiteral("missing/log.txt")), expected, &error));
+    QVERIFY(!error.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestLogText)

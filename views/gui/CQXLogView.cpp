@@ -5,6 +5,7 @@
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
 #include "views/LogText.h"
+#include "views/gui/RedrawThrottle.h"
 
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -49,7 +50,7 @@ LogAppearance ReadLogAppearance(const QColor& buttonFace, const QColor& window) 
     return a;
 }
 
-CQXLogView::CQXLogView(QWidget* parent) : QPlainTextEdit(parent) {
+CQXLogView::CQXLogView(QWidget* parent) : QPlainTextEdit(parent), m_redraw(new RedrawThrottle(this, 50)) {
     setReadOnly(true);
     // Keyboard selection and Ctrl+C still work in a read-only pane with this flag set.
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -105,6 +106,7 @@ void CQXLogView::AppendText(const std::string& bytes) {
     cursor.insertText(text);
     QScrollBar* bar = verticalScrollBar();
     bar->setValue(bar->maximum());
+    m_redraw->Changed();
 }
 
 void CQXLogView::RemoveLeadingLines(int count) {

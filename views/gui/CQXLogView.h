@@ -6,6 +6,7 @@
 #include <string>
 
 class CLogText;
+class RedrawThrottle;
 
 // How the log pane looks, from the stored log settings.
 struct LogAppearance {
@@ -49,4 +50,7 @@ protected:
 private:
     LogAppearance m_appearance;
     CLogText* m_log = nullptr;
+    // Lines come in bursts (a folder of small files logs thousands); the pane is drawn at most
+    // twenty times a second meanwhile.
+    RedrawThrottle* m_redraw;
 };
