@@ -2,6 +2,7 @@
 
 #include "app/WindowLayout.h"
 #include "app/gui/CMainFrame.h"
+#include "app/gui/StoreDamageNotice.h"
 #include "settings/ExitActions.h"
 
 #include <QFont>
@@ -11,6 +12,7 @@ CQXApp::CQXApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationDisplayName(QStringLiteral("lumo"));
     setWindowIcon(QIcon(QStringLiteral(":/app/lumo.svg")));
     InstallFontSubstitutes();
+    InstallStoreDamageNotice();
 }
 
 CQXApp::~CQXApp() = default;
