@@ -93,20 +93,19 @@ std::optional<std::string> parseQuoted(std::string_view s, size_t& pos) {
     if (pos >= s.size() || s[pos] != '"')
         return std::nullopt;
     std::string out;
-    for (++pos; pos < s.size(); ++pos) {
-        char c = s[pos];
-        if (c == '\\') {
-            if (++pos == s.size())
-                return std::nullopt;
-            out += s[pos];
-        } else if (c == '"') {
-            ++pos;
+    for (++pos;;) {
+        // Plain runs go in whole; only an escape needs a look of its own.
+        const size_t stop = s.find_first_of("\\\"", pos);
+        if (stop == std::string_view::npos || (s[stop] == '\\' && stop + 1 == s.size()))
+            return std::nullopt;
+        out.append(s.substr(pos, stop - pos));
+        if (s[stop] == '"') {
+            pos = stop + 1;
             return out;
-        } else {
-            out += c;
         }
+        out += s[stop + 1];
+        pos = stop + 2;
     }
-    return std::nullopt;
 }
 
 // UTF-16LE as UTF-8. `keepBom`: a U+FEFF at the start is text of its own (a value), not a mark.
@@ -197,6 +196,8 @@ std::string foldComponent(std::string_view name) {
 } // namespace
 
 std::string RegistryTree::fold(std::string_view name) {
+    if (name.find('\\') == std::string_view::npos)
+        return foldComponent(name);
     // Each part of a path on its own, so that a parent folds to the start of its children's paths.
     std::string out;
     out.reserve(name.size());
@@ -249,7 +250,7 @@ bool RegistryTree::hasSubkeys(std::string_view path) const {
     return it != m_keys.end() && it->first.compare(0, prefix.size(), prefix) == 0;
 }
 
-RegistryTree::Key& RegistryTree::createFolded(std::string_view norm) {
+RegistryTree::Key& RegistryTree::createNormalized(std::string_view norm) {
     size_t pos = 0;
     for (;;) {
         const size_t sep = norm.find('\\', pos);
@@ -266,7 +267,7 @@ RegistryTree::Key& RegistryTree::createFolded(std::string_view norm) {
 void RegistryTree::createKey(std::string_view path) {
     const std::string norm = normalizePath(path);
     if (!norm.empty())
-        createFolded(norm);
+        createNormalized(norm);
 }
 
 void RegistryTree::removeKey(std::string_view path) {
@@ -282,14 +283,16 @@ const RegistryValue* RegistryTree::value(std::string_view key, std::string_view 
 }
 
 void RegistryTree::setValue(std::string_view key, std::string_view name, RegistryValue v) {
-    Key* k = find(key);
-    if (!k)
-        return;
-    auto [it, added] = k->index.try_emplace(fold(name), k->values.size());
+    if (Key* k = find(key))
+        setValue(*k, name, std::move(v));
+}
+
+void RegistryTree::setValue(Key& k, std::string_view name, RegistryValue v) {
+    auto [it, added] = k.index.try_emplace(fold(name), k.values.size());
     if (added)
-        k->values.emplace_back(std::string(name), std::move(v));
+        k.values.emplace_back(std::string(name), std::move(v));
     else
-        k->values[it->second].second = std::move(v);
+        k.values[it->second].second = std::move(v);
 }
 
 std::string RegistryTree::serialize() const {
@@ -333,12 +336,10 @@ std::string RegistryTree::serialize() const {
     return out;
 }
 
-namespace {
-
 // Reads the lines of one store file into a tree, one logical line at a time.
-class RegistryReader {
+class RegistryTree::Reader {
 public:
-    explicit RegistryReader(RegistryParse& out) : m_out(out) {}
+    explicit Reader(RegistryParse& out) : m_out(out) {}
 
     void line(std::string_view line) {
         trimBlanks(line);
@@ -376,9 +377,7 @@ private:
             ++m_out.skippedLines;
             return;
         }
-        m_out.tree.createKey(path);
-        m_keyPath = path;
-        m_key = &m_keyPath;
+        m_key = &m_out.tree.createNormalized(path);
     }
 
     bool valueLine(std::string_view line) {
@@ -397,17 +396,15 @@ private:
         auto v = parseValueData(line.substr(p + 1), m_header == Header::Unicode);
         if (!v)
             return false;
-        m_out.tree.setValue(*m_key, name, std::move(*v));
+        setValue(*m_key, name, std::move(*v));
         return true;
     }
 
     RegistryParse& m_out;
     Header m_header = Header::None;
-    std::string m_keyPath;
-    const std::string* m_key = nullptr;
+    // Keys live in a map: the pointer stays good while others are added.
+    Key* m_key = nullptr;
 };
-
-} // namespace
 
 RegistryParse RegistryTree::parse(std::string_view text) {
     std::string converted;
@@ -419,7 +416,7 @@ RegistryParse RegistryTree::parse(std::string_view text) {
     }
 
     RegistryParse out;
-    RegistryReader reader(out);
+    Reader reader(out);
     // A hex list may go on over several lines, each but the last ending in "\".
     std::string continued;
     bool continuing = false;

@@ -46,9 +46,13 @@ public:
     static RegistryParse parse(std::string_view text);
 
 private:
+    class Reader;
+
     Key* find(std::string_view path);
     const Key* find(std::string_view path) const;
-    Key& createFolded(std::string_view path);
+    // Creates a key given by a normalized path and its missing parents.
+    Key& createNormalized(std::string_view path);
+    static void setValue(Key& key, std::string_view name, RegistryValue v);
 
     std::map<std::string, Key> m_keys; // keyed by the folded path
 };

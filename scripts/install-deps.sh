@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages lumo needs to build, test and run its demo.
+# Installs the Debian packages lumo needs to build, test and run its demo; with --fuzz also what
+# `make fuzz` needs (clang with libFuzzer and the sanitizer runtimes).
 # Idempotent: only what is missing is installed, and what is installed is named.
 set -euo pipefail
 
@@ -9,6 +10,9 @@ packages=(
     python3 python3-pyftpdlib vsftpd curl time
     xvfb xauth fonts-ipafont-gothic
 )
+if [ "${1:-}" = "--fuzz" ]; then
+    packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
