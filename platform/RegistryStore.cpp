@@ -305,6 +305,12 @@ bool RegistryStore::createKey(std::string_view path) {
 }
 
 bool RegistryStore::setValue(std::string_view key, std::string_view name, const RegistryValue& v) {
+    // Writing what is stored already costs no rewrite of the file.
+    if (m_batchState != BatchState::Failed && keyExists(key)) {
+        const RegistryValue* stored = m_tree.value(key, name);
+        if (stored && *stored == v)
+            return true;
+    }
     return modify([&](RegistryTree& t) {
         if (!t.hasKey(key))
             return false;

@@ -550,6 +550,7 @@ void CMainFrame::SaveLayout() {
     }
     WriteWindowLayout(CurrentLayout());
     SaveTransferModeAtExit(IsAsciiMode());
+    m_list->SaveListStyle();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

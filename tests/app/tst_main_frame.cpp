@@ -107,6 +107,7 @@ void TestMainFrame::defaultsOfAnEmptyStore() {
 void TestMainFrame::layoutWrittenAtCloseIsRestored() {
     StoreFixture fx;
     WindowLayout saved;
+    int rewrites = 0;
     {
         CMainFrame f;
         showAndSettle(f);
@@ -118,12 +119,14 @@ void TestMainFrame::layoutWrittenAtCloseIsRestored() {
         f.Action(CommandId::AsciiMode)->trigger();
         QVERIFY(f.IsAsciiMode());
         QCoreApplication::processEvents();
+        QVERIFY(f.RunCommand(CommandId::ViewList));
         saved = f.CurrentLayout();
-        const int rewrites = fx.store().rewrites();
+        rewrites = fx.store().rewrites();
         QVERIFY(f.close());
-        // The whole layout reaches the disk in one rewrite of the settings file.
-        QCOMPARE(fx.store().rewrites(), rewrites + 1);
     }
+    // The whole layout, the list's display type with it, reaches the disk in one rewrite.
+    QCOMPARE(fx.store().rewrites(), rewrites + 1);
+    QCOMPARE(CQXListView::ReadListStyle(), CQXListView::List);
     QCOMPARE(saved.left, 30);
     QCOMPARE(saved.top, 40);
     QCOMPARE(saved.right, 730);

@@ -327,6 +327,11 @@ void TestStoreDurability::batchWritesOnceAtItsEnd() {
         QVERIFY(!k.OpenKey(KeyFamily::Option));
     }
     QCOMPARE(fx.store().rewrites(), 1);
+    // A value written again as it is costs no rewrite.
+    SettingsKey same;
+    QVERIFY(same.OpenKey(KeyFamily::Host, "Host0"));
+    QVERIFY(same.WriteDword("Port", 2121));
+    QCOMPARE(fx.store().rewrites(), 1);
     SettingsKey r(other);
     QVERIFY(r.OpenKey(KeyFamily::Host, "Host0"));
     QCOMPARE(r.ReadString("Name", ""), std::string("a"));
