@@ -11,7 +11,6 @@ private slots:
     void skipsWhatItCannotReadAndKeepsTheRest();
     void fileWithoutHeaderKeepsItsKeys();
     void pathsWithDoubledSeparatorsNameOneKey();
-    void manyValuesInOneKey();
     void emptyTextIsAnEmptyStore();
 };
 
@@ -151,20 +150,6 @@ void TestRegistryFormat::pathsWithDoubledSeparatorsNameOneKey() {
     QVERIFY(p.tree.hasSubkeys("a"));
     // It is written back under the name it is found by.
     QVERIFY(p.tree.serialize().find("[HKEY_CURRENT_USER\\a\\B]\n") != std::string::npos);
-}
-
-void TestRegistryFormat::manyValuesInOneKey() {
-    // Each value is found by its name, also with tens of thousands in one key.
-    std::string text = "REGEDIT4\n[HKEY_CURRENT_USER\\S]\n";
-    for (int i = 0; i < 40000; ++i)
-        text += "\"v" + std::to_string(i) + "\"=dword:" + std::to_string(i % 10) + "\n";
-    text += "\"V17\"=dword:00000009\n";
-    RegistryParse p = RegistryTree::parse(text);
-    QVERIFY(!p.damaged());
-    QCOMPARE(p.tree.keys().at("s").values.size(), size_t(40000));
-    QCOMPARE(p.tree.value("S", "v39999")->dword, 9u);
-    QCOMPARE(p.tree.value("S", "v17")->dword, 9u);
-    QCOMPARE(p.tree.keys().at("s").values[17].first, std::string("v17"));
 }
 
 void TestRegistryFormat::emptyTextIsAnEmptyStore() {
