@@ -269,6 +269,10 @@ void TestStoreDurability::readsTakeNoLock() {
     QVERIFY(k.OpenKey(KeyFamily::Host, "Host0"));
     QCOMPARE(k.ReadString("Name", ""), std::string("alpha"));
     QVERIFY(!k.WriteString("Name", "beta"));
+    {
+        RegistryStore::Batch batch(readOnly);
+        QVERIFY(!k.WriteString("Name", "gamma"));
+    }
     QCOMPARE(k.ReadString("Name", ""), std::string("alpha"));
 }
 
