@@ -71,6 +71,12 @@ std::string EncodeCp932(const QString& text) {
 }
 
 QString DecodeUtf8(std::string_view bytes) {
+    // A leading EF BB BF is a character of the text (a name may begin with U+FEFF), not a mark to
+    // drop: the text must encode back to the same bytes.
+    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) {
+        QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+        return decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    }
     return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 

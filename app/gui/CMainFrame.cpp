@@ -110,6 +110,18 @@ QIcon toolBarIcon(const char* picture) {
     return icon;
 }
 
+// The screens' available areas, the primary first.
+std::vector<QRect> AvailableScreenAreas() {
+    std::vector<QRect> areas;
+    if (QScreen* primary = QGuiApplication::primaryScreen())
+        areas.push_back(primary->availableGeometry());
+    for (QScreen* screen : QGuiApplication::screens()) {
+        if (screen != QGuiApplication::primaryScreen())
+            areas.push_back(screen->availableGeometry());
+    }
+    return areas;
+}
+
 } // namespace
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
@@ -117,7 +129,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("LUMOWindowClass"));
     setWindowTitle(QStringLiteral("lumo"));
     setWindowIcon(QIcon(QStringLiteral(":/app/lumo.svg")));
-    m_restored = ReadWindowLayout();
+    m_restored = ClampWindowLayout(ReadWindowLayout(), AvailableScreenAreas());
     m_doc = new CQXDoc(this);
 
     m_statusBar = new CProgressStatusBar(this);
@@ -475,14 +487,8 @@ void CMainFrame::RestoreGeometry() {
         m_normalRect = QRect(pos(), size());
         return;
     }
-    QRect rect(l.left, l.top, l.right - l.left, l.bottom - l.top);
-    // A window saved on a screen that is no longer attached would open out of reach; it goes to the
-    // top left of the primary screen instead.
-    bool onScreen = false;
-    for (QScreen* screen : QGuiApplication::screens())
-        onScreen = onScreen || screen->availableGeometry().intersects(rect);
-    if (!onScreen && QGuiApplication::primaryScreen())
-        rect.moveTopLeft(QGuiApplication::primaryScreen()->availableGeometry().topLeft());
+    // The layout was clamped to the screens when it was read.
+    const QRect rect(l.left, l.top, l.right - l.left, l.bottom - l.top);
     resize(rect.size());
     move(rect.topLeft());
     m_normalRect = rect;
@@ -654,6 +660,8 @@ WindowLayout CMainFrame::CurrentLayout() const {
 }
 
 void CMainFrame::SaveLayout() {
+    // About fifteen values: one rewrite of the settings file, not one each.
+    SettingsBatch batch;
     SettingsKey key;
     if (key.CreateKey(KeyFamily::Profile, "Frame")) {
         key.WriteDword("ToolBar", m_toolBar->isHidden() ? 0 : 1);
@@ -661,6 +669,7 @@ void CMainFrame::SaveLayout() {
     }
     WriteWindowLayout(CurrentLayout());
     SaveTransferModeAtExit(IsAsciiMode());
+    m_list->SaveListStyle();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -5,11 +5,12 @@
 #include "app/gui/CMenuBar.h"
 #include "app/gui/CProgressStatusBar.h"
 #include "app/gui/HelpCommand.h"
+#include "app/gui/StoreDamageNotice.h"
 #include "dialogs/DialogDriver.h"
 #include "engine/FtpEngine.h"
 #include "engine/TransferProgress.h"
 #include "fixtures/EngineHosts.h"
-#include "fixtures/OpenedUrls.h"
+#include "fixtures/gui/OpenedUrls.h"
 #include "fixtures/ScriptedFtpPeer.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
@@ -21,12 +22,15 @@
 #include "views/gui/CQXTreeView.h"
 
 #include <QAction>
+#include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QScreen>
 #include <QSplitter>
 #include <QToolBar>
 #include <QtTest>
@@ -48,6 +52,8 @@ private slots:
     void viewCommandsAndListStyle();
     void progressTextsInTheStatusBar();
     void hostPaneFollowsTheTopHost();
+    void damagedLayoutOpensOnTheScreen();
+    void damagedStoreIsToldOnce();
 };
 
 namespace {
@@ -112,6 +118,7 @@ void TestMainFrame::defaultsOfAnEmptyStore() {
 void TestMainFrame::layoutWrittenAtCloseIsRestored() {
     StoreFixture fx;
     WindowLayout saved;
+    int rewrites = 0;
     {
         CMainFrame f;
         showAndSettle(f);
@@ -123,9 +130,14 @@ void TestMainFrame::layoutWrittenAtCloseIsRestored() {
         f.Action(CommandId::AsciiMode)->trigger();
         QVERIFY(f.IsAsciiMode());
         QCoreApplication::processEvents();
+        QVERIFY(f.RunCommand(CommandId::ViewList));
         saved = f.CurrentLayout();
+        rewrites = fx.store().rewrites();
         QVERIFY(f.close());
     }
+    // The whole layout, the list's display type with it, reaches the disk in one rewrite.
+    QCOMPARE(fx.store().rewrites(), rewrites + 1);
+    QCOMPARE(CQXListView::ReadListStyle(), CQXListView::List);
     QCOMPARE(saved.left, 30);
     QCOMPARE(saved.top, 40);
     QCOMPARE(saved.right, 730);
@@ -585,6 +597,57 @@ void TestMainFrame::hostPaneFollowsTheTopHost() {
     const QString longName = QString(60, QLatin1Char('W'));
     QCOMPARE(bar->HostPaneText(), longName);
     QCOMPARE(bar->HostPaneWidth(), bar->fontMetrics().horizontalAdvance(longName) + 5);
+}
+
+void TestMainFrame::damagedLayoutOpensOnTheScreen() {
+    StoreFixture fx;
+    for (const char* name : {"sizeright", "sizebottom"})
+        writeDword(KeyFamily::Profile, "Window", name, 0x7ffffff0);
+    writeDword(KeyFamily::Profile, "Window", "sizeleft", 0x80000010);
+    for (const char* name : {"treelisth", "logh", "treew", "listw"})
+        writeDword(KeyFamily::Profile, "view", name, 0x7ffffff0);
+    CMainFrame f;
+    showAndSettle(f);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY(screen.contains(QRect(f.pos(), f.size())));
+    QVERIFY(f.OuterSplitter()->sizes().value(0) <= screen.height());
+    QVERIFY(f.InnerSplitter()->sizes().value(1) <= screen.width());
+}
+
+void TestMainFrame::damagedStoreIsToldOnce() {
+    StoreFixture fx;
+    InstallStoreDamageNotice();
+    const QByteArray damaged = "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\lumo\\lumo\\view]\n"
+                               "\"treew\"=dword:00000064\n\"logh\"=dword:?\n";
+    auto writeStore = [&] {
+        QFile f(fx.filePath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(damaged);
+    };
+    auto boxes = [] {
+        QList<QMessageBox*> shown;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+                shown << box;
+        }
+        return shown;
+    };
+    writeStore();
+    CMainFrame f;
+    showAndSettle(f);
+    QCOMPARE(f.InnerSplitter()->sizes().value(0), 100);
+    QTRY_COMPARE(boxes().size(), 1);
+    const QString aside = fx.store().movedAsidePath();
+    QVERIFY(!aside.isEmpty());
+    QVERIFY(boxes().front()->text().contains(aside));
+    // Damage found again later in the same run is not told a second time.
+    writeStore();
+    QCOMPARE(readDword(KeyFamily::Profile, "view", "treew"), 100u);
+    QVERIFY(fx.store().movedAsidePath() != aside);
+    QTest::qWait(50);
+    QCOMPARE(boxes().size(), 1);
+    boxes().front()->accept();
+    RegistryStore::setDamageHandler({});
 }
 
 QTEST_MAIN(TestMainFrame)

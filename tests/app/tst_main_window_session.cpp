@@ -6,7 +6,7 @@
 #include "dialogs/DialogDriver.h"
 #include "dialogs/DialogIds.h"
 #include "engine/FtpEngine.h"
-#include "fixtures/OpenedUrls.h"
+#include "fixtures/gui/OpenedUrls.h"
 #include "fixtures/RealFtpServer.h"
 #include "platform/TextCodec.h"
 #include "settings/SettingNames.h"

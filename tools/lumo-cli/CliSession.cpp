@@ -1,5 +1,7 @@
 #include "CliSession.h"
 
+#include "TerminalText.h"
+
 #include "engine/EngineMessages.h"
 #include "engine/FtpAddress.h"
 #include "platform/TextCodec.h"
@@ -26,7 +28,7 @@ QString TidyPath(const QString& path) {
 }
 
 std::string Shown(const std::string& raw) {
-    return DecodeRemoteName(raw).toStdString();
+    return TerminalText(raw);
 }
 } // namespace
 
@@ -275,10 +277,10 @@ void CliSession::PrintList() {
         if (list.RowAt(i).IsPlaceholder())
             continue;
         for (int column : {FileListModel::ColAttributes, FileListModel::ColSize, FileListModel::ColDate}) {
-            text += list.ItemText(i, column).toStdString();
+            text += EscapeControls(list.ItemText(i, column)).toStdString();
             text += '\t';
         }
-        text += list.ItemText(i, FileListModel::ColName).toStdString();
+        text += EscapeControls(list.ItemText(i, FileListModel::ColName)).toStdString();
         text += '\n';
     }
     std::fwrite(text.data(), 1, text.size(), m_out);

@@ -1,5 +1,7 @@
 #include "TerminalUi.h"
 
+#include "TerminalText.h"
+
 #include "dialogs/DialogSettings.h"
 #include "engine/EngineMessages.h"
 #include "engine/TransferProgress.h"
@@ -38,7 +40,7 @@ void TerminalUi::PrintLog(const std::string& text) {
         std::string line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        std::fprintf(m_err, "%s\n", DecodeRemoteName(line).toStdString().c_str());
+        std::fprintf(m_err, "%s\n", TerminalText(line).c_str());
         start = end + 1;
     }
     std::fflush(m_err);
@@ -190,6 +192,6 @@ void TerminalUi::PrintFailure(const std::string& line) {
     EndProgressLine();
     ++m_failures;
     // With -v the log shows the line already; the error line still comes, for scripts that read it.
-    std::fprintf(m_err, "%s\n", line.c_str());
+    std::fprintf(m_err, "%s\n", TerminalText(line).c_str());
     std::fflush(m_err);
 }
