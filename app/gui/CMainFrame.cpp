@@ -217,7 +217,6 @@ void CMainFrame::CreateActions() {
         {CommandId::RefreshTree, "ホストツリー\tAlt+F5"},
         {CommandId::SelectAll, "全て選択(&A)"},
         {CommandId::InvertSelection, "選択の切り替え"},
-        {CommandId::Options, "オプション(&O)"},
         {CommandId::Help, "ヘルプ(&H)"},
         {CommandId::ParentFolder, "親フォルダに移動します"},
         {CommandId::Cancel, "現在の作業を中止します"},
@@ -230,6 +229,9 @@ void CMainFrame::CreateActions() {
         [this] { return !m_engine->IsConnected(); });
     AddCommand(
         CommandId::HostSettings, QStringLiteral("接続設定(&C)"), [this] { OnHostSettings(); },
+        [this] { return !m_engine->IsConnected(); });
+    AddCommand(
+        CommandId::Options, QStringLiteral("オプション(&O)"), [this] { OnOptions(); },
         [this] { return !m_engine->IsConnected(); });
     AddCommand(
         CommandId::Disconnect, QStringLiteral("切断(&D)"), [this] { m_engine->CloseSession(); },

@@ -116,6 +116,8 @@ private:
     void OnFolderChosen();
     // The host settings sheet, modal; the tree follows what it stores.
     void OnHostSettings();
+    // The options sheet, modal; the log pane, the session and the tree show what it stores at once.
+    void OnOptions();
     // With no host to connect, the status bar says how to register one.
     void ShowHostHint();
 

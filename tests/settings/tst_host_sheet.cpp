@@ -79,34 +79,6 @@ template <class W> W* Find(QWidget* page, int id) {
     return w;
 }
 
-// Replaces an edit's text the way typing does (the sheet sees an edit).
-void Type(QLineEdit* edit, const QString& text) {
-    edit->selectAll();
-    edit->insert(text);
-}
-
-void Choose(QComboBox* box, int index) {
-    box->setCurrentIndex(index);
-    emit box->activated(index);
-}
-
-// Runs `action`; a message box it shows is answered, and its text given back.
-QString MessageFrom(const std::function<void()>& action) {
-    QString text;
-    QObject guard;
-    auto* poll = new QTimer(&guard);
-    poll->setInterval(0);
-    QObject::connect(poll, &QTimer::timeout, &guard, [&text] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            text = box->text();
-            box->done(QMessageBox::Ok);
-        }
-    });
-    poll->start();
-    action();
-    return text;
-}
-
 struct OpenSheet {
     CQXDoc doc;
     CPropSheetHost sheet;
