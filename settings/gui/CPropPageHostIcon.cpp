@@ -55,14 +55,16 @@ CPropPageHostIcon::CPropPageHostIcon(HostList& hosts, int topHostIndex, QWidget*
     m_host->setMaxVisibleItems(20);
     rows.NextRow();
     // Two columns of five rows, each row a check box, the picture and its label.
-    m_icons = rows.Add(IconList, new QListWidget(this), 0, 62);
+    m_icons = rows.Add(IconList, new QListWidget(this), 0, 60);
     m_icons->setFlow(QListView::TopToBottom);
     m_icons->setWrapping(true);
     m_icons->setResizeMode(QListView::Adjust);
     m_icons->setIconSize(QSize(16, 16));
     m_icons->setUniformItemSizes(true);
     m_icons->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_icons->setGridSize(QSize(m_icons->width() / 2 - 4, m_icons->height() / 5 - 1));
+    m_icons->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    const QRect inside = m_icons->contentsRect();
+    m_icons->setGridSize(QSize(inside.width() / 2 - 1, inside.height() / kSlots * 2));
     rows.BeginGroup(IconChangeGroup, QStringLiteral(" アイコンの変更 "));
     m_preview = rows.Add(IconPreview, new QLabel(this), 20, 20);
     m_preview->setAlignment(Qt::AlignCenter);

@@ -65,7 +65,8 @@ CPropPageLogView::CPropPageLogView(QWidget* parent) : COptionPage(parent) {
     rows.BeginGroup(BackGroup, QStringLiteral("背景"));
     m_backColour = rows.Add(BackColour, new CColorButton(QStringLiteral("カラー(&B)"), this), 60,
                             PageRows::kRowHeight + 2);
-    m_defaultColour = rows.CheckBox(DefaultColour, QStringLiteral("デフォルトカラー(&D)"), 80);
+    rows.NextRow();
+    m_defaultColour = rows.CheckBox(DefaultColour, QStringLiteral("デフォルトカラー(&D)"), 90);
     m_windowColour = rows.CheckBox(WindowColour, QStringLiteral("ウインドウカラー(&W)"));
     rows.EndGroup();
     rows.EndGroup();

@@ -1,6 +1,7 @@
 #include "StoreFixture.h"
 #include "app/CommandIds.h"
 #include "app/gui/CMainFrame.h"
+#include "app/gui/CProgressStatusBar.h"
 #include "dialogs/DialogDriver.h"
 #include "engine/FtpEngine.h"
 #include "fixtures/RecordingUi.h"
@@ -192,6 +193,7 @@ void TestOptionsSheet::plainRules() {
 
 void TestOptionsSheet::openedByItsCommandWhileDisconnected() {
     StoreFixture fx;
+    CQXDoc().SaveAllHosts({host("top")});
     CMainFrame frame;
     frame.UpdateCommandUi();
     QAction* options = frame.Action(CommandId::Options);
@@ -208,6 +210,23 @@ void TestOptionsSheet::openedByItsCommandWhileDisconnected() {
     });
     QVERIFY(frame.RunCommand(CommandId::Options));
     QCOMPARE(caption, QStringLiteral("オプション"));
+
+    // A new picture for the host on top reaches the tree and the status bar's host pane.
+    WhenModalShown([](QDialog* dialog) {
+        auto* sheet = qobject_cast<CPropSheetHostView*>(dialog);
+        QVERIFY(sheet && sheet->SetActivePage(2));
+        Control<QListWidget>(sheet->ActivePage(), IconList)->item(6)->setCheckState(Qt::Checked);
+        ClickButton(sheet, CPropertySheet::kOkButton);
+    });
+    QVERIFY(frame.RunCommand(CommandId::Options));
+    frame.UpdateCommandUi();
+    QCOMPARE(frame.TreeView()->TopItemText(), QStringLiteral("top"));
+    QCOMPARE(picture(frame.TreeView()->TopItemIcon()), picture(GetHostIcon(6)));
+    bool paneShowsIt = false;
+    for (QLabel* label : frame.StatusBar()->findChildren<QLabel*>())
+        paneShowsIt = paneShowsIt || label->pixmap().toImage().convertToFormat(QImage::Format_ARGB32) ==
+                                         picture(GetHostIcon(6));
+    QVERIFY(paneShowsIt);
     QCOMPARE(tabs, (QStringList{QStringLiteral("オプション"), QStringLiteral("ログビュー"),
                                 QStringLiteral("ホストアイコン"), QStringLiteral("ホストの順番"),
                                 QStringLiteral("システム")}));
