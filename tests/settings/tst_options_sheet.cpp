@@ -79,11 +79,6 @@ std::string storedText(const StoreFixture& fx, const std::string& key, const cha
     return v ? v->bytes : "<none>";
 }
 
-QByteArray fileBytes(const StoreFixture& fx) {
-    QFile f(fx.filePath());
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
-}
-
 // The sheet over a tree, a log pane and a session of its own, as the window opens it.
 struct OpenSheet {
     CQXDoc doc;
@@ -247,7 +242,7 @@ void TestOptionsSheet::openedByItsCommandWhileDisconnected() {
 void TestOptionsSheet::cancelWritesNothing() {
     StoreFixture fx;
     CQXDoc().SaveAllHosts({host("a"), host("b")});
-    const QByteArray before = fileBytes(fx);
+    const QByteArray before = fx.fileBytes();
     OpenSheet s(0);
     const LogAppearance look = s.log.Appearance();
     s.click(DelTmp);
@@ -264,7 +259,7 @@ void TestOptionsSheet::cancelWritesNothing() {
     QVERIFY(s.sheet.IsModified());
     ClickButton(&s.sheet, CPropertySheet::kCancelButton);
     QVERIFY(!s.sheet.isVisible());
-    QCOMPARE(fileBytes(fx), before);
+    QCOMPARE(fx.fileBytes(), before);
     QCOMPARE(s.log.Appearance().text, look.text);
     QCOMPARE(s.engine.m_timeoutMs, 30000);
     QCOMPARE(s.treeHosts(), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
@@ -387,6 +382,19 @@ void TestOptionsSheet::logViewPageChoicesReachTheLogAtOnce() {
 
 void TestOptionsSheet::hostIconPage() {
     StoreFixture fx;
+    {
+        // With no host the icon page still stores its slots; the order page has no rows.
+        OpenSheet none(2);
+        QCOMPARE(none.at<QComboBox>(IconHost)->count(), 1);
+        QCOMPARE(none.at<QComboBox>(IconHost)->currentText(),
+                 QStringLiteral("登録されているホストはありません"));
+        QVERIFY(none.sheet.SetActivePage(3));
+        QCOMPARE(none.at<QListWidget>(OrderList)->count(), 0);
+        none.click(MoveUp);
+        none.ok();
+        QCOMPARE(storedText(fx, "TreeIcon", "9"), std::string());
+        QVERIFY(!RegistryStore(fx.filePath()).keyExists("Software\\lumo\\Host"));
+    }
     CQXDoc().SaveAllHosts({host("A", 12), host("B", 3)});
     QTemporaryDir files;
     const QString bitmap = writeBitmap(files.filePath(QStringLiteral("square.BMP")));
