@@ -407,6 +407,24 @@ void TestOptionsSheet::hostIconPage() {
     QCOMPARE(square.pixelColor(0, 0).alpha(), 0);
     QCOMPARE(square.pixelColor(8, 8), QColor(Qt::red));
     QVERIFY(HostIconFromFile(text.fileName(), Qt::white).isNull());
+    // Other pictures keep their own transparency: an icon file, a PNG, an SVG.
+    QImage green(32, 32, QImage::Format_ARGB32);
+    green.fill(Qt::green);
+    const QString ico = files.filePath(QStringLiteral("green.ico"));
+    QVERIFY(green.save(ico, "ICO"));
+    QCOMPARE(picture(HostIconFromFile(ico, Qt::green)).pixelColor(8, 8), QColor(Qt::green));
+    QFile svg(files.filePath(QStringLiteral("blue.svg")));
+    QVERIFY(svg.open(QIODevice::WriteOnly));
+    svg.write(R"(<svg xmlns="http://www.w3.org/2000/svg" width="16" height="16">)"
+              R"(<rect x="4" y="4" width="8" height="8" fill="#0000ff"/></svg>)");
+    svg.close();
+    const QImage blue = picture(HostIconFromFile(svg.fileName(), Qt::white));
+    QCOMPARE(blue.pixelColor(8, 8), QColor(Qt::blue));
+    QCOMPARE(blue.pixelColor(0, 0).alpha(), 0);
+    QFile broken(files.filePath(QStringLiteral("broken.svg")));
+    QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write("<svg") > 0);
+    broken.close();
+    QVERIFY(HostIconFromFile(broken.fileName(), Qt::white).isNull());
 
     {
         OpenSheet s(2);
