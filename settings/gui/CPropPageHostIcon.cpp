@@ -24,9 +24,9 @@
 
 using namespace OptionSheetControl;
 
-const char* const CPropPageHostIcon::kNoHostText = "登録されているホストはありません";
-
 namespace {
+
+const char* const kNoHostText = "登録されているホストはありません";
 
 constexpr int kPreviewSize = 32;
 
@@ -75,7 +75,7 @@ CPropPageHostIcon::CPropPageHostIcon(HostList& hosts, int topHostIndex, QWidget*
     rows.EndGroup();
     FinishPage(b, rows);
 
-    connect(m_host, &QComboBox::activated, this, &CPropPageHostIcon::OnHostChosen);
+    connect(m_host, &QComboBox::activated, this, &CPropPageHostIcon::ShowHostIcon);
     connect(m_icons, &QListWidget::itemChanged, this, &CPropPageHostIcon::OnRowChanged);
     connect(m_icons, &QListWidget::currentRowChanged, this, &CPropPageHostIcon::ShowPreview);
     connect(change, &QPushButton::clicked, this, &CPropPageHostIcon::OnChange);
@@ -137,10 +137,6 @@ void CPropPageHostIcon::ShowHostIcon() {
     const QSignalBlocker blocker(m_icons);
     for (int slot = 0; slot < kSlots; ++slot)
         m_icons->item(slot)->setCheckState(slot == host.icon ? Qt::Checked : Qt::Unchecked);
-}
-
-void CPropPageHostIcon::OnHostChosen(int) {
-    ShowHostIcon();
 }
 
 void CPropPageHostIcon::OnRowChanged(QListWidgetItem* item) {

@@ -3,7 +3,6 @@
 #include "settings/gui/COptionPage.h"
 #include "views/HostRecord.h"
 
-#include <QIcon>
 #include <QString>
 
 #include <array>
@@ -23,7 +22,6 @@ class CPropPageHostIcon : public COptionPage {
     Q_OBJECT
 public:
     static constexpr int kSlots = 10;
-    static const char* const kNoHostText;
 
     // topHostIndex: the host on top of the host tree, -1 when the tree shows none.
     CPropPageHostIcon(HostList& hosts, int topHostIndex, QWidget* parent = nullptr);
@@ -35,14 +33,10 @@ public:
     // The host the page chooses first, when it is first shown.
     void SetTopHostIndex(int index) { m_topHostIndex = index; }
 
-    // The picture file of each slot ("" for the built-in picture).
-    const std::array<QString, kSlots>& SlotFiles() const { return m_files; }
-
 protected:
     void Load() override;
 
 private:
-    void OnHostChosen(int index);
     void OnRowChanged(QListWidgetItem* item);
     void OnChange();
     void OnDelete();
