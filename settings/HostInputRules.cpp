@@ -47,18 +47,22 @@ std::optional<int> ReadHostPort(const QString& text, QString& message) {
     return static_cast<int>(*value);
 }
 
-std::optional<std::uint32_t> ReadFirewallPort(const QString& text, bool firewallUsed, QString& message) {
+std::optional<std::uint32_t> ReadUnsignedInRange(const QString& text, std::uint32_t low, std::uint32_t high,
+                                                 QString& message) {
     const std::optional<long long> value = ReadDecimal(text, false);
     if (!value) {
         message = QStringLiteral("正の整数を入力してください。");
         return std::nullopt;
     }
-    const long long low = firewallUsed ? 1 : 0;
-    if (*value < low || *value > kPortMax) {
-        message = RangeMessage(low, kPortMax);
+    if (*value < low || *value > high) {
+        message = RangeMessage(low, high);
         return std::nullopt;
     }
     return static_cast<std::uint32_t>(*value);
+}
+
+std::optional<std::uint32_t> ReadFirewallPort(const QString& text, bool firewallUsed, QString& message) {
+    return ReadUnsignedInRange(text, firewallUsed ? 1 : 0, kPortMax, message);
 }
 
 QString AddressProblem(const QString& text, const QString& what) {

@@ -7,8 +7,12 @@
 #include <string>
 #include <string_view>
 
-// Checks of what the user typed into the host settings sheet, made before anything is stored. Each
+// Checks of what the user typed into the settings sheets, made before anything is stored. Each
 // check gives the message to show, or an empty text when the value may be stored.
+
+// An unsigned decimal integer from `low` to `high` (blanks around it allowed).
+std::optional<std::uint32_t> ReadUnsignedInRange(const QString& text, std::uint32_t low, std::uint32_t high,
+                                                 QString& message);
 
 // The host's port: a decimal integer from 1 to 65535.
 std::optional<int> ReadHostPort(const QString& text, QString& message);

@@ -113,6 +113,12 @@ void HostTreeModel::FillHostTree(const std::vector<HostEntry>& hosts) {
     emit Changed();
 }
 
+void HostTreeModel::RebuildHostTree() {
+    m_top.clear();
+    m_connection = m_local = m_remoteRoot = m_currentFolder = nullptr;
+    FillHostTree();
+}
+
 const char* HostTreeModel::ConnectionText() const {
     if (m_connected)
         return kDisconnectText;

@@ -48,6 +48,9 @@ public:
     // Brings the top-level items in line with the stored hosts; existing items keep their places.
     void FillHostTree();
     void FillHostTree(const std::vector<HostEntry>& hosts);
+    // Shows the stored hosts afresh in their stored order, the first on top, as after a start: the
+    // hosts have been numbered anew. Only while disconnected (the fixed children are made again).
+    void RebuildHostTree();
 
     const std::vector<std::unique_ptr<Node>>& TopLevel() const { return m_top; }
     Node* TopItem() const { return m_top.empty() ? nullptr : m_top.front().get(); }

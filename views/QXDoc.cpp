@@ -100,17 +100,25 @@ bool CQXDoc::SaveAllHosts(const HostList& hosts, const std::vector<int>& origins
     return true;
 }
 
-void CQXDoc::ReorderHosts(const HostList& hosts, const std::vector<int>& order) {
-    {
-        SettingsBatch batch;
-        for (size_t row = 0; row < order.size(); ++row) {
-            int index = order[row];
-            if (index < 0 || static_cast<size_t>(index) >= hosts.size())
-                continue;
-            SaveHost(static_cast<int>(row), hosts[static_cast<size_t>(index)]);
-        }
+bool CQXDoc::ReorderHosts(const HostList& hosts, const std::vector<int>& order) {
+    HostList reordered;
+    std::vector<int> origins;
+    std::vector<bool> placed(hosts.size(), false);
+    auto place = [&](size_t index) {
+        reordered.push_back(hosts[index]);
+        origins.push_back(static_cast<int>(index));
+        placed[index] = true;
+    };
+    for (int index : order) {
+        if (index >= 0 && static_cast<size_t>(index) < hosts.size() && !placed[static_cast<size_t>(index)])
+            place(static_cast<size_t>(index));
     }
-    emit HostsChanged();
+    // A host that no row names is not lost: it keeps its place after the others.
+    for (size_t index = 0; index < hosts.size(); ++index) {
+        if (!placed[index])
+            place(index);
+    }
+    return SaveAllHosts(reordered, origins);
 }
 
 HostRecord CQXDoc::DefaultNewHost() {

@@ -227,7 +227,6 @@ void CMainFrame::CreateActions() {
     const std::pair<int, const char*> unhandled[] = {
         {CommandId::DeleteMenuItem, "削除(&D)"},
         {CommandId::RefreshTree, "ホストツリー\tAlt+F5"},
-        {CommandId::Options, "オプション(&O)"},
     };
     for (const auto& [id, text] : unhandled)
         AddCommand(id, QString::fromUtf8(text), {});
@@ -239,6 +238,9 @@ void CMainFrame::CreateActions() {
         [this] { return !IsConnected(); });
     AddCommand(
         CommandId::HostSettings, QStringLiteral("接続設定(&C)"), [this] { OnHostSettings(); },
+        [this] { return !IsConnected(); });
+    AddCommand(
+        CommandId::Options, QStringLiteral("オプション(&O)"), [this] { OnOptions(); },
         [this] { return !IsConnected(); });
     AddCommand(
         CommandId::Disconnect, QStringLiteral("切断(&D)"), [this] { m_engine->CloseSession(); }, connected);

@@ -124,6 +124,8 @@ private:
     void OnFolderChosen();
     // The host settings sheet, modal; the tree follows what it stores.
     void OnHostSettings();
+    // The options sheet, modal; the log pane, the session and the tree show what it stores at once.
+    void OnOptions();
     // With no host to connect, what the status bar says about registering one; else empty.
     QString HostHint() const;
     void ConnectListView();

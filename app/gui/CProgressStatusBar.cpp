@@ -98,8 +98,9 @@ void CProgressStatusBar::ResetProgress() {
 }
 
 void CProgressStatusBar::SetHostPane(const QString& text, const QIcon& icon) {
-    if (m_hostText->text() == text)
+    if (m_hostText->text() == text && m_hostIconKey == icon.cacheKey())
         return;
+    m_hostIconKey = icon.cacheKey();
     m_hostPane->setFixedWidth(::HostPaneWidth(fontMetrics().horizontalAdvance(text)));
     m_hostText->setText(text);
     if (icon.isNull()) {

@@ -25,7 +25,7 @@ public:
     void ShowProgress(int barMaximum, int barValue, const QString& speedText, const QString& countText);
     // Hides the bar and empties panes 2 and 3.
     void ResetProgress();
-    // Pane 3 shows the current host; nothing happens when it already shows this text.
+    // Pane 3 shows the current host; nothing happens when it already shows this text and picture.
     void SetHostPane(const QString& text, const QIcon& icon);
 
     QString StatusText() const;
@@ -41,6 +41,8 @@ private:
     QProgressBar* m_progress;
     QLabel* m_speed;
     QLabel* m_hostIcon;
+    // The picture shown, so that a host given another picture is shown again.
+    qint64 m_hostIconKey = 0;
     QLabel* m_hostText;
     QWidget* m_hostPane;
     // Files that take less than a moment each would have the bar drawn several times per file.

@@ -81,6 +81,18 @@ QPushButton* PageRows::Button(int id, const QString& text, int width) {
     return button;
 }
 
+void PageRows::Put(int id, QWidget* control, int width, int height) {
+    int w = 0;
+    const int x = Take(width, &w);
+    if (id != NoId)
+        control->setObjectName(ControlName(id));
+    // Like the template's own controls, one that needs more height grows about its centre line.
+    const int h = m_b.Y(height);
+    const int needed = std::max(h, control->minimumSizeHint().height());
+    control->setGeometry(m_b.X(x), m_b.Y(m_y) - (needed - h) / 2, m_b.X(w), needed);
+    Placed(control, height);
+}
+
 QLabel* PageRows::Text(int id, const QString& text, int lines) {
     if (m_x != m_left)
         NextRow();
@@ -110,8 +122,7 @@ void PageRows::NextRow() {
 
 void PageRows::BeginGroup(int id, const QString& title) {
     NextRow();
-    m_groupTop = m_y;
-    m_group = m_b.Group(id, title, m_left, m_y, m_right - m_left, 0);
+    m_groups.push_back({m_b.Group(id, title, m_left, m_y, m_right - m_left, 0), m_y});
     m_left += kGroupInset;
     m_right -= kGroupInset;
     m_x = m_left;
@@ -124,8 +135,9 @@ void PageRows::EndGroup() {
     m_right += kGroupInset;
     m_x = m_left;
     const int bottom = m_y - kRowGap + kGroupBottom;
-    m_group->setGeometry(m_b.X(m_left), m_b.Y(m_groupTop), m_b.X(m_right - m_left),
-                         m_b.Y(bottom - m_groupTop));
-    m_group = nullptr;
+    const OpenGroup group = m_groups.back();
+    m_groups.pop_back();
+    group.box->setGeometry(m_b.X(m_left), m_b.Y(group.top), m_b.X(m_right - m_left),
+                           m_b.Y(bottom - group.top));
     m_y = bottom + kRowGap + 2;
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <vector>
+
 class DialogBuilder;
 class QCheckBox;
 class QComboBox;
@@ -26,6 +28,12 @@ public:
     QComboBox* DropDown(int id, int width = 0);
     QCheckBox* CheckBox(int id, const QString& text, int width = 0);
     QPushButton* Button(int id, const QString& text, int width);
+    // Any other control, made by the caller with the page as its parent: `width` units of the row
+    // (0: the rest of it) and `height` units high, more when the control needs more.
+    template <class W> W* Add(int id, W* control, int width, int height) {
+        Put(id, control, width, height);
+        return control;
+    }
     // A text on a row of its own, wrapped over `lines` lines.
     QLabel* Text(int id, const QString& text, int lines);
     // The width left in the row when `reserve` units stay free for a control after the next one.
@@ -34,6 +42,7 @@ public:
     void AlignRight(int width);
     void NextRow();
 
+    // Groups may stand inside groups.
     void BeginGroup(int id, const QString& title);
     void EndGroup();
 
@@ -48,6 +57,7 @@ private:
     // The left edge for a control of this width (0: the rest of the row), and the row moves on.
     int Take(int width, int* taken);
     void Placed(QWidget* control, int height);
+    void Put(int id, QWidget* control, int width, int height);
 
     DialogBuilder& m_b;
     int m_left;
@@ -56,6 +66,9 @@ private:
     int m_y;
     int m_rowHeight = 0;
     QLabel* m_label = nullptr;
-    QGroupBox* m_group = nullptr;
-    int m_groupTop = 0;
+    struct OpenGroup {
+        QGroupBox* box;
+        int top;
+    };
+    std::vector<OpenGroup> m_groups;
 };

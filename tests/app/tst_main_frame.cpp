@@ -356,6 +356,7 @@ void TestMainFrame::enablingTableOnEveryRoute() {
     const Rule table[] = {
         {Connect, {1, 0, 0, 0, 0}},
         {HostSettings, {1, 0, 0, 0, 0}},
+        {Options, {1, 0, 0, 0, 0}},
         {Disconnect, {0, 1, 1, 1, 1}},
         {Cancel, {0, 0, 0, 0, 1}},
         {ParentFolder, {0, 1, 1, 1, 1}},

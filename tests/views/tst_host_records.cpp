@@ -220,18 +220,29 @@ void TestHostRecords::reorderSkipsUnknownRows() {
         QVERIFY(k.CreateKey(KeyFamily::Host, ""));
         k.WriteString("MailAdr", "me@example.jp");
     }
-    HostList hosts{sample("a"), sample("b"), sample("c")};
+    HostList hosts{sample("a"), sample("b"), sample("c"), sample("d")};
     doc.SaveAllHosts(hosts);
+    {
+        SettingsKey k;
+        QVERIFY(k.OpenKey(KeyFamily::Host, "Host2"));
+        k.WriteString("chmod", "SITE CHMOD-c");
+    }
     QSignalSpy changed(&doc, &CQXDoc::HostsChanged);
-    doc.ReorderHosts(hosts, {2, 0, 7, 1});
+    QVERIFY(doc.ReorderHosts(hosts, {2, 0, 7, 0, 1}));
     QCOMPARE(changed.count(), 1);
+    // Row 2 names no host and row 3 one named before: neither is stored twice, and "d", which no
+    // row names, is not lost.
     HostList after = doc.LoadAllHosts();
-    QCOMPARE(after.size(), size_t(4)); // row 2 was skipped, so Host2 kept "c"; row 3 wrote "b"
+    QCOMPARE(after.size(), size_t(4));
     QCOMPARE(after[0].Name, std::string("c"));
     QCOMPARE(after[1].Name, std::string("a"));
-    QCOMPARE(after[2].Name, std::string("c"));
-    QCOMPARE(after[3].Name, std::string("b"));
+    QCOMPARE(after[2].Name, std::string("b"));
+    QCOMPARE(after[3].Name, std::string("d"));
     SettingsKey k;
+    QVERIFY(k.OpenKey(KeyFamily::Host, "Host0"));
+    QCOMPARE(k.ReadString("chmod", ""), std::string("SITE CHMOD-c"));
+    QVERIFY(k.OpenKey(KeyFamily::Host, "Host2"));
+    QCOMPARE(k.ReadString("chmod", ""), std::string());
     QVERIFY(k.OpenKey(KeyFamily::Host, ""));
     QCOMPARE(k.ReadString("MailAdr", ""), std::string("me@example.jp"));
 }

@@ -24,8 +24,6 @@ LogAppearance ReadLogAppearance(const QColor& buttonFace, const QColor& window);
 class CQXLogView : public QPlainTextEdit {
     Q_OBJECT
 public:
-    static const char* const kDefaultFace;
-
     explicit CQXLogView(QWidget* parent = nullptr);
 
     // Shows this log text from now on, following what is added and trimmed.

@@ -73,8 +73,8 @@ QList<QIcon> CQXTreeView::AddHostIcons() {
             icons.append(GetHostIcon(i));
             continue;
         }
-        QIcon custom(DecodeRemoteName(file));
-        icons.append(custom.pixmap(16, 16).isNull() ? GetHostIcon(0) : custom);
+        const QIcon custom = HostIconFromFile(DecodeRemoteName(file), qApp->palette().color(QPalette::Base));
+        icons.append(custom.isNull() ? GetHostIcon(0) : custom);
     }
     return icons;
 }

@@ -67,44 +67,11 @@ std::string storedText(const StoreFixture& fx, const std::string& key, const cha
     return v ? v->bytes : "<none>";
 }
 
-QByteArray fileBytes(const StoreFixture& fx) {
-    QFile f(fx.filePath());
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
-}
-
 template <class W> W* Find(QWidget* page, int id) {
     W* w = Control<W>(page, id);
     if (!w)
         qFatal("no control %d", id);
     return w;
-}
-
-// Replaces an edit's text the way typing does (the sheet sees an edit).
-void Type(QLineEdit* edit, const QString& text) {
-    edit->selectAll();
-    edit->insert(text);
-}
-
-void Choose(QComboBox* box, int index) {
-    box->setCurrentIndex(index);
-    emit box->activated(index);
-}
-
-// Runs `action`; a message box it shows is answered, and its text given back.
-QString MessageFrom(const std::function<void()>& action) {
-    QString text;
-    QObject guard;
-    auto* poll = new QTimer(&guard);
-    poll->setInterval(0);
-    QObject::connect(poll, &QTimer::timeout, &guard, [&text] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            text = box->text();
-            box->done(QMessageBox::Ok);
-        }
-    });
-    poll->start();
-    action();
-    return text;
 }
 
 struct OpenSheet {
@@ -338,8 +305,8 @@ void TestHostSheet::passwordsStayMaskedAndScrambled() {
         s.ok();
         QVERIFY(!s.sheet.isVisible());
     }
-    QVERIFY(!fileBytes(fx).contains("host-secret"));
-    QVERIFY(!fileBytes(fx).contains(secret.toLatin1()));
+    QVERIFY(!fx.fileBytes().contains("host-secret"));
+    QVERIFY(!fx.fileBytes().contains(secret.toLatin1()));
     QCOMPARE(stored(fx, "", "FirePass")->type, RegistryValue::Type::Binary);
     QCOMPARE(storedText(fx, "", "FirePass"), SettingsKey::Scramble(secret.toStdString()));
     QCOMPARE(storedText(fx, "Host0", "Pass"), SettingsKey::Scramble("host-secret"));
@@ -388,7 +355,7 @@ void TestHostSheet::editsOnEveryPageForTwoHostsAreSaved() {
 void TestHostSheet::cancelWritesNothing() {
     StoreFixture fx;
     CQXDoc().SaveAllHosts({host("a"), host("b")});
-    const QByteArray before = fileBytes(fx);
+    const QByteArray before = fx.fileBytes();
     for (bool escape : {false, true}) {
         OpenSheet s;
         QSignalSpy changed(&s.doc, &CQXDoc::HostsChanged);
@@ -404,7 +371,7 @@ void TestHostSheet::cancelWritesNothing() {
         QVERIFY(!s.sheet.isVisible());
         QCOMPARE(changed.count(), 0);
     }
-    QCOMPARE(fileBytes(fx), before);
+    QCOMPARE(fx.fileBytes(), before);
 }
 
 void TestHostSheet::refusedValueKeepsThePageAndTheFocus_data() {
@@ -447,7 +414,7 @@ void TestHostSheet::refusedValueKeepsThePageAndTheFocus() {
     QFETCH(QString, message);
     StoreFixture fx;
     CQXDoc().SaveAllHosts({host("a"), host("b")});
-    const QByteArray before = fileBytes(fx);
+    const QByteArray before = fx.fileBytes();
     OpenSheet s;
     QVERIFY(s.sheet.SetActivePage(page));
     QWidget* shown = s.sheet.ActivePage();
@@ -473,7 +440,7 @@ void TestHostSheet::refusedValueKeepsThePageAndTheFocus() {
     QCOMPARE(s.hosts(shown)->currentIndex(), 0);
     QCOMPARE(MessageFrom([&] { s.ok(); }), message);
     QVERIFY(s.sheet.isVisible());
-    QCOMPARE(fileBytes(fx), before);
+    QCOMPARE(fx.fileBytes(), before);
 }
 
 void TestHostSheet::keyboard() {
