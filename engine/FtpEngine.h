@@ -63,6 +63,20 @@ public:
     const HostRecord& Host() const { return m_host; }
     HostRecord& Host() { return m_host; }
     int HostNumber() const { return m_hostNumber; }
+    SocketId ControlSocket() const { return m_ctrlSocket.id(); }
+    // An operation (or the login) runs; the dispatcher starts nothing meanwhile.
+    bool IsBusy() const { return m_busy != 0; }
+    // An operation runs or waits in the queue.
+    bool HasWork() const { return m_busy != 0 || !m_opQueue.empty(); }
+    int CurrentOp() const { return m_curOp; }
+    const std::deque<QueuedOp>& Queue() const { return m_opQueue; }
+    // Appends a whole operation, numbers included, to the queue; the caller dispatches.
+    void AppendOp(QueuedOp op) { m_opQueue.push_back(std::move(op)); }
+    // A transfer with a local file has its data side open or waiting.
+    bool IsTransferring() const { return !m_dataConns.empty(); }
+    std::int32_t TimeoutMs() const { return m_timeoutMs; }
+    void SetTimeoutMs(std::int32_t ms) { m_timeoutMs = ms; }
+    std::int32_t SendChunk() const { return m_sendChunk; }
 
     int EnqueueOp(std::int32_t code, const std::string& text1 = {}, const std::string& text2 = {});
     void InsertOpFront(const QueuedOp& op);
@@ -216,6 +230,10 @@ public:
     std::int64_t ResumeOffset(std::int64_t done, std::int64_t whole, const std::string& name);
     void SetStatusText(const std::string& text, const std::string& iconFor = {});
 
+private:
+    // Tests look at and set up states no command leads to through this.
+    friend struct EngineProbe;
+
     // Session fields.
     Socket m_ctrlSocket;
     std::int32_t m_curOp = 0;
@@ -240,7 +258,6 @@ public:
     // mode) or the connecting one (passive); a listing keeps its data socket here until it closes.
     Socket m_stepSocket;
 
-private:
     // The usual step of a one-command operation: sends `command` on the write event, waits for
     // the whole reply, and ends the session on a close. True once a complete reply is there.
     bool CommandStep(SocketId s, std::uint32_t word, int message, const std::string& command);

@@ -474,7 +474,7 @@ void CMainFrame::UpdateCommandUi() {
             Action(id)->setChecked(true);
     }
     // While data flows, pane 3 shows the byte count instead of the host.
-    if (m_engine->m_dataConns.empty())
+    if (!m_engine->IsTransferring())
         m_statusBar->SetHostPane(m_tree->TopItemText(), m_tree->TopItemIcon());
 }
 

@@ -1,6 +1,7 @@
 #include "StoreFixture.h"
 #include "engine/FtpEngine.h"
 #include "fixtures/EngineHosts.h"
+#include "fixtures/EngineProbe.h"
 #include "fixtures/RecordingUi.h"
 #include "fixtures/ScriptedFtpPeer.h"
 #include "settings/SettingNames.h"
@@ -63,14 +64,13 @@ private:
     QString path(const QString& name) const { return m_dir->filePath(name); }
     std::string local(const QString& name) const { return path(name).toStdString(); }
     bool idle() const {
-        return m_engine->m_busy == 0 &&
-               m_engine->Events().Message(m_engine->m_ctrlSocket.id()) == WM_FTP_IDLE;
+        return !m_engine->IsBusy() && m_engine->Events().Message(m_engine->ControlSocket()) == WM_FTP_IDLE;
     }
     // Logs in; the listing the login queues is refused so that the session is idle afterwards.
     ScriptedFtpPeer& loginToIdle(bool passive) {
         SaveScriptedHost(m_peer->port(), passive);
         return LoginScript(*m_peer, "/pub").expect("TYPE A").reply("504 not now").waitFor([this] {
-            return m_engine->m_busy == 0;
+            return !m_engine->IsBusy();
         });
     }
     // The peer's side of one successful file download.
@@ -153,7 +153,7 @@ void TestDownloadScripted::refusedStepLeavesNoEntryForLaterData() {
     QCOMPARE(ReadAll(path("b.bin")), QByteArray("second"));
     QCOMPARE(ReadAll(path("a.bin")), QByteArray("0123456789"));
     QCOMPARE(m_peer->dataConnectionCount(), connectionsOfA + 1);
-    QVERIFY(m_engine->m_dataConns.empty());
+    QVERIFY(EngineProbe::DataConns(*m_engine).empty());
     QCOMPARE(m_ui->logContains(kRetrFailed), refused == "RETR");
 }
 
@@ -171,7 +171,7 @@ void TestDownloadScripted::writeFailureEndsTheDownloadAndTheQueueGoesOn() {
     const std::string big(1024 * 1024, 'x');
     loginToIdle(true)
         .call([&] {
-            m_engine->m_opQueue.push_back(
+            m_engine->AppendOp(
                 QueuedOp{"/dev/full", "/pub/big.bin", OP_DOWNLOAD, static_cast<std::int64_t>(big.size()), 0});
             m_engine->EnqueueOp(WM_FTP_PWD);
             m_engine->DispatchNextOp();
@@ -190,7 +190,7 @@ void TestDownloadScripted::writeFailureEndsTheDownloadAndTheQueueGoesOn() {
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QTRY_VERIFY(idle());
-    QVERIFY(m_engine->m_dataConns.empty());
+    QVERIFY(EngineProbe::DataConns(*m_engine).empty());
     QCOMPARE(m_ui->foldersSet.back(), std::string("/pub"));
 }
 
@@ -318,16 +318,16 @@ void TestDownloadScripted::fileOverwriteAnswers() {
             for (int i = 0; i < 3; ++i) {
                 if (offsets[i] < 0)
                     continue;
-                QVERIFY(at < m_engine->m_opQueue.size());
-                const QueuedOp& op = m_engine->m_opQueue[at++];
+                QVERIFY(at < m_engine->Queue().size());
+                const QueuedOp& op = m_engine->Queue()[at++];
                 QCOMPARE(op.code, OP_DOWNLOAD);
                 QCOMPARE(op.text1, local(names[i]));
                 QCOMPARE(op.text2, std::string("/pub/") + names[i]);
                 QCOMPARE(op.num1, std::int64_t(30 + 10 * i));
                 QCOMPARE(op.num2, std::int64_t(offsets[i]));
             }
-            QCOMPARE(m_engine->m_opQueue.size(), at);
-            m_engine->m_opQueue.clear();
+            QCOMPARE(m_engine->Queue().size(), at);
+            EngineProbe::Queue(*m_engine).clear();
         })
         .reply("504 not now");
     m_engine->Connect(0);
@@ -350,22 +350,22 @@ void TestDownloadScripted::folderOverwriteAnswers() {
             QVERIFY(m_ui->overwriteAnswers.empty());
             const std::int64_t expected[] = {1, 1, 0, 1, 1};
             const char* names[] = {"a", "new", "b", "c", "d"};
-            QCOMPARE(m_engine->m_opQueue.size(), size_t(5));
+            QCOMPARE(m_engine->Queue().size(), size_t(5));
             for (int i = 0; i < 5; ++i) {
-                const QueuedOp& op = m_engine->m_opQueue[static_cast<std::size_t>(i)];
+                const QueuedOp& op = m_engine->Queue()[static_cast<std::size_t>(i)];
                 QCOMPARE(op.code, WM_FTP_GETCWD);
                 QCOMPARE(op.text1, local(names[i]));
                 QCOMPARE(op.text2, std::string("/pub/") + names[i]);
                 QCOMPARE(op.num2, expected[i]);
             }
             QVERIFY(QFileInfo(path("new")).isDir());
-            m_engine->m_opQueue.clear();
+            EngineProbe::Queue(*m_engine).clear();
 
             // Cancel stops at once; what was queued stays.
             m_ui->overwriteAnswers = {1, 2};
             QCOMPARE(m_engine->DownloadFolders(folder, {"a", "b", "c"}), 0);
-            QCOMPARE(m_engine->m_opQueue.size(), size_t(1));
-            m_engine->m_opQueue.clear();
+            QCOMPARE(m_engine->Queue().size(), size_t(1));
+            EngineProbe::Queue(*m_engine).clear();
         })
         .reply("504 not now");
     m_engine->Connect(0);
@@ -392,7 +392,7 @@ void TestDownloadScripted::hostileFolderListingStaysInsideTheFolder() {
                                 "-rw-r--r-- 1 o g   7 Jan  1  2020 with space.txt\r\n";
     loginToIdle(true)
         .call([&] {
-            m_engine->m_opQueue.push_back(QueuedOp{local("top"), "/srv/top", WM_FTP_GETCWD, 0, 1});
+            m_engine->AppendOp(QueuedOp{local("top"), "/srv/top", WM_FTP_GETCWD, 0, 1});
             m_engine->DispatchNextOp();
         })
         .expect("CWD /srv/top")
@@ -408,16 +408,16 @@ void TestDownloadScripted::hostileFolderListingStaysInsideTheFolder() {
         .expect("TYPE I")
         .call([&] {
             // The first file runs; the rest wait: files in listing order, then the folder.
-            QCOMPARE(m_engine->m_opText2, std::string("/srv/top/link"));
-            QCOMPARE(m_engine->m_opText1, local("top/link"));
-            QCOMPARE(m_engine->m_opQueue.size(), size_t(3));
-            QCOMPARE(m_engine->m_opQueue[0].text2, std::string("/srv/top/good.txt"));
-            QCOMPARE(m_engine->m_opQueue[0].num1, std::int64_t(5));
-            QCOMPARE(m_engine->m_opQueue[1].text2, std::string("/srv/top/with space.txt"));
-            QCOMPARE(m_engine->m_opQueue[1].text1, local("top/with space.txt"));
-            QCOMPARE(m_engine->m_opQueue[2].code, WM_FTP_GETCWD);
-            QCOMPARE(m_engine->m_opQueue[2].text2, std::string("/srv/top/gooddir"));
-            QCOMPARE(m_engine->m_opQueue[2].num2, std::int64_t(1));
+            QCOMPARE(EngineProbe::OpText2(*m_engine), std::string("/srv/top/link"));
+            QCOMPARE(EngineProbe::OpText1(*m_engine), local("top/link"));
+            QCOMPARE(m_engine->Queue().size(), size_t(3));
+            QCOMPARE(m_engine->Queue()[0].text2, std::string("/srv/top/good.txt"));
+            QCOMPARE(m_engine->Queue()[0].num1, std::int64_t(5));
+            QCOMPARE(m_engine->Queue()[1].text2, std::string("/srv/top/with space.txt"));
+            QCOMPARE(m_engine->Queue()[1].text1, local("top/with space.txt"));
+            QCOMPARE(m_engine->Queue()[2].code, WM_FTP_GETCWD);
+            QCOMPARE(m_engine->Queue()[2].text2, std::string("/srv/top/gooddir"));
+            QCOMPARE(m_engine->Queue()[2].num2, std::int64_t(1));
         })
         .close();
     m_engine->Connect(0);
@@ -469,7 +469,7 @@ void TestDownloadScripted::refusedFolderStepsSkipTheFolder() {
     QVERIFY(QDir(path("gone")).isEmpty());
     QCOMPARE(m_ui->logContains("カレントディレクトリのファイル一覧を取得できませんでした。\r\n"),
              refused == "LIST");
-    QVERIFY(!m_engine->m_stepSocket.valid());
+    QVERIFY(!EngineProbe::HasStepSocket(*m_engine));
 }
 
 QTEST_GUILESS_MAIN(TestDownloadScripted)

@@ -2,6 +2,7 @@
 #include "engine/FtpEngine.h"
 #include "engine/RemoteNames.h"
 #include "fixtures/EngineHosts.h"
+#include "fixtures/EngineProbe.h"
 #include "fixtures/RecordingUi.h"
 #include "fixtures/ScriptedFtpPeer.h"
 #include "platform/TextCodec.h"
@@ -86,7 +87,7 @@ private:
             .reply("230 logged in")
             .expect("PWD")
             .reply("257 \"/cur\" is current");
-        return Refresh(*m_peer).waitFor([this] { return m_engine->m_busy == 0; }).call(atIdle);
+        return Refresh(*m_peer).waitFor([this] { return !m_engine->IsBusy(); }).call(atIdle);
     }
     // The listing refresh that operations queue, refused at its first step.
     ScriptedFtpPeer& Refresh(ScriptedFtpPeer& peer) { return peer.expect("TYPE A").reply("504 not now"); }
@@ -95,7 +96,7 @@ private:
         m_engine->Connect(0);
         QTRY_VERIFY(m_peer->done());
         QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
-        QTRY_VERIFY(m_engine->m_busy == 0 && m_engine->m_opQueue.empty());
+        QTRY_VERIFY(!m_engine->IsBusy() && m_engine->Queue().empty());
     }
     std::string log() const { return m_ui->logText(); }
     std::vector<std::string> RefusalsBesideRefreshes() const {
@@ -129,23 +130,23 @@ void TestEngineRemoteOps::deleteQueuesWhatTheSelectionNeeds() {
     std::deque<QueuedOp> fileOnly, mixed, rootFolder;
     LoginThen([&] {
         // Held busy, so that the queue can be looked at before anything runs.
-        m_engine->m_busy = 1;
+        EngineProbe::Busy(*m_engine) = 1;
         m_ui->selected = {2};
         m_engine->DeleteSelected();
-        fileOnly = m_engine->m_opQueue;
-        m_engine->m_opQueue.clear();
+        fileOnly = m_engine->Queue();
+        EngineProbe::Queue(*m_engine).clear();
 
         m_ui->selected = {0, 3, 1};
         m_engine->DeleteSelected();
-        mixed = m_engine->m_opQueue;
-        m_engine->m_opQueue.clear();
+        mixed = m_engine->Queue();
+        EngineProbe::Queue(*m_engine).clear();
 
         m_ui->currentPath = "";
         m_ui->selected = {0};
         m_engine->DeleteSelected();
-        rootFolder = m_engine->m_opQueue;
-        m_engine->m_opQueue.clear();
-        m_engine->m_busy = 0;
+        rootFolder = m_engine->Queue();
+        EngineProbe::Queue(*m_engine).clear();
+        EngineProbe::Busy(*m_engine) = 0;
     });
     run();
 
@@ -171,21 +172,21 @@ void TestEngineRemoteOps::deleteQuestionAndItsOption() {
     m_ui->rows = {File("a"), Folder("d")};
     std::size_t afterNothing = 1, afterNo = 1, afterOption = 0;
     LoginThen([&] {
-        m_engine->m_busy = 1;
+        EngineProbe::Busy(*m_engine) = 1;
         m_ui->selected = {};
         m_engine->DeleteSelected();
-        afterNothing = m_engine->m_opQueue.size() + m_ui->deleteQuestions.size();
+        afterNothing = m_engine->Queue().size() + m_ui->deleteQuestions.size();
 
         m_ui->selected = {0, 1};
         m_ui->deleteAnswer = 2;
         m_engine->DeleteSelected();
-        afterNo = m_engine->m_opQueue.size();
+        afterNo = m_engine->Queue().size();
 
         SetOption(SettingName::ChkDelete, 1);
         m_engine->DeleteSelected();
-        afterOption = m_engine->m_opQueue.size();
-        m_engine->m_opQueue.clear();
-        m_engine->m_busy = 0;
+        afterOption = m_engine->Queue().size();
+        EngineProbe::Queue(*m_engine).clear();
+        EngineProbe::Busy(*m_engine) = 0;
     });
     run();
     QCOMPARE(afterNothing, size_t(0));
@@ -199,12 +200,12 @@ void TestEngineRemoteOps::deleteSkipsNamesThatAreNotOneEntry() {
     m_ui->rows = {File("../etc"), File("a/b"), File("ok"), Folder("..")};
     std::deque<QueuedOp> queued;
     LoginThen([&] {
-        m_engine->m_busy = 1;
+        EngineProbe::Busy(*m_engine) = 1;
         m_ui->selected = {0, 1, 2, 3};
         m_engine->DeleteSelected();
-        queued = m_engine->m_opQueue;
-        m_engine->m_opQueue.clear();
-        m_engine->m_busy = 0;
+        queued = m_engine->Queue();
+        EngineProbe::Queue(*m_engine).clear();
+        EngineProbe::Busy(*m_engine) = 0;
     });
     run();
     QCOMPARE(Codes(queued), (std::vector<int>{WM_FTP_DELE, WM_FTP_CWD, WM_FTP_PWD, WM_FTP_LIST}));
@@ -309,15 +310,15 @@ void TestEngineRemoteOps::attributesCancelledQueuesNothing() {
     std::size_t withNothingSelected = 1, afterCancel = 1;
     m_ui->attributesNumber = "64";
     LoginThen([&] {
-        m_engine->m_busy = 1;
+        EngineProbe::Busy(*m_engine) = 1;
         m_engine->ChangeAttributesOfSelected();
-        withNothingSelected = m_engine->m_opQueue.size() + m_ui->attributeQuestions.size();
+        withNothingSelected = m_engine->Queue().size() + m_ui->attributeQuestions.size();
         m_ui->selected = {0};
         m_ui->attributesAnswer = 2;
         m_engine->ChangeAttributesOfSelected();
-        afterCancel = m_engine->m_opQueue.size();
+        afterCancel = m_engine->Queue().size();
         m_ui->attributesAnswer = 1;
-        m_engine->m_busy = 0;
+        EngineProbe::Busy(*m_engine) = 0;
         m_engine->ChangeAttributesOfSelected();
     })
         .expect("SITE CHMOD 640 /cur/a")
@@ -384,7 +385,7 @@ void TestEngineRemoteOps::closeDuringAnOperationEndsTheSession() {
     QTRY_VERIFY(!m_engine->IsConnected());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QVERIFY(m_ui->logContains("RNTO /cur/b\r\nホストから切断されました。\r\n"));
-    QVERIFY(m_engine->m_opQueue.empty());
+    QVERIFY(m_engine->Queue().empty());
 }
 
 void TestEngineRemoteOps::typedNamesFollowTheServersEncoding() {
@@ -422,13 +423,13 @@ void TestEngineRemoteOps::lineBreaksNeverReachTheServer() {
     QVERIFY(IsSafeRemoteName("a b -> c"));
 
     LoginThen([this] {
-        m_engine->m_busy = 1;
+        EngineProbe::Busy(*m_engine) = 1;
         m_engine->CreateFolder(QStringLiteral("x\r\nDELE /cur/important"));
         m_engine->RenameEntry("a", QStringLiteral("b\nRMD /"));
-        QCOMPARE(Codes(m_engine->m_opQueue), (std::vector<int>{WM_FTP_LIST, WM_FTP_LIST}));
-        m_engine->m_opQueue.clear();
+        QCOMPARE(Codes(m_engine->Queue()), (std::vector<int>{WM_FTP_LIST, WM_FTP_LIST}));
+        EngineProbe::Queue(*m_engine).clear();
         m_engine->CreateFolder(QStringLiteral("fine"));
-        m_engine->m_busy = 0;
+        EngineProbe::Busy(*m_engine) = 0;
         m_engine->DispatchNextOp();
     })
         .expect("MKD /cur/fine")

@@ -1,5 +1,6 @@
 #include "StoreFixture.h"
 #include "engine/FtpEngine.h"
+#include "fixtures/EngineProbe.h"
 #include "fixtures/RecordingUi.h"
 #include "fixtures/ScriptedFtpPeer.h"
 #include "settings/SettingNames.h"
@@ -55,9 +56,7 @@ ScriptedFtpPeer& Login(ScriptedFtpPeer& peer) {
 // Login, then the listing the login queues is refused at its TYPE step, which leaves the session
 // idle with an empty queue.
 ScriptedFtpPeer& LoginToIdle(ScriptedFtpPeer& peer, CFtpEngine& engine) {
-    return Login(peer).expect("TYPE A").reply("504 not now").waitFor([&engine] {
-        return engine.m_busy == 0;
-    });
+    return Login(peer).expect("TYPE A").reply("504 not now").waitFor([&engine] { return !engine.IsBusy(); });
 }
 
 // A connected pair on 127.0.0.1, standing for a data connection.
@@ -167,12 +166,12 @@ void TestEngineSession::greetingSplitOverReadsThenLogin() {
         .reply("504 not now");
     QCOMPARE(m_engine->Connect(0), 1);
     QVERIFY(m_engine->IsConnected());
-    QCOMPARE(m_engine->m_busy, 1);
+    QVERIFY(m_engine->IsBusy());
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QTRY_COMPARE(m_ui->foldersSet.size(), size_t(1));
     QCOMPARE(m_ui->foldersSet[0], std::string("/home/user"));
-    QTRY_COMPARE(m_engine->m_busy, 0);
+    QTRY_VERIFY(!m_engine->IsBusy());
 
     QCOMPARE(log(), std::string("テストに接続します\r\n"
                                 "接続しました\r\n"
@@ -186,8 +185,8 @@ void TestEngineSession::greetingSplitOverReadsThenLogin() {
                                 "TYPE A\r\n"
                                 "504 not now\r\n"));
     // After PWD the queued listing ran.
-    QCOMPARE(m_engine->m_curOp, WM_FTP_LIST);
-    QVERIFY(m_engine->m_opQueue.empty());
+    QCOMPARE(m_engine->CurrentOp(), WM_FTP_LIST);
+    QVERIFY(m_engine->Queue().empty());
     QCOMPARE(m_ui->connectedStates.front(), true);
     QVERIFY(m_engine->IsRearmTimerActive());
 }
@@ -257,7 +256,7 @@ void TestEngineSession::refusedPasswordAsksAndRetriesOnTheSameConnection() {
     HostRecord stored;
     CQXDoc().LoadHost(0, stored);
     QCOMPARE(stored.User, std::string("user"));
-    QCOMPARE(m_engine->m_host.Pass, std::string("secret"));
+    QCOMPARE(m_engine->Host().Pass, std::string("secret"));
     QVERIFY(log().find("secret") == std::string::npos);
     QVERIFY(log().find("p@ss") == std::string::npos);
     QTRY_COMPARE(m_ui->foldersSet.size(), size_t(1));
@@ -397,7 +396,7 @@ void TestEngineSession::hostNameIsLookedUp() {
     QVERIFY(m_engine->IsConnected());
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
-    QCOMPARE(m_engine->m_hostentBuf, htonl(INADDR_LOOPBACK));
+    QCOMPARE(EngineProbe::LookedUpAddress(*m_engine), htonl(INADDR_LOOPBACK));
 
     // An address that begins with a digit is converted by the dotted rules, never looked up:
     // "127.1" is 127.0.0.1.
@@ -421,8 +420,8 @@ void TestEngineSession::connectingAgainEndsThePreviousSession() {
     SaveHost(second.port());
     second.reply("220 second").expect("USER user");
     QCOMPARE(m_engine->Connect(0), 1);
-    QCOMPARE(m_engine->m_busy, 1);
-    QVERIFY(m_engine->m_opQueue.empty());
+    QVERIFY(m_engine->IsBusy());
+    QVERIFY(m_engine->Queue().empty());
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QTRY_VERIFY(second.done());
@@ -460,7 +459,7 @@ void TestEngineSession::connectFailures() {
 
 void TestEngineSession::replyTimeoutReturnsToIdle() {
     SaveHost(m_peer->port());
-    m_engine->m_timeoutMs = 400;
+    m_engine->SetTimeoutMs(400);
     bool idleAfterTimeout = false;
     bool lateReplyChangedNothing = false;
     m_peer->reply("220 ready")
@@ -472,16 +471,16 @@ void TestEngineSession::replyTimeoutReturnsToIdle() {
         .waitFor([this] { return m_ui->logContains("タイムアウトしました。\r\n"); })
         .call([&] {
             // The listing queued behind PWD went with the time-out; the session stays.
-            idleAfterTimeout = m_engine->m_busy == 0 && m_engine->m_opQueue.empty() &&
-                               m_engine->IsConnected() && !m_engine->IsReplyTimerActive() &&
-                               m_engine->Events().Message(m_engine->m_ctrlSocket.id()) == WM_FTP_IDLE;
+            idleAfterTimeout = !m_engine->IsBusy() && m_engine->Queue().empty() && m_engine->IsConnected() &&
+                               !m_engine->IsReplyTimerActive() &&
+                               m_engine->Events().Message(m_engine->ControlSocket()) == WM_FTP_IDLE;
         })
         .reply("257 \"/late\"")
         .waitFor([this] { return m_ui->logContains("257 \"/late\"\r\n"); })
         .call([&] {
             // A late reply is still read and logged, and changes nothing.
             lateReplyChangedNothing =
-                m_ui->foldersSet.empty() && m_engine->m_busy == 0 && m_engine->IsConnected();
+                m_ui->foldersSet.empty() && !m_engine->IsBusy() && m_engine->IsConnected();
         })
         .close();
     m_engine->Connect(0);
@@ -500,7 +499,7 @@ void TestEngineSession::untimeoutStartsNoTimer() {
         key.WriteDword(SettingName::Timeout, 1000);
     }
     m_engine->ReadSystemSettings();
-    QCOMPARE(m_engine->m_timeoutMs, 30000);
+    QCOMPARE(m_engine->TimeoutMs(), 30000);
     {
         SettingsKey key;
         key.CreateKey(KeyFamily::System);
@@ -508,13 +507,13 @@ void TestEngineSession::untimeoutStartsNoTimer() {
         key.WriteDword(SettingName::UnTimeout, 1);
     }
     makeEngine();
-    QCOMPARE(m_engine->m_timeoutMs, 0);
+    QCOMPARE(m_engine->TimeoutMs(), 0);
 
     SaveHost(m_peer->port());
     m_peer->reply("220 ready")
         .expect("USER user")
         .send("331-part", {})
-        .waitFor([this] { return m_engine->m_busy == 1 && !m_ui->logContains("331"); })
+        .waitFor([this] { return m_engine->IsBusy() && !m_ui->logContains("331"); })
         .pause(100)
         .call([this] { QVERIFY(!m_engine->IsReplyTimerActive()); })
         .send("\r\n331 rest\r\n")
@@ -557,7 +556,7 @@ void TestEngineSession::closeAtEachStage() {
     if (stage == 4) {
         // Idle needs an empty queue: the listing the login queued is refused.
         p.reply("257 \"/\"").expect("TYPE A").reply("504 not now").waitFor([this] {
-            return m_engine->m_busy == 0;
+            return !m_engine->IsBusy();
         });
     }
     if (stage == 5)
@@ -573,8 +572,8 @@ void TestEngineSession::closeAtEachStage() {
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QVERIFY2(log().size() >= strlen(kLost) && log().substr(log().size() - strlen(kLost)) == kLost,
              log().c_str());
-    QVERIFY(m_engine->m_opQueue.empty());
-    QVERIFY(m_engine->m_dataConns.empty());
+    QVERIFY(m_engine->Queue().empty());
+    QVERIFY(EngineProbe::DataConns(*m_engine).empty());
     QVERIFY(!m_engine->IsReplyTimerActive());
     QCOMPARE(m_ui->connectedStates.back(), false);
     QVERIFY(m_ui->fileListClears >= 1);
@@ -587,8 +586,8 @@ void TestEngineSession::idleLogsUnsolicitedReplies() {
         .reply("421 Idle too long")
         .waitFor([this] { return m_ui->logContains("421 Idle too long\r\n"); })
         .call([&] {
-            stillIdle = m_engine->m_busy == 0 &&
-                        m_engine->Events().Message(m_engine->m_ctrlSocket.id()) == WM_FTP_IDLE;
+            stillIdle =
+                !m_engine->IsBusy() && m_engine->Events().Message(m_engine->ControlSocket()) == WM_FTP_IDLE;
         })
         .close();
     m_engine->Connect(0);
@@ -600,7 +599,7 @@ void TestEngineSession::idleLogsUnsolicitedReplies() {
 
 void TestEngineSession::queueRunsInOrderAndShellOpenWaitsItsTurn() {
     QCOMPARE(m_engine->EnqueueOp(WM_FTP_PWD), 0);
-    QVERIFY(m_engine->m_opQueue.empty());
+    QVERIFY(m_engine->Queue().empty());
 
     SaveHost(m_peer->port());
     LoginToIdle(*m_peer, *m_engine)
@@ -615,8 +614,8 @@ void TestEngineSession::queueRunsInOrderAndShellOpenWaitsItsTurn() {
             QueuedOp front;
             front.code = WM_FTP_PWD;
             m_engine->InsertOpFront(front);
-            QCOMPARE(m_engine->m_opQueue.size(), size_t(3));
-            QCOMPARE(m_engine->m_opQueue[1].code, OP_SHELLOPEN);
+            QCOMPARE(m_engine->Queue().size(), size_t(3));
+            QCOMPARE(m_engine->Queue()[1].code, OP_SHELLOPEN);
         })
         .expect("PWD")
         .call([this] { QVERIFY(m_ui->shellOpens.empty()); })
@@ -633,8 +632,8 @@ void TestEngineSession::queueRunsInOrderAndShellOpenWaitsItsTurn() {
     QTRY_COMPARE(m_ui->foldersSet.size(), size_t(4));
     QCOMPARE(m_ui->foldersSet[3], std::string("/c"));
     QCOMPARE(m_ui->shellOpens[0], std::make_pair(std::string("/tmp/down"), std::string("explore")));
-    QTRY_COMPARE(m_engine->m_busy, 0);
-    QCOMPARE(m_engine->Events().Message(m_engine->m_ctrlSocket.id()), WM_FTP_IDLE);
+    QTRY_VERIFY(!m_engine->IsBusy());
+    QCOMPARE(m_engine->Events().Message(m_engine->ControlSocket()), WM_FTP_IDLE);
     QCOMPARE(m_ui->statusTexts.back().first, std::string());
 }
 
@@ -654,12 +653,12 @@ void TestEngineSession::cancelClosesDataAndWaitsPast426() {
             conn.file->write("partial");
             file = conn.file.get();
             conn.msg = WM_FTP_GETDATA;
-            m_engine->m_dataConns.push_back(std::move(conn));
+            EngineProbe::DataConns(*m_engine).push_back(std::move(conn));
             QCOMPARE(m_engine->AttachDataSocket(data.near), 1);
             m_engine->EnqueueOp(WM_FTP_PWD);
             QVERIFY(m_engine->CanCancel());
             m_engine->CancelTransfers();
-            QVERIFY(m_engine->m_dataConns.empty());
+            QVERIFY(EngineProbe::DataConns(*m_engine).empty());
             QVERIFY(file.isNull());
             QCOMPARE(m_ui->statusTexts.back().first, std::string("キャンセル処理中です"));
         })
@@ -667,15 +666,15 @@ void TestEngineSession::cancelClosesDataAndWaitsPast426() {
         .reply("426 Transfer aborted")
         .waitFor([this] { return m_ui->logContains("426 Transfer aborted\r\n"); })
         .call([this] {
-            QCOMPARE(m_engine->m_busy, 1);
-            QCOMPARE(m_engine->Events().Message(m_engine->m_ctrlSocket.id()), WM_FTP_ABOR);
+            QVERIFY(m_engine->IsBusy());
+            QCOMPARE(m_engine->Events().Message(m_engine->ControlSocket()), WM_FTP_ABOR);
         })
         .reply("226 Abort successful");
     m_engine->Connect(0);
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
-    QTRY_COMPARE(m_engine->m_busy, 0);
-    QCOMPARE(m_engine->Events().Message(m_engine->m_ctrlSocket.id()), WM_FTP_IDLE);
+    QTRY_VERIFY(!m_engine->IsBusy());
+    QCOMPARE(m_engine->Events().Message(m_engine->ControlSocket()), WM_FTP_IDLE);
     // The queued PWD went with the cancel.
     QCOMPARE(m_peer->commands().back(), std::string("ABOR"));
     QCOMPARE(m_ui->statusTexts.back().first, std::string());
@@ -718,8 +717,8 @@ void TestEngineSession::longCommandGoesOutWhole() {
     LoginToIdle(*m_peer, *m_engine)
         .call([&] {
             int small = 4096;
-            ::setsockopt(m_engine->m_ctrlSocket.id(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
-            m_engine->SendCommand(m_engine->m_ctrlSocket.id(), "CWD /" + name);
+            ::setsockopt(m_engine->ControlSocket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+            m_engine->SendCommand(m_engine->ControlSocket(), "CWD /" + name);
         })
         .expect("CWD /" + name)
         .reply("250 ok");
@@ -736,7 +735,7 @@ void TestEngineSession::dataConnectionTable() {
         conn.file = std::make_unique<QFile>(dir.filePath(QString::number(i)));
         QVERIFY(conn.file->open(QIODevice::WriteOnly));
         conn.msg = i == 2 ? WM_FTP_PUTDATA : WM_FTP_GETDATA;
-        m_engine->m_dataConns.push_back(std::move(conn));
+        EngineProbe::DataConns(*m_engine).push_back(std::move(conn));
     }
     LoopbackPair a = MakePair(), b = MakePair(), c = MakePair(), extra = MakePair();
     const SocketId ida = a.near.id(), idb = b.near.id(), idc = c.near.id();
@@ -759,9 +758,9 @@ void TestEngineSession::dataConnectionTable() {
     QPointer<QFile> middle = m_engine->FindDataFile(idb);
     m_engine->CloseDataConn(idb);
     QVERIFY(middle.isNull());
-    QCOMPARE(m_engine->m_dataConns.size(), size_t(2));
-    QVERIFY(m_engine->m_dataConns[0].sock == ida);
-    QVERIFY(m_engine->m_dataConns[1].sock == idc);
+    QCOMPARE(EngineProbe::DataConns(*m_engine).size(), size_t(2));
+    QVERIFY(EngineProbe::DataConns(*m_engine)[0].sock == ida);
+    QVERIFY(EngineProbe::DataConns(*m_engine)[1].sock == idc);
     QTRY_VERIFY(PeerSawEnd(b.far));
 
     // A data socket outside the table (a listing's) is closed too.
@@ -770,7 +769,7 @@ void TestEngineSession::dataConnectionTable() {
     QTRY_VERIFY(PeerSawEnd(extra.far));
 
     m_engine->CloseSession();
-    QVERIFY(m_engine->m_dataConns.empty());
+    QVERIFY(EngineProbe::DataConns(*m_engine).empty());
     QTRY_VERIFY(PeerSawEnd(a.far));
     QTRY_VERIFY(PeerSawEnd(c.far));
     // Closing again with nothing open is harmless.
@@ -779,9 +778,9 @@ void TestEngineSession::dataConnectionTable() {
 }
 
 void TestEngineSession::twoEventCompletion() {
-    m_engine->m_halfDone = 0;
+    EngineProbe::HalfDone(*m_engine) = 0;
     QVERIFY(!m_engine->SecondOfTwoEvents());
-    QCOMPARE(m_engine->m_halfDone, 1);
+    QCOMPARE(EngineProbe::HalfDone(*m_engine), 1);
     QVERIFY(m_engine->SecondOfTwoEvents());
 }
 

@@ -1,6 +1,7 @@
 #include "StoreFixture.h"
 #include "engine/FtpEngine.h"
 #include "fixtures/EngineHosts.h"
+#include "fixtures/EngineProbe.h"
 #include "fixtures/RecordingUi.h"
 #include "fixtures/ScriptedFtpPeer.h"
 #include "settings/SettingNames.h"
@@ -48,8 +49,7 @@ private:
     std::unique_ptr<CFtpEngine> m_engine;
 
     bool idle() const {
-        return m_engine->m_busy == 0 &&
-               m_engine->Events().Message(m_engine->m_ctrlSocket.id()) == WM_FTP_IDLE;
+        return !m_engine->IsBusy() && m_engine->Events().Message(m_engine->ControlSocket()) == WM_FTP_IDLE;
     }
 };
 
@@ -141,12 +141,12 @@ void TestFolderListing::listingCompletesOnceInEitherOrder() {
     DataStep(p, passive).expect("LIST").reply("150 Here comes the listing").sendData(kListing);
     if (dataCloseFirst) {
         p.closeData()
-            .waitFor([this] { return m_engine->m_halfDone == 1; })
+            .waitFor([this] { return EngineProbe::HalfDone(*m_engine) == 1; })
             .call([this] { QVERIFY(m_ui->listings.empty()); })
             .reply("226 Transfer complete");
     } else {
         p.reply("226 Transfer complete")
-            .waitFor([this] { return m_engine->m_halfDone == 1; })
+            .waitFor([this] { return EngineProbe::HalfDone(*m_engine) == 1; })
             .call([this] { QVERIFY(m_ui->listings.empty()); })
             .closeData();
     }
@@ -160,7 +160,7 @@ void TestFolderListing::listingCompletesOnceInEitherOrder() {
     QCOMPARE(m_ui->listings[0], kListing);
     QCOMPARE(m_ui->foldersSet.back(), std::string("/next"));
     QVERIFY(!m_ui->logContains(kListFailed));
-    QVERIFY(!m_engine->m_stepSocket.valid());
+    QVERIFY(!EngineProbe::HasStepSocket(*m_engine));
     QCOMPARE(m_peer->dataConnectionCount(), 1);
 }
 
@@ -261,8 +261,8 @@ void TestFolderListing::refusedStepsEndTheListing() {
     QVERIFY(m_ui->listings.empty());
     QCOMPARE(m_ui->logContains(kListFailed), refused >= 2);
     // Nothing of the data side stays behind: no listening or connecting socket.
-    QVERIFY(!m_engine->m_stepSocket.valid());
-    QVERIFY(m_engine->m_dataConns.empty());
+    QVERIFY(!EngineProbe::HasStepSocket(*m_engine));
+    QVERIFY(EngineProbe::DataConns(*m_engine).empty());
 }
 
 void TestFolderListing::activeModeRefusesAConnectionFromAnotherHost() {

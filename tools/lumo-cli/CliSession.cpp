@@ -88,12 +88,12 @@ void CliSession::Start() {
         host.Pasv = m_args.mode == CliArgs::Mode::Passive ? 1 : 0;
     m_engine.ReadSystemSettings();
     if (m_args.timeoutSeconds)
-        m_engine.m_timeoutMs = *m_args.timeoutSeconds * 1000;
+        m_engine.SetTimeoutMs(*m_args.timeoutSeconds * 1000);
     if (!QueueCommand()) {
         emit Finished(m_ui.Failed() ? 1 : 2);
         return;
     }
-    m_loginTimer.start(m_engine.m_timeoutMs > 0 ? m_engine.m_timeoutMs : kDefaultLoginMs);
+    m_loginTimer.start(m_engine.TimeoutMs() > 0 ? m_engine.TimeoutMs() : kDefaultLoginMs);
     if (!m_engine.ConnectHost(host, hostNumber))
         Finish(1);
 }
@@ -302,7 +302,7 @@ void CliSession::NextStep() {
         return;
     }
     // Still at work: its Idle comes later.
-    if (m_engine.m_busy != 0 || !m_engine.m_opQueue.empty())
+    if (m_engine.HasWork())
         return;
     if (!m_loggedIn) {
         m_loggedIn = true;
@@ -318,7 +318,7 @@ void CliSession::NextStep() {
     m_steps.pop_front();
     step();
     // A step that queued nothing leaves the engine resting, and no Idle follows.
-    if (m_engine.m_busy == 0 && m_engine.m_opQueue.empty())
+    if (!m_engine.HasWork())
         RequestStep();
 }
 
