@@ -124,6 +124,15 @@ OverwriteTexts UploadOverwriteTexts(const QString& localPath, const LocalFileSta
     return t;
 }
 
+OverwriteTexts RenameOverwriteTexts(const QString& name, const QString& remoteDate,
+                                    const QString& remoteSizeText) {
+    OverwriteTexts t;
+    t.headline = QStringLiteral("ホストには、既に 「%1」　ファイルが存在します。").arg(name);
+    t.existingSize = QStringLiteral("サイズ: %1バイト").arg(remoteSizeText);
+    t.existingDate = RemoteDateLine(remoteDate);
+    return t;
+}
+
 QString LastPathName(const QString& path) {
     // Working on characters, not bytes, a "\" inside a double-byte character can never pass for a
     // separator. A separator in the first place does not count, as the scan stops before it.

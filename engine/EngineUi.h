@@ -58,6 +58,13 @@ public:
                                  const std::string& size) = 0;
     // An existing local folder of a folder download.
     virtual int AskFolderOverwrite(const std::string& localFolder) = 0;
+    // A rename would replace `existing`, the file list's row of the new name (`newPath`, the
+    // server's bytes). 1 replaces it.
+    virtual int AskRenameOverwrite(const std::string& newPath, const FileListRow& existing) = 0;
+    // The server refused to resume a transfer (download: into `localPath` from `remotePath`;
+    // upload: the other way). 1 transfers the whole file again.
+    virtual int AskTransferWhole(OverwriteForm form, const std::string& localPath,
+                                 const std::string& remotePath) = 0;
     // Deleting the selected rows: how many files and folders, and the last selected of each.
     virtual int AskDeleteConfirmation(int files, int folders, const std::string& lastFileName,
                                       const std::string& lastFolderName) = 0;

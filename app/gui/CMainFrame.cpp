@@ -613,6 +613,14 @@ int CMainFrame::AskFolderOverwrite(const std::string& localFolder) {
     return ::AskFolderOverwrite(this, QFile::decodeName(QByteArray::fromStdString(localFolder)));
 }
 
+int CMainFrame::AskRenameOverwrite(const std::string&, const FileListRow& existing) {
+    return ::AskRenameOverwrite(this, existing.name, existing.date, existing.size);
+}
+
+int CMainFrame::AskTransferWhole(OverwriteForm, const std::string&, const std::string& remotePath) {
+    return ::AskTransferWhole(this, remotePath.substr(remotePath.rfind('/') + 1));
+}
+
 std::vector<FileListRow> CMainFrame::SelectedFileListRows() {
     const FileListModel& model = m_list->Model();
     std::vector<FileListRow> rows;

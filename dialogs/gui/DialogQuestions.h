@@ -25,6 +25,12 @@ int AskDownloadOverwrite(QWidget* parent, const QString& localPath, std::string_
 int AskUploadOverwrite(QWidget* parent, const QString& localPath, std::string_view remoteDate,
                        std::string_view remoteSizeText);
 
+// A rename would replace a remote file shown in the file list with that date and size text. 1 or 2.
+int AskRenameOverwrite(QWidget* parent, std::string_view name, std::string_view remoteDate,
+                       std::string_view remoteSizeText);
+// The server refused to resume the transfer of `name`. 1 to transfer the whole file again, or 2.
+int AskTransferWhole(QWidget* parent, std::string_view name);
+
 // A folder download meets an existing local folder. 1, 3, 5 or 2.
 int AskFolderOverwrite(QWidget* parent, const QString& localFolderPath);
 

@@ -73,6 +73,18 @@ bool CFileOverwriteDlg::PrepareUpload(const QString& localPath, const QString& r
     return true;
 }
 
+void CFileOverwriteDlg::PrepareRename(const QString& name, const QString& remoteDate,
+                                      const QString& remoteSizeText) {
+    m_texts = RenameOverwriteTexts(name, remoteDate, remoteSizeText);
+    m_existingIcon = IconOfType(name);
+    m_newIcon = m_existingIcon;
+    // Neither resuming nor a whole batch means anything for one rename.
+    for (int id : {IDC_RESUME, IDC_OVERWRITE_ALL}) {
+        if (auto* button = findChild<QPushButton*>(ControlName(id)))
+            button->hide();
+    }
+}
+
 void CFileOverwriteDlg::reject() {
     done(DialogResult::Cancel);
 }

@@ -22,6 +22,8 @@ public:
     // Upload: the remote file exists. False, and nothing to show, when the local file's status cannot
     // be read.
     bool PrepareUpload(const QString& localPath, const QString& remoteDate, const QString& remoteSizeText);
+    // Rename: a remote file of the new name exists. Only yes and cancel are offered.
+    void PrepareRename(const QString& name, const QString& remoteDate, const QString& remoteSizeText);
 
     QIcon m_existingIcon;
     QIcon m_newIcon;

@@ -18,6 +18,7 @@
 
 namespace {
 const char* const kMkdFailed = "フォルダの作成ができませんでした。\r\n";
+const char* const kListFailed = "カレントディレクトリのファイル一覧を取得できませんでした。\r\n";
 const char* const kRenameFailed = "名前の変更ができませんでした。\r\n";
 const char* const kChmodFailed = "属性の変更ができませんでした。\r\n";
 
@@ -66,6 +67,7 @@ private slots:
     void attributesGoToEverySelectedRow();
     void attributesCancelledQueuesNothing();
     void cwdCdupPwdPositionTheTree();
+    void pwdPathIsReadAsWrittenOrNotGuessed();
     void refusedOperationsDoNotStopTheQueue();
     void closeDuringAnOperationEndsTheSession();
     void typedNamesFollowTheServersEncoding();
@@ -99,6 +101,15 @@ private:
         QTRY_VERIFY(!m_engine->IsBusy() && m_engine->Queue().empty());
     }
     std::string log() const { return m_ui->logText(); }
+    // The engine's own failure texts, beside those of the refused refreshes.
+    std::vector<std::string> FailuresBesideRefreshes() const {
+        std::vector<std::string> out;
+        for (const std::string& text : m_ui->failures) {
+            if (text != kListFailed)
+                out.push_back(text);
+        }
+        return out;
+    }
     std::vector<std::string> RefusalsBesideRefreshes() const {
         std::vector<std::string> out;
         for (const std::string& line : m_ui->refusals) {
@@ -278,7 +289,7 @@ void TestEngineRemoteOps::mkdAndItsFailure() {
     QVERIFY(log().find(std::string("MKD /cur/exists\r\n550 exists\r\n") + kMkdFailed) != std::string::npos);
     QCOMPARE(log().find(kMkdFailed), log().rfind(kMkdFailed));
     // Beside the log, the refusal and the engine's own text reach the UI once each.
-    QCOMPARE(m_ui->failures, std::vector<std::string>{kMkdFailed});
+    QCOMPARE(FailuresBesideRefreshes(), std::vector<std::string>{kMkdFailed});
     const std::vector<std::string> refusals = RefusalsBesideRefreshes();
     QCOMPARE(refusals.size(), size_t(1));
     QVERIFY(refusals[0].find("550 exists") == 0);
@@ -339,15 +350,57 @@ void TestEngineRemoteOps::cwdCdupPwdPositionTheTree() {
     Refresh(*m_peer).expect("CDUP").reply("200 ok").expect("PWD").reply("257 \"/pub\"").call([this] {
         m_engine->GoToParentFolder();
     });
+    Refresh(*m_peer).expect("CDUP").reply("250 ok").expect("PWD").reply("257 \"/\"");
+    Refresh(*m_peer);
+    run();
+    QCOMPARE(m_ui->foldersSet, (std::vector<std::string>{"/cur", "/pub/sub", "/pub", "/"}));
+}
+
+void TestEngineRemoteOps::pwdPathIsReadAsWrittenOrNotGuessed() {
+    m_ui->rows = {File("x.txt")};
+    m_ui->selected = {0};
+    // RFC 959 doubles a quote inside the path: the folder is q"dir, and the file in it goes.
+    LoginThen([this] { m_engine->ChangeFolder("/q\"dir"); })
+        .expect("CWD /q\"dir")
+        .reply("250 ok")
+        .expect("PWD")
+        .reply("257 \"/q\"\"dir\" is current")
+        // The list shows the folder once its refresh runs; the user then deletes.
+        .expect("TYPE A")
+        .call([this] { m_engine->DeleteSelected(); })
+        .reply("504 not now")
+        .expect("DELE /q\"dir/x.txt")
+        .reply("250 deleted");
+    // A reply without quotes: the folder the session asked for in CWD, never what the text seems
+    // to say.
     Refresh(*m_peer)
+        .call([this] { m_engine->ChangeFolder("/sub/"); })
+        .expect("CWD /sub/")
+        .reply("250 ok")
+        .expect("PWD")
+        .reply("257 /elsewhere")
+        .expect("TYPE A")
+        .call([this] { m_engine->DeleteSelected(); })
+        .reply("504 not now")
+        .expect("DELE /sub/x.txt")
+        .reply("250 deleted");
+    // After CDUP the session does not know where it is: what was to follow is dropped with a
+    // failure line, and no file is deleted by a guessed path.
+    Refresh(*m_peer)
+        .call([this] {
+            m_engine->GoToParentFolder();
+            m_engine->DeleteSelected();
+        })
         .expect("CDUP")
         .reply("250 ok")
         .expect("PWD")
-        // Without a quoted path the tree stays where it is.
-        .reply("257 somewhere");
-    Refresh(*m_peer);
+        .reply("257 no quotes here")
+        .waitFor([this] { return !m_engine->IsBusy(); });
     run();
-    QCOMPARE(m_ui->foldersSet, (std::vector<std::string>{"/cur", "/pub/sub", "/pub"}));
+    QCOMPARE(m_ui->foldersSet, (std::vector<std::string>{"/cur", "/q\"dir", "/sub"}));
+    QCOMPARE(m_peer->commands().back(), std::string("PWD"));
+    QCOMPARE(FailuresBesideRefreshes(),
+             std::vector<std::string>{"作業フォルダが分からないため、続く処理を取りやめました。\r\n"});
 }
 
 void TestEngineRemoteOps::refusedOperationsDoNotStopTheQueue() {
@@ -372,7 +425,7 @@ void TestEngineRemoteOps::refusedOperationsDoNotStopTheQueue() {
     QCOMPARE(refusals.size(), size_t(2));
     QVERIFY(refusals[0].find("550 permission denied") == 0);
     QVERIFY(refusals[1].find("550 no such folder") == 0);
-    QVERIFY(m_ui->failures.empty());
+    QVERIFY(FailuresBesideRefreshes().empty());
 }
 
 void TestEngineRemoteOps::closeDuringAnOperationEndsTheSession() {

@@ -183,7 +183,8 @@ void TestEngineSession::greetingSplitOverReadsThenLogin() {
                                 "PWD\r\n"
                                 "257 \"/home/user\" is current\r\n"
                                 "TYPE A\r\n"
-                                "504 not now\r\n"));
+                                "504 not now\r\n"
+                                "カレントディレクトリのファイル一覧を取得できませんでした。\r\n"));
     // After PWD the queued listing ran.
     QCOMPARE(m_engine->CurrentOp(), WM_FTP_LIST);
     QVERIFY(m_engine->Queue().empty());
@@ -744,9 +745,10 @@ void TestEngineSession::dataConnectionTable() {
     QCOMPARE(m_engine->AttachDataSocket(c.near), 1);
     QCOMPARE(m_engine->AttachDataSocket(extra.near), 0);
     QVERIFY(extra.near.valid());
-    QCOMPARE(m_engine->FindDataFile(idb)->fileName(), dir.filePath("1"));
-    QCOMPARE(m_engine->FindDataFile(extra.near.id()), nullptr);
-    QCOMPARE(m_engine->FindDataFile(kNoSocket), nullptr);
+    QCOMPARE(m_engine->FindDataConn(idb)->file->fileName(), dir.filePath("1"));
+    QCOMPARE(m_engine->FindDataConn(extra.near.id()), nullptr);
+    QCOMPARE(m_engine->FindDataConn(kNoSocket), nullptr);
+    QVERIFY(m_engine->IsTransferring());
 
     // The periodic re-arm: downloads for read and close; an upload not at all while no STOR has
     // gone out for it.
@@ -755,22 +757,13 @@ void TestEngineSession::dataConnectionTable() {
     QCOMPARE(m_engine->Events().Message(ida), WM_FTP_GETDATA);
     QCOMPARE(m_engine->Events().Interest(idc), 0u);
 
-    QPointer<QFile> middle = m_engine->FindDataFile(idb);
-    m_engine->CloseDataConn(idb);
-    QVERIFY(middle.isNull());
-    QCOMPARE(EngineProbe::DataConns(*m_engine).size(), size_t(2));
-    QVERIFY(EngineProbe::DataConns(*m_engine)[0].sock == ida);
-    QVERIFY(EngineProbe::DataConns(*m_engine)[1].sock == idc);
-    QTRY_VERIFY(PeerSawEnd(b.far));
-
-    // A data socket outside the table (a listing's) is closed too.
-    const SocketId loose = extra.near.release();
-    m_engine->CloseDataConn(loose);
-    QTRY_VERIFY(PeerSawEnd(extra.far));
-
+    QPointer<QFile> middle = m_engine->FindDataConn(idb)->file.get();
     m_engine->CloseSession();
     QVERIFY(EngineProbe::DataConns(*m_engine).empty());
+    QVERIFY(middle.isNull());
+    QVERIFY(!m_engine->IsTransferring());
     QTRY_VERIFY(PeerSawEnd(a.far));
+    QTRY_VERIFY(PeerSawEnd(b.far));
     QTRY_VERIFY(PeerSawEnd(c.far));
     // Closing again with nothing open is harmless.
     m_engine->CloseSession();

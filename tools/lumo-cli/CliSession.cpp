@@ -160,12 +160,9 @@ bool CliSession::QueueCommand() {
                 m_engine.CreateFolder(p.name);
         });
     } else if (cmd == "mv") {
-        m_steps.push_back([this, a] {
-            const RemotePath from = Resolve(a[0]);
-            // Within one folder the rename runs there, as in the window; across folders from the
-            // root, with both paths whole.
-            GoTo(from.folder == Resolve(a[1]).folder ? from.folder : std::string());
-        });
+        // The rename runs in the folder of the new name, whose list tells whether that name is
+        // taken; within one folder that is the folder of both.
+        m_steps.push_back([this, a] { GoTo(Resolve(a[1]).folder); });
         m_steps.push_back([this, a] { Rename(Resolve(a[0]), Resolve(a[1])); });
     }
     return true;
@@ -256,15 +253,7 @@ void CliSession::Rename(const RemotePath& from, const RemotePath& to) {
         m_engine.RenameEntry(raw, to.name);
         return;
     }
-    // Across folders the rename runs from the root, where the engine puts "/" before both paths.
-    const std::string oldPath = Join(from.folder, from.name);
-    const std::string newPath = Join(to.folder, to.name);
-    if (!m_ui.GetCurrentPath().empty() || oldPath[0] != '/' || newPath[0] != '/') {
-        m_ui.Fail("cannot name both folders of this move from the root: " + Shown(oldPath) + " -> " +
-                  Shown(newPath));
-        return;
-    }
-    m_engine.RenameEntry(oldPath.substr(1), DecodeRemoteName(newPath.substr(1)));
+    m_engine.MoveEntry(Join(from.folder, from.name), to.name);
 }
 
 void CliSession::PrintList() {
