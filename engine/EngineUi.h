@@ -90,4 +90,7 @@ public:
         static_cast<void>(operation);
         static_cast<void>(text);
     }
+    // The refusal just reported was one the engine tried for and went round (a link entered as a
+    // folder, then fetched as a file): no failure.
+    virtual void RefusalHandled() {}
 };

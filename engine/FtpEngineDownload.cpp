@@ -281,6 +281,7 @@ void CFtpEngine::OnFtpGetCwd(SocketId s, std::uint32_t word) {
     }
     if (m_opNum1 == kLinkToEnter) {
         // A link to a file: fetched as the file, unless the user chose to keep what is there.
+        m_ui.RefusalHandled();
         if (m_opNum2 != 0 || !QFileInfo::exists(QString::fromStdString(m_opText1))) {
             m_ui.Log().AppendLog("「" + ShownName(BaseName(m_opText2)) +
                                  "」はフォルダとして開けないため、ファイルとしてダウンロードします。\r\n");

@@ -45,6 +45,14 @@ private slots:
     void refusedStepLeavesNoEntryForLaterData();
     void writeFailureEndsTheDownloadAndTheQueueGoesOn_data();
     void writeFailureEndsTheDownloadAndTheQueueGoesOn();
+    void cutOrShortDownloadsFail_data();
+    void cutOrShortDownloadsFail();
+    void refusedDownloadsLeaveTheDiskAsItWas();
+    void silentServerEndsTheDownload_data();
+    void silentServerEndsTheDownload();
+    void refusedRestAsksForTheWholeFile();
+    void folderDownloadFetchesALinkAsAFileAndReturns();
+    void folderListingExpansion();
     void resumeBeyondFourGigabytes();
     void asciiModeTurnsCrLfIntoLf();
     void fileOverwriteAnswers_data();
@@ -116,6 +124,8 @@ void TestDownloadScripted::refusedStepLeavesNoEntryForLaterData_data() {
         QTest::addRow("REST, %s", mode) << passive << "REST";
         QTest::addRow("RETR, %s", mode) << passive << "RETR";
     }
+    // A positive reply that is not the one the step needs stops the download just as loudly.
+    QTest::addRow("PASV answered 200") << true << "PASV200";
 }
 
 void TestDownloadScripted::refusedStepLeavesNoEntryForLaterData() {
@@ -140,6 +150,8 @@ void TestDownloadScripted::refusedStepLeavesNoEntryForLaterData() {
             p.expect("PASV").reply("502 no passive");
         else
             p.expectPrefix("PORT ").reply("500 no active");
+    } else if (refused == "PASV200") {
+        p.reply("200 ok").expect("PASV").reply("200 Sure");
     } else {
         DataStep(p.reply("200 ok"), passive).expect("REST 10");
         if (refused == "REST") {
@@ -200,6 +212,245 @@ void TestDownloadScripted::writeFailureEndsTheDownloadAndTheQueueGoesOn() {
     QTRY_VERIFY(idle());
     QVERIFY(EngineProbe::DataConns(*m_engine).empty());
     QCOMPARE(m_ui->foldersSet.back(), std::string("/pub"));
+    // Whatever the server says, a file that could not be written is no success.
+    QVERIFY(!m_ui->logContains("ダウンロードが正常終了しました。"));
+    QCOMPARE(m_ui->failures.size(), size_t(2));
+    QCOMPARE(m_ui->failures[0], std::string(kWriteFailed));
+    QVERIFY(m_ui->failures[1].rfind(kRetrFailed, 0) == 0);
+}
+
+void TestDownloadScripted::cutOrShortDownloadsFail_data() {
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<QString>("finalReply");
+    QTest::addColumn<QString>("announced");
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("whole file") << "close"
+                                << "226 Transfer complete"
+                                << "" << true;
+    QTest::newRow("reset, then 226") << "reset"
+                                     << "226 Transfer complete"
+                                     << "" << false;
+    QTest::newRow("reset, then 426") << "reset"
+                                     << "426 Connection reset"
+                                     << "" << false;
+    QTest::newRow("orderly close short of the listed size") << "short"
+                                                            << "226 Transfer complete"
+                                                            << "" << false;
+    QTest::newRow("the 150 announces another size") << "close"
+                                                    << "226 Transfer complete"
+                                                    << " (1048577 bytes)" << false;
+    QTest::newRow("the 150 announces this size") << "close"
+                                                 << "226 Transfer complete"
+                                                 << " (1048576 bytes)" << true;
+}
+
+void TestDownloadScripted::cutOrShortDownloadsFail() {
+    QFETCH(QString, end);
+    QFETCH(QString, finalReply);
+    QFETCH(QString, announced);
+    QFETCH(bool, ok);
+    const std::string whole(1024 * 1024, 'w');
+    ScriptedFtpPeer& p =
+        loginToIdle(true)
+            .call([&] {
+                m_engine->DownloadFiles(m_dir->path().toStdString(),
+                                        {Row("big.bin", std::to_string(whole.size()))});
+            })
+            .expect("TYPE I")
+            .reply("200 ok")
+            .expectPasv()
+            .expect("RETR /pub/big.bin")
+            .reply("150 Opening BINARY mode data connection for big.bin" + announced.toStdString());
+    if (end == "close") {
+        p.sendData(whole).closeData();
+    } else {
+        p.sendData(whole.substr(0, 300 * 1024));
+        if (end == "reset")
+            p.pause(200).resetData();
+        else
+            p.closeData();
+    }
+    p.reply(finalReply.toStdString());
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(idle());
+    const QByteArray onDisk = ReadAll(path("big.bin"));
+    QCOMPARE(m_ui->logContains("ダウンロードが正常終了しました。\r\n"), ok);
+    if (ok) {
+        QVERIFY(m_ui->failures.empty());
+        QCOMPARE(onDisk.size(), qsizetype(whole.size()));
+        return;
+    }
+    // The partial file stays for a later resume, and the failure says so.
+    QVERIFY(!m_ui->failures.empty());
+    QVERIFY(m_ui->failures.back().rfind(kRetrFailed, 0) == 0);
+    const std::string note = "「" + local("big.bin") + "」には受信した " + std::to_string(onDisk.size()) +
+                             " バイトが残っています (続きから転送できます)。\r\n";
+    QVERIFY2(m_ui->failures.back().find(note) != std::string::npos, m_ui->failures.back().c_str());
+}
+
+void TestDownloadScripted::refusedDownloadsLeaveTheDiskAsItWas() {
+    // kept.bin exists and is to be overwritten; new.bin and empty.bin do not exist.
+    WriteFile(path("kept.bin"), "old contents");
+    m_ui->overwriteAnswers = {1};
+    ScriptedFtpPeer& p = loginToIdle(true).call([&] {
+        m_engine->DownloadFiles(m_dir->path().toStdString(),
+                                {Row("kept.bin", "5"), Row("new.bin", "5"), Row("empty.bin", "5")});
+    });
+    for (const char* name : {"kept.bin", "new.bin"})
+        p.expect("TYPE I")
+            .reply("200 ok")
+            .expectPasv()
+            .expect(std::string("RETR /pub/") + name)
+            .reply("550 No such file");
+    p.expect("TYPE I")
+        .reply("200 ok")
+        .expectPasv()
+        .expect("RETR /pub/empty.bin")
+        .reply("150 Opening data connection")
+        .resetData()
+        .reply("426 Connection reset");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(idle());
+    // The server refused: the existing file is untouched, and no empty file stands for the others.
+    QCOMPARE(ReadAll(path("kept.bin")), QByteArray("old contents"));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"kept.bin"});
+    QCOMPARE(m_ui->failures.size(), size_t(4));
+    for (const std::string& failure : m_ui->failures)
+        QVERIFY2(failure.find("残っています") == std::string::npos, failure.c_str());
+}
+
+void TestDownloadScripted::silentServerEndsTheDownload_data() {
+    QTest::addColumn<QString>("silence");
+    QTest::newRow("data connection open and silent") << "data";
+    QTest::newRow("no final reply after the data") << "reply";
+    QTest::newRow("neither data nor reply after 150") << "all";
+}
+
+void TestDownloadScripted::silentServerEndsTheDownload() {
+    QFETCH(QString, silence);
+    m_engine->SetTimeoutMs(400);
+    ScriptedFtpPeer& p =
+        loginToIdle(true)
+            .call([&] {
+                m_engine->DownloadFiles(m_dir->path().toStdString(), {Row("slow.bin", "10")});
+                m_engine->EnqueueOp(WM_FTP_PWD);
+            })
+            .expect("TYPE I")
+            .reply("200 ok")
+            .expectPasv()
+            .expect("RETR /pub/slow.bin")
+            .reply("150 Opening data connection");
+    if (silence == "data")
+        p.sendData("01234");
+    else if (silence == "reply")
+        p.sendData("0123456789").closeData();
+    // The transfer is given up with ABOR, whose reply ends it; what was queued behind it goes.
+    p.expect("ABOR").reply("426 Transfer aborted").reply("226 Abort successful");
+    m_engine->Connect(0);
+    QTRY_VERIFY_WITH_TIMEOUT(m_peer->done(), 5000);
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(idle());
+    QVERIFY(m_engine->IsConnected());
+    QCOMPARE(m_peer->commands().back(), std::string("ABOR"));
+    QCOMPARE(m_ui->failures.size(), size_t(2));
+    QCOMPARE(m_ui->failures[0], std::string("タイムアウトしました。\r\n"));
+    QVERIFY(m_ui->failures[1].rfind(kRetrFailed, 0) == 0);
+    QVERIFY(!m_ui->logContains("ダウンロードが正常終了しました。"));
+}
+
+void TestDownloadScripted::refusedRestAsksForTheWholeFile() {
+    WriteFile(path("r.bin"), "0123456789");
+    m_ui->overwriteAnswers = {4};
+    loginToIdle(false)
+        .call([&] { m_engine->DownloadFiles(m_dir->path().toStdString(), {Row("r.bin", "26")}); })
+        .expect("TYPE I")
+        .reply("200 ok")
+        .expectPort()
+        .expect("REST 10")
+        .reply("502 REST not implemented")
+        .expect("RETR /pub/r.bin")
+        .reply("150 Opening data connection")
+        .sendData("abcdefghijklmnopqrstuvwxyz")
+        .closeData()
+        .reply("226 Transfer complete");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(idle());
+    QCOMPARE(m_ui->transferWholeQuestions, std::vector<std::string>{"/pub/r.bin"});
+    QVERIFY(m_ui->logContains("「r.bin」を最初から転送します。\r\n"));
+    QCOMPARE(ReadAll(path("r.bin")), QByteArray("abcdefghijklmnopqrstuvwxyz"));
+    QVERIFY(m_ui->failures.empty());
+}
+
+void TestDownloadScripted::folderDownloadFetchesALinkAsAFileAndReturns() {
+    // The list shows a link as a folder; this one leads to a file.
+    m_ui->rows = {FileListRow{"sub", "", "2024/01/02", "drwxr-xr-x"},
+                  FileListRow{"link", "", "2024/01/02", "drwxrwxrwx", true}};
+    loginToIdle(true)
+        .call([&] {
+            QCOMPARE(m_engine->DownloadFolders(m_dir->path().toStdString(), {"sub", "link"}), 1);
+            m_engine->DispatchNextOp();
+        })
+        .expect("CWD /pub/sub")
+        .reply("250 ok")
+        .expect("TYPE A")
+        .reply("200 ok")
+        .expectPasv()
+        .expect("LIST")
+        .reply("150 listing")
+        .sendData("-rw-r--r-- 1 o g 3 Jan  1  2020 f.txt\r\n")
+        .closeData()
+        .reply("226 done")
+        .expect("CWD /pub/link")
+        .reply("550 Not a directory")
+        .expect("TYPE I")
+        // A positive reply other than 200 still lets the chain go on.
+        .reply("202 Command not needed")
+        .expectPasv()
+        .expect("RETR /pub/link")
+        .reply("150 Opening data connection")
+        .sendData("linked file")
+        .closeData()
+        .reply("226 Transfer complete");
+    serveFile(*m_peer, true, "/pub/sub/f.txt", "f!\n")
+        // Back in the user's folder once the folders are done.
+        .expect("CWD /pub")
+        .reply("250 ok");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(idle());
+    QCOMPARE(ReadAll(path("link")), QByteArray("linked file"));
+    QCOMPARE(ReadAll(path("sub/f.txt")), QByteArray("f!\n"));
+    QVERIFY(m_ui->failures.empty());
+}
+
+void TestDownloadScripted::folderListingExpansion() {
+    const std::string listing = "drwxr-xr-x 2 o g 512 Jan  1  2020 deeper\r\n"
+                                "-rw-r--r-- 1 o g   1 Jan  1  2020 a\r\n"
+                                "-rw-r--r-- 1 o g   2 Jan  1  2020 a \r\n";
+    EngineProbe::ListData(*m_engine) = listing;
+    // A name is every byte up to the line end: "a" and "a " are two files.
+    m_engine->ExpandDownloadFolder(local("x"), "/r/x", true, CFtpEngine::kMaxFolderDepth - 1);
+    QCOMPARE(m_engine->Queue().size(), size_t(3));
+    QCOMPARE(m_engine->Queue()[0].text2, std::string("/r/x/a"));
+    QCOMPARE(m_engine->Queue()[1].text2, std::string("/r/x/a "));
+    QCOMPARE(m_engine->Queue()[1].text1, local("x/a "));
+    QCOMPARE(m_engine->Queue()[1].num1, std::int64_t(2));
+    QCOMPARE(m_engine->Queue()[2].code, WM_FTP_GETCWD);
+    QCOMPARE(m_engine->Queue()[2].num1, CFtpEngine::kMaxFolderDepth);
+    EngineProbe::Queue(*m_engine).clear();
+    // One level further the sub-folder is not entered: a failure line names it.
+    m_engine->ExpandDownloadFolder(local("x"), "/r/x", true, CFtpEngine::kMaxFolderDepth);
+    QCOMPARE(m_engine->Queue().size(), size_t(2));
+    QCOMPARE(m_ui->failures,
+             std::vector<std::string>{
+                 "フォルダ「/r/x/deeper」は階層が深すぎるため、ダウンロードしませんでした。\r\n"});
 }
 
 void TestDownloadScripted::resumeBeyondFourGigabytes() {

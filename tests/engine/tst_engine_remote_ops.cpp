@@ -63,6 +63,7 @@ private slots:
     void deleteFileSendsDeleAndRefreshes();
     void renameRunsThroughTwoSteps();
     void renameRefusals();
+    void renameOntoAnExistingNameAsksFirst();
     void mkdAndItsFailure();
     void attributesGoToEverySelectedRow();
     void attributesCancelledQueuesNothing();
@@ -273,6 +274,33 @@ void TestEngineRemoteOps::renameRefusals() {
     QVERIFY(log().find(std::string("550 no such file\r\n") + kRenameFailed + "TYPE A\r\n") !=
             std::string::npos);
     QVERIFY(log().find(std::string("553 not allowed\r\n") + kRenameFailed) != std::string::npos);
+}
+
+void TestEngineRemoteOps::renameOntoAnExistingNameAsksFirst() {
+    m_ui->rows = {File("a"), File("b"), Folder("d")};
+    LoginThen([this] {
+        // No to the question: nothing is renamed, and the log says why.
+        m_ui->renameAnswer = 2;
+        m_engine->RenameEntry("a", QStringLiteral("b"));
+        // A folder is never replaced, and not asked about.
+        m_engine->RenameEntry("a", QStringLiteral("d"));
+    });
+    Refresh(*m_peer);
+    Refresh(*m_peer).call([this] {
+        m_ui->renameAnswer = 1;
+        m_engine->RenameEntry("a", QStringLiteral("b"));
+        // A move from another folder meets the same list and the same question.
+        m_engine->MoveEntry("/other/x", QStringLiteral("b"));
+    });
+    m_peer->expect("RNFR /cur/a").reply("350 ready").expect("RNTO /cur/b").reply("250 renamed");
+    Refresh(*m_peer).expect("RNFR /other/x").reply("350 ready").expect("RNTO /cur/b").reply("250 moved");
+    Refresh(*m_peer);
+    run();
+    QCOMPARE(m_ui->renameQuestions, (std::vector<std::string>{"/cur/b", "/cur/b", "/cur/b"}));
+    QVERIFY(m_ui->logContains("「b」は既にあるため、名前を変更しませんでした。\r\n"));
+    QCOMPARE(FailuresBesideRefreshes(),
+             std::vector<std::string>{"カレントディレクトリには同一名のフォルダが存在するため、\r\n" +
+                                      std::string(kRenameFailed)});
 }
 
 void TestEngineRemoteOps::mkdAndItsFailure() {

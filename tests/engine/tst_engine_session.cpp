@@ -1,4 +1,5 @@
 #include "StoreFixture.h"
+#include "engine/FtpAddress.h"
 #include "engine/FtpEngine.h"
 #include "fixtures/EngineProbe.h"
 #include "fixtures/RecordingUi.h"
@@ -102,6 +103,7 @@ private slots:
     void greetingSplitOverReadsThenLogin();
     void greetingWithAnErrorStillSendsUser();
     void userAnswered230StillSendsPass();
+    void innerLineOfAMultiLineReplyEndsNothing();
     void replyBytesAreKeptWhole();
     void refusedPasswordAsksAndRetriesOnTheSameConnection();
     void cancelledAccountQuestionWaitsForTheClose();
@@ -114,12 +116,15 @@ private slots:
     void connectingAgainEndsThePreviousSession();
     void connectFailures();
     void replyTimeoutReturnsToIdle();
+    void replyIsTimedAsAWhole();
     void untimeoutStartsNoTimer();
     void closeAtEachStage_data();
     void closeAtEachStage();
     void idleLogsUnsolicitedReplies();
     void queueRunsInOrderAndShellOpenWaitsItsTurn();
     void cancelClosesDataAndWaitsPast426();
+    void cancelDuringTheLoginGivesUpTheConnecting();
+    void abortEndsOnAnyFinalReplyOrItsTimeout();
     void endlessReplyIsCutOff_data();
     void endlessReplyIsCutOff();
     void longCommandGoesOutWhole();
@@ -210,13 +215,37 @@ void TestEngineSession::userAnswered230StillSendsPass() {
         .expect("USER user")
         .reply("230 no password needed")
         .expect("PASS secret")
-        .reply("202 superfluous")
+        // The login happened on USER: a server that finds PASS out of sequence changes nothing.
+        .reply("503 Login with USER first")
         .expect("PWD")
         .reply("257 \"/\"");
     m_engine->Connect(0);
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QTRY_COMPARE(m_ui->foldersSet.size(), size_t(1));
+    QVERIFY(m_ui->accountQuestions.empty());
+}
+
+void TestEngineSession::innerLineOfAMultiLineReplyEndsNothing() {
+    // The first piece ends with a line of three digits and a space inside the greeting: USER must
+    // wait for the greeting's own last line, or every later reply answers the command before.
+    SaveHost(m_peer->port());
+    const std::string greeting = "220-Welcome\r\n123 inner line\r\n220 ready\r\n";
+    m_peer->send(greeting, {greeting.find("220 ready")})
+        .expect("USER user")
+        // Two replies in one piece: each is taken in its turn.
+        .send("331 password please\r\n")
+        .expect("PASS secret")
+        .reply("230 logged in")
+        .expect("PWD")
+        .send("257 \"/home/user\" is current\r\n150-not asked for\r\n150 still not\r\n")
+        .expect("TYPE A")
+        .reply("504 not now");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(!m_engine->IsBusy());
+    QCOMPARE(m_ui->foldersSet, std::vector<std::string>{"/home/user"});
     QVERIFY(m_ui->accountQuestions.empty());
 }
 
@@ -399,15 +428,23 @@ void TestEngineSession::hostNameIsLookedUp() {
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QCOMPARE(EngineProbe::LookedUpAddress(*m_engine), htonl(INADDR_LOOPBACK));
 
-    // An address that begins with a digit is converted by the dotted rules, never looked up:
-    // "127.1" is 127.0.0.1.
-    ScriptedFtpPeer second;
-    QVERIFY(second.listen());
-    SaveHost(second.port(), "127.1");
-    second.reply("220 ready").expect("USER user");
-    QCOMPARE(m_engine->Connect(0), 1);
-    QTRY_VERIFY(second.done());
-    QVERIFY2(!second.failed(), qPrintable(second.failure()));
+    // Only a dotted address is used as it stands; a name that begins with a digit is looked up
+    // like any other ("127.1" is such a name, which the system's lookup reads as 127.0.0.1).
+    QVERIFY(IsDottedIpv4("127.0.0.1") && IsDottedIpv4("10.0.0.255"));
+    for (const char* name : {"1box.example", "127.1", "256.0.0.1", "1.2.3.4.5", "1..2.3", "1.2.3.4 "})
+        QVERIFY2(!IsDottedIpv4(name), name);
+    for (const char* adr : {"127.1", "127.0.0.1"}) {
+        EngineProbe::LookedUpAddress(*m_engine) = 0;
+        ScriptedFtpPeer second;
+        QVERIFY(second.listen());
+        SaveHost(second.port(), adr);
+        second.reply("220 ready").expect("USER user");
+        QCOMPARE(m_engine->Connect(0), 1);
+        QTRY_VERIFY(second.done());
+        QVERIFY2(!second.failed(), qPrintable(second.failure()));
+        QCOMPARE(EngineProbe::LookedUpAddress(*m_engine),
+                 std::string(adr) == "127.1" ? htonl(INADDR_LOOPBACK) : 0u);
+    }
 }
 
 void TestEngineSession::connectingAgainEndsThePreviousSession() {
@@ -491,6 +528,24 @@ void TestEngineSession::replyTimeoutReturnsToIdle() {
     QVERIFY(lateReplyChangedNothing);
     QTRY_VERIFY(!m_engine->IsConnected());
     QVERIFY(log().substr(log().size() - strlen(kLost)) == kLost);
+}
+
+void TestEngineSession::replyIsTimedAsAWhole() {
+    // A greeting that sends a line every 150 ms, for longer than the time-out: each line used to
+    // start the time-out afresh, and the session waited as long as the server liked.
+    SaveHost(m_peer->port());
+    m_engine->SetTimeoutMs(500);
+    for (int i = 0; i < 10; ++i)
+        m_peer->send("220-still greeting\r\n").pause(150);
+    m_peer->send("220 done\r\n").waitFor([this] { return m_ui->logContains("220 done\r\n"); });
+    m_engine->Connect(0);
+    QTRY_VERIFY_WITH_TIMEOUT(m_peer->done(), 10000);
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    const std::string text = log();
+    QVERIFY(text.find("タイムアウトしました。\r\n") < text.find("220 done\r\n"));
+    // The greeting that came after the time-out is logged, and the login does not go on.
+    QVERIFY(m_peer->commands().empty());
+    QVERIFY(!m_engine->IsBusy());
 }
 
 void TestEngineSession::untimeoutStartsNoTimer() {
@@ -684,6 +739,55 @@ void TestEngineSession::cancelClosesDataAndWaitsPast426() {
     QVERIFY(written.open(QIODevice::ReadOnly));
     QCOMPARE(written.readAll(), QByteArray("partial"));
     QVERIFY(!m_engine->CanCancel());
+}
+
+void TestEngineSession::cancelDuringTheLoginGivesUpTheConnecting() {
+    // Before the login has ended there is nothing to abort, and ABOR would only be read as the
+    // answer to USER or PASS: the connecting is given up.
+    SaveHost(m_peer->port());
+    m_peer->reply("220 ready")
+        .expect("USER user")
+        .call([this] {
+            QVERIFY(m_engine->CanCancel());
+            m_engine->CancelTransfers();
+        })
+        .expectClose();
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QVERIFY(!m_engine->IsConnected());
+    QVERIFY(!m_engine->IsBusy());
+    QVERIFY(!m_engine->CanCancel());
+    QVERIFY(m_ui->logContains("接続を取りやめました。\r\n"));
+}
+
+void TestEngineSession::abortEndsOnAnyFinalReplyOrItsTimeout() {
+    SaveHost(m_peer->port());
+    m_engine->SetTimeoutMs(400);
+    auto cancel = [this] {
+        m_engine->EnqueueOp(WM_FTP_PWD);
+        m_engine->CancelTransfers();
+    };
+    LoginToIdle(*m_peer, *m_engine)
+        .call(cancel)
+        .expect("ABOR")
+        // Not a code of the usual list: still the end of the abort.
+        .reply("530 Please login with USER and PASS")
+        .waitFor([this] { return !m_engine->IsBusy(); })
+        .call([this] {
+            QCOMPARE(m_engine->Events().Message(m_engine->ControlSocket()), WM_FTP_IDLE);
+            QVERIFY(m_engine->IsConnected());
+        })
+        .call(cancel)
+        .expect("ABOR")
+        // 426 answers the interrupted transfer; then nothing comes.
+        .reply("426 Transfer aborted")
+        .expectClose();
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QVERIFY(!m_engine->IsConnected());
+    QVERIFY(m_ui->logContains("426 Transfer aborted\r\n中止の応答がないため、切断しました。\r\n"));
 }
 
 void TestEngineSession::endlessReplyIsCutOff_data() {

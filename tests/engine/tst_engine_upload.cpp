@@ -56,6 +56,7 @@ private slots:
     void asciiResumeStartsOver();
     void rearmTimerSendsNoDataBeforeStor();
     void localReadErrorIsNoSuccess();
+    void serverThatNeverReadsEndsTheUpload();
     void folderDeleteExpandsDepthFirst();
 
 private:
@@ -101,9 +102,11 @@ void TestEngineUpload::cleanup() {
 
 ScriptedFtpPeer& TestEngineUpload::loginToRest(bool passive, const std::string& home) {
     SaveScriptedHost(m_peer->port(), passive);
-    return LoginScript(*m_peer, home).expect("TYPE A").reply("504 not now").waitFor([this] {
-        return !m_engine->IsBusy();
-    });
+    return LoginScript(*m_peer, home)
+        .expect("TYPE A")
+        .reply("504 not now")
+        .waitFor([this] { return !m_engine->IsBusy(); })
+        .call([this] { m_ui->failures.clear(); });
 }
 
 ScriptedFtpPeer& TestEngineUpload::uploadAfterLogin(bool passive, const std::string& home,
@@ -341,6 +344,32 @@ void TestEngineUpload::localReadErrorIsNoSuccess() {
     QVERIFY(m_ui->logContains("ファイルの読み込みが失敗しました。\r\n"));
     QVERIFY(m_ui->logContains("226 stored\r\nアップロードは失敗しました。\r\n"));
     QVERIFY(!m_ui->logContains("アップロードは正常終了しました。"));
+}
+
+void TestEngineUpload::serverThatNeverReadsEndsTheUpload() {
+    // Far more than the system's buffers hold: the sending stops, and nothing moves for the
+    // time-out.
+    const std::string big = file("big.bin");
+    QVERIFY(QFile::resize(QString::fromStdString(big), 64 * 1024 * 1024));
+    m_engine->SetTimeoutMs(400);
+    uploadAfterLogin(true, "/cur", "/cur", {big})
+        .holdData()
+        .expect("TYPE I")
+        .reply("200 ok")
+        .expectPasv()
+        .expect("STOR /cur/big.bin")
+        .reply("150 go ahead")
+        .expect("ABOR")
+        .reply("426 aborted")
+        .reply("226 abort done");
+    m_engine->Connect(0);
+    QTRY_VERIFY_WITH_TIMEOUT(m_peer->done(), 10000);
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(!m_engine->IsBusy());
+    QVERIFY(EngineProbe::DataConns(*m_engine).empty());
+    QCOMPARE(m_ui->failures.size(), size_t(2));
+    QCOMPARE(m_ui->failures[0], std::string("タイムアウトしました。\r\n"));
+    QCOMPARE(m_ui->failures[1], std::string("アップロードは失敗しました。\r\n"));
 }
 
 void TestEngineUpload::folderDeleteExpandsDepthFirst() {

@@ -42,6 +42,7 @@ private slots:
     void refusedStepsEndTheListing_data();
     void refusedStepsEndTheListing();
     void activeModeRefusesAConnectionFromAnotherHost();
+    void endlessListingIsCutOff();
 
 private:
     std::unique_ptr<StoreFixture> m_store;
@@ -306,6 +307,32 @@ void TestFolderListing::activeModeRefusesAConnectionFromAnotherHost() {
     QVERIFY(strayConnected);
     QTRY_COMPARE(m_ui->listings.size(), size_t(1));
     QCOMPARE(m_ui->listings[0], kListing);
+}
+
+void TestFolderListing::endlessListingIsCutOff() {
+    SaveScriptedHost(m_peer->port(), true);
+    const std::string line = "-rw-r--r--   1 owner group     1234 Jan  5 12:00 again-and-again.txt\r\n";
+    std::string flood;
+    while (flood.size() <= CFtpEngine::kMaxListing)
+        flood += line;
+    const char* const kTooBig = "ファイル一覧が大きすぎるため、受信を打ち切りました。\r\n";
+    LoginScript(*m_peer)
+        .expect("TYPE A")
+        .reply("200 ok")
+        .expectPasv()
+        .expect("LIST")
+        .reply("150 Here comes the listing")
+        .sendData(flood)
+        .waitFor([this, kTooBig] { return m_ui->logContains(kTooBig); })
+        .reply("426 Connection closed; transfer aborted");
+    m_engine->Connect(0);
+    QTRY_VERIFY_WITH_TIMEOUT(m_peer->done(), 20000);
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(idle());
+    QVERIFY(m_ui->listings.empty());
+    QCOMPARE(m_ui->failures, (std::vector<std::string>{kTooBig, kListFailed}));
+    // The text received so far is let go, not kept until the next listing.
+    QVERIFY(EngineProbe::ListData(*m_engine).capacity() < 1024 * 1024);
 }
 
 QTEST_GUILESS_MAIN(TestFolderListing)

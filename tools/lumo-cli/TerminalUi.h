@@ -43,6 +43,7 @@ public:
     void ShellOpen(const std::string&, const std::string&) override {}
     void ReplyRefused(int operation, const std::string& line) override;
     void OperationFailed(int operation, const std::string& text) override;
+    void RefusalHandled() override { m_pendingRefusal.clear(); }
 
     // The row of the current folder's list with this name (raw bytes or as shown); -1 when none.
     int FindRow(const std::string& rawName, const QString& shownName) const;
