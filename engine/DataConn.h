@@ -29,9 +29,11 @@ struct DataConn {
     bool ascii = false;
     CrLfToLf crLfToLf;
     LfToCrLf lfToCrLf;
-    // Where the transfer starts in the file, and the whole size the server announced (-1: unknown).
+    // Where the transfer starts in the file; the whole size the listing showed, and the size the
+    // server's reply to RETR announced (-1: unknown).
     std::int64_t offset = 0;
     std::int64_t expected = -1;
+    std::int64_t announced = -1;
     // Bytes moved over the data connection.
     std::int64_t moved = 0;
     // LIST, RETR or STOR has gone out: data may flow.

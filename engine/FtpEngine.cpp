@@ -1,7 +1,6 @@
 #include "engine/FtpEngine.h"
 
 #include "engine/DataChains.h"
-
 #include "settings/SystemSettings.h"
 #include "views/LogText.h"
 

@@ -281,6 +281,9 @@ private:
     // listing handed on, and the operation ends.
     void FinishChain(const DataChain& chain, bool replyAccepted);
     void FinishListing();
+    // The size a finished binary download should have had when it has another one; -1 when it is
+    // right or cannot be known.
+    static std::int64_t SizeShortOrLong(const DataConn& conn);
     // What a failed download left on disk, as a log line ("" when nothing): an empty file it made
     // itself is removed.
     std::string LeftOnDisk(DataConn& conn);

@@ -202,9 +202,7 @@ void CFtpEngine::OnTransferStep(const DataChain& chain, SocketId s, std::uint32_
         // The server has accepted the transfer: only now may a download touch its local file.
         DataConn& conn = DataSide(chain);
         if (chain.IsDownload() && !conn.ended) {
-            const std::int64_t announced = ParseAnnouncedSize(m_ui.Log().GetLastReplyLine());
-            if (announced >= 0)
-                conn.expected = announced;
+            conn.announced = ParseAnnouncedSize(m_ui.Log().GetLastReplyLine());
             if (!conn.file && !OpenDownloadFile(conn))
                 FailDataSide(chain, conn, kOpenFailed);
         }
@@ -344,9 +342,9 @@ void CFtpEngine::FinishChain(const DataChain& chain, bool replyAccepted) {
         if (!conn->file && !OpenDownloadFile(*conn)) {
             LogFailure(kOpenFailed);
             ok = false;
-        } else if (!conn->ascii && conn->expected >= 0 && conn->offset + conn->moved != conn->expected) {
+        } else if (const std::int64_t size = SizeShortOrLong(*conn); size >= 0) {
             LogFailure("受信したサイズ (" + std::to_string(conn->offset + conn->moved) +
-                       " バイト) がサーバーの示したサイズ (" + std::to_string(conn->expected) +
+                       " バイト) がサーバーの示したサイズ (" + std::to_string(size) +
                        " バイト) と違います。\r\n");
             ok = false;
         }
@@ -381,6 +379,18 @@ void CFtpEngine::FinishListing() {
         break;
     }
     EndOperation();
+}
+
+std::int64_t CFtpEngine::SizeShortOrLong(const DataConn& conn) {
+    // In ASCII mode line ends change the length on the way.
+    if (conn.ascii)
+        return -1;
+    const std::int64_t whole = conn.offset + conn.moved;
+    // The reply to RETR is the newer word; after REST some servers announce what is left to send.
+    if (conn.announced >= 0)
+        return whole == conn.announced || (conn.offset > 0 && conn.moved == conn.announced) ? -1
+                                                                                            : conn.announced;
+    return conn.expected >= 0 && whole != conn.expected ? conn.expected : -1;
 }
 
 std::string CFtpEngine::LeftOnDisk(DataConn& conn) {

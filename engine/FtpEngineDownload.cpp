@@ -1,7 +1,6 @@
 #include "engine/FtpEngine.h"
 
 #include "engine/DataChains.h"
-
 #include "engine/ListingParser.h"
 #include "engine/LocalNames.h"
 #include "engine/RemoteNames.h"
