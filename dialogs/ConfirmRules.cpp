@@ -124,12 +124,17 @@ OverwriteTexts UploadOverwriteTexts(const QString& localPath, const LocalFileSta
     return t;
 }
 
-OverwriteTexts RenameOverwriteTexts(const QString& name, const QString& remoteDate,
-                                    const QString& remoteSizeText) {
+OverwriteTexts RenameOverwriteTexts(const QString& name, const RemoteColumns& existing,
+                                    const RemoteColumns& renamed) {
+    auto sizeLine = [](const QString& size) {
+        return size.isEmpty() ? QString() : QStringLiteral("サイズ: %1バイト").arg(size);
+    };
     OverwriteTexts t;
     t.headline = QStringLiteral("ホストには、既に 「%1」　ファイルが存在します。").arg(name);
-    t.existingSize = QStringLiteral("サイズ: %1バイト").arg(remoteSizeText);
-    t.existingDate = RemoteDateLine(remoteDate);
+    t.existingSize = sizeLine(existing.size);
+    t.existingDate = RemoteDateLine(existing.date);
+    t.newSize = sizeLine(renamed.size);
+    t.newDate = RemoteDateLine(renamed.date);
     return t;
 }
 

@@ -59,8 +59,10 @@ public:
     // An existing local folder of a folder download.
     virtual int AskFolderOverwrite(const std::string& localFolder) = 0;
     // A rename would replace `existing`, the file list's row of the new name (`newPath`, the
-    // server's bytes). 1 replaces it.
-    virtual int AskRenameOverwrite(const std::string& newPath, const FileListRow& existing) = 0;
+    // server's bytes), with `renamed` (the row of the entry renamed; empty when the list does not
+    // show it). 1 replaces it.
+    virtual int AskRenameOverwrite(const std::string& newPath, const FileListRow& existing,
+                                   const FileListRow& renamed) = 0;
     // The server refused to resume a transfer (download: into `localPath` from `remotePath`;
     // upload: the other way). 1 transfers the whole file again.
     virtual int AskTransferWhole(OverwriteForm form, const std::string& localPath,

@@ -191,13 +191,19 @@ void CFtpEngine::QueueRename(const std::string& oldPath, const QString& newName)
         LogFailure(kRenameFailed);
     // RNTO onto a name that exists replaces that entry on most servers: only with the user's word,
     // and never a folder. Renaming an entry to its own name changes nothing.
-    for (const FileListRow& row : m_ui.FileListRows()) {
+    const std::vector<FileListRow> rows = m_ui.FileListRows();
+    FileListRow renamed;
+    for (const FileListRow& row : rows) {
+        if (m_ui.GetCurrentPath() + "/" + row.name == oldPath)
+            renamed = row;
+    }
+    for (const FileListRow& row : rows) {
         if (!go || row.name != raw || newPath == oldPath)
             continue;
         if (IsFolderRow(row) && !row.link) {
             LogFailure(kFolderClash + std::string(kRenameFailed));
             go = false;
-        } else if (m_ui.AskRenameOverwrite(newPath, row) != 1) {
+        } else if (m_ui.AskRenameOverwrite(newPath, row, renamed) != 1) {
             m_ui.Log().AppendLog("「" + ShownName(raw) + "」は既にあるため、名前を変更しませんでした。\r\n");
             go = false;
         }

@@ -613,8 +613,10 @@ int CMainFrame::AskFolderOverwrite(const std::string& localFolder) {
     return ::AskFolderOverwrite(this, QFile::decodeName(QByteArray::fromStdString(localFolder)));
 }
 
-int CMainFrame::AskRenameOverwrite(const std::string&, const FileListRow& existing) {
-    return ::AskRenameOverwrite(this, existing.name, existing.date, existing.size);
+int CMainFrame::AskRenameOverwrite(const std::string&, const FileListRow& existing,
+                                   const FileListRow& renamed) {
+    return ::AskRenameOverwrite(this, existing.name, {existing.date, existing.size},
+                                {renamed.date, renamed.size});
 }
 
 int CMainFrame::AskTransferWhole(OverwriteForm, const std::string&, const std::string& remotePath) {

@@ -34,10 +34,12 @@ int AskUploadOverwrite(QWidget* parent, const QString& localPath, std::string_vi
     return dlg.exec();
 }
 
-int AskRenameOverwrite(QWidget* parent, std::string_view name, std::string_view remoteDate,
-                       std::string_view remoteSizeText) {
+int AskRenameOverwrite(QWidget* parent, std::string_view name, RemoteFileColumns existing,
+                       RemoteFileColumns renamed) {
     CFileOverwriteDlg dlg(parent);
-    dlg.PrepareRename(DecodeRemoteName(name), DecodeRemoteName(remoteDate), DecodeRemoteName(remoteSizeText));
+    dlg.PrepareRename(DecodeRemoteName(name),
+                      {DecodeRemoteName(existing.date), DecodeRemoteName(existing.size)},
+                      {DecodeRemoteName(renamed.date), DecodeRemoteName(renamed.size)});
     return dlg.exec() == DialogResult::Yes ? DialogResult::Yes : DialogResult::Cancel;
 }
 

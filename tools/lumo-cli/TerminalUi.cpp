@@ -149,7 +149,7 @@ int TerminalUi::AskFolderOverwrite(const std::string& localFolder) {
     return 2;
 }
 
-int TerminalUi::AskRenameOverwrite(const std::string& newPath, const FileListRow&) {
+int TerminalUi::AskRenameOverwrite(const std::string& newPath, const FileListRow&, const FileListRow&) {
     if (m_args.existing == CliArgs::Existing::Overwrite)
         return 1;
     Fail(DecodeRemoteName(newPath).toStdString() + " exists already (--overwrite replaces it)");

@@ -33,7 +33,8 @@ public:
     int AskFileOverwrite(OverwriteForm form, const std::string& path, const std::string& date,
                          const std::string& size) override;
     int AskFolderOverwrite(const std::string& localFolder) override;
-    int AskRenameOverwrite(const std::string& newPath, const FileListRow& existing) override;
+    int AskRenameOverwrite(const std::string& newPath, const FileListRow& existing,
+                           const FileListRow& renamed) override;
     int AskTransferWhole(OverwriteForm form, const std::string& localPath,
                          const std::string& remotePath) override;
     int AskDeleteConfirmation(int, int, const std::string&, const std::string&) override { return 1; }
