@@ -15,6 +15,8 @@ struct FileListRow {
     std::string attributes;
     // A symbolic link, which the list shows as a folder.
     bool link = false;
+
+    bool IsFolder() const { return !attributes.empty() && attributes[0] == 'd'; }
 };
 
 // The forms of the file overwrite question.

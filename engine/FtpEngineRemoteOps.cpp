@@ -15,10 +15,6 @@ const char* const kRenameFailed = "名前の変更ができませんでした。
 const char* const kChmodFailed = "属性の変更ができませんでした。\r\n";
 const char* const kFolderClash = "カレントディレクトリには同一名のフォルダが存在するため、\r\n";
 
-bool IsFolderRow(const FileListRow& row) {
-    return (row.attributes + "-")[0] == 'd';
-}
-
 std::uint32_t ReadOption(const char* name) {
     SettingsKey key;
     key.OpenKey(KeyFamily::Option);
@@ -56,8 +52,11 @@ void CFtpEngine::OnFtpRmd(SocketId s, std::uint32_t word) {
 void CFtpEngine::OnFtpCwd(SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, WM_FTP_CWD, "CWD " + m_opText2))
         return;
-    if (m_ui.Log().GetReplyCode() / 100 == 2)
+    if (m_ui.Log().GetReplyCode() / 100 == 2) {
         NoteFolderEntered(m_opText2);
+        // The session is where it was sent: no way back from a folder download is owed any more.
+        m_leftUserFolder = false;
+    }
     EndOperation();
 }
 
@@ -116,7 +115,7 @@ void CFtpEngine::DeleteSelected() {
     std::string lastFile;
     std::string lastFolder;
     for (const FileListRow& row : rows) {
-        if (IsFolderRow(row)) {
+        if (row.IsFolder()) {
             ++folders;
             lastFolder = row.name;
         } else {
@@ -133,7 +132,7 @@ void CFtpEngine::DeleteSelected() {
             continue;
         }
         // A link is removed by its own name: walking into it would empty the folder it leads to.
-        if (IsFolderRow(row) && !row.link)
+        if (row.IsFolder() && !row.link)
             DeleteFolderTree(prefix, row.name);
         else
             EnqueueOp(WM_FTP_DELE, {}, prefix + row.name);
@@ -200,7 +199,7 @@ void CFtpEngine::QueueRename(const std::string& oldPath, const QString& newName)
     for (const FileListRow& row : rows) {
         if (!go || row.name != raw || newPath == oldPath)
             continue;
-        if (IsFolderRow(row) && !row.link) {
+        if (row.IsFolder() && !row.link) {
             LogFailure(kFolderClash + std::string(kRenameFailed));
             go = false;
         } else if (m_ui.AskRenameOverwrite(newPath, row, renamed) != 1) {

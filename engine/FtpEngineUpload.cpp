@@ -32,10 +32,6 @@ std::string LocalBytes(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
-bool IsFolderRow(const FileListRow& row) {
-    return (row.attributes + "-")[0] == 'd';
-}
-
 // The leading decimal digits of a size column.
 std::int64_t LeadingNumber(const std::string& text) {
     return std::strtoll(text.c_str(), nullptr, 10);
@@ -66,7 +62,7 @@ bool CFtpEngine::UploadFiles(const std::string& remoteFolder, const std::vector<
             for (const FileListRow& row : m_ui.FileListRows()) {
                 if (row.name != remoteName)
                     continue;
-                if (IsFolderRow(row)) {
+                if (row.IsFolder()) {
                     folderClash = true;
                     continue;
                 }
@@ -144,7 +140,7 @@ bool CFtpEngine::CreateIndexFile(const std::string& remoteFolder, const std::str
     for (const FileListRow& row : m_ui.FileListRows()) {
         if (row.name != name)
             continue;
-        LogFailure((IsFolderRow(row) ? kFolderClash : kFileClash) +
+        LogFailure((row.IsFolder() ? kFolderClash : kFileClash) +
                    ("空のファイル" + name + "が作成できませんでした。\r\n"));
         return false;
     }

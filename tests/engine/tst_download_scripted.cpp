@@ -52,6 +52,7 @@ private slots:
     void silentServerEndsTheDownload();
     void refusedRestAsksForTheWholeFile();
     void folderDownloadFetchesALinkAsAFileAndReturns();
+    void folderChosenDuringAFolderDownloadIsKept();
     void folderListingExpansion();
     void resumeBeyondFourGigabytes();
     void asciiModeTurnsCrLfIntoLf();
@@ -419,6 +420,39 @@ void TestDownloadScripted::folderDownloadFetchesALinkAsAFileAndReturns() {
     QCOMPARE(ReadAll(path("link")), QByteArray("linked file"));
     QCOMPARE(ReadAll(path("sub/f.txt")), QByteArray("f!\n"));
     QVERIFY(m_ui->failures.empty());
+}
+
+void TestDownloadScripted::folderChosenDuringAFolderDownloadIsKept() {
+    // The user goes to another folder while a folder download runs: that folder stays the
+    // session's, and the download's files still come by their whole paths.
+    loginToIdle(true)
+        .call([&] {
+            QCOMPARE(m_engine->DownloadFolders(m_dir->path().toStdString(), {"sub"}), 1);
+            m_engine->ChangeFolder("/elsewhere");
+        })
+        .expect("CWD /pub/sub")
+        .reply("250 ok")
+        .expect("TYPE A")
+        .reply("200 ok")
+        .expectPasv()
+        .expect("LIST")
+        .reply("150 listing")
+        .sendData("-rw-r--r-- 1 o g 3 Jan  1  2020 f.txt\r\n")
+        .closeData()
+        .reply("226 done")
+        .expect("CWD /elsewhere")
+        .reply("250 ok")
+        .expect("PWD")
+        .reply("257 \"/elsewhere\"")
+        .expect("TYPE A")
+        .reply("504 not now");
+    serveFile(*m_peer, true, "/pub/sub/f.txt", "f!\n");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(idle());
+    QCOMPARE(m_ui->currentPath, std::string("/elsewhere"));
+    QCOMPARE(ReadAll(path("sub/f.txt")), QByteArray("f!\n"));
 }
 
 void TestDownloadScripted::folderListingExpansion() {
