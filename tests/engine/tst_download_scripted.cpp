@@ -221,31 +221,35 @@ void TestDownloadScripted::writeFailureEndsTheDownloadAndTheQueueGoesOn() {
 }
 
 void TestDownloadScripted::cutOrShortDownloadsFail_data() {
-    // How the data side ends, whether the server then says 426 (else 226), the size its 150
-    // announces (-1: none; the listing shows 1 MiB), and whether that is a success.
+    // How the data side ends, whether the server then says 426 (else 226), the size the listing
+    // shows and the size its 150 announces (-1: none), and whether that is a success. 1 MiB goes.
     QTest::addColumn<QString>("end");
     QTest::addColumn<bool>("aborted");
+    QTest::addColumn<int>("listed");
     QTest::addColumn<int>("announced");
     QTest::addColumn<bool>("ok");
-    QTest::newRow("whole file") << "close" << false << -1 << true;
-    QTest::newRow("reset, then 226") << "reset" << false << -1 << false;
-    QTest::newRow("reset, then 426") << "reset" << true << -1 << false;
-    QTest::newRow("orderly close short of the listed size") << "short" << false << -1 << false;
-    QTest::newRow("the 150 announces another size") << "close" << false << 1048577 << false;
-    QTest::newRow("the 150 announces this size") << "close" << false << 1048576 << true;
+    QTest::newRow("whole file") << "close" << false << 1048576 << -1 << true;
+    // A reset is a failure in itself, whatever size is known.
+    QTest::newRow("reset, then 226") << "reset" << false << -1 << -1 << false;
+    QTest::newRow("reset, then 426") << "reset" << true << -1 << -1 << false;
+    QTest::newRow("orderly close short of the listed size") << "short" << false << 1048576 << -1 << false;
+    QTest::newRow("the 150 announces another size") << "close" << false << 1048576 << 1048577 << false;
+    QTest::newRow("the 150 announces this size") << "close" << false << 1000 << 1048576 << true;
 }
 
 void TestDownloadScripted::cutOrShortDownloadsFail() {
     QFETCH(QString, end);
     QFETCH(bool, aborted);
+    QFETCH(int, listed);
     QFETCH(int, announced);
     QFETCH(bool, ok);
     const std::string whole(1024 * 1024, 'w');
     ScriptedFtpPeer& p =
         loginToIdle(true)
             .call([&] {
-                m_engine->DownloadFiles(m_dir->path().toStdString(),
-                                        {Row("big.bin", std::to_string(whole.size()))});
+                m_engine->DownloadFiles(
+                    m_dir->path().toStdString(),
+                    {Row("big.bin", listed < 0 ? std::string() : std::to_string(listed))});
             })
             .expect("TYPE I")
             .reply("200 ok")
