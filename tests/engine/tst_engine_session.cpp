@@ -233,19 +233,25 @@ void TestEngineSession::innerLineOfAMultiLineReplyEndsNothing() {
     const std::string greeting = "220-Welcome\r\n123 inner line\r\n220 ready\r\n";
     m_peer->send(greeting, {greeting.find("220 ready")})
         .expect("USER user")
-        // Two replies in one piece: each is taken in its turn.
-        .send("331 password please\r\n")
+        .reply("331 password please")
         .expect("PASS secret")
         .reply("230 logged in")
         .expect("PWD")
-        .send("257 \"/home/user\" is current\r\n150-not asked for\r\n150 still not\r\n")
+        .reply("257 \"/home/user\" is current")
         .expect("TYPE A")
-        .reply("504 not now");
+        .reply("200 ok")
+        .expectPort()
+        .expect("LIST")
+        .sendData("listing")
+        .closeData()
+        // Two replies in one piece: the second is taken in its turn, though no read announces it.
+        .send("150 Here comes the listing\r\n226 Transfer complete\r\n");
     m_engine->Connect(0);
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QTRY_VERIFY(!m_engine->IsBusy());
     QCOMPARE(m_ui->foldersSet, std::vector<std::string>{"/home/user"});
+    QCOMPARE(m_ui->listings, std::vector<std::string>{"listing"});
     QVERIFY(m_ui->accountQuestions.empty());
 }
 
