@@ -141,6 +141,13 @@ int CFtpEngine::EnqueueOp(std::int32_t code, const std::string& text1, const std
     return 1;
 }
 
+int CFtpEngine::EnqueueOp(const QueuedOp& op) {
+    if (!m_ctrlSocket.valid())
+        return 0;
+    m_opQueue.push_back(op);
+    return 1;
+}
+
 void CFtpEngine::InsertOpFront(const QueuedOp& op) {
     m_opQueue.insert(m_opQueue.begin(), op);
 }

@@ -66,14 +66,13 @@ public:
     HostRecord& Host() { return m_host; }
     int HostNumber() const { return m_hostNumber; }
     SocketId ControlSocket() const { return m_ctrlSocket.id(); }
-    // An operation (or the login) runs; the dispatcher starts nothing meanwhile.
+    // Whether something runs (the login included), and the code of the operation last started (0
+    // while logging in).
     bool IsBusy() const { return m_busy != 0; }
+    int CurrentOperation() const { return m_curOp; }
     // An operation runs or waits in the queue.
     bool HasWork() const { return m_busy != 0 || !m_opQueue.empty(); }
-    int CurrentOp() const { return m_curOp; }
     const std::deque<QueuedOp>& Queue() const { return m_opQueue; }
-    // Appends a whole operation, numbers included, to the queue; the caller dispatches.
-    void AppendOp(QueuedOp op) { m_opQueue.push_back(std::move(op)); }
     // A transfer with a local file runs.
     bool IsTransferring() const;
     std::int32_t TimeoutMs() const { return m_timeoutMs; }
@@ -81,6 +80,8 @@ public:
     std::int32_t SendChunk() const { return m_sendChunk; }
 
     int EnqueueOp(std::int32_t code, const std::string& text1 = {}, const std::string& text2 = {});
+    // Queues an operation that carries numbers too (a download under a name of the user's choice).
+    int EnqueueOp(const QueuedOp& op);
     void InsertOpFront(const QueuedOp& op);
     int DispatchNextOp();
 

@@ -23,6 +23,8 @@ int CFtpEngine::ConnectHost(const HostRecord& host, int hostNumber) {
     m_hostNumber = hostNumber;
     m_ui.Log().AppendLog(m_host.Name + "に接続します\r\n");
     m_busy = 1;
+    // The login runs before any queued operation: none of the last session's is current.
+    m_curOp = 0;
     CloseSession();
     m_opQueue.clear();
     m_dataConns.clear();

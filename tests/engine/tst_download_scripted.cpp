@@ -192,7 +192,7 @@ void TestDownloadScripted::writeFailureEndsTheDownloadAndTheQueueGoesOn() {
     const std::string big(1024 * 1024, 'x');
     loginToIdle(true)
         .call([&] {
-            m_engine->AppendOp(
+            m_engine->EnqueueOp(
                 QueuedOp{"/dev/full", "/pub/big.bin", OP_DOWNLOAD, static_cast<std::int64_t>(big.size()), 0});
             m_engine->EnqueueOp(WM_FTP_PWD);
             m_engine->DispatchNextOp();
@@ -681,7 +681,7 @@ void TestDownloadScripted::hostileFolderListingStaysInsideTheFolder() {
                                 "-rw-r--r-- 1 o g   7 Jan  1  2020 with space.txt\r\n";
     loginToIdle(true)
         .call([&] {
-            m_engine->AppendOp(QueuedOp{local("top"), "/srv/top", WM_FTP_GETCWD, 0, 1});
+            m_engine->EnqueueOp(QueuedOp{local("top"), "/srv/top", WM_FTP_GETCWD, 0, 1});
             m_engine->DispatchNextOp();
         })
         .expect("CWD /srv/top")

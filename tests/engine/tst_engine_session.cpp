@@ -191,7 +191,7 @@ void TestEngineSession::greetingSplitOverReadsThenLogin() {
                                 "504 not now\r\n"
                                 "カレントディレクトリのファイル一覧を取得できませんでした。\r\n"));
     // After PWD the queued listing ran.
-    QCOMPARE(m_engine->CurrentOp(), WM_FTP_LIST);
+    QCOMPARE(m_engine->CurrentOperation(), WM_FTP_LIST);
     QVERIFY(m_engine->Queue().empty());
     QCOMPARE(m_ui->connectedStates.front(), true);
     QVERIFY(m_engine->IsRearmTimerActive());

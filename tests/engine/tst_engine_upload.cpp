@@ -386,7 +386,7 @@ void TestEngineUpload::folderDeleteExpandsDepthFirst() {
     QueuedOp tail;
     tail.code = WM_FTP_CWD;
     tail.text2 = "/cur/";
-    m_engine->AppendOp(tail);
+    EngineProbe::Queue(*m_engine).push_back(tail);
     m_engine->ExpandFolderDelete("/cur/F");
     QCOMPARE(Codes(m_engine->Queue()),
              (std::vector<int>{WM_FTP_DELE, WM_FTP_DELE, WM_FTP_DELE, WM_FTP_DELE, WM_FTP_DELCWD, WM_FTP_CWD,
