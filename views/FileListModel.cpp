@@ -22,21 +22,14 @@ long long sizeValue(const std::string& text) {
 FileListModel::FileListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 bool FileListModel::MakeRow(std::string_view line, int currentYear, Row& row) {
-    RemoteEntry e = ParseListLine(line, currentYear);
-    if (e.name.empty() || e.date.empty() || e.name == "." || e.name == "..")
+    std::optional<RemoteEntry> entry = ListingEntry(line, currentYear);
+    if (!entry)
         return false;
-    if (!e.attributes.empty() && e.attributes[0] == 'l') {
+    RemoteEntry& e = *entry;
+    if (e.link) {
         // A symbolic link is shown and handled as a folder, under its own name.
         e.attributes[0] = 'd';
         row.link = true;
-        size_t arrow = e.name.find("->");
-        if (arrow != std::string::npos) {
-            e.name.resize(arrow);
-            while (!e.name.empty() && (e.name.back() == ' ' || e.name.back() == '\t'))
-                e.name.pop_back();
-            if (e.name.empty())
-                return false;
-        }
     }
     if (!e.attributes.empty() && e.attributes[0] == 'd')
         e.size.clear();

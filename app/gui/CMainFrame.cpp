@@ -542,7 +542,7 @@ void CMainFrame::UpdateCommandUi() {
     }
     ShowStatus();
     // While data flows, pane 3 shows the byte count instead of the host.
-    if (m_engine->m_dataConns.empty())
+    if (!m_engine->IsTransferring())
         m_statusBar->SetHostPane(m_tree->TopItemText(), m_tree->TopItemIcon());
 }
 
@@ -751,6 +751,16 @@ int CMainFrame::AskFileOverwrite(OverwriteForm form, const std::string& path, co
 
 int CMainFrame::AskFolderOverwrite(const std::string& localFolder) {
     return ::AskFolderOverwrite(this, QFile::decodeName(QByteArray::fromStdString(localFolder)));
+}
+
+int CMainFrame::AskRenameOverwrite(const std::string&, const FileListRow& existing,
+                                   const FileListRow& renamed) {
+    return ::AskRenameOverwrite(this, existing.name, {existing.date, existing.size},
+                                {renamed.date, renamed.size});
+}
+
+int CMainFrame::AskTransferWhole(OverwriteForm, const std::string&, const std::string& remotePath) {
+    return ::AskTransferWhole(this, remotePath.substr(remotePath.rfind('/') + 1));
 }
 
 std::vector<FileListRow> CMainFrame::SelectedFileListRows() {

@@ -91,6 +91,10 @@ public:
     int AskFileOverwrite(OverwriteForm form, const std::string& path, const std::string& date,
                          const std::string& size) override;
     int AskFolderOverwrite(const std::string& localFolder) override;
+    int AskRenameOverwrite(const std::string& newPath, const FileListRow& existing,
+                           const FileListRow& renamed) override;
+    int AskTransferWhole(OverwriteForm form, const std::string& localPath,
+                         const std::string& remotePath) override;
     std::vector<FileListRow> SelectedFileListRows() override;
     int AskDeleteConfirmation(int files, int folders, const std::string& lastFileName,
                               const std::string& lastFolderName) override;

@@ -170,6 +170,13 @@ void TestLumoCli::commands() {
     // Without LOCALDIR the file lands in the current directory.
     QCOMPARE(Cli({mode, url, QStringLiteral("get"), QStringLiteral("a.txt")}, down).status, 0);
     QCOMPARE(FileBytes(down + QStringLiteral("/a.txt")), QByteArray("alpha\n"));
+    // A link to a file, which the list shows as a folder: it cannot be entered, so it is fetched
+    // as the file, and no empty folder is left in its place.
+    QVERIFY(QFile::link(QStringLiteral("a.txt"), root + QStringLiteral("/alink")));
+    const Run link = Cli({mode, url, QStringLiteral("get"), QStringLiteral("alink"), down});
+    QVERIFY(QFile::remove(root + QStringLiteral("/alink")));
+    QCOMPARE(link.status, 0);
+    QCOMPARE(FileBytes(down + QStringLiteral("/alink")), QByteArray("alpha\n"));
 
     // put: a file and a folder tree into a remote folder.
     const QString up = m_work.path() + QStringLiteral("/up-%1-%2").arg(server).arg(mode);
@@ -274,6 +281,21 @@ void TestLumoCli::existingFilesFollowTheOptions() {
             .status,
         0);
     QCOMPARE(FileBytes(down + QStringLiteral("/b.bin")), remote);
+
+    // A rename onto a name that is taken: refused unless --overwrite, as for transfers.
+    WriteFile(s.root() + QStringLiteral("/taken.txt"), "taken\n");
+    const Run renameRefused =
+        Cli({url, QStringLiteral("mv"), QStringLiteral("a.txt"), QStringLiteral("taken.txt")});
+    QCOMPARE(renameRefused.status, 1);
+    QVERIFY2(renameRefused.err.contains(QStringLiteral("taken.txt exists already")),
+             qPrintable(renameRefused.err));
+    QCOMPARE(FileBytes(s.root() + QStringLiteral("/taken.txt")), QByteArray("taken\n"));
+    QCOMPARE(FileBytes(s.root() + QStringLiteral("/a.txt")), QByteArray("alpha\n"));
+    QCOMPARE(Cli({QStringLiteral("--overwrite"), url, QStringLiteral("mv"), QStringLiteral("a.txt"),
+                  QStringLiteral("taken.txt")})
+                 .status,
+             0);
+    QCOMPARE(FileBytes(s.root() + QStringLiteral("/taken.txt")), QByteArray("alpha\n"));
 
     // The same for an upload: the remote file is kept, resumed, replaced.
     WriteFile(s.root() + QStringLiteral("/up.bin"), remote.left(500));

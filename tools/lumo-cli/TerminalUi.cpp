@@ -151,6 +151,18 @@ int TerminalUi::AskFolderOverwrite(const std::string& localFolder) {
     return 2;
 }
 
+int TerminalUi::AskRenameOverwrite(const std::string& newPath, const FileListRow&, const FileListRow&) {
+    if (m_args.existing == CliArgs::Existing::Overwrite)
+        return 1;
+    Fail(DecodeRemoteName(newPath).toStdString() + " exists already (--overwrite replaces it)");
+    return 2;
+}
+
+int TerminalUi::AskTransferWhole(OverwriteForm, const std::string&, const std::string&) {
+    // Only --resume leads to a resume; the server refusing it, the file goes whole as asked.
+    return m_args.existing == CliArgs::Existing::Resume ? 1 : 2;
+}
+
 int TerminalUi::AskAttributes(int hostNumber, const std::string&, std::string& command, std::string& number) {
     command = hostNumber >= 0 ? ReadChmodCommand(hostNumber) : std::string(DefaultChmodCommand);
     number = m_args.args.empty() ? std::string() : m_args.args.front();
