@@ -100,10 +100,6 @@ public:
     void CancelTransfers();
     // The cancel command's rule: connected, and an operation runs or waits.
     bool CanCancel() const;
-    // Whether something runs (the login included), and the code of the operation last started (0
-    // while logging in).
-    bool IsBusy() const { return m_busy != 0; }
-    int CurrentOperation() const { return m_curOp; }
 
     int ConnectTo(SocketId s, const std::string& address, int port);
     int ConnectFirewall();

@@ -3,6 +3,7 @@
 #include "FuzzCheck.h"
 #include "views/LogText.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,11 +16,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A small limit, so that trimming the oldest lines happens too.
     CLogText log(32 * 1024);
     for (std::size_t at = 0; at < text.size(); at += piece) {
-        const bool complete = log.AppendReply(text.substr(at, piece));
-        if (complete) {
+        std::size_t pending = log.PendingSize() + std::min(piece, text.size() - at);
+        bool complete = log.AppendReply(text.substr(at, piece));
+        // One reply is taken at a time; whatever follows it stays pending for the next call.
+        while (complete) {
             FUZZ_CHECK(log.GetReplyCode() >= 0 && log.GetReplyCode() <= 999);
-            FUZZ_CHECK(log.PendingSize() == 0);
+            FUZZ_CHECK(log.PendingSize() < pending);
+            pending = log.PendingSize();
+            complete = log.AppendReply({});
         }
+        FUZZ_CHECK(!log.ReplyWaiting());
         FUZZ_CHECK(log.GetLastReplyLine().size() <= CLogText::kLastLineMax);
         FUZZ_CHECK(log.LineCount() >= 1);
     }

@@ -261,7 +261,7 @@ void TestOptionsSheet::cancelWritesNothing() {
     QVERIFY(!s.sheet.isVisible());
     QCOMPARE(fx.fileBytes(), before);
     QCOMPARE(s.log.Appearance().text, look.text);
-    QCOMPARE(s.engine.m_timeoutMs, 30000);
+    QCOMPARE(s.engine.TimeoutMs(), 30000);
     QCOMPARE(s.treeHosts(), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
 }
 
@@ -576,14 +576,14 @@ void TestOptionsSheet::systemPageStoresAndAppliesAtOnce() {
         QVERIFY(!s.checked(SysTemp));
         QTest::mouseClick(s.sheet.ApplyButton(), Qt::LeftButton);
         // The running session takes the new values at once.
-        QCOMPARE(s.engine.m_timeoutMs, 45000);
-        QCOMPARE(s.engine.m_sendChunk, 24 * 1024);
+        QCOMPARE(s.engine.TimeoutMs(), 45000);
+        QCOMPARE(s.engine.SendChunk(), 24 * 1024);
         QCOMPARE(GetTempFolder(), mine.path() + QLatin1Char('/'));
 
         s.click(UnTimeout);
         QVERIFY(!s.at<QLineEdit>(Timeout)->isEnabled());
         s.ok();
-        QCOMPARE(s.engine.m_timeoutMs, 0);
+        QCOMPARE(s.engine.TimeoutMs(), 0);
     }
     QCOMPARE(storedNumber(fx, "system", "timeout"), 45u);
     QCOMPARE(storedNumber(fx, "system", "untimeout"), 1u);
@@ -638,7 +638,7 @@ void TestOptionsSheet::systemPageRefusals() {
     QCOMPARE(MessageFrom([&] { s.ok(); }), message);
     QVERIFY(s.sheet.isVisible());
     QVERIFY(!QFile::exists(fx.filePath()));
-    QCOMPARE(s.engine.m_timeoutMs, 30000);
+    QCOMPARE(s.engine.TimeoutMs(), 30000);
     // A switched-off time-out is not asked for; it keeps the value it had.
     if (control == Timeout) {
         s.click(UnTimeout);
