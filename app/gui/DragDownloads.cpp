@@ -2,6 +2,7 @@
 
 #include "app/CommandIds.h"
 #include "app/gui/CMainFrame.h"
+#include "app/gui/FileCommands.h"
 #include "engine/FtpEngine.h"
 #include "engine/LocalNames.h"
 #include "platform/gui/DragOut.h"
@@ -36,6 +37,8 @@ public:
         if (!StillThere())
             return;
         Queue(folder);
+        if (!m_folders.empty())
+            FileCommands::ReturnWhenIdle(*m_frame, m_here);
     }
 
     QStringList FetchInto(const QString& folder, int budgetMs) override {
@@ -73,7 +76,14 @@ public:
             failed = true;
             engine.CancelTransfers();
         }
-        if (failed || !engine.IsConnected())
+        if (!engine.IsConnected())
+            return {};
+        if (!m_folders.empty()) {
+            // The folder downloads left the server in the last folder they entered.
+            engine.EnqueueOp(WM_FTP_CWD, {}, m_here.empty() ? std::string("/") : m_here);
+            engine.DispatchNextOp();
+        }
+        if (failed)
             return {};
         QStringList paths;
         const QDir into(folder);

@@ -94,8 +94,11 @@ void Download(CMainFrame& frame) {
     const std::string target = folder;
     const Entries entries = SelectedEntries(*frame.ListView());
     const bool filesQueued = engine.DownloadFiles(target, entries.files) != 0;
-    if (filesQueued && engine.DownloadFolders(target, entries.folders) != 0)
+    if (filesQueued && engine.DownloadFolders(target, entries.folders) != 0) {
         engine.EnqueueOp(OP_SHELLOPEN, target, "explore");
+        if (!entries.folders.empty())
+            ReturnWhenIdle(frame, frame.GetCurrentPath());
+    }
     engine.DispatchNextOp();
 }
 
@@ -213,6 +216,19 @@ void UploadDropped(CMainFrame& frame, const QList<QUrl>& urls, int folderRow) {
         if (!paths.isEmpty() && frame.Engine().IsConnected())
             (new DropUpload(frame, paths, folder))->Start();
     });
+}
+
+void ReturnWhenIdle(CMainFrame& frame, const std::string& here) {
+    CFtpEngine& engine = frame.Engine();
+    QObject::connect(
+        &engine, &CFtpEngine::Idle, &frame,
+        [&frame, here] {
+            if (!frame.Engine().IsConnected() || frame.GetCurrentPath() != here)
+                return;
+            frame.Engine().EnqueueOp(WM_FTP_CWD, {}, here.empty() ? std::string("/") : here);
+            frame.Engine().DispatchNextOp();
+        },
+        Qt::SingleShotConnection);
 }
 
 void NewIndexHtml(CMainFrame& frame) {

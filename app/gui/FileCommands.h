@@ -31,6 +31,9 @@ void UploadDropped(CMainFrame& frame, const QList<QUrl>& urls, int folderRow);
 // own name. An entry of that name in the list is a clash: a file stops it, a folder is used as it
 // is once the user agrees. The caller dispatches.
 void UploadFolderInto(CMainFrame& frame, const std::string& here, const QFileInfo& folder);
+// A folder download leaves the server in the last folder it entered, where a refresh would list the
+// wrong folder: once the session rests, it goes back to `here` if the window still shows it.
+void ReturnWhenIdle(CMainFrame& frame, const std::string& here);
 void NewIndexHtml(CMainFrame& frame);
 // The end of the list's name editor: the new folder is made or the entry renamed, or a name that
 // cannot be one is refused with a message and nothing is sent.

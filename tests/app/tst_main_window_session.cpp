@@ -461,6 +461,11 @@ void TestMainWindowSession::everyCommandOnTheServersDisk() {
     QCOMPARE(fileBytes(downloads + QStringLiteral("/sub/inner/deep.bin")), random);
     QCOMPARE(fileBytes(downloads + QStringLiteral("/sub/inside.txt")), QByteArray(70000, 'i'));
     QCOMPARE(fileBytes(downloads + QStringLiteral("/b.log")), QByteArray(1234, 'b'));
+    // The server is back in the folder the list shows: a refresh lists that folder again.
+    QVERIFY(log().endsWith(QStringLiteral("\nCWD /\n250 \"/\" is the current directory.\n")));
+    QVERIFY(f.RunCommand(CommandId::Refresh));
+    session.WaitIdle();
+    QVERIFY(rowNamed(list, QStringLiteral("b.log")).isValid());
 
     // Delete key on a folder tree: asked first, then the whole tree goes.
     selectRows(list, {QStringLiteral("sub")});
