@@ -17,8 +17,10 @@
 namespace {
 // One piece of the work takes about this long before the window gets its turn again.
 constexpr qint64 kPieceMs = 20;
-// Files handed to the engine in one call; the time is looked at between calls.
-constexpr std::size_t kFilesPerCall = 32;
+// Files handed to the engine in one call; the time is looked at between calls. The engine compares
+// each file with every row of the list, so the more rows, the fewer files a call.
+constexpr std::size_t kRowComparisonsPerCall = 4096;
+constexpr std::size_t kMostFilesPerCall = 32;
 
 std::string RootOr(const std::string& path) {
     return path.empty() ? std::string("/") : path;
@@ -157,10 +159,13 @@ void DropUpload::SplitClashes() {
 
 void DropUpload::FilesPiece() {
     CFtpEngine& engine = m_frame.Engine();
+    const auto rows = static_cast<std::size_t>(m_frame.ListView()->Model().RowCount());
+    const std::size_t perCall =
+        std::clamp<std::size_t>(kRowComparisonsPerCall / (rows + 1), 1, kMostFilesPerCall);
     QElapsedTimer piece;
     piece.start();
     while (m_filesQueued < m_files.size() && piece.elapsed() < kPieceMs) {
-        const std::size_t count = std::min(kFilesPerCall, m_files.size() - m_filesQueued);
+        const std::size_t count = std::min(perCall, m_files.size() - m_filesQueued);
         const auto first = m_files.begin() + static_cast<std::ptrdiff_t>(m_filesQueued);
         m_filesQueued += count;
         if (!engine.UploadFiles(

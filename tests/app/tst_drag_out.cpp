@@ -91,23 +91,22 @@ std::unique_ptr<QMimeData> dragData(CMainFrame& frame, DragOutRoutes routes, int
 // Every file below `folder`, with its size, as "path size" relative to it.
 QStringList treeOf(const QString& folder) {
     QStringList entries;
-    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         it.next();
         const QString relative = QDir(folder).relativeFilePath(it.filePath());
-        entries << (it.fileInfo().isDir() ? relative + QLatin1Char('/') : relative + QLatin1Char(' ') +
-                                                                              QString::number(it.fileInfo().size()));
+        entries << (it.fileInfo().isDir()
+                        ? relative + QLatin1Char('/')
+                        : relative + QLatin1Char(' ') + QString::number(it.fileInfo().size()));
     }
     entries.sort();
     return entries;
 }
 
 const QStringList kDraggedTree{
-    QStringLiteral("a.txt 5"),
-    QStringLiteral("b.log 1234"),
-    QStringLiteral("sub/"),
-    QStringLiteral("sub/inner/"),
-    QStringLiteral("sub/inside.txt 70000"),
+    QStringLiteral("a.txt 5"),    QStringLiteral("b.log 1234"),           QStringLiteral("sub/"),
+    QStringLiteral("sub/inner/"), QStringLiteral("sub/inside.txt 70000"),
 };
 
 // Plays the file manager: drags from `press` (global) and drops on its own window showing
@@ -116,9 +115,10 @@ QStringList playFileManager(const QPoint& press, const QString& folder, const QS
     QProcess target;
     target.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     target.start(QStringLiteral("/usr/bin/python3"),
-                 QStringList{QStringLiteral(LUMO_SOURCE_DIR "/tests/app/xds_file_manager.py"), QStringLiteral("--press"),
-                             QStringLiteral("%1,%2").arg(press.x()).arg(press.y()), QStringLiteral("--folder"), folder,
-                             QStringLiteral("--geometry"), QStringLiteral("700,80,300,300")} +
+                 QStringList{QStringLiteral(LUMO_SOURCE_DIR "/tests/app/xds_file_manager.py"),
+                             QStringLiteral("--press"), QStringLiteral("%1,%2").arg(press.x()).arg(press.y()),
+                             QStringLiteral("--folder"), folder, QStringLiteral("--geometry"),
+                             QStringLiteral("700,80,300,300")} +
                      more);
     // The drag runs in this process's event loop while the target moves the pointer.
     if (!QTest::qWaitFor([&target] { return target.state() == QProcess::NotRunning; }, 40000))
@@ -179,7 +179,8 @@ void TestDragOut::directSaveTargetGetsTheRows() {
     const QString folder = session.LocalPath(QStringLiteral("Desktop"));
     QVERIFY(QDir().mkpath(folder));
     const QStringList seen = playFileManager(pointOf(QStringLiteral("b.log")), folder);
-    QVERIFY2(seen.contains(QStringLiteral("answer S")), qPrintable(seen.join(QLatin1Char('\n')) + f.LogView()->toPlainText()));
+    QVERIFY2(seen.contains(QStringLiteral("answer S")),
+             qPrintable(seen.join(QLatin1Char('\n')) + f.LogView()->toPlainText()));
     const QString types = seen.filter(QStringLiteral("types ")).value(0);
     QVERIFY2(types.contains(QStringLiteral("XdndDirectSave0")), qPrintable(types));
     QVERIFY2(!types.contains(QStringLiteral("text/uri-list")), qPrintable(types));
@@ -205,9 +206,9 @@ void TestDragOut::directSaveTargetGetsTheRows() {
 
     // Let go over lumo's own list: nothing goes up or comes down.
     const QPoint ownList = details->viewport()->mapToGlobal(QPoint(40, details->viewport()->height() - 10));
-    const QStringList own = playFileManager(pointOf(QStringLiteral("a.txt")), elsewhere,
-                                            {QStringLiteral("--release"),
-                                             QStringLiteral("%1,%2").arg(ownList.x()).arg(ownList.y())});
+    const QStringList own = playFileManager(
+        pointOf(QStringLiteral("a.txt")), elsewhere,
+        {QStringLiteral("--release"), QStringLiteral("%1,%2").arg(ownList.x()).arg(ownList.y())});
     QVERIFY2(own.contains(QStringLiteral("answer none")), qPrintable(own.join(QLatin1Char('\n'))));
     QTest::qWait(300);
     session.WaitIdle();
@@ -228,10 +229,11 @@ void TestDragOut::kdeTargetCallsBackWithTheFolder() {
         QProcess dbus;
         dbus.start(QStringLiteral("dbus-send"),
                    {QStringLiteral("--session"), QStringLiteral("--print-reply"),
-                    QStringLiteral("--dest=") + QString::fromUtf8(data.data(
-                                                    QStringLiteral("application/x-kde-ark-dndextract-service"))),
+                    QStringLiteral("--dest=") + QString::fromUtf8(data.data(QStringLiteral(
+                                                    "application/x-kde-ark-dndextract-service"))),
                     QString::fromUtf8(data.data(QStringLiteral("application/x-kde-ark-dndextract-path"))),
-                    QStringLiteral("org.kde.ark.DndExtract.extractSelectedFilesTo"), QStringLiteral("string:") + target});
+                    QStringLiteral("org.kde.ark.DndExtract.extractSelectedFilesTo"),
+                    QStringLiteral("string:") + target});
         return QTest::qWaitFor([&dbus] { return dbus.state() == QProcess::NotRunning; }, 10000) &&
                dbus.exitCode() == 0;
     };

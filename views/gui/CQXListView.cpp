@@ -7,7 +7,6 @@
 #include "views/gui/DragPicture.h"
 
 #include <QApplication>
-#include <QCursor>
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -16,6 +15,7 @@
 #include <QListView>
 #include <QMimeData>
 #include <QMimeDatabase>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -69,16 +69,22 @@ private:
     const int* m_dropRow;
 };
 
-// An inner view of the list: a drag of its rows is the list's to start.
+// An inner view of the list: a drag of its rows is the list's to start, with the point where the
+// rows were grabbed.
 template <class View> class RowDragView : public View {
 public:
     explicit RowDragView(CQXListView* list) : View(list), m_list(list) {}
 
 protected:
-    void startDrag(Qt::DropActions) override { m_list->DragSelectedRows(this); }
+    void mousePressEvent(QMouseEvent* event) override {
+        m_pressed = event->position().toPoint();
+        View::mousePressEvent(event);
+    }
+    void startDrag(Qt::DropActions) override { m_list->DragSelectedRows(this, m_pressed); }
 
 private:
     CQXListView* m_list;
+    QPoint m_pressed;
 };
 
 } // namespace
@@ -391,7 +397,7 @@ void CQXListView::OnEditorClosed() {
          accepted = m_editCommitted] { emit LabelEditEnded(newFolder, name, text, accepted); });
 }
 
-void CQXListView::DragSelectedRows(QAbstractItemView* view) {
+void CQXListView::DragSelectedRows(QAbstractItemView* view, const QPoint& grabbed) {
     const std::vector<int> rows = SelectedRows();
     if (rows.empty() || !m_dragOutMaker || m_editing)
         return;
@@ -406,8 +412,7 @@ void CQXListView::DragSelectedRows(QAbstractItemView* view) {
     for (QChar c : name)
         plain = plain && c.unicode() > 0x20 && c.unicode() < 0x7f;
     request.suggestedName = plain ? name : QStringLiteral("lumo-download");
-    const QPoint cursor = view->viewport()->mapFromGlobal(QCursor::pos());
-    request.picture = DragPicture(*view, rows, cursor, &request.hotSpot);
+    request.picture = DragPicture(*view, rows, grabbed, &request.hotSpot);
     StartDragOut(view, std::move(request));
 }
 

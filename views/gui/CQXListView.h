@@ -84,8 +84,9 @@ public:
     // the rows selected when the drag begins, in list order, and may give nothing.
     using DragOutMaker = std::function<std::shared_ptr<DragOutDelivery>(const std::vector<int>& rows)>;
     void SetDragOutMaker(DragOutMaker maker) { m_dragOutMaker = std::move(maker); }
-    // Starts dragging the selected rows out of `view`; the inner views call it when the user drags.
-    void DragSelectedRows(QAbstractItemView* view);
+    // Starts dragging the selected rows out of `view`, grabbed at `grabbed` (in its viewport); the
+    // inner views call it when the user drags.
+    void DragSelectedRows(QAbstractItemView* view, const QPoint& grabbed);
     // Whether local files may be dropped on the list (while a session runs).
     void SetDropsAccepted(bool accepted);
     // The folder row a drop at the pointer would go into while a drag hovers over it; else -1.
