@@ -4,6 +4,7 @@
 // time until the whole queue stands and the longest the window went without handling its events
 // meanwhile, into an empty folder and into a folder that lists 10,000 rows.
 // Usage: drag_and_drop [ENTRIES]
+#include "WaitFor.h"
 #include "app/gui/CMainFrame.h"
 #include "engine/FtpEngine.h"
 #include "views/gui/CQXListView.h"
@@ -25,17 +26,6 @@
 #include <vector>
 
 namespace {
-
-bool WaitFor(const std::function<bool()>& done, int seconds) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > seconds * 1000)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    }
-    return true;
-}
 
 void MakeFiles(const QString& folder, int count, const QString& prefix) {
     QDir().mkpath(folder);

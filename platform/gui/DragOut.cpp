@@ -148,8 +148,14 @@ private:
             return m_fileList;
         m_fetching = true;
         const QString folder = NewCacheFolder();
+        const QPointer<const DragOutData> self(this);
         const QStringList paths =
             folder.isEmpty() ? QStringList() : m_request.delivery->FetchInto(folder, m_request.fetchBudgetMs);
+        if (!self) {
+            // The drag ended while the files came (its data goes once the target is done with it).
+            QDir(folder).removeRecursively();
+            return {};
+        }
         QByteArray list;
         for (const QString& path : paths)
             list += QUrl::fromLocalFile(path).toEncoded() + "\r\n";

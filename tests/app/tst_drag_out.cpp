@@ -137,14 +137,11 @@ void TestDragOut::routesFollowTheDesktop() {
         bool directSave, kdeExtract, fileList;
     } cases[] = {
         {xcb, QStringLiteral("XFCE"), true, true, true, true, false},
-        {xcb, QStringLiteral("LXQt"), false, true, true, false, false},
-        {xcb, QStringLiteral("X-Cinnamon"), true, true, true, true, false},
         // KDE on X11: Dolphin calls back, GTK file managers there still save directly.
         {xcb, QStringLiteral("KDE"), true, true, true, true, false},
         // GNOME Files speaks neither; the file list must then not be spoilt by the X exchange.
         {xcb, QStringLiteral("ubuntu:GNOME"), true, true, false, true, true},
         {wayland, QStringLiteral("KDE"), true, true, false, true, false},
-        {wayland, QStringLiteral("GNOME"), true, true, false, true, true},
         {wayland, QStringLiteral("sway"), false, true, false, false, true},
         // A build without the X exchange falls back to the file list.
         {xcb, QStringLiteral("XFCE"), false, false, false, false, true},
