@@ -20,6 +20,7 @@
 
 namespace {
 
+// The rows of one drag, taken when it begins, with the folder they were listed in.
 class RowsDelivery : public DragOutDelivery {
 public:
     RowsDelivery(CMainFrame& frame, const std::vector<int>& rows)
@@ -52,6 +53,8 @@ public:
             return {};
         }
         bool failed = false;
+        // The user's cancel command has stopped the transfers already.
+        bool cancelled = false;
         QEventLoop wait;
         QTimer budget;
         budget.setSingleShot(true);
@@ -63,7 +66,7 @@ public:
             wait.quit();
         });
         QObject::connect(m_frame->Action(CommandId::Cancel), &QAction::triggered, &wait, [&] {
-            failed = true;
+            failed = cancelled = true;
             wait.quit();
         });
         Queue(folder);
@@ -71,7 +74,7 @@ public:
             budget.start(budgetMs);
             wait.exec();
         }
-        if (engine.CanCancel()) {
+        if (!cancelled && engine.CanCancel()) {
             // Out of time: what is on its way stops, and the caller removes what came.
             failed = true;
             engine.CancelTransfers();
