@@ -4,6 +4,7 @@
 #include "app/gui/DropUpload.h"
 #include "app/gui/UploadDialog.h"
 #include "engine/FtpEngine.h"
+#include "engine/ListingParser.h"
 #include "engine/LocalNames.h"
 #include "engine/RemoteNames.h"
 #include "platform/TextCodec.h"
@@ -18,7 +19,6 @@
 #include <QMessageBox>
 #include <QTimer>
 
-#include <cstdlib>
 #include <optional>
 #include <vector>
 
@@ -124,8 +124,8 @@ void DownloadAs(CMainFrame& frame) {
             QFileDialog::getSaveFileName(&frame, QStringLiteral("名前を付けてダウンロード"), proposed);
         if (path.isEmpty())
             continue;
-        engine.EnqueueOp(QueuedOp{LocalBytes(path), remote, OP_DOWNLOAD,
-                                  std::strtoll(entry.size.c_str(), nullptr, 10), 0});
+        engine.EnqueueOp(
+            QueuedOp{LocalBytes(path), remote, OP_DOWNLOAD, ListedSize(entry.size, entry.link), 0});
     }
     engine.DispatchNextOp();
 }

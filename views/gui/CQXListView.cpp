@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QDropEvent>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -141,7 +142,18 @@ CQXListView::CQXListView(QWidget* parent) : QStackedWidget(parent) {
     header->setSectionsClickable(true);
     header->setStretchLastSection(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    const int widths[FileListModel::ColumnCount] = {150, 60, 110, 80};
+    // The widths were chosen for a small Windows font; a desktop font is often wider, and a date
+    // cut to "2026/12/08 12..." hides the time. Each column is at least as wide as its usual text,
+    // and the name column grows in the same proportion as the date column.
+    int widths[FileListModel::ColumnCount] = {150, 60, 110, 80};
+    const QFontMetrics metrics(m_details->font());
+    const int margin = 2 * m_details->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, m_details) + 8;
+    const QString usual[FileListModel::ColumnCount] = {
+        {}, QStringLiteral("999999999"), QStringLiteral("2026/12/31 23:59"), QStringLiteral("drwxr-xr-x")};
+    const int dateDefault = widths[FileListModel::ColDate];
+    for (int c = 1; c < FileListModel::ColumnCount; ++c)
+        widths[c] = std::max(widths[c], metrics.horizontalAdvance(usual[c]) + margin);
+    widths[0] = widths[0] * widths[FileListModel::ColDate] / dateDefault;
     for (int c = 0; c < FileListModel::ColumnCount; ++c)
         m_details->setColumnWidth(c, widths[c]);
     connect(header, &QHeaderView::sectionClicked, this, &CQXListView::SortByColumn);
