@@ -1,6 +1,6 @@
 #include "engine/FtpEngine.h"
 
-#include "engine/ListingParser.h"
+#include "engine/ListingReader.h"
 #include "engine/RemoteNames.h"
 #include "platform/TextCodec.h"
 #include "settings/SettingNames.h"
@@ -23,20 +23,39 @@ std::uint32_t ReadOption(const char* name) {
 } // namespace
 
 std::string CFtpEngine::ServerNameFor(const QString& name) const {
-    return m_serverNamesCp932 ? EncodeCp932(name) : EncodeUtf8(name);
+    return EncodeRemoteName(name.normalized(QString::NormalizationForm_C));
 }
 
-void CFtpEngine::NoteListingNames(const std::string& listing) {
-    // A listing that is UTF-8 as a whole holds no other name; only one that is not is read line by
-    // line, which costs a full parse.
-    if (m_serverNamesCp932 || IsValidUtf8(listing))
-        return;
+bool CFtpEngine::ReviewListing(const std::string& listing, bool failOnUnreadable) {
+    // Names are looked at only on 自動, before another set was found, and when the listing is not
+    // UTF-8 as a whole.
+    const bool lookAtNames = SessionCharset() == RemoteCharset::Auto &&
+                             SessionLegacySet() == RemoteCharset::Auto && !IsValidUtf8(listing);
+    bool otherNames = false;
+    bool allEucJp = true;
+    bool readable = true;
+    const ListingNow now = CurrentListingNow();
+    RemoteEntry entry;
     for (std::string_view line : SplitLines(listing)) {
-        if (!IsValidUtf8(ParseListLine(line).name)) {
-            m_serverNamesCp932 = true;
-            return;
+        const ListingLine kind = ReadListingLine(line, now, entry);
+        if (kind == ListingLine::Unreadable) {
+            readable = false;
+            const std::string text =
+                "ファイル一覧の次の行を読み取れませんでした: " + ShownName(std::string(line)) + "\r\n";
+            if (failOnUnreadable)
+                LogFailure(text);
+            else
+                m_ui.Log().AppendLog(text);
+        } else if (kind == ListingLine::Entry && lookAtNames && !IsValidUtf8(entry.name)) {
+            otherNames = true;
+            allEucJp = allEucJp && IsValidEucJp(entry.name);
         }
     }
+    // EUC-JP names mostly read as CP932 too (as half-width kana), while CP932 names with kanji
+    // are hardly ever valid EUC-JP: a listing whose every such name is EUC-JP is taken as EUC-JP.
+    if (otherNames)
+        NoteSessionLegacySet(allEucJp ? RemoteCharset::EucJp : RemoteCharset::ShiftJis);
+    return readable;
 }
 
 void CFtpEngine::OnFtpDele(SocketId s, std::uint32_t word) {

@@ -43,6 +43,8 @@ def main():
                         help="how file names are encoded on the wire (utf8 or cp932)")
     parser.add_argument("--slow-rate", type=int, default=0,
                         help="bytes a second for files named *.slow (0: no file is slowed)")
+    parser.add_argument("--mlsd-only", action="store_true",
+                        help="refuse LIST, as servers that list only by MLSD do")
     parser.add_argument("--verbose", action="store_true")
     args = parser.parse_args()
 
@@ -62,6 +64,11 @@ def main():
     handler.permit_foreign_addresses = False
     if args.slow_rate > 0:
         handler.dtp_handler = slow_files_handler(args.slow_rate)
+    if args.mlsd_only:
+        class MlsdOnly(handler):
+            def ftp_LIST(self, path):
+                self.respond("502 LIST not implemented; use MLSD.")
+        handler = MlsdOnly
 
     server = FTPServer(("127.0.0.1", args.port), handler)
     server.max_cons = 64
