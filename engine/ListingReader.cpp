@@ -83,16 +83,35 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+constexpr unsigned threeLetters(char a, char b, char c) {
+    return static_cast<unsigned char>(a) << 16 | static_cast<unsigned char>(b) << 8 |
+           static_cast<unsigned char>(c);
+}
+
+// Every line asks this of several words: one comparison of the three letters, any case.
 int englishMonth(std::string_view word) {
-    static constexpr std::string_view months[] = {"jan", "feb", "mar", "apr", "may", "jun",
-                                                  "jul", "aug", "sep", "oct", "nov", "dec"};
+    static constexpr unsigned months[] = {
+        threeLetters('j', 'a', 'n'), threeLetters('f', 'e', 'b'), threeLetters('m', 'a', 'r'),
+        threeLetters('a', 'p', 'r'), threeLetters('m', 'a', 'y'), threeLetters('j', 'u', 'n'),
+        threeLetters('j', 'u', 'l'), threeLetters('a', 'u', 'g'), threeLetters('s', 'e', 'p'),
+        threeLetters('o', 'c', 't'), threeLetters('n', 'o', 'v'), threeLetters('d', 'e', 'c')};
     if (word.size() != 3)
         return 0;
+    const unsigned key = threeLetters(lower(word[0]), lower(word[1]), lower(word[2]));
     for (int m = 0; m < 12; ++m) {
-        if (equalsNoCase(word, months[m]))
+        if (key == months[m])
             return m + 1;
     }
     return 0;
+}
+
+// Whether a word may hold a kanji of the date forms (a byte of a multi-byte set, or JIS's escape).
+bool mayHoldKanji(std::string_view word) {
+    for (char c : word) {
+        if (static_cast<unsigned char>(c) >= 0x80 || c == '\x1B')
+            return true;
+    }
+    return false;
 }
 
 struct Moment {
@@ -255,6 +274,8 @@ size_t readUnixDate(const Word* w, size_t k, size_t last, Moment& m) {
         }
         return used;
     }
+    if (!mayHoldKanji(w[k].text))
+        return 0;
     Moment j;
     size_t used = 0;
     for (size_t i = k; i <= last; ++i) {
