@@ -221,6 +221,14 @@ QString DecodeRemoteName(std::string_view raw) {
     return g_legacySet == RemoteCharset::EucJp ? DecodeLegacy("EUC-JP", raw) : DecodeCp932(raw);
 }
 
+QString DecodeMixedText(std::string_view bytes) {
+    return IsValidUtf8(bytes) ? DecodeUtf8(bytes) : DecodeRemoteName(bytes);
+}
+
+QString DecodeStoredText(std::string_view bytes) {
+    return DecodeIn(RemoteCharset::Auto, bytes);
+}
+
 std::string EncodeRemoteName(const QString& text) {
     return EncodeIn(g_sessionSet != RemoteCharset::Auto ? g_sessionSet : g_legacySet, text);
 }

@@ -46,6 +46,12 @@ RemoteCharset SessionLegacySet();
 // How a server's name is shown: in the session's set; on Auto as UTF-8 when the bytes are valid
 // UTF-8, otherwise in the set found for the others.
 QString DecodeRemoteName(std::string_view raw);
+// A text of this program's (the store, the log, a status line) that may hold a server's names: as
+// UTF-8 when it is valid UTF-8, otherwise as the session's names. Kept apart from DecodeRemoteName
+// so that a host with a fixed set does not change how the program's own words are read.
+QString DecodeMixedText(std::string_view bytes);
+// A text from the settings store: UTF-8, or CP932 as older stores hold it.
+QString DecodeStoredText(std::string_view bytes);
 // A name typed by the user or read from a local file name, as it goes to the server: in the
 // session's set, on Auto in UTF-8 until names in another set were seen.
 std::string EncodeRemoteName(const QString& text);
