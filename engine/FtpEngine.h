@@ -3,6 +3,7 @@
 #include "engine/DataConn.h"
 #include "engine/EngineMessages.h"
 #include "engine/EngineUi.h"
+#include "engine/ListingReview.h"
 #include "engine/ServerFeatures.h"
 #include "engine/TransferProgress.h"
 #include "platform/NameLookup.h"
@@ -203,6 +204,8 @@ private:
     std::deque<QueuedOp> m_opQueue;
     // What the server's FEAT reply offered (asked on 自動 only).
     ServerFeatures m_features;
+    // The listing being received, read as it arrives.
+    ListingReview m_review;
     // LIST was refused and FEAT offered MLST: this session lists by MLSD.
     bool m_listByMlsd = false;
     // The login has succeeded; USER was answered 230 (no password needed).
@@ -300,6 +303,9 @@ private:
     // The server refused REST: with the user's consent the whole file goes again.
     bool TransferWholeAfterRefusedRest(const DataChain& chain, DataConn& conn);
     void DrainToListData(const DataChain& chain, DataConn& conn);
+    void BeginListingReview();
+    // Logs what the review of the listing found (see ReviewListing); false for unreadable lines.
+    bool ApplyListingReview(bool failOnUnreadable);
 
     // Downloads.
     bool OpenDownloadFile(DataConn& conn);

@@ -184,6 +184,7 @@ void CFtpEngine::OnTransferStep(const DataChain& chain, SocketId s, std::uint32_
         m_halfDone = 0;
         if (chain.IsListing()) {
             m_listData.clear();
+            BeginListingReview();
             command = m_listByMlsd ? "MLSD" : "LIST";
         } else {
             command = (chain.IsDownload() ? "RETR " : "STOR ") + m_opText2;
@@ -377,9 +378,11 @@ void CFtpEngine::FinishChain(const DataChain& chain, bool replyAccepted) {
 }
 
 void CFtpEngine::FinishListing() {
+    m_review.Read(m_listData, true);
+    // A folder download or delete that left entries behind unnoticed would report success.
+    ApplyListingReview(m_curOp != WM_FTP_LIST);
     switch (m_curOp) {
     case WM_FTP_LIST:
-        ReviewListing(m_listData, false);
         m_ui.FillFileList(m_listData);
         break;
     case WM_FTP_GETCWD:
@@ -433,6 +436,7 @@ void CFtpEngine::DrainToListData(const DataChain& chain, DataConn& conn) {
             return;
         }
     }
+    m_review.Read(m_listData, false);
     WatchTransfer();
 }
 

@@ -12,7 +12,6 @@ void CFtpEngine::LogNotOneEntry(const std::string& name) {
 }
 
 void CFtpEngine::ExpandFolderDelete(const std::string& folder) {
-    ReviewListing(m_listData, true);
     const ListingNow now = CurrentListingNow();
     std::vector<std::string> files;
     std::vector<std::string> subfolders;

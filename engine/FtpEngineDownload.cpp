@@ -228,7 +228,6 @@ bool CFtpEngine::WriteDownloadData(DataConn& conn) {
 void CFtpEngine::ExpandDownloadFolder(const std::string& localFolder, const std::string& remoteFolder,
                                       bool overwrite, std::int64_t depth) {
     const std::string folder = FolderWithSlash(localFolder);
-    ReviewListing(m_listData, true);
     const ListingNow now = CurrentListingNow();
     std::vector<std::string> subfolders;
     for (std::string_view line : SplitLines(m_listData)) {

@@ -27,35 +27,27 @@ std::string CFtpEngine::ServerNameFor(const QString& name) const {
 }
 
 bool CFtpEngine::ReviewListing(const std::string& listing, bool failOnUnreadable) {
-    // Names are looked at only on 自動, before another set was found, and when the listing is not
-    // UTF-8 as a whole.
-    const bool lookAtNames = SessionCharset() == RemoteCharset::Auto &&
-                             SessionLegacySet() == RemoteCharset::Auto && !IsValidUtf8(listing);
-    bool otherNames = false;
-    bool allEucJp = true;
-    bool readable = true;
-    const ListingNow now = CurrentListingNow();
-    RemoteEntry entry;
-    for (std::string_view line : SplitLines(listing)) {
-        const ListingLine kind = ReadListingLine(line, now, entry);
-        if (kind == ListingLine::Unreadable) {
-            readable = false;
-            const std::string text =
-                "ファイル一覧の次の行を読み取れませんでした: " + ShownName(std::string(line)) + "\r\n";
-            if (failOnUnreadable)
-                LogFailure(text);
-            else
-                m_ui.Log().AppendLog(text);
-        } else if (kind == ListingLine::Entry && lookAtNames && !IsValidUtf8(entry.name)) {
-            otherNames = true;
-            allEucJp = allEucJp && IsValidEucJp(entry.name);
-        }
+    BeginListingReview();
+    m_review.Read(listing, true);
+    return ApplyListingReview(failOnUnreadable);
+}
+
+void CFtpEngine::BeginListingReview() {
+    // Names are looked at only on 自動 before another set was found.
+    m_review.Begin(SessionCharset() == RemoteCharset::Auto && SessionLegacySet() == RemoteCharset::Auto);
+}
+
+bool CFtpEngine::ApplyListingReview(bool failOnUnreadable) {
+    for (const std::string& line : m_review.Unreadable()) {
+        const std::string text = "ファイル一覧の次の行を読み取れませんでした: " + ShownName(line) + "\r\n";
+        if (failOnUnreadable)
+            LogFailure(text);
+        else
+            m_ui.Log().AppendLog(text);
     }
-    // EUC-JP names mostly read as CP932 too (as half-width kana), while CP932 names with kanji
-    // are hardly ever valid EUC-JP: a listing whose every such name is EUC-JP is taken as EUC-JP.
-    if (otherNames)
-        NoteSessionLegacySet(allEucJp ? RemoteCharset::EucJp : RemoteCharset::ShiftJis);
-    return readable;
+    if (m_review.LegacySet() != RemoteCharset::Auto)
+        NoteSessionLegacySet(m_review.LegacySet());
+    return m_review.Unreadable().empty();
 }
 
 void CFtpEngine::OnFtpDele(SocketId s, std::uint32_t word) {

@@ -321,7 +321,7 @@ bool isTotalLine(const Word* w, size_t n) {
 }
 
 void finish(RemoteEntry& e, const Moment& m) {
-    e.date = FormatListingDate(m.year, m.month, m.day, m.hour, m.minute);
+    FormatListingDate(e.date, m.year, m.month, m.day, m.hour, m.minute);
 }
 
 ListingLine readUnix(std::string_view line, const Word* w, size_t n, const ListingNow& now, RemoteEntry& e) {
@@ -589,6 +589,12 @@ int DaysInMonth(int month, int year) {
 }
 
 std::string FormatListingDate(int year, int month, int day, int hour, int minute) {
+    std::string date;
+    FormatListingDate(date, year, month, day, hour, minute);
+    return date;
+}
+
+void FormatListingDate(std::string& date, int year, int month, int day, int hour, int minute) {
     // Written by hand: a listing of 100,000 lines formats 100,000 dates, and snprintf was a fifth
     // of the parse.
     char out[16];
@@ -616,5 +622,6 @@ std::string FormatListingDate(int year, int month, int day, int hour, int minute
         out[n++] = ':';
         put(minute, 2);
     }
-    return std::string(out, n);
+    // Into the text that is there: a row read after another keeps its buffer.
+    date.assign(out, n);
 }
