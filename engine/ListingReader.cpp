@@ -190,6 +190,19 @@ long long daysFromCivil(int y, int m, int d) {
     return era * 146097 + doe - 719468;
 }
 
+// The date of a count of days since 1970-01-01.
+void civilFromDays(long long z, int& year, int& month, int& day) {
+    z += 719468;
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long long doe = z - era * 146097;
+    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long long mp = (5 * doy + 2) / 153;
+    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    year = static_cast<int>(yoe + era * 400 + (month <= 2));
+}
+
 long long minutesOf(int y, int mo, int d, int h, int mi) {
     return daysFromCivil(y, mo, d) * 1440 + h * 60 + mi;
 }
@@ -455,8 +468,10 @@ void appendMode(std::string& out, std::string_view octal) {
         mode = mode * 8 + (c - '0');
     }
     static constexpr char letters[] = "rwxrwxrwx";
+    char shown[9];
     for (int bit = 0; bit < 9; ++bit)
-        out += mode & (0400 >> bit) ? letters[bit] : '-';
+        shown[bit] = mode & (0400 >> bit) ? letters[bit] : '-';
+    out.append(shown, sizeof shown);
 }
 
 // MLSD's modify fact is UTC: the list shows local time, as LIST does.
@@ -471,15 +486,26 @@ bool readModify(std::string_view s, Moment& m) {
         return false;
     if (y < 1000 || mo < 1 || mo > 12 || d < 1 || d > DaysInMonth(mo, y) || h > 23 || mi > 59)
         return false;
-    const std::time_t t = static_cast<std::time_t>((daysFromCivil(y, mo, d) * 1440 + h * 60 + mi) * 60 + sec);
-    std::tm local{};
-    if (!localtime_r(&t, &local))
-        return false;
-    m.year = local.tm_year + 1900;
-    m.month = local.tm_mon + 1;
-    m.day = local.tm_mday;
-    m.hour = local.tm_hour;
-    m.minute = local.tm_min;
+    const long long t = (daysFromCivil(y, mo, d) * 1440 + h * 60 + mi) * 60 + sec;
+    // Asking the time zone for every line cost more than reading the rest of it; its offset changes
+    // on the hour at most, so it is asked once for each hour that times fall in.
+    thread_local long long cachedHour = -1;
+    thread_local long long cachedOffset = 0;
+    const long long hour = t >= 0 ? t / 3600 : -((-t + 3599) / 3600);
+    if (hour != cachedHour) {
+        const std::time_t at = static_cast<std::time_t>(t);
+        std::tm local{};
+        if (!localtime_r(&at, &local))
+            return false;
+        cachedOffset = local.tm_gmtoff;
+        cachedHour = hour;
+    }
+    const long long shifted = t + cachedOffset;
+    const long long days = shifted >= 0 ? shifted / 86400 : -((-shifted + 86399) / 86400);
+    const long long seconds = shifted - days * 86400;
+    civilFromDays(days, m.year, m.month, m.day);
+    m.hour = static_cast<int>(seconds / 3600);
+    m.minute = static_cast<int>(seconds % 3600 / 60);
     return true;
 }
 
@@ -498,14 +524,25 @@ ListingLine readMlsd(std::string_view line, size_t space, RemoteEntry& e) {
             continue;
         const std::string_view key = fact.substr(0, eq);
         const std::string_view value = fact.substr(eq + 1);
-        if (equalsNoCase(key, "type"))
-            type = value;
-        else if (equalsNoCase(key, "size") || equalsNoCase(key, "sizd"))
-            size = value;
-        else if (equalsNoCase(key, "modify"))
-            modify = value;
-        else if (equalsNoCase(key, "unix.mode"))
-            mode = value;
+        // By length first: most facts of a line are none of these.
+        switch (key.size()) {
+        case 4:
+            if (equalsNoCase(key, "type"))
+                type = value;
+            else if (lower(key[0]) == 's' && (equalsNoCase(key, "size") || equalsNoCase(key, "sizd")))
+                size = value;
+            break;
+        case 6:
+            if (equalsNoCase(key, "modify"))
+                modify = value;
+            break;
+        case 9:
+            if (equalsNoCase(key, "unix.mode"))
+                mode = value;
+            break;
+        default:
+            break;
+        }
     }
     if (equalsNoCase(type, "cdir") || equalsNoCase(type, "pdir") || name == "." || name == "..")
         return ListingLine::Nothing;

@@ -17,7 +17,7 @@ build=(
 )
 demo=(python3 python3-pyftpdlib)
 package=(dpkg-dev file)
-test=(vsftpd curl time xvfb xauth desktop-file-utils appstream)
+test=(vsftpd curl time xvfb xauth desktop-file-utils appstream tzdata)
 fuzz=(clang libclang-rt-14-dev)
 
 sets=("$@")

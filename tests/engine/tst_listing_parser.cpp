@@ -18,6 +18,7 @@ private slots:
     void readerCorpus_data();
     void readerCorpus();
     void fixedClock();
+    void mlsdTimesInLocalTime();
 };
 
 void TestListingParser::splitLinesSkipsBlankLinesAndLeadingSpace() {
@@ -327,6 +328,25 @@ void TestListingParser::fixedClock() {
     QCOMPARE(fixed.minute, 0);
     const ListingNow clock = CurrentListingNow();
     QCOMPARE(clock.year, QDate::currentDate().year());
+}
+
+void TestListingParser::mlsdTimesInLocalTime() {
+    auto localDate = [](const char* zone, const char* modify) {
+        qputenv("TZ", zone);
+        tzset();
+        RemoteEntry e;
+        ReadListingLine(std::string("type=file;modify=") + modify + "; x", ListingNow{2024, 6, 1, 0, 0}, e);
+        return QByteArray::fromStdString(e.date);
+    };
+    QCOMPARE(localDate("Asia/Tokyo", "20241231200000"), QByteArray("2025/01/01 05:00"));
+    // Across the change to summer time, one minute apart in UTC.
+    QCOMPARE(localDate("Europe/Berlin", "20240331005900"), QByteArray("2024/03/31 01:59"));
+    QCOMPARE(localDate("Europe/Berlin", "20240331010000"), QByteArray("2024/03/31 03:00"));
+    QCOMPARE(localDate("Europe/Berlin", "20241027005900"), QByteArray("2024/10/27 02:59"));
+    QCOMPARE(localDate("Europe/Berlin", "20241027010000"), QByteArray("2024/10/27 02:00"));
+    qputenv("TZ", "UTC");
+    tzset();
+    QCOMPARE(localDate("UTC", "19681105165215"), QByteArray("1968/11/05 16:52"));
 }
 
 QTEST_GUILESS_MAIN(TestListingParser)
