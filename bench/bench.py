@@ -481,6 +481,7 @@ class Bench:
         row = Row(f"parse + fill {LIST_ENTRIES:,}-line LIST", server.name)
         progress(f"{row.label} ({server.name}'s text)")
         listing = self.listings.get(server.name, "")
+        values = {}
         if not os.path.exists(listing):
             row.note = "no LIST text (ls failed)"
         else:
@@ -495,6 +496,16 @@ class Bench:
                 row.fill_ms = float(values["fill_ms"])
                 row.parse_ms = float(values["parse_ms"])
         self.rows.append(row)
+        if row.parse_ms is None or "mlsd_ms" not in values:
+            return
+        # The same entries as MLSD and as an MS-DOS listing: within twice the Unix parse.
+        for layout, key in (("MLSD", "mlsd_ms"), ("MS-DOS", "dos_ms")):
+            other = Row(f"parse {LIST_ENTRIES:,}-line {layout}", server.name)
+            ms = float(values[key])
+            met = "met" if ms <= 2 * row.parse_ms else "MISSED"
+            other.window = f"{ms:.0f} ms"
+            other.window_target = f"<= 2x LIST parse ({2 * row.parse_ms:.0f} ms): {met}"
+            self.rows.append(other)
 
     def select_rows(self):
         row = Row(f"window: select all / invert, {LIST_ENTRIES:,} rows", "-")

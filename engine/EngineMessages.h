@@ -50,6 +50,9 @@ inline constexpr int WM_FTP_PUTPASV = 0x4fc;
 inline constexpr int WM_FTP_PUTREST = 0x4fe;
 inline constexpr int WM_FTP_STOR = 0x4ff;
 inline constexpr int WM_FTP_PUTDATA = 0x501;
+// What the server offers, asked after the login on 自動, and UTF-8 names switched on.
+inline constexpr int WM_FTP_FEAT = 0x540;
+inline constexpr int WM_FTP_OPTSUTF8 = 0x541;
 
 // Operation codes that are not messages of their own.
 inline constexpr int OP_SHELLOPEN = 5;

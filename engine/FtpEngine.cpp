@@ -1,6 +1,7 @@
 #include "engine/FtpEngine.h"
 
 #include "engine/DataChains.h"
+#include "platform/TextCodec.h"
 #include "settings/SystemSettings.h"
 #include "views/LogText.h"
 
@@ -128,6 +129,10 @@ void CFtpEngine::OnMessage(int message, SocketId s, std::uint32_t word) {
         break;
     case WM_FTP_GETCWD:
         OnFtpGetCwd(s, word);
+        break;
+    case WM_FTP_FEAT:
+    case WM_FTP_OPTSUTF8:
+        OnFtpFeat(message, s, word);
         break;
     default:
         break;
@@ -277,7 +282,9 @@ void CFtpEngine::CloseSession() {
     m_dataConns.clear();
     ResetProgress();
     m_ui.Log().DiscardPending();
-    m_serverNamesCp932 = false;
+    SetSessionCharset(RemoteCharsetOfNumber(m_host.charset));
+    m_features = ServerFeatures();
+    m_listByMlsd = false;
     m_loggedIn = false;
     m_knownFolder.reset();
     m_leftUserFolder = false;

@@ -3,6 +3,8 @@
 #include "engine/DataConn.h"
 #include "engine/EngineMessages.h"
 #include "engine/EngineUi.h"
+#include "engine/ListingReview.h"
+#include "engine/ServerFeatures.h"
 #include "engine/TransferProgress.h"
 #include "platform/NameLookup.h"
 #include "platform/Socket.h"
@@ -128,11 +130,15 @@ public:
     void CreateFolder(const QString& name);
     void ChangeFolder(const std::string& path);
     void GoToParentFolder();
-    // A name typed or read locally, as the bytes the server gets: CP932 once a listing of this
-    // session held names that are not UTF-8, UTF-8 otherwise.
+    // A name typed or read locally, as the bytes the server gets: in NFC (a name copied from a Mac
+    // arrives decomposed), in the host's character set; on 自動 in UTF-8 until a listing held
+    // names in another set.
     std::string ServerNameFor(const QString& name) const;
-    // Looks at the names of a listing the server sent, for the encoding of the names that go back.
-    void NoteListingNames(const std::string& listing);
+    // Reads a listing the server sent for what the rest of the session needs: every line it cannot
+    // read is logged (as a failure when `failOnUnreadable`, for operations that would otherwise
+    // leave entries behind unnoticed), and on 自動 the set of names that are not UTF-8 is noted.
+    // False when a line could not be read.
+    bool ReviewListing(const std::string& listing, bool failOnUnreadable);
     // Deleting a folder tree: the folder is entered and listed, then its contents are queued.
     void ExpandFolderDelete(const std::string& folder);
 
@@ -196,8 +202,12 @@ private:
     // The data side of the running operation: at most one entry, gone when the operation ends.
     std::vector<DataConn> m_dataConns;
     std::deque<QueuedOp> m_opQueue;
-    // A listing of this session held names that are not valid UTF-8.
-    bool m_serverNamesCp932 = false;
+    // What the server's FEAT reply offered (asked on 自動 only).
+    ServerFeatures m_features;
+    // The listing being received, read as it arrives.
+    ListingReview m_review;
+    // LIST was refused and FEAT offered MLST: this session lists by MLSD.
+    bool m_listByMlsd = false;
     // The login has succeeded; USER was answered 230 (no password needed).
     bool m_loggedIn = false;
     bool m_userAccepted = false;
@@ -249,6 +259,8 @@ private:
     void OnFtpChmod(SocketId s, std::uint32_t word);
     void OnFtpGetCwd(SocketId s, std::uint32_t word);
     void OnFtpDelCwd(SocketId s, std::uint32_t word);
+    // FEAT, then OPTS UTF8 ON when the server offers UTF-8 names.
+    void OnFtpFeat(int message, SocketId s, std::uint32_t word);
 
     // Login and firewall.
     static std::string FirewallString(const char* name);
@@ -291,6 +303,9 @@ private:
     // The server refused REST: with the user's consent the whole file goes again.
     bool TransferWholeAfterRefusedRest(const DataChain& chain, DataConn& conn);
     void DrainToListData(const DataChain& chain, DataConn& conn);
+    void BeginListingReview();
+    // Logs what the review of the listing found (see ReviewListing); false for unreadable lines.
+    bool ApplyListingReview(bool failOnUnreadable);
 
     // Downloads.
     bool OpenDownloadFile(DataConn& conn);

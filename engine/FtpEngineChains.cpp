@@ -3,6 +3,7 @@
 #include "engine/DataChains.h"
 #include "engine/RemoteNames.h"
 #include "engine/ReplyTexts.h"
+#include "platform/TextCodec.h"
 #include "views/LogText.h"
 
 #include <QFileInfo>
@@ -183,7 +184,8 @@ void CFtpEngine::OnTransferStep(const DataChain& chain, SocketId s, std::uint32_
         m_halfDone = 0;
         if (chain.IsListing()) {
             m_listData.clear();
-            command = "LIST";
+            BeginListingReview();
+            command = m_listByMlsd ? "MLSD" : "LIST";
         } else {
             command = (chain.IsDownload() ? "RETR " : "STOR ") + m_opText2;
         }
@@ -212,6 +214,18 @@ void CFtpEngine::OnTransferStep(const DataChain& chain, SocketId s, std::uint32_
         return;
     }
     if (!IsPositive(code)) {
+        if (chain.IsListing() && code >= 500 && m_features.mlst && !m_listByMlsd) {
+            // A server that lists only by MLSD: the session lists that way from now on. LIST stays
+            // the first choice because some servers' MLSD (pyftpdlib's among them) reports a link
+            // as the entry it points to, and a folder delete must never go through a link.
+            m_listByMlsd = true;
+            m_ui.RefusalHandled();
+            m_ui.Log().AppendLog("LIST が使えないため、MLSD で一覧を取得します。\r\n");
+            m_dataConns.clear();
+            m_halfDone = 0;
+            Arm(s, chain.type, Write | Close);
+            return;
+        }
         FinishChain(chain, false);
         return;
     }
@@ -364,9 +378,11 @@ void CFtpEngine::FinishChain(const DataChain& chain, bool replyAccepted) {
 }
 
 void CFtpEngine::FinishListing() {
+    m_review.Read(m_listData, true);
+    // A folder download or delete that left entries behind unnoticed would report success.
+    ApplyListingReview(m_curOp != WM_FTP_LIST);
     switch (m_curOp) {
     case WM_FTP_LIST:
-        NoteListingNames(m_listData);
         m_ui.FillFileList(m_listData);
         break;
     case WM_FTP_GETCWD:
@@ -420,6 +436,7 @@ void CFtpEngine::DrainToListData(const DataChain& chain, DataConn& conn) {
             return;
         }
     }
+    m_review.Read(m_listData, false);
     WatchTransfer();
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/FtpAddress.h"
 #include "platform/SocketError.h"
+#include "platform/TextCodec.h"
 #include "views/LogText.h"
 #include "views/QXDoc.h"
 
@@ -21,6 +22,7 @@ int CFtpEngine::Connect(int hostNumber) {
 int CFtpEngine::ConnectHost(const HostRecord& host, int hostNumber) {
     m_host = host;
     m_hostNumber = hostNumber;
+    SetSessionCharset(RemoteCharsetOfNumber(m_host.charset));
     m_ui.Log().AppendLog(m_host.Name + "に接続します\r\n");
     m_busy = 1;
     // The login runs before any queued operation: none of the last session's is current.
@@ -122,7 +124,9 @@ int CFtpEngine::ReadReply(SocketId s) {
     const bool complete = log.AppendReply(text);
     if (complete) {
         m_replyTimer.stop();
-        if (log.GetReplyCode() >= 400)
+        // A server from before FEAT refuses it, one that has UTF-8 names on anyway may refuse OPTS:
+        // nothing asked of the user failed.
+        if (log.GetReplyCode() >= 400 && m_curOp != WM_FTP_FEAT)
             m_ui.ReplyRefused(m_curOp, log.GetLastReplyLine());
         return 1;
     }

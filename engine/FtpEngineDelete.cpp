@@ -1,7 +1,7 @@
 #include "engine/FtpEngine.h"
 
 #include "engine/DataChains.h"
-#include "engine/ListingParser.h"
+#include "engine/ListingReader.h"
 #include "engine/RemoteNames.h"
 #include "views/LogText.h"
 
@@ -12,12 +12,11 @@ void CFtpEngine::LogNotOneEntry(const std::string& name) {
 }
 
 void CFtpEngine::ExpandFolderDelete(const std::string& folder) {
-    NoteListingNames(m_listData);
-    const int year = CurrentLocalYear();
+    const ListingNow now = CurrentListingNow();
     std::vector<std::string> files;
     std::vector<std::string> subfolders;
     for (std::string_view line : SplitLines(m_listData)) {
-        std::optional<RemoteEntry> e = ListingEntry(line, year);
+        std::optional<RemoteEntry> e = ListingEntry(line, now);
         if (!e || e->attributes.empty())
             continue;
         if (!IsSafeRemoteName(e->name)) {

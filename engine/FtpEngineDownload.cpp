@@ -1,7 +1,7 @@
 #include "engine/FtpEngine.h"
 
 #include "engine/DataChains.h"
-#include "engine/ListingParser.h"
+#include "engine/ListingReader.h"
 #include "engine/LocalNames.h"
 #include "engine/RemoteNames.h"
 #include "settings/SettingNames.h"
@@ -222,10 +222,10 @@ bool CFtpEngine::WriteDownloadData(DataConn& conn) {
 void CFtpEngine::ExpandDownloadFolder(const std::string& localFolder, const std::string& remoteFolder,
                                       bool overwrite, std::int64_t depth) {
     const std::string folder = FolderWithSlash(localFolder);
-    const int year = CurrentLocalYear();
+    const ListingNow now = CurrentListingNow();
     std::vector<std::string> subfolders;
     for (std::string_view line : SplitLines(m_listData)) {
-        const std::optional<RemoteEntry> e = ListingEntry(line, year);
+        const std::optional<RemoteEntry> e = ListingEntry(line, now);
         if (!e)
             continue;
         if (!IsSafeLocalName(e->name)) {

@@ -1,5 +1,6 @@
 #include "engine/FtpEngine.h"
 
+#include "platform/TextCodec.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
 #include "views/LogText.h"
@@ -58,6 +59,9 @@ void CFtpEngine::OnFtpPass(SocketId s, std::uint32_t word) {
 
 void CFtpEngine::LoginSucceeded() {
     m_loggedIn = true;
+    // On 自動 the server says itself whether its names are UTF-8 and whether it lists by MLSD.
+    if (RemoteCharsetOfNumber(m_host.charset) == RemoteCharset::Auto)
+        EnqueueOp(WM_FTP_FEAT);
     EnqueueOp(WM_FTP_PWD);
     EnqueueOp(WM_FTP_LIST);
     EndOperation();
@@ -141,4 +145,22 @@ void CFtpEngine::OnFtpFireOpen(SocketId s, std::uint32_t word) {
     default:
         break;
     }
+}
+
+void CFtpEngine::OnFtpFeat(int message, SocketId s, std::uint32_t word) {
+    const bool feat = message == WM_FTP_FEAT;
+    if (!CommandStep(s, word, message,
+                     EventKind(word) == Write ? (feat ? "FEAT" : "OPTS UTF8 ON") : std::string()))
+        return;
+    if (!feat) {
+        EndOperation();
+        return;
+    }
+    m_features = ParseFeatReply(m_ui.Log().GetLastReply());
+    if (!m_features.utf8) {
+        EndOperation();
+        return;
+    }
+    SetSessionCharset(RemoteCharset::Utf8);
+    Arm(s, WM_FTP_OPTSUTF8, Write | Close);
 }

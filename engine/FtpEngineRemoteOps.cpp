@@ -1,6 +1,6 @@
 #include "engine/FtpEngine.h"
 
-#include "engine/ListingParser.h"
+#include "engine/ListingReader.h"
 #include "engine/RemoteNames.h"
 #include "platform/TextCodec.h"
 #include "settings/SettingNames.h"
@@ -23,20 +23,31 @@ std::uint32_t ReadOption(const char* name) {
 } // namespace
 
 std::string CFtpEngine::ServerNameFor(const QString& name) const {
-    return m_serverNamesCp932 ? EncodeCp932(name) : EncodeUtf8(name);
+    return EncodeRemoteName(name.normalized(QString::NormalizationForm_C));
 }
 
-void CFtpEngine::NoteListingNames(const std::string& listing) {
-    // A listing that is UTF-8 as a whole holds no other name; only one that is not is read line by
-    // line, which costs a full parse.
-    if (m_serverNamesCp932 || IsValidUtf8(listing))
-        return;
-    for (std::string_view line : SplitLines(listing)) {
-        if (!IsValidUtf8(ParseListLine(line).name)) {
-            m_serverNamesCp932 = true;
-            return;
-        }
+bool CFtpEngine::ReviewListing(const std::string& listing, bool failOnUnreadable) {
+    BeginListingReview();
+    m_review.Read(listing, true);
+    return ApplyListingReview(failOnUnreadable);
+}
+
+void CFtpEngine::BeginListingReview() {
+    // Names are looked at only on 自動 before another set was found.
+    m_review.Begin(SessionCharset() == RemoteCharset::Auto && SessionLegacySet() == RemoteCharset::Auto);
+}
+
+bool CFtpEngine::ApplyListingReview(bool failOnUnreadable) {
+    for (const std::string& line : m_review.Unreadable()) {
+        const std::string text = "ファイル一覧の次の行を読み取れませんでした: " + ShownName(line) + "\r\n";
+        if (failOnUnreadable)
+            LogFailure(text);
+        else
+            m_ui.Log().AppendLog(text);
     }
+    if (m_review.LegacySet() != RemoteCharset::Auto)
+        NoteSessionLegacySet(m_review.LegacySet());
+    return m_review.Unreadable().empty();
 }
 
 void CFtpEngine::OnFtpDele(SocketId s, std::uint32_t word) {

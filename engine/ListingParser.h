@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,19 +33,11 @@ std::string_view WordFromRight(int n, std::string_view line);
 std::string ParseListDate(std::string_view line, int currentYear);
 std::string ParseListDate(std::string_view line);
 
-// Name, size, date and attributes of one line. In the Unix long layout (attributes, links, owner,
-// [group,] size, month, day, time or year, name) the name is everything after the time or year, so
-// names with spaces and symbolic links ("name -> target") keep their whole text; a line in any
-// other layout gives its last word as name, the fifth word from the end as size and the date words
-// counted from the end.
+// Name, size, date and attributes of one line. A line the listing reader knows (ListingReader.h)
+// gives its fields (names with spaces whole, a symbolic link under its own name); any other line gives its
+// last word as name, the fifth word from the end as size and the date words counted from the end.
 RemoteEntry ParseListLine(std::string_view line, int currentYear);
 RemoteEntry ParseListLine(std::string_view line);
-
-// One entry of a folder listing, as every consumer of a listing takes it: empty for a line that
-// names no entry (a "total 12" line or any line without a date, "." and ".."); a symbolic link
-// ("name -> target") carries its own name and is marked as a link, so that nobody acts on its
-// target by mistake.
-std::optional<RemoteEntry> ListingEntry(std::string_view line, int currentYear);
 
 int CurrentLocalYear();
 

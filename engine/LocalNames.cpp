@@ -12,5 +12,7 @@ bool IsSafeLocalName(std::string_view raw) {
 }
 
 QString LocalNameFor(std::string_view raw) {
-    return DecodeRemoteName(raw);
+    // Composed, as names on Linux (and in every other program here) are: a decomposed name from
+    // a server would look the same and still be another file.
+    return DecodeRemoteName(raw).normalized(QString::NormalizationForm_C);
 }

@@ -9,6 +9,6 @@
 // folder the user chose.
 bool IsSafeLocalName(std::string_view raw);
 
-// The local name of a server's name: the name as the list shows it (UTF-8 here, also for a server
-// that sends Shift-JIS names). Only for names that pass IsSafeLocalName.
+// The local name of a server's name: the name as the list shows it, composed (NFC), UTF-8 here
+// whatever set the server sends. Only for names that pass IsSafeLocalName.
 QString LocalNameFor(std::string_view raw);

@@ -17,8 +17,44 @@ std::string EncodeCp932(const QString& text);
 QString DecodeUtf8(std::string_view bytes);
 std::string EncodeUtf8(const QString& text);
 
-// How a server's name is shown: UTF-8 when the bytes are valid UTF-8, otherwise CP932.
+// The character sets a host's names may be in. The numbers are the stored values.
+enum class RemoteCharset { Auto = 0, Utf8 = 1, ShiftJis = 2, EucJp = 3, Jis = 4 };
+inline constexpr int kRemoteCharsetCount = 5;
+
+// The set of a stored number; anything unknown reads as Auto.
+RemoteCharset RemoteCharsetOfNumber(int number);
+// The set's name as the host settings show it: "自動", "UTF-8", "Shift_JIS (CP932)", ...
+QString RemoteCharsetLabel(RemoteCharset set);
+// The set a name on the command line means ("auto", "utf-8", "shift_jis", "cp932", "euc-jp", "jis",
+// "iso-2022-jp", any case); false for none.
+bool RemoteCharsetFromName(std::string_view name, RemoteCharset& set);
+
+bool IsValidEucJp(std::string_view bytes);
+QString DecodeIn(RemoteCharset set, std::string_view bytes);
+// Characters the set cannot hold become "?".
+std::string EncodeIn(RemoteCharset set, const QString& text);
+
+// The names of the session: the set the host asks for (or the server offered), and on Auto the
+// set that names which are not UTF-8 were found in (CP932 unless a listing showed EUC-JP). One
+// session runs at a time; a new one starts with SetSessionCharset.
+void SetSessionCharset(RemoteCharset set);
+RemoteCharset SessionCharset();
+void NoteSessionLegacySet(RemoteCharset set);
+// Auto while no name that is not UTF-8 has been seen.
+RemoteCharset SessionLegacySet();
+
+// How a server's name is shown: in the session's set; on Auto as UTF-8 when the bytes are valid
+// UTF-8, otherwise in the set found for the others.
 QString DecodeRemoteName(std::string_view raw);
+// A text of this program's (the store, the log, a status line) that may hold a server's names: as
+// UTF-8 when it is valid UTF-8, otherwise as the session's names. Kept apart from DecodeRemoteName
+// so that a host with a fixed set does not change how the program's own words are read.
+QString DecodeMixedText(std::string_view bytes);
+// A text from the settings store: UTF-8, or CP932 as older stores hold it.
+QString DecodeStoredText(std::string_view bytes);
+// A name typed by the user or read from a local file name, as it goes to the server: in the
+// session's set, on Auto in UTF-8 until names in another set were seen.
+std::string EncodeRemoteName(const QString& text);
 
 // A name as the server sent it, with the text shown for it. The raw bytes are what goes back.
 struct RemoteName {

@@ -43,6 +43,10 @@ def main():
                         help="how file names are encoded on the wire (utf8 or cp932)")
     parser.add_argument("--slow-rate", type=int, default=0,
                         help="bytes a second for files named *.slow (0: no file is slowed)")
+    parser.add_argument("--extra-list-line",
+                        help="a line every LIST sends before the entries (a line no client can read)")
+    parser.add_argument("--mlsd-only", action="store_true",
+                        help="refuse LIST, as servers that list only by MLSD do")
     parser.add_argument("--verbose", action="store_true")
     args = parser.parse_args()
 
@@ -62,6 +66,19 @@ def main():
     handler.permit_foreign_addresses = False
     if args.slow_rate > 0:
         handler.dtp_handler = slow_files_handler(args.slow_rate)
+    if args.extra_list_line:
+        extra = args.extra_list_line.encode("utf8") + b"\r\n"
+
+        class ExtraLineFS(handler.abstracted_fs):
+            def format_list(self, basedir, listing, ignore_err=True):
+                yield extra
+                yield from super().format_list(basedir, listing, ignore_err)
+        handler.abstracted_fs = ExtraLineFS
+    if args.mlsd_only:
+        class MlsdOnly(handler):
+            def ftp_LIST(self, path):
+                self.respond("502 LIST not implemented; use MLSD.")
+        handler = MlsdOnly
 
     server = FTPServer(("127.0.0.1", args.port), handler)
     server.max_cons = 64

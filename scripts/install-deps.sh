@@ -18,7 +18,7 @@ build=(
 )
 demo=(python3 python3-pyftpdlib)
 package=(dpkg-dev file)
-test=(vsftpd curl time xvfb xauth desktop-file-utils appstream python3-xlib dbus-daemon dbus-bin)
+test=(vsftpd curl time xvfb xauth desktop-file-utils appstream python3-xlib dbus-daemon dbus-bin tzdata)
 fuzz=(clang libclang-rt-14-dev)
 
 sets=("$@")

@@ -94,7 +94,7 @@ QString PasswordLengthProblem(std::string_view bytes, const QString& what) {
 }
 
 QString ShownText(std::string_view stored) {
-    return DecodeRemoteName(stored);
+    return DecodeStoredText(stored);
 }
 
 std::string TextForStore(std::string_view stored, const QString& shown) {

@@ -50,6 +50,7 @@ inline constexpr const char* UpPath = "UpPath";
 inline constexpr const char* DownPath = "DownPath";
 inline constexpr const char* Indexhtml = "Indexhtml";
 inline constexpr const char* Icon = "icon";
+inline constexpr const char* Charset = "charset";
 inline constexpr const char* Chmod = "chmod";
 
 // profile subkeys

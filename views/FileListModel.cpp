@@ -1,6 +1,6 @@
 #include "views/FileListModel.h"
 
-#include "engine/ListingParser.h"
+#include "engine/ListingReader.h"
 #include "platform/TextCodec.h"
 
 #include <QCollator>
@@ -21,8 +21,8 @@ long long sizeValue(const std::string& text) {
 
 FileListModel::FileListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-bool FileListModel::MakeRow(std::string_view line, int currentYear, Row& row) {
-    std::optional<RemoteEntry> entry = ListingEntry(line, currentYear);
+bool FileListModel::MakeRow(std::string_view line, const ListingNow& now, Row& row) {
+    std::optional<RemoteEntry> entry = ListingEntry(line, now);
     if (!entry)
         return false;
     RemoteEntry& e = *entry;
@@ -46,12 +46,12 @@ std::vector<std::string> FileListModel::FillFromListing(std::string_view text) {
     m_rows.clear();
     std::vector<std::string_view> lines = SplitLines(text);
     m_rows.reserve(lines.size());
-    const int year = CurrentLocalYear();
+    const ListingNow now = CurrentListingNow();
     std::vector<std::string> subfolders;
     // Each line goes in at the top, so the raw order ends up reversed before the sort.
     for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
         Row row;
-        if (!MakeRow(*it, year, row))
+        if (!MakeRow(*it, now, row))
             continue;
         m_rows.push_back(std::move(row));
     }
@@ -67,7 +67,7 @@ std::vector<std::string> FileListModel::FillFromListing(std::string_view text) {
 
 int FileListModel::InsertListingLine(int pos, std::string_view line) {
     Row row;
-    if (!MakeRow(line, CurrentLocalYear(), row))
+    if (!MakeRow(line, CurrentListingNow(), row))
         return -1;
     pos = std::clamp(pos, 0, RowCount());
     beginInsertRows({}, pos, pos);

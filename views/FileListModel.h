@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/EngineUi.h"
+#include "engine/ListingReader.h"
 
 #include <QAbstractTableModel>
 
@@ -83,7 +84,7 @@ public:
 
 private:
     // Applies the rules of the list to a parsed line; false when the line is not shown.
-    static bool MakeRow(std::string_view line, int currentYear, Row& row);
+    static bool MakeRow(std::string_view line, const ListingNow& now, Row& row);
     // Sorts the rows; the result gives, for each new position, the row's old position.
     std::vector<size_t> SortRows(int column, bool ascending);
 

@@ -18,6 +18,8 @@ struct HostRecord {
     std::string DownPath;
     std::string Indexhtml = "index.html";
     int icon = 0;
+    // The character set of the server's names (RemoteCharset; 0 is 自動).
+    int charset = 0;
 
     bool operator==(const HostRecord&) const = default;
 };

@@ -33,6 +33,8 @@ public:
     int GetReplyCode() const { return m_replyCode; }
     // The last complete line of the text (the final line of the last reply), at most 359 bytes.
     std::string GetLastReplyLine() const;
+    // The whole last complete reply, every line of it, as received.
+    const std::string& GetLastReply() const { return m_lastReply; }
 
     const std::string& Text() const { return m_text; }
     std::size_t PendingSize() const { return m_pending.size(); }
@@ -56,6 +58,7 @@ private:
     std::size_t m_limit;
     std::string m_text;
     std::string m_pending;
+    std::string m_lastReply;
     // Kept as text comes and goes: counting the whole text at every append made a long log slow.
     std::size_t m_lineEnds = 0;
     int m_replyCode = 0;

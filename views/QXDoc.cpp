@@ -32,6 +32,7 @@ int CQXDoc::LoadHost(int number, HostRecord& record) const {
     r.Indexhtml = key.ReadString(N::Indexhtml, "index.html");
     r.Firewall = dword(N::Firewall, 0);
     r.icon = dword(N::Icon, 0);
+    r.charset = dword(N::Charset, 0);
     record = std::move(r);
     return 1;
 }
@@ -56,6 +57,7 @@ int CQXDoc::SaveHost(int number, const HostRecord& r) const {
     key.WriteString(N::Indexhtml, r.Indexhtml);
     dword(N::Firewall, r.Firewall);
     dword(N::Icon, r.icon);
+    dword(N::Charset, r.charset);
     return 1;
 }
 

@@ -730,7 +730,7 @@ std::vector<FileListRow> CMainFrame::FileListRowsNamed(const std::string& name) 
 
 void CMainFrame::SetStatusText(const std::string& text, const std::string& iconFor) {
     m_engineStatusIcon = iconFor.empty() ? QIcon() : m_list->IconCache().FileIcon(DecodeRemoteName(iconFor));
-    m_engineStatus = DecodeRemoteName(text);
+    m_engineStatus = DecodeMixedText(text);
     if (!m_engineStatus.isEmpty())
         m_note = Note();
     // The engine's text goes up as it comes; a note or an operation's words may take its place.

@@ -4,6 +4,7 @@
 #include "settings/FirewallSettings.h"
 #include "settings/HostInputRules.h"
 #include "settings/HostListEditor.h"
+#include "settings/gui/CharsetRow.h"
 #include "settings/gui/HostSheetControls.h"
 #include "settings/gui/PageRows.h"
 
@@ -45,6 +46,7 @@ CPropPageConnect::CPropPageConnect(HostListEditor& editor, QWidget* parent)
     rows.NextRow();
     m_anonymous = rows.CheckBox(Anonymous, QStringLiteral("an&onymous"), 80);
     rows.EndGroup();
+    m_charset = std::make_unique<CharsetRow>(rows, labelWidth);
 
     QPushButton* newHost = rows.Button(NewHost, QStringLiteral("新規ホスト(&N)"), 62);
     QPushButton* deleteHost = rows.Button(DeleteHost, QStringLiteral("削除(&D)"), 50);
@@ -55,6 +57,7 @@ CPropPageConnect::CPropPageConnect(HostListEditor& editor, QWidget* parent)
         connect(edit, &QLineEdit::textEdited, this, &CPropertyPage::SetModified);
     connect(m_hide, &QCheckBox::clicked, this, &CPropertyPage::SetModified);
     connect(m_anonymous, &QCheckBox::clicked, this, &CPropPageConnect::OnAnonymous);
+    connect(m_charset->Box(), &QComboBox::activated, this, &CPropertyPage::SetModified);
     connect(newHost, &QPushButton::clicked, this, &CPropPageConnect::OnNewHost);
     connect(deleteHost, &QPushButton::clicked, this, &CPropPageConnect::OnDeleteHost);
 }
@@ -67,6 +70,7 @@ void CPropPageConnect::LoadFields(const HostRecord& host) {
     m_user->setText(ShownText(host.User));
     m_password->setText(ShownText(host.Pass));
     m_anonymous->setChecked(host.anonymous != 0);
+    m_charset->Load(host);
 }
 
 bool CPropPageConnect::StoreFields(HostRecord& host) {
@@ -99,6 +103,7 @@ bool CPropPageConnect::StoreFields(HostRecord& host) {
     host.User = user;
     host.Pass = password;
     host.anonymous = m_anonymous->isChecked() ? 1 : 0;
+    m_charset->Store(host);
     return true;
 }
 

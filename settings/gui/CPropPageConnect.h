@@ -1,12 +1,15 @@
 #pragma once
 
 #include "settings/gui/CHostPage.h"
+#include "settings/gui/CharsetRow.h"
+
+#include <memory>
 
 class QCheckBox;
 class QLineEdit;
 
-// The connection page: the current host's name, address, port and account, and the buttons that add
-// and remove hosts.
+// The connection page: the current host's name, address, port, account and the character set of its
+// names, and the buttons that add and remove hosts.
 class CPropPageConnect : public CHostPage {
     Q_OBJECT
 public:
@@ -28,4 +31,5 @@ private:
     QLineEdit* m_user;
     QLineEdit* m_password;
     QCheckBox* m_anonymous;
+    std::unique_ptr<CharsetRow> m_charset;
 };

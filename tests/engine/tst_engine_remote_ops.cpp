@@ -476,18 +476,39 @@ void TestEngineRemoteOps::typedNamesFollowTheServersEncoding() {
     const std::string sjisListing = "-rw-r--r--   1 ftp ftp 10 Jan  2 03:04 " + sjis + "\r\n";
     const std::string utf8Listing = "-rw-r--r--   1 ftp ftp 10 Jan  2 03:04 " + utf8 + "\r\n";
     QCOMPARE(m_engine->ServerNameFor(name), utf8);
-    m_engine->NoteListingNames(utf8Listing);
+    m_engine->ReviewListing(utf8Listing, false);
     QCOMPARE(m_engine->ServerNameFor(name), utf8);
-    m_engine->NoteListingNames(sjisListing);
+    m_engine->ReviewListing(sjisListing, false);
     QCOMPARE(m_engine->ServerNameFor(name), sjis);
     // Once seen, the server's encoding stays for the session even when a later listing is plain.
-    m_engine->NoteListingNames(utf8Listing);
+    m_engine->ReviewListing(utf8Listing, false);
     QCOMPARE(m_engine->ServerNameFor(name), sjis);
+
+    // EUC-JP names also read as CP932 (half-width kana) but CP932 names with kanji are not EUC-JP:
+    // a listing whose every other name is EUC-JP is taken as EUC-JP.
+    const std::string euc = EncodeIn(RemoteCharset::EucJp, name);
+    SetSessionCharset(RemoteCharset::Auto);
+    m_engine->ReviewListing("-rw-r--r-- 1 ftp ftp 10 Jan  2 03:04 " + euc + "\r\n" + utf8Listing, false);
+    QCOMPARE(m_engine->ServerNameFor(name), euc);
+    QCOMPARE(DecodeRemoteName(euc), name);
+    QCOMPARE(DecodeRemoteName(utf8), name);
+    SetSessionCharset(RemoteCharset::Auto);
+    m_engine->ReviewListing("-rw-r--r-- 1 ftp ftp 10 Jan  2 03:04 " + euc + "\r\n" + sjisListing, false);
+    QCOMPARE(m_engine->ServerNameFor(name), sjis);
+    // A set the host names is kept whatever the listings hold; a decomposed local name goes composed.
+    SetSessionCharset(RemoteCharset::EucJp);
+    m_engine->ReviewListing(sjisListing, false);
+    QCOMPARE(m_engine->ServerNameFor(name), euc);
+    SetSessionCharset(RemoteCharset::Utf8);
+    QCOMPARE(m_engine->ServerNameFor(QStringLiteral("か\u3099")), std::string("\xE3\x81\x8C"));
+    SetSessionCharset(RemoteCharset::Jis);
+    QCOMPARE(m_engine->ServerNameFor(name), EncodeIn(RemoteCharset::Jis, name));
+    QCOMPARE(DecodeRemoteName(EncodeIn(RemoteCharset::Jis, name)), name);
 
     // A new session starts from UTF-8 again; a Shift-JIS listing turns typed names into Shift-JIS.
     LoginThen([&] {
         QCOMPARE(m_engine->ServerNameFor(name), utf8);
-        m_engine->NoteListingNames(sjisListing);
+        m_engine->ReviewListing(sjisListing, false);
         m_engine->CreateFolder(name);
     })
         .expect("MKD /cur/" + sjis)

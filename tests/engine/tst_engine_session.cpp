@@ -4,6 +4,7 @@
 #include "fixtures/EngineProbe.h"
 #include "fixtures/RecordingUi.h"
 #include "fixtures/ScriptedFtpPeer.h"
+#include "platform/TextCodec.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
 #include "views/QXDoc.h"
@@ -165,6 +166,10 @@ void TestEngineSession::greetingSplitOverReadsThenLogin() {
         .reply("331 password please")
         .expect("PASS secret")
         .reply("230 logged in")
+        .expect("FEAT")
+        .send("211-Features:\r\n MDTM\r\n UTF8\r\n211 End\r\n", {12})
+        .expect("OPTS UTF8 ON")
+        .reply("200 Always in UTF8 mode.")
         .expect("PWD")
         .send("257 \"/home/user\" is current\r\n", {5})
         .expect("TYPE A")
@@ -185,11 +190,17 @@ void TestEngineSession::greetingSplitOverReadsThenLogin() {
                                 "331 password please\r\n"
                                 "PASS\r\n"
                                 "230 logged in\r\n"
+                                "FEAT\r\n"
+                                "211-Features:\r\n MDTM\r\n UTF8\r\n211 End\r\n"
+                                "OPTS UTF8 ON\r\n"
+                                "200 Always in UTF8 mode.\r\n"
                                 "PWD\r\n"
                                 "257 \"/home/user\" is current\r\n"
                                 "TYPE A\r\n"
                                 "504 not now\r\n"
                                 "カレントディレクトリのファイル一覧を取得できませんでした。\r\n"));
+    // The server offered UTF-8 names: the session's names are UTF-8 whatever a listing holds.
+    QCOMPARE(SessionCharset(), RemoteCharset::Utf8);
     // After PWD the queued listing ran.
     QCOMPARE(m_engine->CurrentOperation(), WM_FTP_LIST);
     QVERIFY(m_engine->Queue().empty());

@@ -38,6 +38,9 @@ void TestLocalNamesAndLineEnds::safeLocalNames() {
 void TestLocalNamesAndLineEnds::localNameIsTheShownName() {
     QCOMPARE(LocalNameFor("\x83\x5c\x83\x74\x83\x67"), QStringLiteral("ソフト"));
     QCOMPARE(LocalNameFor("ソフト"), QStringLiteral("ソフト"));
+    // A server's decomposed name (from a Mac) becomes the composed local name.
+    QCOMPARE(LocalNameFor("\xE3\x81\x8B\xE3\x82\x99"), QStringLiteral("が"));
+    QCOMPARE(LocalNameFor("\xE3\x81\x8B\xE3\x82\x99").size(), 1);
 }
 
 void TestLocalNamesAndLineEnds::crLfBecomesLfAcrossPieces_data() {

@@ -9,6 +9,7 @@ private slots:
     void utf8Validity();
     void cp932RoundTrip();
     void remoteNamesKeepTheirBytes();
+    void sessionCharacterSets();
 };
 
 void TestTextCodec::utf8Validity_data() {
@@ -62,6 +63,46 @@ void TestTextCodec::remoteNamesKeepTheirBytes() {
     QCOMPARE(b.display, QString(QChar(0xFEFF)) + QStringLiteral("readme.txt"));
     QCOMPARE(EncodeUtf8(b.display), bom);
     QCOMPARE(EncodeUtf8(DecodeRemoteName("\xEF\xBB\xBF")), std::string("\xEF\xBB\xBF"));
+}
+
+void TestTextCodec::sessionCharacterSets() {
+    const QString name = QStringLiteral("ガイド表");
+    const std::string euc = EncodeIn(RemoteCharset::EucJp, name);
+    const std::string sjis = EncodeCp932(name);
+    const std::string jis = EncodeIn(RemoteCharset::Jis, name);
+    QCOMPARE(euc, std::string("\xA5\xAC\xA5\xA4\xA5\xC9\xC9\xBD"));
+    QVERIFY(jis.rfind("\x1B$B", 0) == 0);
+    QVERIFY(IsValidEucJp(euc) && IsValidEucJp("abc") && IsValidEucJp("\x8E\xB1"));
+    QVERIFY(!IsValidEucJp(sjis) && !IsValidEucJp("\xA5") && !IsValidEucJp("\x8E\xA5\xA4"));
+    // Characters a set cannot hold go as "?".
+    QCOMPARE(EncodeIn(RemoteCharset::EucJp, QStringLiteral("a😀b")), std::string("a?b"));
+
+    SetSessionCharset(RemoteCharset::EucJp);
+    QCOMPARE(DecodeRemoteName(euc), name);
+    QCOMPARE(EncodeRemoteName(name), euc);
+    // The program's own words and the store stay as they are whatever the host's set.
+    QCOMPARE(DecodeMixedText("表示に失敗しました"), QStringLiteral("表示に失敗しました"));
+    QCOMPARE(DecodeMixedText("150 " + euc), "150 " + name);
+    QCOMPARE(DecodeStoredText(sjis), name);
+    SetSessionCharset(RemoteCharset::Jis);
+    QCOMPARE(DecodeRemoteName(jis), name);
+    // On 自動 each name is guessed until the listings showed another set.
+    SetSessionCharset(RemoteCharset::Auto);
+    QCOMPARE(DecodeRemoteName(sjis), name);
+    QCOMPARE(EncodeRemoteName(name), EncodeUtf8(name));
+    NoteSessionLegacySet(RemoteCharset::EucJp);
+    QCOMPARE(DecodeRemoteName(euc), name);
+    QCOMPARE(DecodeRemoteName(EncodeUtf8(name)), name);
+    QCOMPARE(EncodeRemoteName(name), euc);
+    SetSessionCharset(RemoteCharset::Auto);
+    QCOMPARE(SessionLegacySet(), RemoteCharset::Auto);
+
+    RemoteCharset set = RemoteCharset::Auto;
+    QVERIFY(RemoteCharsetFromName("Shift_JIS", set) && set == RemoteCharset::ShiftJis);
+    QVERIFY(RemoteCharsetFromName("UTF8", set) && set == RemoteCharset::Utf8);
+    QVERIFY(!RemoteCharsetFromName("latin1", set));
+    QCOMPARE(RemoteCharsetOfNumber(9), RemoteCharset::Auto);
+    QCOMPARE(RemoteCharsetLabel(RemoteCharset::ShiftJis), QStringLiteral("Shift_JIS (CP932)"));
 }
 
 QTEST_GUILESS_MAIN(TestTextCodec)

@@ -3,6 +3,7 @@
 #include "TerminalUi.h"
 #include "engine/EngineMessages.h"
 #include "engine/FtpAddress.h"
+#include "platform/TextCodec.h"
 
 #include <QtTest>
 
@@ -44,6 +45,13 @@ void TestCliArgs::goodLines() {
     QCOMPARE(p.args.mode, CliArgs::Mode::Passive);
     QCOMPARE(p.args.existing, CliArgs::Existing::Fail);
     QCOMPARE(*p.args.timeoutSeconds, 30);
+    QVERIFY(!p.args.charset);
+
+    p = parse({"--charset", "EUC-JP", "h", "ls"});
+    QVERIFY(p.error.empty());
+    QCOMPARE(*p.args.charset, int(RemoteCharset::EucJp));
+    QCOMPARE(*parse({"--charset=cp932", "h", "ls"}).args.charset, int(RemoteCharset::ShiftJis));
+    QCOMPARE(*parse({"--charset=iso-2022-jp", "h", "ls"}).args.charset, int(RemoteCharset::Jis));
 
     p = parse({"デモサーバー", "rm", "--", "-odd-name"});
     QVERIFY(p.error.empty());
@@ -65,6 +73,8 @@ void TestCliArgs::badLines_data() {
     QTest::newRow("too few") << QStringList{"ftp://h", "mv", "a"};
     QTest::newRow("bad mode") << QStringList{"ftp://h", "chmod", "rwx", "/a"};
     QTest::newRow("mode of four digits") << QStringList{"ftp://h", "chmod", "0644", "/a"};
+    QTest::newRow("charset unknown") << QStringList{"--charset", "latin1", "ftp://h", "ls"};
+    QTest::newRow("charset missing") << QStringList{"ftp://h", "ls", "--charset"};
     QTest::newRow("timeout word") << QStringList{"--timeout", "soon", "ftp://h", "ls"};
     QTest::newRow("timeout zero") << QStringList{"--timeout", "0", "ftp://h", "ls"};
     QTest::newRow("timeout missing") << QStringList{"ftp://h", "ls", "--timeout"};

@@ -2,6 +2,7 @@
 // does on the server and on disk, what it prints, and its exit status.
 #include "StoreFixture.h"
 #include "fixtures/RealFtpServer.h"
+#include "platform/TextCodec.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
 #include "views/QXDoc.h"
@@ -11,6 +12,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
+
+#include <fstream>
 
 namespace {
 struct Run {
@@ -57,6 +62,9 @@ private slots:
     void badInputGetsUsageAndStatus2();
     void failuresOfTheSession();
     void serverTextIsShownEscaped();
+    void namesInEachCharacterSet();
+    void unreadableLineFailsAFolderDownload();
+    void serverThatListsOnlyByMlsd();
 
 private:
     Run Cli(const QStringList& args, const QString& workDir = {});
@@ -434,6 +442,110 @@ void TestLumoCli::serverTextIsShownEscaped() {
     QCOMPARE(missing.status, 1);
     QVERIFY2(missing.err.contains(QStringLiteral("gone\\x1b[2J")), qPrintable(missing.err));
     QVERIFY(!missing.err.contains(QChar(0x1b)));
+}
+
+namespace {
+// Writes a file under a name of raw bytes, as a server's disk may hold it whatever its set.
+bool WriteRawName(const QString& folder, const std::string& raw, const QByteArray& data) {
+    if (!QDir().mkpath(folder))
+        return false;
+    std::ofstream out(QFile::encodeName(folder).toStdString() + "/" + raw, std::ios::binary);
+    out.write(data.constData(), data.size());
+    return bool(out);
+}
+
+bool RawNameExists(const QString& folder, const std::string& raw) {
+    struct stat st;
+    return ::stat((QFile::encodeName(folder).toStdString() + "/" + raw).c_str(), &st) == 0;
+}
+} // namespace
+
+void TestLumoCli::namesInEachCharacterSet() {
+    // vsftpd sends names as the bytes on its disk and offers no UTF8 feature.
+    const RealFtpServer& s = *m_servers[1];
+    const QString root = s.root();
+    QDir(root).removeRecursively();
+    const QString guide = QStringLiteral("ガイド.txt"), shown = QStringLiteral("表示.txt");
+    const std::string euc = EncodeIn(RemoteCharset::EucJp, guide);
+    const std::string sjis = EncodeIn(RemoteCharset::ShiftJis, shown);
+    QVERIFY(WriteRawName(root + "/euc", euc, "euc\n"));
+    QVERIFY(WriteRawName(root + "/sjis", sjis, "sjis\n"));
+    QVERIFY(WriteRawName(root + "/utf8", "資料.txt", "utf8\n"));
+    QVERIFY(QDir().mkpath(root + "/up"));
+    const QString url = Url(s);
+
+    // On 自動 a listing of EUC-JP names is recognised as such, a CP932 one as CP932.
+    const Run lsEuc = Cli({url, QStringLiteral("ls"), QStringLiteral("euc")});
+    QCOMPARE(lsEuc.status, 0);
+    QVERIFY2(lsEuc.out.contains(u'\t' + guide + u'\n'), qPrintable(lsEuc.out));
+    const Run lsSjis = Cli({url, QStringLiteral("ls"), QStringLiteral("sjis")});
+    QVERIFY2(lsSjis.out.contains(u'\t' + shown + u'\n'), qPrintable(lsSjis.out));
+
+    // Downloads land under the decoded names, in UTF-8.
+    QTemporaryDir dl;
+    for (const char* folder : {"euc", "sjis", "utf8"})
+        QCOMPARE(Cli({url, QStringLiteral("get"), QString::fromLatin1(folder), dl.path()}).status, 0);
+    QCOMPARE(FileBytes(dl.path() + "/euc/" + guide), QByteArray("euc\n"));
+    QCOMPARE(FileBytes(dl.path() + "/sjis/" + shown), QByteArray("sjis\n"));
+    QCOMPARE(FileBytes(dl.path() + "/utf8/資料.txt"), QByteArray("utf8\n"));
+
+    // Going back, the name is encoded in the set the command line names, byte for byte.
+    const Run putEuc = Cli({QStringLiteral("--charset"), QStringLiteral("euc-jp"), url, QStringLiteral("put"),
+                            dl.path() + "/euc/" + guide, QStringLiteral("up")});
+    QCOMPARE(putEuc.status, 0);
+    QVERIFY(RawNameExists(root + "/up", euc));
+    const Run putSjis = Cli({QStringLiteral("--charset=shift_jis"), url, QStringLiteral("put"),
+                             dl.path() + "/sjis/" + shown, QStringLiteral("up")});
+    QCOMPARE(putSjis.status, 0);
+    QVERIFY(RawNameExists(root + "/up", sjis));
+    // A decomposed local name (copied from a Mac) goes up composed.
+    const QString decomposed = QStringLiteral("か\u3099.txt");
+    WriteFile(dl.path() + u'/' + decomposed, "nfd\n");
+    const Run putNfd = Cli({QStringLiteral("--charset=utf-8"), url, QStringLiteral("put"),
+                            dl.path() + u'/' + decomposed, QStringLiteral("up")});
+    QCOMPARE(putNfd.status, 0);
+    QVERIFY(RawNameExists(root + "/up", "\xE3\x81\x8C.txt"));
+}
+
+void TestLumoCli::unreadableLineFailsAFolderDownload() {
+    RealFtpServer s(RealFtpServer::Kind::Pyftpdlib);
+    s.setExtraListLine(QStringLiteral("?????????? strange line"));
+    QVERIFY2(s.start(), qPrintable(s.error()));
+    WriteFile(s.root() + "/f/a.txt", "a\n");
+    QTemporaryDir dl;
+    const Run get = Cli({Url(s), QStringLiteral("get"), QStringLiteral("f"), dl.path()});
+    QCOMPARE(get.status, 1);
+    QVERIFY2(get.err.contains(QStringLiteral("?????????? strange line")), qPrintable(get.err));
+    // What could be read still arrives.
+    QCOMPARE(FileBytes(dl.path() + "/f/a.txt"), QByteArray("a\n"));
+    // The file list shows what it can and says in the log what it could not read.
+    const Run ls = Cli({QStringLiteral("-v"), Url(s), QStringLiteral("ls"), QStringLiteral("f")});
+    QCOMPARE(ls.status, 0);
+    QVERIFY(ls.out.contains(QStringLiteral("\ta.txt\n")));
+    QVERIFY(ls.err.contains(QStringLiteral("?????????? strange line")));
+}
+
+void TestLumoCli::serverThatListsOnlyByMlsd() {
+    RealFtpServer s(RealFtpServer::Kind::Pyftpdlib);
+    s.setMlsdOnly();
+    QVERIFY2(s.start(), qPrintable(s.error()));
+    Seed(s.root());
+    const Run ls = Cli({QStringLiteral("-v"), Url(s), QStringLiteral("ls")});
+    QCOMPARE(ls.status, 0);
+    QVERIFY(ls.err.contains(QStringLiteral("\nMLSD\n")));
+    // The same rows as LIST gives: folders first without a size, files with theirs.
+    QStringList rows = ls.out.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), 4);
+    QVERIFY2(rows[0].startsWith(QStringLiteral("d\t\t")) && rows[0].endsWith(QStringLiteral("\tempty")),
+             qPrintable(rows[0]));
+    QVERIFY(rows[1].startsWith(u'd') && rows[1].endsWith(QStringLiteral("\tsub")));
+    QVERIFY(rows[2].endsWith(QStringLiteral("\t日本語")));
+    QVERIFY2(rows[3].startsWith(u'-') && rows[3].contains(QStringLiteral("\t6\t")) &&
+                 rows[3].endsWith(QStringLiteral("\ta.txt")),
+             qPrintable(rows[3]));
+    QTemporaryDir dl;
+    QCOMPARE(Cli({Url(s), QStringLiteral("get"), QStringLiteral("sub"), dl.path()}).status, 0);
+    QCOMPARE(Tree(dl.path() + "/sub"), Tree(s.root() + "/sub"));
 }
 
 QTEST_GUILESS_MAIN(TestLumoCli)

@@ -1,6 +1,7 @@
 #include "CliArgs.h"
 
 #include "engine/FtpAddress.h"
+#include "platform/TextCodec.h"
 
 #include <cctype>
 #include <map>
@@ -42,6 +43,8 @@ std::string CliUsage() {
            "  --overwrite, --resume, --skip\n"
            "                          what to do with a file that exists already (default: fail)\n"
            "  --timeout SECONDS       reply time-out, 1 to 999\n"
+           "  --charset NAME          the server's names: auto, utf-8, shift_jis (cp932), euc-jp, jis\n"
+           "                          (default: the host's setting; auto for a URL)\n"
            "  -v                      show the protocol log on stderr\n"
            "  -h, --help              show this text\n";
 }
@@ -93,6 +96,23 @@ CliParse ParseCliArgs(const std::vector<std::string>& argv) {
                 r.error = "--timeout takes whole seconds from 1 to 999, not '" + value + "'";
                 return r;
             }
+        } else if (arg == "--charset" || arg.rfind("--charset=", 0) == 0) {
+            std::string value;
+            if (arg == "--charset") {
+                if (i + 1 >= argv.size()) {
+                    r.error = "--charset needs a character set";
+                    return r;
+                }
+                value = argv[++i];
+            } else {
+                value = arg.substr(10);
+            }
+            RemoteCharset set;
+            if (!RemoteCharsetFromName(value, set)) {
+                r.error = "--charset takes auto, utf-8, shift_jis, cp932, euc-jp or jis, not '" + value + "'";
+                return r;
+            }
+            a.charset = static_cast<int>(set);
         } else {
             r.error = "unknown option '" + arg + "'";
             return r;

@@ -15,6 +15,8 @@ struct CliArgs {
     bool verbose = false;
     Existing existing = Existing::Fail;
     std::optional<int> timeoutSeconds;
+    // The character set of the server's names (RemoteCharset's number); the host's own when unset.
+    std::optional<int> charset;
     bool help = false;
 
     std::string target;

@@ -88,6 +88,8 @@ void CliSession::Start() {
     }
     if (m_args.mode != CliArgs::Mode::HostDefault)
         host.Pasv = m_args.mode == CliArgs::Mode::Passive ? 1 : 0;
+    if (m_args.charset)
+        host.charset = *m_args.charset;
     m_engine.ReadSystemSettings();
     if (m_args.timeoutSeconds)
         m_engine.SetTimeoutMs(*m_args.timeoutSeconds * 1000);

@@ -184,7 +184,7 @@ void TerminalUi::OperationFailed(int operation, const std::string& text) {
     if (!m_pendingRefusal.empty())
         line += " (" + m_pendingRefusal + ")";
     m_pendingRefusal.clear();
-    PrintFailure(DecodeRemoteName(line).toStdString());
+    PrintFailure(DecodeMixedText(line).toStdString());
 }
 
 void TerminalUi::FlushRefusal() {
@@ -192,7 +192,7 @@ void TerminalUi::FlushRefusal() {
         return;
     const std::string line = m_pendingRefusal;
     m_pendingRefusal.clear();
-    PrintFailure(DecodeRemoteName(line).toStdString());
+    PrintFailure(DecodeMixedText(line).toStdString());
 }
 
 void TerminalUi::Fail(const std::string& line) {

@@ -22,7 +22,7 @@ LogAppearance ReadLogAppearance(const QColor& buttonFace, const QColor& window) 
         a.background = window;
     else
         a.background = FromStoredColour(stored.bkcolor);
-    a.face = DecodeRemoteName(stored.FaceShown());
+    a.face = DecodeStoredText(stored.FaceShown());
     a.pointSize = stored.PointsShown();
     return a;
 }
@@ -73,7 +73,7 @@ void CQXLogView::AppendText(const std::string& bytes) {
     while (!rest.empty()) {
         const size_t end = rest.find('\n');
         const std::string_view line = rest.substr(0, end == std::string_view::npos ? rest.size() : end + 1);
-        text += DecodeRemoteName(line);
+        text += DecodeMixedText(line);
         rest.remove_prefix(line.size());
     }
     // One line break per LF: the block count then follows the log's line count.

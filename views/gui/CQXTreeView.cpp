@@ -73,7 +73,7 @@ QList<QIcon> CQXTreeView::AddHostIcons() {
             icons.append(GetHostIcon(i));
             continue;
         }
-        const QIcon custom = HostIconFromFile(DecodeRemoteName(file), qApp->palette().color(QPalette::Base));
+        const QIcon custom = HostIconFromFile(DecodeStoredText(file), qApp->palette().color(QPalette::Base));
         icons.append(custom.isNull() ? GetHostIcon(0) : custom);
     }
     return icons;
@@ -169,7 +169,7 @@ QIcon CQXTreeView::IconFor(const Node& node) const {
 }
 
 void CQXTreeView::UpdateItem(QTreeWidgetItem* item, const Node& node) {
-    const QString text = DecodeRemoteName(node.text);
+    const QString text = DecodeMixedText(node.text);
     if (item->text(0) != text)
         item->setText(0, text);
     item->setIcon(0, IconFor(node));

@@ -1,6 +1,7 @@
 #include "StoreFixture.h"
 #include "dialogs/DialogDriver.h"
 #include "platform/RegistryStore.h"
+#include "platform/TextCodec.h"
 #include "settings/FirewallSettings.h"
 #include "settings/HostInputRules.h"
 #include "settings/HostListEditor.h"
@@ -36,6 +37,7 @@ private slots:
     void newHostsFillTheGapsInTheNames();
     void removingHostsKeepsTheRestInOrder();
     void anonymousTakesTheMailAddress();
+    void characterSetOfTheNames();
     void firewallControlsFollowTheScheme();
     void passwordsStayMaskedAndScrambled();
     void editsOnEveryPageForTwoHostsAreSaved();
@@ -248,6 +250,32 @@ void TestHostSheet::anonymousTakesTheMailAddress() {
     QCOMPARE(SettingsKey::Unscramble(storedText(fx, "Host0", "Pass")), std::string("me@example.jp"));
 }
 
+void TestHostSheet::characterSetOfTheNames() {
+    StoreFixture fx;
+    CQXDoc().SaveAllHosts({host("a")});
+    {
+        // A host stored before the setting existed has no value of it.
+        SettingsKey k;
+        QVERIFY(k.CreateKey(KeyFamily::Host, "Host1"));
+        k.WriteString("Name", "b");
+    }
+    HostRecord older;
+    QVERIFY(CQXDoc().LoadHost(1, older));
+    QCOMPARE(older.charset, 0);
+    {
+        OpenSheet s;
+        QComboBox* set = Find<QComboBox>(s.connect(), Charset);
+        QCOMPARE(set->count(), kRemoteCharsetCount);
+        QCOMPARE(set->currentText(), QStringLiteral("自動"));
+        set->setCurrentIndex(set->findText(QStringLiteral("EUC-JP")));
+        emit set->activated(set->currentIndex());
+        s.ok();
+    }
+    QCOMPARE(stored(fx, "Host0", "charset")->dword, 3u);
+    OpenSheet again;
+    QCOMPARE(Find<QComboBox>(again.connect(), Charset)->currentText(), QStringLiteral("EUC-JP"));
+}
+
 void TestHostSheet::firewallControlsFollowTheScheme() {
     StoreFixture fx;
     {
@@ -448,7 +476,7 @@ void TestHostSheet::keyboard() {
     CQXDoc().SaveAllHosts({host("a")});
     OpenSheet s;
     QCOMPARE(TabOrder(s.connect()), (QList<int>{HostChoice, Name, Address, Hide, Port, User, Password,
-                                                Anonymous, NewHost, DeleteHost}));
+                                                Anonymous, Charset, NewHost, DeleteHost}));
     QCOMPARE(TabOrder(s.folders()),
              (QList<int>{HostChoice, Upload, UploadBrowse, Download, DownloadBrowse, IndexFile}));
     QVERIFY(QTest::qWaitForWindowActive(&s.sheet));
