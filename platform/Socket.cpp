@@ -1,6 +1,7 @@
 #include "platform/Socket.h"
 
 #include "platform/SocketEvents.h"
+#include "platform/TlsLinger.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -74,8 +75,15 @@ void Socket::close() {
 }
 
 void Socket::shutdownAndClose() {
-    if (m_id != kNoSocket)
-        ::shutdown(m_id, SHUT_RDWR);
+    if (m_id == kNoSocket)
+        return;
+    // A TLS connection ends with close_notify and a lingering close of its own; close() alone
+    // drops it without one, as a cancelled transfer must.
+    if (std::unique_ptr<CTlsStream> tls = CSocketEvents::TakeTls(m_id)) {
+        CTlsLinger::Close(release(), std::move(tls));
+        return;
+    }
+    ::shutdown(m_id, SHUT_RDWR);
     close();
 }
 

@@ -30,7 +30,7 @@ public:
 
     // Closes at once; harmless when there is no socket.
     void close();
-    // Shuts both directions down, then closes.
+    // Shuts both directions down, then closes; a TLS connection sends close_notify first.
     void shutdownAndClose();
 
 private:
