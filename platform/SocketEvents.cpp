@@ -339,14 +339,16 @@ void CSocketEvents::OnWritable(SocketId s) {
 }
 
 void CSocketEvents::Connect(SocketId s, std::uint32_t addressNetOrder, std::uint16_t port) {
+    Connect(s, NetAddress::FromV4(addressNetOrder), port);
+}
+
+void CSocketEvents::Connect(SocketId s, const NetAddress& address, std::uint16_t port) {
     if (s == kNoSocket)
         return;
     Entry& e = EntryFor(s);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = addressNetOrder;
-    sa.sin_port = htons(port);
-    int r = ::connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    sockaddr_storage sa{};
+    const socklen_t len = ToSockaddr(address, port, sa);
+    int r = ::connect(s, reinterpret_cast<sockaddr*>(&sa), len);
     e.connectFailed = false;
     if (r == 0 || errno == EINPROGRESS || errno == EINTR) {
         e.connecting = true;
@@ -410,7 +412,15 @@ bool CSocketEvents::Send(SocketId s, std::string_view bytes) {
 
 Socket CSocketEvents::Accept(SocketId listening, std::uint32_t* peerAddressNetOrder,
                              std::uint16_t* peerPort) {
-    Socket s = AcceptTcp(listening, peerAddressNetOrder, peerPort);
+    NetAddress peer;
+    Socket s = Accept(listening, &peer, peerPort);
+    if (s.valid() && peerAddressNetOrder)
+        *peerAddressNetOrder = peer.v4NetOrder();
+    return s;
+}
+
+Socket CSocketEvents::Accept(SocketId listening, NetAddress* peerAddress, std::uint16_t* peerPort) {
+    Socket s = AcceptTcp(listening, peerAddress, peerPort);
     if (Entry* e = Find(listening)) {
         e->acceptArmed = true;
         Update(listening, *e);

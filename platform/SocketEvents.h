@@ -58,8 +58,10 @@ public:
     int Message(SocketId s) const;
     std::uint32_t Interest(SocketId s) const;
 
-    // Starts a non-blocking connect to an IPv4 address (network order); the outcome arrives as a
+    // Starts a non-blocking connect (the socket of the address's family); the outcome arrives as a
     // connect event when the socket is registered for it.
+    void Connect(SocketId s, const NetAddress& address, std::uint16_t port);
+    // The same to an IPv4 address in network order.
     void Connect(SocketId s, std::uint32_t addressNetOrder, std::uint16_t port);
 
     // Receives up to len bytes: the count, 0 when the peer has closed, -1 when nothing waits or
@@ -73,6 +75,7 @@ public:
     std::size_t PendingSend(SocketId s) const;
 
     // Accepts one pending connection as a non-blocking socket; empty when none waits.
+    Socket Accept(SocketId listening, NetAddress* peerAddress, std::uint16_t* peerPort = nullptr);
     Socket Accept(SocketId listening, std::uint32_t* peerAddressNetOrder = nullptr,
                   std::uint16_t* peerPort = nullptr);
 
