@@ -14,6 +14,14 @@ QString DateText(std::int64_t seconds) {
     return QDateTime::fromSecsSinceEpoch(seconds).toLocalTime().toString(QStringLiteral("yyyy/MM/dd HH:mm"));
 }
 
+// A fingerprint on two lines of 16 bytes each: one line of 95 characters would not fit.
+QString FingerprintText(const std::string& hex) {
+    QString text = QString::fromStdString(FormatFingerprint(hex));
+    if (text.size() > 48)
+        text.insert(48, QLatin1Char('\n'));
+    return text;
+}
+
 QLabel* Field(const QString& text, bool fixedWidth = false) {
     auto* label = new QLabel(text);
     label->setTextFormat(Qt::PlainText);
@@ -50,11 +58,9 @@ CCertificateDlg::CCertificateDlg(const QString& hostName, const TlsPeerInfo& pee
     icon->setAlignment(Qt::AlignTop);
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("SHA-256 指紋:"),
-                 Field(QString::fromStdString(FormatFingerprint(peer.sha256Hex)), true));
+    form->addRow(QStringLiteral("SHA-256 指紋:"), Field(FingerprintText(peer.sha256Hex), true));
     if (changed)
-        form->addRow(QStringLiteral("以前の指紋:"),
-                     Field(QString::fromStdString(FormatFingerprint(pinnedSha256)), true));
+        form->addRow(QStringLiteral("以前の指紋:"), Field(FingerprintText(pinnedSha256), true));
     form->addRow(QStringLiteral("発行先:"), Field(QString::fromStdString(peer.subject)));
     form->addRow(QStringLiteral("発行者:"), Field(QString::fromStdString(peer.issuer)));
     form->addRow(
@@ -84,6 +90,7 @@ CCertificateDlg::CCertificateDlg(const QString& hostName, const TlsPeerInfo& pee
     text->addWidget(headline);
     text->addWidget(advice);
     text->addLayout(form);
+    text->addStretch(1);
     auto* top = new QHBoxLayout;
     top->addWidget(icon);
     top->addLayout(text, 1);

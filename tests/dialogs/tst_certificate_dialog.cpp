@@ -25,10 +25,11 @@ TlsPeerInfo Peer(long verifyCode) {
     return p;
 }
 
+// The labels' texts with line breaks taken out, as one text.
 QString AllText(QWidget* w) {
     QString text;
     for (QLabel* label : w->findChildren<QLabel*>())
-        text += label->text() + QLatin1Char('\n');
+        text += label->text().remove(QLatin1Char('\n')) + QLatin1Char('|');
     return text;
 }
 } // namespace
