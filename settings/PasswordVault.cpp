@@ -15,8 +15,10 @@ CPasswordVault::Outcome OutcomeOf(QKeychain::Error error) {
     }
 }
 
-template <class Job> Job* NewJob(QObject* context, const QString& account) {
-    auto* job = new Job(CPasswordVault::Service(), context);
+// A job owns nothing of ours and deletes itself when it has finished. It must not go before that:
+// qtkeychain's libsecret backend calls back into a job whose request is still out.
+template <class Job> Job* NewJob(const QString& account) {
+    auto* job = new Job(CPasswordVault::Service());
     job->setAutoDelete(true);
     job->setKey(account);
     return job;
@@ -30,7 +32,7 @@ QString CPasswordVault::AccountKey(std::string_view user, std::string_view host,
 }
 
 void CPasswordVault::Write(const QString& account, const std::string& password, Callback done) {
-    auto* job = NewJob<QKeychain::WritePasswordJob>(this, account);
+    auto* job = NewJob<QKeychain::WritePasswordJob>(account);
     job->setBinaryData(QByteArray::fromStdString(password));
     connect(job, &QKeychain::Job::finished, this,
             [done = std::move(done)](QKeychain::Job* j) { done(OutcomeOf(j->error()), {}); });
@@ -38,7 +40,7 @@ void CPasswordVault::Write(const QString& account, const std::string& password, 
 }
 
 void CPasswordVault::Read(const QString& account, Callback done) {
-    auto* job = NewJob<QKeychain::ReadPasswordJob>(this, account);
+    auto* job = NewJob<QKeychain::ReadPasswordJob>(account);
     connect(job, &QKeychain::Job::finished, this, [done = std::move(done)](QKeychain::Job* j) {
         const Outcome outcome = OutcomeOf(j->error());
         done(outcome, outcome == Outcome::Done
@@ -49,7 +51,7 @@ void CPasswordVault::Read(const QString& account, Callback done) {
 }
 
 void CPasswordVault::Remove(const QString& account, Callback done) {
-    auto* job = NewJob<QKeychain::DeletePasswordJob>(this, account);
+    auto* job = NewJob<QKeychain::DeletePasswordJob>(account);
     connect(job, &QKeychain::Job::finished, this, [done = std::move(done)](QKeychain::Job* j) {
         const Outcome outcome = OutcomeOf(j->error());
         done(outcome == Outcome::NotFound ? Outcome::Done : outcome, {});
