@@ -32,6 +32,7 @@ class TestPasswordVault : public QObject {
 private slots:
     void initTestCase();
     void accountKeys();
+    void aVaultGoneBeforeTheAnswer();
     void writeReadRemove();
     void storedPasswordMovesToTheKeyring();
     void aNewerStoreValueWins();
@@ -53,6 +54,18 @@ void TestPasswordVault::accountKeys() {
     QCOMPARE(CPasswordVault::AccountKey("demo", "ftp.example.jp", 21),
              QStringLiteral("demo@ftp.example.jp:21"));
     QCOMPARE(CPasswordVault::AccountKey("山田", "::1", 990), QStringLiteral("山田@::1:990"));
+}
+
+void TestPasswordVault::aVaultGoneBeforeTheAnswer() {
+    // The window may close a page while its question to the keyring is out: no answer, no crash.
+    bool answered = false;
+    {
+        CPasswordVault vault;
+        vault.Read(QStringLiteral("gone@example.jp:21"),
+                   [&](Outcome, const std::string&) { answered = true; });
+    }
+    QTest::qWait(300);
+    QVERIFY(!answered);
 }
 
 void TestPasswordVault::writeReadRemove() {
