@@ -1,13 +1,27 @@
 # lumo: the two set-up commands are `make demo` and `make test`; both install what is missing first.
+# `make test SANITIZE=1` builds and tests everything under AddressSanitizer and
+# UndefinedBehaviorSanitizer in build-asan/; `make test-sanitized` does so for the engine, platform,
+# settings and fuzz-replay tests alone (CI; unoptimised, which halves its build time); `make fuzz` runs
+# each fuzz target FUZZ_SECONDS seconds.
 BUILD ?= build
 JOBS  ?= 2
 CMAKE_FLAGS ?=
+SANITIZE ?=
+ifeq ($(SANITIZE),1)
+BUILD = build-asan
+CMAKE_FLAGS += -DLUMO_SANITIZE=ON
+endif
+ASAN_BUILD ?= build-asan
+SANITIZED_FOLDERS ?= engine platform settings fuzz
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?=
 PREFIX ?= /usr/local
 # What an installation holds: the two programs and the files beside them.
 INSTALLED = lumo lumo-cli lumo_guide lumo_icons lumo_man_pages
 
 .PHONY: all deps deps-demo deps-package deps-test configure build programs test demo run bench install \
-	package clean
+	package test-sanitized fuzz clean
 
 all: build
 
@@ -37,6 +51,17 @@ test: deps-test configure
 	cmake --build $(BUILD) -j $(JOBS)
 	bash scripts/run-tests.sh $(BUILD) $(JOBS)
 
+test-sanitized: deps-test
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DLUMO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+	cmake --build $(ASAN_BUILD) -j $(JOBS) --target $(addprefix tests_,$(SANITIZED_FOLDERS))
+	bash scripts/run-tests.sh $(ASAN_BUILD) $(JOBS) -L '^($(subst $() ,|,$(SANITIZED_FOLDERS)))$$'
+
+fuzz:
+	@bash scripts/install-deps.sh build fuzz
+	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DLUMO_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
+	bash scripts/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
 demo: deps-demo programs
 	bash scripts/demo.sh $(BUILD)
 
@@ -57,4 +82,4 @@ package: deps-package configure
 	cd $(BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -3,6 +3,8 @@
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
 
+#include <algorithm>
+
 namespace {
 
 // Positions are stored as DWORDs; a window left of or above the primary screen has negative ones.
@@ -14,7 +16,70 @@ void writeInt(SettingsKey& key, const char* name, int value) {
     key.WriteDword(name, static_cast<std::uint32_t>(value));
 }
 
+// Rectangles in 64 bits: stored edges are any 32-bit values, and their differences overflow an int.
+struct Span {
+    long long left, top, width, height;
+};
+
+Span spanOf(const QRect& r) {
+    return {r.left(), r.top(), r.width(), r.height()};
+}
+
+long long overlap(const Span& a, const Span& b) {
+    const long long w = std::min(a.left + a.width, b.left + b.width) - std::max(a.left, b.left);
+    const long long h = std::min(a.top + a.height, b.top + b.height) - std::max(a.top, b.top);
+    return w > 0 && h > 0 ? w * h : 0;
+}
+
+int clampTo(long long v, long long low, long long high) {
+    return static_cast<int>(std::clamp(v, low, std::max(low, high)));
+}
+
+// The area a window may take when no screen is known.
+const QRect kFallbackArea(0, 0, 16384, 16384);
+
 } // namespace
+
+WindowLayout ClampWindowLayout(WindowLayout l, const std::vector<QRect>& screens) {
+    std::vector<Span> areas;
+    for (const QRect& r : screens.empty() ? std::vector<QRect>{kFallbackArea} : screens)
+        areas.push_back(spanOf(r));
+    long long width = areas.front().width;
+    long long height = areas.front().height;
+    if (l.HasUsableRect()) {
+        Span window{l.left, l.top, static_cast<long long>(l.right) - l.left,
+                    static_cast<long long>(l.bottom) - l.top};
+        const Span* screen = &areas.front();
+        for (const Span& a : areas) {
+            if (overlap(window, a) > overlap(window, *screen))
+                screen = &a;
+        }
+        window.width = std::min(window.width, screen->width);
+        window.height = std::min(window.height, screen->height);
+        bool visible = false;
+        for (const Span& a : areas)
+            visible = visible || overlap(window, a) > 0;
+        if (!visible) {
+            window.left = clampTo(window.left, screen->left, screen->left + screen->width - window.width);
+            window.top = clampTo(window.top, screen->top, screen->top + screen->height - window.height);
+        }
+        l.left = static_cast<int>(window.left);
+        l.top = static_cast<int>(window.top);
+        l.right = static_cast<int>(window.left + window.width);
+        l.bottom = static_cast<int>(window.top + window.height);
+        width = window.width;
+        height = window.height;
+    }
+    l.treelisth = clampTo(l.treelisth, 0, height);
+    l.logh = clampTo(l.logh, 0, height);
+    l.treew = clampTo(l.treew, 0, width);
+    l.listw = clampTo(l.listw, 0, width);
+    if (l.rawcount != 1 && l.rawcount != 2)
+        l.rawcount = WindowLayout().rawcount;
+    if (l.menu != 0 && l.menu != 1)
+        l.menu = WindowLayout().menu;
+    return l;
+}
 
 WindowLayout ReadWindowLayout() {
     WindowLayout l;

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QRect>
+
 #include <cstdint>
 #include <utility>
+#include <vector>
 
 // The main window's layout as it is kept between runs: the restored window rectangle and its show
 // state, the pane sizes and the arrangement of the two bar bands.
@@ -19,7 +22,9 @@ struct WindowLayout {
     int menu = 0;     // position of the menu band: 0 first, 1 after the tool bar
 
     // A rectangle without width or height is ignored and the window keeps its default placement.
-    bool HasUsableRect() const { return right - left > 0 && bottom - top > 0; }
+    bool HasUsableRect() const {
+        return static_cast<long long>(right) - left > 0 && static_cast<long long>(bottom) - top > 0;
+    }
     bool operator==(const WindowLayout&) const = default;
 };
 
@@ -27,6 +32,13 @@ enum class ShowState { Normal, Minimised, Maximised };
 
 // Missing values give the defaults; nothing is created.
 WindowLayout ReadWindowLayout();
+// A stored layout as the screens that exist can show it: the values may be damaged or come from
+// another arrangement of monitors. The window is no larger than the screen it lands on (the one it
+// overlaps most, else the first); when it would then overlap no screen at all, it is moved into
+// that screen. Pane sizes are no larger than the window, never negative; band values that mean
+// nothing give their defaults. `screens` are the screens' available areas, the primary first.
+WindowLayout ClampWindowLayout(WindowLayout layout, const std::vector<QRect>& screens);
+
 // Writes "Window", "view" and "rebar"; keys that cannot be created are skipped.
 void WriteWindowLayout(const WindowLayout& layout);
 

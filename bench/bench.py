@@ -37,6 +37,8 @@ FILL_RUNS = 5
 
 RATIO_TARGET = 0.9
 FILL_TARGET_MS = 1000
+STORE_MB = 50
+STORE_TARGET_MS = 2000
 RSS_TARGET = 100_000_000
 
 # A run that takes longer than this is stuck; it is killed and reported.
@@ -329,8 +331,12 @@ class Row:
     # The in-process rows: milliseconds of the whole fill and of parsing alone, or what went wrong.
     fill_ms: float | None = None
     parse_ms: float | None = None
+    target_ms: int = FILL_TARGET_MS
     note: str = ""
     curl_note: str = ""  # why curl did not run
+    # The window's rows: what was measured, in words, and how it stands against its target.
+    window: str = ""
+    window_target: str = ""
 
 
 def best(runs):
@@ -359,6 +365,9 @@ class Bench:
     def __init__(self, build, work):
         self.lumo_cli = os.path.join(build, "tools", "lumo-cli")
         self.listing_fill = os.path.join(build, "bench", "listing_fill")
+        self.list_selection = os.path.join(build, "bench", "list_selection")
+        self.window_download = os.path.join(build, "bench", "window_download")
+        self.store_load = os.path.join(build, "bench", "store_load")
         self.work = work
         self.root = os.path.join(work, "root")
         self.local = os.path.join(work, "local")
@@ -529,6 +538,59 @@ class Bench:
                 row.parse_ms = float(values["parse_ms"])
         self.rows.append(row)
 
+    def select_rows(self):
+        row = Row(f"window: select all / invert, {LIST_ENTRIES:,} rows", "-")
+        progress(row.label)
+        result = subprocess.run([self.list_selection, str(LIST_ENTRIES), str(FILL_RUNS)], capture_output=True,
+                                text=True, timeout=RUN_TIMEOUT)
+        values = dict(w.split("=", 1) for w in result.stdout.split() if "=" in w)
+        steps = ("select_all_ms", "invert_none_ms", "invert_all_ms", "invert_alternate_ms")
+        if result.returncode != 0 or any(k not in values for k in steps):
+            row.note = "FAILED: " + (result.stderr.strip().splitlines() or [f"exit {result.returncode}"])[-1]
+        else:
+            ms = {k: float(values[k]) for k in steps}
+            row.window = (f"all {ms['select_all_ms']:.0f} ms, invert {ms['invert_none_ms']:.0f} ms "
+                          f"(every other row chosen: {ms['invert_alternate_ms']:.0f} ms)")
+            met = "met" if max(ms.values()) < FILL_TARGET_MS else "MISSED"
+            row.window_target = f"< {FILL_TARGET_MS} ms: {met}"
+        self.rows.append(row)
+
+    def window_get_many(self, server):
+        row = Row(f"window: get folder of {SMALL_FILES:,} files", server.name)
+        progress(f"{row.label} from {server.name}")
+        dest = os.path.join(self.down, "many")
+        drain_time_wait()
+        result = subprocess.run([self.window_download, str(server.port), server.user, server.password,
+                                 server.home() or "/", "many", self.down], capture_output=True, text=True,
+                                timeout=RUN_TIMEOUT)
+        values = dict(w.split("=", 1) for w in result.stdout.split() if "=" in w)
+        problem = check_tree(dest, self.small_sizes)
+        remove(dest)
+        if result.returncode != 0 or "seconds" not in values:
+            row.note = "FAILED: " + (result.stderr.strip().splitlines() or [f"exit {result.returncode}"])[-1]
+        elif problem:
+            row.note = "WRONG FILES: " + problem
+        else:
+            files = int(values["files"])
+            row.window = (f"{float(values['seconds']):.3f} s; log drawn {values['log_paints']}x for "
+                          f"{values['log_lines']} lines, status bar {values['status_paints']}x, "
+                          f"list {values['list_paints']}x")
+            fewer = max(int(values[k]) for k in ("log_paints", "status_paints", "list_paints")) < files
+            row.window_target = f"drawn less than once per file: {'met' if fewer else 'MISSED'}"
+        self.rows.append(row)
+
+    def load_store(self):
+        row = Row(f"load {STORE_MB} MB settings store", "-", target_ms=STORE_TARGET_MS)
+        progress(row.label)
+        result = subprocess.run([self.store_load, str(STORE_MB), str(FILL_RUNS)], capture_output=True, text=True)
+        values = dict(w.split("=", 1) for w in result.stdout.split() if "=" in w)
+        if result.returncode != 0 or "load_ms" not in values:
+            row.note = "FAILED: " + (result.stderr.strip() or f"exit {result.returncode}")
+        else:
+            row.fill_ms = float(values["load_ms"])
+            row.parse_ms = float(values["parse_ms"])
+        self.rows.append(row)
+
     def peak_memory(self, server):
         row = Row(f"download {RSS_SIZE // GIB} GiB (sparse), peak RSS", server.name, size=RSS_SIZE, rss=True)
         progress(f"{row.label} from {server.name}")
@@ -549,11 +611,14 @@ class Bench:
                 self.upload_big(server, mode)
             for mode in ("active", "passive"):
                 self.get_many(server, mode)
+            self.window_get_many(server)
             self.list_wide(server)
             self.fill_listing(server)
+        self.select_rows()
         for server in servers:
             self.peak_memory(server)
         self.download_big_tls(tls_server)
+        self.load_store()
 
 
 # ---------------------------------------------------------------- the table
@@ -581,12 +646,15 @@ def table(rows):
     details = []
     for row in rows:
         if row.fill_ms is not None:
-            met = "met" if row.fill_ms < FILL_TARGET_MS else "MISSED"
+            met = "met" if row.fill_ms < row.target_ms else "MISSED"
             lines.append([row.label, row.server, f"{row.fill_ms:.0f} ms", "-", "-", "-", "-",
-                          f"< {FILL_TARGET_MS} ms: {met} (parse alone {row.parse_ms:.0f} ms)"])
+                          f"< {row.target_ms} ms: {met} (parse alone {row.parse_ms:.0f} ms)"])
             continue
         if row.note:
             lines.append([row.label, row.server, row.note, "-", "-", "-", "-", "-"])
+            continue
+        if row.window:
+            lines.append([row.label, row.server, row.window, "-", "-", "-", "-", row.window_target])
             continue
         lumo, curl = best(row.lumo), best(row.curl)
         cells = [client_cell(row.lumo, row.rss), row.curl_note or client_cell(row.curl, row.rss)]
@@ -633,6 +701,11 @@ Notes:
   names, sort) on the LIST text curl got from each server; "parse alone" is the listing parser only.
 - Explicit TLS: vsftpd requiring TLS on control and data with session reuse (require_ssl_reuse),
   a self-signed certificate made for the run; lumo-cli --tls with its fingerprint, curl --ssl-reqd -k.
+- window: the main window itself, offscreen. The folder row runs the window's download command on the
+  folder and counts the redraws of the log, the status bar and the file list meanwhile; the selection
+  row times select all and invert selection in the file list (median of {FILL_RUNS} runs).
+- Settings store: median of {FILL_RUNS} first reads of a {STORE_MB} MB lumo.reg (read from disk, parse, index)
+  by a fresh store, as a start of the program does; half host records, half one key of ~700,000 values.
 - Peak RSS: the client process's maximum resident set size as the kernel counts it (GNU time %M),
   the highest of its runs, after the best time. A 5 GiB download outgrows the kernel's dirty page
   limits, so its times depend on the disk more than the others do."""
@@ -644,7 +717,10 @@ def main():
         return 2
     build = os.path.abspath(sys.argv[1])
     for program in (os.path.join(build, "tools", "lumo-cli"), os.path.join(build, "bench", "listing_fill"),
-                    VSFTPD, GNU_TIME, shutil.which("curl") or "curl"):
+                    os.path.join(build, "bench", "list_selection"),
+                    os.path.join(build, "bench", "window_download"),
+                    os.path.join(build, "bench", "store_load"), VSFTPD, GNU_TIME,
+                    shutil.which("curl") or "curl"):
         if not os.access(program, os.X_OK):
             print(f"bench: {program} is missing; build first (make build)", file=sys.stderr)
             return 1

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Runs every benchmark and prints one table: lumo-cli against curl on pyftpdlib and vsftpd, the
-# in-process listing fill, and peak memory. Usage: bench/run.sh BUILD_DIR
+# Runs every benchmark: the host settings sheet over 1,000 hosts, then one table of lumo-cli against
+# curl on pyftpdlib and vsftpd, the in-process listing fill, and peak memory.
+# Usage: bench/run.sh BUILD_DIR
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-exec /usr/bin/python3 "$here/bench.py" "${1:-$here/../build}"
+build="${1:-$here/../build}"
+"$build/bench/host_sheet"
+exec /usr/bin/python3 "$here/bench.py" "$build"

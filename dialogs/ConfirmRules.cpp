@@ -124,6 +124,20 @@ OverwriteTexts UploadOverwriteTexts(const QString& localPath, const LocalFileSta
     return t;
 }
 
+OverwriteTexts RenameOverwriteTexts(const QString& name, const RemoteColumns& existing,
+                                    const RemoteColumns& renamed) {
+    auto sizeLine = [](const QString& size) {
+        return size.isEmpty() ? QString() : QStringLiteral("サイズ: %1バイト").arg(size);
+    };
+    OverwriteTexts t;
+    t.headline = QStringLiteral("ホストには、既に 「%1」　ファイルが存在します。").arg(name);
+    t.existingSize = sizeLine(existing.size);
+    t.existingDate = RemoteDateLine(existing.date);
+    t.newSize = sizeLine(renamed.size);
+    t.newDate = RemoteDateLine(renamed.date);
+    return t;
+}
+
 QString LastPathName(const QString& path) {
     // Working on characters, not bytes, a "\" inside a double-byte character can never pass for a
     // separator. A separator in the first place does not count, as the scan stops before it.

@@ -52,6 +52,15 @@ OverwriteTexts DownloadOverwriteTexts(const QString& localPath, const LocalFileS
 // file list shows it.
 OverwriteTexts UploadOverwriteTexts(const QString& localPath, const LocalFileStatus& local,
                                     const QString& remoteDate, const QString& remoteSizeText);
+// A remote file as the file list shows it: its date and size columns.
+struct RemoteColumns {
+    QString date;
+    QString size;
+};
+// Rename: a remote file of the new name exists and the renamed entry would replace it; sizes are
+// shown as the file list shows them, a side the list does not show stays empty.
+OverwriteTexts RenameOverwriteTexts(const QString& name, const RemoteColumns& existing,
+                                    const RemoteColumns& renamed);
 
 // The last name of a local path: the text after the last separator ("/", and "\" where that is one
 // too), or the whole path when no separator follows its first character.

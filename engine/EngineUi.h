@@ -15,6 +15,8 @@ struct FileListRow {
     std::string attributes;
     // A symbolic link, which the list shows as a folder.
     bool link = false;
+
+    bool IsFolder() const { return !attributes.empty() && attributes[0] == 'd'; }
 };
 
 // The forms of the file overwrite question.
@@ -58,6 +60,15 @@ public:
                                  const std::string& size) = 0;
     // An existing local folder of a folder download.
     virtual int AskFolderOverwrite(const std::string& localFolder) = 0;
+    // A rename would replace `existing`, the file list's row of the new name (`newPath`, the
+    // server's bytes), with `renamed` (the row of the entry renamed; empty when the list does not
+    // show it). 1 replaces it.
+    virtual int AskRenameOverwrite(const std::string& newPath, const FileListRow& existing,
+                                   const FileListRow& renamed) = 0;
+    // The server refused to resume a transfer (download: into `localPath` from `remotePath`;
+    // upload: the other way). 1 transfers the whole file again.
+    virtual int AskTransferWhole(OverwriteForm form, const std::string& localPath,
+                                 const std::string& remotePath) = 0;
     // Deleting the selected rows: how many files and folders, and the last selected of each.
     virtual int AskDeleteConfirmation(int files, int folders, const std::string& lastFileName,
                                       const std::string& lastFolderName) = 0;
@@ -83,4 +94,7 @@ public:
         static_cast<void>(operation);
         static_cast<void>(text);
     }
+    // The refusal just reported was one the engine tried for and went round (a link entered as a
+    // folder, then fetched as a file): no failure.
+    virtual void RefusalHandled() {}
 };

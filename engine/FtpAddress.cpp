@@ -19,6 +19,22 @@ std::optional<int> ParseNumberIn(const std::string& s, int low, int high) {
     return v;
 }
 
+bool IsDottedIpv4(const std::string& text) {
+    int parts = 0;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t dot = text.find('.', start);
+        const std::string part =
+            text.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
+        if (part.size() > 3 || !ParseNumberIn(part, 0, 255))
+            return false;
+        ++parts;
+        if (dot == std::string::npos)
+            return parts == 4;
+        start = dot + 1;
+    }
+}
+
 std::optional<std::string> PercentDecode(const std::string& s) {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {

@@ -18,6 +18,10 @@ bool LooksLikeUrl(const std::string& target);
 // Empty when the text is not a usable ftp://[user[:password]@]host[:port][/path] address.
 std::optional<FtpUrl> ParseFtpUrl(const std::string& target);
 
+// A dotted IPv4 address: four decimal numbers of 0..255 and nothing else. Anything else is a host
+// name to look up.
+bool IsDottedIpv4(const std::string& text);
+
 // A whole number of decimal digits only, from `low` to `high`.
 std::optional<int> ParseNumberIn(const std::string& s, int low, int high);
 // %XX escapes decoded; empty when an escape is broken or the result holds a NUL or a line break.

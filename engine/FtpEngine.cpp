@@ -1,5 +1,6 @@
 #include "engine/FtpEngine.h"
 
+#include "engine/DataChains.h"
 #include "settings/SystemSettings.h"
 #include "views/LogText.h"
 
@@ -32,6 +33,18 @@ void CFtpEngine::ReadSystemSettings() {
 
 void CFtpEngine::Arm(SocketId s, int message, std::uint32_t interest) {
     m_events.Select(s, message, interest);
+    // A reply that came in the same piece as the one just taken is here already, and no read event
+    // will announce it.
+    if ((interest & Read) && m_ctrlSocket == s && m_ui.Log().ReplyWaiting()) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, s, message] {
+                if (m_ctrlSocket == s && m_events.Message(s) == message && (m_events.Interest(s) & Read) &&
+                    m_ui.Log().ReplyWaiting())
+                    OnMessage(message, s, MakeEventWord(Read, 0));
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void CFtpEngine::Disarm(SocketId s) {
@@ -39,6 +52,19 @@ void CFtpEngine::Disarm(SocketId s) {
 }
 
 void CFtpEngine::OnMessage(int message, SocketId s, std::uint32_t word) {
+    if (const DataChain* chain = ChainOfMessage(message)) {
+        if (message == chain->type)
+            OnTypeStep(*chain, s, word);
+        else if (message == chain->pasv)
+            OnPassiveOrPortStep(*chain, s, word);
+        else if (message == chain->rest)
+            OnRestStep(*chain, s, word);
+        else if (message == chain->transfer)
+            OnTransferStep(*chain, s, word);
+        else
+            OnDataEvent(*chain, s, word);
+        return;
+    }
     switch (message) {
     case WM_FTP_HOSTFOUND:
         OnFtpHostFound(s, word);
@@ -100,74 +126,8 @@ void CFtpEngine::OnMessage(int message, SocketId s, std::uint32_t word) {
     case WM_FTP_DELCWD:
         OnFtpDelCwd(s, word);
         break;
-    case WM_FTP_DELTYPE:
-        OnFtpDelType(s, word);
-        break;
-    case WM_FTP_DELPASV:
-        OnFtpDelPasv(s, word);
-        break;
-    case WM_FTP_DELLIST:
-        OnFtpDelList(s, word);
-        break;
-    case WM_FTP_DELDATA:
-        OnFtpDelData(s, word);
-        break;
-    case WM_FTP_PUTTYPE:
-        OnFtpPutType(s, word);
-        break;
-    case WM_FTP_PUTPASV:
-        OnFtpPutPasv(s, word);
-        break;
-    case WM_FTP_PUTREST:
-        OnFtpPutRest(s, word);
-        break;
-    case WM_FTP_STOR:
-        OnFtpStor(s, word);
-        break;
-    case WM_FTP_PUTDATA:
-        OnFtpPutData(s, word);
-        break;
-    case WM_FTP_TYPE:
-        OnFtpType(s, word);
-        break;
-    case WM_FTP_PASV:
-        OnFtpPasv(s, word);
-        break;
-    case WM_FTP_LIST:
-        OnFtpList(s, word);
-        break;
-    case WM_FTP_LISTDATA:
-        OnFtpListData(s, word);
-        break;
-    case WM_FTP_GETTYPE:
-        OnFtpGetType(s, word);
-        break;
-    case WM_FTP_GETPASV:
-        OnFtpGetPasv(s, word);
-        break;
-    case WM_FTP_REST:
-        OnFtpRest(s, word);
-        break;
-    case WM_FTP_RETR:
-        OnFtpRetr(s, word);
-        break;
-    case WM_FTP_GETDATA:
-        OnFtpGetData(s, word);
-        break;
     case WM_FTP_GETCWD:
         OnFtpGetCwd(s, word);
-        break;
-    case WM_FTP_GETDIRTYPE:
-        OnFtpGetDirType(s, word);
-        break;
-    case WM_FTP_GETDIRPASV:
-        OnFtpGetDirPasv(s, word);
-        break;
-    case WM_FTP_GETDIRLIST:
-        OnFtpGetDirList(s, word);
-        break;
-    case WM_FTP_GETDIRDATA:
-        OnFtpGetDirData(s, word);
         break;
     default:
         break;
@@ -181,6 +141,13 @@ int CFtpEngine::EnqueueOp(std::int32_t code, const std::string& text1, const std
     return 1;
 }
 
+int CFtpEngine::EnqueueOp(const QueuedOp& op) {
+    if (!m_ctrlSocket.valid())
+        return 0;
+    m_opQueue.push_back(op);
+    return 1;
+}
+
 void CFtpEngine::InsertOpFront(const QueuedOp& op) {
     m_opQueue.insert(m_opQueue.begin(), op);
 }
@@ -191,6 +158,7 @@ int CFtpEngine::DispatchNextOp() {
             return 1;
         m_progress.ClearSpeedText();
         m_ui.ProgressChanged(m_progress);
+        ReturnToUserFolder();
         if (m_opQueue.empty()) {
             SetStatusText({});
             ResetProgress();
@@ -219,7 +187,7 @@ int CFtpEngine::DispatchNextOp() {
             Arm(m_ctrlSocket.id(), m_curOp, Write | Close);
             break;
         case WM_FTP_LIST:
-            Arm(m_ctrlSocket.id(), WM_FTP_TYPE, Write | Close);
+            Arm(m_ctrlSocket.id(), ChainOfOp(WM_FTP_LIST)->type, Write | Close);
             break;
         case OP_DOWNLOAD:
             ResetProgress();
@@ -243,6 +211,9 @@ int CFtpEngine::DispatchNextOp() {
 }
 
 void CFtpEngine::EndOperation() {
+    // Only the running operation has a data side; what is left of it goes with it, so no later
+    // data can land in its file.
+    m_dataConns.clear();
     m_busy = 0;
     DispatchNextOp();
 }
@@ -264,28 +235,26 @@ int CFtpEngine::AttachDataSocket(Socket& sock) {
     return 0;
 }
 
-QFile* CFtpEngine::FindDataFile(SocketId s) {
+DataConn* CFtpEngine::FindDataConn(SocketId s) {
     if (s == kNoSocket)
         return nullptr;
     for (DataConn& conn : m_dataConns) {
-        if (conn.sock == s)
-            return conn.file.get();
+        if (conn.sock == s || conn.waiting == s)
+            return &conn;
     }
     return nullptr;
 }
 
-void CFtpEngine::CloseDataConn(SocketId s) {
-    ResetProgress();
-    if (s == kNoSocket)
-        return;
-    for (auto it = m_dataConns.begin(); it != m_dataConns.end(); ++it) {
-        if (it->sock == s) {
-            it->sock.shutdownAndClose();
-            m_dataConns.erase(it);
-            return;
-        }
+DataConn* CFtpEngine::RunningDataConn() {
+    return m_busy == 1 && !m_dataConns.empty() ? &m_dataConns.back() : nullptr;
+}
+
+bool CFtpEngine::IsTransferring() const {
+    for (const DataConn& conn : m_dataConns) {
+        if (conn.IsTransfer())
+            return true;
     }
-    Socket(s).shutdownAndClose();
+    return false;
 }
 
 void CFtpEngine::CloseSession() {
@@ -303,9 +272,12 @@ void CFtpEngine::CloseSession() {
         m_ui.SetConnectedState(false);
     }
     m_dataConns.clear();
-    DropDataStep();
     ResetProgress();
+    m_ui.Log().DiscardPending();
     m_serverNamesCp932 = false;
+    m_loggedIn = false;
+    m_knownFolder.reset();
+    m_leftUserFolder = false;
 }
 
 void CFtpEngine::CloseSessionLost() {
@@ -318,47 +290,43 @@ bool CFtpEngine::CanCancel() const {
 }
 
 void CFtpEngine::CancelTransfers() {
+    if (!m_loggedIn) {
+        // Before the login has ended there is nothing to abort: ABOR would only be taken for the
+        // answer to USER or PASS. The connecting is given up.
+        CloseSession();
+        m_busy = 0;
+        m_ui.Log().AppendLog("接続を取りやめました。\r\n");
+        return;
+    }
     m_opQueue.clear();
     m_busy = 0;
     SetStatusText("キャンセル処理中です");
     // Data connections go first and without a shutdown: the server learns of the abort by ABOR.
     m_dataConns.clear();
-    DropDataStep();
     EnqueueOp(WM_FTP_ABOR);
     DispatchNextOp();
 }
 
 void CFtpEngine::OnFtpAbor(SocketId s, std::uint32_t word) {
-    Disarm(s);
-    switch (EventKind(word)) {
-    case Write:
-        SendCommand(s, "ABOR");
+    if (!CommandStep(s, word, WM_FTP_ABOR, "ABOR"))
+        return;
+    const int code = m_ui.Log().GetReplyCode();
+    if (code < 200 || code == 426) {
+        // 426 answers the interrupted transfer; the reply to ABOR itself follows, and is waited
+        // for no longer than any reply.
         Arm(s, WM_FTP_ABOR, Read | Close);
-        break;
-    case Read: {
-        if (!ReadReply(s)) {
-            Arm(s, WM_FTP_ABOR, Read | Close);
-            break;
-        }
-        const int code = m_ui.Log().GetReplyCode();
-        if (code == 225 || code == 226 || code == 421 || code == 500 || code == 501 || code == 502)
-            EndOperation();
-        else
-            Arm(s, WM_FTP_ABOR, Read | Close);
-        break;
+        WatchTransfer();
+        return;
     }
-    case Close:
-        CloseSessionLost();
-        break;
-    default:
-        break;
-    }
+    EndOperation();
 }
 
 void CFtpEngine::OnFtpIdle(SocketId s, std::uint32_t word) {
     switch (EventKind(word)) {
     case Read:
-        ReadReply(s);
+        // Replies that came together are each logged; the registration stays as it is.
+        while (ReadReply(s) && m_ctrlSocket == s && m_ui.Log().ReplyWaiting()) {
+        }
         break;
     case Close:
         CloseSessionLost();
@@ -370,23 +338,40 @@ void CFtpEngine::OnFtpIdle(SocketId s, std::uint32_t word) {
 
 void CFtpEngine::OnTimer(int id) {
     switch (id) {
-    case TIMER_REPLY:
+    case TIMER_REPLY: {
         m_replyTimer.stop();
+        if (!m_ctrlSocket.valid())
+            break;
+        if (m_busy == 1 && m_curOp == WM_FTP_ABOR) {
+            // A server that answers neither the transfer nor its abort is no longer in step with
+            // the session: anything sent now could be taken for an answer to something else.
+            CloseSession();
+            LogFailure("中止の応答がないため、切断しました。\r\n");
+            break;
+        }
+        const DataChain* chain = m_busy == 1 ? ChainOfOp(m_curOp) : nullptr;
+        const DataConn* conn = RunningDataConn();
+        if (chain && conn && conn->commandSent) {
+            AbortSilentTransfer(*chain);
+            break;
+        }
         Disarm(m_ctrlSocket.id());
         LogFailure("タイムアウトしました。\r\n");
         m_busy = 0;
         m_opQueue.clear();
+        m_dataConns.clear();
         ResetProgress();
         Arm(m_ctrlSocket.id(), WM_FTP_IDLE, Read | Close);
         emit Idle();
         break;
+    }
     case TIMER_REARM:
         for (const DataConn& conn : m_dataConns) {
             if (!conn.sock.valid())
                 continue;
             if (conn.msg == WM_FTP_PUTDATA) {
                 // An upload's data waits for its STOR, or the server gets bytes it has no file for.
-                if (m_storSent)
+                if (conn.commandSent)
                     Arm(conn.sock.id(), conn.msg, Write);
             } else {
                 Arm(conn.sock.id(), conn.msg, Read | Close);
@@ -395,6 +380,36 @@ void CFtpEngine::OnTimer(int id) {
         break;
     default:
         break;
+    }
+}
+
+void CFtpEngine::WatchTransfer() {
+    if (m_timeoutMs != 0)
+        m_replyTimer.start(m_timeoutMs);
+}
+
+bool CFtpEngine::CommandStep(SocketId s, std::uint32_t word, int message, const std::string& command) {
+    Disarm(s);
+    switch (EventKind(word)) {
+    case Write:
+        if (!command.empty())
+            SendCommand(s, command);
+        Arm(s, message, Read | Close);
+        return false;
+    case Read:
+        if (ReadReply(s))
+            return true;
+        if (m_ctrlSocket == s)
+            Arm(s, message, Read | Close);
+        return false;
+    case Close:
+        if (message >= WM_FTP_FIRECONNECT && message <= WM_FTP_FIREOPEN)
+            FirewallLost();
+        else
+            CloseSessionLost();
+        return false;
+    default:
+        return false;
     }
 }
 

@@ -1,5 +1,6 @@
 #include "engine/FtpEngine.h"
 
+#include "engine/FtpAddress.h"
 #include "platform/SocketError.h"
 #include "views/LogText.h"
 #include "views/QXDoc.h"
@@ -22,9 +23,12 @@ int CFtpEngine::ConnectHost(const HostRecord& host, int hostNumber) {
     m_hostNumber = hostNumber;
     m_ui.Log().AppendLog(m_host.Name + "に接続します\r\n");
     m_busy = 1;
+    // The login runs before any queued operation: none of the last session's is current.
+    m_curOp = 0;
     CloseSession();
     m_opQueue.clear();
     m_dataConns.clear();
+    m_userAccepted = false;
     if (!m_rearmTimer.isActive())
         m_rearmTimer.start();
     m_opText1 = m_host.User;
@@ -37,7 +41,9 @@ int CFtpEngine::ConnectHost(const HostRecord& host, int hostNumber) {
             return 0;
         }
         m_ctrlSocket = Socket::CreateTcp();
-        if (m_host.Adr[0] >= '0' && m_host.Adr[0] <= '9') {
+        // Only a dotted address is used as it stands; a name that begins with a digit ("1box.example")
+        // is looked up like any other.
+        if (IsDottedIpv4(m_host.Adr)) {
             Arm(m_ctrlSocket.id(), WM_FTP_CONNECT, SocketEvent::Connect | Close);
             ConnectTo(m_ctrlSocket.id(), m_host.Adr, m_host.Port);
         } else {
@@ -69,9 +75,8 @@ void CFtpEngine::OnFtpHostFound(int lookupId, std::uint32_t word) {
 }
 
 void CFtpEngine::OnFtpConnect(SocketId s, std::uint32_t word) {
-    Disarm(s);
-    switch (EventKind(word)) {
-    case SocketEvent::Connect:
+    if (EventKind(word) == SocketEvent::Connect) {
+        Disarm(s);
         if (EventError(word) == 0) {
             m_ui.Log().AppendLog("接続しました\r\n");
             Arm(s, WM_FTP_CONNECT, Read | Close);
@@ -80,34 +85,20 @@ void CFtpEngine::OnFtpConnect(SocketId s, std::uint32_t word) {
                                                                      : "接続エラーです\r\n");
             CloseSession();
         }
-        break;
-    case Read:
-        if (ReadReply(s))
-            Arm(s, WM_FTP_USER, Write | Close);
-        else
-            Arm(s, WM_FTP_CONNECT, Read | Close);
-        break;
-    case Close:
-        CloseSessionLost();
-        break;
-    default:
-        break;
+        return;
     }
+    // The greeting, or a firewall's answer to the command that named the host: USER follows
+    // whatever its code.
+    if (CommandStep(s, word, WM_FTP_CONNECT, {}))
+        Arm(s, WM_FTP_USER, Write | Close);
 }
 
 int CFtpEngine::SendCommand(SocketId s, const std::string& line) {
-    return SendLine(s, line, line);
-}
-
-int CFtpEngine::SendPassword(SocketId s, const std::string& password) {
-    // The password never reaches the log, the firewall's no more than the host's.
-    return SendLine(s, "PASS " + password, "PASS");
-}
-
-int CFtpEngine::SendLine(SocketId s, const std::string& line, const std::string& logged) {
     if (m_timeoutMs != 0)
         m_replyTimer.start(m_timeoutMs);
-    m_ui.Log().AppendLog(logged + "\r\n");
+    // A password never reaches the log, the firewall's no more than the host's.
+    const bool password = line.rfind("PASS ", 0) == 0;
+    m_ui.Log().AppendLog((password ? std::string("PASS") : line) + "\r\n");
     return m_events.Send(s, line + "\r\n") ? 1 : 0;
 }
 
@@ -141,7 +132,9 @@ int CFtpEngine::ReadReply(SocketId s) {
         LogFailure("サーバーの応答が長すぎるため切断しました。\r\n");
         return 0;
     }
-    if (m_timeoutMs != 0)
+    // The time-out counts for the reply as a whole: a server that sends one line now and then
+    // does not keep the session waiting for ever.
+    if (m_timeoutMs != 0 && !m_replyTimer.isActive())
         m_replyTimer.start(m_timeoutMs);
     return 0;
 }

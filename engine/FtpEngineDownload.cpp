@@ -1,5 +1,6 @@
 #include "engine/FtpEngine.h"
 
+#include "engine/DataChains.h"
 #include "engine/ListingParser.h"
 #include "engine/LocalNames.h"
 #include "engine/RemoteNames.h"
@@ -16,7 +17,6 @@
 using namespace SocketEvent;
 
 namespace {
-const char* const kListFailed = "カレントディレクトリのファイル一覧を取得できませんでした。\r\n";
 
 // Data move from the socket to the file through one buffer of this size, and one read event takes
 // at most a few of them so that the rest of the program keeps its turn.
@@ -36,7 +36,11 @@ std::string LocalPath(const std::string& folderWithSlash, const std::string& raw
     return folderWithSlash + LocalNameFor(rawName).toStdString();
 }
 
-std::int64_t SizeValue(const std::string& text) {
+// A size column as a number of bytes; -1 when it is no plain number (a link's column gives the
+// length of its target's name, not the size of what it leads to).
+std::int64_t SizeValue(const std::string& text, bool link) {
+    if (link || text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos)
+        return -1;
     return std::strtoll(text.c_str(), nullptr, 10);
 }
 
@@ -71,11 +75,12 @@ int CFtpEngine::DownloadFiles(const std::string& localFolder, const std::vector<
             continue;
         }
         const std::string local = LocalPath(folder, f.name);
-        const std::int64_t size = SizeValue(f.size);
+        const std::int64_t size = SizeValue(f.size, f.link);
         std::int64_t offset = 0;
         const QFileInfo existing(QString::fromStdString(local));
         if (!noConfirm && existing.exists()) {
-            switch (m_ui.AskFileOverwrite(OverwriteForm::Download, local, f.date, std::to_string(size))) {
+            switch (m_ui.AskFileOverwrite(OverwriteForm::Download, local, f.date,
+                                          std::to_string(std::max<std::int64_t>(size, 0)))) {
             case 1:
                 break;
             case 3:
@@ -103,6 +108,7 @@ int CFtpEngine::DownloadFolders(const std::string& localFolder, const std::vecto
     std::int64_t answer = 0;
     const std::string folder = FolderWithSlash(localFolder);
     const std::string remote = m_ui.GetCurrentPath();
+    const std::vector<FileListRow> rows = m_ui.FileListRows();
     for (const std::string& name : names) {
         if (!IsSafeLocalName(name)) {
             LogUnsafeLocalName(name);
@@ -127,39 +133,41 @@ int CFtpEngine::DownloadFolders(const std::string& localFolder, const std::vecto
         }
         if (!IsConnected())
             return 0;
-        QDir().mkdir(QString::fromStdString(local));
-        m_opQueue.push_back(QueuedOp{local, remote + "/" + name, WM_FTP_GETCWD, 0, answer});
+        // A link the list shows as a folder may lead to a file: it is entered if it can be, and
+        // fetched as a file if not.
+        const bool link = std::any_of(rows.begin(), rows.end(),
+                                      [&](const FileListRow& r) { return r.name == name && r.link; });
+        m_opQueue.push_back(
+            QueuedOp{local, remote + "/" + name, WM_FTP_GETCWD, link ? kLinkToEnter : 0, answer});
     }
     return 1;
 }
 
 int CFtpEngine::StartDownload(const std::string& localPath, const std::string& remotePath, std::int64_t size,
                               std::int64_t offset) {
-    // Only one operation runs at a time: an entry still waiting for its socket belongs to one that
-    // is over, and must not catch this download's data.
-    std::erase_if(m_dataConns, [](const DataConn& c) { return !c.sock.valid(); });
-    m_downloadFile = nullptr;
-
-    auto file = std::make_unique<QFile>(QString::fromStdString(localPath));
-    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered |
-                                     (offset == 0 ? QIODevice::Truncate : QIODevice::Append);
-    if (!file->open(mode)) {
+    // The file itself is opened once the server has accepted the transfer; only whether it can be
+    // written is known now.
+    const QFileInfo target(QString::fromStdString(localPath));
+    const QFileInfo folder(target.absolutePath());
+    const bool writable =
+        target.exists() ? !target.isDir() && target.isWritable() : folder.isDir() && folder.isWritable();
+    if (!writable) {
         LogFailure("ファイルのオープンが失敗しました\r\nダウンロードは正常に行えませんでした\r\n");
         return 0;
     }
     // A resume continues from what the disk holds, so the server is asked for exactly the bytes
     // that follow it.
-    const std::int64_t position = offset == 0 ? 0 : file->size();
+    const std::int64_t position = offset == 0 || !target.exists() ? 0 : target.size();
     m_opNum2 = position;
     m_progress.BeginProgress(static_cast<std::uint64_t>(position),
                              static_cast<std::uint64_t>(std::max<std::int64_t>(size, 0)));
     ShowProgress(true);
-    m_crlf = CrLfToLf();
-    m_asciiDownload = false;
-    m_downloadFile = file.get();
     DataConn conn;
-    conn.file = std::move(file);
     conn.msg = WM_FTP_GETDATA;
+    conn.localPath = localPath;
+    conn.offset = position;
+    conn.expected = size;
+    m_dataConns.clear();
     m_dataConns.push_back(std::move(conn));
 
     const std::string shown = LocalNameFor(BaseName(remotePath)).toStdString();
@@ -168,11 +176,19 @@ int CFtpEngine::StartDownload(const std::string& localPath, const std::string& r
     return 1;
 }
 
-int CFtpEngine::WriteDownloadData(SocketId s) {
-    QFile* file = FindDataFile(s);
-    if (!file)
-        return 1;
-    const bool convert = m_asciiDownload && file == m_downloadFile;
+bool CFtpEngine::OpenDownloadFile(DataConn& conn) {
+    const QString path = QString::fromStdString(conn.localPath);
+    conn.created = !QFileInfo::exists(path);
+    auto file = std::make_unique<QFile>(path);
+    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered |
+                                     (conn.offset == 0 ? QIODevice::Truncate : QIODevice::Append);
+    if (!file->open(mode))
+        return false;
+    conn.file = std::move(file);
+    return true;
+}
+
+bool CFtpEngine::WriteDownloadData(DataConn& conn) {
     if (m_receiveBuffer.size() != kReceiveBuffer)
         m_receiveBuffer.resize(kReceiveBuffer);
     char* buffer = m_receiveBuffer.data();
@@ -182,7 +198,7 @@ int CFtpEngine::WriteDownloadData(SocketId s) {
     while (more && moved < kMaxPerEvent) {
         std::size_t filled = 0;
         while (filled < kReceiveBuffer) {
-            const long n = m_events.Receive(s, buffer + filled, kReceiveBuffer - filled);
+            const long n = m_events.Receive(conn.sock.id(), buffer + filled, kReceiveBuffer - filled);
             if (n < 1) {
                 more = false;
                 break;
@@ -192,297 +208,88 @@ int CFtpEngine::WriteDownloadData(SocketId s) {
         if (filled == 0)
             break;
         moved += filled;
+        conn.moved += static_cast<std::int64_t>(filled);
         m_progress.AdvanceProgress(filled);
         const char* out = buffer;
         std::size_t outSize = filled;
-        if (convert) {
+        if (conn.ascii) {
             converted.clear();
-            m_crlf.Convert(buffer, filled, converted);
+            conn.crLfToLf.Convert(buffer, filled, converted);
             out = converted.data();
             outSize = converted.size();
         }
-        if (file->write(out, static_cast<qint64>(outSize)) != static_cast<qint64>(outSize))
-            return 0;
+        if (conn.file->write(out, static_cast<qint64>(outSize)) != static_cast<qint64>(outSize))
+            return false;
     }
     ShowProgress(false);
-    return 1;
-}
-
-bool CFtpEngine::IsCurrentDownload(SocketId s) {
-    return m_busy == 1 && m_curOp == OP_DOWNLOAD && m_downloadFile && FindDataFile(s) == m_downloadFile;
+    return true;
 }
 
 void CFtpEngine::ExpandDownloadFolder(const std::string& localFolder, const std::string& remoteFolder,
-                                      bool overwrite) {
+                                      bool overwrite, std::int64_t depth) {
     const std::string folder = FolderWithSlash(localFolder);
     const int year = CurrentLocalYear();
     std::vector<std::string> subfolders;
     for (std::string_view line : SplitLines(m_listData)) {
-        RemoteEntry e = ParseListLine(line, year);
-        // Lines that are no entries ("total 12", ".", "..") are skipped as the file list skips them.
-        if (e.name.empty() || e.date.empty() || e.name == "." || e.name == "..")
+        const std::optional<RemoteEntry> e = ListingEntry(line, year);
+        if (!e)
             continue;
-        if (!e.attributes.empty() && e.attributes[0] == 'l') {
-            // A link is fetched as the file it names, under its own name; following links as
-            // folders could go round in circles.
-            const std::size_t arrow = e.name.find("->");
-            if (arrow != std::string::npos) {
-                e.name.resize(arrow);
-                while (!e.name.empty() && (e.name.back() == ' ' || e.name.back() == '\t'))
-                    e.name.pop_back();
-                if (e.name.empty())
-                    continue;
-            }
-        }
-        if (!IsSafeLocalName(e.name)) {
-            LogUnsafeLocalName(e.name);
+        if (!IsSafeLocalName(e->name)) {
+            LogUnsafeLocalName(e->name);
             continue;
         }
-        if (e.IsFolder()) {
-            subfolders.push_back(e.name);
+        // A link is fetched as the file it names, under its own name; following links as folders
+        // could go round in circles.
+        if (e->IsFolder() && !e->link) {
+            subfolders.push_back(e->name);
             continue;
         }
-        const std::string local = LocalPath(folder, e.name);
+        const std::string local = LocalPath(folder, e->name);
         if (!overwrite && QFileInfo::exists(QString::fromStdString(local)))
             continue;
-        m_opQueue.push_back(QueuedOp{local, remoteFolder + "/" + e.name, OP_DOWNLOAD, SizeValue(e.size), 0});
+        m_opQueue.push_back(
+            QueuedOp{local, remoteFolder + "/" + e->name, OP_DOWNLOAD, SizeValue(e->size, e->link), 0});
     }
     for (const std::string& name : subfolders) {
-        const std::string local = LocalPath(folder, name);
-        QDir().mkdir(QString::fromStdString(local));
-        m_opQueue.push_back(QueuedOp{local, remoteFolder + "/" + name, WM_FTP_GETCWD, 0, overwrite ? 1 : 0});
-    }
-}
-
-void CFtpEngine::OnFtpGetType(SocketId s, std::uint32_t word) {
-    Disarm(s);
-    switch (EventKind(word)) {
-    case Write:
-        m_asciiDownload = m_ui.IsAsciiMode();
-        SendCommand(s, m_asciiDownload ? "TYPE A" : "TYPE I");
-        Arm(s, WM_FTP_GETTYPE, Read | Close);
-        break;
-    case Read:
-        if (!ReadReply(s))
-            Arm(s, WM_FTP_GETTYPE, Read | Close);
-        else if (m_ui.Log().GetReplyCode() == 200)
-            Arm(s, WM_FTP_GETPASV, Write | Close);
-        else
-            EndDataOperation();
-        break;
-    case Close:
-        CloseSessionLost();
-        break;
-    default:
-        break;
-    }
-}
-
-void CFtpEngine::OnFtpGetPasv(SocketId s, std::uint32_t word) {
-    OnDataStep(s, word, WM_FTP_GETPASV, WM_FTP_GETDATA, m_opNum2 != 0 ? WM_FTP_REST : WM_FTP_RETR);
-}
-
-void CFtpEngine::OnFtpRest(SocketId s, std::uint32_t word) {
-    Disarm(s);
-    switch (EventKind(word)) {
-    case Write:
-        SendCommand(s, "REST " + std::to_string(m_opNum2));
-        Arm(s, WM_FTP_REST, Read | Close);
-        break;
-    case Read:
-        if (!ReadReply(s))
-            Arm(s, WM_FTP_REST, Read | Close);
-        else if (m_ui.Log().GetReplyCode() == 350)
-            Arm(s, WM_FTP_RETR, Write | Close);
-        else
-            EndDataOperation();
-        break;
-    case Close:
-        CloseSessionLost();
-        break;
-    default:
-        break;
-    }
-}
-
-void CFtpEngine::OnFtpRetr(SocketId s, std::uint32_t word) {
-    Disarm(s);
-    switch (EventKind(word)) {
-    case Write:
-        m_halfDone = 0;
-        SendCommand(s, "RETR " + m_opText2);
-        Arm(s, WM_FTP_RETR, Read | Close);
-        break;
-    case Read: {
-        if (!ReadReply(s)) {
-            Arm(s, WM_FTP_RETR, Read | Close);
-            break;
+        if (depth + 1 > kMaxFolderDepth) {
+            // A server whose every folder holds another would keep the download going for ever.
+            LogFailure("フォルダ「" + ShownName(remoteFolder + "/" + name) +
+                       "」は階層が深すぎるため、ダウンロードしませんでした。\r\n");
+            continue;
         }
-        const int code = m_ui.Log().GetReplyCode();
-        if (code == 110 || code == 125 || code == 150) {
-            Arm(s, WM_FTP_RETR, Read | Close);
-        } else if (code == 226 || code == 250) {
-            m_ui.Log().AppendLog("ダウンロードが正常終了しました。\r\n");
-            if (SecondOfTwoEvents())
-                EndDataOperation();
-        } else {
-            LogFailure("ダウンロードは失敗しました。\r\n");
-            EndDataOperation();
-        }
-        break;
-    }
-    case Close:
-        CloseSessionLost();
-        break;
-    default:
-        break;
-    }
-}
-
-void CFtpEngine::OnFtpGetData(SocketId s, std::uint32_t word) {
-    switch (EventKind(word)) {
-    case Accept:
-    case SocketEvent::Connect: {
-        if (!(m_stepSocket == s))
-            break;
-        Socket data = EventKind(word) == Accept ? AcceptData(m_stepSocket) : std::move(m_stepSocket);
-        if (!data.valid())
-            break;
-        const SocketId id = data.id();
-        if (m_busy != 1 || m_curOp != OP_DOWNLOAD || !AttachDataSocket(data))
-            break;
-        Arm(id, WM_FTP_GETDATA, Read | Close);
-        m_progress.MarkTransferStart();
-        break;
-    }
-    case Read:
-        if (!WriteDownloadData(s)) {
-            LogFailure("ファイルの書き込みが失敗しました。\r\n");
-            // The data side ends here, so this counts as its close: the final reply then ends
-            // the download instead of waiting for an event that will not come.
-            const bool current = IsCurrentDownload(s);
-            CloseDataConn(s);
-            if (current) {
-                m_downloadFile = nullptr;
-                if (SecondOfTwoEvents())
-                    EndDataOperation();
-            }
-        }
-        break;
-    case Close: {
-        const bool current = IsCurrentDownload(s);
-        // The last piece's count reaches the screen before the bar goes.
-        if (current)
-            ShowProgress(true);
-        if (current && m_asciiDownload) {
-            std::string rest;
-            m_crlf.Finish(rest);
-            if (!rest.empty())
-                m_downloadFile->write(rest.data(), static_cast<qint64>(rest.size()));
-        }
-        CloseDataConn(s);
-        if (current) {
-            m_downloadFile = nullptr;
-            if (SecondOfTwoEvents())
-                EndDataOperation();
-        }
-        break;
-    }
-    default:
-        break;
+        m_opQueue.push_back(QueuedOp{LocalPath(folder, name), remoteFolder + "/" + name, WM_FTP_GETCWD,
+                                     depth + 1, overwrite ? 1 : 0});
     }
 }
 
 void CFtpEngine::OnFtpGetCwd(SocketId s, std::uint32_t word) {
-    Disarm(s);
-    switch (EventKind(word)) {
-    case Write:
-        SendCommand(s, "CWD " + m_opText2);
-        Arm(s, WM_FTP_GETCWD, Read | Close);
-        break;
-    case Read:
-        if (!ReadReply(s))
-            Arm(s, WM_FTP_GETCWD, Read | Close);
-        else if (m_ui.Log().GetReplyCode() == 250)
-            Arm(s, WM_FTP_GETDIRTYPE, Write | Close);
-        else
-            EndDataOperation();
-        break;
-    case Close:
-        CloseSessionLost();
-        break;
-    default:
-        break;
-    }
-}
-
-void CFtpEngine::OnFtpGetDirType(SocketId s, std::uint32_t word) {
-    Disarm(s);
-    switch (EventKind(word)) {
-    case Write:
-        SendCommand(s, "TYPE A");
-        Arm(s, WM_FTP_GETDIRTYPE, Read | Close);
-        break;
-    case Read:
-        if (!ReadReply(s))
-            Arm(s, WM_FTP_GETDIRTYPE, Read | Close);
-        else if (m_ui.Log().GetReplyCode() == 200)
-            Arm(s, WM_FTP_GETDIRPASV, Write | Close);
-        else
-            EndDataOperation();
-        break;
-    case Close:
-        CloseSessionLost();
-        break;
-    default:
-        break;
-    }
-}
-
-void CFtpEngine::OnFtpGetDirPasv(SocketId s, std::uint32_t word) {
-    OnDataStep(s, word, WM_FTP_GETDIRPASV, WM_FTP_GETDIRDATA, WM_FTP_GETDIRLIST);
-}
-
-void CFtpEngine::OnFtpGetDirList(SocketId s, std::uint32_t word) {
-    Disarm(s);
-    switch (EventKind(word)) {
-    case Write:
-        m_halfDone = 0;
-        m_listData.clear();
-        SendCommand(s, "LIST");
-        Arm(s, WM_FTP_GETDIRLIST, Read | Close);
-        break;
-    case Read: {
-        if (!ReadReply(s)) {
-            Arm(s, WM_FTP_GETDIRLIST, Read | Close);
-            break;
+    if (!CommandStep(s, word, WM_FTP_GETCWD, EventKind(word) == Write ? "CWD " + m_opText2 : std::string()))
+        return;
+    if (m_ui.Log().GetReplyCode() / 100 == 2) {
+        NoteFolderEntered(m_opText2);
+        m_leftUserFolder = true;
+        // The local folder is made once there is a remote one to fill it from.
+        const QString local = QString::fromStdString(m_opText1);
+        if (!QDir().mkpath(local)) {
+            LogFailure("フォルダ「" + ShownName(m_opText1) + "」が作成できませんでした。\r\n");
+            EndOperation();
+            return;
         }
-        const int code = m_ui.Log().GetReplyCode();
-        if (code == 125 || code == 150) {
-            Arm(s, WM_FTP_GETDIRLIST, Read | Close);
-        } else if (code == 226 || code == 250) {
-            if (SecondOfTwoEvents())
-                FinishFolderDownloadListing();
-        } else {
-            LogFailure(kListFailed);
-            EndDataOperation();
+        Arm(s, ChainOfOp(WM_FTP_GETCWD)->type, Write | Close);
+        return;
+    }
+    if (m_opNum1 == kLinkToEnter) {
+        // A link to a file: fetched as the file, unless the user chose to keep what is there.
+        m_ui.RefusalHandled();
+        if (m_opNum2 != 0 || !QFileInfo::exists(QString::fromStdString(m_opText1))) {
+            m_ui.Log().AppendLog("「" + ShownName(BaseName(m_opText2)) +
+                                 "」はフォルダとして開けないため、ファイルとしてダウンロードします。\r\n");
+            InsertOpFront(QueuedOp{m_opText1, m_opText2, OP_DOWNLOAD, -1, 0});
         }
-        break;
+        EndOperation();
+        return;
     }
-    case Close:
-        CloseSessionLost();
-        break;
-    default:
-        break;
-    }
-}
-
-void CFtpEngine::OnFtpGetDirData(SocketId s, std::uint32_t word) {
-    if (OnListingData(s, word, WM_FTP_GETDIRDATA, WM_FTP_GETCWD))
-        FinishFolderDownloadListing();
-}
-
-void CFtpEngine::FinishFolderDownloadListing() {
-    ExpandDownloadFolder(m_opText1, m_opText2, m_opNum2 != 0);
-    EndDataOperation();
+    LogFailure("フォルダ「" + ShownName(m_opText2) +
+               "」に移動できないため、ダウンロードできませんでした。\r\n");
+    EndOperation();
 }

@@ -1,35 +1,54 @@
 #include "engine/FtpEngine.h"
 
+#include "engine/ReplyTexts.h"
 #include "views/LogText.h"
 
-using namespace SocketEvent;
+namespace {
+// A whole path as the server's PWD would name it: no "/" at its end, except for the root.
+std::string WithoutTrailingSlash(std::string path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+// Operations whose meaning depends on the server's working folder.
+bool DependsOnWorkingFolder(int code) {
+    return code == WM_FTP_LIST || code == WM_FTP_PWD || code == WM_FTP_CDUP;
+}
+} // namespace
 
 void CFtpEngine::OnFtpPwd(SocketId s, std::uint32_t word) {
-    Disarm(s);
-    switch (EventKind(word)) {
-    case Write:
-        SendCommand(s, "PWD");
-        Arm(s, WM_FTP_PWD, Read | Close);
-        break;
-    case Read: {
-        if (!ReadReply(s)) {
-            Arm(s, WM_FTP_PWD, Read | Close);
-            break;
-        }
-        if (m_ui.Log().GetReplyCode() == 257) {
-            const std::string line = m_ui.Log().GetLastReplyLine();
-            const std::size_t open = line.find('"');
-            const std::size_t close = open == std::string::npos ? open : line.find('"', open + 1);
-            if (close != std::string::npos)
-                m_ui.SetCurrentFolder(line.substr(open + 1, close - open - 1));
-        }
+    if (!CommandStep(s, word, WM_FTP_PWD, "PWD"))
+        return;
+    std::optional<std::string> folder;
+    if (m_ui.Log().GetReplyCode() == 257)
+        folder = ParsePwdReply(m_ui.Log().GetLastReplyLine());
+    // A reply without a readable path: the folder the session itself went to, never a guess.
+    if (!folder)
+        folder = m_knownFolder;
+    if (!folder) {
+        // Whatever follows would act on a folder nobody knows.
+        LogFailure("作業フォルダが分からないため、続く処理を取りやめました。\r\n");
+        m_opQueue.clear();
         EndOperation();
-        break;
+        return;
     }
-    case Close:
-        CloseSessionLost();
-        break;
-    default:
-        break;
-    }
+    m_knownFolder = folder;
+    m_ui.SetCurrentFolder(*folder);
+    EndOperation();
+}
+
+void CFtpEngine::NoteFolderEntered(const std::string& path) {
+    if (!path.empty() && path[0] == '/')
+        m_knownFolder = WithoutTrailingSlash(path);
+    else
+        m_knownFolder.reset();
+}
+
+void CFtpEngine::ReturnToUserFolder() {
+    if (!m_leftUserFolder || (!m_opQueue.empty() && !DependsOnWorkingFolder(m_opQueue.front().code)))
+        return;
+    m_leftUserFolder = false;
+    const std::string folder = m_ui.GetCurrentPath();
+    InsertOpFront(QueuedOp{{}, folder.empty() ? std::string("/") : folder, WM_FTP_CWD, 0, 0});
 }

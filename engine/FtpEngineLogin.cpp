@@ -25,65 +25,42 @@ std::uint32_t CFtpEngine::FirewallNumber(const char* name) {
 }
 
 void CFtpEngine::OnFtpUser(SocketId s, std::uint32_t word) {
-    Disarm(s);
-    switch (EventKind(word)) {
-    case Write:
-        SendCommand(s, "USER " + m_opText1);
-        Arm(s, WM_FTP_USER, Read | Close);
-        break;
-    case Read:
-        // PASS follows whatever USER answered: a server may want no password and still take it.
-        if (ReadReply(s))
-            Arm(s, WM_FTP_PASS, Write | Close);
-        else
-            Arm(s, WM_FTP_USER, Read | Close);
-        break;
-    case Close:
-        CloseSessionLost();
-        break;
-    default:
-        break;
-    }
+    if (EventKind(word) == Write)
+        m_userAccepted = false;
+    if (!CommandStep(s, word, WM_FTP_USER, EventKind(word) == Write ? "USER " + m_opText1 : std::string()))
+        return;
+    // PASS follows whatever USER answered: a server may want no password and still take it. A 230
+    // here is the login itself, whatever PASS then gets.
+    m_userAccepted = m_ui.Log().GetReplyCode() == 230;
+    Arm(s, WM_FTP_PASS, Write | Close);
 }
 
 void CFtpEngine::OnFtpPass(SocketId s, std::uint32_t word) {
-    Disarm(s);
-    switch (EventKind(word)) {
-    case Write:
-        SendPassword(s, m_opText2);
-        Arm(s, WM_FTP_PASS, Read | Close);
-        break;
-    case Read: {
-        if (!ReadReply(s)) {
-            Arm(s, WM_FTP_PASS, Read | Close);
-            break;
-        }
-        if (m_ui.Log().GetReplyCode() < 400) {
-            EnqueueOp(WM_FTP_PWD);
-            EnqueueOp(WM_FTP_LIST);
-            EndOperation();
-            break;
-        }
-        // While the question is open, a server that gives up is still noticed.
-        Arm(s, WM_FTP_PASS, Close);
-        std::string user = m_host.User;
-        std::string pass = m_host.Pass;
-        const int answer = m_ui.AskAccount(m_hostNumber, m_host, user, pass);
-        if (!(m_ctrlSocket == s))
-            break;
-        if (answer == 1) {
-            m_opText1 = user;
-            m_opText2 = pass;
-            Arm(s, WM_FTP_USER, Write | Close);
-        }
-        break;
+    if (!CommandStep(s, word, WM_FTP_PASS, EventKind(word) == Write ? "PASS " + m_opText2 : std::string()))
+        return;
+    if (m_ui.Log().GetReplyCode() < 400 || m_userAccepted) {
+        LoginSucceeded();
+        return;
     }
-    case Close:
-        CloseSessionLost();
-        break;
-    default:
-        break;
+    // While the question is open, a server that gives up is still noticed.
+    Arm(s, WM_FTP_PASS, Close);
+    std::string user = m_host.User;
+    std::string pass = m_host.Pass;
+    const int answer = m_ui.AskAccount(m_hostNumber, m_host, user, pass);
+    if (!(m_ctrlSocket == s))
+        return;
+    if (answer == 1) {
+        m_opText1 = user;
+        m_opText2 = pass;
+        Arm(s, WM_FTP_USER, Write | Close);
     }
+}
+
+void CFtpEngine::LoginSucceeded() {
+    m_loggedIn = true;
+    EnqueueOp(WM_FTP_PWD);
+    EnqueueOp(WM_FTP_LIST);
+    EndOperation();
 }
 
 int CFtpEngine::ConnectFirewall() {
@@ -101,9 +78,8 @@ void CFtpEngine::FirewallLost() {
 }
 
 void CFtpEngine::OnFtpFireConnect(SocketId s, std::uint32_t word) {
-    Disarm(s);
-    switch (EventKind(word)) {
-    case SocketEvent::Connect:
+    if (EventKind(word) == SocketEvent::Connect) {
+        Disarm(s);
         if (EventError(word) == 0) {
             Arm(s, WM_FTP_FIRECONNECT, Read | Close);
         } else {
@@ -112,63 +88,23 @@ void CFtpEngine::OnFtpFireConnect(SocketId s, std::uint32_t word) {
             LogFailure("ファイアウオールに接続できませんでした。\r\n");
             CloseSession();
         }
-        break;
-    case Read:
-        if (!ReadReply(s))
-            Arm(s, WM_FTP_FIRECONNECT, Read | Close);
-        else if (FirewallNumber(SettingName::FireType) >= 3)
-            Arm(s, WM_FTP_FIREUSER, Write | Close);
-        else
-            Arm(s, WM_FTP_FIREOPEN, Write | Close);
-        break;
-    case Close:
-        FirewallLost();
-        break;
-    default:
-        break;
+        return;
     }
+    if (CommandStep(s, word, WM_FTP_FIRECONNECT, {}))
+        Arm(s, FirewallNumber(SettingName::FireType) >= 3 ? WM_FTP_FIREUSER : WM_FTP_FIREOPEN, Write | Close);
 }
 
 void CFtpEngine::OnFtpFireUser(SocketId s, std::uint32_t word) {
-    Disarm(s);
-    switch (EventKind(word)) {
-    case Write:
-        SendCommand(s, "USER " + FirewallString(SettingName::FireUser));
-        Arm(s, WM_FTP_FIREUSER, Read | Close);
-        break;
-    case Read:
-        if (ReadReply(s))
-            Arm(s, WM_FTP_FIREPASS, Write | Close);
-        else
-            Arm(s, WM_FTP_FIREUSER, Read | Close);
-        break;
-    case Close:
-        FirewallLost();
-        break;
-    default:
-        break;
-    }
+    const std::string command =
+        EventKind(word) == Write ? "USER " + FirewallString(SettingName::FireUser) : std::string();
+    if (CommandStep(s, word, WM_FTP_FIREUSER, command))
+        Arm(s, WM_FTP_FIREPASS, Write | Close);
 }
 
 void CFtpEngine::OnFtpFirePass(SocketId s, std::uint32_t word) {
-    Disarm(s);
-    switch (EventKind(word)) {
-    case Write:
-        SendPassword(s, FirewallPassword());
-        Arm(s, WM_FTP_FIREPASS, Read | Close);
-        break;
-    case Read:
-        if (ReadReply(s))
-            Arm(s, WM_FTP_FIREOPEN, Write | Close);
-        else
-            Arm(s, WM_FTP_FIREPASS, Read | Close);
-        break;
-    case Close:
-        FirewallLost();
-        break;
-    default:
-        break;
-    }
+    const std::string command = EventKind(word) == Write ? "PASS " + FirewallPassword() : std::string();
+    if (CommandStep(s, word, WM_FTP_FIREPASS, command))
+        Arm(s, WM_FTP_FIREOPEN, Write | Close);
 }
 
 void CFtpEngine::OnFtpFireOpen(SocketId s, std::uint32_t word) {

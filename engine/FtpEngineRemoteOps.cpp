@@ -13,10 +13,7 @@ namespace {
 const char* const kMkdFailed = "フォルダの作成ができませんでした。\r\n";
 const char* const kRenameFailed = "名前の変更ができませんでした。\r\n";
 const char* const kChmodFailed = "属性の変更ができませんでした。\r\n";
-
-bool IsFolderRow(const FileListRow& row) {
-    return (row.attributes + "-")[0] == 'd';
-}
+const char* const kFolderClash = "カレントディレクトリには同一名のフォルダが存在するため、\r\n";
 
 std::uint32_t ReadOption(const char* name) {
     SettingsKey key;
@@ -42,27 +39,6 @@ void CFtpEngine::NoteListingNames(const std::string& listing) {
     }
 }
 
-bool CFtpEngine::CommandStep(SocketId s, std::uint32_t word, int message, const std::string& command) {
-    Disarm(s);
-    switch (EventKind(word)) {
-    case Write:
-        SendCommand(s, command);
-        Arm(s, message, Read | Close);
-        return false;
-    case Read:
-        if (ReadReply(s))
-            return true;
-        if (m_ctrlSocket.valid())
-            Arm(s, message, Read | Close);
-        return false;
-    case Close:
-        CloseSessionLost();
-        return false;
-    default:
-        return false;
-    }
-}
-
 void CFtpEngine::OnFtpDele(SocketId s, std::uint32_t word) {
     if (CommandStep(s, word, WM_FTP_DELE, "DELE " + m_opText2))
         EndOperation();
@@ -74,13 +50,23 @@ void CFtpEngine::OnFtpRmd(SocketId s, std::uint32_t word) {
 }
 
 void CFtpEngine::OnFtpCwd(SocketId s, std::uint32_t word) {
-    if (CommandStep(s, word, WM_FTP_CWD, "CWD " + m_opText2))
-        EndOperation();
+    if (!CommandStep(s, word, WM_FTP_CWD, "CWD " + m_opText2))
+        return;
+    if (m_ui.Log().GetReplyCode() / 100 == 2) {
+        NoteFolderEntered(m_opText2);
+        // The session is where it was sent: no way back from a folder download is owed any more.
+        m_leftUserFolder = false;
+    }
+    EndOperation();
 }
 
 void CFtpEngine::OnFtpCdup(SocketId s, std::uint32_t word) {
-    if (CommandStep(s, word, WM_FTP_CDUP, "CDUP"))
-        EndOperation();
+    if (!CommandStep(s, word, WM_FTP_CDUP, "CDUP"))
+        return;
+    // The parent of a folder reached through a link is the server's to say.
+    if (m_ui.Log().GetReplyCode() / 100 == 2)
+        m_knownFolder.reset();
+    EndOperation();
 }
 
 void CFtpEngine::OnFtpMkd(SocketId s, std::uint32_t word) {
@@ -129,7 +115,7 @@ void CFtpEngine::DeleteSelected() {
     std::string lastFile;
     std::string lastFolder;
     for (const FileListRow& row : rows) {
-        if (IsFolderRow(row)) {
+        if (row.IsFolder()) {
             ++folders;
             lastFolder = row.name;
         } else {
@@ -146,7 +132,7 @@ void CFtpEngine::DeleteSelected() {
             continue;
         }
         // A link is removed by its own name: walking into it would empty the folder it leads to.
-        if (IsFolderRow(row) && !row.link)
+        if (row.IsFolder() && !row.link)
             DeleteFolderTree(prefix, row.name);
         else
             EnqueueOp(WM_FTP_DELE, {}, prefix + row.name);
@@ -189,12 +175,40 @@ void CFtpEngine::ChangeAttributesOfSelected() {
 }
 
 void CFtpEngine::RenameEntry(const std::string& oldName, const QString& newName) {
-    const std::string prefix = m_ui.GetCurrentPath() + "/";
-    const std::string newPath = prefix + ServerNameFor(newName);
-    if (IsOneCommandLine(newPath))
-        EnqueueOp(WM_FTP_RNFR, prefix + oldName, newPath);
-    else
+    QueueRename(m_ui.GetCurrentPath() + "/" + oldName, newName);
+}
+
+void CFtpEngine::MoveEntry(const std::string& oldPath, const QString& newName) {
+    QueueRename(oldPath, newName);
+}
+
+void CFtpEngine::QueueRename(const std::string& oldPath, const QString& newName) {
+    const std::string raw = ServerNameFor(newName);
+    const std::string newPath = m_ui.GetCurrentPath() + "/" + raw;
+    bool go = IsOneCommandLine(oldPath) && IsOneCommandLine(newPath);
+    if (!go)
         LogFailure(kRenameFailed);
+    // RNTO onto a name that exists replaces that entry on most servers: only with the user's word,
+    // and never a folder. Renaming an entry to its own name changes nothing.
+    const std::vector<FileListRow> rows = m_ui.FileListRows();
+    FileListRow renamed;
+    for (const FileListRow& row : rows) {
+        if (m_ui.GetCurrentPath() + "/" + row.name == oldPath)
+            renamed = row;
+    }
+    for (const FileListRow& row : rows) {
+        if (!go || row.name != raw || newPath == oldPath)
+            continue;
+        if (row.IsFolder() && !row.link) {
+            LogFailure(kFolderClash + std::string(kRenameFailed));
+            go = false;
+        } else if (m_ui.AskRenameOverwrite(newPath, row, renamed) != 1) {
+            m_ui.Log().AppendLog("「" + ShownName(raw) + "」は既にあるため、名前を変更しませんでした。\r\n");
+            go = false;
+        }
+    }
+    if (go)
+        EnqueueOp(WM_FTP_RNFR, oldPath, newPath);
     EnqueueOp(WM_FTP_LIST);
     DispatchNextOp();
 }
@@ -210,7 +224,8 @@ void CFtpEngine::CreateFolder(const QString& name) {
 }
 
 void CFtpEngine::ChangeFolder(const std::string& path) {
-    EnqueueOp(WM_FTP_CWD, {}, path);
+    // The root is "" to the folder tree, and "/" to the server.
+    EnqueueOp(WM_FTP_CWD, {}, path.empty() ? std::string("/") : path);
     EnqueueOp(WM_FTP_PWD);
     EnqueueOp(WM_FTP_LIST);
     DispatchNextOp();

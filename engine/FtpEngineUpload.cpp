@@ -21,6 +21,8 @@ const char* const kFileClash = "カレントディレクトリには同一名の
 // One write event sends for at most this long, so that the rest of the program keeps its turn.
 constexpr qint64 kSendSliceMs = 10;
 constexpr std::size_t kReadBytes = 256 * 1024;
+const char* const kReadFailed = "ファイルの読み込みが失敗しました。\r\n";
+const char* const kSendFailed = "データ接続が途中で切れました。\r\n";
 
 QString LocalText(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
@@ -28,10 +30,6 @@ QString LocalText(const std::string& path) {
 
 std::string LocalBytes(const QString& path) {
     return QFile::encodeName(path).toStdString();
-}
-
-bool IsFolderRow(const FileListRow& row) {
-    return (row.attributes + "-")[0] == 'd';
 }
 
 // The leading decimal digits of a size column.
@@ -64,7 +62,7 @@ bool CFtpEngine::UploadFiles(const std::string& remoteFolder, const std::vector<
             for (const FileListRow& row : m_ui.FileListRows()) {
                 if (row.name != remoteName)
                     continue;
-                if (IsFolderRow(row)) {
+                if (row.IsFolder()) {
                     folderClash = true;
                     continue;
                 }
@@ -142,7 +140,7 @@ bool CFtpEngine::CreateIndexFile(const std::string& remoteFolder, const std::str
     for (const FileListRow& row : m_ui.FileListRows()) {
         if (row.name != name)
             continue;
-        LogFailure((IsFolderRow(row) ? kFolderClash : kFileClash) +
+        LogFailure((row.IsFolder() ? kFolderClash : kFileClash) +
                    ("空のファイル" + name + "が作成できませんでした。\r\n"));
         return false;
     }
@@ -162,10 +160,6 @@ bool CFtpEngine::CreateIndexFile(const std::string& remoteFolder, const std::str
 }
 
 bool CFtpEngine::StartUpload(const std::string& localPath, std::int64_t size, std::int64_t offset) {
-    // Only one operation runs at a time: an entry still waiting for its socket belongs to one that
-    // is over.
-    std::erase_if(m_dataConns, [](const DataConn& c) { return !c.sock.valid(); });
-    m_uploadFile = nullptr;
     auto file = std::make_unique<QFile>(LocalText(localPath));
     if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         LogFailure("ファイルのオープンが失敗しました\r\nアップロードは正常に行えませんでした\r\n");
@@ -175,15 +169,12 @@ bool CFtpEngine::StartUpload(const std::string& localPath, std::int64_t size, st
     const std::int64_t position = std::clamp<std::int64_t>(offset, 0, size);
     file->seek(position);
     m_opNum1 = size;
-    m_uploadFile = file.get();
-    m_uploadAtEnd = false;
-    m_uploadFailed = false;
-    m_storSent = false;
     m_halfDone = 0;
-    m_lfToCrLf = LfToCrLf();
     DataConn conn;
     conn.file = std::move(file);
     conn.msg = WM_FTP_PUTDATA;
+    conn.offset = position;
+    m_dataConns.clear();
     m_dataConns.push_back(std::move(conn));
 
     m_progress.BeginProgress(static_cast<std::uint64_t>(position), static_cast<std::uint64_t>(size));
@@ -194,9 +185,8 @@ bool CFtpEngine::StartUpload(const std::string& localPath, std::int64_t size, st
     return true;
 }
 
-bool CFtpEngine::SendUploadChunk(SocketId s, std::int32_t chunk) {
-    QFile* file = FindDataFile(s);
-    if (!file || m_uploadAtEnd)
+bool CFtpEngine::SendUploadChunk(DataConn& conn, std::int32_t chunk) {
+    if (!conn.file || conn.atEnd)
         return false;
     // The file is read in whole multiples of the block size, large enough that a fast connection
     // is not held back by one read and one send per small block.
@@ -204,33 +194,35 @@ bool CFtpEngine::SendUploadChunk(SocketId s, std::int32_t chunk) {
     const std::size_t size = (kReadBytes + block - 1) / block * block;
     if (m_sendBuffer.size() != size)
         m_sendBuffer.resize(size);
-    const bool ascii = m_asciiUpload && file == m_uploadFile;
+    const SocketId s = conn.sock.id();
     std::string converted;
     QElapsedTimer slice;
     slice.start();
     // Blocks go out one after another until the socket holds back part of one (it then sends that
     // part itself as room appears, before the next write event) or the time slice is over.
     do {
-        const qint64 n = file->read(m_sendBuffer.data(), static_cast<qint64>(size));
+        const qint64 n = conn.file->read(m_sendBuffer.data(), static_cast<qint64>(size));
         if (n < 0) {
-            LogFailure("ファイルの読み込みが失敗しました。\r\n");
-            m_uploadFailed = true;
+            conn.failure = kReadFailed;
+            LogFailure(kReadFailed);
             return false;
         }
         std::string_view out(m_sendBuffer.data(), static_cast<std::size_t>(n));
-        if (ascii) {
+        if (conn.ascii) {
             converted.clear();
-            m_lfToCrLf.Convert(out.data(), out.size(), converted);
+            conn.lfToCrLf.Convert(out.data(), out.size(), converted);
             out = converted;
         }
         if (!out.empty() && !m_events.Send(s, out)) {
-            m_uploadFailed = true;
+            conn.failure = kSendFailed;
+            LogFailure(kSendFailed);
             return false;
         }
+        conn.moved += n;
         m_progress.AdvanceProgress(static_cast<std::uint64_t>(n));
         if (n < static_cast<qint64>(size)) {
             // The end of the file: what the socket still holds goes before the data side ends.
-            m_uploadAtEnd = true;
+            conn.atEnd = true;
             ShowProgress(false);
             return m_events.PendingSend(s) != 0;
         }
@@ -239,100 +231,7 @@ bool CFtpEngine::SendUploadChunk(SocketId s, std::int32_t chunk) {
     return true;
 }
 
-void CFtpEngine::ArmUploadData() {
-    for (const DataConn& conn : m_dataConns) {
-        if (conn.file.get() == m_uploadFile && conn.sock.valid())
-            Arm(conn.sock.id(), WM_FTP_PUTDATA, Write);
-    }
-}
-
-bool CFtpEngine::IsCurrentUpload(SocketId s) {
-    return m_busy == 1 && m_curOp == OP_UPLOAD && m_uploadFile && FindDataFile(s) == m_uploadFile;
-}
-
-void CFtpEngine::OnFtpPutType(SocketId s, std::uint32_t word) {
-    if (EventKind(word) == Write)
-        m_asciiUpload = m_ui.IsAsciiMode();
-    if (!CommandStep(s, word, WM_FTP_PUTTYPE, m_asciiUpload ? "TYPE A" : "TYPE I"))
-        return;
-    if (m_ui.Log().GetReplyCode() == 200)
-        Arm(s, WM_FTP_PUTPASV, Write | Close);
-    else
-        EndDataOperation();
-}
-
-void CFtpEngine::OnFtpPutPasv(SocketId s, std::uint32_t word) {
-    OnDataStep(s, word, WM_FTP_PUTPASV, WM_FTP_PUTDATA, m_opNum2 != 0 ? WM_FTP_PUTREST : WM_FTP_STOR);
-}
-
-void CFtpEngine::OnFtpPutRest(SocketId s, std::uint32_t word) {
-    if (!CommandStep(s, word, WM_FTP_PUTREST, "REST " + std::to_string(m_opNum2)))
-        return;
-    if (m_ui.Log().GetReplyCode() == 350)
-        Arm(s, WM_FTP_STOR, Write | Close);
-    else
-        EndDataOperation();
-}
-
-void CFtpEngine::OnFtpStor(SocketId s, std::uint32_t word) {
-    if (!CommandStep(s, word, WM_FTP_STOR, "STOR " + m_opText2)) {
-        if (EventKind(word) == Write) {
-            m_storSent = true;
-            ArmUploadData();
-        }
-        return;
-    }
-    const int code = m_ui.Log().GetReplyCode();
-    if (code == 110 || code == 125 || code == 150) {
-        Arm(s, WM_FTP_STOR, Read | Close);
-    } else if ((code == 226 || code == 250) && !m_uploadFailed) {
-        m_ui.Log().AppendLog("アップロードは正常終了しました。\r\n");
-        if (SecondOfTwoEvents())
-            EndDataOperation();
-    } else {
-        // A server that took a file cut short by a local read error still reports success; the
-        // upload failed all the same.
-        LogFailure("アップロードは失敗しました。\r\n");
-        EndDataOperation();
-    }
-}
-
-void CFtpEngine::OnFtpPutData(SocketId s, std::uint32_t word) {
-    switch (EventKind(word)) {
-    case Accept:
-    case SocketEvent::Connect: {
-        if (!(m_stepSocket == s))
-            break;
-        if (EventKind(word) == SocketEvent::Connect && EventError(word) != 0) {
-            // The server's reply to STOR reports the missing data connection.
-            m_stepSocket.close();
-            break;
-        }
-        Socket data = EventKind(word) == Accept ? AcceptData(m_stepSocket) : std::move(m_stepSocket);
-        if (!data.valid())
-            break;
-        const SocketId id = data.id();
-        if (m_busy != 1 || m_curOp != OP_UPLOAD || !AttachDataSocket(data))
-            break;
-        m_progress.MarkTransferStart();
-        if (m_storSent)
-            Arm(id, WM_FTP_PUTDATA, Write);
-        break;
-    }
-    case Write: {
-        if (!IsCurrentUpload(s))
-            break;
-        if (SendUploadChunk(s, m_sendChunk)) {
-            Arm(s, WM_FTP_PUTDATA, Write);
-            break;
-        }
-        CloseDataConn(s);
-        m_uploadFile = nullptr;
-        if (SecondOfTwoEvents())
-            EndDataOperation();
-        break;
-    }
-    default:
-        break;
-    }
+void CFtpEngine::ArmUploadData(DataConn& conn) {
+    if (conn.sock.valid())
+        Arm(conn.sock.id(), WM_FTP_PUTDATA, Write);
 }

@@ -164,12 +164,9 @@ bool parseUnixLong(std::string_view line, int currentYear, RemoteEntry& e) {
         std::string_view rest = line.substr(w[m + 2].end);
         if (rest.size() < 2 || rest[0] != ' ')
             continue;
-        // ls separates the name from the time or year by one space; further spaces belong to the name.
+        // ls separates the name from the time or year by one space; every further byte up to the
+        // line end belongs to the name, spaces at either end included.
         std::string_view name = rest.substr(1);
-        while (!name.empty() && name.back() == ' ')
-            name.remove_suffix(1);
-        if (name.empty())
-            continue;
         e.attributes = std::string(w[0].text);
         e.size = std::string(w[m - 1].text);
         e.date = formatDate(w[m].text, w[m + 1].text, w[m + 2].text, currentYear);
@@ -260,4 +257,23 @@ RemoteEntry ParseListLine(std::string_view line, int currentYear) {
 
 RemoteEntry ParseListLine(std::string_view line) {
     return ParseListLine(line, CurrentLocalYear());
+}
+
+std::optional<RemoteEntry> ListingEntry(std::string_view line, int currentYear) {
+    RemoteEntry e = ParseListLine(line, currentYear);
+    if (e.name.empty() || e.date.empty() || e.name == "." || e.name == "..")
+        return std::nullopt;
+    if (!e.attributes.empty() && e.attributes[0] == 'l') {
+        e.link = true;
+        // ls writes " -> " between the name and the target; a name's own trailing spaces stay.
+        std::size_t arrow = e.name.find(" -> ");
+        if (arrow == std::string::npos)
+            arrow = e.name.find("->");
+        if (arrow != std::string::npos) {
+            e.name.resize(arrow);
+            if (e.name.empty())
+                return std::nullopt;
+        }
+    }
+    return e;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,8 @@ struct RemoteEntry {
     std::string size;
     std::string date; // "YYYY/MM/DD HH:MM", "YYYY/MM/DD" or empty
     std::string attributes;
+    // A symbolic link; ListingEntry gives it its own name, without the "-> target".
+    bool link = false;
 
     bool IsFolder() const { return !attributes.empty() && attributes[0] == 'd'; }
 };
@@ -37,5 +40,11 @@ std::string ParseListDate(std::string_view line);
 // counted from the end.
 RemoteEntry ParseListLine(std::string_view line, int currentYear);
 RemoteEntry ParseListLine(std::string_view line);
+
+// One entry of a folder listing, as every consumer of a listing takes it: empty for a line that
+// names no entry (a "total 12" line or any line without a date, "." and ".."); a symbolic link
+// ("name -> target") carries its own name and is marked as a link, so that nobody acts on its
+// target by mistake.
+std::optional<RemoteEntry> ListingEntry(std::string_view line, int currentYear);
 
 int CurrentLocalYear();

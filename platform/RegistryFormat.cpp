@@ -4,48 +4,69 @@
 #include "platform/TextCodec.h"
 
 #include <QString>
-
-#include <cstdio>
+#include <QStringDecoder>
 
 namespace {
 
 const std::string_view kRootPrefix = "HKEY_CURRENT_USER\\";
+const std::string_view kHeaderOwn = "REGEDIT4";
+// The registry editor's export since Windows 2000: UTF-16LE text, and hex(1)/hex(2) data in UTF-16LE.
+const std::string_view kHeaderUnicode = "Windows Registry Editor Version 5.00";
 
 bool isPrintableText(std::string_view s) {
-    if (!IsValidUtf8(s))
-        return false;
     for (unsigned char c : s) {
         if (c < 0x20 || c == 0x7f)
+            return false;
+    }
+    return IsValidUtf8(s);
+}
+
+bool startsWithNoCase(std::string_view s, std::string_view asciiPrefix) {
+    if (s.size() < asciiPrefix.size())
+        return false;
+    for (size_t i = 0; i < asciiPrefix.size(); ++i) {
+        char a = s[i], b = asciiPrefix[i];
+        if (a >= 'A' && a <= 'Z')
+            a = static_cast<char>(a - 'A' + 'a');
+        if (b >= 'A' && b <= 'Z')
+            b = static_cast<char>(b - 'A' + 'a');
+        if (a != b)
             return false;
     }
     return true;
 }
 
-std::string quote(std::string_view s) {
-    std::string out = "\"";
+void trimBlanks(std::string_view& s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+}
+
+void appendQuoted(std::string& out, std::string_view s) {
+    out += '"';
     for (char c : s) {
         if (c == '\\' || c == '"')
             out += '\\';
         out += c;
     }
     out += '"';
-    return out;
 }
 
-std::string hexBytes(std::string_view bytes) {
-    std::string out;
-    char buf[4];
+void appendHexBytes(std::string& out, std::string_view bytes) {
+    static const char digits[] = "0123456789abcdef";
     for (size_t i = 0; i < bytes.size(); ++i) {
-        std::snprintf(buf, sizeof buf, "%02x", static_cast<unsigned char>(bytes[i]));
+        const auto b = static_cast<unsigned char>(bytes[i]);
         if (i)
             out += ',';
-        out += buf;
+        out += digits[b >> 4];
+        out += digits[b & 15];
     }
-    return out;
 }
 
 std::optional<std::string> parseHexBytes(std::string_view s) {
     std::string out;
+    out.reserve(s.size() / 3 + 1);
     size_t i = 0;
     while (i < s.size()) {
         while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
@@ -72,81 +93,96 @@ std::optional<std::string> parseQuoted(std::string_view s, size_t& pos) {
     if (pos >= s.size() || s[pos] != '"')
         return std::nullopt;
     std::string out;
-    for (++pos; pos < s.size(); ++pos) {
-        char c = s[pos];
-        if (c == '\\') {
-            if (++pos == s.size())
-                return std::nullopt;
-            out += s[pos];
-        } else if (c == '"') {
-            ++pos;
+    for (++pos;;) {
+        // Plain runs go in whole; only an escape needs a look of its own.
+        const size_t stop = s.find_first_of("\\\"", pos);
+        if (stop == std::string_view::npos || (s[stop] == '\\' && stop + 1 == s.size()))
+            return std::nullopt;
+        out.append(s.substr(pos, stop - pos));
+        if (s[stop] == '"') {
+            pos = stop + 1;
             return out;
-        } else {
-            out += c;
         }
+        out += s[stop + 1];
+        pos = stop + 2;
     }
-    return std::nullopt;
 }
 
-std::optional<RegistryValue> parseValueData(std::string_view d) {
+// UTF-16LE as UTF-8. `keepBom`: a U+FEFF at the start is text of its own (a value), not a mark.
+std::string utf16LeToUtf8(std::string_view bytes, bool keepBom) {
+    QStringDecoder decoder(QStringConverter::Utf16LE, keepBom ? QStringConverter::Flag::ConvertInitialBom
+                                                              : QStringConverter::Flag::Default);
+    const QString text = decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return text.toStdString();
+}
+
+std::optional<std::uint32_t> parseDword(std::string_view h) {
+    if (h.empty() || h.size() > 8)
+        return std::nullopt;
+    std::uint32_t v = 0;
+    for (char c : h) {
+        const int digit = HexDigitValue(c);
+        if (digit < 0)
+            return std::nullopt;
+        v = v * 16 + static_cast<std::uint32_t>(digit);
+    }
+    return v;
+}
+
+// `unicodeHex`: hex(1) and hex(2) texts are UTF-16LE, as the registry editor's version 5 writes them.
+std::optional<RegistryValue> parseValueData(std::string_view d, bool unicodeHex) {
     if (!d.empty() && d.front() == '"') {
         size_t pos = 0;
         auto s = parseQuoted(d, pos);
         if (!s || pos != d.size())
             return std::nullopt;
-        return RegistryValue::fromString(*s);
+        return RegistryValue::fromString(std::move(*s));
     }
     if (d.rfind("dword:", 0) == 0) {
-        std::string_view h = d.substr(6);
-        if (h.empty() || h.size() > 8)
+        const auto v = parseDword(d.substr(6));
+        if (!v)
             return std::nullopt;
-        std::uint32_t v = 0;
-        for (char c : h) {
-            int digit = (c >= '0' && c <= '9')   ? c - '0'
-                        : (c >= 'a' && c <= 'f') ? c - 'a' + 10
-                        : (c >= 'A' && c <= 'F') ? c - 'A' + 10
-                                                 : -1;
-            if (digit < 0)
-                return std::nullopt;
-            v = v * 16 + static_cast<std::uint32_t>(digit);
-        }
-        return RegistryValue::fromDword(v);
+        return RegistryValue::fromDword(*v);
     }
     if (d.rfind("hex:", 0) == 0) {
         auto b = parseHexBytes(d.substr(4));
         if (!b)
             return std::nullopt;
-        return RegistryValue::fromBinary(*b);
+        return RegistryValue::fromBinary(std::move(*b));
     }
     if (d.rfind("hex(", 0) == 0) {
-        size_t close = d.find("):");
+        const size_t close = d.find("):");
         if (close == std::string_view::npos)
             return std::nullopt;
-        std::string_view kind = d.substr(4, close - 4);
+        const std::string_view kind = d.substr(4, close - 4);
         auto b = parseHexBytes(d.substr(close + 2));
         if (!b)
             return std::nullopt;
         if (kind == "1" || kind == "2") { // text, stored with its terminator
+            if (unicodeHex) {
+                if (b->size() % 2 != 0)
+                    return RegistryValue::fromBinary(std::move(*b));
+                *b = utf16LeToUtf8(*b, true);
+            }
             if (!b->empty() && b->back() == '\0')
                 b->pop_back();
-            return RegistryValue::fromString(*b);
+            return RegistryValue::fromString(std::move(*b));
         }
         if (kind == "4" && b->size() == 4) {
             auto u = [&](int i) { return static_cast<std::uint32_t>(static_cast<unsigned char>((*b)[i])); };
             return RegistryValue::fromDword(u(0) | u(1) << 8 | u(2) << 16 | u(3) << 24);
         }
-        return RegistryValue::fromBinary(*b);
+        return RegistryValue::fromBinary(std::move(*b));
     }
     return std::nullopt;
 }
 
-} // namespace
-
-std::string RegistryTree::fold(std::string_view name) {
+std::string foldComponent(std::string_view name) {
     bool ascii = true;
     for (unsigned char c : name)
         ascii = ascii && c < 0x80;
-    if (ascii) {
+    // Bytes that are not UTF-8 fold as ASCII: decoding would make different names one.
+    if (ascii || !IsValidUtf8(name)) {
         std::string out(name);
         for (char& c : out) {
             if (c >= 'A' && c <= 'Z')
@@ -157,12 +193,41 @@ std::string RegistryTree::fold(std::string_view name) {
     return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())).toCaseFolded().toStdString();
 }
 
+} // namespace
+
+std::string RegistryTree::fold(std::string_view name) {
+    if (name.find('\\') == std::string_view::npos)
+        return foldComponent(name);
+    // Each part of a path on its own, so that a parent folds to the start of its children's paths.
+    std::string out;
+    out.reserve(name.size());
+    size_t pos = 0;
+    for (;;) {
+        const size_t sep = name.find('\\', pos);
+        out += foldComponent(name.substr(pos, sep == std::string_view::npos ? sep : sep - pos));
+        if (sep == std::string_view::npos)
+            return out;
+        out += '\\';
+        pos = sep + 1;
+    }
+}
+
 std::string RegistryTree::normalizePath(std::string_view path) {
-    while (!path.empty() && path.back() == '\\')
-        path.remove_suffix(1);
-    while (!path.empty() && path.front() == '\\')
-        path.remove_prefix(1);
-    return std::string(path);
+    std::string out;
+    out.reserve(path.size());
+    size_t pos = 0;
+    while (pos <= path.size()) {
+        size_t sep = path.find('\\', pos);
+        if (sep == std::string_view::npos)
+            sep = path.size();
+        if (sep > pos) {
+            if (!out.empty())
+                out += '\\';
+            out.append(path.substr(pos, sep - pos));
+        }
+        pos = sep + 1;
+    }
+    return out;
 }
 
 RegistryTree::Key* RegistryTree::find(std::string_view path) {
@@ -185,21 +250,24 @@ bool RegistryTree::hasSubkeys(std::string_view path) const {
     return it != m_keys.end() && it->first.compare(0, prefix.size(), prefix) == 0;
 }
 
-void RegistryTree::createKey(std::string_view path) {
-    std::string norm = normalizePath(path);
-    if (norm.empty())
-        return;
+RegistryTree::Key& RegistryTree::createNormalized(std::string_view norm) {
     size_t pos = 0;
     for (;;) {
-        size_t sep = norm.find('\\', pos);
-        std::string part = norm.substr(0, sep);
-        std::string key = fold(part);
-        if (!m_keys.count(key))
-            m_keys.emplace(key, Key{part, {}});
-        if (sep == std::string::npos)
-            break;
+        const size_t sep = norm.find('\\', pos);
+        const std::string_view part = norm.substr(0, sep);
+        auto [it, added] = m_keys.try_emplace(fold(part));
+        if (added)
+            it->second.path = std::string(part);
+        if (sep == std::string_view::npos)
+            return it->second;
         pos = sep + 1;
     }
+}
+
+void RegistryTree::createKey(std::string_view path) {
+    const std::string norm = normalizePath(path);
+    if (!norm.empty())
+        createNormalized(norm);
 }
 
 void RegistryTree::removeKey(std::string_view path) {
@@ -210,52 +278,56 @@ const RegistryValue* RegistryTree::value(std::string_view key, std::string_view 
     const Key* k = find(key);
     if (!k)
         return nullptr;
-    std::string folded = fold(name);
-    for (const auto& [n, v] : k->values) {
-        if (fold(n) == folded)
-            return &v;
-    }
-    return nullptr;
+    auto it = k->index.find(fold(name));
+    return it == k->index.end() ? nullptr : &k->values[it->second].second;
 }
 
 void RegistryTree::setValue(std::string_view key, std::string_view name, RegistryValue v) {
-    Key* k = find(key);
-    if (!k)
-        return;
-    std::string folded = fold(name);
-    for (auto& [n, old] : k->values) {
-        if (fold(n) == folded) {
-            old = std::move(v);
-            return;
-        }
-    }
-    k->values.emplace_back(std::string(name), std::move(v));
+    if (Key* k = find(key))
+        setValue(*k, name, std::move(v));
+}
+
+void RegistryTree::setValue(Key& k, std::string_view name, RegistryValue v) {
+    auto [it, added] = k.index.try_emplace(fold(name), k.values.size());
+    if (added)
+        k.values.emplace_back(std::string(name), std::move(v));
+    else
+        k.values[it->second].second = std::move(v);
 }
 
 std::string RegistryTree::serialize() const {
     std::string out = "REGEDIT4\n";
-    char buf[16];
     for (const auto& [folded, key] : m_keys) {
         out += "\n[";
         out += kRootPrefix;
         out += key.path;
         out += "]\n";
         for (const auto& [name, v] : key.values) {
-            out += name.empty() ? std::string("@") : quote(name);
+            if (name.empty())
+                out += '@';
+            else
+                appendQuoted(out, name);
             out += '=';
             switch (v.type) {
-            case RegistryValue::Type::Dword:
-                std::snprintf(buf, sizeof buf, "dword:%08x", v.dword);
-                out += buf;
+            case RegistryValue::Type::Dword: {
+                static const char digits[] = "0123456789abcdef";
+                out += "dword:";
+                for (int shift = 28; shift >= 0; shift -= 4)
+                    out += digits[(v.dword >> shift) & 15];
                 break;
+            }
             case RegistryValue::Type::String:
-                if (isPrintableText(v.bytes))
-                    out += quote(v.bytes);
-                else
-                    out += "hex(1):" + hexBytes(v.bytes + std::string(1, '\0'));
+                if (isPrintableText(v.bytes)) {
+                    appendQuoted(out, v.bytes);
+                } else {
+                    out += "hex(1):";
+                    appendHexBytes(out, v.bytes);
+                    out += v.bytes.empty() ? "00" : ",00";
+                }
                 break;
             case RegistryValue::Type::Binary:
-                out += "hex:" + hexBytes(v.bytes);
+                out += "hex:";
+                appendHexBytes(out, v.bytes);
                 break;
             }
             out += '\n';
@@ -264,63 +336,51 @@ std::string RegistryTree::serialize() const {
     return out;
 }
 
-std::optional<RegistryTree> RegistryTree::parse(std::string_view text) {
-    // Join continuation lines (a trailing "\" outside quotes, as in hex lists) and drop CRs.
-    std::vector<std::string> lines;
-    std::string current;
-    size_t pos = 0;
-    if (text.rfind("\xEF\xBB\xBF", 0) == 0)
-        pos = 3;
-    while (pos <= text.size()) {
-        size_t nl = text.find('\n', pos);
-        std::string_view line =
-            text.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        bool inHex = current.find("=hex") != std::string::npos ||
-                     (!line.empty() && line.find("=hex") != std::string_view::npos);
-        if (inHex && !line.empty() && line.back() == '\\') {
-            line.remove_suffix(1);
-            current += line;
-        } else {
-            current += line;
-            lines.push_back(std::move(current));
-            current.clear();
-        }
-        if (nl == std::string_view::npos)
-            break;
-        pos = nl + 1;
-    }
+// Reads the lines of one store file into a tree, one logical line at a time.
+class RegistryTree::Reader {
+public:
+    explicit Reader(RegistryParse& out) : m_out(out) {}
 
-    RegistryTree tree;
-    bool header = false;
-    std::string currentKey;
-    for (std::string& raw : lines) {
-        std::string_view line = raw;
-        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
-            line.remove_prefix(1);
+    void line(std::string_view line) {
+        trimBlanks(line);
         if (line.empty() || line.front() == ';')
-            continue;
-        if (!header) {
-            if (line != "REGEDIT4" && line != "Windows Registry Editor Version 5.00")
-                return std::nullopt;
-            header = true;
-            continue;
+            return;
+        if (m_header == Header::None) {
+            m_header = line == kHeaderOwn       ? Header::Own
+                       : line == kHeaderUnicode ? Header::Unicode
+                                                : Header::Missing;
+            if (m_header != Header::Missing)
+                return;
+            ++m_out.skippedLines; // the header is gone; the lines after it may still be whole
         }
         if (line.front() == '[') {
-            if (line.back() != ']')
-                return std::nullopt;
-            std::string_view path = line.substr(1, line.size() - 2);
-            if (fold(path.substr(0, kRootPrefix.size())) != fold(kRootPrefix))
-                return std::nullopt;
-            currentKey = normalizePath(path.substr(kRootPrefix.size()));
-            if (currentKey.empty())
-                return std::nullopt;
-            tree.createKey(currentKey);
-            continue;
+            keyLine(line);
+            return;
         }
-        if (currentKey.empty())
-            return std::nullopt;
+        if (!m_key || !valueLine(line))
+            ++m_out.skippedLines;
+    }
+
+private:
+    enum class Header { None, Own, Unicode, Missing };
+
+    void keyLine(std::string_view line) {
+        // Until a readable key line comes, the values that follow belong to no key we know.
+        m_key = nullptr;
+        if (line.back() != ']' || !startsWithNoCase(line.substr(1), kRootPrefix)) {
+            ++m_out.skippedLines;
+            return;
+        }
+        const std::string path = RegistryTree::normalizePath(
+            line.substr(1 + kRootPrefix.size(), line.size() - 2 - kRootPrefix.size()));
+        if (path.empty()) {
+            ++m_out.skippedLines;
+            return;
+        }
+        m_key = &m_out.tree.createNormalized(path);
+    }
+
+    bool valueLine(std::string_view line) {
         std::string name;
         size_t p = 0;
         if (line.front() == '@') {
@@ -328,18 +388,59 @@ std::optional<RegistryTree> RegistryTree::parse(std::string_view text) {
         } else {
             auto n = parseQuoted(line, p);
             if (!n)
-                return std::nullopt;
-            name = *n;
+                return false;
+            name = std::move(*n);
         }
         if (p >= line.size() || line[p] != '=')
-            return std::nullopt;
-        auto v = parseValueData(line.substr(p + 1));
+            return false;
+        auto v = parseValueData(line.substr(p + 1), m_header == Header::Unicode);
         if (!v)
-            return std::nullopt;
-        tree.setValue(currentKey, name, std::move(*v));
+            return false;
+        setValue(*m_key, name, std::move(*v));
+        return true;
     }
-    if (!header)
-        return text.find_first_not_of(" \t\r\n") == std::string_view::npos ? std::optional(tree)
-                                                                           : std::nullopt;
-    return tree;
+
+    RegistryParse& m_out;
+    Header m_header = Header::None;
+    // Keys live in a map: the pointer stays good while others are added.
+    Key* m_key = nullptr;
+};
+
+RegistryParse RegistryTree::parse(std::string_view text) {
+    std::string converted;
+    if (text.rfind("\xFF\xFE", 0) == 0) {
+        converted = utf16LeToUtf8(text, false);
+        text = converted;
+    } else if (text.rfind("\xEF\xBB\xBF", 0) == 0) {
+        text.remove_prefix(3);
+    }
+
+    RegistryParse out;
+    Reader reader(out);
+    // A hex list may go on over several lines, each but the last ending in "\".
+    std::string continued;
+    bool continuing = false;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t nl = text.find('\n', pos);
+        const size_t end = nl == std::string_view::npos ? text.size() : nl;
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+            line.remove_suffix(1);
+        const bool more = !line.empty() && line.back() == '\\';
+        if (!continuing && !(more && line.find("=hex") != std::string_view::npos)) {
+            reader.line(line);
+            continue;
+        }
+        if (!continuing)
+            continued.clear();
+        continued.append(more ? line.substr(0, line.size() - 1) : line);
+        continuing = more;
+        if (!continuing)
+            reader.line(continued);
+    }
+    if (continuing)
+        reader.line(continued);
+    return out;
 }

@@ -4,14 +4,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QSaveFile>
 #include <QStandardPaths>
 
 #include <memory>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -23,14 +25,9 @@ std::unique_ptr<RegistryStore>& globalStore() {
     return store;
 }
 
-QByteArray readAll(const QString& path, bool* ok) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        *ok = !f.exists();
-        return {};
-    }
-    *ok = true;
-    return f.readAll();
+std::function<void(const RegistryStore::Damage&)>& damageHandler() {
+    static std::function<void(const RegistryStore::Damage&)> handler;
+    return handler;
 }
 
 } // namespace
@@ -56,68 +53,147 @@ void RegistryStore::setGlobalFilePath(const QString& filePath) {
     globalStore() = std::make_unique<RegistryStore>(filePath);
 }
 
-RegistryStore::Stamp RegistryStore::currentStamp() const {
-    Stamp s;
+void RegistryStore::setDamageHandler(std::function<void(const Damage&)> handler) {
+    damageHandler() = std::move(handler);
+}
+
 #ifdef Q_OS_UNIX
-    struct stat st;
-    if (::stat(QFile::encodeName(m_filePath).constData(), &st) != 0)
-        return s;
+
+namespace {
+struct stat statOf(int fd) {
+    struct stat st {};
+    ::fstat(fd, &st);
+    return st;
+}
+} // namespace
+
+RegistryStore::Stamp RegistryStore::stampOf(const struct stat& st) {
+    Stamp s;
     s.exists = true;
     s.size = st.st_size;
     s.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
     s.inode = static_cast<long long>(st.st_ino);
+    return s;
+}
+
+RegistryStore::Stamp RegistryStore::currentStamp() const {
+    struct stat st;
+    if (::stat(QFile::encodeName(m_filePath).constData(), &st) != 0)
+        return Stamp();
+    return stampOf(st);
+}
+
+// A file that others may read is made private first: it holds passwords.
+bool RegistryStore::readFile(std::string& text, Stamp& stamp) const {
+    const int fd = ::open(QFile::encodeName(m_filePath).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        stamp = Stamp();
+        return errno == ENOENT || errno == ENOTDIR;
+    }
+    const struct stat st = statOf(fd);
+    if ((st.st_mode & 077) != 0)
+        ::fchmod(fd, S_IRUSR | S_IWUSR);
+    stamp = stampOf(st);
+    text.clear();
+    text.resize(static_cast<size_t>(st.st_size > 0 ? st.st_size : 0));
+    size_t got = 0;
+    for (;;) {
+        if (got == text.size())
+            text.resize(text.size() + 65536);
+        const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ::close(fd);
+            text.resize(got);
+            return n == 0;
+        }
+        got += static_cast<size_t>(n);
+    }
+}
+
 #else
+
+RegistryStore::Stamp RegistryStore::currentStamp() const {
+    Stamp s;
     QFileInfo fi(m_filePath);
     if (!fi.exists())
         return s;
     s.exists = true;
     s.size = fi.size();
     s.mtimeNs = fi.lastModified().toMSecsSinceEpoch() * 1000000LL;
-#endif
     return s;
 }
 
-// Reads the file into the tree; moves an unreadable file aside. The caller holds the lock.
-bool RegistryStore::loadLocked() {
-    Stamp stamp = currentStamp();
-    bool ok = false;
-    QByteArray text = readAll(m_filePath, &ok);
-    if (!ok)
+bool RegistryStore::readFile(std::string& text, Stamp& stamp) const {
+    QFile f(m_filePath);
+    stamp = Stamp();
+    if (!f.open(QIODevice::ReadOnly))
+        return !f.exists();
+    const QFileInfo fi(f);
+    stamp.exists = true;
+    stamp.size = fi.size();
+    stamp.mtimeNs = fi.lastModified().toMSecsSinceEpoch() * 1000000LL;
+    const QByteArray bytes = f.readAll();
+    text.assign(bytes.constData(), static_cast<size_t>(bytes.size()));
+    return true;
+}
+
+#endif
+
+// Reads the file into the tree. Without the lock this is safe because writers replace the file
+// whole; `lockHeld` says whether a damaged file may be repaired at once.
+bool RegistryStore::load(bool lockHeld) {
+    std::string text;
+    Stamp stamp;
+    if (!readFile(text, stamp))
         return false;
-    if (auto tree =
-            RegistryTree::parse(std::string_view(text.constData(), static_cast<size_t>(text.size())))) {
-        m_tree = std::move(*tree);
-    } else {
-        QString aside = m_filePath + QStringLiteral(".broken-") +
-                        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    RegistryParse parsed = RegistryTree::parse(text);
+    m_tree = std::move(parsed.tree);
+    m_stamp = stamp;
+    if (parsed.damaged())
+        repair(parsed.skippedLines, stamp, lockHeld);
+    return true;
+}
+
+// Keeps the damaged original aside and writes back what could be read, then tells the program.
+void RegistryStore::repair(int skippedLines, const Stamp& stamp, bool lockHeld) {
+    if (m_reportedDamage == stamp)
+        return;
+    FileLock lock(lockPath());
+    const FileLock::Result locked = lockHeld ? FileLock::Result::Locked : lock.lock(0);
+    if (locked == FileLock::Result::Busy || (locked == FileLock::Result::Locked && currentStamp() != stamp)) {
+        // A writer is at work (it repairs the file itself) or has replaced it: read it again next time.
+        m_stamp.reset();
+        return;
+    }
+    Damage damage{m_filePath, m_filePath, skippedLines};
+    if (locked == FileLock::Result::Locked) {
+        const QString aside = m_filePath + QStringLiteral(".broken-") +
+                              QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
         QString target = aside;
         for (int n = 1; QFile::exists(target); ++n)
             target = aside + QLatin1Char('.') + QString::number(n);
-        if (QFile::rename(m_filePath, target))
+        if (QFile::rename(m_filePath, target)) {
             m_movedAside = target;
-        m_tree = RegistryTree();
-        stamp = currentStamp();
+            damage.keptAt = target;
+            if (m_tree.keys().empty() || !writeLocked(m_tree))
+                m_stamp = currentStamp();
+        }
     }
-    m_stamp = stamp;
-    return true;
+    m_reportedDamage = stamp;
+    if (damageHandler())
+        damageHandler()(damage);
 }
 
 void RegistryStore::refresh() {
     // Inside a batch this process holds the lock: nobody else can have changed the file.
-    if (m_batchLock)
+    if (m_batchState == BatchState::Locked)
         return;
-    Stamp now = currentStamp();
+    const Stamp now = currentStamp();
     if (m_stamp && *m_stamp == now)
         return;
-    if (!now.exists) {
-        m_tree = RegistryTree();
-        m_stamp = now;
-        return;
-    }
-    QLockFile lock(lockPath());
-    if (!lock.tryLock(kLockWaitMs))
-        return;
-    loadLocked();
+    load(false);
 }
 
 QString RegistryStore::lockPath() const {
@@ -140,51 +216,64 @@ bool RegistryStore::writeLocked(const RegistryTree& tree) {
     if (!out.open(QIODevice::WriteOnly))
         return false;
     out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    std::string text = tree.serialize();
+    const std::string text = tree.serialize();
     if (out.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
         !out.commit())
         return false;
     m_stamp = currentStamp();
+    ++m_rewrites;
     return true;
 }
 
 bool RegistryStore::modify(const std::function<bool(RegistryTree&)>& change) {
-    if (m_batchLock) {
+    switch (m_batchState) {
+    case BatchState::Locked:
         if (!change(m_tree))
             return false;
         m_batchDirty = true;
         return true;
+    case BatchState::Failed:
+        return false;
+    case BatchState::None:
+        break;
     }
     if (!ensureFolder())
         return false;
-    QLockFile lock(lockPath());
-    if (!lock.tryLock(kLockWaitMs))
+    FileLock lock(lockPath());
+    if (lock.lock(kLockWaitMs) != FileLock::Result::Locked || !load(true))
         return false;
-    if (!loadLocked())
+    // A change either applies whole or leaves the tree alone.
+    if (!change(m_tree))
         return false;
-    RegistryTree next = m_tree;
-    if (!change(next) || !writeLocked(next))
+    if (!writeLocked(m_tree)) {
+        m_stamp.reset(); // the tree holds what the disk does not: read it again next time
         return false;
-    m_tree = std::move(next);
+    }
     return true;
 }
 
 RegistryStore::Batch::Batch(RegistryStore& store) : m_store(store) {
-    if (m_store.m_batchDepth++ > 0 || !m_store.ensureFolder())
+    if (m_store.m_batchDepth++ > 0)
         return;
-    auto lock = std::make_unique<QLockFile>(m_store.lockPath());
-    if (!lock->tryLock(kLockWaitMs) || !m_store.loadLocked())
-        return;
-    m_store.m_batchLock = std::move(lock);
     m_store.m_batchDirty = false;
+    auto lock = std::make_unique<FileLock>(m_store.lockPath());
+    if (!m_store.ensureFolder() || lock->lock(kLockWaitMs) != FileLock::Result::Locked ||
+        !m_store.load(true)) {
+        m_store.m_batchState = BatchState::Failed;
+        return;
+    }
+    m_store.m_batchLock = std::move(lock);
+    m_store.m_batchState = BatchState::Locked;
 }
 
 RegistryStore::Batch::~Batch() {
-    if (--m_store.m_batchDepth > 0 || !m_store.m_batchLock)
+    if (--m_store.m_batchDepth > 0)
         return;
-    if (m_store.m_batchDirty && !m_store.writeLocked(m_store.m_tree))
+    if (m_store.m_batchState == BatchState::Locked && m_store.m_batchDirty &&
+        !m_store.writeLocked(m_store.m_tree))
         m_store.m_stamp.reset(); // the file was not written: read it again next time
     m_store.m_batchLock.reset();
+    m_store.m_batchState = BatchState::None;
 }
 
 bool RegistryStore::keyExists(std::string_view path) {
@@ -216,6 +305,12 @@ bool RegistryStore::createKey(std::string_view path) {
 }
 
 bool RegistryStore::setValue(std::string_view key, std::string_view name, const RegistryValue& v) {
+    // Writing what is stored already costs no rewrite of the file.
+    if (m_batchState != BatchState::Failed && keyExists(key)) {
+        const RegistryValue* stored = m_tree.value(key, name);
+        if (stored && *stored == v)
+            return true;
+    }
     return modify([&](RegistryTree& t) {
         if (!t.hasKey(key))
             return false;

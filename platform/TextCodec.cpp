@@ -55,10 +55,28 @@ std::string EncodeCp932(const QString& text) {
     if (!encoder.isValid())
         return text.toLatin1().toStdString();
     QByteArray out = encoder.encode(text);
+    if (encoder.hasError()) {
+        // The converter puts its own two-byte substitute (0xFC 0xFC, no character of CP932) where a
+        // character cannot be held; such a character becomes "?" instead, one for each.
+        out.clear();
+        for (qsizetype i = 0; i < text.size();) {
+            const qsizetype n = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+            QStringEncoder one("CP932");
+            const QByteArray bytes = one.encode(QStringView(text).mid(i, n));
+            out += one.hasError() ? QByteArray("?") : bytes;
+            i += n;
+        }
+    }
     return std::string(out.constData(), static_cast<size_t>(out.size()));
 }
 
 QString DecodeUtf8(std::string_view bytes) {
+    // A leading EF BB BF is a character of the text (a name may begin with U+FEFF), not a mark to
+    // drop: the text must encode back to the same bytes.
+    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) {
+        QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+        return decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    }
     return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 

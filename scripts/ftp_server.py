@@ -13,7 +13,7 @@ import signal
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler, TLS_DTPHandler, TLS_FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler, TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -22,6 +22,21 @@ class EarlyTlsDtp(TLS_DTPHandler):
         if getattr(self, "_ssl_accepting", False):
             return True
         return super().readable()
+
+
+def slow_files_handler(rate):
+    """A data channel that sends files whose names end in ".slow" at `rate` bytes a second and
+    everything else at full speed, so that a test can catch a transfer while it runs."""
+
+    class SlowFiles(ThrottledDTPHandler):
+        auto_sized_buffers = False
+
+        @property
+        def write_limit(self):
+            name = getattr(getattr(self, "file_obj", None), "name", "")
+            return rate if isinstance(name, str) and name.endswith(".slow") else 0
+
+    return SlowFiles
 
 
 def main():
@@ -40,6 +55,8 @@ def main():
     parser.add_argument("--anonymous", action="store_true")
     parser.add_argument("--encoding", default="utf8",
                         help="how file names are encoded on the wire (utf8 or cp932)")
+    parser.add_argument("--slow-rate", type=int, default=0,
+                        help="bytes a second for files named *.slow (0: no file is slowed)")
     parser.add_argument("--verbose", action="store_true")
     args = parser.parse_args()
 
@@ -65,6 +82,8 @@ def main():
     handler.banner = "lumo test server ready."
     handler.passive_ports = None
     handler.permit_foreign_addresses = False
+    if args.slow_rate > 0:
+        handler.dtp_handler = slow_files_handler(args.slow_rate)
 
     server = FTPServer((args.host, args.port), handler)
     server.max_cons = 64

@@ -7,7 +7,8 @@
 #   package  what `make package` calls (dpkg-shlibdeps)
 #   test     the servers, tools and validators the tests use (also TLS certificates made by the
 #            test, pyftpdlib's TLS handler and a private keyring)
-# usage: install-deps.sh [SET...]   (no SET: all of them)
+#   fuzz     clang with libFuzzer and the sanitizer runtimes, for `make fuzz` only
+# usage: install-deps.sh [SET...]   (no SET: build, demo, package and test)
 # Idempotent: only what is missing is installed, and what is installed is named.
 set -euo pipefail
 
@@ -21,6 +22,7 @@ demo=(python3 python3-pyftpdlib)
 package=(dpkg-dev file)
 test=(vsftpd curl time xvfb xauth desktop-file-utils appstream
     openssl python3-openssl gnome-keyring dbus-daemon libsecret-tools)
+fuzz=(clang libclang-rt-14-dev)
 
 sets=("$@")
 [ ${#sets[@]} -eq 0 ] && sets=(build demo package test)
@@ -31,8 +33,9 @@ for set in "${sets[@]}"; do
     demo) packages+=("${demo[@]}") ;;
     package) packages+=("${package[@]}") ;;
     test) packages+=("${test[@]}") ;;
+    fuzz) packages+=("${fuzz[@]}") ;;
     *)
-        echo "install-deps: unknown set '$set' (build, demo, package, test)" >&2
+        echo "install-deps: unknown set '$set' (build, demo, package, test, fuzz)" >&2
         exit 2
         ;;
     esac

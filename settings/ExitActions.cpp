@@ -22,6 +22,7 @@ void ForgetWindowLayoutIfAsked() {
     option.OpenKey(KeyFamily::Option);
     if (option.ReadDword(SettingName::SaveWinSize, 1) != 0)
         return;
+    SettingsBatch batch;
     SettingsKey profile;
     if (!profile.OpenKey(KeyFamily::Profile, ""))
         return;

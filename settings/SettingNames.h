@@ -19,6 +19,15 @@ inline constexpr const char* SendBuf = "sendbuf";
 inline constexpr const char* SysTemp = "systemp";
 inline constexpr const char* Temp = "temp";
 
+// profile subkey Log
+inline constexpr const char* UseDefFt = "usedefft";
+inline constexpr const char* FtColor = "ftcolor";
+inline constexpr const char* UseDefColor = "usedefcolor";
+inline constexpr const char* UseWinColor = "usewincolor";
+inline constexpr const char* BkColor = "bkcolor";
+inline constexpr const char* Font = "font";
+inline constexpr const char* FontSize = "fontsize";
+
 // Host key itself
 inline constexpr const char* MailAdr = "MailAdr";
 inline constexpr const char* FireType = "FireType";

@@ -67,6 +67,10 @@ public:
     SettingsBatch() : m_batch(RegistryStore::global()) {}
     explicit SettingsBatch(RegistryStore& store) : m_batch(store) {}
 
+    // False when the store could not be locked: writes made now would reach the disk one by one,
+    // so a caller that must write all or nothing writes nothing.
+    bool IsHeld() const { return m_batch.held(); }
+
 private:
     RegistryStore::Batch m_batch;
 };

@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
 
 QString GetTempFolder() {
     SettingsKey key;
@@ -21,12 +23,30 @@ QString GetTempFolder() {
             }
         }
     }
+    const QString folder = SystemTempFolder();
+    if (!folder.isEmpty())
+        QDir().mkpath(folder);
+    return folder;
+}
+
+QString SystemTempFolder() {
     QString system = QDir::tempPath();
     if (system.isEmpty())
         return {};
     if (!system.endsWith(QLatin1Char('/')))
         system += QLatin1Char('/');
-    QString folder = system + QStringLiteral("lumo/");
-    QDir().mkpath(folder);
-    return folder;
+    return system + QStringLiteral("lumo/");
+}
+
+QString TempFolderProblem(const QString& folder) {
+    if (folder.trimmed().isEmpty())
+        return QStringLiteral("テンポラリフォルダのパスを入力してください。");
+    if (!QDir::isAbsolutePath(folder))
+        return QStringLiteral("テンポラリフォルダはフルパスで入力してください。");
+    // The same question the lookup asks, without leaving a file behind.
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("lumo-probe-XXXXXX")));
+    if (!QFileInfo(folder).isDir() || !probe.open())
+        return QStringLiteral("「%1」にはファイルを作成できないため、テンポラリフォルダに使えません。")
+            .arg(folder);
+    return {};
 }

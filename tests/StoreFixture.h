@@ -2,6 +2,7 @@
 
 #include "platform/RegistryStore.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 // Points the process's settings store at a fresh, empty file for the life of the fixture.
@@ -13,6 +14,11 @@ public:
     QString dir() const { return m_dir.path(); }
     QString filePath() const { return m_dir.path() + QStringLiteral("/lumo.reg"); }
     RegistryStore& store() { return RegistryStore::global(); }
+    // The file's bytes as they are on disk now.
+    QByteArray fileBytes() const {
+        QFile f(filePath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
+    }
 
 private:
     QTemporaryDir m_dir;

@@ -22,21 +22,14 @@ long long sizeValue(const std::string& text) {
 FileListModel::FileListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 bool FileListModel::MakeRow(std::string_view line, int currentYear, Row& row) {
-    RemoteEntry e = ParseListLine(line, currentYear);
-    if (e.name.empty() || e.date.empty() || e.name == "." || e.name == "..")
+    std::optional<RemoteEntry> entry = ListingEntry(line, currentYear);
+    if (!entry)
         return false;
-    if (!e.attributes.empty() && e.attributes[0] == 'l') {
+    RemoteEntry& e = *entry;
+    if (e.link) {
         // A symbolic link is shown and handled as a folder, under its own name.
         e.attributes[0] = 'd';
         row.link = true;
-        size_t arrow = e.name.find("->");
-        if (arrow != std::string::npos) {
-            e.name.resize(arrow);
-            while (!e.name.empty() && (e.name.back() == ' ' || e.name.back() == '\t'))
-                e.name.pop_back();
-            if (e.name.empty())
-                return false;
-        }
     }
     if (!e.attributes.empty() && e.attributes[0] == 'd')
         e.size.clear();
@@ -112,13 +105,27 @@ void FileListModel::SortByColumn(int column) {
     if (column < 0 || column >= ColumnCount)
         return;
     emit layoutAboutToBeChanged();
-    SortRows(column, m_ascending[static_cast<size_t>(column)]);
+    const std::vector<size_t> order = SortRows(column, m_ascending[static_cast<size_t>(column)]);
+    // The selection, the current row and an open editor stay with their entries, not their places:
+    // a command after a sort must act on the rows the user chose.
+    const QModelIndexList from = persistentIndexList();
+    if (!from.isEmpty()) {
+        std::vector<int> newRow(order.size());
+        for (size_t i = 0; i < order.size(); ++i)
+            newRow[order[i]] = static_cast<int>(i);
+        QModelIndexList to;
+        to.reserve(from.size());
+        for (const QModelIndex& index : from)
+            to.append(index.isValid() ? createIndex(newRow[static_cast<size_t>(index.row())], index.column())
+                                      : QModelIndex());
+        changePersistentIndexList(from, to);
+    }
     emit layoutChanged();
     for (int c = 0; c < ColumnCount; ++c)
         m_ascending[static_cast<size_t>(c)] = c == column ? !m_ascending[static_cast<size_t>(c)] : true;
 }
 
-void FileListModel::SortRows(int column, bool ascending) {
+std::vector<size_t> FileListModel::SortRows(int column, bool ascending) {
     const size_t n = m_rows.size();
     std::vector<QCollatorSortKey> nameKeys;
     if (column == ColName) {
@@ -162,6 +169,7 @@ void FileListModel::SortRows(int column, bool ascending) {
     for (size_t i : order)
         sorted.push_back(std::move(m_rows[i]));
     m_rows = std::move(sorted);
+    return order;
 }
 
 QString FileListModel::ItemText(int row, int column) const {
@@ -215,6 +223,13 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     default:
         return {};
     }
+}
+
+Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() == ColName)
+        f |= Qt::ItemIsEditable;
+    return f;
 }
 
 QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const {

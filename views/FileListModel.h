@@ -65,6 +65,9 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
+    // Names can be edited in place (the list decides when an editor opens; the row itself only
+    // changes with the next listing).
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     static const char* const kNewFolderName;
@@ -72,7 +75,8 @@ public:
 private:
     // Applies the rules of the list to a parsed line; false when the line is not shown.
     static bool MakeRow(std::string_view line, int currentYear, Row& row);
-    void SortRows(int column, bool ascending);
+    // Sorts the rows; the result gives, for each new position, the row's old position.
+    std::vector<size_t> SortRows(int column, bool ascending);
 
     std::vector<Row> m_rows;
     std::array<bool, ColumnCount> m_ascending{true, true, true, true};

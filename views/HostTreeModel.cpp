@@ -10,6 +10,7 @@
 const char* const HostTreeModel::kPlaceholderText = "登録ホストはありません";
 const char* const HostTreeModel::kConnectText = "接続";
 const char* const HostTreeModel::kDisconnectText = "切断";
+const char* const HostTreeModel::kAddHostText = "ホストを登録";
 const char* const HostTreeModel::kLocalText = "ローカル";
 const char* const HostTreeModel::kRemoteRootText = "ホスト";
 
@@ -101,7 +102,7 @@ void HostTreeModel::FillHostTree(const std::vector<HostEntry>& hosts) {
         AppendChild(nullptr, Kind::Placeholder, kPlaceholderText, 0, -1);
     Node* top = m_top.front().get();
     if (top->children.empty() && !session) {
-        m_connection = AppendChild(top, Kind::Connection, m_connected ? kDisconnectText : kConnectText, 0, 0);
+        m_connection = AppendChild(top, Kind::Connection, ConnectionText(), 0, 0);
         m_local = AppendChild(top, Kind::Local, kLocalText, 0, 0);
         m_remoteRoot = AppendChild(top, Kind::RemoteRoot, kRemoteRootText, 0, 0);
         m_currentFolder = m_remoteRoot;
@@ -110,6 +111,19 @@ void HostTreeModel::FillHostTree(const std::vector<HostEntry>& hosts) {
     if (session)
         m_top.insert(m_top.begin(), std::move(session));
     emit Changed();
+}
+
+void HostTreeModel::RebuildHostTree() {
+    m_top.clear();
+    m_connection = m_local = m_remoteRoot = m_currentFolder = nullptr;
+    FillHostTree();
+}
+
+const char* HostTreeModel::ConnectionText() const {
+    if (m_connected)
+        return kDisconnectText;
+    const Node* top = TopItem();
+    return top && top->kind == Kind::Placeholder ? kAddHostText : kConnectText;
 }
 
 int HostTreeModel::GetTopHostIndex() const {
@@ -124,8 +138,14 @@ std::string HostTreeModel::HostKeyName() const {
 
 HostTreeModel::MouseSelection HostTreeModel::SelectByMouse(Node* node) {
     Node* top = TopItem();
-    if (!top || !node || node == m_remoteRoot)
+    if (!top || !node)
         return MouseSelection::Nothing;
+    if (node == m_remoteRoot || node == top) {
+        if (!m_connected || !m_remoteRoot)
+            return MouseSelection::Nothing;
+        m_currentFolder = m_remoteRoot;
+        return MouseSelection::FolderChosen;
+    }
     if (node->kind == Kind::Folder) {
         m_currentFolder = node;
         return MouseSelection::FolderChosen;
@@ -140,10 +160,22 @@ HostTreeModel::MouseSelection HostTreeModel::SelectByMouse(Node* node) {
     return MouseSelection::HostMovedToTop;
 }
 
+HostTreeModel::MouseSelection HostTreeModel::SelectByKeyboard(Node* node) {
+    if (node && node->kind == Kind::Host && node != TopItem())
+        return MouseSelection::Nothing;
+    return SelectByMouse(node);
+}
+
 HostTreeModel::DoubleClickAction HostTreeModel::DoubleClick(Node* node) {
     Node* top = TopItem();
-    if (!node || !top || top->kind != Kind::Host)
+    if (!node || !top)
         return DoubleClickAction::Nothing;
+    if (top->kind == Kind::Placeholder) {
+        // With no host registered, the placeholder and its connection item lead to the connect
+        // command, which then opens the host settings.
+        const bool registers = !m_connected && (node == top || node == m_connection);
+        return registers ? DoubleClickAction::Connect : DoubleClickAction::Nothing;
+    }
     if (node->kind == Kind::Folder) {
         node->expanded = !node->expanded;
         emit Changed();
@@ -191,7 +223,7 @@ void HostTreeModel::SetConnectedState(bool connected) {
     if (!connected)
         DropSessionHost();
     if (m_connection)
-        m_connection->text = connected ? kDisconnectText : kConnectText;
+        m_connection->text = ConnectionText();
     if (!connected && m_remoteRoot) {
         m_remoteRoot->expanded = false;
         RemoveChildren(m_remoteRoot);

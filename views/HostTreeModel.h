@@ -34,6 +34,8 @@ public:
     static const char* const kPlaceholderText;
     static const char* const kConnectText;
     static const char* const kDisconnectText;
+    // The connection item while no host is registered: a double click registers one.
+    static const char* const kAddHostText;
     static const char* const kLocalText;
     static const char* const kRemoteRootText;
 
@@ -46,6 +48,9 @@ public:
     // Brings the top-level items in line with the stored hosts; existing items keep their places.
     void FillHostTree();
     void FillHostTree(const std::vector<HostEntry>& hosts);
+    // Shows the stored hosts afresh in their stored order, the first on top, as after a start: the
+    // hosts have been numbered anew. Only while disconnected (the fixed children are made again).
+    void RebuildHostTree();
 
     const std::vector<std::unique_ptr<Node>>& TopLevel() const { return m_top; }
     Node* TopItem() const { return m_top.empty() ? nullptr : m_top.front().get(); }
@@ -62,8 +67,12 @@ public:
 
     enum class MouseSelection { Nothing, FolderChosen, HostMovedToTop };
     // A click selected `node`. A folder becomes the current folder (the caller changes the remote
-    // folder to GetCurrentPath()); a host moves to the top while disconnected.
+    // folder to GetCurrentPath()); so does the remote root, or the top host, while connected, which
+    // lists "/" again; another host moves to the top while disconnected.
     MouseSelection SelectByMouse(Node* node);
+    // The keyboard moved onto `node`: folders as by a click, but hosts stay where they are, so that
+    // the keys can walk past them (Enter brings one on top, as a click does).
+    MouseSelection SelectByKeyboard(Node* node);
 
     enum class DoubleClickAction { Nothing, ToggledExpansion, Connect, Disconnect };
     DoubleClickAction DoubleClick(Node* node);
@@ -92,6 +101,7 @@ signals:
     void Changed();
 
 private:
+    const char* ConnectionText() const;
     Node* AppendChild(Node* parent, Kind kind, std::string text, int image, int data);
     void RemoveChildren(Node* node);
     bool Contains(const Node* ancestor, const Node* node) const;

@@ -47,28 +47,53 @@ void CLogText::AppendLog(const std::string& text) {
     Add(text);
 }
 
+std::size_t CLogText::FindReplyEnd() {
+    // RFC 959 4.2: a reply whose line begins "ddd-" goes on to the line that begins with the same
+    // three digits and a space; a line of other digits and a space inside it is text, even when a
+    // read happens to end after it. Text before any reply line ends at the first "ddd " line.
+    while (m_foundEnd == std::string::npos) {
+        const std::size_t nl = m_pending.find('\n', m_scanFrom);
+        if (nl == std::string::npos)
+            break;
+        const std::size_t start = m_scanFrom;
+        m_scanFrom = nl + 1;
+        if (nl - start < 4 || !IsDigit(m_pending[start]) || !IsDigit(m_pending[start + 1]) ||
+            !IsDigit(m_pending[start + 2]))
+            continue;
+        const int code =
+            (m_pending[start] - '0') * 100 + (m_pending[start + 1] - '0') * 10 + (m_pending[start + 2] - '0');
+        const char separator = m_pending[start + 3];
+        if (m_openCode == 0 && separator == '-') {
+            m_openCode = code;
+        } else if (separator == ' ' && (m_openCode == 0 || m_openCode == code)) {
+            m_foundEnd = m_scanFrom;
+            m_foundCode = code;
+        }
+    }
+    return m_foundEnd;
+}
+
 bool CLogText::AppendReply(const std::string& received) {
     Trim();
     m_pending += received;
-    const std::size_t len = m_pending.size();
-    if (len <= 3 || m_pending.back() != '\n')
+    const std::size_t end = FindReplyEnd();
+    if (end == std::string::npos)
         return false;
-    std::size_t start = 0;
-    for (std::size_t i = len - 2; i >= 1; --i) {
-        if (m_pending[i] == '\n') {
-            start = i + 1;
-            break;
-        }
-    }
-    if (len - start < 4 || !IsDigit(m_pending[start]) || !IsDigit(m_pending[start + 1]) ||
-        !IsDigit(m_pending[start + 2]) || m_pending[start + 3] != ' ')
-        return false;
-    m_replyCode =
-        (m_pending[start] - '0') * 100 + (m_pending[start + 1] - '0') * 10 + (m_pending[start + 2] - '0');
-    std::string reply;
-    reply.swap(m_pending);
+    m_replyCode = m_foundCode;
+    std::string reply = m_pending.substr(0, end);
+    m_pending.erase(0, end);
+    m_scanFrom = 0;
+    m_openCode = 0;
+    m_foundEnd = std::string::npos;
     Add(reply);
     return true;
+}
+
+void CLogText::DiscardPending() {
+    m_pending.clear();
+    m_scanFrom = 0;
+    m_openCode = 0;
+    m_foundEnd = std::string::npos;
 }
 
 std::string CLogText::GetLastReplyLine() const {

@@ -23,9 +23,12 @@ public:
 
     // Adds whole lines (with their CR LF) at the end.
     void AppendLog(const std::string& text);
-    // Adds a received piece of control-connection text; true when it completes a reply, which is
-    // then shown as a whole and its code recorded.
+    // Adds a received piece of control-connection text; true when the text now holds a whole
+    // reply, which is then shown as a whole and its code recorded. One reply is taken at a time:
+    // what follows it stays pending (ReplyWaiting tells whether that is a whole reply too).
     bool AppendReply(const std::string& received);
+    // The pending text holds a whole reply, which AppendReply("") takes.
+    bool ReplyWaiting() { return FindReplyEnd() != std::string::npos; }
     // The code of the last complete reply; 0 before the first.
     int GetReplyCode() const { return m_replyCode; }
     // The last complete line of the text (the final line of the last reply), at most 359 bytes.
@@ -34,7 +37,7 @@ public:
     const std::string& Text() const { return m_text; }
     std::size_t PendingSize() const { return m_pending.size(); }
     // Forgets a pending reply that will never be shown.
-    void DiscardPending() { m_pending.clear(); }
+    void DiscardPending();
     std::size_t Limit() const { return m_limit; }
     int LineCount() const;
 
@@ -47,6 +50,8 @@ signals:
 private:
     void Trim();
     void Add(const std::string& text);
+    // Where the first whole reply of the pending text ends (past its line feed); npos while none.
+    std::size_t FindReplyEnd();
 
     std::size_t m_limit;
     std::string m_text;
@@ -54,4 +59,11 @@ private:
     // Kept as text comes and goes: counting the whole text at every append made a long log slow.
     std::size_t m_lineEnds = 0;
     int m_replyCode = 0;
+    // The scan of the pending text goes on where it stopped, so a long reply arriving in many
+    // pieces is read once: the first line not yet looked at, the code of a multi-line reply that
+    // has begun (0: none), and the end and code of a whole reply found.
+    std::size_t m_scanFrom = 0;
+    int m_openCode = 0;
+    std::size_t m_foundEnd = std::string::npos;
+    int m_foundCode = 0;
 };

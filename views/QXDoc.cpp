@@ -70,32 +70,55 @@ HostList CQXDoc::LoadAllHosts() const {
     return hosts;
 }
 
-void CQXDoc::SaveAllHosts(const HostList& hosts) {
+bool CQXDoc::SaveAllHosts(const HostList& hosts, const std::vector<int>& origins) {
     {
         SettingsBatch batch;
+        if (!batch.IsHeld())
+            return false;
+        // An empty command reads as the standard one, so only a set command needs carrying.
+        std::vector<std::string> commands(hosts.size());
+        for (size_t i = 0; i < hosts.size() && i < origins.size(); ++i) {
+            SettingsKey key;
+            if (origins[i] >= 0 && key.OpenKey(KeyFamily::Host, HostKeyName(origins[i])))
+                commands[i] = key.ReadString(SettingName::Chmod, "");
+        }
         SettingsKey hostKey;
         if (hostKey.OpenKey(KeyFamily::Host, "")) {
             for (int n = 0; hostKey.DeleteSubkey(HostKeyName(n)); ++n) {
             }
         }
         hostKey.Close();
-        for (size_t i = 0; i < hosts.size(); ++i)
-            SaveHost(static_cast<int>(i), hosts[i]);
-    }
-    emit HostsChanged();
-}
-
-void CQXDoc::ReorderHosts(const HostList& hosts, const std::vector<int>& order) {
-    {
-        SettingsBatch batch;
-        for (size_t row = 0; row < order.size(); ++row) {
-            int index = order[row];
-            if (index < 0 || static_cast<size_t>(index) >= hosts.size())
-                continue;
-            SaveHost(static_cast<int>(row), hosts[static_cast<size_t>(index)]);
+        for (size_t i = 0; i < hosts.size(); ++i) {
+            const int number = static_cast<int>(i);
+            SaveHost(number, hosts[i]);
+            SettingsKey key;
+            if (!commands[i].empty() && key.OpenKey(KeyFamily::Host, HostKeyName(number)))
+                key.WriteString(SettingName::Chmod, commands[i]);
         }
     }
     emit HostsChanged();
+    return true;
+}
+
+bool CQXDoc::ReorderHosts(const HostList& hosts, const std::vector<int>& order) {
+    HostList reordered;
+    std::vector<int> origins;
+    std::vector<bool> placed(hosts.size(), false);
+    auto place = [&](size_t index) {
+        reordered.push_back(hosts[index]);
+        origins.push_back(static_cast<int>(index));
+        placed[index] = true;
+    };
+    for (int index : order) {
+        if (index >= 0 && static_cast<size_t>(index) < hosts.size() && !placed[static_cast<size_t>(index)])
+            place(static_cast<size_t>(index));
+    }
+    // A host that no row names is not lost: it keeps its place after the others.
+    for (size_t index = 0; index < hosts.size(); ++index) {
+        if (!placed[index])
+            place(index);
+    }
+    return SaveAllHosts(reordered, origins);
 }
 
 HostRecord CQXDoc::DefaultNewHost() {

@@ -1,19 +1,26 @@
 #include "app/gui/CMainFrame.h"
 
 #include "app/CommandIds.h"
+#include "app/OperationStatus.h"
 #include "app/gui/CMenuBar.h"
 #include "app/gui/CProgressStatusBar.h"
+#include "app/gui/CommandMenus.h"
+#include "app/gui/FileCommands.h"
+#include "app/gui/HelpCommand.h"
+#include "app/gui/LogSaving.h"
 #include "dialogs/gui/DialogQuestions.h"
 #include "engine/FtpEngine.h"
 #include "engine/TransferProgress.h"
 #include "platform/TextCodec.h"
 #include "settings/SettingsKey.h"
+#include "views/QXDoc.h"
 #include "views/gui/CQXListView.h"
 #include "views/gui/CQXLogView.h"
 #include "views/gui/CQXTreeView.h"
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -103,6 +110,18 @@ QIcon toolBarIcon(const char* picture) {
     return icon;
 }
 
+// The screens' available areas, the primary first.
+std::vector<QRect> AvailableScreenAreas() {
+    std::vector<QRect> areas;
+    if (QScreen* primary = QGuiApplication::primaryScreen())
+        areas.push_back(primary->availableGeometry());
+    for (QScreen* screen : QGuiApplication::screens()) {
+        if (screen != QGuiApplication::primaryScreen())
+            areas.push_back(screen->availableGeometry());
+    }
+    return areas;
+}
+
 } // namespace
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
@@ -110,7 +129,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("LUMOWindowClass"));
     setWindowTitle(QStringLiteral("lumo"));
     setWindowIcon(QIcon(QStringLiteral(":/app/lumo.svg")));
-    m_restored = ReadWindowLayout();
+    m_restored = ClampWindowLayout(ReadWindowLayout(), AvailableScreenAreas());
+    m_doc = new CQXDoc(this);
 
     m_statusBar = new CProgressStatusBar(this);
     setStatusBar(m_statusBar);
@@ -122,6 +142,13 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     CreateToolBar();
     RestoreBands();
     RestoreGeometry();
+    ConnectListView();
+    connect(m_engine.get(), &CFtpEngine::Idle, this, [this] {
+        if (m_cancelling) {
+            m_cancelling = false;
+            ShowNote(QStringLiteral("キャンセルしました"));
+        }
+    });
 
     m_idleUpdate = new QTimer(this);
     m_idleUpdate->setInterval(250);
@@ -169,6 +196,10 @@ void CMainFrame::CreatePanes() {
     connect(m_tree, &CQXTreeView::ConnectRequested, this, [this] { RunCommand(CommandId::Connect); });
     connect(m_tree, &CQXTreeView::DisconnectRequested, this, [this] { RunCommand(CommandId::Disconnect); });
     connect(m_tree, &CQXTreeView::FolderChosen, this, &CMainFrame::OnFolderChosen);
+    connect(m_doc, &CQXDoc::HostsChanged, this, [this] {
+        m_tree->FillHostTree();
+        UpdateCommandUi();
+    });
     connect(m_logView, &CQXLogView::VisibleHeightChanged, this, [this](bool visible) {
         if (QAction* a = Action(CommandId::ToggleLog))
             a->setChecked(visible);
@@ -192,38 +223,81 @@ QAction* CMainFrame::AddCommand(int id, const QString& text, std::function<void(
 }
 
 void CMainFrame::CreateActions() {
-    auto noHandler = std::function<void()>();
-    // Commands whose handlers belong to the command table; until then they are shown disabled.
+    // Shown, but without a handler, so never enabled.
     const std::pair<int, const char*> unhandled[] = {
-        {CommandId::NewFolder, "フォルダ(&F)"},
-        {CommandId::NewIndexHtml, "インデックスＨＴＭＬ"},
-        {CommandId::Download, "ダウンロード"},
-        {CommandId::DownloadAs, "名前を付けてダウンロード"},
-        {CommandId::Upload, "アップロード"},
         {CommandId::DeleteMenuItem, "削除(&D)"},
-        {CommandId::Delete, "削除(&D)"},
-        {CommandId::Rename, "名前の変更"},
-        {CommandId::ChangeAttributes, "属性の変更"},
-        {CommandId::SaveLog, "ログファイルを保存する(&A)..."},
-        {CommandId::Refresh, "ファイル\tF5"},
         {CommandId::RefreshTree, "ホストツリー\tAlt+F5"},
-        {CommandId::SelectAll, "全て選択(&A)"},
-        {CommandId::InvertSelection, "選択の切り替え"},
-        {CommandId::HostSettings, "接続設定(&C)"},
-        {CommandId::Options, "オプション(&O)"},
-        {CommandId::Help, "ヘルプ(&H)"},
-        {CommandId::ParentFolder, "親フォルダに移動します"},
-        {CommandId::Cancel, "現在の作業を中止します"},
     };
     for (const auto& [id, text] : unhandled)
-        AddCommand(id, QString::fromUtf8(text), noHandler);
+        AddCommand(id, QString::fromUtf8(text), {});
 
+    auto connected = [this] { return IsConnected(); };
+    auto selected = [this] { return IsConnected() && m_list->HasSelection(); };
     AddCommand(
         CommandId::Connect, QStringLiteral("接続(&C)"), [this] { OnConnect(); },
-        [this] { return !m_engine->IsConnected(); });
+        [this] { return !IsConnected(); });
     AddCommand(
-        CommandId::Disconnect, QStringLiteral("切断(&D)"), [this] { m_engine->CloseSession(); },
-        [this] { return m_engine->IsConnected(); });
+        CommandId::HostSettings, QStringLiteral("接続設定(&C)"), [this] { OnHostSettings(); },
+        [this] { return !IsConnected(); });
+    AddCommand(
+        CommandId::Options, QStringLiteral("オプション(&O)"), [this] { OnOptions(); },
+        [this] { return !IsConnected(); });
+    AddCommand(
+        CommandId::Disconnect, QStringLiteral("切断(&D)"), [this] { m_engine->CloseSession(); }, connected);
+    AddCommand(
+        CommandId::Cancel, QStringLiteral("現在の作業を中止します"),
+        [this] {
+            m_cancelling = true;
+            m_engine->CancelTransfers();
+        },
+        [this] { return m_engine->CanCancel(); });
+    AddCommand(
+        CommandId::ParentFolder, QStringLiteral("親フォルダに移動します"),
+        [this] { m_engine->GoToParentFolder(); }, connected);
+    QAction* refresh = AddCommand(
+        CommandId::Refresh, QStringLiteral("ファイル\tF5"),
+        [this] {
+            m_engine->EnqueueOp(WM_FTP_LIST);
+            m_engine->DispatchNextOp();
+        },
+        connected);
+    refresh->setShortcut(QKeySequence(Qt::Key_F5));
+    AddCommand(
+        CommandId::Open, QStringLiteral("開く(&O)"), [this] { FileCommands::Open(*this); },
+        [this] { return IsConnected() && m_list->SelectedCount() == 1; });
+    AddCommand(
+        CommandId::Download, QStringLiteral("ダウンロード"), [this] { FileCommands::Download(*this); },
+        selected);
+    AddCommand(
+        CommandId::DownloadAs, QStringLiteral("名前を付けてダウンロード"),
+        [this] { FileCommands::DownloadAs(*this); }, selected);
+    AddCommand(
+        CommandId::Upload, QStringLiteral("アップロード"), [this] { FileCommands::Upload(*this); },
+        connected);
+    AddCommand(
+        CommandId::Delete, QStringLiteral("削除(&D)"), [this] { m_engine->DeleteSelected(); }, selected);
+    AddCommand(
+        CommandId::Rename, QStringLiteral("名前の変更"),
+        [this] { m_list->StartLabelEdit(m_list->SelectionMark()); },
+        [this] { return IsConnected() && m_list->SelectionMark() >= 0; });
+    AddCommand(
+        CommandId::ChangeAttributes, QStringLiteral("属性の変更"),
+        [this] { m_engine->ChangeAttributesOfSelected(); }, selected);
+    AddCommand(
+        CommandId::NewFolder, QStringLiteral("フォルダ(&F)"), [this] { m_list->StartNewFolderEdit(); },
+        connected);
+    AddCommand(
+        CommandId::NewIndexHtml, QStringLiteral("インデックスＨＴＭＬ"),
+        [this] { FileCommands::NewIndexHtml(*this); }, connected);
+    AddCommand(CommandId::SaveLog, QStringLiteral("ログファイルを保存する(&A)..."),
+               [this] { SaveLogToFile(*this); });
+    AddCommand(CommandId::SelectAll, QStringLiteral("全て選択(&A)"), [this] { m_list->SelectAll(); });
+    AddCommand(CommandId::InvertSelection, QStringLiteral("選択の切り替え"),
+               [this] { m_list->InvertSelection(); });
+    AddCommand(CommandId::Help, QStringLiteral("ヘルプ(&H)"), [this] { ShowUserGuide(this); });
+    QAction* nextPane =
+        AddCommand(CommandId::NextPane, QStringLiteral("次のペイン"), [this] { FocusNextPane(); });
+    nextPane->setShortcut(QKeySequence(Qt::Key_F6));
     AddCommand(CommandId::AppExit, QStringLiteral("アプリケーションの終了(&X)"), [this] { close(); });
     AddCommand(CommandId::AppAbout, QStringLiteral("バージョン情報(&A)..."), [this] { ShowAboutBox(); });
 
@@ -348,16 +422,15 @@ void CMainFrame::CreateMenus() {
 
     // The host tree's menu: "接続設定" reads "ホスト設定" there.
     m_treeMenu = new QMenu(this);
+    connect(m_treeMenu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUi);
     add(m_treeMenu, CommandId::Connect);
     add(m_treeMenu, CommandId::Disconnect);
     m_treeMenu->addSeparator();
-    QAction* hostSettings = m_treeMenu->addAction(QStringLiteral("ホスト設定"));
-    connect(hostSettings, &QAction::triggered, Action(CommandId::HostSettings), &QAction::trigger);
-    connect(m_treeMenu, &QMenu::aboutToShow, this, [this, hostSettings] {
-        UpdateCommandUi();
-        hostSettings->setEnabled(Action(CommandId::HostSettings)->isEnabled());
-    });
+    AddCommandAlias(m_treeMenu, Action(CommandId::HostSettings), QStringLiteral("ホスト設定"));
     m_tree->SetContextMenu(m_treeMenu);
+
+    m_listMenu = CreateListContextMenu(
+        this, [this](int id) { return Action(id); }, [this] { UpdateCommandUi(); });
 
     m_viewStyleMenu = new QMenu(this);
     for (int id :
@@ -416,14 +489,8 @@ void CMainFrame::RestoreGeometry() {
         m_normalRect = QRect(pos(), size());
         return;
     }
-    QRect rect(l.left, l.top, l.right - l.left, l.bottom - l.top);
-    // A window saved on a screen that is no longer attached would open out of reach; it goes to the
-    // top left of the primary screen instead.
-    bool onScreen = false;
-    for (QScreen* screen : QGuiApplication::screens())
-        onScreen = onScreen || screen->availableGeometry().intersects(rect);
-    if (!onScreen && QGuiApplication::primaryScreen())
-        rect.moveTopLeft(QGuiApplication::primaryScreen()->availableGeometry().topLeft());
+    // The layout was clamped to the screens when it was read.
+    const QRect rect(l.left, l.top, l.right - l.left, l.bottom - l.top);
     resize(rect.size());
     move(rect.topLeft());
     m_normalRect = rect;
@@ -473,19 +540,79 @@ void CMainFrame::UpdateCommandUi() {
         if (m_list->GetDisplayType() == type)
             Action(id)->setChecked(true);
     }
+    ShowStatus();
     // While data flows, pane 3 shows the byte count instead of the host.
-    if (m_engine->m_dataConns.empty())
+    if (!m_engine->IsTransferring())
         m_statusBar->SetHostPane(m_tree->TopItemText(), m_tree->TopItemIcon());
 }
 
 void CMainFrame::OnConnect() {
     const int host = m_tree->GetTopHostIndex();
-    if (host != -1)
+    // With no host to connect, a newcomer is shown where hosts are registered.
+    if (host == -1)
+        OnHostSettings();
+    else
         m_engine->Connect(host);
 }
 
 void CMainFrame::OnFolderChosen() {
-    m_engine->ChangeFolder(m_tree->GetCurrentPath());
+    const std::string path = m_tree->GetCurrentPath();
+    m_engine->ChangeFolder(path.empty() ? "/" : path);
+}
+
+void CMainFrame::ConnectListView() {
+    // The list's own mouse and keys run the commands, under the same rules as the menus.
+    connect(m_list, &CQXListView::OpenRequested, this, [this] { RunCommand(CommandId::Open); });
+    connect(m_list, &CQXListView::DeleteRequested, this, [this] { RunCommand(CommandId::Delete); });
+    connect(m_list, &CQXListView::RenameRequested, this, [this] { RunCommand(CommandId::Rename); });
+    connect(m_list, &CQXListView::ContextMenuRequested, this,
+            [this](const QPoint& globalPos) { m_listMenu->popup(globalPos); });
+    connect(m_list, &CQXListView::LabelEditEnded, this,
+            [this](bool newFolder, const std::string& oldName, const QString& typed, bool accepted) {
+                FileCommands::FinishNameEdit(*this, newFolder, oldName, typed, accepted);
+            });
+}
+
+bool CMainFrame::IsConnected() const {
+    return m_engine->IsConnected();
+}
+
+void CMainFrame::FocusNextPane() {
+    QWidget* panes[] = {m_tree, m_list->CurrentView(), m_logView};
+    QWidget* focus = QApplication::focusWidget();
+    int next = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (focus && (focus == panes[i] || panes[i]->isAncestorOf(focus)))
+            next = (i + 1) % 3;
+    }
+    panes[next]->setFocus(Qt::ShortcutFocusReason);
+}
+
+void CMainFrame::ShowNote(const QString& note) {
+    m_note = Note{note, IsConnected() && m_engine->IsBusy(), m_engine->CurrentOperation()};
+    ShowStatus();
+}
+
+void CMainFrame::ShowStatus() {
+    const bool busy = IsConnected() && m_engine->IsBusy();
+    const int operation = m_engine->CurrentOperation();
+    QString text = m_engineStatus;
+    QIcon icon = m_engineStatusIcon;
+    const char* running = busy ? OperationStatusText(operation) : nullptr;
+    // A note lasts until the session moves on: another operation, a login ending, a disconnect.
+    if (m_note.busy != busy || m_note.operation != operation)
+        m_note = Note();
+    if (!m_note.text.isEmpty()) {
+        text = m_note.text;
+        icon = QIcon();
+    } else if (running) {
+        text = QString::fromUtf8(running);
+        icon = QIcon();
+    } else if (text.isEmpty()) {
+        text = HostHint();
+    }
+    if (text != m_statusBar->StatusText())
+        m_statusBar->SetStatusText(text, icon);
 }
 
 void CMainFrame::ToggleLog() {
@@ -535,6 +662,8 @@ WindowLayout CMainFrame::CurrentLayout() const {
 }
 
 void CMainFrame::SaveLayout() {
+    // About fifteen values: one rewrite of the settings file, not one each.
+    SettingsBatch batch;
     SettingsKey key;
     if (key.CreateKey(KeyFamily::Profile, "Frame")) {
         key.WriteDword("ToolBar", m_toolBar->isHidden() ? 0 : 1);
@@ -542,6 +671,7 @@ void CMainFrame::SaveLayout() {
     }
     WriteWindowLayout(CurrentLayout());
     SaveTransferModeAtExit(IsAsciiMode());
+    m_list->SaveListStyle();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
@@ -579,8 +709,13 @@ std::vector<FileListRow> CMainFrame::FileListRows() {
 }
 
 void CMainFrame::SetStatusText(const std::string& text, const std::string& iconFor) {
-    const QIcon icon = iconFor.empty() ? QIcon() : m_list->IconCache().FileIcon(DecodeRemoteName(iconFor));
-    m_statusBar->SetStatusText(DecodeRemoteName(text), icon);
+    m_engineStatusIcon = iconFor.empty() ? QIcon() : m_list->IconCache().FileIcon(DecodeRemoteName(iconFor));
+    m_engineStatus = DecodeRemoteName(text);
+    if (!m_engineStatus.isEmpty())
+        m_note = Note();
+    // The engine's text goes up as it comes; a note or an operation's words may take its place.
+    m_statusBar->SetStatusText(m_engineStatus, m_engineStatusIcon);
+    ShowStatus();
 }
 
 void CMainFrame::ProgressChanged(const CTransferProgress& progress) {
@@ -597,6 +732,11 @@ int CMainFrame::AskAccount(int hostNumber, const HostRecord&, std::string& user,
     if (answer.result == 1) {
         user = answer.user;
         pass = answer.pass;
+    } else {
+        // The session stays open but can do nothing more until it is ended.
+        m_log.AppendLog(
+            "アカウントの再入力が取り消されたため、ログインを中止しました。切断してください。\r\n");
+        ShowNote(QStringLiteral("ログインを中止しました（切断してください）"));
     }
     return answer.result;
 }
@@ -611,6 +751,16 @@ int CMainFrame::AskFileOverwrite(OverwriteForm form, const std::string& path, co
 
 int CMainFrame::AskFolderOverwrite(const std::string& localFolder) {
     return ::AskFolderOverwrite(this, QFile::decodeName(QByteArray::fromStdString(localFolder)));
+}
+
+int CMainFrame::AskRenameOverwrite(const std::string&, const FileListRow& existing,
+                                   const FileListRow& renamed) {
+    return ::AskRenameOverwrite(this, existing.name, {existing.date, existing.size},
+                                {renamed.date, renamed.size});
+}
+
+int CMainFrame::AskTransferWhole(OverwriteForm, const std::string&, const std::string& remotePath) {
+    return ::AskTransferWhole(this, remotePath.substr(remotePath.rfind('/') + 1));
 }
 
 std::vector<FileListRow> CMainFrame::SelectedFileListRows() {

@@ -5,6 +5,7 @@
 #include "views/LogText.h"
 
 #include <QHash>
+#include <QIcon>
 #include <QMainWindow>
 
 #include <functional>
@@ -14,6 +15,7 @@
 class CFtpEngine;
 class CMenuBar;
 class CProgressStatusBar;
+class CQXDoc;
 class CQXListView;
 class CQXLogView;
 class CQXTreeView;
@@ -59,6 +61,13 @@ public:
 
     // Shows or hides the log row.
     void ToggleLog();
+    // A word of the window's own in status pane 0 (a cancel that has finished, a login given up, a
+    // saved log). It stays while the session stays as it was; what runs next has its own words.
+    void ShowNote(const QString& note);
+    // Moves the keyboard focus to the next pane: host tree, file list, log, and round again.
+    void FocusNextPane();
+    // The right-click menu of the file list.
+    QMenu* ListContextMenu() const { return m_listMenu; }
     // Where the bands are now: the number of rows and the position of the menu band.
     int BandRows() const;
     int MenuBandPosition() const;
@@ -82,6 +91,10 @@ public:
     int AskFileOverwrite(OverwriteForm form, const std::string& path, const std::string& date,
                          const std::string& size) override;
     int AskFolderOverwrite(const std::string& localFolder) override;
+    int AskRenameOverwrite(const std::string& newPath, const FileListRow& existing,
+                           const FileListRow& renamed) override;
+    int AskTransferWhole(OverwriteForm form, const std::string& localPath,
+                         const std::string& remotePath) override;
     std::vector<FileListRow> SelectedFileListRows() override;
     int AskDeleteConfirmation(int files, int folders, const std::string& lastFileName,
                               const std::string& lastFolderName) override;
@@ -113,8 +126,21 @@ private:
 
     void OnConnect();
     void OnFolderChosen();
+    // The host settings sheet, modal; the tree follows what it stores.
+    void OnHostSettings();
+    // The options sheet, modal; the log pane, the session and the tree show what it stores at once.
+    void OnOptions();
+    // With no host to connect, what the status bar says about registering one; else empty.
+    QString HostHint() const;
+    void ConnectListView();
+    // Pane 0: the window's note while the session is as it was when the note came; else what runs
+    // when the engine does not name it itself; else the engine's own text.
+    void ShowStatus();
+    bool IsConnected() const;
 
     CLogText m_log;
+    // The document through which the window's sheets write the hosts; its HostsChanged rebuilds the tree.
+    CQXDoc* m_doc = nullptr;
     std::unique_ptr<CFtpEngine> m_engine;
     WindowLayout m_restored;
     QRect m_normalRect;
@@ -129,8 +155,20 @@ private:
     CQXListView* m_list = nullptr;
     CQXLogView* m_logView = nullptr;
     QMenu* m_treeMenu = nullptr;
+    QMenu* m_listMenu = nullptr;
     QMenu* m_viewStyleMenu = nullptr;
     QActionGroup* m_modeGroup = nullptr;
     QActionGroup* m_viewGroup = nullptr;
     QTimer* m_idleUpdate = nullptr;
+    // What the engine last put in pane 0.
+    QString m_engineStatus;
+    QIcon m_engineStatusIcon;
+    // The window's note, and the session's state (busy, operation) when it came.
+    struct Note {
+        QString text;
+        bool busy = false;
+        int operation = 0;
+    } m_note;
+    // A cancel was asked for; its end is noted when the session rests again.
+    bool m_cancelling = false;
 };

@@ -1,6 +1,7 @@
 #include "app/gui/CProgressStatusBar.h"
 
 #include "app/WindowLayout.h"
+#include "views/gui/RedrawThrottle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -8,7 +9,8 @@
 
 const char* const CProgressStatusBar::kSpeedPaneSample = "0.000kbps 残り000000秒";
 
-CProgressStatusBar::CProgressStatusBar(QWidget* parent) : QStatusBar(parent) {
+CProgressStatusBar::CProgressStatusBar(QWidget* parent)
+    : QStatusBar(parent), m_redraw(new RedrawThrottle(this, 100)) {
     setObjectName(QStringLiteral("statusBar"));
 
     auto* statusPane = new QWidget(this);
@@ -18,6 +20,8 @@ CProgressStatusBar::CProgressStatusBar(QWidget* parent) : QStatusBar(parent) {
     m_statusIcon = new QLabel(statusPane);
     m_statusIcon->hide();
     m_statusText = new QLabel(statusPane);
+    // A long text is cut at the pane's edge rather than widening the window.
+    m_statusText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusLayout->addWidget(m_statusIcon);
     statusLayout->addWidget(m_statusText, 1);
     addWidget(statusPane, 1);
@@ -31,6 +35,11 @@ CProgressStatusBar::CProgressStatusBar(QWidget* parent) : QStatusBar(parent) {
     m_progress->setTextVisible(false);
     m_progress->setRange(0, 1);
     m_progress->setValue(0);
+    // The bar comes and goes with every file; the status bar keeps its height all the same, so the
+    // panes above it do not move with each file of a folder.
+    QSizePolicy keep = m_progress->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    m_progress->setSizePolicy(keep);
     m_progress->hide();
     progressLayout->addWidget(m_progress);
     addPermanentWidget(progressPane);
@@ -53,6 +62,7 @@ CProgressStatusBar::CProgressStatusBar(QWidget* parent) : QStatusBar(parent) {
 }
 
 void CProgressStatusBar::SetStatusText(const QString& text, const QIcon& icon) {
+    m_redraw->Changed();
     m_statusText->setText(text);
     if (icon.isNull() || text.isEmpty()) {
         m_statusIcon->clear();
@@ -65,6 +75,7 @@ void CProgressStatusBar::SetStatusText(const QString& text, const QIcon& icon) {
 
 void CProgressStatusBar::ShowProgress(int barMaximum, int barValue, const QString& speedText,
                                       const QString& countText) {
+    m_redraw->Changed();
     m_progress->setRange(0, barMaximum);
     m_progress->setValue(barValue);
     m_progress->show();
@@ -72,9 +83,14 @@ void CProgressStatusBar::ShowProgress(int barMaximum, int barValue, const QStrin
     m_hostIcon->clear();
     m_hostIcon->hide();
     m_hostText->setText(countText);
+    // The byte count of a large file is wider than a host's name: the pane grows to show it whole.
+    const int countWidth = fontMetrics().horizontalAdvance(countText) + 8;
+    if (m_hostPane->maximumWidth() < countWidth)
+        m_hostPane->setFixedWidth(countWidth);
 }
 
 void CProgressStatusBar::ResetProgress() {
+    m_redraw->Changed();
     m_progress->hide();
     m_progress->setValue(0);
     m_speed->clear();
@@ -82,8 +98,9 @@ void CProgressStatusBar::ResetProgress() {
 }
 
 void CProgressStatusBar::SetHostPane(const QString& text, const QIcon& icon) {
-    if (m_hostText->text() == text)
+    if (m_hostText->text() == text && m_hostIconKey == icon.cacheKey())
         return;
+    m_hostIconKey = icon.cacheKey();
     m_hostPane->setFixedWidth(::HostPaneWidth(fontMetrics().horizontalAdvance(text)));
     m_hostText->setText(text);
     if (icon.isNull()) {

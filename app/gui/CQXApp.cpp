@@ -3,6 +3,7 @@
 #include "app/WindowLayout.h"
 #include "app/gui/CMainFrame.h"
 #include "app/gui/QtTranslations.h"
+#include "app/gui/StoreDamageNotice.h"
 #include "platform/gui/FontFaces.h"
 #include "settings/ExitActions.h"
 
@@ -14,6 +15,7 @@ CQXApp::CQXApp(int& argc, char** argv) : QApplication(argc, argv) {
     setWindowIcon(QIcon(QStringLiteral(":/app/lumo.svg")));
     InstallFontSubstitutes();
     LoadQtTranslations(*this);
+    InstallStoreDamageNotice();
 }
 
 CQXApp::~CQXApp() = default;

@@ -1,7 +1,7 @@
 #include "dialogs/gui/DialogLayout.h"
 
 #include <QCheckBox>
-#include <QDialog>
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -24,7 +24,7 @@ QFont DialogFont() {
     return QFont(QStringLiteral("MS UI Gothic"), 9);
 }
 
-DialogBuilder::DialogBuilder(QDialog* dialog, int templateId, int width, int height) : m_dialog(dialog) {
+DialogBuilder::DialogBuilder(QWidget* dialog, int templateId, int width, int height) : m_dialog(dialog) {
     dialog->setObjectName(ControlName(templateId));
     dialog->setFont(DialogFont());
     // The base units of the font, measured the way Windows measures a dialog font.
@@ -93,4 +93,8 @@ QLineEdit* DialogBuilder::Edit(int id, int x, int y, int w, int h) {
 
 QGroupBox* DialogBuilder::Group(int id, const QString& text, int x, int y, int w, int h) {
     return Place(new QGroupBox(text, m_dialog), id, x, y, w, h);
+}
+
+QComboBox* DialogBuilder::DropDown(int id, int x, int y, int w, int h) {
+    return PlaceControl(new QComboBox(m_dialog), id, x, y, w, h);
 }

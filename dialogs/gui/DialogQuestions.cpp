@@ -9,6 +9,8 @@
 #include "dialogs/gui/MessageDlg.h"
 #include "platform/TextCodec.h"
 
+#include <QMessageBox>
+
 int AskDeleteConfirmation(QWidget* parent, int files, int folders, std::string_view lastFileName,
                           std::string_view lastFolderName) {
     CMessageDlg dlg(parent);
@@ -30,6 +32,23 @@ int AskUploadOverwrite(QWidget* parent, const QString& localPath, std::string_vi
     if (!dlg.PrepareUpload(localPath, DecodeRemoteName(remoteDate), DecodeRemoteName(remoteSizeText)))
         return DialogResult::NotAsked;
     return dlg.exec();
+}
+
+int AskRenameOverwrite(QWidget* parent, std::string_view name, RemoteFileColumns existing,
+                       RemoteFileColumns renamed) {
+    CFileOverwriteDlg dlg(parent);
+    dlg.PrepareRename(DecodeRemoteName(name),
+                      {DecodeRemoteName(existing.date), DecodeRemoteName(existing.size)},
+                      {DecodeRemoteName(renamed.date), DecodeRemoteName(renamed.size)});
+    return dlg.exec() == DialogResult::Yes ? DialogResult::Yes : DialogResult::Cancel;
+}
+
+int AskTransferWhole(QWidget* parent, std::string_view name) {
+    const QMessageBox::StandardButton answer = QMessageBox::question(
+        parent, QStringLiteral("レジュームの確認"),
+        QStringLiteral("サーバーが「%1」の続きからの転送を受け付けませんでした。\n最初から転送しますか?")
+            .arg(DecodeRemoteName(name)));
+    return answer == QMessageBox::Yes ? DialogResult::Yes : DialogResult::Cancel;
 }
 
 int AskFolderOverwrite(QWidget* parent, const QString& localFolderPath) {

@@ -25,6 +25,17 @@ int AskDownloadOverwrite(QWidget* parent, const QString& localPath, std::string_
 int AskUploadOverwrite(QWidget* parent, const QString& localPath, std::string_view remoteDate,
                        std::string_view remoteSizeText);
 
+// A rename would replace the remote file `name`; each side as the file list shows it, date and size
+// text (the renamed entry's empty when the list does not show it). 1 or 2.
+struct RemoteFileColumns {
+    std::string_view date;
+    std::string_view size;
+};
+int AskRenameOverwrite(QWidget* parent, std::string_view name, RemoteFileColumns existing,
+                       RemoteFileColumns renamed);
+// The server refused to resume the transfer of `name`. 1 to transfer the whole file again, or 2.
+int AskTransferWhole(QWidget* parent, std::string_view name);
+
 // A folder download meets an existing local folder. 1, 3, 5 or 2.
 int AskFolderOverwrite(QWidget* parent, const QString& localFolderPath);
 

@@ -57,6 +57,7 @@ bool CFileOverwriteDlg::PrepareDownload(const QString& localPath, const QString&
     if (!local)
         return false;
     m_texts = DownloadOverwriteTexts(localPath, *local, remoteDate, remoteSize);
+    OfferBatchAnswers(true);
     m_existingIcon = IconOfFile(localPath);
     m_newIcon = IconOfType(QFileInfo(localPath).fileName());
     return true;
@@ -68,9 +69,26 @@ bool CFileOverwriteDlg::PrepareUpload(const QString& localPath, const QString& r
     if (!local)
         return false;
     m_texts = UploadOverwriteTexts(localPath, *local, remoteDate, remoteSizeText);
+    OfferBatchAnswers(true);
     m_existingIcon = IconOfType(QFileInfo(localPath).fileName());
     m_newIcon = IconOfFile(localPath);
     return true;
+}
+
+void CFileOverwriteDlg::PrepareRename(const QString& name, const RemoteColumns& existing,
+                                      const RemoteColumns& renamed) {
+    m_texts = RenameOverwriteTexts(name, existing, renamed);
+    m_existingIcon = IconOfType(name);
+    m_newIcon = m_existingIcon;
+    // Neither resuming nor a whole batch means anything for one rename.
+    OfferBatchAnswers(false);
+}
+
+void CFileOverwriteDlg::OfferBatchAnswers(bool offer) {
+    for (int id : {IDC_RESUME, IDC_OVERWRITE_ALL}) {
+        if (auto* button = findChild<QPushButton*>(ControlName(id)))
+            button->setVisible(offer);
+    }
 }
 
 void CFileOverwriteDlg::reject() {

@@ -22,6 +22,8 @@ public:
     // Upload: the remote file exists. False, and nothing to show, when the local file's status cannot
     // be read.
     bool PrepareUpload(const QString& localPath, const QString& remoteDate, const QString& remoteSizeText);
+    // Rename: a remote file of the new name exists. Only yes and cancel are offered.
+    void PrepareRename(const QString& name, const RemoteColumns& existing, const RemoteColumns& renamed);
 
     QIcon m_existingIcon;
     QIcon m_newIcon;
@@ -34,6 +36,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Shows or hides the answers that only a transfer has: resume, and overwrite all.
+    void OfferBatchAnswers(bool offer);
+
     QLabel* m_headline;
     QLabel* m_existingIconLabel;
     QLabel* m_existingSize;

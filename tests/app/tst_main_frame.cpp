@@ -4,19 +4,33 @@
 #include "app/gui/CMainFrame.h"
 #include "app/gui/CMenuBar.h"
 #include "app/gui/CProgressStatusBar.h"
+#include "app/gui/HelpCommand.h"
+#include "app/gui/StoreDamageNotice.h"
+#include "dialogs/DialogDriver.h"
+#include "engine/FtpEngine.h"
 #include "engine/TransferProgress.h"
+#include "fixtures/EngineHosts.h"
+#include "fixtures/gui/OpenedUrls.h"
+#include "fixtures/ScriptedFtpPeer.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
+#include "settings/gui/CPropSheetHost.h"
+#include "settings/gui/HostSheetControls.h"
 #include "views/QXDoc.h"
 #include "views/gui/CQXListView.h"
 #include "views/gui/CQXLogView.h"
 #include "views/gui/CQXTreeView.h"
 
 #include <QAction>
+#include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
+#include <QScreen>
 #include <QSplitter>
 #include <QToolBar>
 #include <QtTest>
@@ -33,9 +47,13 @@ private slots:
     void menuBarCommands();
     void toolBarSlotsAndModes();
     void commandsWhileDisconnected();
+    void enablingTableOnEveryRoute();
+    void cancelledLoginIsSaidAndHelpOpensTheGuide();
     void viewCommandsAndListStyle();
     void progressTextsInTheStatusBar();
     void hostPaneFollowsTheTopHost();
+    void damagedLayoutOpensOnTheScreen();
+    void damagedStoreIsToldOnce();
 };
 
 namespace {
@@ -100,6 +118,7 @@ void TestMainFrame::defaultsOfAnEmptyStore() {
 void TestMainFrame::layoutWrittenAtCloseIsRestored() {
     StoreFixture fx;
     WindowLayout saved;
+    int rewrites = 0;
     {
         CMainFrame f;
         showAndSettle(f);
@@ -111,9 +130,14 @@ void TestMainFrame::layoutWrittenAtCloseIsRestored() {
         f.Action(CommandId::AsciiMode)->trigger();
         QVERIFY(f.IsAsciiMode());
         QCoreApplication::processEvents();
+        QVERIFY(f.RunCommand(CommandId::ViewList));
         saved = f.CurrentLayout();
+        rewrites = fx.store().rewrites();
         QVERIFY(f.close());
     }
+    // The whole layout, the list's display type with it, reaches the disk in one rewrite.
+    QCOMPARE(fx.store().rewrites(), rewrites + 1);
+    QCOMPARE(CQXListView::ReadListStyle(), CQXListView::List);
     QCOMPARE(saved.left, 30);
     QCOMPARE(saved.top, 40);
     QCOMPARE(saved.right, 730);
@@ -258,13 +282,36 @@ void TestMainFrame::commandsWhileDisconnected() {
     for (int id :
          {CommandId::Disconnect, CommandId::Cancel, CommandId::DeleteMenuItem, CommandId::RefreshTree})
         QVERIFY2(!f.Action(id)->isEnabled(), qPrintable(QString::number(id)));
-    // With no host registered the connect command finds nothing to connect.
+    // With no host registered the status bar says where hosts are registered, and the connect
+    // command opens the host settings; the host stored there goes on top of the tree.
     QCOMPARE(f.TreeView()->GetTopHostIndex(), -1);
+    QCOMPARE(f.StatusBar()->StatusText(), QStringLiteral("接続設定でホストを登録"));
+    QVERIFY(f.Action(CommandId::HostSettings)->isEnabled());
+    WhenModalShown([](QDialog* dialog) {
+        auto* sheet = qobject_cast<CPropSheetHost*>(dialog);
+        QVERIFY(sheet);
+        Control<QLineEdit>(sheet->ConnectPage(), HostSheetControl::Name)->setText(QStringLiteral("初めて"));
+        ClickButton(sheet, CPropertySheet::kOkButton);
+    });
     QVERIFY(f.RunCommand(CommandId::Connect));
+    QCOMPARE(f.TreeView()->GetTopHostIndex(), 0);
+    QCOMPARE(f.TreeView()->TopItemText(), QStringLiteral("初めて"));
+    QCOMPARE(f.TreeView()->topLevelItem(0)->child(0)->text(0), QStringLiteral("接続"));
+    QCOMPARE(f.StatusBar()->StatusText(), QString());
     QVERIFY(!f.Action(CommandId::Disconnect)->isEnabled());
 
-    // The bars can be hidden and shown again.
+    // F6 walks the panes: host tree, file list, log, and round again.
     showAndSettle(f);
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    f.TreeView()->setFocus();
+    QTest::keyClick(f.TreeView(), Qt::Key_F6);
+    QVERIFY(f.ListView()->CurrentView()->hasFocus());
+    QVERIFY(f.RunCommand(CommandId::NextPane));
+    QVERIFY(f.LogView()->hasFocus());
+    QVERIFY(f.RunCommand(CommandId::NextPane));
+    QVERIFY(f.TreeView()->hasFocus());
+
+    // The bars can be hidden and shown again.
     QVERIFY(f.RunCommand(CommandId::ViewToolBar));
     QVERIFY(f.CommandToolBar()->isHidden());
     f.UpdateCommandUi();
@@ -279,6 +326,174 @@ void TestMainFrame::commandsWhileDisconnected() {
     QVERIFY(again.StatusBar()->isHidden());
     QVERIFY(again.RunCommand(CommandId::ViewToolBar));
     QVERIFY(again.CommandToolBar()->isVisible());
+}
+
+// Each command's enabled state in the five states of a session, checked on the command itself, on
+// its tool-bar button and on its entry in the list's right-click menu.
+void TestMainFrame::enablingTableOnEveryRoute() {
+    StoreFixture fx;
+    ScriptedFtpPeer peer;
+    QVERIFY(peer.listen());
+    SaveScriptedHost(peer.port(), true);
+    const std::string listing = "drwxr-xr-x 2 u g 512 Jan  5 12:00 pub\r\n"
+                                "-rw-r--r-- 1 u g 100 Jan  5 12:00 a.txt\r\n"
+                                "-rw-r--r-- 1 u g 200 Jan  5 12:00 b.txt\r\n";
+    bool release = false;
+    LoginScript(peer, "/").expect("TYPE A").reply("200 ok").expectPasv().expect("LIST").reply("150 list");
+    peer.sendData(listing).closeData().reply("226 done");
+    // The refresh of the last state waits here, so that an operation runs while the table is read.
+    peer.expect("TYPE A").waitFor([&release] { return release; }).reply("200 ok").expectPasv();
+    peer.expect("LIST").reply("150 list").sendData(listing).closeData().reply("226 done");
+
+    CMainFrame f;
+    showAndSettle(f);
+    enum { Disconnected, Idle, OneRow, SeveralRows, Running, StateCount };
+    using namespace CommandId;
+    struct Rule {
+        int id;
+        bool enabled[StateCount];
+    };
+    const Rule table[] = {
+        {Connect, {1, 0, 0, 0, 0}},
+        {HostSettings, {1, 0, 0, 0, 0}},
+        {Options, {1, 0, 0, 0, 0}},
+        {Disconnect, {0, 1, 1, 1, 1}},
+        {Cancel, {0, 0, 0, 0, 1}},
+        {ParentFolder, {0, 1, 1, 1, 1}},
+        {Refresh, {0, 1, 1, 1, 1}},
+        {Open, {0, 0, 1, 0, 0}},
+        {Download, {0, 0, 1, 1, 1}},
+        {DownloadAs, {0, 0, 1, 1, 1}},
+        {Upload, {0, 1, 1, 1, 1}},
+        {Delete, {0, 0, 1, 1, 1}},
+        {DeleteMenuItem, {0, 0, 0, 0, 0}},
+        {Rename, {0, 0, 1, 1, 1}},
+        {ChangeAttributes, {0, 0, 1, 1, 1}},
+        {NewFolder, {0, 1, 1, 1, 1}},
+        {NewIndexHtml, {0, 1, 1, 1, 1}},
+        {SaveLog, {1, 1, 1, 1, 1}},
+        {AppExit, {1, 1, 1, 1, 1}},
+        {RefreshTree, {0, 0, 0, 0, 0}},
+        {SelectAll, {1, 1, 1, 1, 1}},
+        {InvertSelection, {1, 1, 1, 1, 1}},
+        {ViewToolBar, {1, 1, 1, 1, 1}},
+        {ViewStatusBar, {1, 1, 1, 1, 1}},
+        {ToggleLog, {1, 1, 1, 1, 1}},
+        {ViewLargeIcons, {1, 1, 1, 1, 1}},
+        {ViewSmallIcons, {1, 1, 1, 1, 1}},
+        {ViewList, {1, 1, 1, 1, 1}},
+        {ViewDetails, {1, 1, 1, 1, 1}},
+        {ViewStyleNext, {1, 1, 1, 1, 1}},
+        {SortByName, {1, 1, 1, 1, 1}},
+        {SortBySize, {1, 1, 1, 1, 1}},
+        {SortByDate, {1, 1, 1, 1, 1}},
+        {SortByType, {1, 1, 1, 1, 1}},
+        {AsciiMode, {1, 1, 1, 1, 1}},
+        {BinaryMode, {1, 1, 1, 1, 1}},
+        {Help, {1, 1, 1, 1, 1}},
+        {AppAbout, {1, 1, 1, 1, 1}},
+        {NextPane, {1, 1, 1, 1, 1}},
+    };
+    QList<QMenu*> listMenus{f.ListContextMenu()};
+    QList<QAction*> menuEntries;
+    for (QAction* a : f.ListContextMenu()->actions()) {
+        if (a->menu())
+            listMenus << a->menu();
+        menuEntries << (a->menu() ? a->menu()->actions() : QList<QAction*>{a});
+    }
+    auto check = [&](int state) {
+        f.UpdateCommandUi();
+        for (const Rule& rule : table) {
+            QAction* a = f.Action(rule.id);
+            QVERIFY2(a, qPrintable(QString::number(rule.id)));
+            const QString where = QStringLiteral("command %1 in state %2").arg(rule.id).arg(state);
+            QVERIFY2(a->isEnabled() == rule.enabled[state], qPrintable(where));
+            if (QWidget* button = f.CommandToolBar()->widgetForAction(a))
+                QVERIFY2(button->isEnabled() == rule.enabled[state],
+                         qPrintable(where + QStringLiteral(", tool bar")));
+        }
+        // The right-click menu and its submenu take the states as they open.
+        for (QMenu* menu : listMenus)
+            emit menu->aboutToShow();
+        int entries = 0;
+        for (QAction* entry : menuEntries) {
+            if (entry->isSeparator())
+                continue;
+            ++entries;
+            QCOMPARE(entry->isEnabled(), f.Action(entry->data().toInt())->isEnabled());
+        }
+        QCOMPARE(entries, 11);
+    };
+
+    check(Disconnected);
+    // F5 with its command disabled does nothing.
+    QTest::keyClick(&f, Qt::Key_F5);
+    QVERIFY(!f.Engine().IsConnected());
+
+    QVERIFY(f.RunCommand(Connect));
+    QTRY_COMPARE(f.ListView()->Model().RowCount(), 3);
+    QTRY_VERIFY(!f.Engine().CanCancel());
+    check(Idle);
+
+    QItemSelectionModel* selection = f.ListView()->SelectionModel();
+    const FileListModel& model = f.ListView()->Model();
+    selection->setCurrentIndex(model.index(1, 0),
+                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    check(OneRow);
+    selection->select(model.index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    check(SeveralRows);
+
+    QTest::keyClick(&f, Qt::Key_F5);
+    QVERIFY(f.Engine().CanCancel());
+    check(Running);
+    // What runs is named in the status bar.
+    QCOMPARE(f.StatusBar()->StatusText(), QStringLiteral("ファイル一覧を取得しています"));
+    release = true;
+    QTRY_VERIFY(peer.done());
+    QVERIFY2(!peer.failed(), qPrintable(peer.failure()));
+    QTRY_VERIFY(!f.Engine().CanCancel());
+}
+
+void TestMainFrame::cancelledLoginIsSaidAndHelpOpensTheGuide() {
+    StoreFixture fx;
+    ScriptedFtpPeer peer;
+    QVERIFY(peer.listen());
+    SaveScriptedHost(peer.port(), true);
+    peer.reply("220 ready").expect("USER user").reply("331 password please").expect("PASS secret");
+    peer.reply("530 Login incorrect.").expectClose();
+    CMainFrame f;
+    showAndSettle(f);
+    // The account question is cancelled: the session stays, the log and the status bar say why
+    // nothing goes on, also after the next idle update.
+    WhenModalShown([](QDialog* d) { d->reject(); });
+    QVERIFY(f.RunCommand(CommandId::Connect));
+    const QString note = QStringLiteral("ログインを中止しました（切断してください）");
+    QTRY_COMPARE(f.StatusBar()->StatusText(), note);
+    QVERIFY(f.LogView()->toPlainText().contains(
+        QStringLiteral("アカウントの再入力が取り消されたため、ログインを中止しました。切断してください。")));
+    f.UpdateCommandUi();
+    QCOMPARE(f.StatusBar()->StatusText(), note);
+    QVERIFY(f.Engine().IsConnected());
+    QVERIFY(f.RunCommand(CommandId::Disconnect));
+    QTRY_VERIFY(peer.done());
+    QVERIFY2(!peer.failed(), qPrintable(peer.failure()));
+    f.UpdateCommandUi();
+    QCOMPARE(f.StatusBar()->StatusText(), QString());
+
+    // Help opens the guide that lies beside the program; a missing guide is named.
+    OpenedUrls opened;
+    QVERIFY(QFileInfo::exists(UserGuidePath()));
+    QVERIFY(f.RunCommand(CommandId::Help));
+    QCOMPARE(opened.paths, QStringList{UserGuidePath()});
+    QString shown;
+    WhenModalShown([&shown](QDialog* d) {
+        shown = qobject_cast<QMessageBox*>(d)->text();
+        d->accept();
+    });
+    ShowUserGuide(&f, QStringLiteral("/nowhere/guide/index.html"));
+    QVERIFY2(shown.startsWith(
+                 QStringLiteral("ヘルプファイル 「/nowhere/guide/index.html」 が見つかりませんでした。")),
+             qPrintable(shown));
 }
 
 void TestMainFrame::viewCommandsAndListStyle() {
@@ -337,6 +552,13 @@ void TestMainFrame::progressTextsInTheStatusBar() {
     QCOMPARE(bar->SpeedText(), QStringLiteral(" 0.05kbyte/s 残り0秒"));
     QCOMPARE(bar->HostPaneText(), QStringLiteral("100/100byte 100%"));
     QCOMPARE(bar->ProgressBar()->value(), bar->ProgressBar()->maximum());
+    // A byte count wider than the pane widens it, so it is read whole.
+    const int narrow = bar->HostPaneWidth();
+    progress.BeginProgress(0, 5'000'000'000);
+    progress.AdvanceProgress(1'048'576);
+    f.ProgressChanged(progress);
+    QVERIFY(bar->HostPaneWidth() > narrow);
+    QVERIFY(bar->HostPaneWidth() >= bar->fontMetrics().horizontalAdvance(bar->HostPaneText()));
 
     progress.ResetProgress();
     f.ProgressChanged(progress);
@@ -345,8 +567,9 @@ void TestMainFrame::progressTextsInTheStatusBar() {
 
     f.SetStatusText("キャンセル処理中です", "");
     QCOMPARE(bar->StatusText(), QStringLiteral("キャンセル処理中です"));
+    // Once the engine has nothing to say, the pane goes back to the hint of a store without hosts.
     f.SetStatusText("", "");
-    QCOMPARE(bar->StatusText(), QString());
+    QCOMPARE(bar->StatusText(), QStringLiteral("接続設定でホストを登録"));
 }
 
 void TestMainFrame::hostPaneFollowsTheTopHost() {
@@ -368,10 +591,64 @@ void TestMainFrame::hostPaneFollowsTheTopHost() {
     QTreeWidgetItem* second = tree->topLevelItem(1);
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(second).center());
     QCOMPARE(tree->GetTopHostIndex(), 1);
+    // The highlight is on the host that is now on top, not on the place that was clicked.
+    QCOMPARE(tree->currentItem(), tree->topLevelItem(0));
+    QCOMPARE(tree->selectedItems(), QList<QTreeWidgetItem*>{tree->topLevelItem(0)});
     f.UpdateCommandUi();
     const QString longName = QString(60, QLatin1Char('W'));
     QCOMPARE(bar->HostPaneText(), longName);
     QCOMPARE(bar->HostPaneWidth(), bar->fontMetrics().horizontalAdvance(longName) + 5);
+}
+
+void TestMainFrame::damagedLayoutOpensOnTheScreen() {
+    StoreFixture fx;
+    for (const char* name : {"sizeright", "sizebottom"})
+        writeDword(KeyFamily::Profile, "Window", name, 0x7ffffff0);
+    writeDword(KeyFamily::Profile, "Window", "sizeleft", 0x80000010);
+    for (const char* name : {"treelisth", "logh", "treew", "listw"})
+        writeDword(KeyFamily::Profile, "view", name, 0x7ffffff0);
+    CMainFrame f;
+    showAndSettle(f);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY(screen.contains(QRect(f.pos(), f.size())));
+    QVERIFY(f.OuterSplitter()->sizes().value(0) <= screen.height());
+    QVERIFY(f.InnerSplitter()->sizes().value(1) <= screen.width());
+}
+
+void TestMainFrame::damagedStoreIsToldOnce() {
+    StoreFixture fx;
+    InstallStoreDamageNotice();
+    const QByteArray damaged = "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\lumo\\lumo\\view]\n"
+                               "\"treew\"=dword:00000064\n\"logh\"=dword:?\n";
+    auto writeStore = [&] {
+        QFile f(fx.filePath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(damaged);
+    };
+    auto boxes = [] {
+        QList<QMessageBox*> shown;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+                shown << box;
+        }
+        return shown;
+    };
+    writeStore();
+    CMainFrame f;
+    showAndSettle(f);
+    QCOMPARE(f.InnerSplitter()->sizes().value(0), 100);
+    QTRY_COMPARE(boxes().size(), 1);
+    const QString aside = fx.store().movedAsidePath();
+    QVERIFY(!aside.isEmpty());
+    QVERIFY(boxes().front()->text().contains(aside));
+    // Damage found again later in the same run is not told a second time.
+    writeStore();
+    QCOMPARE(readDword(KeyFamily::Profile, "view", "treew"), 100u);
+    QVERIFY(fx.store().movedAsidePath() != aside);
+    QTest::qWait(50);
+    QCOMPARE(boxes().size(), 1);
+    boxes().front()->accept();
+    RegistryStore::setDamageHandler({});
 }
 
 QTEST_MAIN(TestMainFrame)

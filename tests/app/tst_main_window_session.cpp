@@ -1,26 +1,52 @@
 #include "StoreFixture.h"
 #include "app/CommandIds.h"
 #include "app/gui/CMainFrame.h"
+#include "app/gui/CProgressStatusBar.h"
+#include "app/gui/UploadDialog.h"
+#include "dialogs/DialogDriver.h"
+#include "dialogs/DialogIds.h"
 #include "engine/FtpEngine.h"
+#include "fixtures/gui/OpenedUrls.h"
 #include "fixtures/RealFtpServer.h"
+#include "platform/TextCodec.h"
+#include "settings/SettingNames.h"
+#include "settings/SettingsKey.h"
+#include "settings/gui/CPropSheetHost.h"
+#include "settings/gui/HostSheetControls.h"
+#include "views/LogFile.h"
 #include "views/QXDoc.h"
 #include "views/gui/CQXListView.h"
 #include "views/gui/CQXLogView.h"
 #include "views/gui/CQXTreeView.h"
 
 #include <QAction>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QToolBar>
 #include <QTreeView>
 #include <QtTest>
 
+#include <memory>
+
 // The real main window against a real server: the connect command logs in, the tree, the file
-// list and the log show the session, a folder chosen in the tree is listed, and the disconnect
-// command ends it.
+// list and the log show the session, a folder chosen in the tree is listed, every command works
+// through the window's own routes (menus, keys, the list's editor, the dialogs) with the server's
+// disk checked after each, and the disconnect command ends it.
+using namespace DialogId;
+
 class TestMainWindowSession : public QObject {
     Q_OBJECT
 private slots:
     void sessionThroughTheCommandsAndTheTree();
+    void hostRegisteredInTheSheetConnectsAndServesLumoCli();
+    void everyCommandOnTheServersDisk();
 };
 
 namespace {
@@ -58,6 +84,131 @@ QStringList shownRows(CQXListView* list) {
     return rows;
 }
 
+const QStringList kTopRows{
+    QStringLiteral("sub||d"),       QStringLiteral("日本語フォルダ||d"), QStringLiteral("a.txt|5|-"),
+    QStringLiteral("b.log|1234|-"), QStringLiteral("データ.txt|0|-"),
+};
+
+// The served tree, its host in the store, a local folder for downloads and uploads, and the window.
+struct Session {
+    StoreFixture fx;
+    RealFtpServer server{RealFtpServer::Kind::Pyftpdlib};
+    QTemporaryDir local;
+    std::unique_ptr<CMainFrame> frame;
+
+    QString ServerPath(const QString& name) const { return QDir(server.root()).filePath(name); }
+    QString LocalPath(const QString& name) const { return QDir(local.path()).filePath(name); }
+
+    // Everything up to the window on screen, not yet connected. `downloads` becomes the host's
+    // download folder.
+    void Start(const QString& downloads = {}) {
+        QDir root(server.root());
+        QVERIFY(root.mkpath(QStringLiteral("sub/inner")));
+        QVERIFY(root.mkpath(QStringLiteral("日本語フォルダ")));
+        writeFile(root.filePath(QStringLiteral("b.log")), QByteArray(1234, 'b'));
+        writeFile(root.filePath(QStringLiteral("a.txt")), "hello");
+        writeFile(root.filePath(QStringLiteral("データ.txt")), QByteArray());
+        writeFile(root.filePath(QStringLiteral("sub/inside.txt")), QByteArray(70000, 'i'));
+        // Sent slowly by the server, so that a download of it can be caught while it runs.
+        server.setSlowFileRate(64 * 1024);
+        QVERIFY2(server.start(), qPrintable(server.error()));
+
+        HostRecord host;
+        host.Name = "テストサーバー";
+        host.Adr = "127.0.0.1";
+        host.Port = server.port();
+        host.User = server.user().toStdString();
+        host.Pass = server.password().toStdString();
+        host.DownPath = downloads.toStdString();
+        CQXDoc().SaveAllHosts({host});
+        // The program's temporary folder lies in the test's folder.
+        SettingsKey key;
+        QVERIFY(key.CreateKey(KeyFamily::System));
+        key.WriteString(SettingName::Temp, LocalPath(QStringLiteral("tmp")).toStdString());
+        QVERIFY(QDir().mkpath(LocalPath(QStringLiteral("tmp"))));
+
+        frame = std::make_unique<CMainFrame>();
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+    }
+
+    // Connects and waits for the root's listing.
+    void Connect() {
+        QVERIFY(frame->RunCommand(CommandId::Connect));
+        QTRY_COMPARE_WITH_TIMEOUT(shownRows(frame->ListView()), kTopRows, 10000);
+        WaitIdle();
+    }
+
+    void WaitIdle() { QTRY_VERIFY_WITH_TIMEOUT(!frame->Engine().CanCancel(), 10000); }
+};
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+QModelIndex rowNamed(CQXListView* list, const QString& name) {
+    const FileListModel& model = list->Model();
+    for (int r = 0; r < model.RowCount(); ++r) {
+        if (model.ItemText(r, 0) == name)
+            return model.index(r, 0);
+    }
+    return {};
+}
+
+// Chooses rows as a click and control-clicks would; the first becomes the selection mark.
+void selectRows(CQXListView* list, const QStringList& names) {
+    list->SelectionModel()->clearSelection();
+    for (const QString& name : names) {
+        const QModelIndex index = rowNamed(list, name);
+        QVERIFY2(index.isValid(), qPrintable(name));
+        const auto how = QItemSelectionModel::Select | QItemSelectionModel::Rows;
+        if (name == names.first())
+            list->SelectionModel()->setCurrentIndex(index, how);
+        else
+            list->SelectionModel()->select(index, how);
+    }
+}
+
+// The name editor the list has open.
+QLineEdit* nameEditor(CQXListView* list) {
+    for (QLineEdit* editor : list->CurrentView()->viewport()->findChildren<QLineEdit*>()) {
+        if (editor->isVisible())
+            return editor;
+    }
+    return nullptr;
+}
+
+// Types a name into the open name editor over the proposal and ends with `key`.
+void typeName(CQXListView* list, const QString& name, Qt::Key key = Qt::Key_Return) {
+    QTRY_VERIFY(nameEditor(list));
+    QLineEdit* editor = nameEditor(list);
+    editor->selectAll();
+    // Typed as an input method hands over Japanese text: all at once.
+    editor->insert(name);
+    QTest::keyClick(editor, key);
+}
+
+// Answers the next modal message box with OK and keeps its text.
+void answerMessageBox(QString* text) {
+    WhenModalShown([text](QDialog* d) {
+        auto* box = qobject_cast<QMessageBox*>(d);
+        QVERIFY(box);
+        *text = box->text();
+        box->accept();
+    });
+}
+
+// Answers the next file dialog with a path.
+void answerFileDialog(const QString& path) {
+    WhenModalShown([path](QDialog* d) {
+        auto* dialog = qobject_cast<QFileDialog*>(d);
+        QVERIFY(dialog);
+        dialog->selectFile(path);
+        d->accept();
+    });
+}
+
 // A left click on an item's picture, as a user chooses it.
 void clickItem(CQXTreeView* tree, QTreeWidgetItem* item) {
     tree->scrollToItem(item);
@@ -68,28 +219,9 @@ void clickItem(CQXTreeView* tree, QTreeWidgetItem* item) {
 } // namespace
 
 void TestMainWindowSession::sessionThroughTheCommandsAndTheTree() {
-    StoreFixture fx;
-    RealFtpServer server(RealFtpServer::Kind::Pyftpdlib);
-    QDir root(server.root());
-    QVERIFY(root.mkpath(QStringLiteral("sub/inner")));
-    QVERIFY(root.mkpath(QStringLiteral("日本語フォルダ")));
-    writeFile(root.filePath(QStringLiteral("b.log")), QByteArray(1234, 'b'));
-    writeFile(root.filePath(QStringLiteral("a.txt")), "hello");
-    writeFile(root.filePath(QStringLiteral("データ.txt")), QByteArray());
-    writeFile(root.filePath(QStringLiteral("sub/inside.txt")), QByteArray(70000, 'i'));
-    QVERIFY2(server.start(), qPrintable(server.error()));
-
-    HostRecord host;
-    host.Name = "テストサーバー";
-    host.Adr = "127.0.0.1";
-    host.Port = server.port();
-    host.User = server.user().toStdString();
-    host.Pass = server.password().toStdString();
-    CQXDoc().SaveAllHosts({host});
-
-    CMainFrame f;
-    f.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    Session session;
+    session.Start();
+    CMainFrame& f = *session.frame;
     CQXTreeView* tree = f.TreeView();
     CQXListView* list = f.ListView();
     QTreeWidgetItem* connection = tree->topLevelItem(0)->child(0);
@@ -105,11 +237,7 @@ void TestMainWindowSession::sessionThroughTheCommandsAndTheTree() {
     QVERIFY(f.Action(CommandId::Disconnect)->isEnabled());
 
     // The first listing: folders first, each group by name; folders show no size.
-    const QStringList topRows{
-        QStringLiteral("sub||d"),       QStringLiteral("日本語フォルダ||d"), QStringLiteral("a.txt|5|-"),
-        QStringLiteral("b.log|1234|-"), QStringLiteral("データ.txt|0|-"),
-    };
-    QTRY_COMPARE_WITH_TIMEOUT(shownRows(list), topRows, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(shownRows(list), kTopRows, 10000);
     QTRY_VERIFY(!f.Engine().CanCancel());
 
     const QString log = f.LogView()->toPlainText();
@@ -124,7 +252,7 @@ void TestMainWindowSession::sessionThroughTheCommandsAndTheTree() {
     };
     const qsizetype user = lineAt(QStringLiteral("USER "));
     QVERIFY(lineAt(QStringLiteral("220 ")) >= 0);
-    QCOMPARE(lines.value(user), QStringLiteral("USER ") + server.user());
+    QCOMPARE(lines.value(user), QStringLiteral("USER ") + session.server.user());
     // The password never reaches the log.
     QCOMPARE(lines.value(user + 2), QStringLiteral("PASS"));
     QVERIFY(!log.contains(QStringLiteral("PASS ")));
@@ -169,6 +297,24 @@ void TestMainWindowSession::sessionThroughTheCommandsAndTheTree() {
     QCOMPARE(tree->GetCurrentPath(), std::string("/日本語フォルダ"));
     QCOMPARE(shownRows(list), QStringList());
 
+    // Choosing the host lists "/" again.
+    clickItem(tree, tree->topLevelItem(0));
+    QTRY_COMPARE_WITH_TIMEOUT(shownRows(list), kTopRows, 10000);
+    session.WaitIdle();
+    QVERIFY(f.LogView()->toPlainText().contains(QStringLiteral("\nCWD /\n250 ")));
+    QCOMPARE(tree->GetCurrentPath(), std::string());
+
+    // The keys move through the tree; the folder they rest on is listed.
+    tree->setFocus();
+    tree->setCurrentItem(remoteRoot);
+    QTest::keyClick(tree, Qt::Key_Down);
+    QCOMPARE(tree->currentItem()->text(0), QStringLiteral("/sub"));
+    QTRY_COMPARE_WITH_TIMEOUT(shownRows(list),
+                              (QStringList{QStringLiteral("inner||d"), QStringLiteral("inside.txt|70000|-")}),
+                              10000);
+    session.WaitIdle();
+    QCOMPARE(tree->GetCurrentPath(), std::string("/sub"));
+
     QVERIFY(f.RunCommand(CommandId::Disconnect));
     QVERIFY(!f.Engine().IsConnected());
     QCOMPARE(connection->text(0), QStringLiteral("接続"));
@@ -178,6 +324,276 @@ void TestMainWindowSession::sessionThroughTheCommandsAndTheTree() {
     f.UpdateCommandUi();
     QVERIFY(f.Action(CommandId::Connect)->isEnabled());
     QVERIFY(!f.Action(CommandId::Disconnect)->isEnabled());
+}
+
+void TestMainWindowSession::hostRegisteredInTheSheetConnectsAndServesLumoCli() {
+    StoreFixture fx;
+    RealFtpServer server(RealFtpServer::Kind::Pyftpdlib);
+    writeFile(QDir(server.root()).filePath(QStringLiteral("見本.txt")), "sample");
+    QVERIFY2(server.start(), qPrintable(server.error()));
+
+    CMainFrame f;
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    // Registered as a user does it: the menu command, the connection page, OK.
+    WhenModalShown([&server](QDialog* dialog) {
+        auto* sheet = qobject_cast<CPropSheetHost*>(dialog);
+        QVERIFY(sheet);
+        auto type = [sheet](int id, const QString& text) {
+            QLineEdit* edit = Control<QLineEdit>(sheet->ConnectPage(), id);
+            edit->selectAll();
+            edit->insert(text);
+        };
+        type(HostSheetControl::Name, QStringLiteral("登録したサーバー"));
+        type(HostSheetControl::Address, QStringLiteral("127.0.0.1"));
+        type(HostSheetControl::Port, QString::number(server.port()));
+        type(HostSheetControl::User, server.user());
+        type(HostSheetControl::Password, server.password());
+        ClickButton(sheet, CPropertySheet::kOkButton);
+    });
+    QVERIFY(f.RunCommand(CommandId::HostSettings));
+    QCOMPARE(f.TreeView()->TopItemText(), QStringLiteral("登録したサーバー"));
+
+    QVERIFY(f.RunCommand(CommandId::Connect));
+    QTRY_COMPARE_WITH_TIMEOUT(shownRows(f.ListView()), QStringList{QStringLiteral("見本.txt|6|-")}, 10000);
+    QTRY_VERIFY(!f.Engine().CanCancel());
+    // Hosts are edited only while disconnected.
+    f.UpdateCommandUi();
+    QVERIFY(!f.Action(CommandId::HostSettings)->isEnabled());
+    QVERIFY(f.RunCommand(CommandId::Disconnect));
+
+    // lumo-cli finds the same host by its name in the same store.
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LUMO_CONFIG_DIR"), fx.dir());
+    cli.setProcessEnvironment(env);
+    cli.start(QStringLiteral(LUMO_CLI), {QStringLiteral("登録したサーバー"), QStringLiteral("ls")});
+    QVERIFY(cli.waitForFinished(60000));
+    const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+    QVERIFY2(cli.exitCode() == 0, qPrintable(QString::fromUtf8(cli.readAllStandardError())));
+    QVERIFY2(out.startsWith(QStringLiteral("-")) && out.contains(QStringLiteral("\t6\t")) &&
+                 out.endsWith(QStringLiteral("\t見本.txt\n")),
+             qPrintable(out));
+}
+
+void TestMainWindowSession::everyCommandOnTheServersDisk() {
+    Session session;
+    const QString downloads = session.LocalPath(QStringLiteral("downloads"));
+    QVERIFY(QDir().mkpath(downloads));
+    session.Start(downloads);
+    session.Connect();
+    CMainFrame& f = *session.frame;
+    CQXListView* list = f.ListView();
+    QTreeView* details = list->DetailsView();
+    OpenedUrls opened;
+    auto log = [&f] { return f.LogView()->toPlainText(); };
+
+    // A double click enters a folder; the parent folder command leads back.
+    details->scrollTo(rowNamed(list, QStringLiteral("sub")));
+    const QPoint subRow = details->visualRect(rowNamed(list, QStringLiteral("sub"))).center();
+    QTest::mouseClick(details->viewport(), Qt::LeftButton, {}, subRow);
+    QTest::mouseDClick(details->viewport(), Qt::LeftButton, {}, subRow);
+    QTRY_COMPARE_WITH_TIMEOUT(shownRows(list),
+                              (QStringList{QStringLiteral("inner||d"), QStringLiteral("inside.txt|70000|-")}),
+                              10000);
+    session.WaitIdle();
+    QCOMPARE(f.GetCurrentPath(), std::string("/sub"));
+    f.UpdateCommandUi();
+    QTest::mouseClick(f.CommandToolBar()->widgetForAction(f.Action(CommandId::ParentFolder)), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(shownRows(list), kTopRows, 10000);
+    session.WaitIdle();
+    QCOMPARE(f.GetCurrentPath(), std::string());
+
+    // F5 shows what arrived on the server meanwhile.
+    writeFile(session.ServerPath(QStringLiteral("later.txt")), "later");
+    QTest::keyClick(details, Qt::Key_F5);
+    QTRY_VERIFY_WITH_TIMEOUT(rowNamed(list, QStringLiteral("later.txt")).isValid(), 10000);
+    session.WaitIdle();
+
+    // New folder: the placeholder's editor; Escape takes it away and sends nothing; a name with
+    // "/" is refused with a message; a typed name is made on the server.
+    const int rows = list->Model().RowCount();
+    QVERIFY(f.RunCommand(CommandId::NewFolder));
+    QTRY_VERIFY(nameEditor(list));
+    QCOMPARE(nameEditor(list)->text(), QStringLiteral("新しいフォルダ"));
+    QCOMPARE(list->Model().RowCount(), rows + 1);
+    QTest::keyClick(nameEditor(list), Qt::Key_Escape);
+    QTRY_COMPARE(list->Model().RowCount(), rows);
+    QString message;
+    answerMessageBox(&message);
+    QVERIFY(f.RunCommand(CommandId::NewFolder));
+    typeName(list, QStringLiteral("a/b"));
+    QTRY_COMPARE(message, QStringLiteral("名前に「/」は使えません。"));
+    f.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    QCOMPARE(list->Model().RowCount(), rows);
+    QVERIFY(f.RunCommand(CommandId::NewFolder));
+    typeName(list, QStringLiteral("作業"));
+    QTRY_VERIFY_WITH_TIMEOUT(rowNamed(list, QStringLiteral("作業")).isValid(), 10000);
+    session.WaitIdle();
+    QVERIFY(QFileInfo(session.ServerPath(QStringLiteral("作業"))).isDir());
+    QVERIFY(!log().contains(QStringLiteral("MKD /a")));
+    QVERIFY(!log().contains(QStringLiteral("MKD /新しいフォルダ")));
+
+    // Rename in the list display, started with F2.
+    QVERIFY(f.RunCommand(CommandId::ViewList));
+    selectRows(list, {QStringLiteral("a.txt")});
+    QTest::keyClick(list->IconView(), Qt::Key_F2);
+    QTRY_VERIFY(nameEditor(list));
+    QCOMPARE(nameEditor(list)->text(), QStringLiteral("a.txt"));
+    typeName(list, QStringLiteral("改名.txt"));
+    QTRY_VERIFY_WITH_TIMEOUT(rowNamed(list, QStringLiteral("改名.txt")).isValid(), 10000);
+    session.WaitIdle();
+    QVERIFY(!QFile::exists(session.ServerPath(QStringLiteral("a.txt"))));
+    QCOMPARE(fileBytes(session.ServerPath(QStringLiteral("改名.txt"))), QByteArray("hello"));
+    QVERIFY(f.RunCommand(CommandId::ViewDetails));
+
+    // Upload: two files chosen at once, then a folder chosen in the dialog's list goes up as a tree.
+    const QString outbox = session.LocalPath(QStringLiteral("outbox"));
+    QVERIFY(QDir().mkpath(outbox + QStringLiteral("/ツリー/下")));
+    QByteArray random(150000, '\0');
+    for (char& c : random)
+        c = static_cast<char>(QRandomGenerator::global()->generate());
+    writeFile(outbox + QStringLiteral("/up1.txt"), "first upload\n");
+    writeFile(outbox + QStringLiteral("/up2.bin"), random);
+    writeFile(outbox + QStringLiteral("/ツリー/下/深い.bin"), random.left(7777));
+    WhenModalShown([outbox](QDialog* d) {
+        auto* dialog = qobject_cast<CUploadDialog*>(d);
+        QVERIFY(dialog);
+        dialog->setDirectory(outbox);
+        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+            ->setText(QStringLiteral("\"up1.txt\" \"up2.bin\""));
+        dialog->accept();
+    });
+    QVERIFY(f.RunCommand(CommandId::Upload));
+    QTRY_VERIFY_WITH_TIMEOUT(rowNamed(list, QStringLiteral("up2.bin")).isValid(), 10000);
+    session.WaitIdle();
+    QCOMPARE(fileBytes(session.ServerPath(QStringLiteral("up1.txt"))), QByteArray("first upload\n"));
+    QCOMPARE(fileBytes(session.ServerPath(QStringLiteral("up2.bin"))), random);
+    WhenModalShown([outbox](QDialog* d) {
+        auto* dialog = qobject_cast<CUploadDialog*>(d);
+        QVERIFY(dialog);
+        dialog->setDirectory(outbox);
+        auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+        auto* files = qobject_cast<QFileSystemModel*>(view->model());
+        QVERIFY(files);
+        view->selectionModel()->select(files->index(outbox + QStringLiteral("/ツリー")),
+                                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        dialog->accept();
+    });
+    QVERIFY(f.RunCommand(CommandId::Upload));
+    QTRY_VERIFY_WITH_TIMEOUT(rowNamed(list, QStringLiteral("ツリー")).isValid(), 10000);
+    session.WaitIdle();
+    QCOMPARE(fileBytes(session.ServerPath(QStringLiteral("ツリー/下/深い.bin"))), random.left(7777));
+
+    // Open on a file: fetched into the temporary folder, then handed to its program.
+    const QString temp = session.LocalPath(QStringLiteral("tmp/up1.txt"));
+    details->scrollTo(rowNamed(list, QStringLiteral("up1.txt")));
+    const QPoint fileRow = details->visualRect(rowNamed(list, QStringLiteral("up1.txt"))).center();
+    QTest::mouseClick(details->viewport(), Qt::LeftButton, {}, fileRow);
+    QTest::mouseDClick(details->viewport(), Qt::LeftButton, {}, fileRow);
+    QTRY_VERIFY_WITH_TIMEOUT(opened.paths.contains(temp), 10000);
+    QCOMPARE(fileBytes(temp), QByteArray("first upload\n"));
+
+    // Download as: a dialog for each file, none for the folder; a cancelled one skips its file.
+    int dialogs = 0;
+    const QString savedAs = session.LocalPath(QStringLiteral("別名.txt"));
+    WhenModalShown([&dialogs, savedAs](QDialog* first) {
+        ++dialogs;
+        WhenModalShown([&dialogs](QDialog* second) {
+            ++dialogs;
+            second->reject();
+        });
+        auto* dialog = qobject_cast<QFileDialog*>(first);
+        QVERIFY(dialog);
+        // In list order: up1.txt comes first.
+        QCOMPARE(QFileInfo(dialog->selectedFiles().value(0)).fileName(), QStringLiteral("up1.txt"));
+        dialog->selectFile(savedAs);
+        first->accept();
+    });
+    selectRows(list, {QStringLiteral("up2.bin"), QStringLiteral("sub"), QStringLiteral("up1.txt")});
+    QVERIFY(f.RunCommand(CommandId::DownloadAs));
+    session.WaitIdle();
+    QCOMPARE(dialogs, 2);
+    QCOMPARE(fileBytes(savedAs), QByteArray("first upload\n"));
+    QVERIFY(!QFile::exists(session.LocalPath(QStringLiteral("up2.bin"))));
+
+    // Change attributes: the dialog's number reaches the file on the server.
+    selectRows(list, {QStringLiteral("b.log")});
+    WhenModalShown([](QDialog* d) {
+        QCOMPARE(d->objectName(), ControlName(IDD_ATTRIBUTES));
+        auto* number = Control<QLineEdit>(d, IDC_NUMBER);
+        number->selectAll();
+        QTest::keyClicks(number, QStringLiteral("600"));
+        ClickButton(d, IDOK);
+    });
+    QVERIFY(f.RunCommand(CommandId::ChangeAttributes));
+    session.WaitIdle();
+    QCOMPARE(QFile::permissions(session.ServerPath(QStringLiteral("b.log"))) & 0x0777,
+             QFileDevice::ReadUser | QFileDevice::WriteUser);
+    QTRY_COMPARE(list->Model().ItemText(rowNamed(list, QStringLiteral("b.log")).row(), 3),
+                 QStringLiteral("-rw-------"));
+
+    // Download of a folder tree into the host's download folder, byte for byte; the folder is
+    // then shown on the desktop.
+    writeFile(session.ServerPath(QStringLiteral("sub/inner/deep.bin")), random);
+    selectRows(list, {QStringLiteral("sub"), QStringLiteral("b.log")});
+    QVERIFY(f.RunCommand(CommandId::Download));
+    QTRY_VERIFY_WITH_TIMEOUT(opened.paths.contains(downloads), 10000);
+    session.WaitIdle();
+    QCOMPARE(fileBytes(downloads + QStringLiteral("/sub/inner/deep.bin")), random);
+    QCOMPARE(fileBytes(downloads + QStringLiteral("/sub/inside.txt")), QByteArray(70000, 'i'));
+    QCOMPARE(fileBytes(downloads + QStringLiteral("/b.log")), QByteArray(1234, 'b'));
+
+    // Delete key on a folder tree: asked first, then the whole tree goes.
+    selectRows(list, {QStringLiteral("sub")});
+    WhenModalShown([](QDialog* d) {
+        QCOMPARE(d->objectName(), ControlName(IDD_MESSAGE));
+        ClickButton(d, IDOK);
+    });
+    QTest::keyClick(details, Qt::Key_Delete);
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(session.ServerPath(QStringLiteral("sub"))), 10000);
+    session.WaitIdle();
+    QVERIFY(!rowNamed(list, QStringLiteral("sub")).isValid());
+
+    // Cancel a slow download: the status bar says so, the server gets ABOR, the file stays short.
+    writeFile(session.ServerPath(QStringLiteral("big.slow")), QByteArray(4 * 1024 * 1024, 's'));
+    QVERIFY(f.RunCommand(CommandId::Refresh));
+    QTRY_VERIFY_WITH_TIMEOUT(rowNamed(list, QStringLiteral("big.slow")).isValid(), 10000);
+    session.WaitIdle();
+    selectRows(list, {QStringLiteral("big.slow")});
+    QVERIFY(f.RunCommand(CommandId::Download));
+    QTRY_VERIFY_WITH_TIMEOUT(f.StatusBar()->StatusText().contains(QStringLiteral("big.slow")), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(downloads + QStringLiteral("/big.slow")).size() > 0, 10000);
+    QVERIFY(f.RunCommand(CommandId::Cancel));
+    QCOMPARE(f.StatusBar()->StatusText(), QStringLiteral("キャンセル処理中です"));
+    session.WaitIdle();
+    QTRY_COMPARE(f.StatusBar()->StatusText(), QStringLiteral("キャンセルしました"));
+    QVERIFY(log().contains(QStringLiteral("\nABOR\n")));
+    QVERIFY(QFileInfo(downloads + QStringLiteral("/big.slow")).size() < 4 * 1024 * 1024);
+    QVERIFY(!opened.paths.contains(downloads + QStringLiteral("/big.slow")));
+    // The note goes once the session moves on.
+    QVERIFY(f.RunCommand(CommandId::Refresh));
+    session.WaitIdle();
+    f.UpdateCommandUi();
+    QCOMPARE(f.StatusBar()->StatusText(), QString());
+
+    // Save the log: CP932 with CR LF; a place that cannot be written is named, the log stays.
+    const QString logFile = session.LocalPath(QStringLiteral("log.txt"));
+    answerFileDialog(logFile);
+    QVERIFY(f.RunCommand(CommandId::SaveLog));
+    const QByteArray saved = fileBytes(logFile);
+    QCOMPARE(saved.toStdString(), LogFileBytes(f.Log().Text()));
+    QVERIFY(saved.startsWith(
+        QByteArray::fromStdString(EncodeCp932(QStringLiteral("テストサーバーに接続します\r\n")))));
+    QCOMPARE(saved.count("\r\n"), saved.count('\n'));
+    QVERIFY(saved.contains("\r\nABOR\r\n"));
+    const std::string before = f.Log().Text();
+    answerFileDialog(session.LocalPath(QStringLiteral("missing-folder/log.txt")));
+    answerMessageBox(&message);
+    QVERIFY(f.RunCommand(CommandId::SaveLog));
+    QTRY_VERIFY(message.contains(session.LocalPath(QStringLiteral("missing-folder/log.txt"))));
+    QCOMPARE(f.Log().Text(), before);
 }
 
 QTEST_MAIN(TestMainWindowSession)

@@ -11,6 +11,7 @@ class TestWindowLayout : public QObject {
 private slots:
     void defaultsOfAnEmptyStore();
     void writtenLayoutReadsBack();
+    void damagedLayoutIsClampedToTheScreens();
     void showStates();
     void logRowsToggle();
     void hostPaneWidth();
@@ -58,6 +59,59 @@ void TestWindowLayout::writtenLayoutReadsBack() {
     l.right = l.left + 1;
     l.bottom = l.top - 5;
     QVERIFY(!l.HasUsableRect());
+}
+
+void TestWindowLayout::damagedLayoutIsClampedToTheScreens() {
+    const std::vector<QRect> one = {QRect(0, 0, 1280, 900)};
+    const std::vector<QRect> screens = {one.front(), QRect(1280, -100, 1920, 1080)};
+    const int huge = 0x7ffffff0;
+    WindowLayout l;
+    l.right = l.bottom = l.treelisth = l.logh = l.treew = l.listw = huge;
+    WindowLayout c = ClampWindowLayout(l, one);
+    QCOMPARE(QRect(c.left, c.top, c.right - c.left, c.bottom - c.top), QRect(0, 0, 1280, 900));
+    QCOMPARE(c.treelisth, 900);
+    QCOMPARE(c.logh, 900);
+    QCOMPARE(c.treew, 1280);
+    QCOMPARE(c.listw, 1280);
+
+    // Edges whose difference overflows an int; negative pane sizes; band values that mean nothing.
+    l = WindowLayout();
+    l.left = -huge;
+    l.top = -huge;
+    l.treelisth = -5;
+    l.rawcount = 7;
+    l.menu = -1;
+    QVERIFY(l.HasUsableRect());
+    c = ClampWindowLayout(l, one);
+    QCOMPARE(QRect(c.left, c.top, c.right - c.left, c.bottom - c.top), QRect(0, 0, 1280, 900));
+    QCOMPARE(c.treelisth, 0);
+    QCOMPARE(c.rawcount, 2);
+    QCOMPARE(c.menu, 0);
+
+    // Left on a screen that is gone: brought onto the nearest edge of the primary screen.
+    l = WindowLayout();
+    l.left = 9000;
+    l.right = 9600;
+    c = ClampWindowLayout(l, screens);
+    QCOMPARE(QRect(c.left, c.top, c.right - c.left, c.bottom - c.top), QRect(680, 0, 600, 380));
+
+    // On the second screen, or partly off a screen edge, a sound layout stays as it was.
+    for (const QRect& r : {QRect(1500, -50, 1000, 700), QRect(-300, -20, 1000, 500)}) {
+        l = WindowLayout();
+        l.left = r.left();
+        l.top = r.top();
+        l.right = r.left() + r.width();
+        l.bottom = r.top() + r.height();
+        QCOMPARE(ClampWindowLayout(l, screens), l);
+    }
+    // A window taller than the screen it is on is cut to that screen's height.
+    l.top = -50;
+    l.left = 1500;
+    l.right = 2500;
+    l.bottom = 2000;
+    c = ClampWindowLayout(l, screens);
+    QCOMPARE(c.bottom - c.top, 1080);
+    QCOMPARE(c.left, 1500);
 }
 
 void TestWindowLayout::showStates() {

@@ -4,7 +4,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 
@@ -38,6 +41,35 @@ inline void WhenModalShown(std::function<void(QDialog*)> act) {
             dialog->done(-1);
     });
     poll->start();
+}
+
+// Runs `action`; a message box it shows is answered, and its text given back ("" when none showed).
+inline QString MessageFrom(const std::function<void()>& action) {
+    QString text;
+    QObject guard;
+    auto* poll = new QTimer(&guard);
+    poll->setInterval(0);
+    QObject::connect(poll, &QTimer::timeout, &guard, [&text] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            text = box->text();
+            box->done(QMessageBox::Ok);
+        }
+    });
+    poll->start();
+    action();
+    return text;
+}
+
+// Replaces an edit's text the way typing does (the dialog sees an edit).
+inline void Type(QLineEdit* edit, const QString& text) {
+    edit->selectAll();
+    edit->insert(text);
+}
+
+// Picks an entry of a drop-down the way the user does.
+inline void Choose(QComboBox* box, int index) {
+    box->setCurrentIndex(index);
+    emit box->activated(index);
 }
 
 // The numbers of the controls that take focus, in tab order (0 for a control without a number).

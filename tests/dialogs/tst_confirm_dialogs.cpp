@@ -205,6 +205,27 @@ void TestConfirmDialogs::fileOverwriteServesABatch() {
     });
     QCOMPARE(dlg.exec(), DialogResult::OverwriteAll);
 
+    // A rename onto a remote file: only yes and cancel, until a transfer asks again.
+    dlg.PrepareRename(QStringLiteral("名前.txt"), {QStringLiteral("2000/12/05"), QStringLiteral("12")},
+                      {QStringLiteral("2001/01/02 03:04"), QStringLiteral("7")});
+    WhenModalShown([](QDialog* d) {
+        QCOMPARE(TextOf(d, IDC_NEW_SIZE), QStringLiteral("サイズ: 7バイト"));
+        QCOMPARE(TextOf(d, IDC_NEW_DATE), QStringLiteral("更新日時: 2001年1月2日、3:4:00"));
+        QCOMPARE(TextOf(d, IDC_HEADLINE),
+                 QStringLiteral("ホストには、既に 「名前.txt」\u3000ファイルが存在します。"));
+        QCOMPARE(TextOf(d, IDC_EXISTING_SIZE), QStringLiteral("サイズ: 12バイト"));
+        QVERIFY(!d->findChild<QWidget*>(ControlName(IDC_RESUME))->isVisible());
+        QVERIFY(!d->findChild<QWidget*>(ControlName(IDC_OVERWRITE_ALL))->isVisible());
+        ClickButton(d, IDOK);
+    });
+    QCOMPARE(dlg.exec(), DialogResult::Yes);
+    QVERIFY(dlg.PrepareUpload(second, QStringLiteral("-"), QStringLiteral("77")));
+    WhenModalShown([](QDialog* d) {
+        QVERIFY(d->findChild<QWidget*>(ControlName(IDC_RESUME))->isVisible());
+        ClickButton(d, IDCANCEL);
+    });
+    QCOMPARE(dlg.exec(), DialogResult::Cancel);
+
     // A file whose status cannot be read is not asked about.
     QVERIFY(!dlg.PrepareDownload(dir.filePath(QStringLiteral("gone")), QString(), 1));
     QVERIFY(!dlg.PrepareUpload(dir.filePath(QStringLiteral("gone")), QString(), QString()));

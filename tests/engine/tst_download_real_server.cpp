@@ -1,6 +1,7 @@
 #include "StoreFixture.h"
 #include "engine/FtpEngine.h"
 #include "engine/ListingParser.h"
+#include "fixtures/EngineProbe.h"
 #include "fixtures/RealFtpServer.h"
 #include "fixtures/RecordingUi.h"
 #include "platform/TextCodec.h"
@@ -92,11 +93,11 @@ bool TestDownloadRealServer::connectAndList(RealFtpServer& server, CFtpEngine& e
     CQXDoc().SaveHost(0, host);
     if (engine.Connect(0) != 1)
         return false;
-    return QTest::qWaitFor([&] { return !ui.listings.empty() && engine.m_busy == 0; }, kWaitMs);
+    return QTest::qWaitFor([&] { return !ui.listings.empty() && !engine.IsBusy(); }, kWaitMs);
 }
 
 bool TestDownloadRealServer::waitIdle(CFtpEngine& engine) {
-    return QTest::qWaitFor([&] { return engine.m_busy == 0 && engine.m_opQueue.empty(); }, kWaitMs);
+    return QTest::qWaitFor([&] { return !engine.IsBusy() && engine.Queue().empty(); }, kWaitMs);
 }
 
 void TestDownloadRealServer::folderTreeArrivesByteForByte_data() {
@@ -150,7 +151,7 @@ void TestDownloadRealServer::folderTreeArrivesByteForByte() {
     engine.DispatchNextOp();
     QVERIFY(waitIdle(engine));
     QVERIFY2(!ui.logContains("失敗"), ui.logText().c_str());
-    QVERIFY(engine.m_dataConns.empty());
+    QVERIFY(EngineProbe::DataConns(engine).empty());
     // The root file was not asked for.
     QVERIFY(!QFileInfo::exists(target.filePath(QStringLiteral("zz.txt"))));
     const auto expected = Tree(top);

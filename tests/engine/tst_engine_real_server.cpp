@@ -53,7 +53,7 @@ void TestEngineRealServer::connectLoginPwdAndDisconnect() {
     QVERIFY(!engine.IsConnected());
     QCOMPARE(ui.connectedStates.back(), false);
     QVERIFY(!ui.logContains("ホストから切断されました。"));
-    QVERIFY(engine.m_opQueue.empty());
+    QVERIFY(engine.Queue().empty());
     QVERIFY(!engine.IsReplyTimerActive());
 }
 

@@ -2,6 +2,7 @@
 #include "engine/FtpEngine.h"
 #include "engine/RemoteNames.h"
 #include "fixtures/EngineHosts.h"
+#include "fixtures/EngineProbe.h"
 #include "fixtures/RecordingUi.h"
 #include "fixtures/ScriptedFtpPeer.h"
 #include "platform/TextCodec.h"
@@ -17,6 +18,7 @@
 
 namespace {
 const char* const kMkdFailed = "フォルダの作成ができませんでした。\r\n";
+const char* const kListFailed = "カレントディレクトリのファイル一覧を取得できませんでした。\r\n";
 const char* const kRenameFailed = "名前の変更ができませんでした。\r\n";
 const char* const kChmodFailed = "属性の変更ができませんでした。\r\n";
 
@@ -61,10 +63,12 @@ private slots:
     void deleteFileSendsDeleAndRefreshes();
     void renameRunsThroughTwoSteps();
     void renameRefusals();
+    void renameOntoAnExistingNameAsksFirst();
     void mkdAndItsFailure();
     void attributesGoToEverySelectedRow();
     void attributesCancelledQueuesNothing();
     void cwdCdupPwdPositionTheTree();
+    void pwdPathIsReadAsWrittenOrNotGuessed();
     void refusedOperationsDoNotStopTheQueue();
     void closeDuringAnOperationEndsTheSession();
     void typedNamesFollowTheServersEncoding();
@@ -86,7 +90,7 @@ private:
             .reply("230 logged in")
             .expect("PWD")
             .reply("257 \"/cur\" is current");
-        return Refresh(*m_peer).waitFor([this] { return m_engine->m_busy == 0; }).call(atIdle);
+        return Refresh(*m_peer).waitFor([this] { return !m_engine->IsBusy(); }).call(atIdle);
     }
     // The listing refresh that operations queue, refused at its first step.
     ScriptedFtpPeer& Refresh(ScriptedFtpPeer& peer) { return peer.expect("TYPE A").reply("504 not now"); }
@@ -95,9 +99,18 @@ private:
         m_engine->Connect(0);
         QTRY_VERIFY(m_peer->done());
         QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
-        QTRY_VERIFY(m_engine->m_busy == 0 && m_engine->m_opQueue.empty());
+        QTRY_VERIFY(!m_engine->IsBusy() && m_engine->Queue().empty());
     }
     std::string log() const { return m_ui->logText(); }
+    // The engine's own failure texts, beside those of the refused refreshes.
+    std::vector<std::string> FailuresBesideRefreshes() const {
+        std::vector<std::string> out;
+        for (const std::string& text : m_ui->failures) {
+            if (text != kListFailed)
+                out.push_back(text);
+        }
+        return out;
+    }
     std::vector<std::string> RefusalsBesideRefreshes() const {
         std::vector<std::string> out;
         for (const std::string& line : m_ui->refusals) {
@@ -129,23 +142,23 @@ void TestEngineRemoteOps::deleteQueuesWhatTheSelectionNeeds() {
     std::deque<QueuedOp> fileOnly, mixed, rootFolder;
     LoginThen([&] {
         // Held busy, so that the queue can be looked at before anything runs.
-        m_engine->m_busy = 1;
+        EngineProbe::Busy(*m_engine) = 1;
         m_ui->selected = {2};
         m_engine->DeleteSelected();
-        fileOnly = m_engine->m_opQueue;
-        m_engine->m_opQueue.clear();
+        fileOnly = m_engine->Queue();
+        EngineProbe::Queue(*m_engine).clear();
 
         m_ui->selected = {0, 3, 1};
         m_engine->DeleteSelected();
-        mixed = m_engine->m_opQueue;
-        m_engine->m_opQueue.clear();
+        mixed = m_engine->Queue();
+        EngineProbe::Queue(*m_engine).clear();
 
         m_ui->currentPath = "";
         m_ui->selected = {0};
         m_engine->DeleteSelected();
-        rootFolder = m_engine->m_opQueue;
-        m_engine->m_opQueue.clear();
-        m_engine->m_busy = 0;
+        rootFolder = m_engine->Queue();
+        EngineProbe::Queue(*m_engine).clear();
+        EngineProbe::Busy(*m_engine) = 0;
     });
     run();
 
@@ -171,21 +184,21 @@ void TestEngineRemoteOps::deleteQuestionAndItsOption() {
     m_ui->rows = {File("a"), Folder("d")};
     std::size_t afterNothing = 1, afterNo = 1, afterOption = 0;
     LoginThen([&] {
-        m_engine->m_busy = 1;
+        EngineProbe::Busy(*m_engine) = 1;
         m_ui->selected = {};
         m_engine->DeleteSelected();
-        afterNothing = m_engine->m_opQueue.size() + m_ui->deleteQuestions.size();
+        afterNothing = m_engine->Queue().size() + m_ui->deleteQuestions.size();
 
         m_ui->selected = {0, 1};
         m_ui->deleteAnswer = 2;
         m_engine->DeleteSelected();
-        afterNo = m_engine->m_opQueue.size();
+        afterNo = m_engine->Queue().size();
 
         SetOption(SettingName::ChkDelete, 1);
         m_engine->DeleteSelected();
-        afterOption = m_engine->m_opQueue.size();
-        m_engine->m_opQueue.clear();
-        m_engine->m_busy = 0;
+        afterOption = m_engine->Queue().size();
+        EngineProbe::Queue(*m_engine).clear();
+        EngineProbe::Busy(*m_engine) = 0;
     });
     run();
     QCOMPARE(afterNothing, size_t(0));
@@ -199,12 +212,12 @@ void TestEngineRemoteOps::deleteSkipsNamesThatAreNotOneEntry() {
     m_ui->rows = {File("../etc"), File("a/b"), File("ok"), Folder("..")};
     std::deque<QueuedOp> queued;
     LoginThen([&] {
-        m_engine->m_busy = 1;
+        EngineProbe::Busy(*m_engine) = 1;
         m_ui->selected = {0, 1, 2, 3};
         m_engine->DeleteSelected();
-        queued = m_engine->m_opQueue;
-        m_engine->m_opQueue.clear();
-        m_engine->m_busy = 0;
+        queued = m_engine->Queue();
+        EngineProbe::Queue(*m_engine).clear();
+        EngineProbe::Busy(*m_engine) = 0;
     });
     run();
     QCOMPARE(Codes(queued), (std::vector<int>{WM_FTP_DELE, WM_FTP_CWD, WM_FTP_PWD, WM_FTP_LIST}));
@@ -263,6 +276,33 @@ void TestEngineRemoteOps::renameRefusals() {
     QVERIFY(log().find(std::string("553 not allowed\r\n") + kRenameFailed) != std::string::npos);
 }
 
+void TestEngineRemoteOps::renameOntoAnExistingNameAsksFirst() {
+    m_ui->rows = {File("a"), File("b"), Folder("d")};
+    LoginThen([this] {
+        // No to the question: nothing is renamed, and the log says why.
+        m_ui->renameAnswer = 2;
+        m_engine->RenameEntry("a", QStringLiteral("b"));
+        // A folder is never replaced, and not asked about.
+        m_engine->RenameEntry("a", QStringLiteral("d"));
+    });
+    Refresh(*m_peer);
+    Refresh(*m_peer).call([this] {
+        m_ui->renameAnswer = 1;
+        m_engine->RenameEntry("a", QStringLiteral("b"));
+        // A move from another folder meets the same list and the same question.
+        m_engine->MoveEntry("/other/x", QStringLiteral("b"));
+    });
+    m_peer->expect("RNFR /cur/a").reply("350 ready").expect("RNTO /cur/b").reply("250 renamed");
+    Refresh(*m_peer).expect("RNFR /other/x").reply("350 ready").expect("RNTO /cur/b").reply("250 moved");
+    Refresh(*m_peer);
+    run();
+    QCOMPARE(m_ui->renameQuestions, (std::vector<std::string>{"/cur/b", "/cur/b", "/cur/b"}));
+    QVERIFY(m_ui->logContains("「b」は既にあるため、名前を変更しませんでした。\r\n"));
+    QCOMPARE(FailuresBesideRefreshes(),
+             std::vector<std::string>{"カレントディレクトリには同一名のフォルダが存在するため、\r\n" +
+                                      std::string(kRenameFailed)});
+}
+
 void TestEngineRemoteOps::mkdAndItsFailure() {
     LoginThen([this] {
         m_engine->CreateFolder(QStringLiteral("新しいフォルダ"));
@@ -277,7 +317,7 @@ void TestEngineRemoteOps::mkdAndItsFailure() {
     QVERIFY(log().find(std::string("MKD /cur/exists\r\n550 exists\r\n") + kMkdFailed) != std::string::npos);
     QCOMPARE(log().find(kMkdFailed), log().rfind(kMkdFailed));
     // Beside the log, the refusal and the engine's own text reach the UI once each.
-    QCOMPARE(m_ui->failures, std::vector<std::string>{kMkdFailed});
+    QCOMPARE(FailuresBesideRefreshes(), std::vector<std::string>{kMkdFailed});
     const std::vector<std::string> refusals = RefusalsBesideRefreshes();
     QCOMPARE(refusals.size(), size_t(1));
     QVERIFY(refusals[0].find("550 exists") == 0);
@@ -309,15 +349,15 @@ void TestEngineRemoteOps::attributesCancelledQueuesNothing() {
     std::size_t withNothingSelected = 1, afterCancel = 1;
     m_ui->attributesNumber = "64";
     LoginThen([&] {
-        m_engine->m_busy = 1;
+        EngineProbe::Busy(*m_engine) = 1;
         m_engine->ChangeAttributesOfSelected();
-        withNothingSelected = m_engine->m_opQueue.size() + m_ui->attributeQuestions.size();
+        withNothingSelected = m_engine->Queue().size() + m_ui->attributeQuestions.size();
         m_ui->selected = {0};
         m_ui->attributesAnswer = 2;
         m_engine->ChangeAttributesOfSelected();
-        afterCancel = m_engine->m_opQueue.size();
+        afterCancel = m_engine->Queue().size();
         m_ui->attributesAnswer = 1;
-        m_engine->m_busy = 0;
+        EngineProbe::Busy(*m_engine) = 0;
         m_engine->ChangeAttributesOfSelected();
     })
         .expect("SITE CHMOD 640 /cur/a")
@@ -338,15 +378,57 @@ void TestEngineRemoteOps::cwdCdupPwdPositionTheTree() {
     Refresh(*m_peer).expect("CDUP").reply("200 ok").expect("PWD").reply("257 \"/pub\"").call([this] {
         m_engine->GoToParentFolder();
     });
+    Refresh(*m_peer).expect("CDUP").reply("250 ok").expect("PWD").reply("257 \"/\"");
+    Refresh(*m_peer);
+    run();
+    QCOMPARE(m_ui->foldersSet, (std::vector<std::string>{"/cur", "/pub/sub", "/pub", "/"}));
+}
+
+void TestEngineRemoteOps::pwdPathIsReadAsWrittenOrNotGuessed() {
+    m_ui->rows = {File("x.txt")};
+    m_ui->selected = {0};
+    // RFC 959 doubles a quote inside the path: the folder is q"dir, and the file in it goes.
+    LoginThen([this] { m_engine->ChangeFolder("/q\"dir"); })
+        .expect("CWD /q\"dir")
+        .reply("250 ok")
+        .expect("PWD")
+        .reply("257 \"/q\"\"dir\" is current")
+        // The list shows the folder once its refresh runs; the user then deletes.
+        .expect("TYPE A")
+        .call([this] { m_engine->DeleteSelected(); })
+        .reply("504 not now")
+        .expect("DELE /q\"dir/x.txt")
+        .reply("250 deleted");
+    // A reply without quotes: the folder the session asked for in CWD, never what the text seems
+    // to say.
     Refresh(*m_peer)
+        .call([this] { m_engine->ChangeFolder("/sub/"); })
+        .expect("CWD /sub/")
+        .reply("250 ok")
+        .expect("PWD")
+        .reply("257 /elsewhere")
+        .expect("TYPE A")
+        .call([this] { m_engine->DeleteSelected(); })
+        .reply("504 not now")
+        .expect("DELE /sub/x.txt")
+        .reply("250 deleted");
+    // After CDUP the session does not know where it is: what was to follow is dropped with a
+    // failure line, and no file is deleted by a guessed path.
+    Refresh(*m_peer)
+        .call([this] {
+            m_engine->GoToParentFolder();
+            m_engine->DeleteSelected();
+        })
         .expect("CDUP")
         .reply("250 ok")
         .expect("PWD")
-        // Without a quoted path the tree stays where it is.
-        .reply("257 somewhere");
-    Refresh(*m_peer);
+        .reply("257 no quotes here")
+        .waitFor([this] { return !m_engine->IsBusy(); });
     run();
-    QCOMPARE(m_ui->foldersSet, (std::vector<std::string>{"/cur", "/pub/sub", "/pub"}));
+    QCOMPARE(m_ui->foldersSet, (std::vector<std::string>{"/cur", "/q\"dir", "/sub"}));
+    QCOMPARE(m_peer->commands().back(), std::string("PWD"));
+    QCOMPARE(FailuresBesideRefreshes(),
+             std::vector<std::string>{"作業フォルダが分からないため、続く処理を取りやめました。\r\n"});
 }
 
 void TestEngineRemoteOps::refusedOperationsDoNotStopTheQueue() {
@@ -371,7 +453,7 @@ void TestEngineRemoteOps::refusedOperationsDoNotStopTheQueue() {
     QCOMPARE(refusals.size(), size_t(2));
     QVERIFY(refusals[0].find("550 permission denied") == 0);
     QVERIFY(refusals[1].find("550 no such folder") == 0);
-    QVERIFY(m_ui->failures.empty());
+    QVERIFY(FailuresBesideRefreshes().empty());
 }
 
 void TestEngineRemoteOps::closeDuringAnOperationEndsTheSession() {
@@ -384,7 +466,7 @@ void TestEngineRemoteOps::closeDuringAnOperationEndsTheSession() {
     QTRY_VERIFY(!m_engine->IsConnected());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QVERIFY(m_ui->logContains("RNTO /cur/b\r\nホストから切断されました。\r\n"));
-    QVERIFY(m_engine->m_opQueue.empty());
+    QVERIFY(m_engine->Queue().empty());
 }
 
 void TestEngineRemoteOps::typedNamesFollowTheServersEncoding() {
@@ -422,13 +504,13 @@ void TestEngineRemoteOps::lineBreaksNeverReachTheServer() {
     QVERIFY(IsSafeRemoteName("a b -> c"));
 
     LoginThen([this] {
-        m_engine->m_busy = 1;
+        EngineProbe::Busy(*m_engine) = 1;
         m_engine->CreateFolder(QStringLiteral("x\r\nDELE /cur/important"));
         m_engine->RenameEntry("a", QStringLiteral("b\nRMD /"));
-        QCOMPARE(Codes(m_engine->m_opQueue), (std::vector<int>{WM_FTP_LIST, WM_FTP_LIST}));
-        m_engine->m_opQueue.clear();
+        QCOMPARE(Codes(m_engine->Queue()), (std::vector<int>{WM_FTP_LIST, WM_FTP_LIST}));
+        EngineProbe::Queue(*m_engine).clear();
         m_engine->CreateFolder(QStringLiteral("fine"));
-        m_engine->m_busy = 0;
+        EngineProbe::Busy(*m_engine) = 0;
         m_engine->DispatchNextOp();
     })
         .expect("MKD /cur/fine")

@@ -1,5 +1,7 @@
 #include "StoreFixture.h"
+#include "engine/FtpAddress.h"
 #include "engine/FtpEngine.h"
+#include "fixtures/EngineProbe.h"
 #include "fixtures/RecordingUi.h"
 #include "fixtures/ScriptedFtpPeer.h"
 #include "settings/SettingNames.h"
@@ -55,9 +57,7 @@ ScriptedFtpPeer& Login(ScriptedFtpPeer& peer) {
 // Login, then the listing the login queues is refused at its TYPE step, which leaves the session
 // idle with an empty queue.
 ScriptedFtpPeer& LoginToIdle(ScriptedFtpPeer& peer, CFtpEngine& engine) {
-    return Login(peer).expect("TYPE A").reply("504 not now").waitFor([&engine] {
-        return engine.m_busy == 0;
-    });
+    return Login(peer).expect("TYPE A").reply("504 not now").waitFor([&engine] { return !engine.IsBusy(); });
 }
 
 // A connected pair on 127.0.0.1, standing for a data connection.
@@ -103,6 +103,7 @@ private slots:
     void greetingSplitOverReadsThenLogin();
     void greetingWithAnErrorStillSendsUser();
     void userAnswered230StillSendsPass();
+    void innerLineOfAMultiLineReplyEndsNothing();
     void replyBytesAreKeptWhole();
     void refusedPasswordAsksAndRetriesOnTheSameConnection();
     void cancelledAccountQuestionWaitsForTheClose();
@@ -115,12 +116,15 @@ private slots:
     void connectingAgainEndsThePreviousSession();
     void connectFailures();
     void replyTimeoutReturnsToIdle();
+    void replyIsTimedAsAWhole();
     void untimeoutStartsNoTimer();
     void closeAtEachStage_data();
     void closeAtEachStage();
     void idleLogsUnsolicitedReplies();
     void queueRunsInOrderAndShellOpenWaitsItsTurn();
     void cancelClosesDataAndWaitsPast426();
+    void cancelDuringTheLoginGivesUpTheConnecting();
+    void abortEndsOnAnyFinalReplyOrItsTimeout();
     void endlessReplyIsCutOff_data();
     void endlessReplyIsCutOff();
     void longCommandGoesOutWhole();
@@ -167,12 +171,12 @@ void TestEngineSession::greetingSplitOverReadsThenLogin() {
         .reply("504 not now");
     QCOMPARE(m_engine->Connect(0), 1);
     QVERIFY(m_engine->IsConnected());
-    QCOMPARE(m_engine->m_busy, 1);
+    QVERIFY(m_engine->IsBusy());
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QTRY_COMPARE(m_ui->foldersSet.size(), size_t(1));
     QCOMPARE(m_ui->foldersSet[0], std::string("/home/user"));
-    QTRY_COMPARE(m_engine->m_busy, 0);
+    QTRY_VERIFY(!m_engine->IsBusy());
 
     QCOMPARE(log(), std::string("テストに接続します\r\n"
                                 "接続しました\r\n"
@@ -184,10 +188,11 @@ void TestEngineSession::greetingSplitOverReadsThenLogin() {
                                 "PWD\r\n"
                                 "257 \"/home/user\" is current\r\n"
                                 "TYPE A\r\n"
-                                "504 not now\r\n"));
+                                "504 not now\r\n"
+                                "カレントディレクトリのファイル一覧を取得できませんでした。\r\n"));
     // After PWD the queued listing ran.
-    QCOMPARE(m_engine->m_curOp, WM_FTP_LIST);
-    QVERIFY(m_engine->m_opQueue.empty());
+    QCOMPARE(m_engine->CurrentOperation(), WM_FTP_LIST);
+    QVERIFY(m_engine->Queue().empty());
     QCOMPARE(m_ui->connectedStates.front(), true);
     QVERIFY(m_engine->IsRearmTimerActive());
 }
@@ -210,13 +215,43 @@ void TestEngineSession::userAnswered230StillSendsPass() {
         .expect("USER user")
         .reply("230 no password needed")
         .expect("PASS secret")
-        .reply("202 superfluous")
+        // The login happened on USER: a server that finds PASS out of sequence changes nothing.
+        .reply("503 Login with USER first")
         .expect("PWD")
         .reply("257 \"/\"");
     m_engine->Connect(0);
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QTRY_COMPARE(m_ui->foldersSet.size(), size_t(1));
+    QVERIFY(m_ui->accountQuestions.empty());
+}
+
+void TestEngineSession::innerLineOfAMultiLineReplyEndsNothing() {
+    // The first piece ends with a line of three digits and a space inside the greeting: USER must
+    // wait for the greeting's own last line, or every later reply answers the command before.
+    SaveHost(m_peer->port());
+    const std::string greeting = "220-Welcome\r\n123 inner line\r\n220 ready\r\n";
+    m_peer->send(greeting, {greeting.find("220 ready")})
+        .expect("USER user")
+        .reply("331 password please")
+        .expect("PASS secret")
+        .reply("230 logged in")
+        .expect("PWD")
+        .reply("257 \"/home/user\" is current")
+        .expect("TYPE A")
+        .reply("200 ok")
+        .expectPort()
+        .expect("LIST")
+        .sendData("listing")
+        .closeData()
+        // Two replies in one piece: the second is taken in its turn, though no read announces it.
+        .send("150 Here comes the listing\r\n226 Transfer complete\r\n");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(!m_engine->IsBusy());
+    QCOMPARE(m_ui->foldersSet, std::vector<std::string>{"/home/user"});
+    QCOMPARE(m_ui->listings, std::vector<std::string>{"listing"});
     QVERIFY(m_ui->accountQuestions.empty());
 }
 
@@ -257,7 +292,7 @@ void TestEngineSession::refusedPasswordAsksAndRetriesOnTheSameConnection() {
     HostRecord stored;
     CQXDoc().LoadHost(0, stored);
     QCOMPARE(stored.User, std::string("user"));
-    QCOMPARE(m_engine->m_host.Pass, std::string("secret"));
+    QCOMPARE(m_engine->Host().Pass, std::string("secret"));
     QVERIFY(log().find("secret") == std::string::npos);
     QVERIFY(log().find("p@ss") == std::string::npos);
     QTRY_COMPARE(m_ui->foldersSet.size(), size_t(1));
@@ -397,17 +432,25 @@ void TestEngineSession::hostNameIsLookedUp() {
     QVERIFY(m_engine->IsConnected());
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
-    QCOMPARE(m_engine->m_hostentBuf, htonl(INADDR_LOOPBACK));
+    QCOMPARE(EngineProbe::LookedUpAddress(*m_engine), htonl(INADDR_LOOPBACK));
 
-    // An address that begins with a digit is converted by the dotted rules, never looked up:
-    // "127.1" is 127.0.0.1.
-    ScriptedFtpPeer second;
-    QVERIFY(second.listen());
-    SaveHost(second.port(), "127.1");
-    second.reply("220 ready").expect("USER user");
-    QCOMPARE(m_engine->Connect(0), 1);
-    QTRY_VERIFY(second.done());
-    QVERIFY2(!second.failed(), qPrintable(second.failure()));
+    // Only a dotted address is used as it stands; a name that begins with a digit is looked up
+    // like any other ("127.1" is such a name, which the system's lookup reads as 127.0.0.1).
+    QVERIFY(IsDottedIpv4("127.0.0.1") && IsDottedIpv4("10.0.0.255"));
+    for (const char* name : {"1box.example", "127.1", "256.0.0.1", "1.2.3.4.5", "1..2.3", "1.2.3.4 "})
+        QVERIFY2(!IsDottedIpv4(name), name);
+    for (const char* adr : {"127.1", "127.0.0.1"}) {
+        EngineProbe::LookedUpAddress(*m_engine) = 0;
+        ScriptedFtpPeer second;
+        QVERIFY(second.listen());
+        SaveHost(second.port(), adr);
+        second.reply("220 ready").expect("USER user");
+        QCOMPARE(m_engine->Connect(0), 1);
+        QTRY_VERIFY(second.done());
+        QVERIFY2(!second.failed(), qPrintable(second.failure()));
+        QCOMPARE(EngineProbe::LookedUpAddress(*m_engine),
+                 std::string(adr) == "127.1" ? htonl(INADDR_LOOPBACK) : 0u);
+    }
 }
 
 void TestEngineSession::connectingAgainEndsThePreviousSession() {
@@ -421,8 +464,8 @@ void TestEngineSession::connectingAgainEndsThePreviousSession() {
     SaveHost(second.port());
     second.reply("220 second").expect("USER user");
     QCOMPARE(m_engine->Connect(0), 1);
-    QCOMPARE(m_engine->m_busy, 1);
-    QVERIFY(m_engine->m_opQueue.empty());
+    QVERIFY(m_engine->IsBusy());
+    QVERIFY(m_engine->Queue().empty());
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QTRY_VERIFY(second.done());
@@ -460,7 +503,7 @@ void TestEngineSession::connectFailures() {
 
 void TestEngineSession::replyTimeoutReturnsToIdle() {
     SaveHost(m_peer->port());
-    m_engine->m_timeoutMs = 400;
+    m_engine->SetTimeoutMs(400);
     bool idleAfterTimeout = false;
     bool lateReplyChangedNothing = false;
     m_peer->reply("220 ready")
@@ -472,16 +515,16 @@ void TestEngineSession::replyTimeoutReturnsToIdle() {
         .waitFor([this] { return m_ui->logContains("タイムアウトしました。\r\n"); })
         .call([&] {
             // The listing queued behind PWD went with the time-out; the session stays.
-            idleAfterTimeout = m_engine->m_busy == 0 && m_engine->m_opQueue.empty() &&
-                               m_engine->IsConnected() && !m_engine->IsReplyTimerActive() &&
-                               m_engine->Events().Message(m_engine->m_ctrlSocket.id()) == WM_FTP_IDLE;
+            idleAfterTimeout = !m_engine->IsBusy() && m_engine->Queue().empty() && m_engine->IsConnected() &&
+                               !m_engine->IsReplyTimerActive() &&
+                               m_engine->Events().Message(m_engine->ControlSocket()) == WM_FTP_IDLE;
         })
         .reply("257 \"/late\"")
         .waitFor([this] { return m_ui->logContains("257 \"/late\"\r\n"); })
         .call([&] {
             // A late reply is still read and logged, and changes nothing.
             lateReplyChangedNothing =
-                m_ui->foldersSet.empty() && m_engine->m_busy == 0 && m_engine->IsConnected();
+                m_ui->foldersSet.empty() && !m_engine->IsBusy() && m_engine->IsConnected();
         })
         .close();
     m_engine->Connect(0);
@@ -493,6 +536,24 @@ void TestEngineSession::replyTimeoutReturnsToIdle() {
     QVERIFY(log().substr(log().size() - strlen(kLost)) == kLost);
 }
 
+void TestEngineSession::replyIsTimedAsAWhole() {
+    // A greeting that sends a line every 150 ms, for longer than the time-out: each line used to
+    // start the time-out afresh, and the session waited as long as the server liked.
+    SaveHost(m_peer->port());
+    m_engine->SetTimeoutMs(500);
+    for (int i = 0; i < 10; ++i)
+        m_peer->send("220-still greeting\r\n").pause(150);
+    m_peer->send("220 done\r\n").waitFor([this] { return m_ui->logContains("220 done\r\n"); });
+    m_engine->Connect(0);
+    QTRY_VERIFY_WITH_TIMEOUT(m_peer->done(), 10000);
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    const std::string text = log();
+    QVERIFY(text.find("タイムアウトしました。\r\n") < text.find("220 done\r\n"));
+    // The greeting that came after the time-out is logged, and the login does not go on.
+    QVERIFY(m_peer->commands().empty());
+    QVERIFY(!m_engine->IsBusy());
+}
+
 void TestEngineSession::untimeoutStartsNoTimer() {
     {
         SettingsKey key;
@@ -500,7 +561,7 @@ void TestEngineSession::untimeoutStartsNoTimer() {
         key.WriteDword(SettingName::Timeout, 1000);
     }
     m_engine->ReadSystemSettings();
-    QCOMPARE(m_engine->m_timeoutMs, 30000);
+    QCOMPARE(m_engine->TimeoutMs(), 30000);
     {
         SettingsKey key;
         key.CreateKey(KeyFamily::System);
@@ -508,13 +569,13 @@ void TestEngineSession::untimeoutStartsNoTimer() {
         key.WriteDword(SettingName::UnTimeout, 1);
     }
     makeEngine();
-    QCOMPARE(m_engine->m_timeoutMs, 0);
+    QCOMPARE(m_engine->TimeoutMs(), 0);
 
     SaveHost(m_peer->port());
     m_peer->reply("220 ready")
         .expect("USER user")
         .send("331-part", {})
-        .waitFor([this] { return m_engine->m_busy == 1 && !m_ui->logContains("331"); })
+        .waitFor([this] { return m_engine->IsBusy() && !m_ui->logContains("331"); })
         .pause(100)
         .call([this] { QVERIFY(!m_engine->IsReplyTimerActive()); })
         .send("\r\n331 rest\r\n")
@@ -557,7 +618,7 @@ void TestEngineSession::closeAtEachStage() {
     if (stage == 4) {
         // Idle needs an empty queue: the listing the login queued is refused.
         p.reply("257 \"/\"").expect("TYPE A").reply("504 not now").waitFor([this] {
-            return m_engine->m_busy == 0;
+            return !m_engine->IsBusy();
         });
     }
     if (stage == 5)
@@ -573,8 +634,8 @@ void TestEngineSession::closeAtEachStage() {
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QVERIFY2(log().size() >= strlen(kLost) && log().substr(log().size() - strlen(kLost)) == kLost,
              log().c_str());
-    QVERIFY(m_engine->m_opQueue.empty());
-    QVERIFY(m_engine->m_dataConns.empty());
+    QVERIFY(m_engine->Queue().empty());
+    QVERIFY(EngineProbe::DataConns(*m_engine).empty());
     QVERIFY(!m_engine->IsReplyTimerActive());
     QCOMPARE(m_ui->connectedStates.back(), false);
     QVERIFY(m_ui->fileListClears >= 1);
@@ -587,8 +648,8 @@ void TestEngineSession::idleLogsUnsolicitedReplies() {
         .reply("421 Idle too long")
         .waitFor([this] { return m_ui->logContains("421 Idle too long\r\n"); })
         .call([&] {
-            stillIdle = m_engine->m_busy == 0 &&
-                        m_engine->Events().Message(m_engine->m_ctrlSocket.id()) == WM_FTP_IDLE;
+            stillIdle =
+                !m_engine->IsBusy() && m_engine->Events().Message(m_engine->ControlSocket()) == WM_FTP_IDLE;
         })
         .close();
     m_engine->Connect(0);
@@ -600,7 +661,7 @@ void TestEngineSession::idleLogsUnsolicitedReplies() {
 
 void TestEngineSession::queueRunsInOrderAndShellOpenWaitsItsTurn() {
     QCOMPARE(m_engine->EnqueueOp(WM_FTP_PWD), 0);
-    QVERIFY(m_engine->m_opQueue.empty());
+    QVERIFY(m_engine->Queue().empty());
 
     SaveHost(m_peer->port());
     LoginToIdle(*m_peer, *m_engine)
@@ -615,8 +676,8 @@ void TestEngineSession::queueRunsInOrderAndShellOpenWaitsItsTurn() {
             QueuedOp front;
             front.code = WM_FTP_PWD;
             m_engine->InsertOpFront(front);
-            QCOMPARE(m_engine->m_opQueue.size(), size_t(3));
-            QCOMPARE(m_engine->m_opQueue[1].code, OP_SHELLOPEN);
+            QCOMPARE(m_engine->Queue().size(), size_t(3));
+            QCOMPARE(m_engine->Queue()[1].code, OP_SHELLOPEN);
         })
         .expect("PWD")
         .call([this] { QVERIFY(m_ui->shellOpens.empty()); })
@@ -633,8 +694,8 @@ void TestEngineSession::queueRunsInOrderAndShellOpenWaitsItsTurn() {
     QTRY_COMPARE(m_ui->foldersSet.size(), size_t(4));
     QCOMPARE(m_ui->foldersSet[3], std::string("/c"));
     QCOMPARE(m_ui->shellOpens[0], std::make_pair(std::string("/tmp/down"), std::string("explore")));
-    QTRY_COMPARE(m_engine->m_busy, 0);
-    QCOMPARE(m_engine->Events().Message(m_engine->m_ctrlSocket.id()), WM_FTP_IDLE);
+    QTRY_VERIFY(!m_engine->IsBusy());
+    QCOMPARE(m_engine->Events().Message(m_engine->ControlSocket()), WM_FTP_IDLE);
     QCOMPARE(m_ui->statusTexts.back().first, std::string());
 }
 
@@ -654,12 +715,12 @@ void TestEngineSession::cancelClosesDataAndWaitsPast426() {
             conn.file->write("partial");
             file = conn.file.get();
             conn.msg = WM_FTP_GETDATA;
-            m_engine->m_dataConns.push_back(std::move(conn));
+            EngineProbe::DataConns(*m_engine).push_back(std::move(conn));
             QCOMPARE(m_engine->AttachDataSocket(data.near), 1);
             m_engine->EnqueueOp(WM_FTP_PWD);
             QVERIFY(m_engine->CanCancel());
             m_engine->CancelTransfers();
-            QVERIFY(m_engine->m_dataConns.empty());
+            QVERIFY(EngineProbe::DataConns(*m_engine).empty());
             QVERIFY(file.isNull());
             QCOMPARE(m_ui->statusTexts.back().first, std::string("キャンセル処理中です"));
         })
@@ -667,15 +728,15 @@ void TestEngineSession::cancelClosesDataAndWaitsPast426() {
         .reply("426 Transfer aborted")
         .waitFor([this] { return m_ui->logContains("426 Transfer aborted\r\n"); })
         .call([this] {
-            QCOMPARE(m_engine->m_busy, 1);
-            QCOMPARE(m_engine->Events().Message(m_engine->m_ctrlSocket.id()), WM_FTP_ABOR);
+            QVERIFY(m_engine->IsBusy());
+            QCOMPARE(m_engine->Events().Message(m_engine->ControlSocket()), WM_FTP_ABOR);
         })
         .reply("226 Abort successful");
     m_engine->Connect(0);
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
-    QTRY_COMPARE(m_engine->m_busy, 0);
-    QCOMPARE(m_engine->Events().Message(m_engine->m_ctrlSocket.id()), WM_FTP_IDLE);
+    QTRY_VERIFY(!m_engine->IsBusy());
+    QCOMPARE(m_engine->Events().Message(m_engine->ControlSocket()), WM_FTP_IDLE);
     // The queued PWD went with the cancel.
     QCOMPARE(m_peer->commands().back(), std::string("ABOR"));
     QCOMPARE(m_ui->statusTexts.back().first, std::string());
@@ -684,6 +745,55 @@ void TestEngineSession::cancelClosesDataAndWaitsPast426() {
     QVERIFY(written.open(QIODevice::ReadOnly));
     QCOMPARE(written.readAll(), QByteArray("partial"));
     QVERIFY(!m_engine->CanCancel());
+}
+
+void TestEngineSession::cancelDuringTheLoginGivesUpTheConnecting() {
+    // Before the login has ended there is nothing to abort, and ABOR would only be read as the
+    // answer to USER or PASS: the connecting is given up.
+    SaveHost(m_peer->port());
+    m_peer->reply("220 ready")
+        .expect("USER user")
+        .call([this] {
+            QVERIFY(m_engine->CanCancel());
+            m_engine->CancelTransfers();
+        })
+        .expectClose();
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QVERIFY(!m_engine->IsConnected());
+    QVERIFY(!m_engine->IsBusy());
+    QVERIFY(!m_engine->CanCancel());
+    QVERIFY(m_ui->logContains("接続を取りやめました。\r\n"));
+}
+
+void TestEngineSession::abortEndsOnAnyFinalReplyOrItsTimeout() {
+    SaveHost(m_peer->port());
+    m_engine->SetTimeoutMs(400);
+    auto cancel = [this] {
+        m_engine->EnqueueOp(WM_FTP_PWD);
+        m_engine->CancelTransfers();
+    };
+    LoginToIdle(*m_peer, *m_engine)
+        .call(cancel)
+        .expect("ABOR")
+        // Not a code of the usual list: still the end of the abort.
+        .reply("530 Please login with USER and PASS")
+        .waitFor([this] { return !m_engine->IsBusy(); })
+        .call([this] {
+            QCOMPARE(m_engine->Events().Message(m_engine->ControlSocket()), WM_FTP_IDLE);
+            QVERIFY(m_engine->IsConnected());
+        })
+        .call(cancel)
+        .expect("ABOR")
+        // 426 answers the interrupted transfer; then nothing comes.
+        .reply("426 Transfer aborted")
+        .expectClose();
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QVERIFY(!m_engine->IsConnected());
+    QVERIFY(m_ui->logContains("426 Transfer aborted\r\n中止の応答がないため、切断しました。\r\n"));
 }
 
 void TestEngineSession::endlessReplyIsCutOff_data() {
@@ -718,8 +828,8 @@ void TestEngineSession::longCommandGoesOutWhole() {
     LoginToIdle(*m_peer, *m_engine)
         .call([&] {
             int small = 4096;
-            ::setsockopt(m_engine->m_ctrlSocket.id(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
-            m_engine->SendCommand(m_engine->m_ctrlSocket.id(), "CWD /" + name);
+            ::setsockopt(m_engine->ControlSocket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+            m_engine->SendCommand(m_engine->ControlSocket(), "CWD /" + name);
         })
         .expect("CWD /" + name)
         .reply("250 ok");
@@ -736,7 +846,7 @@ void TestEngineSession::dataConnectionTable() {
         conn.file = std::make_unique<QFile>(dir.filePath(QString::number(i)));
         QVERIFY(conn.file->open(QIODevice::WriteOnly));
         conn.msg = i == 2 ? WM_FTP_PUTDATA : WM_FTP_GETDATA;
-        m_engine->m_dataConns.push_back(std::move(conn));
+        EngineProbe::DataConns(*m_engine).push_back(std::move(conn));
     }
     LoopbackPair a = MakePair(), b = MakePair(), c = MakePair(), extra = MakePair();
     const SocketId ida = a.near.id(), idb = b.near.id(), idc = c.near.id();
@@ -745,9 +855,10 @@ void TestEngineSession::dataConnectionTable() {
     QCOMPARE(m_engine->AttachDataSocket(c.near), 1);
     QCOMPARE(m_engine->AttachDataSocket(extra.near), 0);
     QVERIFY(extra.near.valid());
-    QCOMPARE(m_engine->FindDataFile(idb)->fileName(), dir.filePath("1"));
-    QCOMPARE(m_engine->FindDataFile(extra.near.id()), nullptr);
-    QCOMPARE(m_engine->FindDataFile(kNoSocket), nullptr);
+    QCOMPARE(m_engine->FindDataConn(idb)->file->fileName(), dir.filePath("1"));
+    QCOMPARE(m_engine->FindDataConn(extra.near.id()), nullptr);
+    QCOMPARE(m_engine->FindDataConn(kNoSocket), nullptr);
+    QVERIFY(m_engine->IsTransferring());
 
     // The periodic re-arm: downloads for read and close; an upload not at all while no STOR has
     // gone out for it.
@@ -756,22 +867,13 @@ void TestEngineSession::dataConnectionTable() {
     QCOMPARE(m_engine->Events().Message(ida), WM_FTP_GETDATA);
     QCOMPARE(m_engine->Events().Interest(idc), 0u);
 
-    QPointer<QFile> middle = m_engine->FindDataFile(idb);
-    m_engine->CloseDataConn(idb);
-    QVERIFY(middle.isNull());
-    QCOMPARE(m_engine->m_dataConns.size(), size_t(2));
-    QVERIFY(m_engine->m_dataConns[0].sock == ida);
-    QVERIFY(m_engine->m_dataConns[1].sock == idc);
-    QTRY_VERIFY(PeerSawEnd(b.far));
-
-    // A data socket outside the table (a listing's) is closed too.
-    const SocketId loose = extra.near.release();
-    m_engine->CloseDataConn(loose);
-    QTRY_VERIFY(PeerSawEnd(extra.far));
-
+    QPointer<QFile> middle = m_engine->FindDataConn(idb)->file.get();
     m_engine->CloseSession();
-    QVERIFY(m_engine->m_dataConns.empty());
+    QVERIFY(EngineProbe::DataConns(*m_engine).empty());
+    QVERIFY(middle.isNull());
+    QVERIFY(!m_engine->IsTransferring());
     QTRY_VERIFY(PeerSawEnd(a.far));
+    QTRY_VERIFY(PeerSawEnd(b.far));
     QTRY_VERIFY(PeerSawEnd(c.far));
     // Closing again with nothing open is harmless.
     m_engine->CloseSession();
@@ -779,9 +881,9 @@ void TestEngineSession::dataConnectionTable() {
 }
 
 void TestEngineSession::twoEventCompletion() {
-    m_engine->m_halfDone = 0;
+    EngineProbe::HalfDone(*m_engine) = 0;
     QVERIFY(!m_engine->SecondOfTwoEvents());
-    QCOMPARE(m_engine->m_halfDone, 1);
+    QCOMPARE(EngineProbe::HalfDone(*m_engine), 1);
     QVERIFY(m_engine->SecondOfTwoEvents());
 }
 

@@ -1,5 +1,6 @@
 #include "StoreFixture.h"
 #include "engine/FtpEngine.h"
+#include "fixtures/EngineProbe.h"
 #include "fixtures/RealFtpServer.h"
 #include "fixtures/RecordingUi.h"
 #include "settings/SettingNames.h"
@@ -134,7 +135,7 @@ bool TestEngineTransferReal::connect() {
 
 bool TestEngineTransferReal::runQueue() {
     m_engine->DispatchNextOp();
-    return QTest::qWaitFor([this] { return m_engine->m_busy == 0 && m_engine->m_opQueue.empty(); }, 20000);
+    return QTest::qWaitFor([this] { return !m_engine->IsBusy() && m_engine->Queue().empty(); }, 20000);
 }
 
 std::string TestEngineTransferReal::remote(const QString& relative) const {
@@ -148,7 +149,7 @@ void TestEngineTransferReal::uploadsArriveByteIdentical_data() {
 
 void TestEngineTransferReal::uploadsArriveByteIdentical() {
     QVERIFY(connect());
-    const int block = m_engine->m_sendChunk;
+    const int block = m_engine->SendChunk();
     const QString dir = m_local->path();
     struct Case {
         QString name;
@@ -187,7 +188,7 @@ void TestEngineTransferReal::uploadsArriveByteIdentical() {
         QVERIFY2(ReadFile(root + "/tree/" + rel) == ReadFile(tree + "/" + rel), rel);
     QVERIFY(m_ui->logContains("は飛ばしました。\r\n"));
     QVERIFY(!m_ui->logContains("アップロードは失敗しました。"));
-    QCOMPARE(m_engine->m_dataConns.size(), size_t(0));
+    QCOMPARE(EngineProbe::DataConns(*m_engine).size(), size_t(0));
 }
 
 void TestEngineTransferReal::resumeSendsTheRestAfterRest_data() {
@@ -203,7 +204,7 @@ void TestEngineTransferReal::resumeSendsTheRestAfterRest() {
     m_ui->rows = {{"part.bin", "123457", "2024/01/02 03:04", "-rw-r--r--"}};
     m_ui->overwriteAnswers = {4};
     QVERIFY(m_engine->UploadFiles(remote(), {QFile::encodeName(local).toStdString()}));
-    QCOMPARE(m_engine->m_opQueue.back().num2, std::int64_t(123457));
+    QCOMPARE(m_engine->Queue().back().num2, std::int64_t(123457));
     QVERIFY(runQueue());
     QVERIFY2(m_ui->logContains("REST 123457\r\n350"), m_ui->logText().c_str());
     QVERIFY2(m_ui->logContains("アップロードは正常終了しました。\r\n"), m_ui->logText().c_str());

@@ -1,6 +1,7 @@
 #include "StoreFixture.h"
 #include "engine/FtpEngine.h"
 #include "fixtures/EngineHosts.h"
+#include "fixtures/EngineProbe.h"
 #include "fixtures/RecordingUi.h"
 #include "fixtures/ScriptedFtpPeer.h"
 #include "platform/TextCodec.h"
@@ -55,6 +56,7 @@ private slots:
     void asciiResumeStartsOver();
     void rearmTimerSendsNoDataBeforeStor();
     void localReadErrorIsNoSuccess();
+    void serverThatNeverReadsEndsTheUpload();
     void folderDeleteExpandsDepthFirst();
 
 private:
@@ -100,9 +102,11 @@ void TestEngineUpload::cleanup() {
 
 ScriptedFtpPeer& TestEngineUpload::loginToRest(bool passive, const std::string& home) {
     SaveScriptedHost(m_peer->port(), passive);
-    return LoginScript(*m_peer, home).expect("TYPE A").reply("504 not now").waitFor([this] {
-        return m_engine->m_busy == 0;
-    });
+    return LoginScript(*m_peer, home)
+        .expect("TYPE A")
+        .reply("504 not now")
+        .waitFor([this] { return !m_engine->IsBusy(); })
+        .call([this] { m_ui->failures.clear(); });
 }
 
 ScriptedFtpPeer& TestEngineUpload::uploadAfterLogin(bool passive, const std::string& home,
@@ -116,10 +120,10 @@ ScriptedFtpPeer& TestEngineUpload::uploadAfterLogin(bool passive, const std::str
 
 void TestEngineUpload::connectThen(std::function<void()> atIdle) {
     loginToRest(true, "/cur").call([this, atIdle] {
-        m_engine->m_busy = 1;
+        EngineProbe::Busy(*m_engine) = 1;
         atIdle();
-        m_engine->m_opQueue.clear();
-        m_engine->m_busy = 0;
+        EngineProbe::Queue(*m_engine).clear();
+        EngineProbe::Busy(*m_engine) = 0;
     });
     m_engine->Connect(0);
     QTRY_VERIFY(m_peer->done());
@@ -142,7 +146,7 @@ void TestEngineUpload::clashRules() {
     connectThen([&] {
         m_ui->overwriteAnswers = {1, 4, 4};
         result = m_engine->UploadFiles("/cur", {folder, same, missing, fresh, resume, shorter});
-        queued = m_engine->m_opQueue;
+        queued = m_engine->Queue();
     });
     QVERIFY(result);
     QCOMPARE(Texts2(queued),
@@ -173,7 +177,7 @@ void TestEngineUpload::asciiResumeStartsOver() {
     connectThen([&] {
         m_ui->overwriteAnswers = {4};
         m_engine->UploadFiles("/cur", {text});
-        queued = m_engine->m_opQueue;
+        queued = m_engine->Queue();
     });
     QCOMPARE(queued.size(), size_t(1));
     QCOMPARE(queued[0].num2, std::int64_t(0));
@@ -192,7 +196,7 @@ void TestEngineUpload::cancelOnTheThirdOfFive() {
     connectThen([&] {
         m_ui->overwriteAnswers = {1, 1, 2, 1, 1};
         result = m_engine->UploadFiles("", paths);
-        queued = m_engine->m_opQueue;
+        queued = m_engine->Queue();
     });
     QVERIFY(!result);
     QCOMPARE(Texts2(queued), (std::vector<std::string>{"/f1", "/f2"}));
@@ -207,11 +211,11 @@ void TestEngineUpload::optionSkipsEveryCheck() {
         // "Overwrite all" on the first question: no later file is checked, not even for a folder.
         m_ui->overwriteAnswers = {3};
         m_engine->UploadFiles("", {a, b, d});
-        withAll = m_engine->m_opQueue;
-        m_engine->m_opQueue.clear();
+        withAll = m_engine->Queue();
+        EngineProbe::Queue(*m_engine).clear();
         SetOption(SettingName::ChkUpOw, 1);
         m_engine->UploadFiles("", {a, b, d});
-        withOption = m_engine->m_opQueue;
+        withOption = m_engine->Queue();
     });
     QCOMPARE(Texts2(withAll), (std::vector<std::string>{"/a", "/b", "/d"}));
     QCOMPARE(Texts2(withOption), (std::vector<std::string>{"/a", "/b", "/d"}));
@@ -228,7 +232,7 @@ void TestEngineUpload::indexFileNeverReplacesAnEntry() {
         existing = m_engine->CreateIndexFile("/www", "index.html");
         folder = m_engine->CreateIndexFile("/www", "public");
         fresh = m_engine->CreateIndexFile("/www", "index.htm");
-        queued = m_engine->m_opQueue;
+        queued = m_engine->Queue();
     });
     QVERIFY(!existing);
     QVERIFY(!folder);
@@ -255,10 +259,10 @@ void TestEngineUpload::asciiUploadSendsCrLf() {
     m_engine->Connect(0);
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
-    QTRY_COMPARE(m_engine->m_busy, 0);
+    QTRY_VERIFY(!m_engine->IsBusy());
     QCOMPARE(m_peer->dataReceived(), std::string("one\r\ntwo\r\nthree\r\n\r\nend"));
     QVERIFY(m_ui->logContains("226 stored\r\nアップロードは正常終了しました。\r\n"));
-    QVERIFY(m_engine->m_dataConns.empty());
+    QVERIFY(EngineProbe::DataConns(*m_engine).empty());
 }
 
 void TestEngineUpload::resumePastFourGiB() {
@@ -285,7 +289,7 @@ void TestEngineUpload::resumePastFourGiB() {
     m_engine->Connect(0);
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
-    QTRY_COMPARE(m_engine->m_busy, 0);
+    QTRY_VERIFY(!m_engine->IsBusy());
     QCOMPARE(m_peer->dataReceived(), std::string("e tail"));
     QVERIFY(m_ui->logContains("アップロードは正常終了しました。\r\n"));
 }
@@ -316,7 +320,7 @@ void TestEngineUpload::rearmTimerSendsNoDataBeforeStor() {
     m_engine->Connect(0);
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
-    QTRY_COMPARE(m_engine->m_busy, 0);
+    QTRY_VERIFY(!m_engine->IsBusy());
     QCOMPARE(beforeStor, std::string());
     QCOMPARE(m_peer->dataReceived(), std::string("456789"));
 }
@@ -336,32 +340,58 @@ void TestEngineUpload::localReadErrorIsNoSuccess() {
     m_engine->Connect(0);
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
-    QTRY_COMPARE(m_engine->m_busy, 0);
+    QTRY_VERIFY(!m_engine->IsBusy());
     QVERIFY(m_ui->logContains("ファイルの読み込みが失敗しました。\r\n"));
     QVERIFY(m_ui->logContains("226 stored\r\nアップロードは失敗しました。\r\n"));
     QVERIFY(!m_ui->logContains("アップロードは正常終了しました。"));
 }
 
+void TestEngineUpload::serverThatNeverReadsEndsTheUpload() {
+    // Far more than the system's buffers hold: the sending stops, and nothing moves for the
+    // time-out.
+    const std::string big = file("big.bin");
+    QVERIFY(QFile::resize(QString::fromStdString(big), 64 * 1024 * 1024));
+    m_engine->SetTimeoutMs(400);
+    uploadAfterLogin(true, "/cur", "/cur", {big})
+        .holdData()
+        .expect("TYPE I")
+        .reply("200 ok")
+        .expectPasv()
+        .expect("STOR /cur/big.bin")
+        .reply("150 go ahead")
+        .expect("ABOR")
+        .reply("426 aborted")
+        .reply("226 abort done");
+    m_engine->Connect(0);
+    QTRY_VERIFY_WITH_TIMEOUT(m_peer->done(), 10000);
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(!m_engine->IsBusy());
+    QVERIFY(EngineProbe::DataConns(*m_engine).empty());
+    QCOMPARE(m_ui->failures.size(), size_t(2));
+    QCOMPARE(m_ui->failures[0], std::string("タイムアウトしました。\r\n"));
+    QCOMPARE(m_ui->failures[1], std::string("アップロードは失敗しました。\r\n"));
+}
+
 void TestEngineUpload::folderDeleteExpandsDepthFirst() {
-    m_engine->m_listData = "total 12\r\n"
-                           "drwxr-xr-x   2 u g 4096 Jan  2 03:04 .\r\n"
-                           "drwxr-xr-x   2 u g 4096 Jan  2 03:04 ..\r\n"
-                           "-rw-r--r--   1 u g 10 Jan  2 03:04 a\r\n"
-                           "drwxr-xr-x   2 u g 4096 Jan  2 03:04 s\r\n"
-                           "-rw-r--r--   1 u g 10 Jan  2 03:04 b c\r\n"
-                           "lrwxrwxrwx   1 u g 5 Jan  2 03:04 up -> ../..\r\n"
-                           "lrwxrwxrwx   1 u g 5 Jan  2 03:04 out -> /etc/passwd\r\n"
-                           "drwxr-xr-x   2 u g 4096 Jan  2 03:04 t\r\n"
-                           "-rw-r--r--   1 u g 10 Jan  2 03:04 ../../etc/x\r\n";
+    EngineProbe::ListData(*m_engine) = "total 12\r\n"
+                                       "drwxr-xr-x   2 u g 4096 Jan  2 03:04 .\r\n"
+                                       "drwxr-xr-x   2 u g 4096 Jan  2 03:04 ..\r\n"
+                                       "-rw-r--r--   1 u g 10 Jan  2 03:04 a\r\n"
+                                       "drwxr-xr-x   2 u g 4096 Jan  2 03:04 s\r\n"
+                                       "-rw-r--r--   1 u g 10 Jan  2 03:04 b c\r\n"
+                                       "lrwxrwxrwx   1 u g 5 Jan  2 03:04 up -> ../..\r\n"
+                                       "lrwxrwxrwx   1 u g 5 Jan  2 03:04 out -> /etc/passwd\r\n"
+                                       "drwxr-xr-x   2 u g 4096 Jan  2 03:04 t\r\n"
+                                       "-rw-r--r--   1 u g 10 Jan  2 03:04 ../../etc/x\r\n";
     QueuedOp tail;
     tail.code = WM_FTP_CWD;
     tail.text2 = "/cur/";
-    m_engine->m_opQueue.push_back(tail);
+    EngineProbe::Queue(*m_engine).push_back(tail);
     m_engine->ExpandFolderDelete("/cur/F");
-    QCOMPARE(Codes(m_engine->m_opQueue),
+    QCOMPARE(Codes(m_engine->Queue()),
              (std::vector<int>{WM_FTP_DELE, WM_FTP_DELE, WM_FTP_DELE, WM_FTP_DELE, WM_FTP_DELCWD, WM_FTP_CWD,
                                WM_FTP_RMD, WM_FTP_DELCWD, WM_FTP_CWD, WM_FTP_RMD, WM_FTP_CWD}));
-    QCOMPARE(Texts2(m_engine->m_opQueue),
+    QCOMPARE(Texts2(m_engine->Queue()),
              (std::vector<std::string>{"/cur/F/out", "/cur/F/up", "/cur/F/b c", "/cur/F/a", "/cur/F/t",
                                        "/cur/F/", "/cur/F/t", "/cur/F/s", "/cur/F/", "/cur/F/s", "/cur/"}));
     QVERIFY(m_ui->logContains("「../../etc/x」は一つのファイル名ではないため、削除しませんでした。\r\n"));

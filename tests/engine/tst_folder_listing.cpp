@@ -1,6 +1,8 @@
 #include "StoreFixture.h"
 #include "engine/FtpEngine.h"
+#include "engine/ReplyTexts.h"
 #include "fixtures/EngineHosts.h"
+#include "fixtures/EngineProbe.h"
 #include "fixtures/RecordingUi.h"
 #include "fixtures/ScriptedFtpPeer.h"
 #include "settings/SettingNames.h"
@@ -40,6 +42,7 @@ private slots:
     void refusedStepsEndTheListing_data();
     void refusedStepsEndTheListing();
     void activeModeRefusesAConnectionFromAnotherHost();
+    void endlessListingIsCutOff();
 
 private:
     std::unique_ptr<StoreFixture> m_store;
@@ -48,8 +51,7 @@ private:
     std::unique_ptr<CFtpEngine> m_engine;
 
     bool idle() const {
-        return m_engine->m_busy == 0 &&
-               m_engine->Events().Message(m_engine->m_ctrlSocket.id()) == WM_FTP_IDLE;
+        return !m_engine->IsBusy() && m_engine->Events().Message(m_engine->ControlSocket()) == WM_FTP_IDLE;
     }
 };
 
@@ -74,10 +76,18 @@ void TestFolderListing::pasvReplyIsParsed_data() {
     QTest::addColumn<QString>("address");
     QTest::addColumn<int>("port");
     QTest::newRow("usual") << "227 Entering Passive Mode (10,0,0,5,19,137)." << true << "10.0.0.5" << 5001;
-    QTest::newRow("no parentheses") << "227 Entering Passive Mode 10,0,0,5,19,137" << false << "" << 0;
-    QTest::newRow("missing fields") << "227 (1,2,3)" << true << "1.2.3." << 0;
-    QTest::newRow("digits then junk") << "227 (127,0,0,1,4x,7y)" << true << "127.0.0.1" << 4 * 256 + 7;
-    QTest::newRow("fields kept untrimmed") << "227 ( 1, 2,3,4,0,21)" << true << " 1. 2.3.4" << 21;
+    // RFC 1123 4.1.2.6: the numbers are found wherever they stand.
+    QTest::newRow("no parentheses") << "227 Entering Passive Mode 127,0,0,1,4,1" << true << "127.0.0.1"
+                                    << 1025;
+    QTest::newRow("after an equals sign") << "227 =127,0,0,1,4,1" << true << "127.0.0.1" << 1025;
+    QTest::newRow("another number before them") << "227 Mode 2 (10,0,0,5,0,21)" << true << "10.0.0.5" << 21;
+    QTest::newRow("missing fields") << "227 (1,2,3)" << false << "" << 0;
+    QTest::newRow("digits then junk") << "227 (127,0,0,1,4x,7y)" << false << "" << 0;
+    QTest::newRow("no address at all") << "227 Entering Passive Mode" << false << "" << 0;
+    // Numbers past 255 are refused, also those too big for an int.
+    QTest::newRow("port byte of 256") << "227 (127,0,0,1,256,1)" << false << "" << 0;
+    QTest::newRow("huge number") << "227 (127,0,0,1,99999999,1)" << false << "" << 0;
+    QTest::newRow("endless digits") << "227 (127,0,0,1," + QString(400, u'9') + ",1)" << false << "" << 0;
 }
 
 void TestFolderListing::pasvReplyIsParsed() {
@@ -87,7 +97,7 @@ void TestFolderListing::pasvReplyIsParsed() {
     QFETCH(int, port);
     std::string a;
     int p = 0;
-    QCOMPARE(CFtpEngine::ParsePasvReply(line.toStdString(), a, p), ok);
+    QCOMPARE(ParsePasvReply(line.toStdString(), a, p), ok);
     if (ok) {
         QCOMPARE(QString::fromStdString(a), address);
         QCOMPARE(p, port);
@@ -141,12 +151,12 @@ void TestFolderListing::listingCompletesOnceInEitherOrder() {
     DataStep(p, passive).expect("LIST").reply("150 Here comes the listing").sendData(kListing);
     if (dataCloseFirst) {
         p.closeData()
-            .waitFor([this] { return m_engine->m_halfDone == 1; })
+            .waitFor([this] { return EngineProbe::HalfDone(*m_engine) == 1; })
             .call([this] { QVERIFY(m_ui->listings.empty()); })
             .reply("226 Transfer complete");
     } else {
         p.reply("226 Transfer complete")
-            .waitFor([this] { return m_engine->m_halfDone == 1; })
+            .waitFor([this] { return EngineProbe::HalfDone(*m_engine) == 1; })
             .call([this] { QVERIFY(m_ui->listings.empty()); })
             .closeData();
     }
@@ -160,7 +170,7 @@ void TestFolderListing::listingCompletesOnceInEitherOrder() {
     QCOMPARE(m_ui->listings[0], kListing);
     QCOMPARE(m_ui->foldersSet.back(), std::string("/next"));
     QVERIFY(!m_ui->logContains(kListFailed));
-    QVERIFY(!m_engine->m_stepSocket.valid());
+    QVERIFY(EngineProbe::DataConns(*m_engine).empty());
     QCOMPARE(m_peer->dataConnectionCount(), 1);
 }
 
@@ -169,7 +179,7 @@ void TestFolderListing::pasvAddressIsNotTrusted_data() {
     QTest::addColumn<bool>("firewall");
     QTest::newRow("private address") << "10,0,0,5" << false;
     QTest::newRow("another host") << "192,0,2,1" << false;
-    QTest::newRow("garbage") << "a,b,c,d" << false;
+    QTest::newRow("any address") << "0,0,0,0" << false;
     QTest::newRow("through a firewall") << "192,0,2,1" << true;
 }
 
@@ -225,7 +235,9 @@ void TestFolderListing::refusedStepsEndTheListing_data() {
     QTest::newRow("PORT") << false << 1;
     QTest::newRow("LIST, passive") << true << 2;
     QTest::newRow("LIST, active") << false << 2;
-    QTest::newRow("PASV without parentheses") << true << 3;
+    QTest::newRow("PASV without an address") << true << 3;
+    // A positive reply that is not the one the step needs ends the listing as loudly as a refusal.
+    QTest::newRow("PASV answered 200") << true << 4;
 }
 
 void TestFolderListing::refusedStepsEndTheListing() {
@@ -246,12 +258,8 @@ void TestFolderListing::refusedStepsEndTheListing() {
     } else if (refused == 2) {
         DataStep(p.reply("200 ok"), passive).expect("LIST").call(queuePwd).reply("550 no such folder");
     } else {
-        p.reply("200 ok")
-            .expect("PASV")
-            .reply("227 Entering Passive Mode")
-            .expect("LIST")
-            .call(queuePwd)
-            .reply("425 Can't open data connection");
+        p.reply("200 ok").expect("PASV").call(queuePwd).reply(refused == 3 ? "227 Entering Passive Mode"
+                                                                           : "200 Sure");
     }
     p.expect("PWD").reply("257 \"/after\"");
     m_engine->Connect(0);
@@ -259,10 +267,11 @@ void TestFolderListing::refusedStepsEndTheListing() {
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QTRY_VERIFY(idle());
     QVERIFY(m_ui->listings.empty());
-    QCOMPARE(m_ui->logContains(kListFailed), refused >= 2);
+    QVERIFY(m_ui->logContains(kListFailed));
+    QCOMPARE(m_ui->failures.back(), std::string(kListFailed));
     // Nothing of the data side stays behind: no listening or connecting socket.
-    QVERIFY(!m_engine->m_stepSocket.valid());
-    QVERIFY(m_engine->m_dataConns.empty());
+    QVERIFY(EngineProbe::DataConns(*m_engine).empty());
+    QVERIFY(EngineProbe::DataConns(*m_engine).empty());
 }
 
 void TestFolderListing::activeModeRefusesAConnectionFromAnotherHost() {
@@ -298,6 +307,32 @@ void TestFolderListing::activeModeRefusesAConnectionFromAnotherHost() {
     QVERIFY(strayConnected);
     QTRY_COMPARE(m_ui->listings.size(), size_t(1));
     QCOMPARE(m_ui->listings[0], kListing);
+}
+
+void TestFolderListing::endlessListingIsCutOff() {
+    SaveScriptedHost(m_peer->port(), true);
+    const std::string line = "-rw-r--r--   1 owner group     1234 Jan  5 12:00 again-and-again.txt\r\n";
+    std::string flood;
+    while (flood.size() <= CFtpEngine::kMaxListing)
+        flood += line;
+    const char* const kTooBig = "ファイル一覧が大きすぎるため、受信を打ち切りました。\r\n";
+    LoginScript(*m_peer)
+        .expect("TYPE A")
+        .reply("200 ok")
+        .expectPasv()
+        .expect("LIST")
+        .reply("150 Here comes the listing")
+        .sendData(flood)
+        .waitFor([this, kTooBig] { return m_ui->logContains(kTooBig); })
+        .reply("426 Connection closed; transfer aborted");
+    m_engine->Connect(0);
+    QTRY_VERIFY_WITH_TIMEOUT(m_peer->done(), 20000);
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(idle());
+    QVERIFY(m_ui->listings.empty());
+    QCOMPARE(m_ui->failures, (std::vector<std::string>{kTooBig, kListFailed}));
+    // The text received so far is let go, not kept until the next listing.
+    QVERIFY(EngineProbe::ListData(*m_engine).capacity() < 1024 * 1024);
 }
 
 QTEST_GUILESS_MAIN(TestFolderListing)

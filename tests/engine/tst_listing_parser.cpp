@@ -13,6 +13,7 @@ private slots:
     void unixLongLines_data();
     void unixLongLines();
     void otherLayoutsFallBackToWordCounting();
+    void listingEntriesAsConsumersTakeThem();
 };
 
 void TestListingParser::splitLinesSkipsBlankLinesAndLeadingSpace() {
@@ -96,6 +97,10 @@ void TestListingParser::unixLongLines_data() {
         << QByteArray("lrwxrwxrwx 1 owner group 8 Jun 1 09:30 pub -> /var/pub")
         << QByteArray("pub -> /var/pub") << QByteArray("8") << QByteArray("2000/06/01 09:30")
         << QByteArray("lrwxrwxrwx") << false;
+    // A name is every byte after the date field: trailing spaces are part of it.
+    QTest::newRow("trailing spaces") << QByteArray("-rw-r--r-- 1 owner group 2 Jan  1  2020 a  ")
+                                     << QByteArray("a  ") << QByteArray("2") << QByteArray("2020/01/01")
+                                     << QByteArray("-rw-r--r--") << false;
     QTest::newRow("no group") << QByteArray("-rw-r--r-- 1 ftp 5368709120 Feb 2 2024 big.iso")
                               << QByteArray("big.iso") << QByteArray("5368709120") << QByteArray("2024/02/02")
                               << QByteArray("-rw-r--r--") << false;
@@ -133,6 +138,21 @@ void TestListingParser::otherLayoutsFallBackToWordCounting() {
     RemoteEntry dos = ParseListLine("03-07-10  12:00PM       <DIR>          pub", 2000);
     QCOMPARE(dos.name, std::string("pub"));
     QCOMPARE(dos.date, std::string());
+}
+
+void TestListingParser::listingEntriesAsConsumersTakeThem() {
+    for (const char* none :
+         {"total 12", "drwxr-xr-x 2 o g 512 Jan  1  2020 .", "drwxr-xr-x 2 o g 512 Jan  1  2020 ..", "lonely",
+          "lrwxrwxrwx 1 o g 3 Jan  1  2020  -> x"})
+        QVERIFY2(!ListingEntry(none, 2000), none);
+    // A link carries its own name, trailing spaces and all, never its target.
+    const std::optional<RemoteEntry> link =
+        ListingEntry("lrwxrwxrwx 1 o g 8 Jun 1 09:30 pub  -> /var/pub", 2000);
+    QVERIFY(link && link->link);
+    QCOMPARE(link->name, std::string("pub "));
+    const std::optional<RemoteEntry> file = ListingEntry("-rw-r--r-- 1 o g 2 Jan  1  2020 a ", 2000);
+    QVERIFY(file && !file->link);
+    QCOMPARE(file->name, std::string("a "));
 }
 
 QTEST_GUILESS_MAIN(TestListingParser)

@@ -54,6 +54,14 @@ void TestTextCodec::remoteNamesKeepTheirBytes() {
     QCOMPARE(s.display, QStringLiteral("資料.pdf"));
     QCOMPARE(s.raw, sjis);
     QCOMPARE(DecodeRemoteName(sjis), QStringLiteral("資料.pdf"));
+
+    // A name that begins with U+FEFF keeps it, so a local name made from it is the remote one.
+    const std::string bom = "\xEF\xBB\xBFreadme.txt";
+    RemoteName b = RemoteName::fromRaw(bom);
+    QVERIFY(b.utf8);
+    QCOMPARE(b.display, QString(QChar(0xFEFF)) + QStringLiteral("readme.txt"));
+    QCOMPARE(EncodeUtf8(b.display), bom);
+    QCOMPARE(EncodeUtf8(DecodeRemoteName("\xEF\xBB\xBF")), std::string("\xEF\xBB\xBF"));
 }
 
 QTEST_GUILESS_MAIN(TestTextCodec)

@@ -17,6 +17,11 @@ private slots:
     void twoProcessesKeepEachOthersWrites();
     void readersNeverSeeAHalfWrittenFile();
     void unreadableFileIsMovedAsideNotDeleted();
+    void damagedFileKeepsWhatCanBeRead();
+    void damageWhereTheFileCannotBeMoved();
+    void fileReadableByOthersIsMadePrivateOnRead();
+    void readsTakeNoLock();
+    void killedWriterLeavesNoLockBehind();
     void anotherStoreSeesEveryChange();
     void batchWritesOnceAtItsEnd();
 };
@@ -28,6 +33,56 @@ unsigned modeOf(const QString& path) {
         return 0;
     return st.st_mode & 0777;
 }
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Records what the store reports about damaged files while it lives.
+struct DamageRecorder {
+    std::vector<RegistryStore::Damage> seen;
+    DamageRecorder() {
+        RegistryStore::setDamageHandler([this](const RegistryStore::Damage& d) { seen.push_back(d); });
+    }
+    ~DamageRecorder() { RegistryStore::setDamageHandler({}); }
+};
+
+// A second copy of the program that holds the store's write lock until it is killed.
+struct LockHolder {
+    QProcess process;
+    explicit LockHolder(const QString& storePath) {
+        process.start(QStringLiteral(STORE_WRITER), {storePath, QStringLiteral("hold")});
+    }
+    bool waitUntilHeld() { return process.waitForReadyRead(20000) && process.readLine() == "held\n"; }
+    ~LockHolder() {
+        process.kill();
+        process.waitForFinished();
+    }
+};
+
+const QByteArray kDamagedStore = "REGEDIT4\n\n"
+                                 "[HKEY_CURRENT_USER\\Software\\lumo\\Host\\Host0]\n"
+                                 "\"Name\"=\"alpha\"\n\"Port\"=dword:00000015\n\n"
+                                 "[HKEY_CURRENT_USER\\Software\\lumo\\Host\\Host1]\n"
+                                 "\"Name\"=\"beta\"\n\"Port\"=dword:zz\n\"User\"=\"bob\"\n";
+
+void checkSalvagedHosts(RegistryStore& store) {
+    SettingsKey k(store);
+    QVERIFY(k.OpenKey(KeyFamily::Host, "Host0"));
+    QCOMPARE(k.ReadString("Name", ""), std::string("alpha"));
+    QCOMPARE(k.ReadDword("Port", 0), 21u);
+    QVERIFY(k.OpenKey(KeyFamily::Host, "Host1"));
+    QCOMPARE(k.ReadString("Name", ""), std::string("beta"));
+    QCOMPARE(k.ReadString("User", ""), std::string("bob"));
+    QCOMPARE(k.ReadDword("Port", 0), 0u);
+}
+
 } // namespace
 
 void TestStoreDurability::fileIsPrivate() {
@@ -93,9 +148,10 @@ void TestStoreDurability::readersNeverSeeAHalfWrittenFile() {
         QFile f(fx.filePath());
         QVERIFY(f.open(QIODevice::ReadOnly));
         QByteArray text = f.readAll();
-        auto tree = RegistryTree::parse(std::string_view(text.constData(), static_cast<size_t>(text.size())));
-        QVERIFY2(tree.has_value(), "a reader saw a file that does not parse");
-        QVERIFY(tree->value("Software\\lumo\\option", "pad19"));
+        RegistryParse read =
+            RegistryTree::parse(std::string_view(text.constData(), static_cast<size_t>(text.size())));
+        QVERIFY2(!read.damaged(), "a reader saw a file that does not parse");
+        QVERIFY(read.tree.value("Software\\lumo\\option", "pad19"));
         ++reads;
         writer.waitForFinished(1);
     }
@@ -105,12 +161,9 @@ void TestStoreDurability::readersNeverSeeAHalfWrittenFile() {
 
 void TestStoreDurability::unreadableFileIsMovedAsideNotDeleted() {
     StoreFixture fx;
+    DamageRecorder damage;
     const QByteArray garbage = "this is not a settings file\n[broken\n";
-    {
-        QFile f(fx.filePath());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(garbage);
-    }
+    writeFile(fx.filePath(), garbage);
     SettingsKey k;
     QVERIFY(!k.OpenKey(KeyFamily::Option));
     QCOMPARE(k.ReadDword("type", 1), 1u);
@@ -121,12 +174,124 @@ void TestStoreDurability::unreadableFileIsMovedAsideNotDeleted() {
     QFile moved(aside);
     QVERIFY(moved.open(QIODevice::ReadOnly));
     QCOMPARE(moved.readAll(), garbage);
+    QCOMPARE(damage.seen.size(), size_t(1));
+    QCOMPARE(damage.seen[0].keptAt, aside);
+    QCOMPARE(damage.seen[0].skippedLines, 3);
 
     // The program goes on with a fresh store.
     QVERIFY(k.CreateKey(KeyFamily::Option));
     QVERIFY(k.WriteDword("type", 0));
     QCOMPARE(k.ReadDword("type", 1), 0u);
     QVERIFY(QFile::exists(aside));
+    QCOMPARE(damage.seen.size(), size_t(1));
+}
+
+void TestStoreDurability::damagedFileKeepsWhatCanBeRead() {
+    StoreFixture fx;
+    DamageRecorder damage;
+    writeFile(fx.filePath(), kDamagedStore);
+    // Damage inside Host1 costs only its one bad value: Host0 and the rest of Host1 are read.
+    checkSalvagedHosts(fx.store());
+    QCOMPARE(damage.seen.size(), size_t(1));
+    const QString aside = fx.store().movedAsidePath();
+    QVERIFY(aside.startsWith(fx.filePath() + QStringLiteral(".broken-")));
+    QCOMPARE(damage.seen[0].keptAt, aside);
+    QCOMPARE(damage.seen[0].storePath, fx.filePath());
+    QCOMPARE(damage.seen[0].skippedLines, 1);
+    QCOMPARE(readFile(aside), kDamagedStore);
+
+    // What was read is the store now: another copy of the program finds it whole.
+    RegistryStore other(fx.filePath());
+    checkSalvagedHosts(other);
+    SettingsKey k;
+    QVERIFY(k.OpenKey(KeyFamily::Host, "Host0"));
+    QVERIFY(k.WriteString("User", "al"));
+    QCOMPARE(k.ReadString("User", ""), std::string("al"));
+    QCOMPARE(damage.seen.size(), size_t(1));
+    QCOMPARE(modeOf(fx.filePath()), 0600u);
+}
+
+void TestStoreDurability::damageWhereTheFileCannotBeMoved() {
+    StoreFixture fx;
+    DamageRecorder damage;
+    writeFile(fx.filePath(), kDamagedStore);
+    // A folder where the lock file would be: the store cannot be locked, as in a read-only folder.
+    QVERIFY(QDir().mkdir(fx.filePath() + QStringLiteral(".lock")));
+    checkSalvagedHosts(fx.store());
+    checkSalvagedHosts(fx.store());
+    QCOMPARE(damage.seen.size(), size_t(1));
+    QCOMPARE(damage.seen[0].keptAt, fx.filePath());
+    QVERIFY(fx.store().movedAsidePath().isEmpty());
+    QCOMPARE(readFile(fx.filePath()), kDamagedStore);
+    SettingsKey k;
+    QVERIFY(k.OpenKey(KeyFamily::Host, "Host0"));
+    QVERIFY(!k.WriteString("User", "al"));
+    QCOMPARE(damage.seen.size(), size_t(1));
+}
+
+void TestStoreDurability::fileReadableByOthersIsMadePrivateOnRead() {
+    StoreFixture fx;
+    {
+        SettingsKey k;
+        QVERIFY(k.CreateKey(KeyFamily::Host, "Host0"));
+        k.WriteScrambled("Pass", "secret");
+    }
+    QVERIFY(QFile::setPermissions(fx.filePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                     QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    RegistryStore starting(fx.filePath());
+    SettingsKey k(starting);
+    QVERIFY(k.OpenKey(KeyFamily::Host, "Host0"));
+    QCOMPARE(k.ReadScrambled("Pass"), std::string("secret"));
+    QCOMPARE(modeOf(fx.filePath()), 0600u);
+}
+
+void TestStoreDurability::readsTakeNoLock() {
+    StoreFixture fx;
+    {
+        SettingsKey k;
+        QVERIFY(k.CreateKey(KeyFamily::Host, "Host0"));
+        QVERIFY(k.WriteString("Name", "alpha"));
+    }
+    {
+        // While another copy holds the write lock, a starting copy still reads every value.
+        LockHolder holder(fx.filePath());
+        QVERIFY(holder.waitUntilHeld());
+        RegistryStore starting(fx.filePath());
+        SettingsKey k(starting);
+        QVERIFY(k.OpenKey(KeyFamily::Host, "Host0"));
+        QCOMPARE(k.ReadString("Name", ""), std::string("alpha"));
+    }
+    // Where no lock can be made at all (a read-only folder), reads go on; writes fail at once.
+    QVERIFY(QFile::remove(fx.filePath() + QStringLiteral(".lock")));
+    QVERIFY(QDir().mkdir(fx.filePath() + QStringLiteral(".lock")));
+    RegistryStore readOnly(fx.filePath());
+    SettingsKey k(readOnly);
+    QVERIFY(k.OpenKey(KeyFamily::Host, "Host0"));
+    QCOMPARE(k.ReadString("Name", ""), std::string("alpha"));
+    QVERIFY(!k.WriteString("Name", "beta"));
+    {
+        RegistryStore::Batch batch(readOnly);
+        QVERIFY(!k.WriteString("Name", "gamma"));
+    }
+    QCOMPARE(k.ReadString("Name", ""), std::string("alpha"));
+}
+
+void TestStoreDurability::killedWriterLeavesNoLockBehind() {
+    StoreFixture fx;
+    // An empty lock file, as a writer killed long ago may have left, stops nobody.
+    writeFile(fx.filePath() + QStringLiteral(".lock"), QByteArray());
+    SettingsKey k;
+    QVERIFY(k.CreateKey(KeyFamily::Option));
+    QVERIFY(k.WriteDword("a", 1));
+    for (int round = 0; round < 3; ++round) {
+        LockHolder holder(fx.filePath());
+        QVERIFY(holder.waitUntilHeld());
+        holder.process.kill();
+        QVERIFY(holder.process.waitForFinished());
+        // The kernel dropped the lock with its holder: the next write goes through.
+        QVERIFY(k.WriteDword("a", static_cast<unsigned>(round + 2)));
+        QCOMPARE(k.ReadDword("a", 0), static_cast<unsigned>(round + 2));
+    }
 }
 
 void TestStoreDurability::anotherStoreSeesEveryChange() {
@@ -154,6 +319,8 @@ void TestStoreDurability::batchWritesOnceAtItsEnd() {
         SettingsKey k;
         QVERIFY(k.CreateKey(KeyFamily::Host, "Host0"));
         QVERIFY(k.WriteString("Name", "a"));
+        for (unsigned i = 0; i < 15; ++i)
+            QVERIFY(k.WriteDword("v" + std::to_string(i), i));
         {
             SettingsBatch inner;
             QVERIFY(k.WriteDword("Port", 2121));
@@ -163,9 +330,16 @@ void TestStoreDurability::batchWritesOnceAtItsEnd() {
         QVERIFY(!QFile::exists(fx.filePath()));
         QVERIFY(!k.OpenKey(KeyFamily::Option));
     }
+    QCOMPARE(fx.store().rewrites(), 1);
+    // A value written again as it is costs no rewrite.
+    SettingsKey same;
+    QVERIFY(same.OpenKey(KeyFamily::Host, "Host0"));
+    QVERIFY(same.WriteDword("Port", 2121));
+    QCOMPARE(fx.store().rewrites(), 1);
     SettingsKey r(other);
     QVERIFY(r.OpenKey(KeyFamily::Host, "Host0"));
     QCOMPARE(r.ReadString("Name", ""), std::string("a"));
+    QCOMPARE(r.ReadDword("v14", 0), 14u);
     QCOMPARE(r.ReadDword("Port", 21), 2121u);
     QCOMPARE(modeOf(fx.filePath()), 0600u);
 

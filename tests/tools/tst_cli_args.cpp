@@ -1,4 +1,7 @@
 #include "CliArgs.h"
+#include "TerminalText.h"
+#include "TerminalUi.h"
+#include "engine/EngineMessages.h"
 #include "engine/FtpAddress.h"
 
 #include <QtTest>
@@ -11,6 +14,7 @@ private slots:
     void badLines();
     void urls_data();
     void urls();
+    void serverTextIsEscapedForTheTerminal();
 };
 
 namespace {
@@ -146,6 +150,33 @@ void TestCliArgs::urls() {
     QCOMPARE(u->port, port);
     QFETCH(QString, path);
     QCOMPARE(QString::fromStdString(u->path), path);
+}
+
+void TestCliArgs::serverTextIsEscapedForTheTerminal() {
+    QCOMPARE(EscapeControls(QStringLiteral("a\x1b[31mb\x07\tc\x7f") + QChar(0x9b) + QStringLiteral("日本")),
+             QStringLiteral("a\\x1b[31mb\\x07\\x09c\\x7f\\x9b日本"));
+    // Shift-JIS bytes are decoded first; a C1 byte never reaches the terminal as one.
+    QCOMPARE(TerminalText(std::string("\x93\xfa\x96\x7b\0", 5)), std::string("日本\\x00"));
+    QCOMPARE(TerminalText("\xc2\x9b"
+                          "2J"),
+             std::string("\\x9b2J"));
+
+    // A refusal and the engine's own line after it reach stderr escaped.
+    char* buffer = nullptr;
+    size_t size = 0;
+    std::FILE* err = open_memstream(&buffer, &size);
+    QVERIFY(err);
+    {
+        CliArgs args;
+        TerminalUi ui(args, err, false);
+        ui.ReplyRefused(WM_FTP_CWD, "550 \x1b]0;owned\x07no\r\n");
+        ui.OperationFailed(WM_FTP_CWD, "\x1b[2J失敗\r\n");
+        QVERIFY(ui.Failed());
+    }
+    std::fclose(err);
+    const std::string printed(buffer, size);
+    std::free(buffer);
+    QCOMPARE(printed, std::string("\\x1b[2J失敗 (550 \\x1b]0;owned\\x07no)\n"));
 }
 
 QTEST_GUILESS_MAIN(TestCliArgs)

@@ -56,6 +56,7 @@ private slots:
     void registeredHostsByNameAndKey();
     void badInputGetsUsageAndStatus2();
     void failuresOfTheSession();
+    void serverTextIsShownEscaped();
 
 private:
     Run Cli(const QStringList& args, const QString& workDir = {});
@@ -169,6 +170,13 @@ void TestLumoCli::commands() {
     // Without LOCALDIR the file lands in the current directory.
     QCOMPARE(Cli({mode, url, QStringLiteral("get"), QStringLiteral("a.txt")}, down).status, 0);
     QCOMPARE(FileBytes(down + QStringLiteral("/a.txt")), QByteArray("alpha\n"));
+    // A link to a file, which the list shows as a folder: it cannot be entered, so it is fetched
+    // as the file, and no empty folder is left in its place.
+    QVERIFY(QFile::link(QStringLiteral("a.txt"), root + QStringLiteral("/alink")));
+    const Run link = Cli({mode, url, QStringLiteral("get"), QStringLiteral("alink"), down});
+    QVERIFY(QFile::remove(root + QStringLiteral("/alink")));
+    QCOMPARE(link.status, 0);
+    QCOMPARE(FileBytes(down + QStringLiteral("/alink")), QByteArray("alpha\n"));
 
     // put: a file and a folder tree into a remote folder.
     const QString up = m_work.path() + QStringLiteral("/up-%1-%2").arg(server).arg(mode);
@@ -274,6 +282,21 @@ void TestLumoCli::existingFilesFollowTheOptions() {
         0);
     QCOMPARE(FileBytes(down + QStringLiteral("/b.bin")), remote);
 
+    // A rename onto a name that is taken: refused unless --overwrite, as for transfers.
+    WriteFile(s.root() + QStringLiteral("/taken.txt"), "taken\n");
+    const Run renameRefused =
+        Cli({url, QStringLiteral("mv"), QStringLiteral("a.txt"), QStringLiteral("taken.txt")});
+    QCOMPARE(renameRefused.status, 1);
+    QVERIFY2(renameRefused.err.contains(QStringLiteral("taken.txt exists already")),
+             qPrintable(renameRefused.err));
+    QCOMPARE(FileBytes(s.root() + QStringLiteral("/taken.txt")), QByteArray("taken\n"));
+    QCOMPARE(FileBytes(s.root() + QStringLiteral("/a.txt")), QByteArray("alpha\n"));
+    QCOMPARE(Cli({QStringLiteral("--overwrite"), url, QStringLiteral("mv"), QStringLiteral("a.txt"),
+                  QStringLiteral("taken.txt")})
+                 .status,
+             0);
+    QCOMPARE(FileBytes(s.root() + QStringLiteral("/taken.txt")), QByteArray("alpha\n"));
+
     // The same for an upload: the remote file is kept, resumed, replaced.
     WriteFile(s.root() + QStringLiteral("/up.bin"), remote.left(500));
     WriteFile(down + QStringLiteral("/up.bin"), remote);
@@ -316,12 +339,26 @@ void TestLumoCli::registeredHostsByNameAndKey() {
         CQXDoc doc;
         doc.SaveAllHosts({other, host});
     }
+    // A damaged line in Host0 costs that line alone; the line on stderr says where the original is.
+    QFile store(m_config.path() + QStringLiteral("/lumo.reg"));
+    QVERIFY(store.open(QIODevice::ReadWrite));
+    QByteArray text = store.readAll();
+    const QByteArray hide = "\"Hide\"=dword:00000000";
+    QVERIFY(text.contains(hide));
+    text.replace(text.indexOf(hide), hide.size(), "\"Hide\"=dword:zz");
+    QVERIFY(store.resize(0) && store.write(text) == text.size());
+    store.close();
     const Run byName = Cli({QStringLiteral("テスト サーバー"), QStringLiteral("ls"), QStringLiteral("sub")});
     QCOMPARE(byName.status, 0);
     QVERIFY(byName.out.contains(QStringLiteral("\tb.bin\n")));
+    QVERIFY2(byName.err.contains(QStringLiteral(" was damaged; 1 unreadable lines were skipped, the original "
+                                                "is kept as %1.broken-")
+                                     .arg(store.fileName())),
+             qPrintable(byName.err));
     const Run byKey = Cli({QStringLiteral("host1"), QStringLiteral("pwd")});
     QCOMPARE(byKey.status, 0);
     QCOMPARE(byKey.out, QStringLiteral("/\n"));
+    QVERIFY2(byKey.err.isEmpty(), qPrintable(byKey.err));
     // Host0 listens nowhere: the engine's words and exit 1.
     const Run refused = Cli({QStringLiteral("Host0"), QStringLiteral("pwd")});
     QCOMPARE(refused.status, 1);
@@ -376,6 +413,27 @@ void TestLumoCli::failuresOfTheSession() {
         Cli({Url(s), QStringLiteral("get"), QStringLiteral("a.txt"), QStringLiteral("/nonexistent/x")});
     QCOMPARE(noFolder.status, 1);
     QVERIFY(noFolder.err.contains(QStringLiteral("/nonexistent/x")));
+}
+
+void TestLumoCli::serverTextIsShownEscaped() {
+    const RealFtpServer& s = *m_servers[0];
+    Seed(s.root());
+    // A name that would retitle the terminal, turn it red and split the row's columns.
+    const QByteArray evil = "evil\x1b]0;pwned\x07\x1b[31m\tx.txt";
+    WriteFile(s.root() + u'/' + QFile::decodeName(evil), "e\n");
+    const Run ls = Cli({QStringLiteral("-v"), Url(s), QStringLiteral("ls")});
+    QCOMPARE(ls.status, 0);
+    QVERIFY2(ls.out.contains(QStringLiteral("\tevil\\x1b]0;pwned\\x07\\x1b[31m\\x09x.txt\n")),
+             qPrintable(ls.out));
+    for (const QString& text : {ls.out, ls.err}) {
+        for (QChar c : text)
+            QVERIFY2(c >= u' ' || c == u'\n' || c == u'\t', qPrintable(text));
+    }
+    // A name asked for that is not there comes back in the failure line, escaped as well.
+    const Run missing = Cli({Url(s), QStringLiteral("rm"), QStringLiteral("gone\x1b[2J")});
+    QCOMPARE(missing.status, 1);
+    QVERIFY2(missing.err.contains(QStringLiteral("gone\\x1b[2J")), qPrintable(missing.err));
+    QVERIFY(!missing.err.contains(QChar(0x1b)));
 }
 
 QTEST_GUILESS_MAIN(TestLumoCli)

@@ -1,5 +1,6 @@
 #include "engine/ListingParser.h"
 #include "views/FileListModel.h"
+#include "views/NameEditRules.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -13,6 +14,7 @@ private slots:
     void sizesCompareAsNumbersBeyondFourGiB();
     void placeholderAndSingleInsert();
     void rawNamesStayRawAndShowDecoded();
+    void typedNamesThatCannotBeOne();
 };
 
 namespace {
@@ -128,6 +130,21 @@ void TestFileListModel::rawNamesStayRawAndShowDecoded() {
     QCOMPARE(m.RowAt(row).name, sjis);
     QCOMPARE(m.data(m.index(row, 0), FileListModel::RawNameRole).toByteArray(),
              QByteArray::fromStdString(sjis));
+}
+
+void TestFileListModel::typedNamesThatCannotBeOne() {
+    using Action = NameEditOutcome::Action;
+    QCOMPARE(DecideNameEdit(true, {}, QStringLiteral("新しいフォルダ"), true).action, Action::CreateFolder);
+    QCOMPARE(DecideNameEdit(true, {}, QStringLiteral("x"), false).action, Action::Nothing);
+    QCOMPARE(DecideNameEdit(false, "a.txt", QStringLiteral("b.txt"), true).action, Action::Rename);
+    QCOMPARE(DecideNameEdit(false, "a.txt", QStringLiteral("a.txt"), true).action, Action::Nothing);
+    for (const QString& bad : {QString(), QStringLiteral("a/b"), QStringLiteral("a\nb"),
+                               QStringLiteral("a\rb"), QStringLiteral("."), QStringLiteral("..")}) {
+        const NameEditOutcome refused = DecideNameEdit(false, "a.txt", bad, true);
+        QCOMPARE(refused.action, Action::Refuse);
+        QVERIFY(!refused.refusal.isEmpty());
+        QCOMPARE(DecideNameEdit(true, {}, bad, true).action, Action::Refuse);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestFileListModel)

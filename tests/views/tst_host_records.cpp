@@ -19,6 +19,8 @@ private slots:
     void loadingStopsAtTheFirstGap();
     void saveAllRenumbersAndStopsAtTheGap();
     void removingTheFirstHostMovesTheOthersDown();
+    void permissionCommandMovesWithItsHost();
+    void unwritableStoreGetsNothing();
     void reorderSkipsUnknownRows();
     void builtInIcons();
 };
@@ -180,6 +182,36 @@ void TestHostRecords::removingTheFirstHostMovesTheOthersDown() {
     QVERIFY(!fx.store().keyExists("Software\\lumo\\Host\\Host2"));
 }
 
+void TestHostRecords::permissionCommandMovesWithItsHost() {
+    StoreFixture fx;
+    CQXDoc doc;
+    QVERIFY(doc.SaveAllHosts({sample("a"), sample("b"), sample("c")}));
+    for (const auto& [key, command] : {std::pair{"Host1", "chmod-b"}, std::pair{"Host2", "chmod-c"}}) {
+        SettingsKey k;
+        QVERIFY(k.OpenKey(KeyFamily::Host, key));
+        k.WriteString("chmod", command);
+    }
+    // "a" goes, "b" and "c" move up, a new host comes last: each command stays with its host.
+    QVERIFY(doc.SaveAllHosts({sample("b"), sample("c"), sample("new")}, {1, 2, -1}));
+    auto chmod = [&](const char* key) {
+        auto v = fx.store().value(std::string("Software\\lumo\\Host\\") + key, "chmod");
+        return v ? v->bytes : std::string("<none>");
+    };
+    QCOMPARE(chmod("Host0"), std::string("chmod-b"));
+    QCOMPARE(chmod("Host1"), std::string("chmod-c"));
+    QCOMPARE(chmod("Host2"), std::string("<none>"));
+}
+
+void TestHostRecords::unwritableStoreGetsNothing() {
+    StoreFixture fx;
+    RegistryStore::setGlobalFilePath(QStringLiteral("/dev/null/lumo/lumo.reg"));
+    CQXDoc doc;
+    QSignalSpy changed(&doc, &CQXDoc::HostsChanged);
+    // The store cannot be locked, so not a single value is written on its own.
+    QVERIFY(!doc.SaveAllHosts({sample("a")}));
+    QCOMPARE(changed.count(), 0);
+}
+
 void TestHostRecords::reorderSkipsUnknownRows() {
     StoreFixture fx;
     CQXDoc doc;
@@ -188,18 +220,29 @@ void TestHostRecords::reorderSkipsUnknownRows() {
         QVERIFY(k.CreateKey(KeyFamily::Host, ""));
         k.WriteString("MailAdr", "me@example.jp");
     }
-    HostList hosts{sample("a"), sample("b"), sample("c")};
+    HostList hosts{sample("a"), sample("b"), sample("c"), sample("d")};
     doc.SaveAllHosts(hosts);
+    {
+        SettingsKey k;
+        QVERIFY(k.OpenKey(KeyFamily::Host, "Host2"));
+        k.WriteString("chmod", "SITE CHMOD-c");
+    }
     QSignalSpy changed(&doc, &CQXDoc::HostsChanged);
-    doc.ReorderHosts(hosts, {2, 0, 7, 1});
+    QVERIFY(doc.ReorderHosts(hosts, {2, 0, 7, 0, 1}));
     QCOMPARE(changed.count(), 1);
+    // Row 2 names no host and row 3 one named before: neither is stored twice, and "d", which no
+    // row names, is not lost.
     HostList after = doc.LoadAllHosts();
-    QCOMPARE(after.size(), size_t(4)); // row 2 was skipped, so Host2 kept "c"; row 3 wrote "b"
+    QCOMPARE(after.size(), size_t(4));
     QCOMPARE(after[0].Name, std::string("c"));
     QCOMPARE(after[1].Name, std::string("a"));
-    QCOMPARE(after[2].Name, std::string("c"));
-    QCOMPARE(after[3].Name, std::string("b"));
+    QCOMPARE(after[2].Name, std::string("b"));
+    QCOMPARE(after[3].Name, std::string("d"));
     SettingsKey k;
+    QVERIFY(k.OpenKey(KeyFamily::Host, "Host0"));
+    QCOMPARE(k.ReadString("chmod", ""), std::string("SITE CHMOD-c"));
+    QVERIFY(k.OpenKey(KeyFamily::Host, "Host2"));
+    QCOMPARE(k.ReadString("chmod", ""), std::string());
     QVERIFY(k.OpenKey(KeyFamily::Host, ""));
     QCOMPARE(k.ReadString("MailAdr", ""), std::string("me@example.jp"));
 }

@@ -76,6 +76,9 @@ void TestHostTreeModel::clickingAHostSwapsItToTheTopOnlyWhileDisconnected() {
     tree.FillHostTree({{0, "first", 1}, {2, "third", 3}});
     HostTreeModel::Node* third = tree.TopLevel()[1].get();
     QCOMPARE(tree.SelectByMouse(tree.ConnectionItem()), HostTreeModel::MouseSelection::Nothing);
+    // The keys walk past a host; a click brings it on top.
+    QCOMPARE(tree.SelectByKeyboard(third), HostTreeModel::MouseSelection::Nothing);
+    QCOMPARE(tree.GetTopHostIndex(), 0);
     QCOMPARE(tree.SelectByMouse(third), HostTreeModel::MouseSelection::HostMovedToTop);
     QCOMPARE(topTexts(tree), (std::vector<std::string>{"third", "first"}));
     QCOMPARE(tree.GetTopHostIndex(), 2);
@@ -132,7 +135,17 @@ void TestHostTreeModel::currentFolderFollowsPwd() {
     // A click on a folder item makes it current.
     QCOMPARE(tree.SelectByMouse(child(a, "c")), HostTreeModel::MouseSelection::FolderChosen);
     QCOMPARE(tree.GetCurrentPath(), std::string("/a/c"));
+    // The root, and the host on top, lead back to "/" while connected; the keys pass other hosts by.
+    QCOMPARE(tree.SelectByMouse(tree.RemoteRootItem()), HostTreeModel::MouseSelection::FolderChosen);
+    QCOMPARE(tree.GetCurrentPath(), std::string());
+    tree.SetCurrentFolder("/a/c");
+    QCOMPARE(tree.SelectByKeyboard(tree.TopItem()), HostTreeModel::MouseSelection::FolderChosen);
+    QCOMPARE(tree.CurrentFolderItem(), tree.RemoteRootItem());
+    QCOMPARE(tree.SelectByKeyboard(child(a, "b")), HostTreeModel::MouseSelection::FolderChosen);
+    QCOMPARE(tree.GetCurrentPath(), std::string("/a/b"));
+    tree.SetConnectedState(false);
     QCOMPARE(tree.SelectByMouse(tree.RemoteRootItem()), HostTreeModel::MouseSelection::Nothing);
+    QCOMPARE(tree.SelectByMouse(tree.TopItem()), HostTreeModel::MouseSelection::Nothing);
 }
 
 void TestHostTreeModel::syncFolderChildren() {
@@ -178,8 +191,14 @@ void TestHostTreeModel::disconnectRemovesFolders() {
 void TestHostTreeModel::doubleClicks() {
     HostTreeModel tree;
     tree.FillHostTree({});
-    QCOMPARE(tree.DoubleClick(tree.ConnectionItem()), HostTreeModel::DoubleClickAction::Nothing);
+    // With no host, the placeholder's connection item offers to register one; a double click on it
+    // or on the placeholder runs the connect command, which opens the host settings.
+    QCOMPARE(tree.ConnectionItem()->text, std::string("ホストを登録"));
+    QCOMPARE(tree.DoubleClick(tree.ConnectionItem()), HostTreeModel::DoubleClickAction::Connect);
+    QCOMPARE(tree.DoubleClick(tree.TopItem()), HostTreeModel::DoubleClickAction::Connect);
+    QCOMPARE(tree.DoubleClick(tree.LocalItem()), HostTreeModel::DoubleClickAction::Nothing);
     tree.FillHostTree({{0, "a", 0}});
+    QCOMPARE(tree.ConnectionItem()->text, std::string("接続"));
     QCOMPARE(tree.DoubleClick(tree.ConnectionItem()), HostTreeModel::DoubleClickAction::Connect);
     tree.SetConnectedState(true);
     QCOMPARE(tree.DoubleClick(tree.ConnectionItem()), HostTreeModel::DoubleClickAction::Disconnect);

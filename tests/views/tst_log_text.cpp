@@ -1,3 +1,5 @@
+#include "platform/TextCodec.h"
+#include "views/LogFile.h"
 #include "views/LogText.h"
 
 #include <QSignalSpy>
@@ -14,12 +16,13 @@ private slots:
     void singleLineReplyAndItsLastLine();
     void onlyThreeDigitsAndASpaceEndAReply();
     void shortTextsAreNeverComplete();
-    void aPieceEndingAtAFinalLineCompletesThere();
+    void multiLineReplyEndsOnlyAtItsOwnCode();
     void logLinesAndCommandsKeepTheirOrder();
     void lastReplyLineIsCutAt359Bytes();
     void trimmingDropsTheOldestHundredLines();
     void trimmingTakesEverythingWhenFewLines();
     void repeatedTrimsKeepCountingLines();
+    void logFileIsCp932WithCrLf();
 };
 
 void TestLogText::replySplitOverReadsIsShownOnce() {
@@ -64,12 +67,9 @@ void TestLogText::onlyThreeDigitsAndASpaceEndAReply() {
     QVERIFY(!log.AppendReply("2200 four digits\r\n"));
     QVERIFY(!log.AppendReply("22 two digits\r\n"));
     QVERIFY(!log.AppendReply("22a letter\r\n"));
-    QVERIFY(!log.AppendReply("220-continued\r\n"));
-    QCOMPARE(log.Text(), std::string());
     QVERIFY(log.AppendReply("550 end\r\n"));
     QCOMPARE(log.GetReplyCode(), 550);
-    QCOMPARE(log.Text(),
-             std::string("2200 four digits\r\n22 two digits\r\n22a letter\r\n220-continued\r\n550 end\r\n"));
+    QCOMPARE(log.Text(), std::string("2200 four digits\r\n22 two digits\r\n22a letter\r\n550 end\r\n"));
 }
 
 void TestLogText::shortTextsAreNeverComplete() {
@@ -84,18 +84,33 @@ void TestLogText::shortTextsAreNeverComplete() {
     QCOMPARE(log.GetReplyCode(), 220);
 }
 
-void TestLogText::aPieceEndingAtAFinalLineCompletesThere() {
-    // Only the final line's code counts, even when it differs from the first line's.
+void TestLogText::multiLineReplyEndsOnlyAtItsOwnCode() {
     CLogText log;
-    QVERIFY(log.AppendReply("150-start\r\n226 done\r\n"));
+    // A line of other digits and a space inside a multi-line reply is text, even when a read ends
+    // right after it; taking it for the end would shift every later reply by one.
+    QVERIFY(!log.AppendReply("220-Welcome\r\n123 inner line\r\n"));
+    QVERIFY(!log.AppendReply("220-more\r\n150 also inner\r\n"));
+    QVERIFY(log.AppendReply("220 ready\r\n"));
+    QCOMPARE(log.GetReplyCode(), 220);
+    QVERIFY(log.AppendReply("331 password please\r\n"));
+    QCOMPARE(log.GetReplyCode(), 331);
+    QCOMPARE(log.GetLastReplyLine(), std::string("331 password please"));
+
+    // Two replies in one piece are taken one at a time; the second waits whole.
+    QVERIFY(log.AppendReply("150-start\r\n150 opening\r\n226 done\r\n"));
+    QCOMPARE(log.GetReplyCode(), 150);
+    QVERIFY(log.ReplyWaiting());
+    QVERIFY(log.AppendReply(""));
     QCOMPARE(log.GetReplyCode(), 226);
-    // A piece that ends with a line like a final line completes the reply at that point; what
-    // follows is a new reply.
-    QVERIFY(log.AppendReply("214-help\r\n214 looks final\r\n"));
-    QCOMPARE(log.GetReplyCode(), 214);
-    QVERIFY(!log.AppendReply("  more help\r\n"));
-    QVERIFY(log.AppendReply("214 end\r\n"));
-    QCOMPARE(log.Text().substr(log.Text().size() - 22), std::string("  more help\r\n214 end\r\n"));
+    QVERIFY(!log.ReplyWaiting());
+    QCOMPARE(log.PendingSize(), size_t(0));
+
+    // A reply that arrives a byte at a time is found once whole.
+    const std::string slow = "214-help\r\n123 inside\r\n214 end\r\n";
+    for (char c : slow.substr(0, slow.size() - 1))
+        QVERIFY(!log.AppendReply(std::string(1, c)));
+    QVERIFY(log.AppendReply("\n"));
+    QCOMPARE(log.Text().substr(log.Text().size() - slow.size()), slow);
 }
 
 void TestLogText::logLinesAndCommandsKeepTheirOrder() {
@@ -196,6 +211,27 @@ void TestLogText::repeatedTrimsKeepCountingLines() {
         QCOMPARE(log.Text(), model);
     }
     QCOMPARE(log.LineCount(), 1 + static_cast<int>(std::count(model.begin(), model.end(), '\n')));
+}
+
+void TestLogText::logFileIsCp932WithCrLf() {
+    // UTF-8 lines become CP932; a server's CP932 line stays as sent; a bare LF gains its CR; what
+    // CP932 cannot hold becomes "?"; a last line without an end keeps none.
+    const std::string cp932Name = EncodeCp932(QStringLiteral("表.txt"));
+    const std::string log = "テストに接続します\r\n150 " + cp932Name + "\r\nbare\n😀 é done\r\nlast";
+    const std::string expected = EncodeCp932(QStringLiteral("テストに接続します")) + "\r\n150 " + cp932Name +
+                                 "\r\nbare\r\n? ? done\r\nlast";
+    QCOMPARE(LogFileBytes(log), expected);
+    QCOMPARE(LogFileBytes(""), std::string());
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("log.txt"));
+    QString error;
+    QVERIFY(WriteLogFile(path, expected, &error));
+    QFile written(path);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll().toStdString(), expected);
+    QVERIFY(!WriteLogFile(dir.filePath(QStringLiteral("missing/log.txt")), expected, &error));
+    QVERIFY(!error.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestLogText)

@@ -14,6 +14,7 @@
 #include <QGlyphRun>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QSignalSpy>
@@ -30,6 +31,7 @@ private slots:
     void treeFoldersFollowPwdAndListings();
     void treeDoubleClickAndRightClick();
     void listFillAndHeaderSort();
+    void listSelectionKeysAndNameEditor();
     void listDisplayTypesAndIcons();
     void logAppearance();
     void logDrawsJapaneseAndLatinInOneFace();
@@ -238,8 +240,55 @@ void TestPaneViews::listFillAndHeaderSort() {
     list.DetailsView()->selectionModel()->select(m.index(1, 0),
                                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
     QCOMPARE(list.SelectedRows(), (std::vector<int>{1, 3}));
+    // A sort keeps the selection on the entries, not on the places: a command after it must act on
+    // what was chosen.
+    clickHeader(1);
+    QCOMPARE(column(m, 0), QStringList({"pub", "www", "a.txt", "b.txt", "c.png"}));
+    clickHeader(1);
+    QStringList chosen;
+    for (int row : list.SelectedRows())
+        chosen << m.ItemText(row, 0);
+    QCOMPARE(chosen, (QStringList{"b.txt", "www"}));
     list.Clear();
     QCOMPARE(m.RowCount(), 0);
+}
+
+void TestPaneViews::listSelectionKeysAndNameEditor() {
+    StoreFixture fx;
+    CQXListView list;
+    list.resize(500, 300);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowActive(&list));
+    list.FillFromListing(kListing);
+
+    // Select all and invert: the rows that remain, and the mark (the current row while chosen).
+    list.SelectAll();
+    QCOMPARE(list.SelectedCount(), 5);
+    list.SelectionModel()->setCurrentIndex(list.Model().index(2, 0),
+                                           QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    QCOMPARE(list.SelectionMark(), -1);
+    list.InvertSelection();
+    QCOMPARE(list.SelectedRows(), std::vector<int>{2});
+    QCOMPARE(list.SelectionMark(), 2);
+    list.InvertSelection();
+    QCOMPARE(list.SelectedRows(), (std::vector<int>{0, 1, 3, 4}));
+
+    // Enter that ends a name edit hands the name over and opens nothing; outside an edit it opens.
+    QSignalSpy opened(&list, &CQXListView::OpenRequested);
+    QSignalSpy edited(&list, &CQXListView::LabelEditEnded);
+    list.SetDisplayType(CQXListView::LargeIcons);
+    list.StartLabelEdit(2);
+    QLineEdit* editor = nullptr;
+    QTRY_VERIFY((editor = list.IconView()->viewport()->findChild<QLineEdit*>()));
+    editor->setText(QStringLiteral("z.txt"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_COMPARE(edited.count(), 1);
+    QCOMPARE(edited[0][1].value<std::string>(), std::string("a.txt"));
+    QCOMPARE(edited[0][2].toString(), QStringLiteral("z.txt"));
+    QCOMPARE(opened.count(), 0);
+    QCOMPARE(list.Model().ItemText(2, 0), QStringLiteral("a.txt"));
+    QTest::keyClick(list.IconView(), Qt::Key_Return);
+    QCOMPARE(opened.count(), 1);
 }
 
 void TestPaneViews::listDisplayTypesAndIcons() {

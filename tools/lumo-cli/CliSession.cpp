@@ -1,5 +1,7 @@
 #include "CliSession.h"
 
+#include "TerminalText.h"
+
 #include "engine/EngineMessages.h"
 #include "engine/FtpAddress.h"
 #include "platform/TextCodec.h"
@@ -26,7 +28,7 @@ QString TidyPath(const QString& path) {
 }
 
 std::string Shown(const std::string& raw) {
-    return DecodeRemoteName(raw).toStdString();
+    return TerminalText(raw);
 }
 } // namespace
 
@@ -88,12 +90,12 @@ void CliSession::Start() {
         host.Pasv = m_args.mode == CliArgs::Mode::Passive ? 1 : 0;
     m_engine.ReadSystemSettings();
     if (m_args.timeoutSeconds)
-        m_engine.m_timeoutMs = *m_args.timeoutSeconds * 1000;
+        m_engine.SetTimeoutMs(*m_args.timeoutSeconds * 1000);
     if (!QueueCommand()) {
         emit Finished(m_ui.Failed() ? 1 : 2);
         return;
     }
-    m_loginTimer.start(m_engine.m_timeoutMs > 0 ? m_engine.m_timeoutMs : kDefaultLoginMs);
+    m_loginTimer.start(m_engine.TimeoutMs() > 0 ? m_engine.TimeoutMs() : kDefaultLoginMs);
     if (!m_engine.ConnectHost(host, hostNumber))
         Finish(1);
 }
@@ -160,12 +162,9 @@ bool CliSession::QueueCommand() {
                 m_engine.CreateFolder(p.name);
         });
     } else if (cmd == "mv") {
-        m_steps.push_back([this, a] {
-            const RemotePath from = Resolve(a[0]);
-            // Within one folder the rename runs there, as in the window; across folders from the
-            // root, with both paths whole.
-            GoTo(from.folder == Resolve(a[1]).folder ? from.folder : std::string());
-        });
+        // The rename runs in the folder of the new name, whose list tells whether that name is
+        // taken; within one folder that is the folder of both.
+        m_steps.push_back([this, a] { GoTo(Resolve(a[1]).folder); });
         m_steps.push_back([this, a] { Rename(Resolve(a[0]), Resolve(a[1])); });
     }
     return true;
@@ -256,15 +255,7 @@ void CliSession::Rename(const RemotePath& from, const RemotePath& to) {
         m_engine.RenameEntry(raw, to.name);
         return;
     }
-    // Across folders the rename runs from the root, where the engine puts "/" before both paths.
-    const std::string oldPath = Join(from.folder, from.name);
-    const std::string newPath = Join(to.folder, to.name);
-    if (!m_ui.GetCurrentPath().empty() || oldPath[0] != '/' || newPath[0] != '/') {
-        m_ui.Fail("cannot name both folders of this move from the root: " + Shown(oldPath) + " -> " +
-                  Shown(newPath));
-        return;
-    }
-    m_engine.RenameEntry(oldPath.substr(1), DecodeRemoteName(newPath.substr(1)));
+    m_engine.MoveEntry(Join(from.folder, from.name), to.name);
 }
 
 void CliSession::PrintList() {
@@ -275,10 +266,10 @@ void CliSession::PrintList() {
         if (list.RowAt(i).IsPlaceholder())
             continue;
         for (int column : {FileListModel::ColAttributes, FileListModel::ColSize, FileListModel::ColDate}) {
-            text += list.ItemText(i, column).toStdString();
+            text += EscapeControls(list.ItemText(i, column)).toStdString();
             text += '\t';
         }
-        text += list.ItemText(i, FileListModel::ColName).toStdString();
+        text += EscapeControls(list.ItemText(i, FileListModel::ColName)).toStdString();
         text += '\n';
     }
     std::fwrite(text.data(), 1, text.size(), m_out);
@@ -302,7 +293,7 @@ void CliSession::NextStep() {
         return;
     }
     // Still at work: its Idle comes later.
-    if (m_engine.m_busy != 0 || !m_engine.m_opQueue.empty())
+    if (m_engine.HasWork())
         return;
     if (!m_loggedIn) {
         m_loggedIn = true;
@@ -318,7 +309,7 @@ void CliSession::NextStep() {
     m_steps.pop_front();
     step();
     // A step that queued nothing leaves the engine resting, and no Idle follows.
-    if (m_engine.m_busy == 0 && m_engine.m_opQueue.empty())
+    if (!m_engine.HasWork())
         RequestStep();
 }
 

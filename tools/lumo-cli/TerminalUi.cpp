@@ -1,5 +1,7 @@
 #include "TerminalUi.h"
 
+#include "TerminalText.h"
+
 #include "dialogs/DialogSettings.h"
 #include "engine/EngineMessages.h"
 #include "engine/TransferProgress.h"
@@ -38,7 +40,7 @@ void TerminalUi::PrintLog(const std::string& text) {
         std::string line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        std::fprintf(m_err, "%s\n", DecodeRemoteName(line).toStdString().c_str());
+        std::fprintf(m_err, "%s\n", TerminalText(line).c_str());
         start = end + 1;
     }
     std::fflush(m_err);
@@ -149,6 +151,18 @@ int TerminalUi::AskFolderOverwrite(const std::string& localFolder) {
     return 2;
 }
 
+int TerminalUi::AskRenameOverwrite(const std::string& newPath, const FileListRow&, const FileListRow&) {
+    if (m_args.existing == CliArgs::Existing::Overwrite)
+        return 1;
+    Fail(DecodeRemoteName(newPath).toStdString() + " exists already (--overwrite replaces it)");
+    return 2;
+}
+
+int TerminalUi::AskTransferWhole(OverwriteForm, const std::string&, const std::string&) {
+    // Only --resume leads to a resume; the server refusing it, the file goes whole as asked.
+    return m_args.existing == CliArgs::Existing::Resume ? 1 : 2;
+}
+
 int TerminalUi::AskAttributes(int hostNumber, const std::string&, std::string& command, std::string& number) {
     command = hostNumber >= 0 ? ReadChmodCommand(hostNumber) : std::string(DefaultChmodCommand);
     number = m_args.args.empty() ? std::string() : m_args.args.front();
@@ -190,6 +204,6 @@ void TerminalUi::PrintFailure(const std::string& line) {
     EndProgressLine();
     ++m_failures;
     // With -v the log shows the line already; the error line still comes, for scripts that read it.
-    std::fprintf(m_err, "%s\n", line.c_str());
+    std::fprintf(m_err, "%s\n", TerminalText(line).c_str());
     std::fflush(m_err);
 }

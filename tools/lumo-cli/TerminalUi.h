@@ -33,6 +33,10 @@ public:
     int AskFileOverwrite(OverwriteForm form, const std::string& path, const std::string& date,
                          const std::string& size) override;
     int AskFolderOverwrite(const std::string& localFolder) override;
+    int AskRenameOverwrite(const std::string& newPath, const FileListRow& existing,
+                           const FileListRow& renamed) override;
+    int AskTransferWhole(OverwriteForm form, const std::string& localPath,
+                         const std::string& remotePath) override;
     int AskDeleteConfirmation(int, int, const std::string&, const std::string&) override { return 1; }
     int AskAttributes(int hostNumber, const std::string& attributes, std::string& command,
                       std::string& number) override;
@@ -40,6 +44,7 @@ public:
     void ShellOpen(const std::string&, const std::string&) override {}
     void ReplyRefused(int operation, const std::string& line) override;
     void OperationFailed(int operation, const std::string& text) override;
+    void RefusalHandled() override { m_pendingRefusal.clear(); }
 
     // The row of the current folder's list with this name (raw bytes or as shown); -1 when none.
     int FindRow(const std::string& rawName, const QString& shownName) const;

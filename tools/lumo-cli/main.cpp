@@ -1,5 +1,6 @@
 #include "CliArgs.h"
 #include "CliSession.h"
+#include "platform/RegistryStore.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -19,6 +20,14 @@ int main(int argc, char** argv) {
         return 2;
     }
     QCoreApplication app(argc, argv);
+    RegistryStore::setDamageHandler([](const RegistryStore::Damage& damage) {
+        const std::string kept = damage.keptAt == damage.storePath
+                                     ? "it could not be moved and stays as it is"
+                                     : "the original is kept as " + damage.keptAt.toStdString();
+        std::fprintf(stderr,
+                     "lumo-cli: the settings file %s was damaged; %d unreadable lines were skipped, %s\n",
+                     damage.storePath.toStdString().c_str(), damage.skippedLines, kept.c_str());
+    });
     CliSession session(p.args, stdout, stderr, isatty(fileno(stderr)) != 0);
     QObject::connect(
         &session, &CliSession::Finished, &app,

@@ -7,12 +7,50 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QListView>
 #include <QMimeDatabase>
 #include <QStyle>
+#include <QStyledItemDelegate>
+#include <QTimer>
 #include <QTreeView>
 
 #include <algorithm>
+#include <functional>
+
+namespace {
+
+// The list's name editor. What is typed goes to the list's owner instead of into the row: only the
+// next listing changes a row. Tab ends the edit like Enter instead of opening the next row's editor.
+class NameEditDelegate : public QStyledItemDelegate {
+public:
+    NameEditDelegate(std::function<void(const QString&)> committed, QObject* parent)
+        : QStyledItemDelegate(parent), m_committed(std::move(committed)) {}
+
+    void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex&) const override {
+        if (auto* line = qobject_cast<QLineEdit*>(editor))
+            m_committed(line->text());
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* editor = qobject_cast<QWidget*>(watched);
+        if (editor && event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+                emit commitData(editor);
+                emit closeEditor(editor, NoHint);
+                return true;
+            }
+        }
+        return QStyledItemDelegate::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void(const QString&)> m_committed;
+};
+
+} // namespace
 
 QIcon FileIconCache::FolderIcon() {
     if (m_folder.isNull())
@@ -75,6 +113,8 @@ CQXListView::CQXListView(QWidget* parent) : QStackedWidget(parent) {
     m_iconView->setModel(&m_model);
     m_iconView->setSelectionModel(m_details->selectionModel());
     m_iconView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // Whole rows in every display type, so a selection is one range per run of rows.
+    m_iconView->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_iconView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_iconView->setMovement(QListView::Static);
     m_iconView->setResizeMode(QListView::Adjust);
@@ -84,8 +124,25 @@ CQXListView::CQXListView(QWidget* parent) : QStackedWidget(parent) {
 
     addWidget(m_details);
     addWidget(m_iconView);
+    auto forget = [this] { m_selectedCount = -1; };
+    connect(SelectionModel(), &QItemSelectionModel::selectionChanged, this, forget);
+    connect(&m_model, &QAbstractItemModel::modelReset, this, forget);
+    connect(&m_model, &QAbstractItemModel::rowsInserted, this, forget);
+    connect(&m_model, &QAbstractItemModel::rowsRemoved, this, forget);
+    connect(&m_model, &QAbstractItemModel::layoutChanged, this, forget);
+    // A new listing closes an open editor without a word; the edit is over and the listing shows
+    // what is there.
+    connect(&m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_editing = false; });
     for (QAbstractItemView* view :
          {static_cast<QAbstractItemView*>(m_details), static_cast<QAbstractItemView*>(m_iconView)}) {
+        auto* delegate = new NameEditDelegate(
+            [this](const QString& text) {
+                m_editedText = text;
+                m_editCommitted = true;
+            },
+            view);
+        view->setItemDelegate(delegate);
+        connect(delegate, &QAbstractItemDelegate::closeEditor, this, &CQXListView::OnEditorClosed);
         view->installEventFilter(this);
         view->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(view, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
@@ -184,18 +241,137 @@ QItemSelectionModel* CQXListView::SelectionModel() const {
     return m_details->selectionModel();
 }
 
+QAbstractItemView* CQXListView::CurrentView() const {
+    return m_displayType == Details ? static_cast<QAbstractItemView*>(m_details) : m_iconView;
+}
+
 std::vector<int> CQXListView::SelectedRows() const {
-    // The icon views select only the first column, so rows are collected from any selected cell.
+    // Read by ranges: asking for every selected cell costs four indexes per row.
     std::vector<int> rows;
-    for (const QModelIndex& index : SelectionModel()->selectedIndexes())
-        rows.push_back(index.row());
+    for (const QItemSelectionRange& range : SelectionModel()->selection()) {
+        for (int r = range.top(); r <= range.bottom(); ++r)
+            rows.push_back(r);
+    }
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    m_selectedCount = static_cast<int>(rows.size());
     return rows;
 }
 
+int CQXListView::SelectedCount() const {
+    if (m_selectedCount < 0)
+        SelectedRows();
+    return m_selectedCount;
+}
+
+bool CQXListView::HasSelection() const {
+    return SelectionModel()->hasSelection();
+}
+
+int CQXListView::SelectionMark() const {
+    const QModelIndex current = SelectionModel()->currentIndex();
+    if (!current.isValid() || !SelectionModel()->isRowSelected(current.row(), {}))
+        return -1;
+    return current.row();
+}
+
+void CQXListView::SelectAll() {
+    CurrentView()->setFocus();
+    const int n = m_model.RowCount();
+    // Cleared first: Qt compares an old and a new selection range by range, which is slow when
+    // both hold many ranges.
+    SelectionModel()->clearSelection();
+    if (n > 0)
+        SelectionModel()->select(
+            QItemSelection(m_model.index(0, 0), m_model.index(n - 1, FileListModel::ColumnCount - 1)),
+            QItemSelectionModel::Select);
+}
+
+void CQXListView::InvertSelection() {
+    CurrentView()->setFocus();
+    const int n = m_model.RowCount();
+    std::vector<char> chosen(static_cast<size_t>(n), 0);
+    for (const QItemSelectionRange& range : SelectionModel()->selection()) {
+        for (int r = range.top(); r <= range.bottom(); ++r)
+            chosen[static_cast<size_t>(r)] = 1;
+    }
+    QItemSelection inverted;
+    for (int r = 0; r < n;) {
+        if (chosen[static_cast<size_t>(r)]) {
+            ++r;
+            continue;
+        }
+        const int first = r;
+        while (r < n && !chosen[static_cast<size_t>(r)])
+            ++r;
+        inverted.append(QItemSelectionRange(m_model.index(first, 0),
+                                            m_model.index(r - 1, FileListModel::ColumnCount - 1)));
+    }
+    SelectionModel()->clearSelection();
+    if (!inverted.isEmpty())
+        SelectionModel()->select(inverted, QItemSelectionModel::Select);
+}
+
+void CQXListView::StartLabelEdit(int row) {
+    if (row < 0 || row >= m_model.RowCount())
+        return;
+    QAbstractItemView* view = CurrentView();
+    const QModelIndex index = m_model.index(row, FileListModel::ColName);
+    view->setFocus();
+    SelectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    view->scrollTo(index);
+    m_editing = true;
+    m_editedRow = index;
+    m_editedName = m_model.RowAt(row).name;
+    m_editedNewFolder = m_model.RowAt(row).IsPlaceholder();
+    m_editedText.clear();
+    m_editCommitted = false;
+    view->edit(index);
+    if (!view->indexWidget(index)) {
+        // The editor could not open (the list is not shown): the edit ends as cancelled.
+        OnEditorClosed();
+    }
+}
+
+void CQXListView::StartNewFolderEdit() {
+    StartLabelEdit(m_model.InsertNewFolderPlaceholder(0));
+}
+
+bool CQXListView::IsEditingLabel() const {
+    return m_editing;
+}
+
+void CQXListView::OnEditorClosed() {
+    if (!m_editing)
+        return;
+    m_editing = false;
+    if (m_editedNewFolder && m_editedRow.isValid())
+        m_model.RemoveRow(m_editedRow.row());
+    m_editedRow = QPersistentModelIndex();
+    // What follows may ask questions in dialogs of their own; the editor's key handling is over by then.
+    QTimer::singleShot(
+        0, this,
+        [this, newFolder = m_editedNewFolder, name = m_editedName, text = m_editedText,
+         accepted = m_editCommitted] { emit LabelEditEnded(newFolder, name, text, accepted); });
+}
+
 bool CQXListView::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete)
-        emit DeleteRequested();
+    // Keys the name editor lets through (Enter, once it has taken the name) belong to the edit.
+    if (event->type() == QEvent::KeyPress && !m_editing) {
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Delete:
+            emit DeleteRequested();
+            break;
+        case Qt::Key_F2:
+            emit RenameRequested();
+            return true;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            emit OpenRequested();
+            return true;
+        default:
+            break;
+        }
+    }
     return QStackedWidget::eventFilter(watched, event);
 }

@@ -4,12 +4,14 @@
 
 #include <QHash>
 #include <QIcon>
+#include <QPersistentModelIndex>
 #include <QStackedWidget>
 
 #include <string>
 #include <string_view>
 #include <vector>
 
+class QAbstractItemView;
 class QListView;
 class QTreeView;
 class QItemSelectionModel;
@@ -52,9 +54,26 @@ public:
 
     // Rows of the selection, in list order.
     std::vector<int> SelectedRows() const;
+    // How many rows are selected; kept until the selection changes, so the commands' enabling rules
+    // stay cheap on a hundred thousand rows.
+    int SelectedCount() const;
+    bool HasSelection() const;
+    // The row the user last chose when it is still selected; -1 when there is none.
+    int SelectionMark() const;
+    // Both give the list the focus; a folder of a hundred thousand rows is one selection range.
+    void SelectAll();
+    void InvertSelection();
     QItemSelectionModel* SelectionModel() const;
     QTreeView* DetailsView() const { return m_details; }
     QListView* IconView() const { return m_iconView; }
+    // The view of the current display type.
+    QAbstractItemView* CurrentView() const;
+
+    // Opens the name editor on a row, its whole text chosen. Ends with LabelEditEnded.
+    void StartLabelEdit(int row);
+    // Puts the new-folder row at the top and opens its name editor.
+    void StartNewFolderEdit();
+    bool IsEditingLabel() const;
 
     // The display type kept between runs: the low two bits of the stored value.
     static DisplayType ReadListStyle();
@@ -63,15 +82,31 @@ public:
 signals:
     void OpenRequested();
     void DeleteRequested();
+    void RenameRequested();
     void ContextMenuRequested(const QPoint& globalPos);
+    // The name editor closed, `accepted` with the text as typed or cancelled (Escape). For the
+    // new-folder row, which is gone by then, `newFolder` is set; otherwise `oldName` is the raw name
+    // of the row that was edited. Sent once the editor is gone, from the event loop.
+    void LabelEditEnded(bool newFolder, const std::string& oldName, const QString& text, bool accepted);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void OnEditorClosed();
+
     FileListModel m_model;
     FileIconCache m_iconCache;
     QTreeView* m_details = nullptr;
     QListView* m_iconView = nullptr;
     DisplayType m_displayType = Details;
+    mutable int m_selectedCount = -1;
+    // The edit in progress: its row, the row's name and whether it is the new-folder row, and what
+    // the editor handed over.
+    bool m_editing = false;
+    QPersistentModelIndex m_editedRow;
+    std::string m_editedName;
+    bool m_editedNewFolder = false;
+    QString m_editedText;
+    bool m_editCommitted = false;
 };

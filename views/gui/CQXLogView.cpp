@@ -2,54 +2,32 @@
 
 #include "platform/TextCodec.h"
 #include "platform/gui/FontFaces.h"
-#include "settings/SettingNames.h"
-#include "settings/SettingsKey.h"
+#include "settings/LogViewSettings.h"
+#include "settings/gui/StoredColour.h"
 #include "views/LogText.h"
+#include "views/gui/RedrawThrottle.h"
 
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 
-const char* const CQXLogView::kDefaultFace = "ＭＳ ゴシック";
-
-namespace {
-
-// Stored colours are 0x00BBGGRR.
-QColor fromStoredColour(std::uint32_t value) {
-    return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
-                  static_cast<int>((value >> 16) & 0xFF));
-}
-
-std::uint32_t toStoredColour(const QColor& c) {
-    return static_cast<std::uint32_t>(c.red()) | static_cast<std::uint32_t>(c.green()) << 8 |
-           static_cast<std::uint32_t>(c.blue()) << 16;
-}
-
-} // namespace
-
 LogAppearance ReadLogAppearance(const QColor& buttonFace, const QColor& window) {
-    SettingsKey key;
-    key.OpenKey(KeyFamily::Profile, SettingName::LogKey);
+    const LogViewSettings stored = LogViewSettings::Load(ToStoredColour(buttonFace));
     LogAppearance a;
-    const bool useDefaultFont = key.ReadDword("usedefft", 1) == 1;
-    a.text = useDefaultFont ? QColor(Qt::black) : fromStoredColour(key.ReadDword("ftcolor", 0));
-    if (key.ReadDword("usedefcolor", 1) == 1)
+    a.text = stored.usedefft ? QColor(Qt::black) : FromStoredColour(stored.ftcolor);
+    if (stored.usedefcolor)
         a.background = buttonFace;
-    else if (key.ReadDword("usewincolor", 1) == 1)
+    else if (stored.usewincolor)
         a.background = window;
     else
-        a.background = fromStoredColour(key.ReadDword("bkcolor", toStoredColour(buttonFace)));
-    std::string face = key.ReadString("font", "");
-    a.face =
-        face.empty() || useDefaultFont ? QString::fromUtf8(CQXLogView::kDefaultFace) : DecodeRemoteName(face);
-    bool ok = false;
-    int size = QString::fromStdString(key.ReadString("fontsize", "11")).trimmed().toInt(&ok);
-    a.pointSize = !ok || useDefaultFont || size < 6 || size > 24 ? 11 : size;
+        a.background = FromStoredColour(stored.bkcolor);
+    a.face = DecodeRemoteName(stored.FaceShown());
+    a.pointSize = stored.PointsShown();
     return a;
 }
 
-CQXLogView::CQXLogView(QWidget* parent) : QPlainTextEdit(parent) {
+CQXLogView::CQXLogView(QWidget* parent) : QPlainTextEdit(parent), m_redraw(new RedrawThrottle(this, 50)) {
     setReadOnly(true);
     // Keyboard selection and Ctrl+C still work in a read-only pane with this flag set.
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -105,6 +83,7 @@ void CQXLogView::AppendText(const std::string& bytes) {
     cursor.insertText(text);
     QScrollBar* bar = verticalScrollBar();
     bar->setValue(bar->maximum());
+    m_redraw->Changed();
 }
 
 void CQXLogView::RemoveLeadingLines(int count) {

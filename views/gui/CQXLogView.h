@@ -6,6 +6,7 @@
 #include <string>
 
 class CLogText;
+class RedrawThrottle;
 
 // How the log pane looks, from the stored log settings.
 struct LogAppearance {
@@ -23,8 +24,6 @@ LogAppearance ReadLogAppearance(const QColor& buttonFace, const QColor& window);
 class CQXLogView : public QPlainTextEdit {
     Q_OBJECT
 public:
-    static const char* const kDefaultFace;
-
     explicit CQXLogView(QWidget* parent = nullptr);
 
     // Shows this log text from now on, following what is added and trimmed.
@@ -49,4 +48,7 @@ protected:
 private:
     LogAppearance m_appearance;
     CLogText* m_log = nullptr;
+    // Lines come in bursts (a folder of small files logs thousands); the pane is drawn at most
+    // twenty times a second meanwhile.
+    RedrawThrottle* m_redraw;
 };

@@ -7,10 +7,12 @@
 #include <QApplication>
 #include <QHash>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyleOption>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -52,6 +54,11 @@ CQXTreeView::CQXTreeView(QWidget* parent) : QTreeWidget(parent) {
         if (Node* n = NodeOf(item))
             n->expanded = false;
     });
+    m_keyRest = new QTimer(this);
+    m_keyRest->setSingleShot(true);
+    m_keyRest->setInterval(250);
+    connect(m_keyRest, &QTimer::timeout, this,
+            [this] { ApplySelection(m_model.SelectByKeyboard(NodeOf(currentItem()))); });
     BuildTreeImages();
     FillHostTree();
 }
@@ -66,8 +73,8 @@ QList<QIcon> CQXTreeView::AddHostIcons() {
             icons.append(GetHostIcon(i));
             continue;
         }
-        QIcon custom(DecodeRemoteName(file));
-        icons.append(custom.pixmap(16, 16).isNull() ? GetHostIcon(0) : custom);
+        const QIcon custom = HostIconFromFile(DecodeRemoteName(file), qApp->palette().color(QPalette::Base));
+        icons.append(custom.isNull() ? GetHostIcon(0) : custom);
     }
     return icons;
 }
@@ -217,21 +224,34 @@ bool CQXTreeView::IsOnItem(QTreeWidgetItem* item, const QPoint& pos) const {
 }
 
 void CQXTreeView::OnCurrentItemChanged(QTreeWidgetItem* current) {
+    if (m_keySelecting) {
+        m_keyRest->start();
+        return;
+    }
     if (!m_mouseSelecting)
         return;
     m_mouseSelecting = false;
-    switch (m_model.SelectByMouse(NodeOf(current))) {
+    ApplySelection(m_model.SelectByMouse(NodeOf(current)));
+}
+
+void CQXTreeView::ApplySelection(HostTreeModel::MouseSelection result) {
+    switch (result) {
     case HostTreeModel::MouseSelection::FolderChosen:
         emit FolderChosen();
         break;
     case HostTreeModel::MouseSelection::HostMovedToTop:
-        if (QTreeWidgetItem* top = topLevelItem(0)) {
-            setCurrentItem(top);
-            top->setExpanded(true);
-        }
+        m_topPending = true;
         break;
     case HostTreeModel::MouseSelection::Nothing:
         break;
+    }
+}
+
+void CQXTreeView::SelectTopItem() {
+    m_topPending = false;
+    if (QTreeWidgetItem* top = topLevelItem(0)) {
+        setCurrentItem(top);
+        top->setExpanded(true);
     }
 }
 
@@ -248,9 +268,36 @@ void CQXTreeView::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && item && NodeOf(item) == m_model.RemoteRootItem() &&
         IsOnItem(item, pos))
         item->setExpanded(!item->isExpanded());
+    QTreeWidgetItem* before = currentItem();
     m_mouseSelecting = event->button() == Qt::LeftButton;
     QTreeWidget::mousePressEvent(event);
     m_mouseSelecting = false;
+    // Choosing the item that is current already: the root and the top host list "/" again.
+    Node* node = NodeOf(item);
+    if (event->button() == Qt::LeftButton && item && item == before && IsOnItem(item, pos) &&
+        (node == m_model.RemoteRootItem() || node == m_model.TopItem()))
+        ApplySelection(m_model.SelectByMouse(node));
+    if (m_topPending)
+        SelectTopItem();
+}
+
+void CQXTreeView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // Enter does what a click on a host and a double click on the connection item do.
+        QTreeWidgetItem* item = currentItem();
+        if (NodeOf(item) && NodeOf(item)->kind == Kind::Host) {
+            ApplySelection(m_model.SelectByMouse(NodeOf(item)));
+            if (m_topPending)
+                SelectTopItem();
+        } else {
+            RunDoubleClickAction(item);
+        }
+        event->accept();
+        return;
+    }
+    m_keySelecting = true;
+    QTreeWidget::keyPressEvent(event);
+    m_keySelecting = false;
 }
 
 void CQXTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -258,6 +305,10 @@ void CQXTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
     QTreeWidgetItem* item = itemAt(pos);
     if (!IsOnItem(item, pos))
         return;
+    RunDoubleClickAction(item);
+}
+
+void CQXTreeView::RunDoubleClickAction(QTreeWidgetItem* item) {
     switch (m_model.DoubleClick(NodeOf(item))) {
     case HostTreeModel::DoubleClickAction::Connect:
         emit ConnectRequested();

@@ -10,6 +10,7 @@
 #include <vector>
 
 class QMenu;
+class QTimer;
 
 // The host tree pane: a thin widget over the host tree model. It mirrors the model's items (reusing
 // the widget items of unchanged nodes, so a large folder is cheap to refresh), and turns clicks into
@@ -48,7 +49,8 @@ public:
     void SetContextMenu(QMenu* menu) { m_contextMenu = menu; }
 
 signals:
-    // A folder item was chosen with the mouse: the remote folder changes to GetCurrentPath().
+    // A folder item (or the root, or the top host while connected) was chosen with the mouse or the
+    // keyboard: the remote folder changes to GetCurrentPath(), "/" when that is empty.
     void FolderChosen();
     // A double click on the connection item.
     void ConnectRequested();
@@ -57,6 +59,7 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void SyncItems();
@@ -65,12 +68,22 @@ private:
     void UpdateItem(QTreeWidgetItem* item, const HostTreeModel::Node& node);
     QIcon IconFor(const HostTreeModel::Node& node) const;
     void OnCurrentItemChanged(QTreeWidgetItem* current);
+    // Acts on what a selection meant; a host brought on top becomes the highlighted item.
+    void ApplySelection(HostTreeModel::MouseSelection result);
+    void RunDoubleClickAction(QTreeWidgetItem* item);
+    void SelectTopItem();
     // True when the point lies on the item's picture or text, not beside it.
     bool IsOnItem(QTreeWidgetItem* item, const QPoint& pos) const;
 
     HostTreeModel m_model;
     QMenu* m_contextMenu = nullptr;
     bool m_mouseSelecting = false;
+    bool m_keySelecting = false;
+    // A host brought on top by a press is highlighted after the press is handled: the press would
+    // otherwise highlight the place that was clicked, where another host now stands.
+    bool m_topPending = false;
+    // Keys move through the folders quickly; the folder the keys rest on is the one listed.
+    QTimer* m_keyRest = nullptr;
 
     QList<QIcon> m_hostIcons;
     QIcon m_folder;

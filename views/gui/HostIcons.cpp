@@ -1,5 +1,9 @@
 #include "views/gui/HostIcons.h"
 
+#include <QBitmap>
+#include <QFileInfo>
+#include <QPixmap>
+
 #include <array>
 
 int HostIconResourceId(int number) {
@@ -11,4 +15,21 @@ int HostIconResourceId(int number) {
 
 QIcon GetHostIcon(int number) {
     return QIcon(QStringLiteral(":/hosticons/%1.svg").arg(HostIconResourceId(number)));
+}
+
+QIcon HostIconFromFile(const QString& path, const QColor& transparent) {
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return {};
+    if (QFileInfo(path).suffix().compare(QStringLiteral("bmp"), Qt::CaseInsensitive) == 0) {
+        QPixmap bitmap(path, "BMP");
+        if (bitmap.isNull())
+            return {};
+        bitmap.setMask(bitmap.createMaskFromColor(transparent, Qt::MaskInColor));
+        return QIcon(bitmap);
+    }
+    QIcon icon(path);
+    // An icon file holds its pictures in several sizes; QIcon picks the one nearest the size drawn.
+    if (icon.pixmap(16, 16).isNull())
+        return {};
+    return icon;
 }

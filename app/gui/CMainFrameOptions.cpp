@@ -1,0 +1,8 @@
+#include "app/gui/CMainFrame.h"
+
+#include "settings/gui/CPropSheetHostView.h"
+
+void CMainFrame::OnOptions() {
+    CPropSheetHostView sheet(*m_doc, m_tree, m_logView, m_engine.get(), this);
+    sheet.exec();
+}

@@ -1,0 +1,220 @@
+#include "app/gui/FileCommands.h"
+
+#include "app/gui/CMainFrame.h"
+#include "app/gui/UploadDialog.h"
+#include "engine/FtpEngine.h"
+#include "engine/LocalNames.h"
+#include "engine/RemoteNames.h"
+#include "platform/TextCodec.h"
+#include "settings/TempFolder.h"
+#include "views/LogText.h"
+#include "views/NameEditRules.h"
+#include "views/gui/CQXListView.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+// The selected entries as the transfers take them: files as rows, folders by name.
+struct Entries {
+    std::vector<FileListRow> files;
+    std::vector<std::string> folders;
+};
+
+Entries SelectedEntries(CQXListView& list) {
+    Entries entries;
+    const FileListModel& model = list.Model();
+    for (int row : list.SelectedRows()) {
+        if (model.RowAt(row).IsFolder())
+            entries.folders.push_back(model.RowAt(row).name);
+        else
+            entries.files.push_back(model.EngineRow(row));
+    }
+    return entries;
+}
+
+std::string LocalBytes(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+void WarnNoFolder(CMainFrame& frame, const QString& title) {
+    QMessageBox::warning(&frame, title, QStringLiteral("ファイルを置く一時フォルダが使えません。"));
+}
+
+// Queues the upload of a local folder as a tree into the current folder. An entry of that name in
+// the list is a clash: a file stops it, a folder is used as it is once the user agrees, its files
+// being replaced.
+void UploadFolderInto(CMainFrame& frame, const std::string& here, const QFileInfo& folder) {
+    CFtpEngine& engine = frame.Engine();
+    const QString name = folder.fileName();
+    const std::string remoteName = engine.ServerNameFor(name);
+    if (!IsOneCommandLine(remoteName)) {
+        frame.Log().AppendLog("フォルダ「" + ShownName(EncodeUtf8(name)) +
+                              "」はアップロードできない名前です。\r\n");
+        return;
+    }
+    const FileListModel& model = frame.ListView()->Model();
+    for (int i = 0; i < model.RowCount(); ++i) {
+        const FileListModel::Row& row = model.RowAt(i);
+        if (row.name != remoteName)
+            continue;
+        if (!row.IsFolder()) {
+            frame.Log().AppendLog("カレントディレクトリには同一名のファイルが存在するため、\r\nフォルダ「" +
+                                  EncodeUtf8(name) + "」をアップロードできませんでした。\r\n");
+            return;
+        }
+        const auto answer = QMessageBox::question(
+            &frame, QStringLiteral("アップロード"),
+            QStringLiteral("フォルダ「%1」はすでにあります。\n中の同じ名前のファイルは上書きされます。"
+                           "アップロードしますか？")
+                .arg(name));
+        if (answer != QMessageBox::Yes)
+            return;
+        break;
+    }
+    engine.UploadFolder(LocalBytes(folder.filePath()), here + "/" + remoteName);
+}
+
+} // namespace
+
+namespace FileCommands {
+
+void Open(CMainFrame& frame) {
+    CQXListView& list = *frame.ListView();
+    int row = list.SelectionMark();
+    if (row < 0 && list.SelectedCount() == 1)
+        row = list.SelectedRows().front();
+    if (row < 0)
+        return;
+    CFtpEngine& engine = frame.Engine();
+    const FileListModel::Row& entry = list.Model().RowAt(row);
+    const std::string here = frame.GetCurrentPath();
+    if (entry.IsFolder()) {
+        engine.ChangeFolder(here + "/" + entry.name);
+        return;
+    }
+    const QString temp = GetTempFolder();
+    if (temp.isEmpty()) {
+        WarnNoFolder(frame, QStringLiteral("開く"));
+        return;
+    }
+    const std::string name = entry.name;
+    if (!engine.DownloadFiles(temp.toStdString(), {list.Model().EngineRow(row)}))
+        return;
+    if (IsSafeLocalName(name))
+        engine.EnqueueOp(OP_SHELLOPEN, (temp + LocalNameFor(name)).toStdString(), "open");
+    engine.DispatchNextOp();
+}
+
+void Download(CMainFrame& frame) {
+    CFtpEngine& engine = frame.Engine();
+    // Only this session's copy of the host learns the folder; the stored host keeps its own.
+    std::string& folder = engine.Host().DownPath;
+    if (folder.empty())
+        folder = GetTempFolder().toStdString();
+    if (folder.empty()) {
+        WarnNoFolder(frame, QStringLiteral("ダウンロード"));
+        return;
+    }
+    const std::string target = folder;
+    const Entries entries = SelectedEntries(*frame.ListView());
+    const bool filesQueued = engine.DownloadFiles(target, entries.files) != 0;
+    if (filesQueued && engine.DownloadFolders(target, entries.folders) != 0)
+        engine.EnqueueOp(OP_SHELLOPEN, target, "explore");
+    engine.DispatchNextOp();
+}
+
+void DownloadAs(CMainFrame& frame) {
+    CFtpEngine& engine = frame.Engine();
+    CQXListView& list = *frame.ListView();
+    const std::string here = frame.GetCurrentPath();
+    const std::string& downPath = engine.Host().DownPath;
+    const QDir start(downPath.empty() ? QDir::homePath() : QString::fromStdString(downPath));
+    // Taken before any dialog runs: a listing that arrives meanwhile replaces the rows.
+    std::vector<FileListModel::Row> files;
+    for (int row : list.SelectedRows()) {
+        if (!list.Model().RowAt(row).IsFolder())
+            files.push_back(list.Model().RowAt(row));
+    }
+    for (const FileListModel::Row& entry : files) {
+        const std::string remote = here + "/" + entry.name;
+        if (!IsSafeRemoteName(entry.name)) {
+            frame.Log().AppendLog("「" + ShownName(entry.name) +
+                                  "」は一つのファイル名ではないため、ダウンロードしませんでした。\r\n");
+            continue;
+        }
+        const QString proposed =
+            IsSafeLocalName(entry.name) ? start.filePath(LocalNameFor(entry.name)) : start.path();
+        const QString path =
+            QFileDialog::getSaveFileName(&frame, QStringLiteral("名前を付けてダウンロード"), proposed);
+        if (path.isEmpty())
+            continue;
+        engine.EnqueueOp(QueuedOp{LocalBytes(path), remote, OP_DOWNLOAD,
+                                  std::strtoll(entry.size.c_str(), nullptr, 10), 0});
+    }
+    engine.DispatchNextOp();
+}
+
+void Upload(CMainFrame& frame) {
+    CFtpEngine& engine = frame.Engine();
+    const QStringList chosen =
+        CUploadDialog::ChoosePaths(&frame, QString::fromStdString(engine.Host().UpPath));
+    const std::string here = frame.GetCurrentPath();
+    std::vector<std::string> files;
+    std::vector<QFileInfo> folders;
+    for (const QString& path : chosen) {
+        const QFileInfo info(path);
+        if (info.isDir())
+            folders.push_back(info);
+        else
+            files.push_back(LocalBytes(path));
+    }
+    if (files.empty() || engine.UploadFiles(here, files)) {
+        for (const QFileInfo& folder : folders)
+            UploadFolderInto(frame, here, folder);
+    }
+    if (!chosen.isEmpty())
+        engine.EnqueueOp(WM_FTP_LIST);
+    engine.DispatchNextOp();
+}
+
+void NewIndexHtml(CMainFrame& frame) {
+    CFtpEngine& engine = frame.Engine();
+    std::string& name = engine.Host().Indexhtml;
+    if (name.empty())
+        name = "index.html";
+    engine.CreateIndexFile(frame.GetCurrentPath(), name);
+    engine.EnqueueOp(WM_FTP_LIST);
+    engine.DispatchNextOp();
+}
+
+void FinishNameEdit(CMainFrame& frame, bool newFolder, const std::string& oldName, const QString& typed,
+                    bool accepted) {
+    const NameEditOutcome outcome = DecideNameEdit(newFolder, oldName, typed, accepted);
+    CFtpEngine& engine = frame.Engine();
+    switch (outcome.action) {
+    case NameEditOutcome::Action::Nothing:
+        break;
+    case NameEditOutcome::Action::Refuse:
+        QMessageBox::warning(&frame,
+                             newFolder ? QStringLiteral("新規フォルダ") : QStringLiteral("名前の変更"),
+                             outcome.refusal);
+        break;
+    case NameEditOutcome::Action::CreateFolder:
+        if (engine.IsConnected())
+            engine.CreateFolder(typed);
+        break;
+    case NameEditOutcome::Action::Rename:
+        if (engine.IsConnected())
+            engine.RenameEntry(oldName, typed);
+        break;
+    }
+}
+
+} // namespace FileCommands

@@ -1,0 +1,435 @@
+#include "engine/FtpEngine.h"
+
+#include "engine/DataChains.h"
+#include "engine/RemoteNames.h"
+#include "engine/ReplyTexts.h"
+#include "views/LogText.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+
+using namespace SocketEvent;
+
+namespace {
+constexpr DataChain kChains[] = {
+    {WM_FTP_LIST, WM_FTP_TYPE, WM_FTP_PASV, 0, WM_FTP_LIST, WM_FTP_LISTDATA},
+    {WM_FTP_GETCWD, WM_FTP_GETDIRTYPE, WM_FTP_GETDIRPASV, 0, WM_FTP_GETDIRLIST, WM_FTP_GETDIRDATA},
+    {WM_FTP_DELCWD, WM_FTP_DELTYPE, WM_FTP_DELPASV, 0, WM_FTP_DELLIST, WM_FTP_DELDATA},
+    {OP_DOWNLOAD, WM_FTP_GETTYPE, WM_FTP_GETPASV, WM_FTP_REST, WM_FTP_RETR, WM_FTP_GETDATA},
+    {OP_UPLOAD, WM_FTP_PUTTYPE, WM_FTP_PUTPASV, WM_FTP_PUTREST, WM_FTP_STOR, WM_FTP_PUTDATA},
+};
+
+const char* const kListFailed = "カレントディレクトリのファイル一覧を取得できませんでした。\r\n";
+const char* const kDownloadFailed = "ダウンロードは失敗しました。\r\n";
+const char* const kUploadFailed = "アップロードは失敗しました。\r\n";
+const char* const kDataLost = "データ接続が途中で切れました。\r\n";
+const char* const kOpenFailed = "ファイルのオープンが失敗しました\r\n";
+const char* const kWriteFailed = "ファイルの書き込みが失敗しました。\r\n";
+
+// A listing is read in pieces of this size until the socket has nothing more.
+constexpr std::size_t kListPiece = 64 * 1024;
+
+const char* FailureText(const DataChain& chain) {
+    return chain.IsDownload() ? kDownloadFailed : chain.IsUpload() ? kUploadFailed : kListFailed;
+}
+
+bool IsPositive(int code) {
+    return code >= 200 && code < 300;
+}
+
+// The name of a file in a path: what follows the last "/".
+std::string BaseName(const std::string& path) {
+    const std::size_t cut = path.find_last_of('/');
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+} // namespace
+
+const DataChain* ChainOfMessage(int message) {
+    for (const DataChain& c : kChains) {
+        if (message == c.type || message == c.pasv || (c.rest != 0 && message == c.rest) ||
+            message == c.transfer || message == c.data)
+            return &c;
+    }
+    return nullptr;
+}
+
+const DataChain* ChainOfOp(int op) {
+    for (const DataChain& c : kChains) {
+        if (op == c.op)
+            return &c;
+    }
+    return nullptr;
+}
+
+DataConn& CFtpEngine::DataSide(const DataChain& chain) {
+    if (m_dataConns.empty()) {
+        DataConn conn;
+        conn.msg = chain.data;
+        m_dataConns.push_back(std::move(conn));
+    }
+    return m_dataConns.back();
+}
+
+void CFtpEngine::OnTypeStep(const DataChain& chain, SocketId s, std::uint32_t word) {
+    std::string command;
+    if (EventKind(word) == Write) {
+        bool ascii = true;
+        if (!chain.IsListing()) {
+            DataConn& conn = DataSide(chain);
+            conn.ascii = m_ui.IsAsciiMode();
+            ascii = conn.ascii;
+        }
+        command = ascii ? "TYPE A" : "TYPE I";
+    }
+    if (!CommandStep(s, word, chain.type, command))
+        return;
+    if (IsPositive(m_ui.Log().GetReplyCode()))
+        Arm(s, chain.pasv, Write | Close);
+    else
+        FailChain(chain);
+}
+
+void CFtpEngine::OnPassiveOrPortStep(const DataChain& chain, SocketId s, std::uint32_t word) {
+    const bool passive = m_host.Pasv != 0;
+    std::string command;
+    if (EventKind(word) == Write) {
+        DataConn& conn = DataSide(chain);
+        conn.waiting.close();
+        if (passive) {
+            command = "PASV";
+        } else {
+            command = MakePortCommand(s, conn.waiting);
+            if (command.empty()) {
+                LogFailure("データ接続を待ち受けられませんでした。\r\n");
+                FailChain(chain);
+                return;
+            }
+            Arm(conn.waiting.id(), chain.data, Accept);
+        }
+    }
+    if (!CommandStep(s, word, chain.pasv, command))
+        return;
+    const int code = m_ui.Log().GetReplyCode();
+    const int next = chain.rest != 0 && m_opNum2 != 0 ? chain.rest : chain.transfer;
+    if (passive && code == 227) {
+        std::string address;
+        int port = 0;
+        std::uint32_t server = 0;
+        std::uint16_t unused = 0;
+        // Only the port is taken from the reply: the data connection goes to the control
+        // connection's peer, so a server cannot send the client to another host.
+        if (!ParsePasvReply(m_ui.Log().GetLastReplyLine(), address, port) || port == 0 ||
+            !PeerAddress(s, server, unused)) {
+            LogFailure("PASV の応答からデータ接続の宛先が読み取れませんでした。\r\n");
+            FailChain(chain);
+            return;
+        }
+        DataConn& conn = DataSide(chain);
+        conn.waiting = Socket::CreateTcp();
+        Arm(conn.waiting.id(), chain.data, SocketEvent::Connect);
+        ConnectTo(conn.waiting.id(), DottedAddress(server), port);
+        Arm(s, next, Write | Close);
+    } else if (!passive && IsPositive(code)) {
+        Arm(s, next, Write | Close);
+    } else {
+        FailChain(chain);
+    }
+}
+
+void CFtpEngine::OnRestStep(const DataChain& chain, SocketId s, std::uint32_t word) {
+    if (!CommandStep(s, word, chain.rest, EventKind(word) == Write ? "REST " + std::to_string(m_opNum2) : ""))
+        return;
+    if (m_ui.Log().GetReplyCode() == 350) {
+        Arm(s, chain.transfer, Write | Close);
+        return;
+    }
+    if (TransferWholeAfterRefusedRest(chain, DataSide(chain))) {
+        Arm(s, chain.transfer, Write | Close);
+        return;
+    }
+    if (m_ctrlSocket == s)
+        EndOperation();
+}
+
+bool CFtpEngine::TransferWholeAfterRefusedRest(const DataChain& chain, DataConn& conn) {
+    const SocketId s = m_ctrlSocket.id();
+    const std::string name = ShownName(BaseName(m_opText2));
+    // While the question is open, a server that gives up is still noticed.
+    Arm(s, chain.rest, Close);
+    const int answer = m_ui.AskTransferWhole(
+        chain.IsDownload() ? OverwriteForm::Download : OverwriteForm::Upload, m_opText1, m_opText2);
+    if (!(m_ctrlSocket == s))
+        return false;
+    if (answer != 1) {
+        LogFailure("サーバーが続きからの転送を受け付けないため、「" + name + "」を転送しませんでした。\r\n");
+        return false;
+    }
+    m_ui.Log().AppendLog("サーバーが続きからの転送を受け付けないため、「" + name +
+                         "」を最初から転送します。\r\n");
+    m_opNum2 = 0;
+    conn.offset = 0;
+    if (chain.IsUpload() && conn.file)
+        conn.file->seek(0);
+    const std::int64_t total = chain.IsUpload() ? m_opNum1 : conn.expected;
+    m_progress.BeginProgress(0, static_cast<std::uint64_t>(std::max<std::int64_t>(total, 0)));
+    ShowProgress(true);
+    return true;
+}
+
+void CFtpEngine::OnTransferStep(const DataChain& chain, SocketId s, std::uint32_t word) {
+    std::string command;
+    if (EventKind(word) == Write) {
+        m_halfDone = 0;
+        if (chain.IsListing()) {
+            m_listData.clear();
+            command = "LIST";
+        } else {
+            command = (chain.IsDownload() ? "RETR " : "STOR ") + m_opText2;
+        }
+    }
+    if (!CommandStep(s, word, chain.transfer, command)) {
+        if (EventKind(word) == Write) {
+            DataConn& conn = DataSide(chain);
+            conn.commandSent = true;
+            if (chain.IsUpload())
+                ArmUploadData(conn);
+        }
+        return;
+    }
+    const int code = m_ui.Log().GetReplyCode();
+    if (code < 200) {
+        // The server has accepted the transfer: only now may a download touch its local file.
+        DataConn& conn = DataSide(chain);
+        if (chain.IsDownload() && !conn.ended) {
+            conn.announced = ParseAnnouncedSize(m_ui.Log().GetLastReplyLine());
+            if (!conn.file && !OpenDownloadFile(conn))
+                FailDataSide(chain, conn, kOpenFailed);
+        }
+        if (m_ctrlSocket == s)
+            Arm(s, chain.transfer, Read | Close);
+        WatchTransfer();
+        return;
+    }
+    if (!IsPositive(code)) {
+        FinishChain(chain, false);
+        return;
+    }
+    if (SecondOfTwoEvents())
+        FinishChain(chain, true);
+    else
+        WatchTransfer();
+}
+
+void CFtpEngine::OnDataEvent(const DataChain& chain, SocketId s, std::uint32_t word) {
+    DataConn* conn = FindDataConn(s);
+    if (!conn)
+        return;
+    switch (EventKind(word)) {
+    case Accept: {
+        if (!(conn->waiting == s))
+            break;
+        Socket accepted = AcceptData(conn->waiting);
+        if (!accepted.valid())
+            break;
+        conn->sock = std::move(accepted);
+        DataConnected(chain, *conn);
+        break;
+    }
+    case SocketEvent::Connect:
+        if (!(conn->waiting == s))
+            break;
+        if (EventError(word) != 0) {
+            // The server's reply to the transfer command reports the missing connection.
+            conn->waiting.close();
+            break;
+        }
+        conn->sock = std::move(conn->waiting);
+        DataConnected(chain, *conn);
+        break;
+    case Read:
+        if (!(conn->sock == s))
+            break;
+        if (chain.IsListing()) {
+            DrainToListData(chain, *conn);
+        } else if (chain.IsDownload()) {
+            if (!conn->file && !OpenDownloadFile(*conn))
+                FailDataSide(chain, *conn, kOpenFailed);
+            else if (!WriteDownloadData(*conn))
+                FailDataSide(chain, *conn, kWriteFailed);
+            else if (conn->commandSent)
+                WatchTransfer();
+        }
+        break;
+    case Write:
+        if (!(conn->sock == s) || !chain.IsUpload())
+            break;
+        if (SendUploadChunk(*conn, m_sendChunk)) {
+            Arm(s, chain.data, Write);
+            WatchTransfer();
+        } else {
+            DataSideEnded(chain, *conn);
+        }
+        break;
+    case Close:
+        if (!(conn->sock == s))
+            break;
+        // A reset or an error cuts the data short, whatever the server says afterwards.
+        if (EventError(word) != 0)
+            FailDataSide(chain, *conn, kDataLost);
+        else
+            DataSideEnded(chain, *conn);
+        break;
+    default:
+        break;
+    }
+}
+
+void CFtpEngine::DataConnected(const DataChain& chain, DataConn& conn) {
+    if (!chain.IsUpload())
+        Arm(conn.sock.id(), chain.data, Read | Close);
+    else if (conn.commandSent)
+        Arm(conn.sock.id(), chain.data, Write);
+    if (!chain.IsListing())
+        m_progress.MarkTransferStart();
+}
+
+void CFtpEngine::DataSideEnded(const DataChain& chain, DataConn& conn) {
+    if (conn.ended)
+        return;
+    conn.ended = true;
+    if (chain.IsDownload()) {
+        // The last piece's count reaches the screen before the bar goes.
+        ShowProgress(true);
+        if (conn.ascii && conn.file && conn.failure.empty()) {
+            std::string rest;
+            conn.crLfToLf.Finish(rest);
+            if (!rest.empty() && conn.file->write(rest.data(), static_cast<qint64>(rest.size())) !=
+                                     static_cast<qint64>(rest.size())) {
+                conn.failure = kWriteFailed;
+                LogFailure(kWriteFailed);
+            }
+        }
+    }
+    // For an upload the orderly close tells the server that the file is whole.
+    conn.sock.shutdownAndClose();
+    conn.waiting.close();
+    ResetProgress();
+    if (SecondOfTwoEvents())
+        FinishChain(chain, true);
+    else
+        WatchTransfer();
+}
+
+void CFtpEngine::FailDataSide(const DataChain& chain, DataConn& conn, const std::string& why) {
+    if (conn.failure.empty()) {
+        conn.failure = why;
+        LogFailure(why);
+    }
+    DataSideEnded(chain, conn);
+}
+
+void CFtpEngine::FailChain(const DataChain& chain) {
+    LogFailure(FailureText(chain));
+    EndOperation();
+}
+
+void CFtpEngine::FinishChain(const DataChain& chain, bool replyAccepted) {
+    DataConn* conn = RunningDataConn();
+    bool ok = replyAccepted && (!conn || conn->failure.empty());
+    if (ok && chain.IsDownload() && conn) {
+        // A transfer the server ended without any data is an empty file.
+        if (!conn->file && !OpenDownloadFile(*conn)) {
+            LogFailure(kOpenFailed);
+            ok = false;
+        } else if (const std::int64_t size = SizeShortOrLong(*conn); size >= 0) {
+            LogFailure("受信したサイズ (" + std::to_string(conn->offset + conn->moved) +
+                       " バイト) がサーバーの示したサイズ (" + std::to_string(size) +
+                       " バイト) と違います。\r\n");
+            ok = false;
+        }
+    }
+    if (!ok) {
+        LogFailure(FailureText(chain) + (chain.IsDownload() && conn ? LeftOnDisk(*conn) : std::string()));
+        EndOperation();
+        return;
+    }
+    if (chain.IsListing()) {
+        FinishListing();
+        return;
+    }
+    m_ui.Log().AppendLog(chain.IsDownload() ? "ダウンロードが正常終了しました。\r\n"
+                                            : "アップロードは正常終了しました。\r\n");
+    EndOperation();
+}
+
+void CFtpEngine::FinishListing() {
+    switch (m_curOp) {
+    case WM_FTP_LIST:
+        NoteListingNames(m_listData);
+        m_ui.FillFileList(m_listData);
+        break;
+    case WM_FTP_GETCWD:
+        ExpandDownloadFolder(m_opText1, m_opText2, m_opNum2 != 0, std::max<std::int64_t>(m_opNum1, 0));
+        break;
+    case WM_FTP_DELCWD:
+        ExpandFolderDelete(m_opText2);
+        break;
+    default:
+        break;
+    }
+    EndOperation();
+}
+
+std::int64_t CFtpEngine::SizeShortOrLong(const DataConn& conn) {
+    // In ASCII mode line ends change the length on the way.
+    if (conn.ascii)
+        return -1;
+    const std::int64_t whole = conn.offset + conn.moved;
+    // The reply to RETR is the newer word; after REST some servers announce what is left to send.
+    if (conn.announced >= 0)
+        return whole == conn.announced || (conn.offset > 0 && conn.moved == conn.announced) ? -1
+                                                                                            : conn.announced;
+    return conn.expected >= 0 && whole != conn.expected ? conn.expected : -1;
+}
+
+std::string CFtpEngine::LeftOnDisk(DataConn& conn) {
+    if (!conn.file)
+        return {};
+    conn.file->close();
+    const std::int64_t size = QFileInfo(QString::fromStdString(conn.localPath)).size();
+    if (conn.created && size == 0) {
+        QFile::remove(QString::fromStdString(conn.localPath));
+        return {};
+    }
+    return "「" + ShownName(conn.localPath) + "」には受信した " + std::to_string(size) +
+           " バイトが残っています" + (conn.ascii ? "。\r\n" : " (続きから転送できます)。\r\n");
+}
+
+void CFtpEngine::DrainToListData(const DataChain& chain, DataConn& conn) {
+    char buffer[kListPiece];
+    for (;;) {
+        const long n = m_events.Receive(conn.sock.id(), buffer, sizeof buffer);
+        if (n < 1)
+            break;
+        m_listData.append(buffer, static_cast<std::size_t>(n));
+        conn.moved += n;
+        if (m_listData.size() > kMaxListing) {
+            std::string().swap(m_listData);
+            FailDataSide(chain, conn, "ファイル一覧が大きすぎるため、受信を打ち切りました。\r\n");
+            return;
+        }
+    }
+    WatchTransfer();
+}
+
+void CFtpEngine::AbortSilentTransfer(const DataChain& chain) {
+    DataConn* conn = RunningDataConn();
+    LogFailure("タイムアウトしました。\r\n");
+    LogFailure(FailureText(chain) + (chain.IsDownload() && conn ? LeftOnDisk(*conn) : std::string()));
+    m_opQueue.clear();
+    m_dataConns.clear();
+    m_busy = 0;
+    EnqueueOp(WM_FTP_ABOR);
+    DispatchNextOp();
+}

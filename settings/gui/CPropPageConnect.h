@@ -1,0 +1,31 @@
+#pragma once
+
+#include "settings/gui/CHostPage.h"
+
+class QCheckBox;
+class QLineEdit;
+
+// The connection page: the current host's name, address, port and account, and the buttons that add
+// and remove hosts.
+class CPropPageConnect : public CHostPage {
+    Q_OBJECT
+public:
+    explicit CPropPageConnect(HostListEditor& editor, QWidget* parent = nullptr);
+
+protected:
+    void LoadFields(const HostRecord& host) override;
+    bool StoreFields(HostRecord& host) override;
+
+private:
+    void OnAnonymous();
+    void OnNewHost();
+    void OnDeleteHost();
+
+    QLineEdit* m_name;
+    QLineEdit* m_address;
+    QCheckBox* m_hide;
+    QLineEdit* m_port;
+    QLineEdit* m_user;
+    QLineEdit* m_password;
+    QCheckBox* m_anonymous;
+};
