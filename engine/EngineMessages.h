@@ -51,6 +51,13 @@ inline constexpr int WM_FTP_PUTREST = 0x4fe;
 inline constexpr int WM_FTP_STOR = 0x4ff;
 inline constexpr int WM_FTP_PUTDATA = 0x501;
 
+// Encrypted sessions and what the server can do; numbers after the others.
+inline constexpr int WM_FTP_AUTH = 0x520;
+inline constexpr int WM_FTP_TLS = 0x521;
+inline constexpr int WM_FTP_PBSZ = 0x522;
+inline constexpr int WM_FTP_PROT = 0x523;
+inline constexpr int WM_FTP_FEAT = 0x524;
+
 // Operation codes that are not messages of their own.
 inline constexpr int OP_SHELLOPEN = 5;
 inline constexpr int OP_DOWNLOAD = WM_FTP_GETTYPE;

@@ -3,6 +3,7 @@
 #include "engine/DataConn.h"
 #include "engine/EngineMessages.h"
 #include "engine/EngineUi.h"
+#include "engine/FtpExtensions.h"
 #include "engine/TransferProgress.h"
 #include "platform/NameLookup.h"
 #include "platform/Socket.h"
@@ -15,6 +16,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -190,8 +192,8 @@ private:
     std::int32_t m_sendChunk = 4096;
     HostRecord m_host;
     int m_hostNumber = -1;
-    // First IPv4 address (network order) of the last finished name lookup.
-    std::uint32_t m_hostentBuf = 0;
+    // The address the last finished name lookup gave (IPv4 when the name has one).
+    NetAddress m_hostentBuf;
     std::string m_listData;
     // The data side of the running operation: at most one entry, gone when the operation ends.
     std::vector<DataConn> m_dataConns;
@@ -207,6 +209,16 @@ private:
     // A folder download has entered folders below the one the user is in; the session goes back
     // before anything that depends on the working folder.
     bool m_leftUserFolder = false;
+    // Encryption: the control connection speaks TLS, with this certificate (SHA-256); data
+    // connections are protected (PROT P) and resume the control connection's TLS sessions.
+    bool m_ctrlTls = false;
+    bool m_protP = false;
+    std::string m_ctrlCertificate;
+    std::shared_ptr<CTlsSessionCache> m_tlsSessions;
+    // What the server said it can do (FEAT), read once per session; and whether it refused an
+    // extended data command, after which the session keeps to PASV and PORT.
+    FtpFeatures m_features;
+    bool m_extendedRefused = false;
 
     // The usual step of a command: sends `command` on the write event (nothing when it is empty),
     // waits for the whole reply, and ends the session on a close. True once a complete reply is
@@ -249,6 +261,36 @@ private:
     void OnFtpChmod(SocketId s, std::uint32_t word);
     void OnFtpGetCwd(SocketId s, std::uint32_t word);
     void OnFtpDelCwd(SocketId s, std::uint32_t word);
+    void OnFtpAuth(SocketId s, std::uint32_t word);
+    void OnFtpTls(SocketId s, std::uint32_t word);
+    void OnFtpPbsz(SocketId s, std::uint32_t word);
+    void OnFtpProt(SocketId s, std::uint32_t word);
+    void OnFtpFeat(SocketId s, std::uint32_t word);
+
+    // Encrypted sessions.
+    // The host name certificates are checked against: the host's address without brackets.
+    std::string TlsHostName() const;
+    // Starts the control connection's handshake; its end arrives as WM_FTP_TLS.
+    void StartControlTls(SocketId s);
+    // The certificate of the control connection is accepted (asking the user when nothing vouches
+    // for it); false when it is refused.
+    bool AcceptCertificate(SocketId s, const TlsPeerInfo& peer);
+    void RememberCertificate(const std::string& sha256);
+    // What follows the login's last reply: PBSZ and PROT on an encrypted session, then FEAT.
+    void AfterLogin(SocketId s);
+    // The data side may move data: no protection is asked for, or its handshake has ended. Starts
+    // that handshake once the connection is up and the transfer command has gone out.
+    bool DataMayFlow(const DataChain& chain, DataConn& conn);
+    void DataTlsDone(const DataChain& chain, DataConn& conn, std::uint32_t word);
+    // Registers the data socket for what the transfer moves.
+    void ArmDataFlow(const DataChain& chain, DataConn& conn);
+    // EPSV and EPRT rather than PASV and PORT: always on IPv6, on IPv4 when the server offers them.
+    bool UseExtendedDataCommand(SocketId ctrl, bool passive) const;
+    static bool ControlIsV6(SocketId ctrl);
+    std::string MakeExtendedPortCommand(SocketId ctrl, Socket& listening);
+    // Connects the data side to the control connection's peer at `port`; false when the peer is
+    // unknown.
+    bool ConnectDataToPeer(const DataChain& chain, SocketId ctrl, DataConn& conn, int port);
 
     // Login and firewall.
     static std::string FirewallString(const char* name);

@@ -39,7 +39,7 @@ void CFtpEngine::OnFtpPass(SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, WM_FTP_PASS, EventKind(word) == Write ? "PASS " + m_opText2 : std::string()))
         return;
     if (m_ui.Log().GetReplyCode() < 400 || m_userAccepted) {
-        LoginSucceeded();
+        AfterLogin(s);
         return;
     }
     // While the question is open, a server that gives up is still noticed.

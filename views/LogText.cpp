@@ -86,6 +86,7 @@ bool CLogText::AppendReply(const std::string& received) {
     m_openCode = 0;
     m_foundEnd = std::string::npos;
     Add(reply);
+    m_lastReply = std::move(reply);
     return true;
 }
 

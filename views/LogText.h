@@ -33,6 +33,8 @@ public:
     int GetReplyCode() const { return m_replyCode; }
     // The last complete line of the text (the final line of the last reply), at most 359 bytes.
     std::string GetLastReplyLine() const;
+    // The last complete reply, all its lines (a FEAT list, for one).
+    const std::string& GetLastReply() const { return m_lastReply; }
 
     const std::string& Text() const { return m_text; }
     std::size_t PendingSize() const { return m_pending.size(); }
@@ -59,6 +61,7 @@ private:
     // Kept as text comes and goes: counting the whole text at every append made a long log slow.
     std::size_t m_lineEnds = 0;
     int m_replyCode = 0;
+    std::string m_lastReply;
     // The scan of the pending text goes on where it stopped, so a long reply arriving in many
     // pieces is read once: the first line not yet looked at, the code of a multi-line reply that
     // has begun (0: none), and the end and code of a whole reply found.

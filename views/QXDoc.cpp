@@ -32,6 +32,10 @@ int CQXDoc::LoadHost(int number, HostRecord& record) const {
     r.Indexhtml = key.ReadString(N::Indexhtml, "index.html");
     r.Firewall = dword(N::Firewall, 0);
     r.icon = dword(N::Icon, 0);
+    r.Security = dword(N::Security, HostSecurity::None);
+    if (r.Security < HostSecurity::None || r.Security > HostSecurity::Implicit)
+        r.Security = HostSecurity::None;
+    r.TlsPin = key.ReadString(N::TlsPin, "");
     record = std::move(r);
     return 1;
 }
@@ -56,6 +60,8 @@ int CQXDoc::SaveHost(int number, const HostRecord& r) const {
     key.WriteString(N::Indexhtml, r.Indexhtml);
     dword(N::Firewall, r.Firewall);
     dword(N::Icon, r.icon);
+    dword(N::Security, r.Security);
+    key.WriteString(N::TlsPin, r.TlsPin);
     return 1;
 }
 

@@ -6,6 +6,7 @@
 #include "settings/HostListEditor.h"
 #include "settings/gui/HostSheetControls.h"
 #include "settings/gui/PageRows.h"
+#include "settings/gui/SecurityRow.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -33,6 +34,7 @@ CPropPageConnect::CPropPageConnect(HostListEditor& editor, QWidget* parent)
     rows.Label(PortLabel, QStringLiteral("ポート番号(&P)"), 50);
     m_port = rows.Edit(Port, 32);
     m_port->setAlignment(Qt::AlignRight);
+    m_security = SecurityRow::Add(rows, labelWidth);
     rows.EndGroup();
 
     rows.BeginGroup(LoginGroup, QStringLiteral("ログイン"));
@@ -54,6 +56,8 @@ CPropPageConnect::CPropPageConnect(HostListEditor& editor, QWidget* parent)
     for (QLineEdit* edit : {m_name, m_address, m_port, m_user, m_password})
         connect(edit, &QLineEdit::textEdited, this, &CPropertyPage::SetModified);
     connect(m_hide, &QCheckBox::clicked, this, &CPropertyPage::SetModified);
+    SecurityRow::KeepPortInStep(m_security, m_port);
+    connect(m_security, QOverload<int>::of(&QComboBox::activated), this, &CPropertyPage::SetModified);
     connect(m_anonymous, &QCheckBox::clicked, this, &CPropPageConnect::OnAnonymous);
     connect(newHost, &QPushButton::clicked, this, &CPropPageConnect::OnNewHost);
     connect(deleteHost, &QPushButton::clicked, this, &CPropPageConnect::OnDeleteHost);
@@ -67,6 +71,7 @@ void CPropPageConnect::LoadFields(const HostRecord& host) {
     m_user->setText(ShownText(host.User));
     m_password->setText(ShownText(host.Pass));
     m_anonymous->setChecked(host.anonymous != 0);
+    SecurityRow::Show(m_security, host.Security);
 }
 
 bool CPropPageConnect::StoreFields(HostRecord& host) {
@@ -93,12 +98,16 @@ bool CPropPageConnect::StoreFields(HostRecord& host) {
         }))
         return false;
     host.Name = name;
+    // A certificate accepted for one server says nothing about another.
+    if (address != host.Adr)
+        host.TlsPin.clear();
     host.Adr = address;
     host.Hide = m_hide->isChecked() ? 1 : 0;
     host.Port = *port;
     host.User = user;
     host.Pass = password;
     host.anonymous = m_anonymous->isChecked() ? 1 : 0;
+    host.Security = SecurityRow::Chosen(m_security);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "settings/gui/CHostPage.h"
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 
 // The connection page: the current host's name, address, port and account, and the buttons that add
@@ -25,6 +26,7 @@ private:
     QLineEdit* m_address;
     QCheckBox* m_hide;
     QLineEdit* m_port;
+    QComboBox* m_security;
     QLineEdit* m_user;
     QLineEdit* m_password;
     QCheckBox* m_anonymous;

@@ -30,6 +30,8 @@ inline constexpr int Password = 1322;
 inline constexpr int Anonymous = 1323;
 inline constexpr int NewHost = 1324;
 inline constexpr int DeleteHost = 1325;
+inline constexpr int SecurityLabel = 1370;
+inline constexpr int Security = 1371;
 
 // Firewall page.
 inline constexpr int UseFirewall = 1330;

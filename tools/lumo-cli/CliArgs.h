@@ -15,6 +15,11 @@ struct CliArgs {
     bool verbose = false;
     Existing existing = Existing::Fail;
     std::optional<int> timeoutSeconds;
+    // --tls (explicit) or --implicit-tls: HostSecurity, unset for the host's own or the scheme's.
+    std::optional<int> security;
+    // --accept-fingerprint: the SHA-256 of a certificate to accept although nothing vouches for it
+    // (64 upper-case hex digits).
+    std::string acceptFingerprint;
     bool help = false;
 
     std::string target;

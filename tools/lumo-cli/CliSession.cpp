@@ -54,6 +54,7 @@ bool CliSession::ResolveTarget(HostRecord& host, int& hostNumber) {
         host.Port = url->port;
         host.User = url->user;
         host.Pass = url->password;
+        host.Security = url->security;
         host.Pasv = 1;
         hostNumber = -1;
         return true;
@@ -85,6 +86,13 @@ void CliSession::Start() {
                   "' is registered (a registered name or Host<n>, or an ftp:// address)");
         emit Finished(2);
         return;
+    }
+    if (m_args.security) {
+        // Implicit TLS has a port of its own; one given with the address stands.
+        if (*m_args.security == HostSecurity::Implicit && host.Security != HostSecurity::Implicit &&
+            host.Port == 21)
+            host.Port = HostSecurity::ImplicitPort;
+        host.Security = *m_args.security;
     }
     if (m_args.mode != CliArgs::Mode::HostDefault)
         host.Pasv = m_args.mode == CliArgs::Mode::Passive ? 1 : 0;
