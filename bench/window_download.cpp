@@ -3,6 +3,7 @@
 // the progress bar. Prints one line, `files=N seconds=X log_lines=N log_paints=N list_paints=N
 // status_paints=N progress_updates=N`, for bench.py.
 // Usage: window_download PORT USER PASSWORD PARENT-FOLDER FOLDER LOCAL-FOLDER
+#include "WaitFor.h"
 #include "app/CommandIds.h"
 #include "app/gui/CMainFrame.h"
 #include "app/gui/CProgressStatusBar.h"
@@ -37,18 +38,6 @@ protected:
         return false;
     }
 };
-
-// Runs the event loop until `done` holds; false after `seconds`.
-bool WaitFor(const std::function<bool()>& done, int seconds) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > seconds * 1000)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    }
-    return true;
-}
 
 // The desktop is not asked to show the download folder afterwards.
 class NoDesktop : public QObject {

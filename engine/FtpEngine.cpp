@@ -171,6 +171,9 @@ int CFtpEngine::DispatchNextOp() {
     for (;;) {
         if (m_busy == 1)
             return 1;
+        // Whatever the last operation waited for is over; a time-out it left running would fire
+        // on the next operation or on an idle session.
+        m_replyTimer.stop();
         m_progress.ClearSpeedText();
         m_ui.ProgressChanged(m_progress);
         ReturnToUserFolder();

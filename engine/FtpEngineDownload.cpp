@@ -38,12 +38,6 @@ std::string LocalPath(const std::string& folderWithSlash, const std::string& raw
 
 // A size column as a number of bytes; -1 when it is no plain number (a link's column gives the
 // length of its target's name, not the size of what it leads to).
-std::int64_t SizeValue(const std::string& text, bool link) {
-    if (link || text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos)
-        return -1;
-    return std::strtoll(text.c_str(), nullptr, 10);
-}
-
 // The name of a file in a remote path: what follows the last "/" or "\".
 std::string BaseName(const std::string& path) {
     const std::size_t cut = path.find_last_of("/\\");
@@ -75,7 +69,7 @@ int CFtpEngine::DownloadFiles(const std::string& localFolder, const std::vector<
             continue;
         }
         const std::string local = LocalPath(folder, f.name);
-        const std::int64_t size = SizeValue(f.size, f.link);
+        const std::int64_t size = ListedSize(f.size, f.link);
         std::int64_t offset = 0;
         const QFileInfo existing(QString::fromStdString(local));
         if (!noConfirm && existing.exists()) {
@@ -248,7 +242,7 @@ void CFtpEngine::ExpandDownloadFolder(const std::string& localFolder, const std:
         if (!overwrite && QFileInfo::exists(QString::fromStdString(local)))
             continue;
         m_opQueue.push_back(
-            QueuedOp{local, remoteFolder + "/" + e->name, OP_DOWNLOAD, SizeValue(e->size, e->link), 0});
+            QueuedOp{local, remoteFolder + "/" + e->name, OP_DOWNLOAD, ListedSize(e->size, e->link), 0});
     }
     for (const std::string& name : subfolders) {
         if (depth + 1 > kMaxFolderDepth) {

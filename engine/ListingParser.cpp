@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstdlib>
 #include <ctime>
 
 namespace {
@@ -223,6 +224,12 @@ std::string_view WordFromRight(int n, std::string_view line) {
     if (sp == std::string_view::npos)
         return line;
     return trimSpaces(line.substr(sp + 1));
+}
+
+std::int64_t ListedSize(const std::string& size, bool link) {
+    if (link || size.empty() || size.size() > 18 || size.find_first_not_of("0123456789") != std::string::npos)
+        return -1;
+    return std::strtoll(size.c_str(), nullptr, 10);
 }
 
 int CurrentLocalYear() {

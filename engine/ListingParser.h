@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,3 +49,7 @@ RemoteEntry ParseListLine(std::string_view line);
 std::optional<RemoteEntry> ListingEntry(std::string_view line, int currentYear);
 
 int CurrentLocalYear();
+
+// The byte count a listed entry promises: -1 when it is not known (a link lists its own size, not
+// its target's; an empty or non-numeric size; a number too long to be one).
+std::int64_t ListedSize(const std::string& size, bool link);

@@ -6,7 +6,8 @@
 #   demo     the demo's FTP server (pyftpdlib)
 #   package  what `make package` calls (dpkg-shlibdeps)
 #   test     the servers, tools and validators the tests use (also TLS certificates made by the
-#            test, pyftpdlib's TLS handler and a private keyring)
+#            test, pyftpdlib's TLS handler and a private keyring; an X server, a session bus and the
+#            X library a stand-in file manager is written with, for the drags to the desktop)
 #   fuzz     clang with libFuzzer and the sanitizer runtimes, for `make fuzz` only
 # usage: install-deps.sh [SET...]   (no SET: build, demo, package and test)
 # Idempotent: only what is missing is installed, and what is installed is named.
@@ -14,14 +15,14 @@ set -euo pipefail
 
 build=(
     build-essential cmake ninja-build ccache pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libxcb1-dev
     fonts-ipafont-gothic qt6-translations-l10n
     libssl-dev ca-certificates qtkeychain-qt6-dev libsecret-1-0
 )
 demo=(python3 python3-pyftpdlib)
 package=(dpkg-dev file)
-test=(vsftpd curl time xvfb xauth desktop-file-utils appstream
-    openssl python3-openssl gnome-keyring dbus-daemon libsecret-tools)
+test=(vsftpd curl time xvfb xauth desktop-file-utils appstream python3-xlib dbus-daemon dbus-bin
+    openssl python3-openssl gnome-keyring libsecret-tools)
 fuzz=(clang libclang-rt-14-dev)
 
 sets=("$@")

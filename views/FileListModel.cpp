@@ -229,6 +229,9 @@ Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
     if (index.isValid() && index.column() == ColName)
         f |= Qt::ItemIsEditable;
+    // Entries can be dragged out to the desktop; the new-folder row is not one yet.
+    if (index.isValid() && !RowAt(index.row()).IsPlaceholder())
+        f |= Qt::ItemIsDragEnabled;
     return f;
 }
 

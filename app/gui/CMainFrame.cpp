@@ -5,6 +5,7 @@
 #include "app/gui/CMenuBar.h"
 #include "app/gui/CProgressStatusBar.h"
 #include "app/gui/CommandMenus.h"
+#include "app/gui/DragDownloads.h"
 #include "app/gui/FileCommands.h"
 #include "app/gui/HelpCommand.h"
 #include "app/gui/LogSaving.h"
@@ -572,6 +573,11 @@ void CMainFrame::ConnectListView() {
             [this](bool newFolder, const std::string& oldName, const QString& typed, bool accepted) {
                 FileCommands::FinishNameEdit(*this, newFolder, oldName, typed, accepted);
             });
+    // Files dropped from the desktop go up; rows dragged out come down where they were dropped.
+    connect(m_list, &CQXListView::UrlsDropped, this, [this](const QList<QUrl>& urls, int folderRow) {
+        FileCommands::UploadDropped(*this, urls, folderRow);
+    });
+    m_list->SetDragOutMaker([this](const std::vector<int>& rows) { return MakeRowsDelivery(*this, rows); });
 }
 
 bool CMainFrame::IsConnected() const {
@@ -693,7 +699,17 @@ void CMainFrame::SetCurrentFolder(const std::string& path) {
 
 void CMainFrame::SetConnectedState(bool connected) {
     m_tree->SetConnectedState(connected);
+    m_list->SetDropsAccepted(connected);
     UpdateCommandUi();
+    emit ConnectedStateChanged(connected);
+}
+
+void CMainFrame::ReplyRefused(int, const std::string&) {
+    emit EngineRefused();
+}
+
+void CMainFrame::OperationFailed(int, const std::string&) {
+    emit EngineRefused();
 }
 
 void CMainFrame::ClearFileList() {

@@ -104,6 +104,14 @@ public:
                                      CertificateStanding standing) override;
     bool IsAsciiMode() override;
     void ShellOpen(const std::string& path, const std::string& verb) override;
+    void ReplyRefused(int operation, const std::string& line) override;
+    void OperationFailed(int operation, const std::string& text) override;
+
+signals:
+    // A session began (true) or ended (false).
+    void ConnectedStateChanged(bool connected);
+    // The server refused something, or the engine could not do something asked.
+    void EngineRefused();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

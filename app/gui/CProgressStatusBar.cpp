@@ -101,7 +101,11 @@ void CProgressStatusBar::SetHostPane(const QString& text, const QIcon& icon) {
     if (m_hostText->text() == text && m_hostIconKey == icon.cacheKey())
         return;
     m_hostIconKey = icon.cacheKey();
-    m_hostPane->setFixedWidth(::HostPaneWidth(fontMetrics().horizontalAdvance(text)));
+    // The icon sits beside the title in the same pane, so its room counts with the title's width.
+    const QMargins margins = m_hostPane->layout()->contentsMargins();
+    const int iconRoom =
+        icon.isNull() ? 0 : 16 + m_hostPane->layout()->spacing() + margins.left() + margins.right();
+    m_hostPane->setFixedWidth(::HostPaneWidth(fontMetrics().horizontalAdvance(text) + iconRoom));
     m_hostText->setText(text);
     if (icon.isNull()) {
         m_hostIcon->hide();

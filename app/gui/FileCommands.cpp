@@ -1,8 +1,10 @@
 #include "app/gui/FileCommands.h"
 
 #include "app/gui/CMainFrame.h"
+#include "app/gui/DropUpload.h"
 #include "app/gui/UploadDialog.h"
 #include "engine/FtpEngine.h"
+#include "engine/ListingParser.h"
 #include "engine/LocalNames.h"
 #include "engine/RemoteNames.h"
 #include "platform/TextCodec.h"
@@ -15,8 +17,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QTimer>
 
-#include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -45,40 +48,6 @@ std::string LocalBytes(const QString& path) {
 
 void WarnNoFolder(CMainFrame& frame, const QString& title) {
     QMessageBox::warning(&frame, title, QStringLiteral("ファイルを置く一時フォルダが使えません。"));
-}
-
-// Queues the upload of a local folder as a tree into the current folder. An entry of that name in
-// the list is a clash: a file stops it, a folder is used as it is once the user agrees, its files
-// being replaced.
-void UploadFolderInto(CMainFrame& frame, const std::string& here, const QFileInfo& folder) {
-    CFtpEngine& engine = frame.Engine();
-    const QString name = folder.fileName();
-    const std::string remoteName = engine.ServerNameFor(name);
-    if (!IsOneCommandLine(remoteName)) {
-        frame.Log().AppendLog("フォルダ「" + ShownName(EncodeUtf8(name)) +
-                              "」はアップロードできない名前です。\r\n");
-        return;
-    }
-    const FileListModel& model = frame.ListView()->Model();
-    for (int i = 0; i < model.RowCount(); ++i) {
-        const FileListModel::Row& row = model.RowAt(i);
-        if (row.name != remoteName)
-            continue;
-        if (!row.IsFolder()) {
-            frame.Log().AppendLog("カレントディレクトリには同一名のファイルが存在するため、\r\nフォルダ「" +
-                                  EncodeUtf8(name) + "」をアップロードできませんでした。\r\n");
-            return;
-        }
-        const auto answer = QMessageBox::question(
-            &frame, QStringLiteral("アップロード"),
-            QStringLiteral("フォルダ「%1」はすでにあります。\n中の同じ名前のファイルは上書きされます。"
-                           "アップロードしますか？")
-                .arg(name));
-        if (answer != QMessageBox::Yes)
-            return;
-        break;
-    }
-    engine.UploadFolder(LocalBytes(folder.filePath()), here + "/" + remoteName);
 }
 
 } // namespace
@@ -155,8 +124,8 @@ void DownloadAs(CMainFrame& frame) {
             QFileDialog::getSaveFileName(&frame, QStringLiteral("名前を付けてダウンロード"), proposed);
         if (path.isEmpty())
             continue;
-        engine.EnqueueOp(QueuedOp{LocalBytes(path), remote, OP_DOWNLOAD,
-                                  std::strtoll(entry.size.c_str(), nullptr, 10), 0});
+        engine.EnqueueOp(
+            QueuedOp{LocalBytes(path), remote, OP_DOWNLOAD, ListedSize(entry.size, entry.link), 0});
     }
     engine.DispatchNextOp();
 }
@@ -182,6 +151,68 @@ void Upload(CMainFrame& frame) {
     if (!chosen.isEmpty())
         engine.EnqueueOp(WM_FTP_LIST);
     engine.DispatchNextOp();
+}
+
+void UploadFolderInto(CMainFrame& frame, const std::string& here, const QFileInfo& folder) {
+    CFtpEngine& engine = frame.Engine();
+    const QString name = folder.fileName();
+    const std::string remoteName = engine.ServerNameFor(name);
+    if (!IsOneCommandLine(remoteName)) {
+        frame.Log().AppendLog("フォルダ「" + ShownName(EncodeUtf8(name)) +
+                              "」はアップロードできない名前です。\r\n");
+        return;
+    }
+    const FileListModel& model = frame.ListView()->Model();
+    for (int i = 0; i < model.RowCount(); ++i) {
+        const FileListModel::Row& row = model.RowAt(i);
+        if (row.name != remoteName)
+            continue;
+        if (!row.IsFolder()) {
+            frame.Log().AppendLog("カレントディレクトリには同一名のファイルが存在するため、\r\nフォルダ「" +
+                                  EncodeUtf8(name) + "」をアップロードできませんでした。\r\n");
+            return;
+        }
+        const auto answer = QMessageBox::question(
+            &frame, QStringLiteral("アップロード"),
+            QStringLiteral("フォルダ「%1」はすでにあります。\n中の同じ名前のファイルは上書きされます。"
+                           "アップロードしますか？")
+                .arg(name));
+        if (answer != QMessageBox::Yes)
+            return;
+        break;
+    }
+    engine.UploadFolder(LocalBytes(folder.filePath()), here + "/" + remoteName);
+}
+
+void UploadDropped(CMainFrame& frame, const QList<QUrl>& urls, int folderRow) {
+    if (!frame.Engine().IsConnected())
+        return;
+    QStringList paths;
+    QStringList refused;
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+        else
+            refused << url.toDisplayString();
+    }
+    const FileListModel& model = frame.ListView()->Model();
+    std::optional<FileListModel::Row> folder;
+    if (folderRow >= 0 && folderRow < model.RowCount() && model.RowAt(folderRow).IsFolder())
+        folder = model.RowAt(folderRow);
+    // The drop is still being answered: what follows may ask questions in dialogs of its own.
+    QTimer::singleShot(0, &frame, [&frame, paths, refused, folder] {
+        if (!refused.isEmpty()) {
+            constexpr qsizetype kNamed = 10;
+            QString names = refused.mid(0, kNamed).join(QLatin1Char('\n'));
+            if (refused.size() > kNamed)
+                names += QStringLiteral("\nほか %1 件").arg(refused.size() - kNamed);
+            QMessageBox::warning(
+                &frame, QStringLiteral("アップロード"),
+                QStringLiteral("ローカルのファイルではないため、アップロードできません。\n%1").arg(names));
+        }
+        if (!paths.isEmpty() && frame.Engine().IsConnected())
+            (new DropUpload(frame, paths, folder))->Start();
+    });
 }
 
 void NewIndexHtml(CMainFrame& frame) {

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QUrl>
 
 #include <string>
 
 class CMainFrame;
+class QFileInfo;
 
 // The commands that act on the remote folder and its entries. Each reads the session and the file
 // list when it runs, asks what it must ask, and queues its operations on the engine; none talks to
@@ -20,6 +23,14 @@ void Download(CMainFrame& frame);
 void DownloadAs(CMainFrame& frame);
 // The files and folders chosen in the upload dialog; folders go up as whole trees.
 void Upload(CMainFrame& frame);
+// Files and folders dropped on the file list: uploaded into the current folder, or into the folder
+// row `folderRow` they were dropped on (-1: beside the rows). What is not a local file is refused
+// with a message; while no session runs nothing happens.
+void UploadDropped(CMainFrame& frame, const QList<QUrl>& urls, int folderRow);
+// Queues the upload of a local folder as a tree into the remote folder `here`, under the folder's
+// own name. An entry of that name in the list is a clash: a file stops it, a folder is used as it
+// is once the user agrees. The caller dispatches.
+void UploadFolderInto(CMainFrame& frame, const std::string& here, const QFileInfo& folder);
 void NewIndexHtml(CMainFrame& frame);
 // The end of the list's name editor: the new folder is made or the entry renamed, or a name that
 // cannot be one is refused with a message and nothing is sent.

@@ -1,5 +1,5 @@
-#include "StoreFixture.h"
 #include "app/CommandIds.h"
+#include "app/WindowSession.h"
 #include "app/gui/CMainFrame.h"
 #include "app/gui/CProgressStatusBar.h"
 #include "app/gui/UploadDialog.h"
@@ -27,6 +27,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QToolBar>
@@ -47,15 +48,10 @@ private slots:
     void sessionThroughTheCommandsAndTheTree();
     void hostRegisteredInTheSheetConnectsAndServesLumoCli();
     void everyCommandOnTheServersDisk();
+    void filesDroppedOnTheListGoUp();
 };
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 QStringList childTexts(const QTreeWidgetItem* item) {
     QStringList texts;
@@ -70,104 +66,6 @@ QTreeWidgetItem* childNamed(const QTreeWidgetItem* item, const QString& text) {
             return item->child(i);
     }
     return nullptr;
-}
-
-// The rows of the file list as its details view shows them: name, size, attributes' first letter.
-QStringList shownRows(CQXListView* list) {
-    const QAbstractItemModel* model = list->DetailsView()->model();
-    QStringList rows;
-    for (int r = 0; r < model->rowCount(); ++r) {
-        const QString attributes = model->index(r, 3).data().toString();
-        rows << model->index(r, 0).data().toString() + QLatin1Char('|') +
-                    model->index(r, 1).data().toString() + QLatin1Char('|') + attributes.left(1);
-    }
-    return rows;
-}
-
-const QStringList kTopRows{
-    QStringLiteral("sub||d"),       QStringLiteral("日本語フォルダ||d"), QStringLiteral("a.txt|5|-"),
-    QStringLiteral("b.log|1234|-"), QStringLiteral("データ.txt|0|-"),
-};
-
-// The served tree, its host in the store, a local folder for downloads and uploads, and the window.
-struct Session {
-    StoreFixture fx;
-    RealFtpServer server{RealFtpServer::Kind::Pyftpdlib};
-    QTemporaryDir local;
-    std::unique_ptr<CMainFrame> frame;
-
-    QString ServerPath(const QString& name) const { return QDir(server.root()).filePath(name); }
-    QString LocalPath(const QString& name) const { return QDir(local.path()).filePath(name); }
-
-    // Everything up to the window on screen, not yet connected. `downloads` becomes the host's
-    // download folder.
-    void Start(const QString& downloads = {}) {
-        QDir root(server.root());
-        QVERIFY(root.mkpath(QStringLiteral("sub/inner")));
-        QVERIFY(root.mkpath(QStringLiteral("日本語フォルダ")));
-        writeFile(root.filePath(QStringLiteral("b.log")), QByteArray(1234, 'b'));
-        writeFile(root.filePath(QStringLiteral("a.txt")), "hello");
-        writeFile(root.filePath(QStringLiteral("データ.txt")), QByteArray());
-        writeFile(root.filePath(QStringLiteral("sub/inside.txt")), QByteArray(70000, 'i'));
-        // Sent slowly by the server, so that a download of it can be caught while it runs.
-        server.setSlowFileRate(64 * 1024);
-        QVERIFY2(server.start(), qPrintable(server.error()));
-
-        HostRecord host;
-        host.Name = "テストサーバー";
-        host.Adr = "127.0.0.1";
-        host.Port = server.port();
-        host.User = server.user().toStdString();
-        host.Pass = server.password().toStdString();
-        host.DownPath = downloads.toStdString();
-        CQXDoc().SaveAllHosts({host});
-        // The program's temporary folder lies in the test's folder.
-        SettingsKey key;
-        QVERIFY(key.CreateKey(KeyFamily::System));
-        key.WriteString(SettingName::Temp, LocalPath(QStringLiteral("tmp")).toStdString());
-        QVERIFY(QDir().mkpath(LocalPath(QStringLiteral("tmp"))));
-
-        frame = std::make_unique<CMainFrame>();
-        frame->show();
-        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
-    }
-
-    // Connects and waits for the root's listing.
-    void Connect() {
-        QVERIFY(frame->RunCommand(CommandId::Connect));
-        QTRY_COMPARE_WITH_TIMEOUT(shownRows(frame->ListView()), kTopRows, 10000);
-        WaitIdle();
-    }
-
-    void WaitIdle() { QTRY_VERIFY_WITH_TIMEOUT(!frame->Engine().CanCancel(), 10000); }
-};
-
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-QModelIndex rowNamed(CQXListView* list, const QString& name) {
-    const FileListModel& model = list->Model();
-    for (int r = 0; r < model.RowCount(); ++r) {
-        if (model.ItemText(r, 0) == name)
-            return model.index(r, 0);
-    }
-    return {};
-}
-
-// Chooses rows as a click and control-clicks would; the first becomes the selection mark.
-void selectRows(CQXListView* list, const QStringList& names) {
-    list->SelectionModel()->clearSelection();
-    for (const QString& name : names) {
-        const QModelIndex index = rowNamed(list, name);
-        QVERIFY2(index.isValid(), qPrintable(name));
-        const auto how = QItemSelectionModel::Select | QItemSelectionModel::Rows;
-        if (name == names.first())
-            list->SelectionModel()->setCurrentIndex(index, how);
-        else
-            list->SelectionModel()->select(index, how);
-    }
 }
 
 // The name editor the list has open.
@@ -207,6 +105,25 @@ void answerFileDialog(const QString& path) {
         dialog->selectFile(path);
         d->accept();
     });
+}
+
+// Drags `data` over the list's details view to `pos` and lets go there, as a file manager's drag
+// arrives; whether the list took the drop. `targetRow` gets the row the list marked meanwhile.
+bool dropOnList(CQXListView* list, const QPoint& pos, const QMimeData* data, int* targetRow = nullptr) {
+    QWidget* viewport = list->DetailsView()->viewport();
+    QDragEnterEvent enter(pos, Qt::CopyAction, data, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(viewport, &enter);
+    QDragMoveEvent move(pos, Qt::CopyAction, data, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(viewport, &move);
+    if (targetRow)
+        *targetRow = list->DropTargetRow();
+    QDropEvent drop(QPointF(pos), Qt::CopyAction, data, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(viewport, &drop);
+    return enter.isAccepted() && drop.isAccepted();
+}
+
+QPoint rowPoint(CQXListView* list, const QString& name) {
+    return list->DetailsView()->visualRect(rowNamed(list, name)).center();
 }
 
 // A left click on an item's picture, as a user chooses it.
@@ -544,6 +461,10 @@ void TestMainWindowSession::everyCommandOnTheServersDisk() {
     QCOMPARE(fileBytes(downloads + QStringLiteral("/sub/inner/deep.bin")), random);
     QCOMPARE(fileBytes(downloads + QStringLiteral("/sub/inside.txt")), QByteArray(70000, 'i'));
     QCOMPARE(fileBytes(downloads + QStringLiteral("/b.log")), QByteArray(1234, 'b'));
+    // The download left the server in a subfolder: a refresh still lists the folder the list shows.
+    QVERIFY(f.RunCommand(CommandId::Refresh));
+    session.WaitIdle();
+    QVERIFY(rowNamed(list, QStringLiteral("b.log")).isValid());
 
     // Delete key on a folder tree: asked first, then the whole tree goes.
     selectRows(list, {QStringLiteral("sub")});
@@ -594,6 +515,91 @@ void TestMainWindowSession::everyCommandOnTheServersDisk() {
     QVERIFY(f.RunCommand(CommandId::SaveLog));
     QTRY_VERIFY(message.contains(session.LocalPath(QStringLiteral("missing-folder/log.txt"))));
     QCOMPARE(f.Log().Text(), before);
+}
+
+void TestMainWindowSession::filesDroppedOnTheListGoUp() {
+    Session session;
+    session.Start();
+    CMainFrame& f = *session.frame;
+    CQXListView* list = f.ListView();
+    auto log = [&f] { return f.LogView()->toPlainText(); };
+    const QString desk = session.LocalPath(QStringLiteral("desk"));
+    QVERIFY(QDir().mkpath(desk + QStringLiteral("/site.v2/画像")));
+    QByteArray random(90000, '\0');
+    for (char& c : random)
+        c = static_cast<char>(QRandomGenerator::global()->generate());
+    writeFile(desk + QStringLiteral("/落とした.txt"), "dropped\n");
+    writeFile(desk + QStringLiteral("/drop2.bin"), random);
+    writeFile(desk + QStringLiteral("/site.v2/index.html"), "<html></html>");
+    writeFile(desk + QStringLiteral("/site.v2/画像/logo.bin"), random.left(333));
+    writeFile(desk + QStringLiteral("/into.txt"), "into sub");
+    auto urls = [&desk](const QStringList& names) {
+        auto* data = new QMimeData;
+        QList<QUrl> list;
+        for (const QString& name : names)
+            list << (name.contains(QLatin1Char(':')) ? QUrl(name)
+                                                     : QUrl::fromLocalFile(desk + QLatin1Char('/') + name));
+        data->setUrls(list);
+        return std::unique_ptr<QMimeData>(data);
+    };
+
+    // Nothing is taken while no session runs.
+    auto files = urls({QStringLiteral("落とした.txt")});
+    QVERIFY(!dropOnList(list, QPoint(20, 20), files.get()));
+
+    session.Connect();
+    // Onto a file row: into the current folder. Files go first, then the folder as a tree under
+    // its whole name, then back to the folder and a listing.
+    files = urls({QStringLiteral("site.v2"), QStringLiteral("落とした.txt"), QStringLiteral("drop2.bin")});
+    int marked = -2;
+    QVERIFY(dropOnList(list, rowPoint(list, QStringLiteral("a.txt")), files.get(), &marked));
+    QCOMPARE(marked, -1);
+    QTRY_VERIFY_WITH_TIMEOUT(rowNamed(list, QStringLiteral("site.v2")).isValid(), 10000);
+    session.WaitIdle();
+    QCOMPARE(fileBytes(session.ServerPath(QStringLiteral("落とした.txt"))), QByteArray("dropped\n"));
+    QCOMPARE(fileBytes(session.ServerPath(QStringLiteral("drop2.bin"))), random);
+    QCOMPARE(fileBytes(session.ServerPath(QStringLiteral("site.v2/index.html"))),
+             QByteArray("<html></html>"));
+    QCOMPARE(fileBytes(session.ServerPath(QStringLiteral("site.v2/画像/logo.bin"))), random.left(333));
+    const QString afterFirst = log();
+    const qsizetype stor = afterFirst.indexOf(QStringLiteral("\nSTOR /drop2.bin\n"));
+    const qsizetype mkd = afterFirst.indexOf(QStringLiteral("\nMKD /site.v2\n"));
+    QVERIFY2(stor > 0 && mkd > stor, qPrintable(afterFirst));
+    QVERIFY(afterFirst.indexOf(QStringLiteral("\nCWD /\n"), mkd) > mkd);
+
+    // Onto a folder row: the row is marked while the drag hovers, the file goes into that folder,
+    // and the list comes back to where it was.
+    files = urls({QStringLiteral("into.txt")});
+    QVERIFY(dropOnList(list, rowPoint(list, QStringLiteral("sub")), files.get(), &marked));
+    QCOMPARE(marked, rowNamed(list, QStringLiteral("sub")).row());
+    QCOMPARE(list->DropTargetRow(), -1);
+    QTRY_COMPARE_WITH_TIMEOUT(fileBytes(session.ServerPath(QStringLiteral("sub/into.txt"))),
+                              QByteArray("into sub"), 10000);
+    session.WaitIdle();
+    QVERIFY(!QFile::exists(session.ServerPath(QStringLiteral("into.txt"))));
+    QCOMPARE(f.GetCurrentPath(), std::string());
+    QVERIFY(rowNamed(list, QStringLiteral("site.v2")).isValid());
+
+    // lumo's own rows dragged back onto its list: not taken, not read.
+    writeFile(desk + QStringLiteral("/marked.txt"), "marker");
+    files = urls({QStringLiteral("marked.txt")});
+    files->setData(QStringLiteral("application/x-lumo-drag-out"), QByteArray("1"));
+    QVERIFY(!dropOnList(list, rowPoint(list, QStringLiteral("a.txt")), files.get()));
+
+    // An address that is not a local file is refused with a message; the local file beside it
+    // still goes up.
+    QString message;
+    answerMessageBox(&message);
+    files = urls({QStringLiteral("https://example.invalid/remote.txt"), QStringLiteral("into.txt")});
+    QVERIFY(dropOnList(list, rowPoint(list, QStringLiteral("a.txt")), files.get()));
+    QTRY_VERIFY(message.contains(QStringLiteral("https://example.invalid/remote.txt")));
+    QVERIFY(message.contains(QStringLiteral("ローカルのファイルではない")));
+    QTRY_COMPARE_WITH_TIMEOUT(fileBytes(session.ServerPath(QStringLiteral("into.txt"))),
+                              QByteArray("into sub"), 10000);
+    session.WaitIdle();
+    QVERIFY(!QFile::exists(session.ServerPath(QStringLiteral("marked.txt"))));
+    QVERIFY(!QFile::exists(session.ServerPath(QStringLiteral("remote.txt"))));
+    QVERIFY(!log().contains(QStringLiteral("marked.txt")));
 }
 
 QTEST_MAIN(TestMainWindowSession)

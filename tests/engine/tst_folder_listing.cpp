@@ -37,6 +37,8 @@ private slots:
     void portCommandNamesTheControlConnectionsAddress();
     void listingCompletesOnceInEitherOrder_data();
     void listingCompletesOnceInEitherOrder();
+    void noTimeOutIsPendingOnceTheListingIsDone_data() { listingCompletesOnceInEitherOrder_data(); }
+    void noTimeOutIsPendingOnceTheListingIsDone();
     void pasvAddressIsNotTrusted_data();
     void pasvAddressIsNotTrusted();
     void refusedStepsEndTheListing_data();
@@ -172,6 +174,26 @@ void TestFolderListing::listingCompletesOnceInEitherOrder() {
     QVERIFY(!m_ui->logContains(kListFailed));
     QVERIFY(EngineProbe::DataConns(*m_engine).empty());
     QCOMPARE(m_peer->dataConnectionCount(), 1);
+}
+
+// The data side's last event may come after the final reply; the time-out it set must not fire
+// later on an idle session ("timed out" in the log, the queue thrown away).
+void TestFolderListing::noTimeOutIsPendingOnceTheListingIsDone() {
+    QFETCH(bool, passive);
+    QFETCH(bool, dataCloseFirst);
+    SaveScriptedHost(m_peer->port(), passive);
+    ScriptedFtpPeer& p = LoginScript(*m_peer).expect("TYPE A").reply("200 Type set to A");
+    DataStep(p, passive).expect("LIST").reply("150 Here comes the listing").sendData(kListing);
+    const auto firstEventTaken = [this] { return EngineProbe::HalfDone(*m_engine) == 1; };
+    if (dataCloseFirst)
+        p.closeData().waitFor(firstEventTaken).reply("226 Transfer complete");
+    else
+        p.reply("226 Transfer complete").waitFor(firstEventTaken).closeData();
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QTRY_VERIFY(idle());
+    QCOMPARE(m_ui->listings.size(), size_t(1));
+    QVERIFY(!m_engine->IsReplyTimerActive());
 }
 
 void TestFolderListing::pasvAddressIsNotTrusted_data() {

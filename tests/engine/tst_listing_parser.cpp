@@ -153,6 +153,12 @@ void TestListingParser::listingEntriesAsConsumersTakeThem() {
     const std::optional<RemoteEntry> file = ListingEntry("-rw-r--r-- 1 o g 2 Jan  1  2020 a ", 2000);
     QVERIFY(file && !file->link);
     QCOMPARE(file->name, std::string("a "));
+    // The size a transfer expects: a link's own size or a size that is no number is not known.
+    QCOMPARE(ListedSize(file->size, file->link), std::int64_t(2));
+    QCOMPARE(ListedSize(link->size, link->link), std::int64_t(-1));
+    QCOMPARE(ListedSize("", false), std::int64_t(-1));
+    QCOMPARE(ListedSize("12k", false), std::int64_t(-1));
+    QCOMPARE(ListedSize("5000000000", false), std::int64_t(5000000000));
 }
 
 QTEST_GUILESS_MAIN(TestListingParser)

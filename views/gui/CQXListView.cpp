@@ -1,15 +1,23 @@
 #include "views/gui/CQXListView.h"
 
+#include "engine/LocalNames.h"
+#include "platform/gui/DragOut.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
+#include "views/gui/DragPicture.h"
 
 #include <QApplication>
+#include <QDropEvent>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
+#include <QMimeData>
 #include <QMimeDatabase>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTimer>
@@ -22,10 +30,21 @@ namespace {
 
 // The list's name editor. What is typed goes to the list's owner instead of into the row: only the
 // next listing changes a row. Tab ends the edit like Enter instead of opening the next row's editor.
+// It also marks the folder row a drop would go into.
 class NameEditDelegate : public QStyledItemDelegate {
 public:
-    NameEditDelegate(std::function<void(const QString&)> committed, QObject* parent)
-        : QStyledItemDelegate(parent), m_committed(std::move(committed)) {}
+    NameEditDelegate(std::function<void(const QString&)> committed, const int* dropRow, QObject* parent)
+        : QStyledItemDelegate(parent), m_committed(std::move(committed)), m_dropRow(dropRow) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        if (index.row() == *m_dropRow) {
+            QColor mark = option.palette.color(QPalette::Highlight);
+            mark.setAlpha(90);
+            painter->fillRect(option.rect, mark);
+        }
+        QStyledItemDelegate::paint(painter, option, index);
+    }
 
     void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex&) const override {
         if (auto* line = qobject_cast<QLineEdit*>(editor))
@@ -48,6 +67,25 @@ protected:
 
 private:
     std::function<void(const QString&)> m_committed;
+    const int* m_dropRow;
+};
+
+// An inner view of the list: a drag of its rows is the list's to start, with the point where the
+// rows were grabbed.
+template <class View> class RowDragView : public View {
+public:
+    explicit RowDragView(CQXListView* list) : View(list), m_list(list) {}
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        m_pressed = event->position().toPoint();
+        View::mousePressEvent(event);
+    }
+    void startDrag(Qt::DropActions) override { m_list->DragSelectedRows(this, m_pressed); }
+
+private:
+    CQXListView* m_list;
+    QPoint m_pressed;
 };
 
 } // namespace
@@ -88,7 +126,7 @@ CQXListView::CQXListView(QWidget* parent) : QStackedWidget(parent) {
         return m_iconCache.FileIcon(row.displayName);
     });
 
-    m_details = new QTreeView(this);
+    m_details = new RowDragView<QTreeView>(this);
     m_details->setModel(&m_model);
     m_details->setRootIsDecorated(false);
     m_details->setItemsExpandable(false);
@@ -104,12 +142,23 @@ CQXListView::CQXListView(QWidget* parent) : QStackedWidget(parent) {
     header->setSectionsClickable(true);
     header->setStretchLastSection(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    const int widths[FileListModel::ColumnCount] = {150, 60, 110, 80};
+    // The widths were chosen for a small Windows font; a desktop font is often wider, and a date
+    // cut to "2026/12/08 12..." hides the time. Each column is at least as wide as its usual text,
+    // and the name column grows in the same proportion as the date column.
+    int widths[FileListModel::ColumnCount] = {150, 60, 110, 80};
+    const QFontMetrics metrics(m_details->font());
+    const int margin = 2 * m_details->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, m_details) + 8;
+    const QString usual[FileListModel::ColumnCount] = {
+        {}, QStringLiteral("999999999"), QStringLiteral("2026/12/31 23:59"), QStringLiteral("drwxr-xr-x")};
+    const int dateDefault = widths[FileListModel::ColDate];
+    for (int c = 1; c < FileListModel::ColumnCount; ++c)
+        widths[c] = std::max(widths[c], metrics.horizontalAdvance(usual[c]) + margin);
+    widths[0] = widths[0] * widths[FileListModel::ColDate] / dateDefault;
     for (int c = 0; c < FileListModel::ColumnCount; ++c)
         m_details->setColumnWidth(c, widths[c]);
     connect(header, &QHeaderView::sectionClicked, this, &CQXListView::SortByColumn);
 
-    m_iconView = new QListView(this);
+    m_iconView = new RowDragView<QListView>(this);
     m_iconView->setModel(&m_model);
     m_iconView->setSelectionModel(m_details->selectionModel());
     m_iconView->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -140,10 +189,15 @@ CQXListView::CQXListView(QWidget* parent) : QStackedWidget(parent) {
                 m_editedText = text;
                 m_editCommitted = true;
             },
-            view);
+            &m_dropRow, view);
         view->setItemDelegate(delegate);
         connect(delegate, &QAbstractItemDelegate::closeEditor, this, &CQXListView::OnEditorClosed);
         view->installEventFilter(this);
+        // Rows are dragged out to the desktop; files come in on the viewport, which the filter
+        // hands to the list instead of the view's own moving of rows.
+        view->setDragEnabled(true);
+        view->viewport()->setAcceptDrops(true);
+        view->viewport()->installEventFilter(this);
         view->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(view, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
             if (index.isValid())
@@ -355,7 +409,81 @@ void CQXListView::OnEditorClosed() {
          accepted = m_editCommitted] { emit LabelEditEnded(newFolder, name, text, accepted); });
 }
 
+void CQXListView::DragSelectedRows(QAbstractItemView* view, const QPoint& grabbed) {
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty() || !m_dragOutMaker || m_editing)
+        return;
+    DragOutRequest request;
+    request.delivery = m_dragOutMaker(rows);
+    if (!request.delivery)
+        return;
+    // Direct-save targets want a plain name; they use it only to say which folder they mean.
+    const std::string& first = m_model.RowAt(rows.front()).name;
+    const QString name = IsSafeLocalName(first) ? LocalNameFor(first) : QString();
+    bool plain = !name.isEmpty();
+    for (QChar c : name)
+        plain = plain && c.unicode() > 0x20 && c.unicode() < 0x7f;
+    request.suggestedName = plain ? name : QStringLiteral("lumo-download");
+    request.picture = DragPicture(*view, rows, grabbed, &request.hotSpot);
+    StartDragOut(view, std::move(request));
+}
+
+void CQXListView::SetDropsAccepted(bool accepted) {
+    m_dropsAccepted = accepted;
+}
+
+void CQXListView::SetDropTargetRow(QAbstractItemView* view, int row) {
+    if (row == m_dropRow)
+        return;
+    m_dropRow = row;
+    view->viewport()->update();
+}
+
+bool CQXListView::HandleDragEvent(QAbstractItemView* view, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        // A drag of lumo's own rows, from this window or another lumo, is no upload; its data is
+        // not even read.
+        const bool taken = m_dropsAccepted && !drop->source() && !IsDragOutData(drop->mimeData()) &&
+                           drop->mimeData()->hasUrls();
+        int row = -1;
+        if (taken) {
+            const QModelIndex index = view->indexAt(drop->position().toPoint());
+            if (index.isValid() && m_model.RowAt(index.row()).IsFolder())
+                row = index.row();
+        }
+        if (event->type() == QEvent::Drop) {
+            SetDropTargetRow(view, -1);
+            if (taken)
+                emit UrlsDropped(drop->mimeData()->urls(), row);
+        } else {
+            SetDropTargetRow(view, row);
+        }
+        if (taken) {
+            drop->setDropAction(Qt::CopyAction);
+            drop->accept();
+        } else {
+            drop->ignore();
+        }
+        return true;
+    }
+    case QEvent::DragLeave:
+        SetDropTargetRow(view, -1);
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool CQXListView::eventFilter(QObject* watched, QEvent* event) {
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(m_details), static_cast<QAbstractItemView*>(m_iconView)}) {
+        if (watched == view->viewport() && HandleDragEvent(view, event))
+            return true;
+    }
     // Keys the name editor lets through (Enter, once it has taken the name) belong to the edit.
     if (event->type() == QEvent::KeyPress && !m_editing) {
         switch (static_cast<QKeyEvent*>(event)->key()) {

@@ -6,11 +6,15 @@
 #include <QIcon>
 #include <QPersistentModelIndex>
 #include <QStackedWidget>
+#include <QUrl>
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+class DragOutDelivery;
 class QAbstractItemView;
 class QListView;
 class QTreeView;
@@ -32,6 +36,7 @@ private:
 // The remote file list: a thin widget over the file list rows, shown in one of four display types.
 // The details type is a table with a header (a click on a column header sorts by it); the three
 // icon types are one list view in different modes. Both views share the rows and the selection.
+// Selected rows can be dragged out to the desktop, and local files dropped on the list.
 class CQXListView : public QStackedWidget {
     Q_OBJECT
 public:
@@ -75,6 +80,18 @@ public:
     void StartNewFolderEdit();
     bool IsEditingLabel() const;
 
+    // What dragging rows out of the program hands over to the desktop; set by the window. It gets
+    // the rows selected when the drag begins, in list order, and may give nothing.
+    using DragOutMaker = std::function<std::shared_ptr<DragOutDelivery>(const std::vector<int>& rows)>;
+    void SetDragOutMaker(DragOutMaker maker) { m_dragOutMaker = std::move(maker); }
+    // Starts dragging the selected rows out of `view`, grabbed at `grabbed` (in its viewport); the
+    // inner views call it when the user drags.
+    void DragSelectedRows(QAbstractItemView* view, const QPoint& grabbed);
+    // Whether local files may be dropped on the list (while a session runs).
+    void SetDropsAccepted(bool accepted);
+    // The folder row a drop at the pointer would go into while a drag hovers over it; else -1.
+    int DropTargetRow() const { return m_dropRow; }
+
     // The display type kept between runs: the low two bits of the stored value.
     static DisplayType ReadListStyle();
     void SaveListStyle() const;
@@ -88,12 +105,18 @@ signals:
     // new-folder row, which is gone by then, `newFolder` is set; otherwise `oldName` is the raw name
     // of the row that was edited. Sent once the editor is gone, from the event loop.
     void LabelEditEnded(bool newFolder, const std::string& oldName, const QString& text, bool accepted);
+    // Local files were dropped: onto the folder row `folderRow`, or beside the rows (-1). Sent from
+    // the drop itself, before the rows can change.
+    void UrlsDropped(const QList<QUrl>& urls, int folderRow);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void OnEditorClosed();
+    // The drag events of a view's viewport; true when the event was one.
+    bool HandleDragEvent(QAbstractItemView* view, QEvent* event);
+    void SetDropTargetRow(QAbstractItemView* view, int row);
 
     FileListModel m_model;
     FileIconCache m_iconCache;
@@ -109,4 +132,7 @@ private:
     bool m_editedNewFolder = false;
     QString m_editedText;
     bool m_editCommitted = false;
+    DragOutMaker m_dragOutMaker;
+    bool m_dropsAccepted = false;
+    int m_dropRow = -1;
 };
