@@ -8,6 +8,7 @@
 #include "platform/NameLookup.h"
 #include "platform/Socket.h"
 #include "platform/SocketEvents.h"
+#include "settings/PasswordVault.h"
 #include "views/HostRecord.h"
 
 #include <QElapsedTimer>
@@ -60,6 +61,10 @@ public:
     void ReadSystemSettings();
 
     int Connect(int hostNumber);
+    // Connects to a stored host as given (options may have changed it), its password and the
+    // firewall's read from the desktop's keyring when they are kept there. The connection starts
+    // once the keyring has answered: at once when it is not involved, and then ConnectHost's result.
+    int ConnectStored(const HostRecord& host, int hostNumber);
     // Connects to a host as given, which need not be stored (-1 for no stored host).
     int ConnectHost(const HostRecord& host, int hostNumber);
     bool IsConnected() const { return m_ctrlSocket.valid(); }
@@ -357,6 +362,9 @@ private:
     void QueueRename(const std::string& oldPath, const QString& newName);
 
     CEngineUi& m_ui;
+    // The firewall's password as ConnectStored read it; unset for sessions it did not start.
+    std::optional<std::string> m_firePassword;
+    CPasswordVault m_vault;
     CSocketEvents m_events;
     CNameLookup m_lookup;
     int m_lookupId = -1;

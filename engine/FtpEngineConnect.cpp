@@ -2,8 +2,11 @@
 
 #include "engine/FtpAddress.h"
 #include "platform/SocketError.h"
+#include "settings/SettingNames.h"
 #include "views/LogText.h"
 #include "views/QXDoc.h"
+
+#include <memory>
 
 using namespace SocketEvent;
 
@@ -15,7 +18,35 @@ constexpr std::size_t kReceivePiece = 999;
 int CFtpEngine::Connect(int hostNumber) {
     HostRecord host;
     CQXDoc().LoadHost(hostNumber, host);
-    return ConnectHost(host, hostNumber);
+    return ConnectStored(host, hostNumber);
+}
+
+int CFtpEngine::ConnectStored(const HostRecord& host, int hostNumber) {
+    using Outcome = CPasswordVault::Outcome;
+    // What ConnectHost said when the store held the passwords and it ran at once; 1 while the
+    // keyring is asked.
+    auto result = std::make_shared<int>(1);
+    m_vault.LoadStored(
+        KeyFamily::Host, HostKeyName(hostNumber), SettingName::Pass,
+        CPasswordVault::AccountKey(host.User, host.Adr, host.Port),
+        [this, record = HostRecord(host), hostNumber, result](Outcome, const std::string& password) mutable {
+            record.Pass = password;
+            if (record.Firewall == 0) {
+                m_firePassword.reset();
+                *result = ConnectHost(record, hostNumber);
+                return;
+            }
+            const std::string user = FirewallString(SettingName::FireUser);
+            const std::string address = FirewallString(SettingName::FireAdr);
+            const int port = static_cast<int>(FirewallNumber(SettingName::FirePort));
+            m_vault.LoadStored(KeyFamily::Host, "", SettingName::FirePass,
+                               CPasswordVault::AccountKey(user, address, port),
+                               [this, record, hostNumber, result](Outcome, const std::string& firePassword) {
+                                   m_firePassword = firePassword;
+                                   *result = ConnectHost(record, hostNumber);
+                               });
+        });
+    return *result;
 }
 
 int CFtpEngine::ConnectHost(const HostRecord& host, int hostNumber) {

@@ -102,7 +102,9 @@ void CFtpEngine::OnFtpFireUser(SocketId s, std::uint32_t word) {
 }
 
 void CFtpEngine::OnFtpFirePass(SocketId s, std::uint32_t word) {
-    const std::string command = EventKind(word) == Write ? "PASS " + FirewallPassword() : std::string();
+    const std::string command = EventKind(word) == Write
+                                    ? "PASS " + (m_firePassword ? *m_firePassword : FirewallPassword())
+                                    : std::string();
     if (CommandStep(s, word, WM_FTP_FIREPASS, command))
         Arm(s, WM_FTP_FIREOPEN, Write | Close);
 }

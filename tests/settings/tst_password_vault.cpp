@@ -1,6 +1,11 @@
 #include "StoreFixture.h"
+#include "engine/FtpEngine.h"
+#include "fixtures/RealFtpServer.h"
+#include "fixtures/RecordingUi.h"
+#include "settings/PasswordMigration.h"
 #include "settings/PasswordVault.h"
 #include "settings/SettingNames.h"
+#include "views/QXDoc.h"
 
 #include <QProcess>
 #include <QtTest>
@@ -37,6 +42,7 @@ private slots:
     void storedPasswordMovesToTheKeyring();
     void aNewerStoreValueWins();
     void firewallPasswordToo();
+    void savedHostsMoveAndSessionsReadThem();
 
 private:
     Outcome Expected() const { return m_keyring ? Outcome::Done : Outcome::NoKeyring; }
@@ -169,6 +175,63 @@ void TestPasswordVault::firewallPasswordToo() {
     auto loaded = Ask([&](auto cb) { m_vault.LoadStored(KeyFamily::Host, "", N::FirePass, account, cb); });
     QVERIFY(loaded);
     QCOMPARE(loaded->password, std::string("fwsecret"));
+}
+
+void TestPasswordVault::savedHostsMoveAndSessionsReadThem() {
+    StoreFixture store;
+    RealFtpServer server(RealFtpServer::Kind::Pyftpdlib);
+    QVERIFY2(server.start(), qPrintable(server.error()));
+    HostRecord host;
+    host.Name = "鍵";
+    host.Adr = "127.0.0.1";
+    host.Port = server.port();
+    host.User = server.user().toStdString();
+    host.Pass = server.password().toStdString();
+    host.Pasv = 1;
+    CQXDoc doc;
+    QVERIFY(doc.SaveAllHosts({host}));
+    // The first save after keyrings moves the store's passwords; without a keyring they stay.
+    MovePasswordsToKeyring(m_vault);
+    const auto storedPass = [] {
+        SettingsKey key;
+        return key.OpenKey(KeyFamily::Host, "Host0") ? key.ReadScrambled(N::Pass) : std::string("<no key>");
+    };
+    if (m_keyring)
+        QTRY_COMPARE(storedPass(), std::string());
+    else
+        QTest::qWait(300);
+    QCOMPARE(storedPass(), m_keyring ? std::string() : host.Pass);
+
+    // Saved again as the sheet shows it (no password where the keyring holds it): still there.
+    HostList shown = doc.LoadAllHosts();
+    QVERIFY(doc.SaveAllHosts(shown, {0}));
+    {
+        SettingsKey key;
+        QVERIFY(key.OpenKey(KeyFamily::Host, "Host0"));
+        QCOMPARE(key.ReadDword(CPasswordVault::MarkerName(N::Pass), 0), m_keyring ? 1u : 0u);
+    }
+
+    // A session with the stored host logs in with the password from wherever it lives, and so
+    // does lumo-cli.
+    RecordingUi ui;
+    CFtpEngine engine(ui);
+    QCOMPARE(engine.Connect(0), 1);
+    QTRY_VERIFY2_WITH_TIMEOUT(ui.listings.size() == 1, ui.logText().c_str(), 10000);
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LUMO_CONFIG_DIR"), store.dir());
+    cli.setProcessEnvironment(env);
+    cli.start(QStringLiteral(LUMO_CLI), {QStringLiteral("Host0"), QStringLiteral("pwd")});
+    QVERIFY(cli.waitForFinished(30000));
+    QVERIFY2(cli.exitCode() == 0, cli.readAllStandardError().constData());
+
+    // Another user for the host: the keyring's entry belongs to the old account, so the password
+    // is not carried over silently.
+    shown[0].User = "other";
+    QVERIFY(doc.SaveAllHosts(shown, {0}));
+    SettingsKey key;
+    QVERIFY(key.OpenKey(KeyFamily::Host, "Host0"));
+    QCOMPARE(key.ReadDword(CPasswordVault::MarkerName(N::Pass), 0), 0u);
 }
 
 QTEST_GUILESS_MAIN(TestPasswordVault)

@@ -104,7 +104,8 @@ void CliSession::Start() {
         return;
     }
     m_loginTimer.start(m_engine.TimeoutMs() > 0 ? m_engine.TimeoutMs() : kDefaultLoginMs);
-    if (!m_engine.ConnectHost(host, hostNumber))
+    if (!(hostNumber >= 0 ? m_engine.ConnectStored(host, hostNumber)
+                          : m_engine.ConnectHost(host, hostNumber)))
         Finish(1);
 }
 
