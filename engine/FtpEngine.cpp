@@ -276,6 +276,7 @@ bool CFtpEngine::IsTransferring() const {
 }
 
 void CFtpEngine::CloseSession() {
+    ++m_sessionSerial;
     m_ui.ClearFileList();
     m_opQueue.clear();
     SetStatusText({});

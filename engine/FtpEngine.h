@@ -364,6 +364,8 @@ private:
     CEngineUi& m_ui;
     // The firewall's password as ConnectStored read it; unset for sessions it did not start.
     std::optional<std::string> m_firePassword;
+    // Counts the sessions ConnectStored began and CloseSession ended.
+    std::uint64_t m_sessionSerial = 0;
     CPasswordVault m_vault;
     CSocketEvents m_events;
     CNameLookup m_lookup;

@@ -26,26 +26,33 @@ int CFtpEngine::ConnectStored(const HostRecord& host, int hostNumber) {
     // What ConnectHost said when the store held the passwords and it ran at once; 1 while the
     // keyring is asked.
     auto result = std::make_shared<int>(1);
-    m_vault.LoadStored(
-        KeyFamily::Host, HostKeyName(hostNumber), SettingName::Pass,
-        CPasswordVault::AccountKey(host.User, host.Adr, host.Port),
-        [this, record = HostRecord(host), hostNumber, result](Outcome, const std::string& password) mutable {
-            record.Pass = password;
-            if (record.Firewall == 0) {
-                m_firePassword.reset();
-                *result = ConnectHost(record, hostNumber);
-                return;
-            }
-            const std::string user = FirewallString(SettingName::FireUser);
-            const std::string address = FirewallString(SettingName::FireAdr);
-            const int port = static_cast<int>(FirewallNumber(SettingName::FirePort));
-            m_vault.LoadStored(KeyFamily::Host, "", SettingName::FirePass,
-                               CPasswordVault::AccountKey(user, address, port),
-                               [this, record, hostNumber, result](Outcome, const std::string& firePassword) {
-                                   m_firePassword = firePassword;
-                                   *result = ConnectHost(record, hostNumber);
-                               });
-        });
+    // A session ended or begun anew while the keyring thinks makes its answer stale.
+    const std::uint64_t serial = ++m_sessionSerial;
+    m_vault.LoadStored(KeyFamily::Host, HostKeyName(hostNumber), SettingName::Pass,
+                       CPasswordVault::AccountKey(host.User, host.Adr, host.Port),
+                       [this, record = HostRecord(host), hostNumber, result,
+                        serial](Outcome, const std::string& password) mutable {
+                           if (serial != m_sessionSerial)
+                               return;
+                           record.Pass = password;
+                           if (record.Firewall == 0) {
+                               m_firePassword.reset();
+                               *result = ConnectHost(record, hostNumber);
+                               return;
+                           }
+                           const std::string user = FirewallString(SettingName::FireUser);
+                           const std::string address = FirewallString(SettingName::FireAdr);
+                           const int port = static_cast<int>(FirewallNumber(SettingName::FirePort));
+                           m_vault.LoadStored(KeyFamily::Host, "", SettingName::FirePass,
+                                              CPasswordVault::AccountKey(user, address, port),
+                                              [this, record, hostNumber, result,
+                                               serial](Outcome, const std::string& firePassword) {
+                                                  if (serial != m_sessionSerial)
+                                                      return;
+                                                  m_firePassword = firePassword;
+                                                  *result = ConnectHost(record, hostNumber);
+                                              });
+                       });
     return *result;
 }
 
