@@ -46,6 +46,13 @@ public:
     virtual void ClearFileList() = 0;
     virtual void FillFileList(const std::string& listing) = 0;
     virtual std::vector<FileListRow> FileListRows() = 0;
+    // The rows of the file list with this name (the server's bytes), most often none. A list of
+    // many rows answers without copying the others.
+    virtual std::vector<FileListRow> FileListRowsNamed(const std::string& name) {
+        std::vector<FileListRow> rows = FileListRows();
+        std::erase_if(rows, [&name](const FileListRow& row) { return row.name != name; });
+        return rows;
+    }
     // The selected rows of the file list, in list order.
     virtual std::vector<FileListRow> SelectedFileListRows() = 0;
 

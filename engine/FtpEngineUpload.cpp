@@ -59,9 +59,7 @@ bool CFtpEngine::UploadFiles(const std::string& remoteFolder, const std::vector<
         bool folderClash = false;
         std::int64_t resumeAt = 0;
         if (!skipChecks) {
-            for (const FileListRow& row : m_ui.FileListRows()) {
-                if (row.name != remoteName)
-                    continue;
+            for (const FileListRow& row : m_ui.FileListRowsNamed(remoteName)) {
                 if (row.IsFolder()) {
                     folderClash = true;
                     continue;

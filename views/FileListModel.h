@@ -56,6 +56,15 @@ public:
         const Row& r = RowAt(row);
         return FileListRow{r.name, r.size, r.date, r.attributes, r.link};
     }
+    // The rows with this name (the server's bytes), without copying the others.
+    std::vector<FileListRow> EngineRowsNamed(const std::string& name) const {
+        std::vector<FileListRow> rows;
+        for (int i = 0; i < RowCount(); ++i) {
+            if (RowAt(i).name == name)
+                rows.push_back(EngineRow(i));
+        }
+        return rows;
+    }
     // The four texts of a row as the list shows them.
     QString ItemText(int row, int column) const;
 

@@ -725,6 +725,10 @@ std::vector<FileListRow> CMainFrame::FileListRows() {
     return rows;
 }
 
+std::vector<FileListRow> CMainFrame::FileListRowsNamed(const std::string& name) {
+    return m_list->Model().EngineRowsNamed(name);
+}
+
 void CMainFrame::SetStatusText(const std::string& text, const std::string& iconFor) {
     m_engineStatusIcon = iconFor.empty() ? QIcon() : m_list->IconCache().FileIcon(DecodeRemoteName(iconFor));
     m_engineStatus = DecodeRemoteName(text);

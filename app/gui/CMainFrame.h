@@ -85,6 +85,7 @@ public:
     // Shows the file list of a finished listing and hands its subfolders to the tree.
     void FillFileList(const std::string& listing) override;
     std::vector<FileListRow> FileListRows() override;
+    std::vector<FileListRow> FileListRowsNamed(const std::string& name) override;
     void SetStatusText(const std::string& text, const std::string& iconFor) override;
     void ProgressChanged(const CTransferProgress& progress) override;
     int AskAccount(int hostNumber, const HostRecord& host, std::string& user, std::string& pass) override;

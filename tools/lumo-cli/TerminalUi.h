@@ -26,6 +26,9 @@ public:
     void ClearFileList() override { m_list.Clear(); }
     void FillFileList(const std::string& listing) override { m_list.FillFromListing(listing); }
     std::vector<FileListRow> FileListRows() override;
+    std::vector<FileListRow> FileListRowsNamed(const std::string& name) override {
+        return m_list.EngineRowsNamed(name);
+    }
     std::vector<FileListRow> SelectedFileListRows() override;
     void SetStatusText(const std::string&, const std::string&) override {}
     void ProgressChanged(const CTransferProgress& progress) override;
