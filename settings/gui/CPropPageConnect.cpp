@@ -6,10 +6,12 @@
 #include "settings/HostListEditor.h"
 #include "settings/gui/HostSheetControls.h"
 #include "settings/gui/PageRows.h"
+#include "settings/gui/PasswordKeeping.h"
 #include "settings/gui/SecurityRow.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -46,6 +48,8 @@ CPropPageConnect::CPropPageConnect(HostListEditor& editor, QWidget* parent)
     m_password->setEchoMode(QLineEdit::Password);
     rows.NextRow();
     m_anonymous = rows.CheckBox(Anonymous, QStringLiteral("an&onymous"), 80);
+    rows.NextRow();
+    QLabel* keeping = rows.Text(PasswordKeeping, {}, 2);
     rows.EndGroup();
 
     QPushButton* newHost = rows.Button(NewHost, QStringLiteral("新規ホスト(&N)"), 62);
@@ -59,6 +63,7 @@ CPropPageConnect::CPropPageConnect(HostListEditor& editor, QWidget* parent)
     SecurityRow::KeepPortInStep(m_security, m_port);
     connect(m_security, QOverload<int>::of(&QComboBox::activated), this, &CPropertyPage::SetModified);
     connect(m_anonymous, &QCheckBox::clicked, this, &CPropPageConnect::OnAnonymous);
+    ShowWherePasswordsAreKept(keeping);
     connect(newHost, &QPushButton::clicked, this, &CPropPageConnect::OnNewHost);
     connect(deleteHost, &QPushButton::clicked, this, &CPropPageConnect::OnDeleteHost);
 }

@@ -32,6 +32,7 @@ inline constexpr int NewHost = 1324;
 inline constexpr int DeleteHost = 1325;
 inline constexpr int SecurityLabel = 1370;
 inline constexpr int Security = 1371;
+inline constexpr int PasswordKeeping = 1372;
 
 // Firewall page.
 inline constexpr int UseFirewall = 1330;

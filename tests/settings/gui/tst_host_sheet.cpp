@@ -16,6 +16,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -485,6 +486,8 @@ void TestHostSheet::securityChoiceAndItsPort() {
         file.write(lines.join('\n'));
     }
     OpenSheet s;
+    // The widget tests run without a session bus: no keyring, and the page says where passwords go.
+    QTRY_VERIFY(Find<QLabel>(s.connect(), PasswordKeeping)->text().contains(QStringLiteral("設定ファイル")));
     QComboBox* security = Find<QComboBox>(s.connect(), Security);
     QLineEdit* port = s.edit(s.connect(), Port);
     QCOMPARE(security->currentIndex(), HostSecurity::None);
