@@ -34,6 +34,7 @@ FtpLinkTarget ResolveFtpLink(const FtpUrl& url, const HostList& hosts) {
     h.User = url.user;
     h.Pass = url.password;
     h.anonymous = url.hasUser ? 0 : 1;
+    h.Security = url.security;
     // Passive mode reaches servers behind the same routers that most desktops sit behind.
     h.Pasv = 1;
     return target;

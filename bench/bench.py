@@ -137,10 +137,13 @@ class Vsftpd(Server):
         # Running as the launching user, vsftpd does not chroot: the login folder is the real path.
         return os.path.realpath(self.root)
 
+    def extra_config(self):
+        return ""
+
     def start(self):
         empty = os.path.join(self.work, "vsftpd-empty")
         os.makedirs(empty, exist_ok=True)
-        config = os.path.join(self.work, "vsftpd.conf")
+        config = os.path.join(self.work, f"{self.name}.conf")
         # Another program may take the probed port before vsftpd binds it; then try another.
         for _ in range(5):
             self.port = free_port()
@@ -154,7 +157,8 @@ class Vsftpd(Server):
                     "anon_other_write_enable=YES\nanon_umask=022\nseccomp_sandbox=NO\n"
                     f"secure_chroot_dir={empty}\npasv_enable=YES\npasv_address=127.0.0.1\n"
                     "port_enable=YES\nconnect_from_port_20=NO\nxferlog_enable=NO\n"
-                    f"syslog_enable=NO\nvsftpd_log_file={self.work}/vsftpd.log\ncheck_shell=NO\n")
+                    f"syslog_enable=NO\nvsftpd_log_file={self.work}/{self.name}.log\ncheck_shell=NO\n"
+                    + self.extra_config())
             self.process = subprocess.Popen([VSFTPD, config], stdin=subprocess.DEVNULL)
             if self.greets():
                 return
@@ -171,6 +175,29 @@ class Vsftpd(Server):
             except OSError:
                 time.sleep(0.05)
         return False
+
+
+class VsftpdTls(Vsftpd):
+    """vsftpd requiring explicit TLS on the control and data connections, with session reuse, on a
+    self-signed certificate made here."""
+
+    name = "vsftpd TLS"
+
+    def extra_config(self):
+        cert = os.path.join(self.work, "tls-cert.pem")
+        key = os.path.join(self.work, "tls-key.pem")
+        if not os.path.exists(cert):
+            subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                            "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", key, "-out", cert,
+                            "-days", "2", "-subj", "/CN=localhost/O=lumo bench",
+                            "-addext", "subjectAltName=IP:127.0.0.1"],
+                           check=True, capture_output=True)
+            out = subprocess.run(["openssl", "x509", "-noout", "-fingerprint", "-sha256", "-in", cert],
+                                 check=True, capture_output=True, text=True).stdout
+            self.fingerprint = out.split("=", 1)[1].strip()
+        return ("ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\n"
+                "force_anon_data_ssl=YES\nrequire_ssl_reuse=YES\nstrict_ssl_read_eof=YES\n"
+                f"ssl_request_cert=NO\nrsa_cert_file={cert}\nrsa_private_key_file={key}\n")
 
 
 def free_port():
@@ -426,6 +453,21 @@ class Bench:
             lambda: measure(self.curl(mode, "-T", source, server.url("up/")), check, clean),
             RUNS))
 
+    def download_big_tls(self, server):
+        row = Row(f"download {BIG_SIZE // GIB} GiB, explicit TLS", server.name, size=BIG_SIZE, transfer=True)
+        progress(f"{row.label} from {server.name}")
+        dest = os.path.join(self.down, "big.bin")
+        check = lambda: check_file(dest, BIG_SIZE, self.big_digest)
+        clean = lambda: remove(dest)
+        lumo = [self.lumo_cli, "--passive", "--tls", "--accept-fingerprint", server.fingerprint, server.target(),
+                "get", server.remote_path("big.bin"), self.down]
+        self.rows.append(compare(
+            row,
+            lambda: measure(lumo, check, clean),
+            lambda: measure(self.curl("passive", "--ssl-reqd", "-k", "-o", dest, server.url("big.bin")), check,
+                            clean),
+            RUNS))
+
     def get_many(self, server, mode):
         total = sum(self.small_sizes.values())
         row = Row(f"get folder of {SMALL_FILES:,} files, {mode}", server.name, size=total, transfer=True)
@@ -573,7 +615,7 @@ class Bench:
             lambda: measure(self.curl("passive", "-o", dest, server.url("sparse.bin")), check, clean),
             RSS_RUNS))
 
-    def run(self, servers):
+    def run(self, servers, tls_server):
         for server in servers:
             for mode in ("passive", "active"):
                 self.download_big(server, mode)
@@ -586,6 +628,7 @@ class Bench:
         self.select_rows()
         for server in servers:
             self.peak_memory(server)
+        self.download_big_tls(tls_server)
         self.load_store()
 
 
@@ -667,6 +710,8 @@ Notes:
 - ls: lumo-cli ls prints the file list's rows; curl prints the server's LIST text.
 - In-process: median of {FILL_RUNS} runs of FileListModel::FillFromListing (parse, row rules, decoded
   names, sort) on the LIST text curl got from each server; "parse alone" is the listing parser only.
+- Explicit TLS: vsftpd requiring TLS on control and data with session reuse (require_ssl_reuse),
+  a self-signed certificate made for the run; lumo-cli --tls with its fingerprint, curl --ssl-reqd -k.
 - window: the main window itself, offscreen. The folder row runs the window's download command on the
   folder and counts the redraws of the log, the status bar and the file list meanwhile; the selection
   row times select all and invert selection in the file list (median of {FILL_RUNS} runs).
@@ -698,16 +743,18 @@ def main():
         shutil.rmtree(work)
         return 1
     servers = []
+    tls_server = None
     try:
         bench = Bench(build, work)
         bench.prepare()
         progress("starting the servers")
         servers = [Pyftpdlib(bench.root, work), Vsftpd(bench.root, work)]
-        for server in servers:
+        tls_server = VsftpdTls(bench.root, work)
+        for server in servers + [tls_server]:
             server.start()
-        bench.run(servers)
+        bench.run(servers, tls_server)
     finally:
-        for server in servers:
+        for server in servers + ([tls_server] if tls_server else []):
             server.stop()
         shutil.rmtree(work, ignore_errors=True)
     print(subprocess.run(["curl", "--version"], capture_output=True, text=True).stdout.splitlines()[0])

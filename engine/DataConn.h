@@ -40,6 +40,9 @@ struct DataConn {
     bool commandSent = false;
     // An upload has read its file to the end.
     bool atEnd = false;
+    // The TLS of a protected data connection: not begun, shaking hands, or done.
+    enum class Tls { None, Handshake, Done };
+    Tls tls = Tls::None;
     // The data side is over: its connection closed (or never to come).
     bool ended = false;
     // Why the data side failed; empty while it is sound. The transfer then fails whatever the

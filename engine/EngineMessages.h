@@ -50,9 +50,15 @@ inline constexpr int WM_FTP_PUTPASV = 0x4fc;
 inline constexpr int WM_FTP_PUTREST = 0x4fe;
 inline constexpr int WM_FTP_STOR = 0x4ff;
 inline constexpr int WM_FTP_PUTDATA = 0x501;
-// What the server offers, asked after the login on 自動, and UTF-8 names switched on.
+// What the server offers, asked after the login, and UTF-8 names switched on.
 inline constexpr int WM_FTP_FEAT = 0x540;
 inline constexpr int WM_FTP_OPTSUTF8 = 0x541;
+
+// Encrypted sessions.
+inline constexpr int WM_FTP_AUTH = 0x520;
+inline constexpr int WM_FTP_TLS = 0x521;
+inline constexpr int WM_FTP_PBSZ = 0x522;
+inline constexpr int WM_FTP_PROT = 0x523;
 
 // Operation codes that are not messages of their own.
 inline constexpr int OP_SHELLOPEN = 5;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/CertificateCheck.h"
+
 #include <string>
 #include <vector>
 
@@ -83,6 +85,11 @@ public:
     // gives the command text (as "SITE CHMOD") and the number as typed.
     virtual int AskAttributes(int hostNumber, const std::string& attributes, std::string& command,
                               std::string& number) = 0;
+
+    // A server certificate that nothing vouches for (Unknown) or that differs from the one accepted
+    // for the host before (Changed), shown before anything of the login goes out.
+    virtual CertificateAnswer AskCertificate(const HostRecord& host, const TlsPeerInfo& peer,
+                                             CertificateStanding standing) = 0;
 
     // The transfer mode chosen in the tool bar: true for ASCII ("TYPE A"), false for binary.
     virtual bool IsAsciiMode() = 0;

@@ -1,5 +1,7 @@
 #include "engine/FtpAddress.h"
 
+#include "views/HostRecord.h"
+
 #include "platform/HexDigits.h"
 
 #include <cctype>
@@ -58,15 +60,33 @@ bool LooksLikeUrl(const std::string& target) {
 }
 
 std::optional<FtpUrl> ParseFtpUrl(const std::string& target) {
-    const std::string scheme = "ftp://";
-    if (target.size() <= scheme.size())
-        return std::nullopt;
-    for (size_t i = 0; i < scheme.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(target[i])) != scheme[i])
-            return std::nullopt;
-    }
-    std::string rest = target.substr(scheme.size());
+    static const struct {
+        const char* scheme;
+        int security;
+        int port;
+    } kSchemes[] = {
+        {"ftp://", HostSecurity::None, 21},
+        {"ftpes://", HostSecurity::Explicit, 21},
+        {"ftps://", HostSecurity::Implicit, HostSecurity::ImplicitPort},
+    };
     FtpUrl url;
+    std::string rest;
+    for (const auto& k : kSchemes) {
+        const std::string scheme = k.scheme;
+        if (target.size() <= scheme.size())
+            continue;
+        bool same = true;
+        for (size_t i = 0; i < scheme.size() && same; ++i)
+            same = std::tolower(static_cast<unsigned char>(target[i])) == scheme[i];
+        if (same) {
+            rest = target.substr(scheme.size());
+            url.security = k.security;
+            url.port = k.port;
+            break;
+        }
+    }
+    if (rest.empty())
+        return std::nullopt;
     const size_t slash = rest.find('/');
     if (slash != std::string::npos) {
         std::optional<std::string> path = PercentDecode(rest.substr(slash));
@@ -96,8 +116,31 @@ std::optional<FtpUrl> ParseFtpUrl(const std::string& target) {
             url.password = *pass;
         }
     }
-    size_t colon = rest.rfind(':');
-    std::string host = rest.substr(0, colon);
+    std::string host;
+    size_t colon = std::string::npos;
+    if (!rest.empty() && rest.front() == '[') {
+        // An IPv6 address: hex digits and colons (and dots of an embedded IPv4 address) in brackets.
+        const size_t close = rest.find(']');
+        if (close == std::string::npos || close < 3)
+            return std::nullopt;
+        host = rest.substr(1, close - 1);
+        for (char c : host) {
+            if (!(std::isxdigit(static_cast<unsigned char>(c)) || c == ':' || c == '.'))
+                return std::nullopt;
+        }
+        if (close + 1 < rest.size()) {
+            if (rest[close + 1] != ':')
+                return std::nullopt;
+            colon = close + 1;
+        }
+    } else {
+        colon = rest.rfind(':');
+        host = rest.substr(0, colon);
+        for (char c : host) {
+            if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_'))
+                return std::nullopt;
+        }
+    }
     if (colon != std::string::npos) {
         const std::optional<int> port = ParseNumberIn(rest.substr(colon + 1), 1, 65535);
         if (!port)
@@ -106,10 +149,6 @@ std::optional<FtpUrl> ParseFtpUrl(const std::string& target) {
     }
     if (host.empty())
         return std::nullopt;
-    for (char c : host) {
-        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_'))
-            return std::nullopt;
-    }
     url.host = host;
     if (!url.hasUser) {
         url.user = "anonymous";

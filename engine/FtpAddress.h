@@ -3,19 +3,24 @@
 #include <optional>
 #include <string>
 
-// An ftp:// address: user, password and path URL-decoded; anonymous when no user is given.
+// An ftp:// address (ftpes:// for explicit TLS, ftps:// for implicit TLS on port 990): user,
+// password and path URL-decoded; anonymous when no user is given. An IPv6 host is written in
+// brackets ("ftp://[::1]:2121") and kept without them.
 struct FtpUrl {
     std::string user;
     std::string password;
     std::string host;
     int port = 21;
     bool hasUser = false;
+    // HostSecurity: None for ftp://, Explicit for ftpes://, Implicit for ftps://.
+    int security = 0;
     // The folder to go to, from the server's root ("/pub/linux"); empty for the login folder.
     std::string path;
 };
 
 bool LooksLikeUrl(const std::string& target);
-// Empty when the text is not a usable ftp://[user[:password]@]host[:port][/path] address.
+// Empty when the text is not a usable ftp://[user[:password]@]host[:port][/path] address (or
+// ftpes://, ftps://).
 std::optional<FtpUrl> ParseFtpUrl(const std::string& target);
 
 // A dotted IPv4 address: four decimal numbers of 0..255 and nothing else. Anything else is a host

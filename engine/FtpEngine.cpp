@@ -16,8 +16,8 @@ CFtpEngine::CFtpEngine(CEngineUi& ui, QObject* parent) : QObject(parent), m_ui(u
     connect(&m_events, &CSocketEvents::Event, this, [this](int message, qintptr s, quint32 word) {
         OnMessage(message, static_cast<SocketId>(s), word);
     });
-    connect(&m_lookup, &CNameLookup::Finished, this, [this](int id, int error, quint32 address) {
-        m_hostentBuf = address;
+    connect(&m_lookup, &CNameLookup::Finished, this, [this](int id, int error, quint32) {
+        m_hostentBuf = m_lookup.Address();
         OnMessage(WM_FTP_HOSTFOUND, id, MakeEventWord(0, error));
     });
 }
@@ -133,6 +133,18 @@ void CFtpEngine::OnMessage(int message, SocketId s, std::uint32_t word) {
     case WM_FTP_FEAT:
     case WM_FTP_OPTSUTF8:
         OnFtpFeat(message, s, word);
+        break;
+    case WM_FTP_AUTH:
+        OnFtpAuth(s, word);
+        break;
+    case WM_FTP_TLS:
+        OnFtpTls(s, word);
+        break;
+    case WM_FTP_PBSZ:
+        OnFtpPbsz(s, word);
+        break;
+    case WM_FTP_PROT:
+        OnFtpProt(s, word);
         break;
     default:
         break;
@@ -266,6 +278,7 @@ bool CFtpEngine::IsTransferring() const {
 }
 
 void CFtpEngine::CloseSession() {
+    ++m_sessionSerial;
     m_ui.ClearFileList();
     m_opQueue.clear();
     SetStatusText({});
@@ -283,11 +296,16 @@ void CFtpEngine::CloseSession() {
     ResetProgress();
     m_ui.Log().DiscardPending();
     SetSessionCharset(RemoteCharsetOfNumber(m_host.charset));
-    m_features = ServerFeatures();
     m_listByMlsd = false;
     m_loggedIn = false;
     m_knownFolder.reset();
     m_leftUserFolder = false;
+    m_ctrlTls = false;
+    m_protP = false;
+    m_ctrlCertificate.clear();
+    m_tlsSessions.reset();
+    m_features = FtpFeatures();
+    m_extendedRefused = false;
 }
 
 void CFtpEngine::CloseSessionLost() {
@@ -378,6 +396,9 @@ void CFtpEngine::OnTimer(int id) {
     case TIMER_REARM:
         for (const DataConn& conn : m_dataConns) {
             if (!conn.sock.valid())
+                continue;
+            // A protected connection waits for its handshake, which arms it itself.
+            if (m_protP && conn.tls != DataConn::Tls::Done)
                 continue;
             if (conn.msg == WM_FTP_PUTDATA) {
                 // An upload's data waits for its STOR, or the server gets bytes it has no file for.

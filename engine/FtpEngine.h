@@ -3,12 +3,13 @@
 #include "engine/DataConn.h"
 #include "engine/EngineMessages.h"
 #include "engine/EngineUi.h"
+#include "engine/FtpExtensions.h"
 #include "engine/ListingReview.h"
-#include "engine/ServerFeatures.h"
 #include "engine/TransferProgress.h"
 #include "platform/NameLookup.h"
 #include "platform/Socket.h"
 #include "platform/SocketEvents.h"
+#include "settings/PasswordVault.h"
 #include "views/HostRecord.h"
 
 #include <QElapsedTimer>
@@ -17,6 +18,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,6 +62,10 @@ public:
     void ReadSystemSettings();
 
     int Connect(int hostNumber);
+    // Connects to a stored host as given (options may have changed it), its password and the
+    // firewall's read from the desktop's keyring when they are kept there. The connection starts
+    // once the keyring has answered: at once when it is not involved, and then ConnectHost's result.
+    int ConnectStored(const HostRecord& host, int hostNumber);
     // Connects to a host as given, which need not be stored (-1 for no stored host).
     int ConnectHost(const HostRecord& host, int hostNumber);
     bool IsConnected() const { return m_ctrlSocket.valid(); }
@@ -196,14 +202,12 @@ private:
     std::int32_t m_sendChunk = 4096;
     HostRecord m_host;
     int m_hostNumber = -1;
-    // First IPv4 address (network order) of the last finished name lookup.
-    std::uint32_t m_hostentBuf = 0;
+    // The address the last finished name lookup gave (IPv4 when the name has one).
+    NetAddress m_hostentBuf;
     std::string m_listData;
     // The data side of the running operation: at most one entry, gone when the operation ends.
     std::vector<DataConn> m_dataConns;
     std::deque<QueuedOp> m_opQueue;
-    // What the server's FEAT reply offered (asked on 自動 only).
-    ServerFeatures m_features;
     // The listing being received, read as it arrives.
     ListingReview m_review;
     // LIST was refused and FEAT offered MLST: this session lists by MLSD.
@@ -217,6 +221,17 @@ private:
     // A folder download has entered folders below the one the user is in; the session goes back
     // before anything that depends on the working folder.
     bool m_leftUserFolder = false;
+    // Encryption: the control connection speaks TLS, with this certificate (SHA-256); data
+    // connections are protected (PROT P) and resume the control connection's TLS sessions.
+    bool m_ctrlTls = false;
+    bool m_protP = false;
+    std::string m_ctrlCertificate;
+    std::shared_ptr<CTlsSessionCache> m_tlsSessions;
+    // What the server said it can do (FEAT, asked after the login of an encrypted session or one
+    // whose names are on 自動); and whether it refused an
+    // extended data command, after which the session keeps to PASV and PORT.
+    FtpFeatures m_features;
+    bool m_extendedRefused = false;
 
     // The usual step of a command: sends `command` on the write event (nothing when it is empty),
     // waits for the whole reply, and ends the session on a close. True once a complete reply is
@@ -259,8 +274,37 @@ private:
     void OnFtpChmod(SocketId s, std::uint32_t word);
     void OnFtpGetCwd(SocketId s, std::uint32_t word);
     void OnFtpDelCwd(SocketId s, std::uint32_t word);
-    // FEAT, then OPTS UTF8 ON when the server offers UTF-8 names.
+    void OnFtpAuth(SocketId s, std::uint32_t word);
+    void OnFtpTls(SocketId s, std::uint32_t word);
+    void OnFtpPbsz(SocketId s, std::uint32_t word);
+    void OnFtpProt(SocketId s, std::uint32_t word);
+    // FEAT, then OPTS UTF8 ON when the host's names are on 自動 and the server offers UTF-8.
     void OnFtpFeat(int message, SocketId s, std::uint32_t word);
+
+    // Encrypted sessions.
+    // The host name certificates are checked against: the host's address without brackets.
+    std::string TlsHostName() const;
+    // Starts the control connection's handshake; its end arrives as WM_FTP_TLS.
+    void StartControlTls(SocketId s);
+    // The certificate of the control connection is accepted (asking the user when nothing vouches
+    // for it); false when it is refused.
+    bool AcceptCertificate(SocketId s, const TlsPeerInfo& peer);
+    void RememberCertificate(const std::string& sha256);
+    // What follows the login's last reply: PBSZ and PROT on an encrypted session.
+    void AfterLogin(SocketId s);
+    // The data side may move data: no protection is asked for, or its handshake has ended. Starts
+    // that handshake once the connection is up and the transfer command has gone out.
+    bool DataMayFlow(const DataChain& chain, DataConn& conn);
+    void DataTlsDone(const DataChain& chain, DataConn& conn, std::uint32_t word);
+    // Registers the data socket for what the transfer moves.
+    void ArmDataFlow(const DataChain& chain, DataConn& conn);
+    // EPSV and EPRT rather than PASV and PORT: always on IPv6, on IPv4 when the server offers them.
+    bool UseExtendedDataCommand(SocketId ctrl, bool passive) const;
+    static bool ControlIsV6(SocketId ctrl);
+    std::string MakeExtendedPortCommand(SocketId ctrl, Socket& listening);
+    // Connects the data side to the control connection's peer at `port`; false when the peer is
+    // unknown.
+    bool ConnectDataToPeer(const DataChain& chain, SocketId ctrl, DataConn& conn, int port);
 
     // Login and firewall.
     static std::string FirewallString(const char* name);
@@ -330,6 +374,11 @@ private:
     void QueueRename(const std::string& oldPath, const QString& newName);
 
     CEngineUi& m_ui;
+    // The firewall's password as ConnectStored read it; unset for sessions it did not start.
+    std::optional<std::string> m_firePassword;
+    // Counts the sessions ConnectStored began and CloseSession ended.
+    std::uint64_t m_sessionSerial = 0;
+    CPasswordVault m_vault;
     CSocketEvents m_events;
     CNameLookup m_lookup;
     int m_lookupId = -1;

@@ -93,14 +93,15 @@ void CFtpEngine::OnTypeStep(const DataChain& chain, SocketId s, std::uint32_t wo
 
 void CFtpEngine::OnPassiveOrPortStep(const DataChain& chain, SocketId s, std::uint32_t word) {
     const bool passive = m_host.Pasv != 0;
+    const bool extended = UseExtendedDataCommand(s, passive);
     std::string command;
     if (EventKind(word) == Write) {
         DataConn& conn = DataSide(chain);
         conn.waiting.close();
         if (passive) {
-            command = "PASV";
+            command = extended ? "EPSV" : "PASV";
         } else {
-            command = MakePortCommand(s, conn.waiting);
+            command = extended ? MakeExtendedPortCommand(s, conn.waiting) : MakePortCommand(s, conn.waiting);
             if (command.empty()) {
                 LogFailure("データ接続を待ち受けられませんでした。\r\n");
                 FailChain(chain);
@@ -113,26 +114,27 @@ void CFtpEngine::OnPassiveOrPortStep(const DataChain& chain, SocketId s, std::ui
         return;
     const int code = m_ui.Log().GetReplyCode();
     const int next = chain.rest != 0 && m_opNum2 != 0 ? chain.rest : chain.transfer;
-    if (passive && code == 227) {
+    if (passive && code == (extended ? 229 : 227)) {
         std::string address;
         int port = 0;
-        std::uint32_t server = 0;
-        std::uint16_t unused = 0;
         // Only the port is taken from the reply: the data connection goes to the control
         // connection's peer, so a server cannot send the client to another host.
-        if (!ParsePasvReply(m_ui.Log().GetLastReplyLine(), address, port) || port == 0 ||
-            !PeerAddress(s, server, unused)) {
-            LogFailure("PASV の応答からデータ接続の宛先が読み取れませんでした。\r\n");
+        const bool read = extended ? ParseEpsvReply(m_ui.Log().GetLastReplyLine(), port)
+                                   : ParsePasvReply(m_ui.Log().GetLastReplyLine(), address, port);
+        if (!read || !ConnectDataToPeer(chain, s, DataSide(chain), port)) {
+            LogFailure(std::string(extended ? "EPSV" : "PASV") +
+                       " の応答からデータ接続の宛先が読み取れませんでした。\r\n");
             FailChain(chain);
             return;
         }
-        DataConn& conn = DataSide(chain);
-        conn.waiting = Socket::CreateTcp();
-        Arm(conn.waiting.id(), chain.data, SocketEvent::Connect);
-        ConnectTo(conn.waiting.id(), DottedAddress(server), port);
         Arm(s, next, Write | Close);
     } else if (!passive && IsPositive(code)) {
         Arm(s, next, Write | Close);
+    } else if (extended && code >= 500 && !ControlIsV6(s)) {
+        // The server listed the command but will not take it: PASV and PORT from now on.
+        m_extendedRefused = true;
+        DataSide(chain).waiting.close();
+        Arm(s, chain.pasv, Write | Close);
     } else {
         FailChain(chain);
     }
@@ -194,8 +196,12 @@ void CFtpEngine::OnTransferStep(const DataChain& chain, SocketId s, std::uint32_
         if (EventKind(word) == Write) {
             DataConn& conn = DataSide(chain);
             conn.commandSent = true;
-            if (chain.IsUpload())
+            if (m_protP) {
+                if (DataMayFlow(chain, conn) && chain.IsUpload())
+                    ArmUploadData(conn);
+            } else if (chain.IsUpload()) {
                 ArmUploadData(conn);
+            }
         }
         return;
     }
@@ -214,7 +220,7 @@ void CFtpEngine::OnTransferStep(const DataChain& chain, SocketId s, std::uint32_
         return;
     }
     if (!IsPositive(code)) {
-        if (chain.IsListing() && code >= 500 && m_features.mlst && !m_listByMlsd) {
+        if (chain.IsListing() && code >= 500 && m_features.Has("MLST") && !m_listByMlsd) {
             // A server that lists only by MLSD: the session lists that way from now on. LIST stays
             // the first choice because some servers' MLSD (pyftpdlib's among them) reports a link
             // as the entry it points to, and a folder delete must never go through a link.
@@ -261,6 +267,10 @@ void CFtpEngine::OnDataEvent(const DataChain& chain, SocketId s, std::uint32_t w
         conn->sock = std::move(conn->waiting);
         DataConnected(chain, *conn);
         break;
+    case SocketEvent::Tls:
+        if (conn->sock == s)
+            DataTlsDone(chain, *conn, word);
+        break;
     case Read:
         if (!(conn->sock == s))
             break;
@@ -300,12 +310,10 @@ void CFtpEngine::OnDataEvent(const DataChain& chain, SocketId s, std::uint32_t w
 }
 
 void CFtpEngine::DataConnected(const DataChain& chain, DataConn& conn) {
-    if (!chain.IsUpload())
-        Arm(conn.sock.id(), chain.data, Read | Close);
-    else if (conn.commandSent)
-        Arm(conn.sock.id(), chain.data, Write);
     if (!chain.IsListing())
         m_progress.MarkTransferStart();
+    if (DataMayFlow(chain, conn))
+        ArmDataFlow(chain, conn);
 }
 
 void CFtpEngine::DataSideEnded(const DataChain& chain, DataConn& conn) {

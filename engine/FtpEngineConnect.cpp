@@ -3,8 +3,11 @@
 #include "engine/FtpAddress.h"
 #include "platform/SocketError.h"
 #include "platform/TextCodec.h"
+#include "settings/SettingNames.h"
 #include "views/LogText.h"
 #include "views/QXDoc.h"
+
+#include <memory>
 
 using namespace SocketEvent;
 
@@ -16,7 +19,42 @@ constexpr std::size_t kReceivePiece = 999;
 int CFtpEngine::Connect(int hostNumber) {
     HostRecord host;
     CQXDoc().LoadHost(hostNumber, host);
-    return ConnectHost(host, hostNumber);
+    return ConnectStored(host, hostNumber);
+}
+
+int CFtpEngine::ConnectStored(const HostRecord& host, int hostNumber) {
+    using Outcome = CPasswordVault::Outcome;
+    // What ConnectHost said when the store held the passwords and it ran at once; 1 while the
+    // keyring is asked.
+    auto result = std::make_shared<int>(1);
+    // A session ended or begun anew while the keyring thinks makes its answer stale.
+    const std::uint64_t serial = ++m_sessionSerial;
+    m_vault.LoadStored(KeyFamily::Host, HostKeyName(hostNumber), SettingName::Pass,
+                       CPasswordVault::AccountKey(host.User, host.Adr, host.Port),
+                       [this, record = HostRecord(host), hostNumber, result,
+                        serial](Outcome, const std::string& password) mutable {
+                           if (serial != m_sessionSerial)
+                               return;
+                           record.Pass = password;
+                           if (record.Firewall == 0) {
+                               m_firePassword.reset();
+                               *result = ConnectHost(record, hostNumber);
+                               return;
+                           }
+                           const std::string user = FirewallString(SettingName::FireUser);
+                           const std::string address = FirewallString(SettingName::FireAdr);
+                           const int port = static_cast<int>(FirewallNumber(SettingName::FirePort));
+                           m_vault.LoadStored(KeyFamily::Host, "", SettingName::FirePass,
+                                              CPasswordVault::AccountKey(user, address, port),
+                                              [this, record, hostNumber, result,
+                                               serial](Outcome, const std::string& firePassword) {
+                                                  if (serial != m_sessionSerial)
+                                                      return;
+                                                  m_firePassword = firePassword;
+                                                  *result = ConnectHost(record, hostNumber);
+                                              });
+                       });
+    return *result;
 }
 
 int CFtpEngine::ConnectHost(const HostRecord& host, int hostNumber) {
@@ -42,13 +80,21 @@ int CFtpEngine::ConnectHost(const HostRecord& host, int hostNumber) {
             LogFailure("接続アドレスが取得できませんでした。\r\n");
             return 0;
         }
-        m_ctrlSocket = Socket::CreateTcp();
+        if (m_host.Security != HostSecurity::None)
+            m_tlsSessions = std::make_shared<CTlsSessionCache>();
         // Only a dotted address is used as it stands; a name that begins with a digit ("1box.example")
-        // is looked up like any other.
+        // is looked up like any other. An IPv6 address is used as written, with or without brackets.
+        const std::optional<NetAddress> v6 = NetAddress::Parse(m_host.Adr);
         if (IsDottedIpv4(m_host.Adr)) {
+            m_ctrlSocket = Socket::CreateTcp();
             Arm(m_ctrlSocket.id(), WM_FTP_CONNECT, SocketEvent::Connect | Close);
             ConnectTo(m_ctrlSocket.id(), m_host.Adr, m_host.Port);
+        } else if (v6 && v6->isV6()) {
+            m_ctrlSocket = Socket::CreateTcp(NetAddress::Family::V6);
+            Arm(m_ctrlSocket.id(), WM_FTP_CONNECT, SocketEvent::Connect | Close);
+            m_events.Connect(m_ctrlSocket.id(), *v6, static_cast<std::uint16_t>(m_host.Port));
         } else {
+            m_ctrlSocket = Socket::CreateTcp();
             m_lookupId = m_lookup.Start(m_host.Adr);
         }
     }
@@ -72,6 +118,9 @@ void CFtpEngine::OnFtpHostFound(int lookupId, std::uint32_t word) {
         LogFailure("ホストが見つかりませんでした。\r\n");
         return;
     }
+    // The socket made for the session is IPv4; a name with IPv6 addresses alone needs the other kind.
+    if (m_hostentBuf.isV6())
+        m_ctrlSocket = Socket::CreateTcp(NetAddress::Family::V6);
     Arm(m_ctrlSocket.id(), WM_FTP_CONNECT, SocketEvent::Connect | Close);
     m_events.Connect(m_ctrlSocket.id(), m_hostentBuf, static_cast<std::uint16_t>(m_host.Port));
 }
@@ -81,7 +130,11 @@ void CFtpEngine::OnFtpConnect(SocketId s, std::uint32_t word) {
         Disarm(s);
         if (EventError(word) == 0) {
             m_ui.Log().AppendLog("接続しました\r\n");
-            Arm(s, WM_FTP_CONNECT, Read | Close);
+            // Implicit TLS speaks TLS from the first byte: the greeting comes encrypted.
+            if (m_host.Security == HostSecurity::Implicit && m_host.Firewall == 0)
+                StartControlTls(s);
+            else
+                Arm(s, WM_FTP_CONNECT, Read | Close);
         } else {
             LogFailure(EventError(word) == SocketError::AccessDenied ? "アクセスが拒否されました\r\n"
                                                                      : "接続エラーです\r\n");
@@ -91,8 +144,11 @@ void CFtpEngine::OnFtpConnect(SocketId s, std::uint32_t word) {
     }
     // The greeting, or a firewall's answer to the command that named the host: USER follows
     // whatever its code.
-    if (CommandStep(s, word, WM_FTP_CONNECT, {}))
-        Arm(s, WM_FTP_USER, Write | Close);
+    if (!CommandStep(s, word, WM_FTP_CONNECT, {}))
+        return;
+    const bool explicitTls =
+        m_host.Security == HostSecurity::Explicit || m_host.Security == HostSecurity::ExplicitIfOffered;
+    Arm(s, explicitTls && !m_ctrlTls ? WM_FTP_AUTH : WM_FTP_USER, Write | Close);
 }
 
 int CFtpEngine::SendCommand(SocketId s, const std::string& line) {

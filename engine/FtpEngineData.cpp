@@ -25,11 +25,11 @@ std::string CFtpEngine::MakePortCommand(SocketId ctrl, Socket& listening) {
 }
 
 Socket CFtpEngine::AcceptData(Socket& listening) {
-    std::uint32_t from = 0;
+    NetAddress from;
     Socket accepted = m_events.Accept(listening.id(), &from);
     if (!accepted.valid())
         return accepted;
-    std::uint32_t server = 0;
+    NetAddress server;
     std::uint16_t unused = 0;
     if (!PeerAddress(m_ctrlSocket.id(), server, unused) || from != server) {
         accepted.close();

@@ -40,7 +40,7 @@ void CFtpEngine::OnFtpPass(SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, WM_FTP_PASS, EventKind(word) == Write ? "PASS " + m_opText2 : std::string()))
         return;
     if (m_ui.Log().GetReplyCode() < 400 || m_userAccepted) {
-        LoginSucceeded();
+        AfterLogin(s);
         return;
     }
     // While the question is open, a server that gives up is still noticed.
@@ -59,8 +59,9 @@ void CFtpEngine::OnFtpPass(SocketId s, std::uint32_t word) {
 
 void CFtpEngine::LoginSucceeded() {
     m_loggedIn = true;
-    // On 自動 the server says itself whether its names are UTF-8 and whether it lists by MLSD.
-    if (RemoteCharsetOfNumber(m_host.charset) == RemoteCharset::Auto)
+    // On 自動 the server says itself whether its names are UTF-8 and whether it lists by MLSD; an
+    // encrypted session asks as well, for the extended data commands.
+    if (RemoteCharsetOfNumber(m_host.charset) == RemoteCharset::Auto || m_ctrlTls)
         EnqueueOp(WM_FTP_FEAT);
     EnqueueOp(WM_FTP_PWD);
     EnqueueOp(WM_FTP_LIST);
@@ -106,7 +107,9 @@ void CFtpEngine::OnFtpFireUser(SocketId s, std::uint32_t word) {
 }
 
 void CFtpEngine::OnFtpFirePass(SocketId s, std::uint32_t word) {
-    const std::string command = EventKind(word) == Write ? "PASS " + FirewallPassword() : std::string();
+    const std::string command = EventKind(word) == Write
+                                    ? "PASS " + (m_firePassword ? *m_firePassword : FirewallPassword())
+                                    : std::string();
     if (CommandStep(s, word, WM_FTP_FIREPASS, command))
         Arm(s, WM_FTP_FIREOPEN, Write | Close);
 }
@@ -156,8 +159,9 @@ void CFtpEngine::OnFtpFeat(int message, SocketId s, std::uint32_t word) {
         EndOperation();
         return;
     }
-    m_features = ParseFeatReply(m_ui.Log().GetLastReply());
-    if (!m_features.utf8) {
+    // A refusal leaves no features: the session keeps to the commands every server knows.
+    m_features = FtpFeatures::Parse(m_ui.Log().GetLastReply());
+    if (RemoteCharsetOfNumber(m_host.charset) != RemoteCharset::Auto || !m_features.Has("UTF8")) {
         EndOperation();
         return;
     }

@@ -1,8 +1,10 @@
 #include "platform/Socket.h"
 
 #include "platform/SocketEvents.h"
+#include "platform/TlsLinger.h"
 
 #include <arpa/inet.h>
+#include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -33,16 +35,61 @@ Socket Prepare(int fd) {
 }
 } // namespace
 
-Socket Socket::CreateTcp() {
+Socket Socket::CreateTcp(NetAddress::Family family) {
+    const int domain = family == NetAddress::Family::V6 ? AF_INET6 : AF_INET;
 #ifdef SOCK_NONBLOCK
-    return Prepare(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP));
+    return Prepare(::socket(domain, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP));
 #else
-    return Prepare(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    return Prepare(::socket(domain, SOCK_STREAM, IPPROTO_TCP));
 #endif
 }
 
+unsigned ToSockaddr(const NetAddress& address, std::uint16_t port, sockaddr_storage& storage) {
+    storage = {};
+    if (address.isV6()) {
+        auto& sa = reinterpret_cast<sockaddr_in6&>(storage);
+        sa.sin6_family = AF_INET6;
+        std::memcpy(&sa.sin6_addr, address.bytes.data(), 16);
+        sa.sin6_scope_id = address.scopeId;
+        sa.sin6_port = htons(port);
+        return sizeof sa;
+    }
+    auto& sa = reinterpret_cast<sockaddr_in&>(storage);
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = address.v4NetOrder();
+    sa.sin_port = htons(port);
+    return sizeof sa;
+}
+
+bool FromSockaddr(const sockaddr_storage& storage, NetAddress& address, std::uint16_t& port) {
+    if (storage.ss_family == AF_INET6) {
+        const auto& sa = reinterpret_cast<const sockaddr_in6&>(storage);
+        address = {};
+        address.family = NetAddress::Family::V6;
+        std::memcpy(address.bytes.data(), &sa.sin6_addr, 16);
+        address.scopeId = sa.sin6_scope_id;
+        port = ntohs(sa.sin6_port);
+        return true;
+    }
+    if (storage.ss_family == AF_INET) {
+        const auto& sa = reinterpret_cast<const sockaddr_in&>(storage);
+        address = NetAddress::FromV4(sa.sin_addr.s_addr);
+        port = ntohs(sa.sin_port);
+        return true;
+    }
+    return false;
+}
+
 Socket AcceptTcp(SocketId listening, std::uint32_t* peerAddressNetOrder, std::uint16_t* peerPort) {
-    sockaddr_in sa{};
+    NetAddress peer;
+    Socket s = AcceptTcp(listening, &peer, peerPort);
+    if (s.valid() && peerAddressNetOrder)
+        *peerAddressNetOrder = peer.v4NetOrder();
+    return s;
+}
+
+Socket AcceptTcp(SocketId listening, NetAddress* peerAddress, std::uint16_t* peerPort) {
+    sockaddr_storage sa{};
     socklen_t len = sizeof sa;
 #ifdef SOCK_NONBLOCK
     Socket s =
@@ -50,11 +97,13 @@ Socket AcceptTcp(SocketId listening, std::uint32_t* peerAddressNetOrder, std::ui
 #else
     Socket s = Prepare(::accept(listening, reinterpret_cast<sockaddr*>(&sa), &len));
 #endif
-    if (s.valid()) {
-        if (peerAddressNetOrder)
-            *peerAddressNetOrder = sa.sin_addr.s_addr;
+    NetAddress peer;
+    std::uint16_t port = 0;
+    if (s.valid() && FromSockaddr(sa, peer, port)) {
+        if (peerAddress)
+            *peerAddress = peer;
         if (peerPort)
-            *peerPort = ntohs(sa.sin_port);
+            *peerPort = port;
     }
     return s;
 }
@@ -74,8 +123,15 @@ void Socket::close() {
 }
 
 void Socket::shutdownAndClose() {
-    if (m_id != kNoSocket)
-        ::shutdown(m_id, SHUT_RDWR);
+    if (m_id == kNoSocket)
+        return;
+    // A TLS connection ends with close_notify and a lingering close of its own; close() alone
+    // drops it without one, as a cancelled transfer must.
+    if (std::unique_ptr<CTlsStream> tls = CSocketEvents::TakeTls(m_id)) {
+        CTlsLinger::Close(release(), std::move(tls));
+        return;
+    }
+    ::shutdown(m_id, SHUT_RDWR);
     close();
 }
 
@@ -91,37 +147,47 @@ std::string DottedAddress(std::uint32_t addressNetOrder) {
     return buf;
 }
 
-Socket ListenTcp(std::uint32_t addressNetOrder, std::uint16_t port, int backlog) {
-    Socket s = Socket::CreateTcp();
+Socket ListenTcp(const NetAddress& address, std::uint16_t port, int backlog) {
+    Socket s = Socket::CreateTcp(address.family);
     if (!s.valid())
         return s;
     int on = 1;
     ::setsockopt(s.id(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = addressNetOrder;
-    sa.sin_port = htons(port);
-    if (::bind(s.id(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(s.id(), backlog) != 0)
+    sockaddr_storage sa{};
+    const socklen_t len = ToSockaddr(address, port, sa);
+    if (::bind(s.id(), reinterpret_cast<sockaddr*>(&sa), len) != 0 || ::listen(s.id(), backlog) != 0)
         s.close();
     return s;
 }
 
-bool LocalAddress(SocketId id, std::uint32_t& addressNetOrder, std::uint16_t& port) {
-    sockaddr_in sa{};
+Socket ListenTcp(std::uint32_t addressNetOrder, std::uint16_t port, int backlog) {
+    return ListenTcp(NetAddress::FromV4(addressNetOrder), port, backlog);
+}
+
+bool LocalAddress(SocketId id, NetAddress& address, std::uint16_t& port) {
+    sockaddr_storage sa{};
     socklen_t len = sizeof sa;
-    if (::getsockname(id, reinterpret_cast<sockaddr*>(&sa), &len) != 0 || sa.sin_family != AF_INET)
+    return ::getsockname(id, reinterpret_cast<sockaddr*>(&sa), &len) == 0 && FromSockaddr(sa, address, port);
+}
+
+bool PeerAddress(SocketId id, NetAddress& address, std::uint16_t& port) {
+    sockaddr_storage sa{};
+    socklen_t len = sizeof sa;
+    return ::getpeername(id, reinterpret_cast<sockaddr*>(&sa), &len) == 0 && FromSockaddr(sa, address, port);
+}
+
+bool LocalAddress(SocketId id, std::uint32_t& addressNetOrder, std::uint16_t& port) {
+    NetAddress a;
+    if (!LocalAddress(id, a, port) || a.isV6())
         return false;
-    addressNetOrder = sa.sin_addr.s_addr;
-    port = ntohs(sa.sin_port);
+    addressNetOrder = a.v4NetOrder();
     return true;
 }
 
 bool PeerAddress(SocketId id, std::uint32_t& addressNetOrder, std::uint16_t& port) {
-    sockaddr_in sa{};
-    socklen_t len = sizeof sa;
-    if (::getpeername(id, reinterpret_cast<sockaddr*>(&sa), &len) != 0 || sa.sin_family != AF_INET)
+    NetAddress a;
+    if (!PeerAddress(id, a, port) || a.isV6())
         return false;
-    addressNetOrder = sa.sin_addr.s_addr;
-    port = ntohs(sa.sin_port);
+    addressNetOrder = a.v4NetOrder();
     return true;
 }

@@ -25,6 +25,9 @@ inline constexpr int HostUnreachable = 10065;
 inline constexpr int HostNotFound = 11001;
 inline constexpr int TryAgain = 11002;
 inline constexpr int NoRecovery = 11003;
+// TLS has no Windows Sockets numbers; these are lumo's own, above theirs.
+inline constexpr int TlsFailed = 12001;    // the handshake or the protocol failed
+inline constexpr int TlsTruncated = 12002; // the stream ended without close_notify
 } // namespace SocketError
 
 // The Windows Sockets number for an errno value; unknown values map to a generic failure that is

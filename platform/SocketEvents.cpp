@@ -1,6 +1,7 @@
 #include "platform/SocketEvents.h"
 
 #include "platform/SocketError.h"
+#include "platform/TlsStream.h"
 
 #include <QSocketNotifier>
 #include <QTimer>
@@ -53,9 +54,17 @@ struct CSocketEvents::Entry {
     // Data waits that the current registration does not want: the reader rests until a Receive
     // or a new registration, or it would fire without end.
     bool readerParked = false;
-    // A socket whose connect failed has nothing more to report.
+    // A socket whose connect or TLS handshake failed has nothing more to report.
     bool connectFailed = false;
     std::string out;
+    // TLS on this socket: its handshake runs before any other event; reads and writes then pass
+    // through it as plain text.
+    std::unique_ptr<CTlsStream> tls;
+    bool handshaking = false;
+    // The last TLS step waits for the other direction of the socket.
+    bool tlsWantsRead = false;
+    bool tlsWantsWrite = false;
+    bool tlsRecheckQueued = false;
 };
 
 CSocketEvents::CSocketEvents(QObject* parent) : QObject(parent) {
@@ -141,6 +150,11 @@ void CSocketEvents::Select(SocketId s, int message, std::uint32_t interest) {
 }
 
 void CSocketEvents::Update(SocketId s, Entry& e) {
+    if (e.handshaking) {
+        e.reader->setEnabled(e.tlsWantsRead);
+        e.writer->setEnabled(e.tlsWantsWrite);
+        return;
+    }
     bool wantRead = false;
     if (!e.connecting && !e.readerParked && !e.connectFailed) {
         if (e.listening)
@@ -152,8 +166,13 @@ void CSocketEvents::Update(SocketId s, Entry& e) {
     bool wantWrite =
         e.connecting ||
         (!e.connectFailed && (!e.out.empty() || ((e.interest & SocketEvent::Write) && e.writeArmed)));
+    wantRead = wantRead || e.tlsWantsRead;
+    wantWrite = wantWrite || e.tlsWantsWrite;
     e.reader->setEnabled(wantRead);
     e.writer->setEnabled(wantWrite);
+    // Plain text that OpenSSL holds already, or the end it has seen, never makes the socket readable.
+    if (wantRead && e.tls && !e.tlsRecheckQueued && (e.tls->HasPending() || e.tls->Ended()))
+        QueueTlsRecheck(s, e);
 
     bool watchClose = e.readerParked && (e.interest & SocketEvent::Close) && e.closeArmed;
     if (watchClose && !e.closeWatch) {
@@ -188,10 +207,46 @@ void CSocketEvents::OnReadable(SocketId s) {
         }
         return;
     }
-    char probe;
-    ssize_t n = ::recv(s, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+    if (e->handshaking) {
+        StepHandshake(s, *e);
         return;
+    }
+    if (e->tlsWantsRead) {
+        e->tlsWantsRead = false;
+        OnWritable(s);
+        if (!(e = Find(s)))
+            return;
+    }
+    ssize_t n;
+    int error = 0;
+    if (e->tls) {
+        switch (e->tls->Peek()) {
+        case TlsStep::Ok:
+            n = 1;
+            break;
+        case TlsStep::WantRead:
+            // Only part of a record, or a record without text (a session ticket), came.
+            return;
+        case TlsStep::WantWrite:
+            e->tlsWantsWrite = true;
+            Update(s, *e);
+            return;
+        case TlsStep::Closed:
+            n = 0;
+            break;
+        default:
+            n = -1;
+            error = e->tls->Error();
+            break;
+        }
+    } else {
+        char probe;
+        n = ::recv(s, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+            return;
+        if (n < 0)
+            error = MapSocketError(errno);
+    }
     if (n > 0) {
         if ((e->interest & SocketEvent::Read) && e->readArmed) {
             e->readArmed = false;
@@ -203,7 +258,6 @@ void CSocketEvents::OnReadable(SocketId s) {
         }
         return;
     }
-    int error = n == 0 ? 0 : MapSocketError(errno);
     if ((e->interest & SocketEvent::Close) && e->closeArmed) {
         e->closeArmed = false;
         Update(s, *e);
@@ -255,11 +309,21 @@ void CSocketEvents::OnWritable(SocketId s) {
             Deliver(s, SocketEvent::Connect, MapSocketError(error));
         return;
     }
+    if (e->handshaking) {
+        StepHandshake(s, *e);
+        return;
+    }
+    if (e->tlsWantsWrite) {
+        e->tlsWantsWrite = false;
+        OnReadable(s);
+        if (!(e = Find(s)))
+            return;
+    }
     if (!e->out.empty()) {
-        ssize_t n = ::send(s, e->out.data(), e->out.size(), kSendFlags);
+        const long n = SendSome(*e, s, e->out.data(), e->out.size());
         if (n > 0)
             e->out.erase(0, static_cast<std::size_t>(n));
-        else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+        else if (n < 0)
             e->out.clear();
         Update(s, *e);
         if (!e->out.empty())
@@ -275,14 +339,16 @@ void CSocketEvents::OnWritable(SocketId s) {
 }
 
 void CSocketEvents::Connect(SocketId s, std::uint32_t addressNetOrder, std::uint16_t port) {
+    Connect(s, NetAddress::FromV4(addressNetOrder), port);
+}
+
+void CSocketEvents::Connect(SocketId s, const NetAddress& address, std::uint16_t port) {
     if (s == kNoSocket)
         return;
     Entry& e = EntryFor(s);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = addressNetOrder;
-    sa.sin_port = htons(port);
-    int r = ::connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    sockaddr_storage sa{};
+    const socklen_t len = ToSockaddr(address, port, sa);
+    int r = ::connect(s, reinterpret_cast<sockaddr*>(&sa), len);
     e.connectFailed = false;
     if (r == 0 || errno == EINPROGRESS || errno == EINTR) {
         e.connecting = true;
@@ -305,8 +371,18 @@ void CSocketEvents::Connect(SocketId s, std::uint32_t addressNetOrder, std::uint
 }
 
 long CSocketEvents::Receive(SocketId s, char* buffer, std::size_t len) {
-    ssize_t n = ::recv(s, buffer, len, MSG_DONTWAIT);
-    if (Entry* e = Find(s)) {
+    Entry* e = Find(s);
+    ssize_t n;
+    if (e && e->tls) {
+        std::size_t got = 0;
+        const TlsStep step = e->tls->Read(buffer, len, got);
+        n = step == TlsStep::Ok ? static_cast<ssize_t>(got) : step == TlsStep::Closed ? 0 : -1;
+        if (step == TlsStep::WantWrite)
+            e->tlsWantsWrite = true;
+    } else {
+        n = ::recv(s, buffer, len, MSG_DONTWAIT);
+    }
+    if (e) {
         e->readArmed = true;
         e->readerParked = false;
         Update(s, *e);
@@ -320,13 +396,10 @@ bool CSocketEvents::Send(SocketId s, std::string_view bytes) {
     if (s == kNoSocket)
         return false;
     Entry& e = EntryFor(s);
-    if (e.out.empty() && !e.connecting) {
-        ssize_t n = ::send(s, bytes.data(), bytes.size(), kSendFlags);
-        if (n < 0) {
-            if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-                return false;
-            n = 0;
-        }
+    if (e.out.empty() && !e.connecting && !e.handshaking) {
+        const long n = SendSome(e, s, bytes.data(), bytes.size());
+        if (n < 0)
+            return false;
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
     if (!bytes.empty()) {
@@ -339,10 +412,104 @@ bool CSocketEvents::Send(SocketId s, std::string_view bytes) {
 
 Socket CSocketEvents::Accept(SocketId listening, std::uint32_t* peerAddressNetOrder,
                              std::uint16_t* peerPort) {
-    Socket s = AcceptTcp(listening, peerAddressNetOrder, peerPort);
+    NetAddress peer;
+    Socket s = Accept(listening, &peer, peerPort);
+    if (s.valid() && peerAddressNetOrder)
+        *peerAddressNetOrder = peer.v4NetOrder();
+    return s;
+}
+
+Socket CSocketEvents::Accept(SocketId listening, NetAddress* peerAddress, std::uint16_t* peerPort) {
+    Socket s = AcceptTcp(listening, peerAddress, peerPort);
     if (Entry* e = Find(listening)) {
         e->acceptArmed = true;
         Update(listening, *e);
     }
     return s;
+}
+
+long CSocketEvents::SendSome(Entry& e, SocketId s, const char* data, std::size_t len) {
+    if (len == 0)
+        return 0;
+    if (!e.tls) {
+        const ssize_t n = ::send(s, data, len, kSendFlags);
+        if (n >= 0)
+            return static_cast<long>(n);
+        return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
+    }
+    // A write that waits is repeated from e.out, which starts with the same bytes and is no shorter.
+    std::size_t put = 0;
+    switch (e.tls->Write(data, len, put)) {
+    case TlsStep::Ok:
+        return static_cast<long>(put);
+    case TlsStep::WantWrite:
+        return 0;
+    case TlsStep::WantRead:
+        e.tlsWantsRead = true;
+        return 0;
+    default:
+        return -1;
+    }
+}
+
+bool CSocketEvents::StartTls(SocketId s, const TlsParams& params) {
+    if (s == kNoSocket)
+        return false;
+    Entry& e = EntryFor(s);
+    e.tls = CTlsStream::Create(s, params);
+    if (!e.tls)
+        return false;
+    e.handshaking = true;
+    // The ClientHello goes out on the first writability, after the caller has returned.
+    e.tlsWantsRead = false;
+    e.tlsWantsWrite = true;
+    Update(s, e);
+    return true;
+}
+
+void CSocketEvents::StepHandshake(SocketId s, Entry& e) {
+    const TlsStep step = e.tls->Handshake();
+    e.tlsWantsRead = step == TlsStep::WantRead;
+    e.tlsWantsWrite = step == TlsStep::WantWrite;
+    if (e.tlsWantsRead || e.tlsWantsWrite) {
+        Update(s, e);
+        return;
+    }
+    e.handshaking = false;
+    e.connectFailed = step != TlsStep::Ok;
+    Update(s, e);
+    Deliver(s, SocketEvent::Tls, step == TlsStep::Ok ? 0 : e.tls->Error());
+}
+
+void CSocketEvents::QueueTlsRecheck(SocketId s, Entry& e) {
+    e.tlsRecheckQueued = true;
+    const std::uint64_t serial = e.serial;
+    QMetaObject::invokeMethod(
+        this,
+        [this, s, serial] {
+            Entry* now = Find(s);
+            if (!now || now->serial != serial)
+                return;
+            now->tlsRecheckQueued = false;
+            if (now->reader->isEnabled())
+                OnReadable(s);
+        },
+        Qt::QueuedConnection);
+}
+
+const CTlsStream* CSocketEvents::Tls(SocketId s) const {
+    Entry* e = Find(s);
+    return e ? e->tls.get() : nullptr;
+}
+
+std::unique_ptr<CTlsStream> CSocketEvents::TakeTls(SocketId s) {
+    for (CSocketEvents* events : Instances()) {
+        Entry* e = events->Find(s);
+        if (e && e->tls && e->tls->HandshakeDone()) {
+            std::unique_ptr<CTlsStream> tls = std::move(e->tls);
+            events->Forget(s);
+            return tls;
+        }
+    }
+    return nullptr;
 }

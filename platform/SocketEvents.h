@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Socket.h"
+#include "platform/TlsStream.h"
 
 #include <QObject>
 
@@ -16,6 +17,8 @@ inline constexpr std::uint32_t Write = 2;
 inline constexpr std::uint32_t Accept = 8;
 inline constexpr std::uint32_t Connect = 16;
 inline constexpr std::uint32_t Close = 32;
+// The TLS handshake that StartTls began has ended (error 0) or failed; delivered whatever the interest.
+inline constexpr std::uint32_t Tls = 64;
 } // namespace SocketEvent
 
 // An event word carries the kind in its low 16 bits and the error number in its high 16 bits.
@@ -42,6 +45,9 @@ inline int EventError(std::uint32_t word) {
 //  - a pending incoming connection on a listening socket is reported as an accept event;
 //  - the peer's orderly close (error 0) or a reset (its error) is reported as a close event.
 // Errors are Windows Sockets numbers (platform/SocketError.h).
+//
+// A socket may carry TLS (StartTls): read, write and close then speak of the plain text, close
+// telling close_notify (error 0) from a stream cut short (SocketError::TlsTruncated).
 class CSocketEvents : public QObject {
     Q_OBJECT
 public:
@@ -52,8 +58,10 @@ public:
     int Message(SocketId s) const;
     std::uint32_t Interest(SocketId s) const;
 
-    // Starts a non-blocking connect to an IPv4 address (network order); the outcome arrives as a
+    // Starts a non-blocking connect (the socket of the address's family); the outcome arrives as a
     // connect event when the socket is registered for it.
+    void Connect(SocketId s, const NetAddress& address, std::uint16_t port);
+    // The same to an IPv4 address in network order.
     void Connect(SocketId s, std::uint32_t addressNetOrder, std::uint16_t port);
 
     // Receives up to len bytes: the count, 0 when the peer has closed, -1 when nothing waits or
@@ -67,11 +75,20 @@ public:
     std::size_t PendingSend(SocketId s) const;
 
     // Accepts one pending connection as a non-blocking socket; empty when none waits.
+    Socket Accept(SocketId listening, NetAddress* peerAddress, std::uint16_t* peerPort = nullptr);
     Socket Accept(SocketId listening, std::uint32_t* peerAddressNetOrder = nullptr,
                   std::uint16_t* peerPort = nullptr);
 
     // Called when a socket number is about to be closed: every instance forgets it.
     static void SocketClosing(SocketId s);
+
+    // Starts the client side of a TLS handshake on a connected socket. Until its Tls event the
+    // registration's other events wait; false when TLS cannot be set up at all.
+    bool StartTls(SocketId s, const TlsParams& params);
+    // The socket's TLS connection (peer certificate, failure text), or null.
+    const CTlsStream* Tls(SocketId s) const;
+    // Takes a socket's finished TLS connection for its orderly close, forgetting the socket.
+    static std::unique_ptr<CTlsStream> TakeTls(SocketId s);
 
 signals:
     void Event(int message, qintptr socket, quint32 word);
@@ -86,6 +103,10 @@ private:
     void OnWritable(SocketId s);
     void OnCloseWatch(SocketId s);
     void Deliver(SocketId s, std::uint32_t kind, int error);
+    // Sends what the socket takes now: the count, 0 when it would block, -1 when it has failed.
+    long SendSome(Entry& e, SocketId s, const char* data, std::size_t len);
+    void StepHandshake(SocketId s, Entry& e);
+    void QueueTlsRecheck(SocketId s, Entry& e);
 
     std::unordered_map<SocketId, std::unique_ptr<Entry>> m_entries;
     std::uint64_t m_serial = 0;

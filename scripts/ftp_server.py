@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """A loopback FTP server on pyftpdlib, for the demo and the tests.
 
-It listens on 127.0.0.1 (port 0 picks a free one), writes the port it got to --port-file once it
-accepts connections, and serves --root to one user with full rights (and to anonymous, read only,
-when --anonymous is given). It stops on SIGTERM or SIGINT.
+It listens on 127.0.0.1 or --host ::1 (port 0 picks a free one), writes the port it got to
+--port-file once it accepts connections, and serves --root to one user with full rights (and to
+anonymous, read only, when --anonymous is given). With --tls-cert and --tls-key it requires TLS on
+the control and data connections (explicit, AUTH TLS). It stops on SIGTERM or SIGINT.
 """
 import argparse
 import logging
@@ -12,8 +13,15 @@ import signal
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler, TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
+
+
+class EarlyTlsDtp(TLS_DTPHandler):
+    def readable(self):
+        if getattr(self, "_ssl_accepting", False):
+            return True
+        return super().readable()
 
 
 def slow_files_handler(rate):
@@ -34,6 +42,12 @@ def slow_files_handler(rate):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--root", required=True)
+    parser.add_argument("--host", default="127.0.0.1", choices=["127.0.0.1", "::1"])
+    parser.add_argument("--tls-cert")
+    parser.add_argument("--tls-key")
+    parser.add_argument("--accept-early-tls", action="store_true",
+                        help="take a data handshake that starts before the transfer command "
+                             "(curl 7.88 does that; pyftpdlib 1.5.8 accepts it too)")
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--port-file")
     parser.add_argument("--user", default="lumo")
@@ -59,6 +73,14 @@ def main():
         authorizer.add_anonymous(args.root)
 
     handler = FTPHandler
+    if args.tls_cert:
+        handler = TLS_FTPHandler
+        handler.certfile = args.tls_cert
+        handler.keyfile = args.tls_key
+        handler.tls_control_required = True
+        handler.tls_data_required = True
+        if args.accept_early_tls:
+            handler.dtp_handler = EarlyTlsDtp
     handler.authorizer = authorizer
     handler.encoding = args.encoding
     handler.banner = "lumo test server ready."
@@ -80,7 +102,7 @@ def main():
                 self.respond("502 LIST not implemented; use MLSD.")
         handler = MlsdOnly
 
-    server = FTPServer(("127.0.0.1", args.port), handler)
+    server = FTPServer((args.host, args.port), handler)
     server.max_cons = 64
 
     def stop(_signum, _frame):
@@ -96,7 +118,7 @@ def main():
         with open(tmp, "w") as f:
             f.write(f"{port}\n")
         os.replace(tmp, args.port_file)
-    print(f"ftp_server: listening on 127.0.0.1:{port}", file=sys.stderr, flush=True)
+    print(f"ftp_server: listening on {args.host}:{port}", file=sys.stderr, flush=True)
     server.serve_forever(handle_exit=False)
 
 

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages lumo needs, by set:
 #   build    compilers and Qt to build the programs, and what lumo needs at run time (the Japanese
-#            fonts the log and dialogs are drawn with, Qt's Japanese translations)
+#            fonts the log and dialogs are drawn with, Qt's Japanese translations, OpenSSL, the
+#            system's trusted certificates, qtkeychain and the libsecret it loads at run time)
 #   demo     the demo's FTP server (pyftpdlib)
 #   package  what `make package` calls (dpkg-shlibdeps)
-#   test     the servers, tools and validators the tests use (an X server, a session bus and the
+#   test     the servers, tools and validators the tests use (also TLS certificates made by the
+#            test, pyftpdlib's TLS handler and a private keyring; an X server, a session bus and the
 #            X library a stand-in file manager is written with, for the drags to the desktop)
 #   fuzz     clang with libFuzzer and the sanitizer runtimes, for `make fuzz` only
 # usage: install-deps.sh [SET...]   (no SET: build, demo, package and test)
@@ -15,10 +17,12 @@ build=(
     build-essential cmake ninja-build ccache pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libxcb1-dev
     fonts-ipafont-gothic qt6-translations-l10n
+    libssl-dev ca-certificates qtkeychain-qt6-dev libsecret-1-0
 )
 demo=(python3 python3-pyftpdlib)
 package=(dpkg-dev file)
-test=(vsftpd curl time xvfb xauth desktop-file-utils appstream python3-xlib dbus-daemon dbus-bin tzdata)
+test=(vsftpd curl time xvfb xauth desktop-file-utils appstream python3-xlib dbus-daemon dbus-bin tzdata
+    openssl python3-openssl gnome-keyring libsecret-tools)
 fuzz=(clang libclang-rt-14-dev)
 
 sets=("$@")

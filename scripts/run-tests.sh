@@ -9,6 +9,9 @@ runtime=$(mktemp -d)
 chmod 700 "$runtime"
 trap 'rm -rf "$runtime"' EXIT
 export XDG_RUNTIME_DIR=$runtime
+# No test reaches the user's own keyring or starts a session bus through X11; the keyring tests
+# run on private buses of their own (tests/fixtures/keyring-session.sh).
+unset DBUS_SESSION_BUS_ADDRESS DISPLAY WAYLAND_DISPLAY
 export QT_QPA_PLATFORM=offscreen
 # In a sanitizer build the first fault ends the test program with its report.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_stack_use_after_return=1}

@@ -52,6 +52,8 @@ inline constexpr const char* Indexhtml = "Indexhtml";
 inline constexpr const char* Icon = "icon";
 inline constexpr const char* Charset = "charset";
 inline constexpr const char* Chmod = "chmod";
+inline constexpr const char* Security = "Security";
+inline constexpr const char* TlsPin = "TlsPin";
 
 // profile subkeys
 inline constexpr const char* WindowKey = "Window";

@@ -20,9 +20,25 @@ struct HostRecord {
     int icon = 0;
     // The character set of the server's names (RemoteCharset; 0 is 自動).
     int charset = 0;
+    // How the session is protected (HostSecurity); stores from before TLS read as none.
+    int Security = 0;
+    // The SHA-256 of the certificate the user accepted for this host (64 hex digits), empty for none.
+    std::string TlsPin;
 
     bool operator==(const HostRecord&) const = default;
 };
+
+// The values of a host's Security.
+namespace HostSecurity {
+inline constexpr int None = 0;
+// AUTH TLS, and the session ends when the server does not take it.
+inline constexpr int Explicit = 1;
+// AUTH TLS when the server takes it, plain text (said in the log) when it does not.
+inline constexpr int ExplicitIfOffered = 2;
+// TLS from the first byte, on its own port (990).
+inline constexpr int Implicit = 3;
+inline constexpr int ImplicitPort = 990;
+} // namespace HostSecurity
 
 using HostList = std::vector<HostRecord>;
 

@@ -1,5 +1,6 @@
 #include "views/QXDoc.h"
 
+#include "settings/PasswordVault.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
 
@@ -33,6 +34,10 @@ int CQXDoc::LoadHost(int number, HostRecord& record) const {
     r.Firewall = dword(N::Firewall, 0);
     r.icon = dword(N::Icon, 0);
     r.charset = dword(N::Charset, 0);
+    r.Security = dword(N::Security, HostSecurity::None);
+    if (r.Security < HostSecurity::None || r.Security > HostSecurity::Implicit)
+        r.Security = HostSecurity::None;
+    r.TlsPin = key.ReadString(N::TlsPin, "");
     record = std::move(r);
     return 1;
 }
@@ -58,6 +63,8 @@ int CQXDoc::SaveHost(int number, const HostRecord& r) const {
     dword(N::Firewall, r.Firewall);
     dword(N::Icon, r.icon);
     dword(N::Charset, r.charset);
+    dword(N::Security, r.Security);
+    key.WriteString(N::TlsPin, r.TlsPin);
     return 1;
 }
 
@@ -79,10 +86,19 @@ bool CQXDoc::SaveAllHosts(const HostList& hosts, const std::vector<int>& origins
             return false;
         // An empty command reads as the standard one, so only a set command needs carrying.
         std::vector<std::string> commands(hosts.size());
+        // A password the keyring holds (the store's value empty and marked) stays there while the
+        // account it is filed under stays the same.
+        std::vector<bool> inKeyring(hosts.size(), false);
+        const std::string marker = CPasswordVault::MarkerName(SettingName::Pass);
         for (size_t i = 0; i < hosts.size() && i < origins.size(); ++i) {
             SettingsKey key;
-            if (origins[i] >= 0 && key.OpenKey(KeyFamily::Host, HostKeyName(origins[i])))
-                commands[i] = key.ReadString(SettingName::Chmod, "");
+            if (origins[i] < 0 || !key.OpenKey(KeyFamily::Host, HostKeyName(origins[i])))
+                continue;
+            commands[i] = key.ReadString(SettingName::Chmod, "");
+            HostRecord before;
+            inKeyring[i] = hosts[i].Pass.empty() && key.ReadDword(marker.c_str(), 0) == 1 &&
+                           LoadHost(origins[i], before) && before.User == hosts[i].User &&
+                           before.Adr == hosts[i].Adr && before.Port == hosts[i].Port;
         }
         SettingsKey hostKey;
         if (hostKey.OpenKey(KeyFamily::Host, "")) {
@@ -94,8 +110,12 @@ bool CQXDoc::SaveAllHosts(const HostList& hosts, const std::vector<int>& origins
             const int number = static_cast<int>(i);
             SaveHost(number, hosts[i]);
             SettingsKey key;
-            if (!commands[i].empty() && key.OpenKey(KeyFamily::Host, HostKeyName(number)))
+            if (!key.OpenKey(KeyFamily::Host, HostKeyName(number)))
+                continue;
+            if (!commands[i].empty())
                 key.WriteString(SettingName::Chmod, commands[i]);
+            if (inKeyring[i])
+                key.WriteDword(marker.c_str(), 1);
         }
     }
     emit HostsChanged();

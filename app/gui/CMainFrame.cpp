@@ -9,6 +9,7 @@
 #include "app/gui/FileCommands.h"
 #include "app/gui/HelpCommand.h"
 #include "app/gui/LogSaving.h"
+#include "dialogs/gui/CertificateDlg.h"
 #include "dialogs/gui/DialogQuestions.h"
 #include "engine/FtpEngine.h"
 #include "engine/TransferProgress.h"
@@ -781,6 +782,11 @@ int CMainFrame::AskRenameOverwrite(const std::string&, const FileListRow& existi
 
 int CMainFrame::AskTransferWhole(OverwriteForm, const std::string&, const std::string& remotePath) {
     return ::AskTransferWhole(this, remotePath.substr(remotePath.rfind('/') + 1));
+}
+
+CertificateAnswer CMainFrame::AskCertificate(const HostRecord& host, const TlsPeerInfo& peer,
+                                             CertificateStanding standing) {
+    return ::AskCertificate(this, QString::fromStdString(host.Adr), peer, standing, host.TlsPin);
 }
 
 std::vector<FileListRow> CMainFrame::SelectedFileListRows() {

@@ -101,6 +101,8 @@ public:
                               const std::string& lastFolderName) override;
     int AskAttributes(int hostNumber, const std::string& attributes, std::string& command,
                       std::string& number) override;
+    CertificateAnswer AskCertificate(const HostRecord& host, const TlsPeerInfo& peer,
+                                     CertificateStanding standing) override;
     bool IsAsciiMode() override;
     void ShellOpen(const std::string& path, const std::string& verb) override;
     void ReplyRefused(int operation, const std::string& line) override;

@@ -7,9 +7,12 @@
 #include "settings/gui/CharsetRow.h"
 #include "settings/gui/HostSheetControls.h"
 #include "settings/gui/PageRows.h"
+#include "settings/gui/PasswordKeeping.h"
+#include "settings/gui/SecurityRow.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -34,6 +37,7 @@ CPropPageConnect::CPropPageConnect(HostListEditor& editor, QWidget* parent)
     rows.Label(PortLabel, QStringLiteral("ポート番号(&P)"), 50);
     m_port = rows.Edit(Port, 32);
     m_port->setAlignment(Qt::AlignRight);
+    m_security = SecurityRow::Add(rows, labelWidth);
     rows.EndGroup();
 
     rows.BeginGroup(LoginGroup, QStringLiteral("ログイン"));
@@ -45,6 +49,8 @@ CPropPageConnect::CPropPageConnect(HostListEditor& editor, QWidget* parent)
     m_password->setEchoMode(QLineEdit::Password);
     rows.NextRow();
     m_anonymous = rows.CheckBox(Anonymous, QStringLiteral("an&onymous"), 80);
+    rows.NextRow();
+    QLabel* keeping = rows.Text(PasswordKeeping, {}, 2);
     rows.EndGroup();
     m_charset = std::make_unique<CharsetRow>(rows, labelWidth);
 
@@ -56,8 +62,11 @@ CPropPageConnect::CPropPageConnect(HostListEditor& editor, QWidget* parent)
     for (QLineEdit* edit : {m_name, m_address, m_port, m_user, m_password})
         connect(edit, &QLineEdit::textEdited, this, &CPropertyPage::SetModified);
     connect(m_hide, &QCheckBox::clicked, this, &CPropertyPage::SetModified);
+    SecurityRow::KeepPortInStep(m_security, m_port);
+    connect(m_security, QOverload<int>::of(&QComboBox::activated), this, &CPropertyPage::SetModified);
     connect(m_anonymous, &QCheckBox::clicked, this, &CPropPageConnect::OnAnonymous);
     connect(m_charset->Box(), &QComboBox::activated, this, &CPropertyPage::SetModified);
+    ShowWherePasswordsAreKept(keeping);
     connect(newHost, &QPushButton::clicked, this, &CPropPageConnect::OnNewHost);
     connect(deleteHost, &QPushButton::clicked, this, &CPropPageConnect::OnDeleteHost);
 }
@@ -71,6 +80,7 @@ void CPropPageConnect::LoadFields(const HostRecord& host) {
     m_password->setText(ShownText(host.Pass));
     m_anonymous->setChecked(host.anonymous != 0);
     m_charset->Load(host);
+    SecurityRow::Show(m_security, host.Security);
 }
 
 bool CPropPageConnect::StoreFields(HostRecord& host) {
@@ -97,6 +107,9 @@ bool CPropPageConnect::StoreFields(HostRecord& host) {
         }))
         return false;
     host.Name = name;
+    // A certificate accepted for one server says nothing about another.
+    if (address != host.Adr)
+        host.TlsPin.clear();
     host.Adr = address;
     host.Hide = m_hide->isChecked() ? 1 : 0;
     host.Port = *port;
@@ -104,6 +117,7 @@ bool CPropPageConnect::StoreFields(HostRecord& host) {
     host.Pass = password;
     host.anonymous = m_anonymous->isChecked() ? 1 : 0;
     m_charset->Store(host);
+    host.Security = SecurityRow::Chosen(m_security);
     return true;
 }
 

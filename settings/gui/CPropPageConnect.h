@@ -6,6 +6,7 @@
 #include <memory>
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 
 // The connection page: the current host's name, address, port, account and the character set of its
@@ -28,6 +29,7 @@ private:
     QLineEdit* m_address;
     QCheckBox* m_hide;
     QLineEdit* m_port;
+    QComboBox* m_security;
     QLineEdit* m_user;
     QLineEdit* m_password;
     QCheckBox* m_anonymous;

@@ -1,5 +1,7 @@
 #include "settings/gui/CPropSheetHost.h"
 
+#include "settings/PasswordMigration.h"
+
 #include "settings/gui/CPropPageConnect.h"
 #include "settings/gui/CPropPageFileopr.h"
 #include "settings/gui/CPropPageProxy.h"
@@ -45,5 +47,6 @@ bool CPropSheetHost::OnApplied() {
         return false;
     }
     m_editor.Saved();
+    MovePasswordsToKeyring(ProgramVault());
     return true;
 }

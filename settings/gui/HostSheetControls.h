@@ -32,6 +32,9 @@ inline constexpr int NewHost = 1324;
 inline constexpr int DeleteHost = 1325;
 inline constexpr int CharsetLabel = 1370;
 inline constexpr int Charset = 1371;
+inline constexpr int SecurityLabel = 1373;
+inline constexpr int Security = 1374;
+inline constexpr int PasswordKeeping = 1375;
 
 // Firewall page.
 inline constexpr int UseFirewall = 1330;

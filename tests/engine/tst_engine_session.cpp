@@ -443,7 +443,7 @@ void TestEngineSession::hostNameIsLookedUp() {
     QVERIFY(m_engine->IsConnected());
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
-    QCOMPARE(EngineProbe::LookedUpAddress(*m_engine), htonl(INADDR_LOOPBACK));
+    QCOMPARE(EngineProbe::LookedUpAddress(*m_engine).v4NetOrder(), htonl(INADDR_LOOPBACK));
 
     // Only a dotted address is used as it stands; a name that begins with a digit is looked up
     // like any other ("127.1" is such a name, which the system's lookup reads as 127.0.0.1).
@@ -451,7 +451,7 @@ void TestEngineSession::hostNameIsLookedUp() {
     for (const char* name : {"1box.example", "127.1", "256.0.0.1", "1.2.3.4.5", "1..2.3", "1.2.3.4 "})
         QVERIFY2(!IsDottedIpv4(name), name);
     for (const char* adr : {"127.1", "127.0.0.1"}) {
-        EngineProbe::LookedUpAddress(*m_engine) = 0;
+        EngineProbe::LookedUpAddress(*m_engine) = NetAddress{};
         ScriptedFtpPeer second;
         QVERIFY(second.listen());
         SaveHost(second.port(), adr);
@@ -459,7 +459,7 @@ void TestEngineSession::hostNameIsLookedUp() {
         QCOMPARE(m_engine->Connect(0), 1);
         QTRY_VERIFY(second.done());
         QVERIFY2(!second.failed(), qPrintable(second.failure()));
-        QCOMPARE(EngineProbe::LookedUpAddress(*m_engine),
+        QCOMPARE(EngineProbe::LookedUpAddress(*m_engine).v4NetOrder(),
                  std::string(adr) == "127.1" ? htonl(INADDR_LOOPBACK) : 0u);
     }
 }

@@ -100,6 +100,7 @@ private slots:
     void registrationReplacesAndEmptySetCancels();
     void connectIsReportedOnceWithItsError();
     void acceptIsReportedForAPendingConnection();
+    void ipv6ConnectAcceptAndAddresses();
     void orderlyCloseAndResetAreReported();
     void closeIsSeenBehindUnreadData();
     void sendFinishesTheWholeTextUnderBackPressure();
@@ -219,6 +220,47 @@ void TestSocketEvents::connectIsReportedOnceWithItsError() {
     QCOMPARE(rec.seen[rec.seen.size() - 2].kind, SocketEvent::Connect);
 }
 
+void TestSocketEvents::ipv6ConnectAcceptAndAddresses() {
+    CSocketEvents events;
+    Recorder rec(events);
+    const NetAddress loopback6 = *NetAddress::Parse("::1");
+    Socket listener = ListenTcp(loopback6, 0);
+    QVERIFY(listener.valid());
+    NetAddress bound;
+    std::uint16_t port = 0;
+    QVERIFY(LocalAddress(listener.id(), bound, port));
+    QCOMPARE(bound, loopback6);
+    std::uint32_t v4 = 0;
+    QVERIFY(!LocalAddress(listener.id(), v4, port));
+    events.Select(listener.id(), kMsgB, SocketEvent::Accept);
+
+    Socket client = Socket::CreateTcp(NetAddress::Family::V6);
+    events.Select(client.id(), kMsgA, SocketEvent::Connect | SocketEvent::Close);
+    events.Connect(client.id(), loopback6, port);
+    QTRY_COMPARE(rec.count(SocketEvent::Connect), 1);
+    QCOMPARE(rec.seen[0].error, 0);
+    QTRY_COMPARE(rec.count(SocketEvent::Accept), 1);
+    NetAddress from;
+    std::uint16_t fromPort = 0;
+    Socket served = events.Accept(listener.id(), &from, &fromPort);
+    QVERIFY(served.valid());
+    NetAddress peer;
+    std::uint16_t peerPort = 0;
+    QVERIFY(PeerAddress(served.id(), peer, peerPort));
+    QCOMPARE(peer, loopback6);
+    QCOMPARE(from, peer);
+    QCOMPARE(fromPort, peerPort);
+    QVERIFY(PeerAddress(client.id(), peer, peerPort));
+    QCOMPARE(peerPort, port);
+
+    // An IPv4 address reads back the same through either form.
+    Socket listener4 = ListenTcp(NetAddress::FromV4(kLoopback), 0);
+    QVERIFY(LocalAddress(listener4.id(), bound, port));
+    QCOMPARE(bound.v4NetOrder(), kLoopback);
+    QVERIFY(LocalAddress(listener4.id(), v4, port));
+    QCOMPARE(v4, kLoopback);
+}
+
 void TestSocketEvents::acceptIsReportedForAPendingConnection() {
     CSocketEvents events;
     Recorder rec(events);
@@ -238,8 +280,10 @@ void TestSocketEvents::acceptIsReportedForAPendingConnection() {
     QCOMPARE(rec.count(SocketEvent::Accept), 1);
 
     std::uint16_t peerPort = 0;
-    Socket accepted = events.Accept(listener.id(), nullptr, &peerPort);
+    NetAddress peer;
+    Socket accepted = events.Accept(listener.id(), &peer, &peerPort);
     QVERIFY(accepted.valid());
+    QCOMPARE(peer.v4NetOrder(), kLoopback);
     std::uint32_t clientAddress;
     std::uint16_t clientPort;
     QVERIFY(LocalAddress(client.id(), clientAddress, clientPort));

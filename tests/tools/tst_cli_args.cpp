@@ -4,6 +4,7 @@
 #include "engine/EngineMessages.h"
 #include "engine/FtpAddress.h"
 #include "platform/TextCodec.h"
+#include "views/HostRecord.h"
 
 #include <QtTest>
 
@@ -16,6 +17,7 @@ private slots:
     void urls_data();
     void urls();
     void serverTextIsEscapedForTheTerminal();
+    void encryptionSchemesAndOptions();
 };
 
 namespace {
@@ -187,6 +189,44 @@ void TestCliArgs::serverTextIsEscapedForTheTerminal() {
     const std::string printed(buffer, size);
     std::free(buffer);
     QCOMPARE(printed, std::string("\\x1b[2J失敗 (550 \\x1b]0;owned\\x07no)\n"));
+}
+
+void TestCliArgs::encryptionSchemesAndOptions() {
+    struct Case {
+        const char* url;
+        int security;
+        int port;
+        const char* host;
+    };
+    for (const Case& c :
+         {Case{"ftp://h", HostSecurity::None, 21, "h"}, Case{"FTPES://h", HostSecurity::Explicit, 21, "h"},
+          Case{"ftps://u@h", HostSecurity::Implicit, 990, "h"},
+          Case{"ftps://h:2990/pub", HostSecurity::Implicit, 2990, "h"},
+          Case{"ftp://[::1]:2121", HostSecurity::None, 2121, "::1"},
+          Case{"ftpes://u:p@[fe80::1]", HostSecurity::Explicit, 21, "fe80::1"}}) {
+        const auto u = ParseFtpUrl(c.url);
+        QVERIFY2(u.has_value(), c.url);
+        QCOMPARE(u->security, c.security);
+        QCOMPARE(u->port, c.port);
+        QCOMPARE(u->host, std::string(c.host));
+    }
+    for (const char* bad :
+         {"sftp://h", "ftpx://h", "ftp://[::1", "ftp://[::1]x", "ftp://[g::1]", "ftp://[]", "ftp://::1"})
+        QVERIFY2(!ParseFtpUrl(bad), bad);
+
+    CliParse p = ParseCliArgs({"--tls", "--accept-fingerprint", "ab:CD" + std::string(60, 'e'), "h", "pwd"});
+    QVERIFY2(p.error.empty(), p.error.c_str());
+    QCOMPARE(*p.args.security, HostSecurity::Explicit);
+    QCOMPARE(p.args.acceptFingerprint, "ABCD" + std::string(60, 'E'));
+    p = parse({"--implicit-tls", "h", "pwd"});
+    QCOMPARE(*p.args.security, HostSecurity::Implicit);
+    QVERIFY(p.args.acceptFingerprint.empty());
+    QVERIFY(!parse({"h", "pwd"}).args.security);
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"--accept-fingerprint", "12:34", "h", "pwd"},
+          std::vector<std::string>{"--accept-fingerprint=" + std::string(64, 'x'), "h", "pwd"},
+          std::vector<std::string>{"h", "pwd", "--accept-fingerprint"}})
+        QVERIFY(!ParseCliArgs(bad).error.empty());
 }
 
 QTEST_GUILESS_MAIN(TestCliArgs)

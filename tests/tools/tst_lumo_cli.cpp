@@ -1,6 +1,7 @@
 // lumo-cli run as scripts run it, against pyftpdlib and vsftpd on 127.0.0.1: what each command
 // does on the server and on disk, what it prints, and its exit status.
 #include "StoreFixture.h"
+#include "engine/CertificateCheck.h"
 #include "fixtures/RealFtpServer.h"
 #include "platform/TextCodec.h"
 #include "settings/SettingNames.h"
@@ -65,6 +66,7 @@ private slots:
     void namesInEachCharacterSet();
     void unreadableLineFailsAFolderDownload();
     void serverThatListsOnlyByMlsd();
+    void encryptedSessionsAndCertificates();
 
 private:
     Run Cli(const QStringList& args, const QString& workDir = {});
@@ -546,6 +548,55 @@ void TestLumoCli::serverThatListsOnlyByMlsd() {
     QTemporaryDir dl;
     QCOMPARE(Cli({Url(s), QStringLiteral("get"), QStringLiteral("sub"), dl.path()}).status, 0);
     QCOMPARE(Tree(dl.path() + "/sub"), Tree(s.root() + "/sub"));
+}
+
+void TestLumoCli::encryptedSessionsAndCertificates() {
+    RealFtpServer explicitTls(RealFtpServer::Kind::Pyftpdlib, RealFtpServer::Tls::Explicit);
+    RealFtpServer implicitTls(RealFtpServer::Kind::Vsftpd, RealFtpServer::Tls::Implicit);
+    QVERIFY2(explicitTls.start(), qPrintable(explicitTls.error()));
+    QVERIFY2(implicitTls.start(), qPrintable(implicitTls.error()));
+    Seed(explicitTls.root());
+    const QString sha = QString::fromStdString(explicitTls.certificate().sha256());
+    const QString url = Url(explicitTls);
+
+    // A certificate that nothing vouches for is refused, its fingerprint named, before the login.
+    const Run unknown = Cli({QStringLiteral("-v"), QStringLiteral("--tls"), url, QStringLiteral("ls")});
+    QCOMPARE(unknown.status, 1);
+    QVERIFY2(unknown.err.contains(QString::fromStdString(FormatFingerprint(sha.toStdString()))),
+             qPrintable(unknown.err));
+    QVERIFY(!unknown.err.contains(QStringLiteral("USER")));
+    // Another fingerprint is no better.
+    const Run wrong = Cli({QStringLiteral("--tls"), QStringLiteral("--accept-fingerprint"), QString(64, u'0'),
+                           url, QStringLiteral("ls")});
+    QCOMPARE(wrong.status, 1);
+
+    // Its own fingerprint, in any of the usual spellings, lets the session go on.
+    const Run listed = Cli({QStringLiteral("--tls"), QStringLiteral("--accept-fingerprint"),
+                            QString::fromStdString(FormatFingerprint(sha.toStdString())).toLower(), url,
+                            QStringLiteral("ls")});
+    QCOMPARE(listed.status, 0);
+    QVERIFY2(listed.out.contains(QStringLiteral("\ta.txt\n")), qPrintable(listed.out + listed.err));
+    QVERIFY(QDir().mkpath(m_work.path() + QStringLiteral("/tls")));
+    const QString ftpes = QStringLiteral("ftpes://%1:%2@127.0.0.1:%3")
+                              .arg(explicitTls.user(), explicitTls.password())
+                              .arg(explicitTls.port());
+    const Run got = Cli({QStringLiteral("--accept-fingerprint=") + sha, ftpes, QStringLiteral("get"),
+                         QStringLiteral("sub/b.bin"), m_work.path() + QStringLiteral("/tls")});
+    QCOMPARE(got.status, 0);
+    QCOMPARE(FileBytes(m_work.path() + QStringLiteral("/tls/b.bin")),
+             FileBytes(explicitTls.root() + "/sub/b.bin"));
+
+    // Implicit TLS: ftps:// and --implicit-tls with the address's port.
+    const QString implicitSha = QString::fromStdString(implicitTls.certificate().sha256());
+    const Run ftps =
+        Cli({QStringLiteral("--accept-fingerprint"), implicitSha,
+             QStringLiteral("ftps://127.0.0.1:%1").arg(implicitTls.port()), QStringLiteral("pwd")});
+    QVERIFY2(ftps.status == 0, qPrintable(ftps.err));
+    QCOMPARE(ftps.out.trimmed(), QString::fromStdString(implicitTls.homePath()));
+    const Run flag =
+        Cli({QStringLiteral("--implicit-tls"), QStringLiteral("--accept-fingerprint"), implicitSha,
+             QStringLiteral("ftp://127.0.0.1:%1").arg(implicitTls.port()), QStringLiteral("pwd")});
+    QVERIFY2(flag.status == 0, qPrintable(flag.err));
 }
 
 QTEST_GUILESS_MAIN(TestLumoCli)

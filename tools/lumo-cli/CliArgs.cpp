@@ -1,7 +1,9 @@
 #include "CliArgs.h"
 
+#include "engine/CertificateCheck.h"
 #include "engine/FtpAddress.h"
 #include "platform/TextCodec.h"
+#include "views/HostRecord.h"
 
 #include <cctype>
 #include <map>
@@ -33,7 +35,8 @@ std::string CliUsage() {
     return "usage: lumo-cli [options] TARGET COMMAND [ARGS...]\n"
            "\n"
            "TARGET   ftp://[user[:password]@]host[:port], or a host registered in lumo (its name or "
-           "Host<n>)\n"
+           "Host<n>);\n"
+           "         ftpes:// for explicit TLS, ftps:// for implicit TLS (port 990); [::1] for IPv6\n"
            "COMMAND  ls [PATH] | get REMOTE [LOCALDIR] | put LOCAL [REMOTEDIR] | rm REMOTE\n"
            "         | mkdir PATH | mv FROM TO | chmod MODE PATH | pwd\n"
            "\n"
@@ -45,6 +48,11 @@ std::string CliUsage() {
            "  --timeout SECONDS       reply time-out, 1 to 999\n"
            "  --charset NAME          the server's names: auto, utf-8, shift_jis (cp932), euc-jp, jis\n"
            "                          (default: the host's setting; auto for a URL)\n"
+           "  --tls                   explicit TLS (AUTH TLS); the session ends when the server refuses\n"
+           "  --implicit-tls          implicit TLS (port 990 unless given)\n"
+           "  --accept-fingerprint SHA256\n"
+           "                          accept the server certificate of this SHA-256 fingerprint although\n"
+           "                          nothing vouches for it (otherwise such a certificate is refused)\n"
            "  -v                      show the protocol log on stderr\n"
            "  -h, --help              show this text\n";
 }
@@ -80,6 +88,27 @@ CliParse ParseCliArgs(const std::vector<std::string>& argv) {
             a.existing = CliArgs::Existing::Skip;
         } else if (arg == "-h" || arg == "--help") {
             a.help = true;
+        } else if (arg == "--tls") {
+            a.security = HostSecurity::Explicit;
+        } else if (arg == "--implicit-tls") {
+            a.security = HostSecurity::Implicit;
+        } else if (arg == "--accept-fingerprint" || arg.rfind("--accept-fingerprint=", 0) == 0) {
+            std::string value;
+            if (arg == "--accept-fingerprint") {
+                if (i + 1 >= argv.size()) {
+                    r.error = "--accept-fingerprint needs a SHA-256 fingerprint";
+                    return r;
+                }
+                value = argv[++i];
+            } else {
+                value = arg.substr(21);
+            }
+            a.acceptFingerprint = NormaliseFingerprint(value);
+            if (a.acceptFingerprint.empty()) {
+                r.error =
+                    "--accept-fingerprint takes a SHA-256 fingerprint of 64 hex digits, not '" + value + "'";
+                return r;
+            }
         } else if (arg == "--timeout" || arg.rfind("--timeout=", 0) == 0) {
             std::string value;
             if (arg == "--timeout") {
@@ -153,7 +182,8 @@ CliParse ParseCliArgs(const std::vector<std::string>& argv) {
     if (LooksLikeUrl(a.target)) {
         const std::optional<FtpUrl> url = ParseFtpUrl(a.target);
         if (!url) {
-            r.error = "'" + a.target + "' is not an ftp://[user[:password]@]host[:port] address";
+            r.error = "'" + a.target +
+                      "' is not an ftp://[user[:password]@]host[:port] address (or ftpes://, ftps://)";
             return r;
         }
         // The command's own paths say where it works; a folder in the address would be a second say.

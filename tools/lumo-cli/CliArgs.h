@@ -17,6 +17,11 @@ struct CliArgs {
     std::optional<int> timeoutSeconds;
     // The character set of the server's names (RemoteCharset's number); the host's own when unset.
     std::optional<int> charset;
+    // --tls (explicit) or --implicit-tls: HostSecurity, unset for the host's own or the scheme's.
+    std::optional<int> security;
+    // --accept-fingerprint: the SHA-256 of a certificate to accept although nothing vouches for it
+    // (64 upper-case hex digits).
+    std::string acceptFingerprint;
     bool help = false;
 
     std::string target;

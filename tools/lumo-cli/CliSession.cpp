@@ -54,6 +54,7 @@ bool CliSession::ResolveTarget(HostRecord& host, int& hostNumber) {
         host.Port = url->port;
         host.User = url->user;
         host.Pass = url->password;
+        host.Security = url->security;
         host.Pasv = 1;
         hostNumber = -1;
         return true;
@@ -86,6 +87,13 @@ void CliSession::Start() {
         emit Finished(2);
         return;
     }
+    if (m_args.security) {
+        // Implicit TLS has a port of its own; one given with the address stands.
+        if (*m_args.security == HostSecurity::Implicit && host.Security != HostSecurity::Implicit &&
+            host.Port == 21)
+            host.Port = HostSecurity::ImplicitPort;
+        host.Security = *m_args.security;
+    }
     if (m_args.mode != CliArgs::Mode::HostDefault)
         host.Pasv = m_args.mode == CliArgs::Mode::Passive ? 1 : 0;
     if (m_args.charset)
@@ -98,7 +106,8 @@ void CliSession::Start() {
         return;
     }
     m_loginTimer.start(m_engine.TimeoutMs() > 0 ? m_engine.TimeoutMs() : kDefaultLoginMs);
-    if (!m_engine.ConnectHost(host, hostNumber))
+    if (!(hostNumber >= 0 ? m_engine.ConnectStored(host, hostNumber)
+                          : m_engine.ConnectHost(host, hostNumber)))
         Finish(1);
 }
 

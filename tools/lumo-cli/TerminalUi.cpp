@@ -6,6 +6,7 @@
 #include "engine/EngineMessages.h"
 #include "engine/TransferProgress.h"
 #include "platform/TextCodec.h"
+#include "views/HostRecord.h"
 
 namespace {
 // Redraws of the progress line: often enough to look alive, rarely enough to cost nothing.
@@ -206,4 +207,17 @@ void TerminalUi::PrintFailure(const std::string& line) {
     // With -v the log shows the line already; the error line still comes, for scripts that read it.
     std::fprintf(m_err, "%s\n", TerminalText(line).c_str());
     std::fflush(m_err);
+}
+
+CertificateAnswer TerminalUi::AskCertificate(const HostRecord& host, const TlsPeerInfo& peer,
+                                             CertificateStanding standing) {
+    if (!m_args.acceptFingerprint.empty() && m_args.acceptFingerprint == peer.sha256Hex)
+        return CertificateAnswer::AcceptOnce;
+    std::string why = standing == CertificateStanding::Changed
+                          ? "differs from the one accepted for this host before (" +
+                                FormatFingerprint(NormaliseFingerprint(host.TlsPin)) + ")"
+                          : "cannot be verified: " + peer.verifyText;
+    Fail("the certificate of " + host.Adr + " " + why + "; its SHA-256 fingerprint is " +
+         FormatFingerprint(peer.sha256Hex) + " (give it with --accept-fingerprint to accept it)");
+    return CertificateAnswer::Refuse;
 }

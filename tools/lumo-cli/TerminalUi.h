@@ -43,6 +43,9 @@ public:
     int AskDeleteConfirmation(int, int, const std::string&, const std::string&) override { return 1; }
     int AskAttributes(int hostNumber, const std::string& attributes, std::string& command,
                       std::string& number) override;
+    // Accepted once when --accept-fingerprint names it; refused with its fingerprint otherwise.
+    CertificateAnswer AskCertificate(const HostRecord& host, const TlsPeerInfo& peer,
+                                     CertificateStanding standing) override;
     bool IsAsciiMode() override { return m_args.ascii; }
     void ShellOpen(const std::string&, const std::string&) override {}
     void ReplyRefused(int operation, const std::string& line) override;

@@ -5,6 +5,7 @@
 #include "settings/FirewallSettings.h"
 #include "settings/HostInputRules.h"
 #include "settings/HostListEditor.h"
+#include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
 #include "settings/gui/CPropPageConnect.h"
 #include "settings/gui/CPropPageFileopr.h"
@@ -16,6 +17,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -45,6 +47,7 @@ private slots:
     void refusedValueKeepsThePageAndTheFocus_data();
     void refusedValueKeepsThePageAndTheFocus();
     void keyboard();
+    void securityChoiceAndItsPort();
     void applyKeepsTheSheetOpen();
     void unwritableStoreKeepsTheSheetOpen();
 };
@@ -475,8 +478,8 @@ void TestHostSheet::keyboard() {
     StoreFixture fx;
     CQXDoc().SaveAllHosts({host("a")});
     OpenSheet s;
-    QCOMPARE(TabOrder(s.connect()), (QList<int>{HostChoice, Name, Address, Hide, Port, User, Password,
-                                                Anonymous, Charset, NewHost, DeleteHost}));
+    QCOMPARE(TabOrder(s.connect()), (QList<int>{HostChoice, Name, Address, Hide, Port, Security, User,
+                                                Password, Anonymous, Charset, NewHost, DeleteHost}));
     QCOMPARE(TabOrder(s.folders()),
              (QList<int>{HostChoice, Upload, UploadBrowse, Download, DownloadBrowse, IndexFile}));
     QVERIFY(QTest::qWaitForWindowActive(&s.sheet));
@@ -491,6 +494,50 @@ void TestHostSheet::keyboard() {
     QTest::keyClick(port, Qt::Key_Return);
     QVERIFY(!s.sheet.isVisible());
     QCOMPARE(stored(fx, "Host0", "Port")->dword, 21990u);
+}
+
+void TestHostSheet::securityChoiceAndItsPort() {
+    StoreFixture fx;
+    HostRecord pinned = host("b");
+    pinned.TlsPin = std::string(64, 'C');
+    CQXDoc().SaveAllHosts({host("a"), pinned});
+    // A store from before encryption has no Security values: none. (Host 0 is stored as implicit
+    // here, so that only the missing value can make it read as none.)
+    {
+        SettingsKey key;
+        QVERIFY(key.OpenKey(KeyFamily::Host, "Host0"));
+        key.WriteDword(SettingName::Security, HostSecurity::Implicit);
+        QList<QByteArray> lines = fx.fileBytes().split('\n');
+        lines.removeIf([](const QByteArray& line) { return line.startsWith("\"Security\"="); });
+        QFile file(fx.filePath());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(lines.join('\n'));
+    }
+    OpenSheet s;
+    // The widget tests run without a session bus: no keyring, and the page says where passwords go.
+    QTRY_VERIFY(Find<QLabel>(s.connect(), PasswordKeeping)->text().contains(QStringLiteral("設定ファイル")));
+    QComboBox* security = Find<QComboBox>(s.connect(), Security);
+    QLineEdit* port = s.edit(s.connect(), Port);
+    QCOMPARE(security->currentIndex(), HostSecurity::None);
+    QCOMPARE(security->count(), 4);
+    // Implicit TLS takes its own port from 21, and gives it back; a port of the user's stays.
+    Choose(security, HostSecurity::Implicit);
+    QCOMPARE(port->text(), QStringLiteral("990"));
+    Choose(security, HostSecurity::Explicit);
+    QCOMPARE(port->text(), QStringLiteral("21"));
+    Type(port, QStringLiteral("2121"));
+    Choose(security, HostSecurity::Implicit);
+    QCOMPARE(port->text(), QStringLiteral("2121"));
+    // Host 1 moves to another address: the certificate accepted for the old one goes.
+    Choose(s.hosts(s.connect()), 1);
+    Choose(security, HostSecurity::ExplicitIfOffered);
+    Type(s.edit(s.connect(), Address), QStringLiteral("other.example"));
+    s.ok();
+    QCOMPARE(stored(fx, "Host0", "Security")->dword, static_cast<std::uint32_t>(HostSecurity::Implicit));
+    QCOMPARE(stored(fx, "Host0", "Port")->dword, 2121u);
+    QCOMPARE(stored(fx, "Host1", "Security")->dword,
+             static_cast<std::uint32_t>(HostSecurity::ExplicitIfOffered));
+    QCOMPARE(storedText(fx, "Host1", "TlsPin"), std::string());
 }
 
 void TestHostSheet::applyKeepsTheSheetOpen() {
