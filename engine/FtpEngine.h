@@ -227,8 +227,7 @@ private:
     bool m_protP = false;
     std::string m_ctrlCertificate;
     std::shared_ptr<CTlsSessionCache> m_tlsSessions;
-    // What the server said it can do (FEAT, asked after the login of an encrypted session or one
-    // whose names are on 自動); and whether it refused an
+    // What the server said it can do (FEAT, asked after the login); and whether it refused an
     // extended data command, after which the session keeps to PASV and PORT.
     FtpFeatures m_features;
     bool m_extendedRefused = false;

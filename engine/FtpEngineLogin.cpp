@@ -59,10 +59,9 @@ void CFtpEngine::OnFtpPass(SocketId s, std::uint32_t word) {
 
 void CFtpEngine::LoginSucceeded() {
     m_loggedIn = true;
-    // On 自動 the server says itself whether its names are UTF-8 and whether it lists by MLSD; an
-    // encrypted session asks as well, for the extended data commands.
-    if (RemoteCharsetOfNumber(m_host.charset) == RemoteCharset::Auto || m_ctrlTls)
-        EnqueueOp(WM_FTP_FEAT);
+    // The server says itself whether its names are UTF-8 (used on 自動), whether it lists by MLSD
+    // and whether it takes the extended data commands.
+    EnqueueOp(WM_FTP_FEAT);
     EnqueueOp(WM_FTP_PWD);
     EnqueueOp(WM_FTP_LIST);
     EndOperation();
