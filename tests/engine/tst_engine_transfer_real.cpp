@@ -1,6 +1,7 @@
 #include "StoreFixture.h"
 #include "engine/FtpEngine.h"
 #include "fixtures/EngineProbe.h"
+#include "fixtures/FileBytes.h"
 #include "fixtures/RealFtpServer.h"
 #include "fixtures/RecordingUi.h"
 #include "settings/SettingNames.h"
@@ -20,24 +21,6 @@
 #include <vector>
 
 namespace {
-QByteArray RandomBytes(qsizetype size, quint32 seed) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator gen(seed);
-    for (qsizetype i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>(gen.generate() & 0xFF);
-    return bytes;
-}
-
-bool WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 // Every path below `root`, relative, with "/" after folders; links are listed, not followed.
 QStringList TreeOf(const QString& root) {
     QStringList out;
