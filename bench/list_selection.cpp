@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     CQXListView list;
     list.resize(800, 600);
     list.show();
-    list.FillFromListing(listing);
+    list.FillFromEntries(ReadListingEntries(listing));
     if (list.Model().RowCount() != rows) {
         std::fprintf(stderr, "list_selection: %d rows shown, %d expected\n", list.Model().RowCount(), rows);
         return 1;

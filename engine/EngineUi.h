@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/CertificateCheck.h"
+#include "engine/ListingParser.h"
 
 #include <string>
 #include <vector>
@@ -42,9 +43,10 @@ public:
     // Whether the host tree shows a session.
     virtual void SetConnectedState(bool connected) = 0;
 
-    // The remote file list: emptied when the session ends, filled from a finished listing.
+    // The remote file list: emptied when the session ends, filled with the entries of a finished
+    // listing, in the listing's order.
     virtual void ClearFileList() = 0;
-    virtual void FillFileList(const std::string& listing) = 0;
+    virtual void FillFileList(std::vector<RemoteEntry> entries) = 0;
     virtual std::vector<FileListRow> FileListRows() = 0;
     // The rows of the file list with this name (the server's bytes), most often none. A list of
     // many rows answers without copying the others.

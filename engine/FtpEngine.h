@@ -145,8 +145,9 @@ public:
     // leave entries behind unnoticed), and on 自動 the set of names that are not UTF-8 is noted.
     // False when a line could not be read.
     bool ReviewListing(const std::string& listing, bool failOnUnreadable);
-    // Deleting a folder tree: the folder is entered and listed, then its contents are queued.
-    void ExpandFolderDelete(const std::string& folder);
+    // Deleting a folder tree: the folder is entered and listed, then its contents (the entries of
+    // its listing, whose names are taken) are queued.
+    void ExpandFolderDelete(const std::string& folder, std::vector<RemoteEntry>& entries);
 
     // Uploads. Local paths are the file system's names; remote folders the server's bytes. The
     // queueing functions leave the dispatch to the caller. False from UploadFiles when the user
@@ -173,10 +174,10 @@ public:
     // stays as it is until the server has accepted the transfer.
     int StartDownload(const std::string& localPath, const std::string& remotePath, std::int64_t size,
                       std::int64_t offset);
-    // Queues the files and subfolders of the listing in m_listData, `depth` levels below the folder
-    // chosen; with `overwrite` false, files that already exist locally are kept.
-    void ExpandDownloadFolder(const std::string& localFolder, const std::string& remoteFolder, bool overwrite,
-                              std::int64_t depth);
+    // Queues the files and subfolders of a folder's listing, `depth` levels below the folder chosen;
+    // with `overwrite` false, files that already exist locally are kept.
+    void ExpandDownloadFolder(const std::vector<RemoteEntry>& entries, const std::string& localFolder,
+                              const std::string& remoteFolder, bool overwrite, std::int64_t depth);
 
 signals:
     // The queue ran dry and no operation runs: the session rests until something is asked.
@@ -204,7 +205,6 @@ private:
     int m_hostNumber = -1;
     // The address the last finished name lookup gave (IPv4 when the name has one).
     NetAddress m_hostentBuf;
-    std::string m_listData;
     // The data side of the running operation: at most one entry, gone when the operation ends.
     std::vector<DataConn> m_dataConns;
     std::deque<QueuedOp> m_opQueue;

@@ -185,7 +185,6 @@ void CFtpEngine::OnTransferStep(const DataChain& chain, SocketId s, std::uint32_
     if (EventKind(word) == Write) {
         m_halfDone = 0;
         if (chain.IsListing()) {
-            m_listData.clear();
             BeginListingReview();
             command = m_listByMlsd ? "MLSD" : "LIST";
         } else {
@@ -386,18 +385,20 @@ void CFtpEngine::FinishChain(const DataChain& chain, bool replyAccepted) {
 }
 
 void CFtpEngine::FinishListing() {
-    m_review.Read(m_listData, true);
+    m_review.Finish();
     // A folder download or delete that left entries behind unnoticed would report success.
     ApplyListingReview(m_curOp != WM_FTP_LIST);
+    std::vector<RemoteEntry> entries = m_review.TakeEntries();
     switch (m_curOp) {
     case WM_FTP_LIST:
-        m_ui.FillFileList(m_listData);
+        m_ui.FillFileList(std::move(entries));
         break;
     case WM_FTP_GETCWD:
-        ExpandDownloadFolder(m_opText1, m_opText2, m_opNum2 != 0, std::max<std::int64_t>(m_opNum1, 0));
+        ExpandDownloadFolder(entries, m_opText1, m_opText2, m_opNum2 != 0,
+                             std::max<std::int64_t>(m_opNum1, 0));
         break;
     case WM_FTP_DELCWD:
-        ExpandFolderDelete(m_opText2);
+        ExpandFolderDelete(m_opText2, entries);
         break;
     default:
         break;
@@ -436,15 +437,15 @@ void CFtpEngine::DrainToListData(const DataChain& chain, DataConn& conn) {
         const long n = m_events.Receive(conn.sock.id(), buffer, sizeof buffer);
         if (n < 1)
             break;
-        m_listData.append(buffer, static_cast<std::size_t>(n));
         conn.moved += n;
-        if (m_listData.size() > kMaxListing) {
-            std::string().swap(m_listData);
+        if (conn.moved > static_cast<std::int64_t>(kMaxListing)) {
+            m_review.Release();
             FailDataSide(chain, conn, "ファイル一覧が大きすぎるため、受信を打ち切りました。\r\n");
             return;
         }
+        // Piece by piece: the server goes on sending into the socket's buffer while a piece is read.
+        m_review.Feed(std::string_view(buffer, static_cast<std::size_t>(n)));
     }
-    m_review.Read(m_listData, false);
     WatchTransfer();
 }
 

@@ -11,23 +11,21 @@ void CFtpEngine::LogNotOneEntry(const std::string& name) {
     LogFailure("「" + ShownName(name) + "」は一つのファイル名ではないため、削除しませんでした。\r\n");
 }
 
-void CFtpEngine::ExpandFolderDelete(const std::string& folder) {
-    const ListingNow now = CurrentListingNow();
+void CFtpEngine::ExpandFolderDelete(const std::string& folder, std::vector<RemoteEntry>& entries) {
     std::vector<std::string> files;
     std::vector<std::string> subfolders;
-    for (std::string_view line : SplitLines(m_listData)) {
-        std::optional<RemoteEntry> e = ListingEntry(line, now);
-        if (!e || e->attributes.empty())
+    for (RemoteEntry& e : entries) {
+        if (e.attributes.empty())
             continue;
-        if (!IsSafeRemoteName(e->name)) {
-            LogNotOneEntry(e->name);
+        if (!IsSafeRemoteName(e.name)) {
+            LogNotOneEntry(e.name);
             continue;
         }
         // A link is removed as a file, by its own name: entering it could lead anywhere on the server.
-        if (e->IsFolder() && !e->link)
-            subfolders.push_back(std::move(e->name));
+        if (e.IsFolder() && !e.link)
+            subfolders.push_back(std::move(e.name));
         else
-            files.push_back(std::move(e->name));
+            files.push_back(std::move(e.name));
     }
     // Each insertion goes in front of the previous one: a sub-folder's entry, listing and removal
     // run in that order, later sub-folders first, and all files of the folder before them.

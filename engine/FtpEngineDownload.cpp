@@ -219,30 +219,26 @@ bool CFtpEngine::WriteDownloadData(DataConn& conn) {
     return true;
 }
 
-void CFtpEngine::ExpandDownloadFolder(const std::string& localFolder, const std::string& remoteFolder,
-                                      bool overwrite, std::int64_t depth) {
+void CFtpEngine::ExpandDownloadFolder(const std::vector<RemoteEntry>& entries, const std::string& localFolder,
+                                      const std::string& remoteFolder, bool overwrite, std::int64_t depth) {
     const std::string folder = FolderWithSlash(localFolder);
-    const ListingNow now = CurrentListingNow();
     std::vector<std::string> subfolders;
-    for (std::string_view line : SplitLines(m_listData)) {
-        const std::optional<RemoteEntry> e = ListingEntry(line, now);
-        if (!e)
-            continue;
-        if (!IsSafeLocalName(e->name)) {
-            LogUnsafeLocalName(e->name);
+    for (const RemoteEntry& e : entries) {
+        if (!IsSafeLocalName(e.name)) {
+            LogUnsafeLocalName(e.name);
             continue;
         }
         // A link is fetched as the file it names, under its own name; following links as folders
         // could go round in circles.
-        if (e->IsFolder() && !e->link) {
-            subfolders.push_back(e->name);
+        if (e.IsFolder() && !e.link) {
+            subfolders.push_back(e.name);
             continue;
         }
-        const std::string local = LocalPath(folder, e->name);
+        const std::string local = LocalPath(folder, e.name);
         if (!overwrite && QFileInfo::exists(QString::fromStdString(local)))
             continue;
         m_opQueue.push_back(
-            QueuedOp{local, remoteFolder + "/" + e->name, OP_DOWNLOAD, ListedSize(e->size, e->link), 0});
+            QueuedOp{local, remoteFolder + "/" + e.name, OP_DOWNLOAD, ListedSize(e.size, e.link), 0});
     }
     for (const std::string& name : subfolders) {
         if (depth + 1 > kMaxFolderDepth) {

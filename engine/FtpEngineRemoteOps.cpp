@@ -28,7 +28,8 @@ std::string CFtpEngine::ServerNameFor(const QString& name) const {
 
 bool CFtpEngine::ReviewListing(const std::string& listing, bool failOnUnreadable) {
     BeginListingReview();
-    m_review.Read(listing, true);
+    m_review.Feed(listing);
+    m_review.Finish();
     return ApplyListingReview(failOnUnreadable);
 }
 

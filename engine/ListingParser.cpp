@@ -5,6 +5,7 @@
 #include <array>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 namespace {
@@ -83,9 +84,12 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
             ++i;
         if (i >= n)
             break;
-        size_t start = i;
-        while (i < n && text[i] != '\r' && text[i] != '\n')
-            ++i;
+        // memchr finds the line end a word at a time; a CR before it (or alone) ends the line too.
+        const size_t start = i;
+        const void* lf = std::memchr(text.data() + start, '\n', n - start);
+        i = lf ? static_cast<size_t>(static_cast<const char*>(lf) - text.data()) : n;
+        if (const void* cr = std::memchr(text.data() + start, '\r', i - start))
+            i = static_cast<size_t>(static_cast<const char*>(cr) - text.data());
         // A last line without its line end still counts.
         lines.push_back(text.substr(start, i - start));
     }

@@ -1,16 +1,22 @@
 #pragma once
 
+#include <QString>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// One line of a directory listing, as texts. Names are the server's raw bytes.
+// One line of a directory listing, as texts. Names are the server's raw bytes. The file list keeps
+// its rows in this form, so a listing of 100,000 entries becomes the list without a copy.
 struct RemoteEntry {
     std::string name;
     std::string size;
     std::string date; // "YYYY/MM/DD HH:MM", "YYYY/MM/DD" or empty
     std::string attributes;
+    // The name as the file list shows it when that is not the name decoded in the session's set (a
+    // name the list made up); null otherwise, and from the listing reader.
+    QString displayName;
     // A symbolic link; ListingEntry gives it its own name, without the "-> target".
     bool link = false;
 

@@ -593,10 +593,15 @@ void FixListingNow(const ListingNow* now) {
 }
 
 ListingLine ReadListingLine(std::string_view line, const ListingNow& now, RemoteEntry& entry) {
-    // MLSD: facts, each ended by ";", then one space (a tab from some servers) and the name.
-    const size_t space = line.find_first_of(" \t");
-    if (space != std::string_view::npos && space > 0 && line[space - 1] == ';' &&
-        line.substr(0, space).find('=') != std::string_view::npos)
+    // MLSD: facts, each ended by ";", then one space (a tab from some servers) and the name. One pass
+    // over the first word: find_first_of would search its set once per byte.
+    size_t space = 0;
+    bool equals = false;
+    while (space < line.size() && line[space] != ' ' && line[space] != '\t') {
+        equals = equals || line[space] == '=';
+        ++space;
+    }
+    if (space < line.size() && space > 0 && line[space - 1] == ';' && equals)
         return readMlsd(line, space, entry);
     Word w[kMaxWords];
     const size_t n = splitWords(line, w, kMaxWords);
@@ -609,6 +614,17 @@ ListingLine ReadListingLine(std::string_view line, const ListingNow& now, Remote
     if (!w[0].text.empty() && isDigit(w[0].text[0]))
         return readDos(line, w, n, entry);
     return ListingLine::Unreadable;
+}
+
+std::vector<RemoteEntry> ReadListingEntries(std::string_view text) {
+    std::vector<RemoteEntry> entries;
+    const ListingNow now = CurrentListingNow();
+    RemoteEntry e;
+    for (std::string_view line : SplitLines(text)) {
+        if (ReadListingLine(line, now, e) == ListingLine::Entry)
+            entries.push_back(std::move(e));
+    }
+    return entries;
 }
 
 std::optional<RemoteEntry> ListingEntry(std::string_view line, const ListingNow& now) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The local date and time a listing is read against: a time without a year is placed by it.
 struct ListingNow {
@@ -35,6 +36,9 @@ enum class ListingLine {
 // a day after `now` (a day of grace for clocks and time zones) means the year before. `entry` is
 // set only for ListingLine::Entry.
 ListingLine ReadListingLine(std::string_view line, const ListingNow& now, RemoteEntry& entry);
+
+// The entries of a listing text, in its order.
+std::vector<RemoteEntry> ReadListingEntries(std::string_view text);
 
 // The entry of a line, or nothing for a line that names none or cannot be read.
 std::optional<RemoteEntry> ListingEntry(std::string_view line, const ListingNow& now);

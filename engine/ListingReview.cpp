@@ -1,34 +1,76 @@
 #include "engine/ListingReview.h"
 
+#include <algorithm>
+
 void ListingReview::Begin(bool lookAtNames) {
     m_lookAtNames = lookAtNames;
-    m_readUpTo = 0;
     m_otherNames = false;
     m_allEucJp = true;
     m_now = CurrentListingNow();
+    m_tail.clear();
     m_unreadable.clear();
+    m_entries.clear();
 }
 
-void ListingReview::Read(std::string_view listing, bool whole) {
-    if (m_readUpTo > listing.size())
-        m_readUpTo = 0;
-    std::size_t end = listing.size();
-    if (!whole) {
-        const std::size_t lastEnd = listing.rfind('\n');
-        if (lastEnd == std::string_view::npos || lastEnd < m_readUpTo)
-            return;
-        end = lastEnd + 1;
+void ListingReview::Feed(std::string_view piece) {
+    const std::size_t lastEnd = piece.rfind('\n');
+    if (lastEnd == std::string_view::npos) {
+        m_tail.append(piece);
+        return;
     }
-    for (std::string_view line : SplitLines(listing.substr(m_readUpTo, end - m_readUpTo))) {
+    if (!m_tail.empty()) {
+        // The line begun in an earlier piece ends in this one.
+        const std::size_t firstEnd = piece.find('\n');
+        m_tail.append(piece.substr(0, firstEnd + 1));
+        ReadLines(m_tail);
+        m_tail.clear();
+        piece.remove_prefix(firstEnd + 1);
+    }
+    const std::size_t nextEnd = piece.rfind('\n');
+    const std::size_t end = nextEnd == std::string_view::npos ? 0 : nextEnd + 1;
+    ReadLines(piece.substr(0, end));
+    m_tail.assign(piece.substr(end));
+}
+
+void ListingReview::Finish() {
+    ReadLines(m_tail);
+    m_tail.clear();
+}
+
+void ListingReview::Release() {
+    std::string().swap(m_tail);
+    std::vector<RemoteEntry>().swap(m_entries);
+}
+
+void ListingReview::MakeRoomFor(std::size_t lines) {
+    // Room reserved but not yet written takes no memory, while each step of growth moves the entries
+    // read so far into fresh pages: the room starts at twice the first piece's lines and grows
+    // eightfold up to 16 MB, then doubles.
+    constexpr std::size_t kEightfoldUpTo = (16u << 20) / sizeof(RemoteEntry);
+    if (m_entries.capacity() - m_entries.size() >= lines)
+        return;
+    const std::size_t have = m_entries.capacity();
+    std::size_t room = have == 0 ? 2 * lines : have < kEightfoldUpTo ? 8 * have : 2 * have;
+    m_entries.reserve(std::max(room, m_entries.size() + lines));
+}
+
+void ListingReview::ReadLines(std::string_view text) {
+    const std::vector<std::string_view> lines = SplitLines(text);
+    MakeRoomFor(lines.size());
+    for (std::string_view line : lines) {
         const ListingLine kind = ReadListingLine(line, m_now, m_entry);
         if (kind == ListingLine::Unreadable) {
             m_unreadable.emplace_back(line);
-        } else if (kind == ListingLine::Entry && m_lookAtNames && !IsValidUtf8(m_entry.name)) {
+            continue;
+        }
+        if (kind != ListingLine::Entry)
+            continue;
+        if (m_lookAtNames && !IsValidUtf8(m_entry.name)) {
             m_otherNames = true;
             m_allEucJp = m_allEucJp && IsValidEucJp(m_entry.name);
         }
+        m_entries.push_back(std::move(m_entry));
     }
-    m_readUpTo = end;
 }
 
 RemoteCharset ListingReview::LegacySet() const {

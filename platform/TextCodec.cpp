@@ -221,6 +221,15 @@ QString DecodeRemoteName(std::string_view raw) {
     return g_legacySet == RemoteCharset::EucJp ? DecodeLegacy("EUC-JP", raw) : DecodeCp932(raw);
 }
 
+bool ReadsAsAscii(std::string_view raw) {
+    for (char c : raw) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b >= 0x7e || b == '\\')
+            return false;
+    }
+    return true;
+}
+
 QString DecodeMixedText(std::string_view bytes) {
     return IsValidUtf8(bytes) ? DecodeUtf8(bytes) : DecodeRemoteName(bytes);
 }

@@ -46,6 +46,9 @@ RemoteCharset SessionLegacySet();
 // How a server's name is shown: in the session's set; on Auto as UTF-8 when the bytes are valid
 // UTF-8, otherwise in the set found for the others.
 QString DecodeRemoteName(std::string_view raw);
+// Bytes that every set a server may use reads as the same printable ASCII: no control character, no
+// byte above 0x7D, and no \ (where JIS X 0201 has the yen sign, as it has the overline for ~).
+bool ReadsAsAscii(std::string_view raw);
 // A text of this program's (the store, the log, a status line) that may hold a server's names: as
 // UTF-8 when it is valid UTF-8, otherwise as the session's names. Kept apart from DecodeRemoteName
 // so that a host with a fixed set does not change how the program's own words are read.

@@ -21,83 +21,137 @@ long long sizeValue(const std::string& text) {
 
 FileListModel::FileListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-bool FileListModel::MakeRow(std::string_view line, const ListingNow& now, Row& row) {
-    std::optional<RemoteEntry> entry = ListingEntry(line, now);
-    if (!entry)
-        return false;
-    RemoteEntry& e = *entry;
-    if (e.link) {
-        // A symbolic link is shown and handled as a folder, under its own name.
-        e.attributes[0] = 'd';
-        row.link = true;
-    }
-    if (!e.attributes.empty() && e.attributes[0] == 'd')
-        e.size.clear();
-    row.displayName = DecodeRemoteName(e.name);
-    row.name = std::move(e.name);
-    row.size = std::move(e.size);
-    row.date = std::move(e.date);
-    row.attributes = std::move(e.attributes);
-    return true;
+void FileListModel::MakeRow(Row& row) {
+    // A symbolic link is shown and handled as a folder, under its own name.
+    if (row.link)
+        row.attributes[0] = 'd';
+    if (row.IsFolder())
+        row.size.clear();
 }
 
-std::vector<std::string> FileListModel::FillFromListing(std::string_view text) {
+QString FileListModel::ShownName(const Row& r) {
+    return r.displayName.isNull() ? DecodeRemoteName(r.name) : r.displayName;
+}
+
+QStringView FileListModel::ShownNameIn(const Row& r, QString& buffer) {
+    if (!r.displayName.isNull())
+        return r.displayName;
+    if (!ReadsAsAscii(r.name)) {
+        buffer = DecodeRemoteName(r.name);
+        return buffer;
+    }
+    buffer.resize(static_cast<qsizetype>(r.name.size()));
+    QChar* out = buffer.data();
+    for (char c : r.name)
+        *out++ = QLatin1Char(c);
+    return buffer;
+}
+
+std::vector<size_t> FileListModel::ListedInNameOrder() const {
+    // Checking neighbours costs far less than a sort key per name. Entries go in at the top, so the
+    // sort keeps equal names in the reverse of the listing's order: a group in the listing's order
+    // must be strictly ascending, and one against it may hold equal names.
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseSensitive);
+    // Two buffers in turn: the name before stays in one while the next is written into the other.
+    QString buffers[2];
+    std::vector<size_t> order;
+    order.reserve(m_rows.size());
+    for (bool folders : {true, false}) {
+        const size_t start = order.size();
+        for (size_t i = 0; i < m_rows.size(); ++i) {
+            if (m_rows[i].IsFolder() == folders)
+                order.push_back(i);
+        }
+        bool ascending = true;
+        bool descending = true;
+        QStringView before;
+        for (size_t k = start; k < order.size() && (ascending || descending); ++k) {
+            const QStringView name = ShownNameIn(m_rows[order[k]], buffers[k & 1]);
+            if (k > start) {
+                const int c = collator.compare(before, name);
+                ascending = ascending && c < 0;
+                descending = descending && c >= 0;
+            }
+            before = name;
+        }
+        if (!ascending && !descending)
+            return {};
+        if (!ascending)
+            std::reverse(order.begin() + static_cast<std::ptrdiff_t>(start), order.end());
+    }
+    return order;
+}
+
+std::vector<std::string> FileListModel::FillFromEntries(std::vector<RemoteEntry> entries) {
     beginResetModel();
-    m_rows.clear();
-    std::vector<std::string_view> lines = SplitLines(text);
-    m_rows.reserve(lines.size());
-    const ListingNow now = CurrentListingNow();
+    m_rows = std::move(entries);
     std::vector<std::string> subfolders;
-    // Each line goes in at the top, so the raw order ends up reversed before the sort.
-    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
-        Row row;
-        if (!MakeRow(*it, now, row))
-            continue;
-        m_rows.push_back(std::move(row));
+    for (Row& row : m_rows) {
+        MakeRow(row);
+        if (row.IsFolder())
+            subfolders.push_back(row.name);
     }
-    for (auto it = m_rows.rbegin(); it != m_rows.rend(); ++it) {
-        if (it->IsFolder())
-            subfolders.push_back(it->name);
+    m_order = ListedInNameOrder();
+    if (m_order.size() != m_rows.size()) {
+        // Each entry goes in at the top, so the listing's order ends up reversed before the sort.
+        m_order.resize(m_rows.size());
+        std::iota(m_order.rbegin(), m_order.rend(), size_t(0));
+        SortRows(ColName, true);
     }
-    SortRows(ColName, true);
     m_ascending[ColName] = false;
     endResetModel();
     return subfolders;
 }
 
-int FileListModel::InsertListingLine(int pos, std::string_view line) {
-    Row row;
-    if (!MakeRow(line, CurrentListingNow(), row))
-        return -1;
+std::vector<std::string> FileListModel::FillFromListing(std::string_view text) {
+    return FillFromEntries(ReadListingEntries(text));
+}
+
+int FileListModel::InsertRow(int pos, Row&& row) {
     pos = std::clamp(pos, 0, RowCount());
     beginInsertRows({}, pos, pos);
-    m_rows.insert(m_rows.begin() + pos, std::move(row));
+    m_rows.push_back(std::move(row));
+    m_order.insert(m_order.begin() + pos, m_rows.size() - 1);
     endInsertRows();
     return pos;
+}
+
+int FileListModel::InsertListingLine(int pos, std::string_view line) {
+    std::optional<RemoteEntry> entry = ListingEntry(line, CurrentListingNow());
+    if (!entry)
+        return -1;
+    MakeRow(*entry);
+    return InsertRow(pos, std::move(*entry));
 }
 
 int FileListModel::InsertNewFolderPlaceholder(int pos) {
     Row row;
     row.name = kNewFolderName;
     row.displayName = QString::fromUtf8(kNewFolderName);
-    pos = std::clamp(pos, 0, RowCount());
-    beginInsertRows({}, pos, pos);
-    m_rows.insert(m_rows.begin() + pos, std::move(row));
-    endInsertRows();
-    return pos;
+    return InsertRow(pos, std::move(row));
 }
 
 void FileListModel::RemoveRow(int row) {
     if (row < 0 || row >= RowCount())
         return;
     beginRemoveRows({}, row, row);
-    m_rows.erase(m_rows.begin() + row);
+    // The last stored row takes the place of the removed one.
+    const size_t gone = m_order[static_cast<size_t>(row)];
+    m_order.erase(m_order.begin() + row);
+    const size_t last = m_rows.size() - 1;
+    if (gone != last) {
+        m_rows[gone] = std::move(m_rows[last]);
+        *std::find(m_order.begin(), m_order.end(), last) = gone;
+    }
+    m_rows.pop_back();
     endRemoveRows();
 }
 
 void FileListModel::Clear() {
     beginResetModel();
     m_rows.clear();
+    m_order.clear();
     endResetModel();
 }
 
@@ -126,25 +180,27 @@ void FileListModel::SortByColumn(int column) {
 }
 
 std::vector<size_t> FileListModel::SortRows(int column, bool ascending) {
-    const size_t n = m_rows.size();
+    const size_t n = m_order.size();
+    // Keys by position in the list.
     std::vector<QCollatorSortKey> nameKeys;
     if (column == ColName) {
         QCollator collator;
         collator.setCaseSensitivity(Qt::CaseSensitive);
         nameKeys.reserve(n);
-        for (const Row& r : m_rows)
-            nameKeys.push_back(collator.sortKey(r.displayName));
+        for (size_t i : m_order)
+            nameKeys.push_back(collator.sortKey(ShownName(m_rows[i])));
     }
     std::vector<long long> sizes;
     if (column == ColSize) {
         sizes.reserve(n);
-        for (const Row& r : m_rows)
-            sizes.push_back(sizeValue(r.size));
+        for (size_t i : m_order)
+            sizes.push_back(sizeValue(m_rows[i].size));
     }
-    // Three-way comparison of rows a and b; the folder rule comes first, and a descending sort
-    // negates the whole comparison, so folders then come last.
+    auto row = [this](size_t position) -> const Row& { return m_rows[m_order[position]]; };
+    // Three-way comparison of the rows at positions a and b; the folder rule comes first, and a
+    // descending sort negates the whole comparison, so folders then come last.
     auto compare = [&](size_t a, size_t b) -> int {
-        bool fa = m_rows[a].IsFolder(), fb = m_rows[b].IsFolder();
+        bool fa = row(a).IsFolder(), fb = row(b).IsFolder();
         if (fa != fb)
             return fa ? -1 : 1;
         switch (column) {
@@ -153,9 +209,9 @@ std::vector<size_t> FileListModel::SortRows(int column, bool ascending) {
         case ColSize:
             return sizes[a] < sizes[b] ? -1 : sizes[a] > sizes[b] ? 1 : 0;
         case ColDate:
-            return m_rows[a].date.compare(m_rows[b].date);
+            return row(a).date.compare(row(b).date);
         default:
-            return m_rows[a].attributes.compare(m_rows[b].attributes);
+            return row(a).attributes.compare(row(b).attributes);
         }
     };
     std::vector<size_t> order(n);
@@ -164,21 +220,20 @@ std::vector<size_t> FileListModel::SortRows(int column, bool ascending) {
         int c = compare(a, b);
         return ascending ? c < 0 : c > 0;
     });
-    std::vector<Row> sorted;
-    sorted.reserve(n);
-    for (size_t i : order)
-        sorted.push_back(std::move(m_rows[i]));
-    m_rows = std::move(sorted);
+    std::vector<size_t> sorted(n);
+    for (size_t k = 0; k < n; ++k)
+        sorted[k] = m_order[order[k]];
+    m_order = std::move(sorted);
     return order;
 }
 
 QString FileListModel::ItemText(int row, int column) const {
     if (row < 0 || row >= RowCount())
         return {};
-    const Row& r = m_rows[static_cast<size_t>(row)];
+    const Row& r = RowAt(row);
     switch (column) {
     case ColName:
-        return r.displayName;
+        return ShownName(r);
     case ColSize:
         return QString::fromLatin1(r.size.data(), static_cast<qsizetype>(r.size.size()));
     case ColDate:
@@ -205,7 +260,7 @@ int FileListModel::columnCount(const QModelIndex& parent) const {
 QVariant FileListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= RowCount())
         return {};
-    const Row& r = m_rows[static_cast<size_t>(index.row())];
+    const Row& r = RowAt(index.row());
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
@@ -230,7 +285,7 @@ Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
     if (index.isValid() && index.column() == ColName)
         f |= Qt::ItemIsEditable;
     // Entries can be dragged out to the desktop; the new-folder row is not one yet.
-    if (index.isValid() && !RowAt(index.row()).IsPlaceholder())
+    if (index.isValid() && !IsPlaceholder(RowAt(index.row())))
         f |= Qt::ItemIsDragEnabled;
     return f;
 }

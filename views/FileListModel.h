@@ -21,23 +21,23 @@ public:
     // The raw bytes of a row's name, for sending back to the server.
     static constexpr int RawNameRole = Qt::UserRole + 1;
 
-    struct Row {
-        std::string name; // raw bytes
-        std::string size;
-        std::string date;
-        std::string attributes;
-        QString displayName;
-        // A symbolic link: shown and opened as a folder, but removed as the link alone.
-        bool link = false;
-
-        bool IsFolder() const { return !attributes.empty() && attributes[0] == 'd'; }
-        bool IsPlaceholder() const { return size.empty() && date.empty() && attributes.empty(); }
-    };
+    // A row: an entry of the listing with its shown name. A link is shown and opened as a folder,
+    // but removed as the link alone.
+    using Row = RemoteEntry;
+    // The row the new-folder command edits until its name is accepted.
+    static bool IsPlaceholder(const Row& r) {
+        return r.size.empty() && r.date.empty() && r.attributes.empty();
+    }
+    // The name a row shows. Names are decoded when shown rather than when listed: a list of 100,000
+    // rows shows a few dozen at a time.
+    static QString ShownName(const Row& r);
 
     explicit FileListModel(QObject* parent = nullptr);
 
-    // Replaces the rows with the entries of a listing text and sorts them by name, folders first.
-    // Returns the names of the subfolders it shows, for the folder tree.
+    // Replaces the rows with the entries of a listing (in the listing's order) and sorts them by
+    // name, folders first. Returns the names of the subfolders it shows, for the folder tree.
+    std::vector<std::string> FillFromEntries(std::vector<RemoteEntry> entries);
+    // The same for a listing text.
     std::vector<std::string> FillFromListing(std::string_view text);
     // Inserts one listing line at `pos`; the row index, or -1 when the line is not shown.
     int InsertListingLine(int pos, std::string_view line);
@@ -50,8 +50,8 @@ public:
     void SortByColumn(int column);
     bool NextSortAscending(int column) const { return m_ascending.at(static_cast<size_t>(column)); }
 
-    int RowCount() const { return static_cast<int>(m_rows.size()); }
-    const Row& RowAt(int row) const { return m_rows.at(static_cast<size_t>(row)); }
+    int RowCount() const { return static_cast<int>(m_order.size()); }
+    const Row& RowAt(int row) const { return m_rows[m_order.at(static_cast<size_t>(row))]; }
     // A row as the engine reads it.
     FileListRow EngineRow(int row) const {
         const Row& r = RowAt(row);
@@ -83,12 +83,21 @@ public:
     static const char* const kNewFolderName;
 
 private:
-    // Applies the rules of the list to a parsed line; false when the line is not shown.
-    static bool MakeRow(std::string_view line, const ListingNow& now, Row& row);
+    // The rules of the list for a listed entry: links are shown as folders, folders without a size.
+    static void MakeRow(Row& row);
+    // The shown name of a row; a plain ASCII name is written into `buffer`, which is reused.
+    static QStringView ShownNameIn(const Row& r, QString& buffer);
+    // The order of the rows in the list when the listing came in name order or exactly against it,
+    // as most servers send it (folders first, as always); empty when it did not.
+    std::vector<size_t> ListedInNameOrder() const;
     // Sorts the rows; the result gives, for each new position, the row's old position.
     std::vector<size_t> SortRows(int column, bool ascending);
+    int InsertRow(int pos, Row&& row);
 
+    // The rows as they came; the list shows them in the order of m_order, so that neither a fill
+    // nor a sort moves them.
     std::vector<Row> m_rows;
+    std::vector<size_t> m_order;
     std::array<bool, ColumnCount> m_ascending{true, true, true, true};
     std::function<QVariant(const Row&)> m_iconProvider;
 };

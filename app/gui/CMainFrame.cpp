@@ -819,8 +819,8 @@ void CMainFrame::ShellOpen(const std::string& path, const std::string&) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path))));
 }
 
-void CMainFrame::FillFileList(const std::string& listing) {
-    const std::vector<std::string> subfolders = m_list->FillFromListing(listing);
+void CMainFrame::FillFileList(std::vector<RemoteEntry> entries) {
+    const std::vector<std::string> subfolders = m_list->FillFromEntries(std::move(entries));
     m_tree->SyncFolderChildren(subfolders);
     m_tree->FinishTreeUpdate();
 }

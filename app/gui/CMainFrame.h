@@ -83,7 +83,7 @@ public:
     void SetConnectedState(bool connected) override;
     void ClearFileList() override;
     // Shows the file list of a finished listing and hands its subfolders to the tree.
-    void FillFileList(const std::string& listing) override;
+    void FillFileList(std::vector<RemoteEntry> entries) override;
     std::vector<FileListRow> FileListRows() override;
     std::vector<FileListRow> FileListRowsNamed(const std::string& name) override;
     void SetStatusText(const std::string& text, const std::string& iconFor) override;

@@ -10,8 +10,8 @@
 #include "engine/FtpEngine.h"
 #include "engine/TransferProgress.h"
 #include "fixtures/EngineHosts.h"
-#include "fixtures/gui/OpenedUrls.h"
 #include "fixtures/ScriptedFtpPeer.h"
+#include "fixtures/gui/OpenedUrls.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
 #include "settings/gui/CPropSheetHost.h"
@@ -519,8 +519,9 @@ void TestMainFrame::viewCommandsAndListStyle() {
 
     // The sort commands sort the list.
     CMainFrame f;
-    f.FillFileList("-rw-r--r-- 1 u g 30 Jan  1  2020 b.txt\r\n"
-                   "-rw-r--r-- 1 u g 10 Jan  1  2020 a.txt\r\n");
+    const std::string listing = "-rw-r--r-- 1 u g 30 Jan  1  2020 b.txt\r\n"
+                                "-rw-r--r-- 1 u g 10 Jan  1  2020 a.txt\r\n";
+    f.FillFileList(ReadListingEntries(listing));
     QCOMPARE(f.ListView()->Model().ItemText(0, 0), QStringLiteral("a.txt"));
     QVERIFY(f.RunCommand(CommandId::SortByName)); // the next sort by name after a fill is descending
     QCOMPARE(f.ListView()->Model().ItemText(0, 0), QStringLiteral("b.txt"));

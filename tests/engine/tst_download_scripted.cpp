@@ -463,9 +463,9 @@ void TestDownloadScripted::folderListingExpansion() {
     const std::string listing = "drwxr-xr-x 2 o g 512 Jan  1  2020 deeper\r\n"
                                 "-rw-r--r-- 1 o g   1 Jan  1  2020 a\r\n"
                                 "-rw-r--r-- 1 o g   2 Jan  1  2020 a \r\n";
-    EngineProbe::ListData(*m_engine) = listing;
+    const std::vector<RemoteEntry> entries = ReadListingEntries(listing);
     // A name is every byte up to the line end: "a" and "a " are two files.
-    m_engine->ExpandDownloadFolder(local("x"), "/r/x", true, CFtpEngine::kMaxFolderDepth - 1);
+    m_engine->ExpandDownloadFolder(entries, local("x"), "/r/x", true, CFtpEngine::kMaxFolderDepth - 1);
     QCOMPARE(m_engine->Queue().size(), size_t(3));
     QCOMPARE(m_engine->Queue()[0].text2, std::string("/r/x/a"));
     QCOMPARE(m_engine->Queue()[1].text2, std::string("/r/x/a "));
@@ -475,7 +475,7 @@ void TestDownloadScripted::folderListingExpansion() {
     QCOMPARE(m_engine->Queue()[2].num1, CFtpEngine::kMaxFolderDepth);
     EngineProbe::Queue(*m_engine).clear();
     // One level further the sub-folder is not entered: a failure line names it.
-    m_engine->ExpandDownloadFolder(local("x"), "/r/x", true, CFtpEngine::kMaxFolderDepth);
+    m_engine->ExpandDownloadFolder(entries, local("x"), "/r/x", true, CFtpEngine::kMaxFolderDepth);
     QCOMPARE(m_engine->Queue().size(), size_t(2));
     QCOMPARE(m_ui->failures,
              std::vector<std::string>{

@@ -253,7 +253,7 @@ void TestEngineSession::innerLineOfAMultiLineReplyEndsNothing() {
         .reply("200 ok")
         .expectPort()
         .expect("LIST")
-        .sendData("listing")
+        .sendData("-rw-r--r-- 1 u g 1 Jan  1  2020 listing\r\n")
         .closeData()
         // Two replies in one piece: the second is taken in its turn, though no read announces it.
         .send("150 Here comes the listing\r\n226 Transfer complete\r\n");
@@ -262,7 +262,7 @@ void TestEngineSession::innerLineOfAMultiLineReplyEndsNothing() {
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QTRY_VERIFY(!m_engine->IsBusy());
     QCOMPARE(m_ui->foldersSet, std::vector<std::string>{"/home/user"});
-    QCOMPARE(m_ui->listings, std::vector<std::string>{"listing"});
+    QCOMPARE(m_ui->listings, std::vector<std::vector<std::string>>{{"listing"}});
     QVERIFY(m_ui->accountQuestions.empty());
 }
 

@@ -135,7 +135,8 @@ void TestEngineTls::sessionMovesFilesByteForByte() {
     m_ui->certificateAnswer = CertificateAnswer::AcceptOnce;
 
     QVERIFY2(connect(server, SecurityOf(static_cast<Tls>(tls)), passive), m_ui->logText().c_str());
-    QVERIFY2(m_ui->listings.back().find("down.bin") != std::string::npos, m_ui->logText().c_str());
+    QVERIFY2(std::count(m_ui->listings.back().begin(), m_ui->listings.back().end(), "down.bin") == 1,
+             m_ui->logText().c_str());
     const std::string home = m_ui->currentPath == "/" ? std::string() : m_ui->currentPath;
     m_engine->EnqueueOp(
         QueuedOp{(m_local->path() + "/down.bin").toStdString(), home + "/down.bin", OP_DOWNLOAD, -1, 0});

@@ -373,21 +373,22 @@ void TestEngineUpload::serverThatNeverReadsEndsTheUpload() {
 }
 
 void TestEngineUpload::folderDeleteExpandsDepthFirst() {
-    EngineProbe::ListData(*m_engine) = "total 12\r\n"
-                                       "drwxr-xr-x   2 u g 4096 Jan  2 03:04 .\r\n"
-                                       "drwxr-xr-x   2 u g 4096 Jan  2 03:04 ..\r\n"
-                                       "-rw-r--r--   1 u g 10 Jan  2 03:04 a\r\n"
-                                       "drwxr-xr-x   2 u g 4096 Jan  2 03:04 s\r\n"
-                                       "-rw-r--r--   1 u g 10 Jan  2 03:04 b c\r\n"
-                                       "lrwxrwxrwx   1 u g 5 Jan  2 03:04 up -> ../..\r\n"
-                                       "lrwxrwxrwx   1 u g 5 Jan  2 03:04 out -> /etc/passwd\r\n"
-                                       "drwxr-xr-x   2 u g 4096 Jan  2 03:04 t\r\n"
-                                       "-rw-r--r--   1 u g 10 Jan  2 03:04 ../../etc/x\r\n";
+    std::vector<RemoteEntry> entries =
+        ReadListingEntries("total 12\r\n"
+                           "drwxr-xr-x   2 u g 4096 Jan  2 03:04 .\r\n"
+                           "drwxr-xr-x   2 u g 4096 Jan  2 03:04 ..\r\n"
+                           "-rw-r--r--   1 u g 10 Jan  2 03:04 a\r\n"
+                           "drwxr-xr-x   2 u g 4096 Jan  2 03:04 s\r\n"
+                           "-rw-r--r--   1 u g 10 Jan  2 03:04 b c\r\n"
+                           "lrwxrwxrwx   1 u g 5 Jan  2 03:04 up -> ../..\r\n"
+                           "lrwxrwxrwx   1 u g 5 Jan  2 03:04 out -> /etc/passwd\r\n"
+                           "drwxr-xr-x   2 u g 4096 Jan  2 03:04 t\r\n"
+                           "-rw-r--r--   1 u g 10 Jan  2 03:04 ../../etc/x\r\n");
     QueuedOp tail;
     tail.code = WM_FTP_CWD;
     tail.text2 = "/cur/";
     EngineProbe::Queue(*m_engine).push_back(tail);
-    m_engine->ExpandFolderDelete("/cur/F");
+    m_engine->ExpandFolderDelete("/cur/F", entries);
     QCOMPARE(Codes(m_engine->Queue()),
              (std::vector<int>{WM_FTP_DELE, WM_FTP_DELE, WM_FTP_DELE, WM_FTP_DELE, WM_FTP_DELCWD, WM_FTP_CWD,
                                WM_FTP_RMD, WM_FTP_DELCWD, WM_FTP_CWD, WM_FTP_RMD, WM_FTP_CWD}));

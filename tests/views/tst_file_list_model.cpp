@@ -106,13 +106,13 @@ void TestFileListModel::placeholderAndSingleInsert() {
     QCOMPARE(m.InsertListingLine(0, "-rw-r--r-- 1 o g 1 Jan 1 garbage x"), -1); // no date
     QCOMPARE(m.InsertListingLine(2, "-rw-r--r-- 1 o g 1 Jan 1 2020 c.txt"), 2);
     QCOMPARE(m.ItemText(2, 0), QStringLiteral("c.txt"));
-    QVERIFY(!m.RowAt(2).IsPlaceholder());
+    QVERIFY(!FileListModel::IsPlaceholder(m.RowAt(2)));
 
     QSignalSpy inserted(&m, &QAbstractItemModel::rowsInserted);
     QCOMPARE(m.InsertNewFolderPlaceholder(0), 0);
     QCOMPARE(inserted.count(), 1);
     QCOMPARE(m.ItemText(0, 0), QStringLiteral("新しいフォルダ"));
-    QVERIFY(m.RowAt(0).IsPlaceholder());
+    QVERIFY(FileListModel::IsPlaceholder(m.RowAt(0)));
     m.RemoveRow(0);
     QCOMPARE(m.ItemText(0, 0), QStringLiteral("sub"));
 }

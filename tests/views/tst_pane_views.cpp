@@ -210,7 +210,7 @@ void TestPaneViews::listFillAndHeaderSort() {
     list.resize(500, 300);
     list.show();
     QVERIFY(QTest::qWaitForWindowExposed(&list));
-    const std::vector<std::string> folders = list.FillFromListing(kListing);
+    const std::vector<std::string> folders = list.FillFromEntries(ReadListingEntries(kListing));
     QCOMPARE(folders, (std::vector<std::string>{"pub", "www"}));
     const FileListModel& m = list.Model();
     QCOMPARE(column(m, 0), QStringList({"pub", "www", "a.txt", "b.txt", "c.png"}));
@@ -264,7 +264,7 @@ void TestPaneViews::listSelectionKeysAndNameEditor() {
     list.resize(500, 300);
     list.show();
     QVERIFY(QTest::qWaitForWindowActive(&list));
-    list.FillFromListing(kListing);
+    list.FillFromEntries(ReadListingEntries(kListing));
 
     // Select all and invert: the rows that remain, and the mark (the current row while chosen).
     list.SelectAll();
@@ -315,7 +315,7 @@ void TestPaneViews::listDisplayTypesAndIcons() {
         QCOMPARE(list.currentWidget(), static_cast<QWidget*>(list.DetailsView()));
 
         // One picture per extension; folders share one. Looking at rows does not look pictures up again.
-        list.FillFromListing(kListing);
+        list.FillFromEntries(ReadListingEntries(kListing));
         const FileListModel& m = list.Model();
         for (int r = 0; r < m.RowCount(); ++r)
             QVERIFY(!m.data(m.index(r, 0), Qt::DecorationRole).value<QIcon>().isNull());

@@ -271,17 +271,34 @@ void CliSession::Rename(const RemotePath& from, const RemotePath& to) {
 
 void CliSession::PrintList() {
     const FileListModel& list = m_ui.List();
-    // One write for the whole list: a folder may hold 100,000 entries.
+    // Written in pieces of a fixed size: a folder may hold 100,000 entries, and one buffer for all
+    // of them would be fresh memory to fill.
+    constexpr std::size_t kPiece = 64 * 1024;
     std::string text;
+    text.reserve(kPiece + 1024);
+    auto append = [&](int row, int column, const std::string& raw) {
+        // Plain ASCII needs neither decoding nor escaping.
+        if (ReadsAsAscii(raw))
+            text += raw;
+        else
+            text += EscapeControls(list.ItemText(row, column)).toStdString();
+    };
     for (int i = 0; i < list.RowCount(); ++i) {
-        if (list.RowAt(i).IsPlaceholder())
+        const FileListModel::Row& row = list.RowAt(i);
+        if (FileListModel::IsPlaceholder(row))
             continue;
-        for (int column : {FileListModel::ColAttributes, FileListModel::ColSize, FileListModel::ColDate}) {
-            text += EscapeControls(list.ItemText(i, column)).toStdString();
-            text += '\t';
-        }
-        text += EscapeControls(list.ItemText(i, FileListModel::ColName)).toStdString();
+        append(i, FileListModel::ColAttributes, row.attributes);
+        text += '\t';
+        append(i, FileListModel::ColSize, row.size);
+        text += '\t';
+        append(i, FileListModel::ColDate, row.date);
+        text += '\t';
+        append(i, FileListModel::ColName, row.name);
         text += '\n';
+        if (text.size() >= kPiece) {
+            std::fwrite(text.data(), 1, text.size(), m_out);
+            text.clear();
+        }
     }
     std::fwrite(text.data(), 1, text.size(), m_out);
 }

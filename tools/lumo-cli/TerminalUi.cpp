@@ -76,7 +76,8 @@ std::vector<FileListRow> TerminalUi::SelectedFileListRows() {
 int TerminalUi::FindRow(const std::string& rawName, const QString& shownName) const {
     for (int i = 0; i < m_list.RowCount(); ++i) {
         const FileListModel::Row& r = m_list.RowAt(i);
-        if (!r.IsPlaceholder() && (r.name == rawName || r.displayName == shownName))
+        if (!FileListModel::IsPlaceholder(r) &&
+            (r.name == rawName || FileListModel::ShownName(r) == shownName))
             return i;
     }
     return -1;

@@ -24,7 +24,9 @@ public:
     void SetCurrentFolder(const std::string& path) override;
     void SetConnectedState(bool connected) override;
     void ClearFileList() override { m_list.Clear(); }
-    void FillFileList(const std::string& listing) override { m_list.FillFromListing(listing); }
+    void FillFileList(std::vector<RemoteEntry> entries) override {
+        m_list.FillFromEntries(std::move(entries));
+    }
     std::vector<FileListRow> FileListRows() override;
     std::vector<FileListRow> FileListRowsNamed(const std::string& name) override {
         return m_list.EngineRowsNamed(name);

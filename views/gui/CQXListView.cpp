@@ -121,9 +121,9 @@ QIcon FileIconCache::FileIcon(const QString& name) {
 
 CQXListView::CQXListView(QWidget* parent) : QStackedWidget(parent) {
     m_model.SetIconProvider([this](const FileListModel::Row& row) -> QVariant {
-        if (row.IsFolder() || row.IsPlaceholder())
+        if (row.IsFolder() || FileListModel::IsPlaceholder(row))
             return m_iconCache.FolderIcon();
-        return m_iconCache.FileIcon(row.displayName);
+        return m_iconCache.FileIcon(FileListModel::ShownName(row));
     });
 
     m_details = new RowDragView<QTreeView>(this);
@@ -276,9 +276,9 @@ void CQXListView::NextDisplayType() {
     }
 }
 
-std::vector<std::string> CQXListView::FillFromListing(std::string_view listing) {
+std::vector<std::string> CQXListView::FillFromEntries(std::vector<RemoteEntry> entries) {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    std::vector<std::string> subfolders = m_model.FillFromListing(listing);
+    std::vector<std::string> subfolders = m_model.FillFromEntries(std::move(entries));
     QGuiApplication::restoreOverrideCursor();
     return subfolders;
 }
@@ -377,7 +377,7 @@ void CQXListView::StartLabelEdit(int row) {
     m_editing = true;
     m_editedRow = index;
     m_editedName = m_model.RowAt(row).name;
-    m_editedNewFolder = m_model.RowAt(row).IsPlaceholder();
+    m_editedNewFolder = FileListModel::IsPlaceholder(m_model.RowAt(row));
     m_editedText.clear();
     m_editCommitted = false;
     view->edit(index);

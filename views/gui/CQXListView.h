@@ -48,7 +48,7 @@ public:
     FileListModel& Model() { return m_model; }
     FileIconCache& IconCache() { return m_iconCache; }
     // Replaces the rows with a listing; returns the names of the subfolders shown.
-    std::vector<std::string> FillFromListing(std::string_view listing);
+    std::vector<std::string> FillFromEntries(std::vector<RemoteEntry> entries);
     void Clear();
     void SortByColumn(int column);
 
