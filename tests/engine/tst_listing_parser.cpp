@@ -1,4 +1,5 @@
 #include "engine/ListingReader.h"
+#include "engine/ListingReview.h"
 
 #include <QtTest>
 
@@ -19,6 +20,7 @@ private slots:
     void readerCorpus();
     void fixedClock();
     void mlsdTimesInLocalTime();
+    void reviewReadsTheSameWherePiecesEnd();
 };
 
 void TestListingParser::splitLinesSkipsBlankLinesAndLeadingSpace() {
@@ -353,6 +355,51 @@ void TestListingParser::mlsdTimesInLocalTime() {
     qputenv("TZ", "UTC");
     tzset();
     QCOMPARE(localDate("UTC", "19681105165215"), QByteArray("1968/11/05 16:52"));
+}
+
+// A listing arrives in pieces that end anywhere, even inside a CR LF or a multi-byte name; the
+// review must read the entries and the unreadable lines as the whole text gives them.
+void TestListingParser::reviewReadsTheSameWherePiecesEnd() {
+    const ListingNow now{2024, 6, 1, 12, 0};
+    FixListingNow(&now);
+    const std::string text = "total 3\r\n"
+                             "drwxr-xr-x 2 o g 512 Jan  1  2020 sub\r\n"
+                             "-rw-r--r-- 1 o g 7 Feb  3 10:00 \xa4\xa2 \xa4\xa4\n"
+                             "\n"
+                             "  this is no entry\r\n"
+                             "lrwxrwxrwx 1 o g 3 Mar  4  2021 ln -> x\n"
+                             "-rw-r--r-- 1 o g 9 Apr  5  2022 last";
+    const std::vector<RemoteEntry> whole = ReadListingEntries(text);
+    QCOMPARE(whole.size(), size_t(4));
+    auto same = [&](ListingReview& review, const char* how) {
+        const std::vector<RemoteEntry> got = review.TakeEntries();
+        QVERIFY2(got.size() == whole.size(), how);
+        for (size_t i = 0; i < got.size(); ++i) {
+            QVERIFY2(got[i].name == whole[i].name && got[i].size == whole[i].size &&
+                         got[i].date == whole[i].date && got[i].link == whole[i].link,
+                     how);
+        }
+        QCOMPARE(review.Unreadable().size(), size_t(1));
+        QCOMPARE(QByteArray::fromStdString(review.Unreadable()[0]), QByteArray("this is no entry"));
+        QCOMPARE(int(review.LegacySet()), int(RemoteCharset::EucJp));
+    };
+    ListingReview review;
+    for (size_t cut = 0; cut <= text.size(); ++cut) {
+        review.Begin(true);
+        review.Feed(std::string_view(text).substr(0, cut));
+        review.Feed(std::string_view(text).substr(cut));
+        review.Finish();
+        same(review, qPrintable(QString("cut at %1").arg(cut)));
+    }
+    review.Begin(true);
+    for (char c : text)
+        review.Feed(std::string_view(&c, 1));
+    review.Finish();
+    same(review, "byte by byte");
+    // A listing cut off lets go of what it held.
+    review.Release();
+    QCOMPARE(review.HeldBytes(), ListingReview().HeldBytes());
+    FixListingNow(nullptr);
 }
 
 QTEST_GUILESS_MAIN(TestListingParser)

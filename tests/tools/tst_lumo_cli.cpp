@@ -431,10 +431,15 @@ void TestLumoCli::serverTextIsShownEscaped() {
     // A name that would retitle the terminal, turn it red and split the row's columns.
     const QByteArray evil = "evil\x1b]0;pwned\x07\x1b[31m\tx.txt";
     WriteFile(s.root() + u'/' + QFile::decodeName(evil), "e\n");
+    // Plain names go out as they are, a DEL and C1 controls escaped like the rest.
+    WriteFile(s.root() + QStringLiteral("/a~b\\c d.txt"), "p\n");
+    WriteFile(s.root() + u'/' + QFile::decodeName("del\x7f\xc2\x9b.txt"), "d\n");
     const Run ls = Cli({QStringLiteral("-v"), Url(s), QStringLiteral("ls")});
     QCOMPARE(ls.status, 0);
     QVERIFY2(ls.out.contains(QStringLiteral("\tevil\\x1b]0;pwned\\x07\\x1b[31m\\x09x.txt\n")),
              qPrintable(ls.out));
+    QVERIFY2(ls.out.contains(QStringLiteral("\ta~b\\c d.txt\n")), qPrintable(ls.out));
+    QVERIFY2(ls.out.contains(QStringLiteral("\tdel\\x7f\\x9b.txt\n")), qPrintable(ls.out));
     for (const QString& text : {ls.out, ls.err}) {
         for (QChar c : text)
             QVERIFY2(c >= u' ' || c == u'\n' || c == u'\t', qPrintable(text));

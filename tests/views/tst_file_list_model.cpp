@@ -2,8 +2,12 @@
 #include "views/FileListModel.h"
 #include "views/NameEditRules.h"
 
+#include <QCollator>
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <algorithm>
+#include <random>
 
 class TestFileListModel : public QObject {
     Q_OBJECT
@@ -15,6 +19,7 @@ private slots:
     void placeholderAndSingleInsert();
     void rawNamesStayRawAndShowDecoded();
     void typedNamesThatCannotBeOne();
+    void listingOrderNeverChangesTheList();
 };
 
 namespace {
@@ -145,6 +150,81 @@ void TestFileListModel::typedNamesThatCannotBeOne() {
         QVERIFY(!refused.refusal.isEmpty());
         QCOMPARE(DecideNameEdit(true, {}, bad, true).action, Action::Refuse);
     }
+}
+
+// Servers send listings in byte order, in name order, against it, or in none; the list must come
+// out the same from each, equal names included, and keep its order as rows are removed.
+void TestFileListModel::listingOrderNeverChangesTheList() {
+    // A locale whose name order differs from byte order in case, punctuation and digits.
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    struct Entry {
+        std::string name;
+        int size;
+        bool folder;
+    };
+    // The two "same" rows stay in this order in every listing below.
+    std::vector<Entry> entries{
+        {"b", 1, false},     {"B", 2, false},     {"a", 3, false},   {"A", 4, false},    {"10", 5, false},
+        {"9", 6, false},     {"_x", 7, false},    {"x_", 8, false},  {"ab c", 9, false}, {"日本", 10, false},
+        {"same", 11, false}, {"same", 12, false}, {"Zsub", 0, true}, {"asub", 0, true},  {"Asub", 0, true}};
+    auto listing = [](const std::vector<Entry>& list) {
+        std::string text;
+        for (const Entry& e : list) {
+            text += std::string(e.folder ? "d" : "-") + "rw-r--r-- 1 o g " + std::to_string(e.size) +
+                    " Jan 1 2020 " + e.name + "\r\n";
+        }
+        return text;
+    };
+    auto rows = [](const FileListModel& m) {
+        QStringList out;
+        for (int i = 0; i < m.RowCount(); ++i)
+            out << m.ItemText(i, FileListModel::ColName) + "|" + m.ItemText(i, FileListModel::ColSize);
+        return out;
+    };
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseSensitive);
+    auto byName = [&](int sign) {
+        return [&collator, sign](const Entry& x, const Entry& y) {
+            return sign * collator.compare(QString::fromStdString(x.name), QString::fromStdString(y.name)) <
+                   0;
+        };
+    };
+    std::vector<Entry> bytes = entries, up = entries, down = entries, shuffled = entries;
+    std::stable_sort(bytes.begin(), bytes.end(),
+                     [](const Entry& x, const Entry& y) { return x.name < y.name; });
+    std::stable_sort(up.begin(), up.end(), byName(1));
+    std::stable_sort(down.begin(), down.end(), byName(-1));
+    std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(7));
+    auto first =
+        std::find_if(shuffled.begin(), shuffled.end(), [](const Entry& e) { return e.name == "same"; });
+    if (first->size != 11)
+        std::swap(first->size, std::find_if(first + 1, shuffled.end(), [](const Entry& e) {
+                                   return e.name == "same";
+                               })->size);
+
+    FileListModel m;
+    m.FillFromListing(listing(entries));
+    const QStringList expected = rows(m);
+    QCOMPARE(expected.size(), 15);
+    QCOMPARE(expected.mid(0, 3), (QStringList{"asub|", "Asub|", "Zsub|"}));
+    QVERIFY(expected.indexOf("_x|7") < expected.indexOf("a|3"));
+    QVERIFY(expected.indexOf("a|3") < expected.indexOf("B|2"));
+    // Equal names end up against the listing's order, as a fresh sort leaves them.
+    QCOMPARE(expected.indexOf("same|12") + 1, expected.indexOf("same|11"));
+    for (const auto* order : {&bytes, &up, &down, &shuffled}) {
+        m.FillFromListing(listing(*order));
+        QCOMPARE(rows(m), expected);
+    }
+
+    // Rows removed anywhere leave the others in their places.
+    QStringList left = expected;
+    for (int row : {4, 0, 10, 11, 3}) {
+        m.RemoveRow(row);
+        left.removeAt(row);
+        QCOMPARE(rows(m), left);
+    }
+    QCOMPARE(int(m.EngineRowsNamed("same").size()), int(left.filter("same|").size()));
+    QLocale::setDefault(QLocale::c());
 }
 
 QTEST_GUILESS_MAIN(TestFileListModel)
