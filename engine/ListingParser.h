@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QString>
-
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,9 +12,6 @@ struct RemoteEntry {
     std::string size;
     std::string date; // "YYYY/MM/DD HH:MM", "YYYY/MM/DD" or empty
     std::string attributes;
-    // The name as the file list shows it when that is not the name decoded in the session's set (a
-    // name the list made up); null otherwise, and from the listing reader.
-    QString displayName;
     // A symbolic link; ListingEntry gives it its own name, without the "-> target".
     bool link = false;
 

@@ -30,14 +30,13 @@ void FileListModel::MakeRow(Row& row) {
 }
 
 QString FileListModel::ShownName(const Row& r) {
-    return r.displayName.isNull() ? DecodeRemoteName(r.name) : r.displayName;
+    // The new-folder row's name is the list's own text, whatever the session's set.
+    return IsPlaceholder(r) ? QString::fromUtf8(kNewFolderName) : DecodeRemoteName(r.name);
 }
 
 QStringView FileListModel::ShownNameIn(const Row& r, QString& buffer) {
-    if (!r.displayName.isNull())
-        return r.displayName;
-    if (!ReadsAsAscii(r.name)) {
-        buffer = DecodeRemoteName(r.name);
+    if (IsPlaceholder(r) || !ReadsAsAscii(r.name)) {
+        buffer = ShownName(r);
         return buffer;
     }
     buffer.resize(static_cast<qsizetype>(r.name.size()));
@@ -128,7 +127,6 @@ int FileListModel::InsertListingLine(int pos, std::string_view line) {
 int FileListModel::InsertNewFolderPlaceholder(int pos) {
     Row row;
     row.name = kNewFolderName;
-    row.displayName = QString::fromUtf8(kNewFolderName);
     return InsertRow(pos, std::move(row));
 }
 
