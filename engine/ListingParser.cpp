@@ -77,6 +77,12 @@ std::string formatDate(std::string_view monthWord, std::string_view dayWord, std
 
 std::vector<std::string_view> SplitLines(std::string_view text) {
     std::vector<std::string_view> lines;
+    SplitLines(text, lines);
+    return lines;
+}
+
+void SplitLines(std::string_view text, std::vector<std::string_view>& lines) {
+    lines.clear();
     size_t i = 0;
     const size_t n = text.size();
     for (;;) {
@@ -93,7 +99,6 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
         // A last line without its line end still counts.
         lines.push_back(text.substr(start, i - start));
     }
-    return lines;
 }
 
 std::string_view WordFromLeft(int n, std::string_view line) {

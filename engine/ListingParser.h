@@ -21,6 +21,8 @@ struct RemoteEntry {
 // The lines of a listing: leading white space of each line dropped, empty lines skipped. The views
 // point into `text`, which must outlive them.
 std::vector<std::string_view> SplitLines(std::string_view text);
+// The same into `lines`, whose room is kept for the next text.
+void SplitLines(std::string_view text, std::vector<std::string_view>& lines);
 
 // Words are runs of characters between spaces (only the space separates; a tab is part of a word).
 // The word after skipping n words from the start; empty when the line has no space at all.

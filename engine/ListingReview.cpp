@@ -1,6 +1,9 @@
 #include "engine/ListingReview.h"
 
+#include "platform/MemoryPages.h"
+
 #include <algorithm>
+#include <iterator>
 
 void ListingReview::Begin(bool lookAtNames) {
     m_lookAtNames = lookAtNames;
@@ -40,24 +43,32 @@ void ListingReview::Finish() {
 void ListingReview::Release() {
     std::string().swap(m_tail);
     std::vector<RemoteEntry>().swap(m_entries);
+    std::vector<std::string_view>().swap(m_lines);
 }
 
 void ListingReview::MakeRoomFor(std::size_t lines) {
     // Room reserved but not yet written takes no memory, while each step of growth moves the entries
     // read so far into fresh pages: the room starts at twice the first piece's lines and grows
-    // eightfold up to 16 MB, then doubles.
+    // eightfold up to 16 MB, then doubles. The pages are made ready for each piece's entries at once.
     constexpr std::size_t kEightfoldUpTo = (16u << 20) / sizeof(RemoteEntry);
-    if (m_entries.capacity() - m_entries.size() >= lines)
+    const std::size_t need = m_entries.size() + lines;
+    if (m_entries.capacity() >= need) {
+        PrepareForWriting(m_entries.data() + m_entries.size(), lines * sizeof(RemoteEntry));
         return;
+    }
     const std::size_t have = m_entries.capacity();
-    std::size_t room = have == 0 ? 2 * lines : have < kEightfoldUpTo ? 8 * have : 2 * have;
-    m_entries.reserve(std::max(room, m_entries.size() + lines));
+    const std::size_t room = have == 0 ? 2 * lines : have < kEightfoldUpTo ? 8 * have : 2 * have;
+    std::vector<RemoteEntry> bigger;
+    bigger.reserve(std::max(room, need));
+    PrepareForWriting(bigger.data(), need * sizeof(RemoteEntry));
+    std::move(m_entries.begin(), m_entries.end(), std::back_inserter(bigger));
+    m_entries.swap(bigger);
 }
 
 void ListingReview::ReadLines(std::string_view text) {
-    const std::vector<std::string_view> lines = SplitLines(text);
-    MakeRoomFor(lines.size());
-    for (std::string_view line : lines) {
+    SplitLines(text, m_lines);
+    MakeRoomFor(m_lines.size());
+    for (std::string_view line : m_lines) {
         const ListingLine kind = ReadListingLine(line, m_now, m_entry);
         if (kind == ListingLine::Unreadable) {
             m_unreadable.emplace_back(line);

@@ -29,7 +29,10 @@ public:
     // else CP932); Auto when there were none.
     RemoteCharset LegacySet() const;
     // The memory the review holds, in bytes.
-    std::size_t HeldBytes() const { return m_tail.capacity() + m_entries.capacity() * sizeof(RemoteEntry); }
+    std::size_t HeldBytes() const {
+        return m_tail.capacity() + m_entries.capacity() * sizeof(RemoteEntry) +
+               m_lines.capacity() * sizeof(std::string_view);
+    }
 
 private:
     void ReadLines(std::string_view text);
@@ -43,4 +46,6 @@ private:
     RemoteEntry m_entry;
     std::vector<std::string> m_unreadable;
     std::vector<RemoteEntry> m_entries;
+    // The lines of the piece being read, kept between pieces for their room.
+    std::vector<std::string_view> m_lines;
 };

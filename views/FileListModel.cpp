@@ -1,6 +1,7 @@
 #include "views/FileListModel.h"
 
 #include "engine/ListingReader.h"
+#include "platform/MemoryPages.h"
 #include "platform/TextCodec.h"
 
 #include <QCollator>
@@ -56,6 +57,7 @@ std::vector<size_t> FileListModel::ListedInNameOrder() const {
     QString buffers[2];
     std::vector<size_t> order;
     order.reserve(m_rows.size());
+    PrepareForWriting(order.data(), m_rows.size() * sizeof(size_t));
     for (bool folders : {true, false}) {
         const size_t start = order.size();
         for (size_t i = 0; i < m_rows.size(); ++i) {

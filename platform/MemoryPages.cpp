@@ -1,0 +1,24 @@
+#include "platform/MemoryPages.h"
+
+#include <cstdint>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
+void PrepareForWriting(void* begin, std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+    if (bytes == 0)
+        return;
+    static const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<std::uintptr_t>(begin);
+    const std::uintptr_t from = start & ~(page - 1);
+    const std::uintptr_t to = (start + bytes + page - 1) & ~(page - 1);
+    // Kernels before 5.14 refuse the advice; the pages then come one fault at a time, as always.
+    madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);
+#else
+    (void)begin;
+    (void)bytes;
+#endif
+}
