@@ -678,8 +678,5 @@ void FormatListingDate(std::string& date, int year, int month, int day, int hour
     // Into the text that is there: a row read after another keeps its buffer. A date with its time
     // is one byte too long to be kept inside the string; a new text gets room for exactly its bytes,
     // where growing the one there would take twice that.
-    if (date.capacity() < n)
-        date = std::string(out, n);
-    else
-        date.assign(out, n);
+    date.assign(out, n);
 }
