@@ -48,16 +48,17 @@ void ListingReview::Release() {
 
 void ListingReview::MakeRoomFor(std::size_t lines) {
     // Room reserved but not yet written takes no memory, while each step of growth moves the entries
-    // read so far into fresh pages: the room starts at twice the first piece's lines and grows
-    // eightfold up to 16 MB, then doubles. The pages are made ready for each piece's entries at once.
-    constexpr std::size_t kEightfoldUpTo = (16u << 20) / sizeof(RemoteEntry);
+    // read so far into fresh pages, and a fresh page costs more than the entries written into it:
+    // the room starts at twice the first piece's lines, a listing longer than that gets 16 MB at
+    // once, and the room then doubles. The pages are made ready for each piece's entries at once.
+    constexpr std::size_t kSecondRoom = (16u << 20) / sizeof(RemoteEntry);
     const std::size_t need = m_entries.size() + lines;
     if (m_entries.capacity() >= need) {
         PrepareForWriting(m_entries.data() + m_entries.size(), lines * sizeof(RemoteEntry));
         return;
     }
     const std::size_t have = m_entries.capacity();
-    const std::size_t room = have == 0 ? 2 * lines : have < kEightfoldUpTo ? 8 * have : 2 * have;
+    const std::size_t room = have == 0 ? 2 * lines : have < kSecondRoom ? kSecondRoom : 2 * have;
     std::vector<RemoteEntry> bigger;
     bigger.reserve(std::max(room, need));
     PrepareForWriting(bigger.data(), need * sizeof(RemoteEntry));
