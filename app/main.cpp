@@ -4,6 +4,7 @@
 #include "app/gui/CQXApp.h"
 #include "app/gui/FtpLinkOpener.h"
 #include "engine/FtpAddress.h"
+#include "platform/MemoryPages.h"
 
 #include <QTimer>
 
@@ -31,6 +32,7 @@ void BringToFront(CMainFrame& frame) {
 } // namespace
 
 int main(int argc, char** argv) {
+    KeepFreedMemoryForReuse();
     const std::optional<QString> link = LinkArgument(argc, argv);
     // A lumo that runs already opens the link in its window; this one has nothing more to do.
     if (link && HandToRunningInstance(*link))

@@ -1,16 +1,50 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
+
+// The date of a listing line: "YYYY/MM/DD HH:MM", "YYYY/MM/DD" or empty, kept inside its entry. A
+// date with its time is one byte longer than a string holds without a block of its own, and a
+// block for each entry of a long listing cost more time than reading the listing.
+class ListingDate {
+public:
+    static constexpr std::size_t kMaxSize = 16;
+
+    ListingDate() = default;
+    explicit ListingDate(std::string_view text) { assign(text); }
+    ListingDate& operator=(std::string_view text) {
+        assign(text);
+        return *this;
+    }
+    // No date is longer; a longer text keeps its first kMaxSize bytes.
+    void assign(std::string_view text) {
+        m_size = static_cast<unsigned char>(std::min(text.size(), kMaxSize));
+        std::memcpy(m_text, text.data(), m_size);
+    }
+    void clear() { m_size = 0; }
+    bool empty() const { return m_size == 0; }
+    std::size_t size() const { return m_size; }
+    const char* data() const { return m_text; }
+    std::string_view view() const { return {m_text, m_size}; }
+    std::string str() const { return std::string(view()); }
+    int compare(const ListingDate& other) const { return view().compare(other.view()); }
+    bool operator==(const ListingDate& other) const { return view() == other.view(); }
+
+private:
+    char m_text[kMaxSize] = {};
+    unsigned char m_size = 0;
+};
 
 // One line of a directory listing, as texts. Names are the server's raw bytes. The file list keeps
 // its rows in this form, so a listing of 100,000 entries becomes the list without a copy.
 struct RemoteEntry {
     std::string name;
     std::string size;
-    std::string date; // "YYYY/MM/DD HH:MM", "YYYY/MM/DD" or empty
+    ListingDate date;
     std::string attributes;
     // A symbolic link; ListingEntry gives it its own name, without the "-> target".
     bool link = false;

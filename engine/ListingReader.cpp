@@ -642,12 +642,12 @@ int DaysInMonth(int month, int year) {
 }
 
 std::string FormatListingDate(int year, int month, int day, int hour, int minute) {
-    std::string date;
+    ListingDate date;
     FormatListingDate(date, year, month, day, hour, minute);
-    return date;
+    return date.str();
 }
 
-void FormatListingDate(std::string& date, int year, int month, int day, int hour, int minute) {
+void FormatListingDate(ListingDate& date, int year, int month, int day, int hour, int minute) {
     // Written by hand: a listing of 100,000 lines formats 100,000 dates, and snprintf was a fifth
     // of the parse.
     char out[16];
@@ -675,8 +675,5 @@ void FormatListingDate(std::string& date, int year, int month, int day, int hour
         out[n++] = ':';
         put(minute, 2);
     }
-    // Into the text that is there: a row read after another keeps its buffer. A date with its time
-    // is one byte too long to be kept inside the string; a new text gets room for exactly its bytes,
-    // where growing the one there would take twice that.
-    date.assign(out, n);
+    date.assign(std::string_view(out, n));
 }

@@ -45,5 +45,5 @@ std::optional<RemoteEntry> ListingEntry(std::string_view line, const ListingNow&
 
 // "YYYY/MM/DD HH:MM", or "YYYY/MM/DD" when hour is below 0.
 std::string FormatListingDate(int year, int month, int day, int hour, int minute);
-void FormatListingDate(std::string& date, int year, int month, int day, int hour, int minute);
+void FormatListingDate(ListingDate& date, int year, int month, int day, int hour, int minute);
 int DaysInMonth(int month, int year);

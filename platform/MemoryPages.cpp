@@ -6,6 +6,9 @@
 #include <sys/mman.h>
 #include <unistd.h>
 #endif
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 void PrepareForWriting(void* begin, std::size_t bytes) {
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)
@@ -20,5 +23,13 @@ void PrepareForWriting(void* begin, std::size_t bytes) {
 #else
     (void)begin;
     (void)bytes;
+#endif
+}
+
+void KeepFreedMemoryForReuse() {
+#if defined(__GLIBC__)
+    // Fixed values also stop the allocator from raising its own limits as blocks are freed.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
 #endif
 }

@@ -55,7 +55,7 @@ public:
     // A row as the engine reads it.
     FileListRow EngineRow(int row) const {
         const Row& r = RowAt(row);
-        return FileListRow{r.name, r.size, r.date, r.attributes, r.link};
+        return FileListRow{r.name, r.size, r.date.str(), r.attributes, r.link};
     }
     // The rows with this name (the server's bytes), without copying the others.
     std::vector<FileListRow> EngineRowsNamed(const std::string& name) const {

@@ -125,7 +125,7 @@ void TestListingParser::unixLongLines() {
     RemoteEntry e = ParseListLine(line.toStdString(), 2000);
     QCOMPARE(QByteArray::fromStdString(e.name), name);
     QCOMPARE(QByteArray::fromStdString(e.size), size);
-    QCOMPARE(QByteArray::fromStdString(e.date), date);
+    QCOMPARE(QByteArray::fromStdString(e.date.str()), date);
     QCOMPARE(QByteArray::fromStdString(e.attributes), attributes);
     QCOMPARE(e.IsFolder(), folder);
 }
@@ -135,7 +135,7 @@ void TestListingParser::otherLayoutsFallBackToWordCounting() {
     QCOMPARE(total.name, std::string("12"));
     QCOMPARE(total.attributes, std::string("total"));
     QCOMPARE(total.size, std::string());
-    QCOMPARE(total.date, std::string());
+    QCOMPARE(total.date.str(), std::string());
 
     RemoteEntry single = ParseListLine("lonely", 2000);
     QCOMPARE(single.name, std::string("lonely"));
@@ -143,7 +143,7 @@ void TestListingParser::otherLayoutsFallBackToWordCounting() {
 
     RemoteEntry netware = ParseListLine("d [R----F--] supervisor  512  Jan 16 18:53  pub", 2000);
     QCOMPARE(netware.name, std::string("pub"));
-    QCOMPARE(netware.date, std::string("2000/01/16 18:53"));
+    QCOMPARE(netware.date.str(), std::string("2000/01/16 18:53"));
 }
 
 void TestListingParser::listingEntriesAsConsumersTakeThem() {
@@ -322,7 +322,7 @@ void TestListingParser::readerCorpus() {
         return;
     QCOMPARE(QByteArray::fromStdString(e.name), name);
     QCOMPARE(QByteArray::fromStdString(e.size), size);
-    QCOMPARE(QByteArray::fromStdString(e.date), date);
+    QCOMPARE(QByteArray::fromStdString(e.date.str()), date);
     QCOMPARE(QByteArray::fromStdString(e.attributes), attributes);
     QCOMPARE(e.link, link);
 }
@@ -344,7 +344,7 @@ void TestListingParser::mlsdTimesInLocalTime() {
         tzset();
         RemoteEntry e;
         ReadListingLine(std::string("type=file;modify=") + modify + "; x", ListingNow{2024, 6, 1, 0, 0}, e);
-        return QByteArray::fromStdString(e.date);
+        return QByteArray::fromStdString(e.date.str());
     };
     QCOMPARE(localDate("Asia/Tokyo", "20241231200000"), QByteArray("2025/01/01 05:00"));
     // Across the change to summer time, one minute apart in UTC.

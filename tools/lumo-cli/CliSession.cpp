@@ -276,7 +276,7 @@ void CliSession::PrintList() {
     constexpr std::size_t kPiece = 64 * 1024;
     std::string text;
     text.reserve(kPiece + 1024);
-    auto append = [&](int row, int column, const std::string& raw) {
+    auto append = [&](int row, int column, std::string_view raw) {
         // Plain ASCII needs neither decoding nor escaping.
         if (ReadsAsAscii(raw))
             text += raw;
@@ -291,7 +291,7 @@ void CliSession::PrintList() {
         text += '\t';
         append(i, FileListModel::ColSize, row.size);
         text += '\t';
-        append(i, FileListModel::ColDate, row.date);
+        append(i, FileListModel::ColDate, row.date.view());
         text += '\t';
         append(i, FileListModel::ColName, row.name);
         text += '\n';

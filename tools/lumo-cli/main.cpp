@@ -1,5 +1,6 @@
 #include "CliArgs.h"
 #include "CliSession.h"
+#include "platform/MemoryPages.h"
 #include "platform/RegistryStore.h"
 
 #include <QCoreApplication>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 int main(int argc, char** argv) {
+    KeepFreedMemoryForReuse();
     const std::vector<std::string> words(argv + 1, argv + argc);
     const CliParse p = ParseCliArgs(words);
     if (p.args.help) {
