@@ -14,8 +14,6 @@ class ListingDate {
 public:
     static constexpr std::size_t kMaxSize = 16;
 
-    ListingDate() = default;
-    explicit ListingDate(std::string_view text) { assign(text); }
     ListingDate& operator=(std::string_view text) {
         assign(text);
         return *this;

@@ -650,7 +650,7 @@ std::string FormatListingDate(int year, int month, int day, int hour, int minute
 void FormatListingDate(ListingDate& date, int year, int month, int day, int hour, int minute) {
     // Written by hand: a listing of 100,000 lines formats 100,000 dates, and snprintf was a fifth
     // of the parse.
-    char out[16];
+    char out[ListingDate::kMaxSize];
     size_t n = 0;
     auto put = [&](int value, int width) {
         char digits[4];
