@@ -61,6 +61,8 @@ void ListingReview::MakeRoomFor(std::size_t lines) {
     const std::size_t room = have == 0 ? 2 * lines : have < kSecondRoom ? kSecondRoom : 2 * have;
     std::vector<RemoteEntry> bigger;
     bigger.reserve(std::max(room, need));
+    if (bigger.capacity() >= kSecondRoom)
+        PreferLargePages(bigger.data(), bigger.capacity() * sizeof(RemoteEntry));
     PrepareForWriting(bigger.data(), need * sizeof(RemoteEntry));
     std::move(m_entries.begin(), m_entries.end(), std::back_inserter(bigger));
     m_entries.swap(bigger);

@@ -26,6 +26,21 @@ void PrepareForWriting(void* begin, std::size_t bytes) {
 #endif
 }
 
+void PreferLargePages(void* begin, std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    // Only whole large pages inside the block: the advice must not reach memory it does not own.
+    constexpr std::uintptr_t kLarge = 2u << 20;
+    const auto start = reinterpret_cast<std::uintptr_t>(begin);
+    const std::uintptr_t from = (start + kLarge - 1) & ~(kLarge - 1);
+    const std::uintptr_t to = (start + bytes) & ~(kLarge - 1);
+    if (to > from)
+        madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#else
+    (void)begin;
+    (void)bytes;
+#endif
+}
+
 void KeepFreedMemoryForReuse() {
 #if defined(__GLIBC__)
     // Fixed values also stop the allocator from raising its own limits as blocks are freed.
