@@ -337,6 +337,40 @@ void finish(RemoteEntry& e, const Moment& m) {
     FormatListingDate(e.date, m.year, m.month, m.day, m.hour, m.minute);
 }
 
+bool sameMoment(const Moment& a, const Moment& b) {
+    return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
+           a.minute == b.minute;
+}
+
+bool sameNow(const ListingNow& a, const ListingNow& b) {
+    return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
+           a.minute == b.minute;
+}
+
+// The date a line's words give, settled into its year and written out; null when it is no valid
+// date. Files copied or unpacked together share their minute, so a line mostly repeats the date of
+// the line before, and that one's result is kept.
+const ListingDate* settledDate(const Moment& read, const ListingNow& now) {
+    struct Last {
+        bool filled = false;
+        bool valid = false;
+        Moment read;
+        ListingNow now;
+        ListingDate text;
+    };
+    thread_local Last last;
+    if (!last.filled || !sameMoment(last.read, read) || !sameNow(last.now, now)) {
+        Moment m = read;
+        last.filled = true;
+        last.read = read;
+        last.now = now;
+        last.valid = settle(m, now);
+        if (last.valid)
+            FormatListingDate(last.text, m.year, m.month, m.day, m.hour, m.minute);
+    }
+    return last.valid ? &last.text : nullptr;
+}
+
 ListingLine readUnix(std::string_view line, const Word* w, size_t n, const ListingNow& now, RemoteEntry& e) {
     const bool device = w[0].text[0] == 'c' || w[0].text[0] == 'b';
     // Attributes, links, owner, group and size come first; a server may leave out links or group.
@@ -348,7 +382,8 @@ ListingLine readUnix(std::string_view line, const Word* w, size_t n, const Listi
         if (used == 0)
             continue;
         // A size and a day that look like a day and a month ("3 Dec 08 14:06") are tried further on.
-        if (!settle(m, now))
+        const ListingDate* date = settledDate(m, now);
+        if (!date)
             continue;
         const std::string_view rest = line.substr(w[k + used - 1].end);
         // One space separates the date from the name; every further byte up to the line end
@@ -376,7 +411,7 @@ ListingLine readUnix(std::string_view line, const Word* w, size_t n, const Listi
             e.size.assign(w[k - 1].text);
         e.name.assign(name);
         e.link = link;
-        finish(e, m);
+        e.date = *date;
         return ListingLine::Entry;
     }
     return ListingLine::Unreadable;
@@ -509,6 +544,25 @@ bool readModify(std::string_view s, Moment& m) {
     return true;
 }
 
+// The shown date of a modify fact; null when it is none. Lines mostly repeat the time of the line
+// before, whose result is kept.
+const ListingDate* modifyDate(std::string_view modify) {
+    struct Last {
+        std::string text;
+        bool valid = false;
+        ListingDate date;
+    };
+    thread_local Last last;
+    if (last.text.empty() || modify != last.text) {
+        Moment m;
+        last.text.assign(modify);
+        last.valid = readModify(modify, m);
+        if (last.valid)
+            FormatListingDate(last.date, m.year, m.month, m.day, m.hour, m.minute);
+    }
+    return last.valid ? &last.date : nullptr;
+}
+
 ListingLine readMlsd(std::string_view line, size_t space, RemoteEntry& e) {
     const std::string_view facts = line.substr(0, space);
     const std::string_view name = line.substr(space + 1);
@@ -559,18 +613,18 @@ ListingLine readMlsd(std::string_view line, size_t space, RemoteEntry& e) {
     else
         return ListingLine::Unreadable;
     // A server may leave the time out; one it gives must be read.
-    Moment m;
-    if (name.empty() || (!size.empty() && !allDigits(size)) || (!modify.empty() && !readModify(modify, m)))
+    const ListingDate* date = modify.empty() ? nullptr : modifyDate(modify);
+    if (name.empty() || (!size.empty() && !allDigits(size)) || (!modify.empty() && !date))
         return ListingLine::Unreadable;
     e.attributes.assign(1, kind);
     appendMode(e.attributes, mode);
     e.size = kind == 'd' ? std::string() : std::string(size);
     e.name.assign(name);
     e.link = kind == 'l';
-    if (modify.empty())
-        e.date.clear();
+    if (date)
+        e.date = *date;
     else
-        finish(e, m);
+        e.date.clear();
     return ListingLine::Entry;
 }
 

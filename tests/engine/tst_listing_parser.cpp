@@ -336,6 +336,18 @@ void TestListingParser::fixedClock() {
     QCOMPARE(fixed.minute, 0);
     const ListingNow clock = CurrentListingNow();
     QCOMPARE(clock.year, QDate::currentDate().year());
+
+    // The same line read under another clock, right after itself, gets that clock's year.
+    const std::string_view december = "-rw-r--r-- 1 u g 1 Dec 20 10:00 f";
+    const std::string_view leapDay = "-rw-r--r-- 1 u g 1 Feb 29 10:00 f";
+    RemoteEntry e;
+    QCOMPARE(ReadListingLine(december, {2024, 12, 8, 10, 0}, e), ListingLine::Entry);
+    QCOMPARE(e.date.str(), "2023/12/20 10:00");
+    QCOMPARE(ReadListingLine(december, {2024, 12, 25, 10, 0}, e), ListingLine::Entry);
+    QCOMPARE(e.date.str(), "2024/12/20 10:00");
+    QCOMPARE(ReadListingLine(leapDay, {2025, 3, 1, 0, 0}, e), ListingLine::Unreadable);
+    QCOMPARE(ReadListingLine(leapDay, {2024, 3, 1, 0, 0}, e), ListingLine::Entry);
+    QCOMPARE(e.date.str(), "2024/02/29 10:00");
 }
 
 void TestListingParser::mlsdTimesInLocalTime() {
