@@ -47,12 +47,32 @@ QStringView FileListModel::ShownNameIn(const Row& r, QString& buffer) {
     return buffer;
 }
 
+namespace {
+
+// Lowercase letters, digits, '-' and '.' each have an order of their own in the C, English and
+// Japanese collations, the same as their bytes', so names of nothing else compare as bytes.
+bool collatesAsBytes(const QCollator& collator) {
+    const QLocale::Language language = collator.locale().language();
+    return language == QLocale::C || language == QLocale::English || language == QLocale::Japanese;
+}
+
+bool plainName(const std::string& name) {
+    for (char c : name) {
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.'))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 std::vector<size_t> FileListModel::ListedInNameOrder() const {
     // Checking neighbours costs far less than a sort key per name. Entries go in at the top, so the
     // sort keeps equal names in the reverse of the listing's order: a group in the listing's order
     // must be strictly ascending, and one against it may hold equal names.
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseSensitive);
+    const bool bytesWillDo = collatesAsBytes(collator);
     // Two buffers in turn: the name before stays in one while the next is written into the other.
     QString buffers[2];
     std::vector<size_t> order;
@@ -66,15 +86,29 @@ std::vector<size_t> FileListModel::ListedInNameOrder() const {
         }
         bool ascending = true;
         bool descending = true;
-        QStringView before;
+        const Row* before = nullptr;
+        bool beforePlain = false;
+        QStringView beforeShown;
         for (size_t k = start; k < order.size() && (ascending || descending); ++k) {
-            const QStringView name = ShownNameIn(m_rows[order[k]], buffers[k & 1]);
-            if (k > start) {
-                const int c = collator.compare(before, name);
+            const Row& row = m_rows[order[k]];
+            const bool plain = bytesWillDo && !IsPlaceholder(row) && plainName(row.name);
+            QStringView shown;
+            if (before) {
+                int c;
+                if (plain && beforePlain) {
+                    c = before->name.compare(row.name);
+                } else {
+                    if (beforeShown.isNull())
+                        beforeShown = ShownNameIn(*before, buffers[(k + 1) & 1]);
+                    shown = ShownNameIn(row, buffers[k & 1]);
+                    c = collator.compare(beforeShown, shown);
+                }
                 ascending = ascending && c < 0;
                 descending = descending && c >= 0;
             }
-            before = name;
+            before = &row;
+            beforePlain = plain;
+            beforeShown = shown;
         }
         if (!ascending && !descending)
             return {};

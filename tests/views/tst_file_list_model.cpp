@@ -166,7 +166,10 @@ void TestFileListModel::listingOrderNeverChangesTheList() {
     std::vector<Entry> entries{
         {"b", 1, false},     {"B", 2, false},     {"a", 3, false},   {"A", 4, false},    {"10", 5, false},
         {"9", 6, false},     {"_x", 7, false},    {"x_", 8, false},  {"ab c", 9, false}, {"日本", 10, false},
-        {"same", 11, false}, {"same", 12, false}, {"Zsub", 0, true}, {"asub", 0, true},  {"Asub", 0, true}};
+        {"same", 11, false}, {"same", 12, false}, {"Zsub", 0, true}, {"asub", 0, true},  {"Asub", 0, true},
+        // Names the list compares as bytes.
+        {"a-b", 13, false},  {"a.b", 14, false},  {"a0", 15, false}, {"-a", 16, false},  {".a", 17, false},
+        {"a-", 18, false},   {"z.9", 19, false},  {"a..b", 20, false}};
     auto listing = [](const std::vector<Entry>& list) {
         std::string text;
         for (const Entry& e : list) {
@@ -205,7 +208,7 @@ void TestFileListModel::listingOrderNeverChangesTheList() {
     FileListModel m;
     m.FillFromListing(listing(entries));
     const QStringList expected = rows(m);
-    QCOMPARE(expected.size(), 15);
+    QCOMPARE(expected.size(), 23);
     QCOMPARE(expected.mid(0, 3), (QStringList{"asub|", "Asub|", "Zsub|"}));
     QVERIFY(expected.indexOf("_x|7") < expected.indexOf("a|3"));
     QVERIFY(expected.indexOf("a|3") < expected.indexOf("B|2"));
@@ -224,6 +227,24 @@ void TestFileListModel::listingOrderNeverChangesTheList() {
         QCOMPARE(rows(m), left);
     }
     QCOMPARE(int(m.EngineRowsNamed("same").size()), int(left.filter("same|").size()));
+
+    // The list compares names of lowercase letters, digits, '-' and '.' as bytes in these locales:
+    // their collations must order every such pair as the bytes do.
+    const std::vector<std::string> plain{"-",  ".",   "0",   "9",   "a",  "z",  "a-b", "a.b", "a0",
+                                         "ab", "a-",  "-a",  ".a",  "a..b", "0a", "a9", "9a",  "z.9"};
+    for (const QLocale& locale : {QLocale(QLocale::Japanese, QLocale::Japan),
+                                  QLocale(QLocale::English, QLocale::UnitedStates), QLocale::c()}) {
+        QCollator c(locale);
+        c.setCaseSensitivity(Qt::CaseSensitive);
+        for (const std::string& x : plain) {
+            for (const std::string& y : plain) {
+                const int bytes = x.compare(y);
+                const int collated = c.compare(QString::fromStdString(x), QString::fromStdString(y));
+                QVERIFY2((bytes < 0) == (collated < 0) && (bytes == 0) == (collated == 0),
+                         qPrintable(locale.name() + ": " + QString::fromStdString(x + " " + y)));
+            }
+        }
+    }
     QLocale::setDefault(QLocale::c());
 }
 
