@@ -85,6 +85,9 @@ public:
     bool IsTransferring() const;
     std::int32_t TimeoutMs() const { return m_timeoutMs; }
     void SetTimeoutMs(std::int32_t ms) { m_timeoutMs = ms; }
+    // Whether the login folder is listed once logged in (as the window shows it); a caller that goes
+    // elsewhere first saves that listing.
+    void SetListAfterLogin(bool list) { m_listAfterLogin = list; }
     std::int32_t SendChunk() const { return m_sendChunk; }
 
     int EnqueueOp(std::int32_t code, const std::string& text1 = {}, const std::string& text2 = {});
@@ -214,6 +217,7 @@ private:
     bool m_listByMlsd = false;
     // The login has succeeded; USER was answered 230 (no password needed).
     bool m_loggedIn = false;
+    bool m_listAfterLogin = true;
     bool m_userAccepted = false;
     // The server's working folder as this session's own commands set it (a CWD to a whole path, a
     // readable PWD); empty when a command left it unknown.

@@ -63,7 +63,8 @@ void CFtpEngine::LoginSucceeded() {
     // and whether it takes the extended data commands.
     EnqueueOp(WM_FTP_FEAT);
     EnqueueOp(WM_FTP_PWD);
-    EnqueueOp(WM_FTP_LIST);
+    if (m_listAfterLogin)
+        EnqueueOp(WM_FTP_LIST);
     EndOperation();
 }
 

@@ -164,8 +164,10 @@ void TestLumoCli::commands() {
             QVERIFY(cells[0].startsWith(u'd'));
     }
     QCOMPARE(names, (QStringList{"empty", "sub", "日本語", "a.txt"}));
-    const Run lsSub = Cli({mode, url, QStringLiteral("ls"), QStringLiteral("sub/")});
+    // Only the folder asked for is listed, not the login folder first.
+    const Run lsSub = Cli({mode, QStringLiteral("-v"), url, QStringLiteral("ls"), QStringLiteral("sub/")});
     QCOMPARE(lsSub.status, 0);
+    QCOMPARE(lsSub.err.count(QStringLiteral("\nLIST")), 1);
     QVERIFY(lsSub.out.contains(QStringLiteral("\t70003\t")));
     QVERIFY(lsSub.out.contains(QStringLiteral("\tdeep\n")));
 

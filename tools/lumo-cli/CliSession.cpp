@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 // The time a host gets to greet and take the login when the reply time-out is off.
 constexpr int kDefaultLoginMs = 30000;
@@ -101,6 +103,14 @@ void CliSession::Start() {
     m_engine.ReadSystemSettings();
     if (m_args.timeoutSeconds)
         m_engine.SetTimeoutMs(*m_args.timeoutSeconds * 1000);
+    // A typed name that is not ASCII is sent in the set the login folder's names show on 自動;
+    // otherwise the folder is listed when the command works in it.
+    const auto typedNonAscii = [](const std::string& arg) {
+        return std::any_of(arg.begin(), arg.end(),
+                           [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    };
+    m_listed = m_args.command != "pwd" && std::any_of(m_args.args.begin(), m_args.args.end(), typedNonAscii);
+    m_engine.SetListAfterLogin(m_listed);
     if (!QueueCommand()) {
         emit Finished(m_ui.Failed() ? 1 : 2);
         return;
@@ -121,8 +131,10 @@ bool CliSession::QueueCommand() {
         });
     } else if (cmd == "ls") {
         m_steps.push_back([this, a] {
-            if (a.empty())
+            if (a.empty()) {
+                GoTo(m_home);
                 return;
+            }
             const RemotePath p = Resolve(a[0]);
             GoTo(Join(p.folder, p.name));
         });
@@ -144,8 +156,10 @@ bool CliSession::QueueCommand() {
         }
         const std::string path = QDir::cleanPath(local.absoluteFilePath()).toStdString();
         m_steps.push_back([this, a] {
-            if (a.size() < 2)
+            if (a.size() < 2) {
+                GoTo(m_home);
                 return;
+            }
             const RemotePath p = Resolve(a[1]);
             GoTo(Join(p.folder, p.name));
         });
@@ -199,8 +213,15 @@ std::string CliSession::Join(const std::string& folder, const QString& name) con
 }
 
 void CliSession::GoTo(const std::string& folder) {
-    if (folder == m_ui.GetCurrentPath())
+    const bool here = folder == m_ui.GetCurrentPath();
+    if (here && m_listed)
         return;
+    m_listed = true;
+    if (here) {
+        m_engine.EnqueueOp(WM_FTP_LIST);
+        m_engine.DispatchNextOp();
+        return;
+    }
     m_engine.ChangeFolder(folder.empty() ? std::string("/") : folder);
 }
 

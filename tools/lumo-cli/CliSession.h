@@ -37,7 +37,7 @@ private:
     bool QueueCommand();
     RemotePath Resolve(const std::string& arg) const;
     std::string Join(const std::string& folder, const QString& name) const;
-    // Goes to a folder unless the session is there already; the list then shows it.
+    // Goes to a folder unless the session is there already and has listed it; the list then shows it.
     void GoTo(const std::string& folder);
     // The row of a path's name in the current list, or -1 after an error line.
     int FindRowOf(const RemotePath& path, const std::string& arg);
@@ -60,6 +60,8 @@ private:
     std::deque<std::function<void()>> m_steps;
     std::string m_home;
     bool m_loggedIn = false;
+    // Whether the list shows the current folder: the login folder is listed only when needed.
+    bool m_listed = false;
     bool m_stepRequested = false;
     bool m_finished = false;
 };
