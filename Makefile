@@ -1,7 +1,8 @@
 # lumo: the two set-up commands are `make demo` and `make test`; both install what is missing first.
 # `make test SANITIZE=1` builds and tests everything under AddressSanitizer and
 # UndefinedBehaviorSanitizer in build-asan/; `make test-sanitized` does so for the engine, platform,
-# settings and fuzz-replay tests alone (CI; unoptimised, which halves its build time); `make fuzz` runs
+# settings and fuzz-replay tests alone (CI; unoptimised, which halves its build time, and with line
+# tables only, which is all a sanitizer's report shows of the debug information); `make fuzz` runs
 # each fuzz target FUZZ_SECONDS seconds.
 BUILD ?= build
 JOBS  ?= 2
@@ -52,7 +53,7 @@ test: deps-test configure
 	bash scripts/run-tests.sh $(BUILD) $(JOBS)
 
 test-sanitized: deps-test
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DLUMO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DLUMO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1
 	cmake --build $(ASAN_BUILD) -j $(JOBS) --target $(addprefix tests_,$(SANITIZED_FOLDERS))
 	bash scripts/run-tests.sh $(ASAN_BUILD) $(JOBS) -L '^($(subst $() ,|,$(SANITIZED_FOLDERS)))$$'
 
