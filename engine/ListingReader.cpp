@@ -116,6 +116,8 @@ bool mayHoldKanji(std::string_view word) {
 
 struct Moment {
     int year = -1, month = -1, day = -1, hour = -1, minute = -1;
+
+    bool operator==(const Moment&) const = default;
 };
 
 // "HH:MM", also with seconds and a fraction (ISO listings); false for anything else.
@@ -337,31 +339,20 @@ void finish(RemoteEntry& e, const Moment& m) {
     FormatListingDate(e.date, m.year, m.month, m.day, m.hour, m.minute);
 }
 
-bool sameMoment(const Moment& a, const Moment& b) {
-    return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
-           a.minute == b.minute;
-}
-
-bool sameNow(const ListingNow& a, const ListingNow& b) {
-    return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
-           a.minute == b.minute;
-}
-
 // The date a line's words give, settled into its year and written out; null when it is no valid
 // date. Files copied or unpacked together share their minute, so a line mostly repeats the date of
 // the line before, and that one's result is kept.
 const ListingDate* settledDate(const Moment& read, const ListingNow& now) {
+    // The first kept result, of no date at all, is invalid as reading it would be.
     struct Last {
-        bool filled = false;
         bool valid = false;
         Moment read;
         ListingNow now;
         ListingDate text;
     };
     thread_local Last last;
-    if (!last.filled || !sameMoment(last.read, read) || !sameNow(last.now, now)) {
+    if (!(last.read == read && last.now == now)) {
         Moment m = read;
-        last.filled = true;
         last.read = read;
         last.now = now;
         last.valid = settle(m, now);
@@ -553,7 +544,7 @@ const ListingDate* modifyDate(std::string_view modify) {
         ListingDate date;
     };
     thread_local Last last;
-    if (last.text.empty() || modify != last.text) {
+    if (modify != last.text) {
         Moment m;
         last.text.assign(modify);
         last.valid = readModify(modify, m);

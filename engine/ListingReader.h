@@ -14,6 +14,8 @@ struct ListingNow {
     int day = 1;
     int hour = 0;
     int minute = 0;
+
+    bool operator==(const ListingNow&) const = default;
 };
 
 // The clock's local time, or the time a test fixed.
