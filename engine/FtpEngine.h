@@ -139,6 +139,8 @@ public:
     void CreateFolder(const QString& name);
     void ChangeFolder(const std::string& path);
     void GoToParentFolder();
+    // Lists the folder the session is in again.
+    void ListCurrentFolder();
     // A name typed or read locally, as the bytes the server gets: in NFC (a name copied from a Mac
     // arrives decomposed), in the host's character set; on 自動 in UTF-8 until a listing held
     // names in another set.

@@ -243,6 +243,11 @@ void CFtpEngine::ChangeFolder(const std::string& path) {
     DispatchNextOp();
 }
 
+void CFtpEngine::ListCurrentFolder() {
+    EnqueueOp(WM_FTP_LIST);
+    DispatchNextOp();
+}
+
 void CFtpEngine::GoToParentFolder() {
     EnqueueOp(WM_FTP_CDUP);
     EnqueueOp(WM_FTP_PWD);

@@ -257,11 +257,7 @@ void CMainFrame::CreateActions() {
         CommandId::ParentFolder, QStringLiteral("親フォルダに移動します"),
         [this] { m_engine->GoToParentFolder(); }, connected);
     QAction* refresh = AddCommand(
-        CommandId::Refresh, QStringLiteral("ファイル\tF5"),
-        [this] {
-            m_engine->EnqueueOp(WM_FTP_LIST);
-            m_engine->DispatchNextOp();
-        },
+        CommandId::Refresh, QStringLiteral("ファイル\tF5"), [this] { m_engine->ListCurrentFolder(); },
         connected);
     refresh->setShortcut(QKeySequence(Qt::Key_F5));
     AddCommand(

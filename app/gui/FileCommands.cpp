@@ -221,8 +221,7 @@ void NewIndexHtml(CMainFrame& frame) {
     if (name.empty())
         name = "index.html";
     engine.CreateIndexFile(frame.GetCurrentPath(), name);
-    engine.EnqueueOp(WM_FTP_LIST);
-    engine.DispatchNextOp();
+    engine.ListCurrentFolder();
 }
 
 void FinishNameEdit(CMainFrame& frame, bool newFolder, const std::string& oldName, const QString& typed,

@@ -217,12 +217,10 @@ void CliSession::GoTo(const std::string& folder) {
     if (here && m_listed)
         return;
     m_listed = true;
-    if (here) {
-        m_engine.EnqueueOp(WM_FTP_LIST);
-        m_engine.DispatchNextOp();
-        return;
-    }
-    m_engine.ChangeFolder(folder.empty() ? std::string("/") : folder);
+    if (here)
+        m_engine.ListCurrentFolder();
+    else
+        m_engine.ChangeFolder(folder.empty() ? std::string("/") : folder);
 }
 
 int CliSession::FindRowOf(const RemotePath& path, const std::string& arg) {
