@@ -367,6 +367,13 @@ void TestListingParser::mlsdTimesInLocalTime() {
     qputenv("TZ", "UTC");
     tzset();
     QCOMPARE(localDate("UTC", "19681105165215"), QByteArray("1968/11/05 16:52"));
+    // A time that is none stays unreadable between lines with one, and the line after reads again.
+    RemoteEntry e;
+    QCOMPARE(ReadListingLine("type=file;modify=20241331200000; x", {}, e), ListingLine::Unreadable);
+    QCOMPARE(ReadListingLine("type=file;modify=20241331200000; y", {}, e), ListingLine::Unreadable);
+    QCOMPARE(ReadListingLine("type=file; z", {}, e), ListingLine::Entry);
+    QVERIFY(e.date.empty());
+    QCOMPARE(localDate("UTC", "19681105165215"), QByteArray("1968/11/05 16:52"));
 }
 
 // A listing arrives in pieces that end anywhere, even inside a CR LF or a multi-byte name; the

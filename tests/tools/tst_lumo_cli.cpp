@@ -144,9 +144,10 @@ void TestLumoCli::commands() {
     const QString url = Url(s);
     const QString home = QString::fromStdString(s.homePath());
 
-    const Run pwd = Cli({mode, url, QStringLiteral("pwd")});
+    const Run pwd = Cli({mode, QStringLiteral("-v"), url, QStringLiteral("pwd")});
     QCOMPARE(pwd.status, 0);
     QCOMPARE(pwd.out, home + u'\n');
+    QVERIFY(!pwd.err.contains(QStringLiteral("\nLIST")));
 
     // Folders first, then files, each row attributes, size, date and name.
     const Run ls = Cli({mode, url, QStringLiteral("ls")});
