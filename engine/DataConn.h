@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/LineEndings.h"
+#include "platform/LocalFiles.h"
 #include "platform/Socket.h"
 
 #include <QFile>
@@ -23,8 +24,12 @@ struct DataConn {
     // Before `sock` exists: the listening socket (active mode) or the connecting one (passive).
     Socket waiting;
 
-    // A download's local file, opened when the server accepts; whether this download made it.
+    // A download's local file, opened when the server accepts, and how; whether this download made
+    // it. A name that this run wrote already from another remote file (`clashWith`) is not used:
+    // the file is made beside it under a numbered name.
     std::string localPath;
+    WriteOpen open = WriteOpen::CreateNew;
+    std::string clashWith;
     bool created = false;
     bool ascii = false;
     CrLfToLf crLfToLf;

@@ -25,6 +25,11 @@ struct FileListRow {
 // The forms of the file overwrite question.
 enum class OverwriteForm { Download, Upload };
 
+// What becomes of a download whose local name this run has written already from another remote file
+// (two names the file system or the decoding takes for one): saved beside it under a numbered name,
+// written over it, skipped, or everything queued stopped.
+enum class NameClashAnswer { KeepBoth, Replace, Skip, Cancel };
+
 // Everything the session engine needs from the rest of the program. The main frame implements it
 // with the real views, the tests with a recorder, a terminal tool with plain output. Answers of
 // the questions are the program's dialog results: 1 yes/OK, 2 cancel, 3 overwrite all, 4 resume,
@@ -71,6 +76,15 @@ public:
                                  const std::string& size) = 0;
     // An existing local folder of a folder download.
     virtual int AskFolderOverwrite(const std::string& localFolder) = 0;
+    // `localPath` was written by this run from `firstRemote`, and `secondRemote` would be saved
+    // there too. Without a question both are kept.
+    virtual NameClashAnswer AskNameClash(const std::string& localPath, const std::string& firstRemote,
+                                         const std::string& secondRemote) {
+        static_cast<void>(localPath);
+        static_cast<void>(firstRemote);
+        static_cast<void>(secondRemote);
+        return NameClashAnswer::KeepBoth;
+    }
     // A rename would replace `existing`, the file list's row of the new name (`newPath`, the
     // server's bytes), with `renamed` (the row of the entry renamed; empty when the list does not
     // show it). 1 replaces it.

@@ -1,6 +1,7 @@
 #include "engine/FtpEngine.h"
 
 #include "engine/DataChains.h"
+#include "engine/RemoteNames.h"
 #include "platform/TextCodec.h"
 #include "settings/SystemSettings.h"
 #include "views/LogText.h"
@@ -169,6 +170,24 @@ void CFtpEngine::InsertOpFront(const QueuedOp& op) {
     m_opQueue.insert(m_opQueue.begin(), op);
 }
 
+bool CFtpEngine::QueueWalkStep(std::vector<QueuedOp>& ops, const std::string& folder,
+                               const std::string& work) {
+    if (m_opWalk == 0)
+        m_opWalk = ++m_walkSerial;
+    const std::uint32_t walk = m_opWalk;
+    if (m_opQueue.size() + ops.size() > m_maxQueuedOps) {
+        LogFailure("フォルダ「" + ShownName(folder) + "」には " + std::to_string(ops.size()) +
+                   " 個の項目があり、待っている処理が多すぎるため、" + work + "を中止しました。\r\n");
+        std::erase_if(m_opQueue, [walk](const QueuedOp& op) { return op.walk == walk; });
+        return false;
+    }
+    for (QueuedOp& op : ops)
+        op.walk = walk;
+    m_opQueue.insert(m_opQueue.begin(), std::make_move_iterator(ops.begin()),
+                     std::make_move_iterator(ops.end()));
+    return true;
+}
+
 int CFtpEngine::DispatchNextOp() {
     for (;;) {
         if (m_busy == 1)
@@ -183,6 +202,9 @@ int CFtpEngine::DispatchNextOp() {
             SetStatusText({});
             ResetProgress();
             m_busy = 0;
+            // The run is over: a later download may replace what this one wrote.
+            m_writtenThisRun.clear();
+            m_replaceAllThisRun = false;
             Arm(m_ctrlSocket.id(), WM_FTP_IDLE, Read | Close);
             emit Idle();
             return 0;
@@ -194,6 +216,8 @@ int CFtpEngine::DispatchNextOp() {
         m_opText2 = std::move(op.text2);
         m_opNum1 = op.num1;
         m_opNum2 = op.num2;
+        m_opExisting = op.existing;
+        m_opWalk = op.walk;
         m_busy = 1;
 
         switch (m_curOp) {
@@ -211,7 +235,7 @@ int CFtpEngine::DispatchNextOp() {
             break;
         case OP_DOWNLOAD:
             ResetProgress();
-            m_busy = StartDownload(m_opText1, m_opText2, m_opNum1, m_opNum2);
+            m_busy = StartDownload();
             if (m_busy == 0)
                 continue;
             break;
@@ -233,7 +257,7 @@ int CFtpEngine::DispatchNextOp() {
 void CFtpEngine::EndOperation() {
     // Only the running operation has a data side; what is left of it goes with it, so no later
     // data can land in its file.
-    m_dataConns.clear();
+    DropDataSide();
     m_busy = 0;
     DispatchNextOp();
 }
@@ -292,7 +316,9 @@ void CFtpEngine::CloseSession() {
         m_ctrlSocket.shutdownAndClose();
         m_ui.SetConnectedState(false);
     }
-    m_dataConns.clear();
+    DropDataSide();
+    m_writtenThisRun.clear();
+    m_replaceAllThisRun = false;
     ResetProgress();
     m_ui.Log().DiscardPending();
     SetSessionCharset(RemoteCharsetOfNumber(m_host.charset));
@@ -330,7 +356,7 @@ void CFtpEngine::CancelTransfers() {
     m_busy = 0;
     SetStatusText("キャンセル処理中です");
     // Data connections go first and without a shutdown: the server learns of the abort by ABOR.
-    m_dataConns.clear();
+    DropDataSide();
     EnqueueOp(WM_FTP_ABOR);
     DispatchNextOp();
 }
@@ -370,6 +396,13 @@ void CFtpEngine::OnTimer(int id) {
         m_replyTimer.stop();
         if (!m_ctrlSocket.valid())
             break;
+        if (!m_loggedIn) {
+            // A login that cannot go on leaves no half-open session behind.
+            CloseSession();
+            m_busy = 0;
+            LogFailure("タイムアウトしました。\r\n");
+            break;
+        }
         if (m_busy == 1 && m_curOp == WM_FTP_ABOR) {
             // A server that answers neither the transfer nor its abort is no longer in step with
             // the session: anything sent now could be taken for an answer to something else.
@@ -387,7 +420,7 @@ void CFtpEngine::OnTimer(int id) {
         LogFailure("タイムアウトしました。\r\n");
         m_busy = 0;
         m_opQueue.clear();
-        m_dataConns.clear();
+        DropDataSide();
         ResetProgress();
         Arm(m_ctrlSocket.id(), WM_FTP_IDLE, Read | Close);
         emit Idle();
@@ -415,8 +448,13 @@ void CFtpEngine::OnTimer(int id) {
 }
 
 void CFtpEngine::WatchTransfer() {
-    if (m_timeoutMs != 0)
-        m_replyTimer.start(m_timeoutMs);
+    StartReplyTimer();
+}
+
+void CFtpEngine::StartReplyTimer() {
+    const std::int32_t limit = m_timeoutMs != 0 ? m_timeoutMs : m_loggedIn ? 0 : kLoginLimitMs;
+    if (limit != 0)
+        m_replyTimer.start(limit);
 }
 
 bool CFtpEngine::CommandStep(SocketId s, std::uint32_t word, int message, const std::string& command) {

@@ -6,6 +6,7 @@
 #include "engine/FtpExtensions.h"
 #include "engine/ListingReview.h"
 #include "engine/TransferProgress.h"
+#include "platform/LocalFiles.h"
 #include "platform/NameLookup.h"
 #include "platform/Socket.h"
 #include "platform/SocketEvents.h"
@@ -21,15 +22,24 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+// What a download does with a local file of its name that this run did not write: ask when the
+// file is about to be written, replace it, keep it (the download is skipped), or continue it.
+enum class ExistingFile : std::int8_t { Ask, Replace, Keep, Resume };
+
 // One queued operation: two texts, the operation code and two numbers (sizes and offsets, 64-bit).
+// The files and folders of one folder download or delete carry the number of that walk, so that
+// the whole walk can be given up at once; a download carries what to do with an existing file.
 struct QueuedOp {
     std::string text1;
     std::string text2;
     std::int32_t code = 0;
     std::int64_t num1 = 0;
     std::int64_t num2 = 0;
+    ExistingFile existing = ExistingFile::Ask;
+    std::uint32_t walk = 0;
 };
 
 struct DataChain;
@@ -45,6 +55,10 @@ struct DataChain;
 class CFtpEngine : public QObject {
     Q_OBJECT
 public:
+    // What the host gets for each wait of the login (the connection, the greeting, the TLS
+    // handshake, each reply) when the reply time-out is switched off: a silent server never holds
+    // a login for ever.
+    static constexpr std::int32_t kLoginLimitMs = 30000;
     // A reply that grows beyond this without ending ends the session instead of the memory.
     static constexpr std::size_t kMaxPendingReply = 1024 * 1024;
     // A listing that grows beyond this is cut off and fails.
@@ -54,6 +68,10 @@ public:
     // The first number of a folder download that stands for a symbolic link: when it cannot be
     // entered, it is fetched as a file.
     static constexpr std::int64_t kLinkToEnter = -1;
+    // A folder download or delete walks its tree depth first, so the queue holds the folders on the
+    // way down and what each of them lists; a tree whose folders list more than this in all (a
+    // server that lists 200,000 folders in each) is given up instead of filling the memory.
+    static constexpr std::size_t kMaxQueuedOps = 1000000;
 
     explicit CFtpEngine(CEngineUi& ui, QObject* parent = nullptr);
     ~CFtpEngine() override;
@@ -175,14 +193,15 @@ public:
     // Queues the folders' downloads (the caller dispatches); 0 on cancel. A local folder is made
     // when its remote one has been entered.
     int DownloadFolders(const std::string& localFolder, const std::vector<std::string>& names);
-    // Starts the download of one file; 0 when the local file cannot be written. An existing file
-    // stays as it is until the server has accepted the transfer.
-    int StartDownload(const std::string& localPath, const std::string& remotePath, std::int64_t size,
-                      std::int64_t offset);
-    // Queues the files and subfolders of a folder's listing, `depth` levels below the folder chosen;
-    // with `overwrite` false, files that already exist locally are kept.
+    // Starts the download of the running operation's file; 0 when there is nothing to fetch (the
+    // local file is kept or whole) or it cannot be written. What is on disk is decided on now; the
+    // local file is made or changed only once the server has accepted the transfer.
+    int StartDownload();
+    // Queues the files and subfolders of a folder's listing, `depth` levels below the folder chosen,
+    // in front of anything queued later (the tree is walked depth first), each file with `existing`.
+    // A listing that would make the queue longer than the bound gives up the whole walk.
     void ExpandDownloadFolder(const std::vector<RemoteEntry>& entries, const std::string& localFolder,
-                              const std::string& remoteFolder, bool overwrite, std::int64_t depth);
+                              const std::string& remoteFolder, ExistingFile existing, std::int64_t depth);
 
 signals:
     // The queue ran dry and no operation runs: the session rests until something is asked.
@@ -202,6 +221,8 @@ private:
     std::string m_opText2;
     std::int64_t m_opNum1 = 0;
     std::int64_t m_opNum2 = 0;
+    ExistingFile m_opExisting = ExistingFile::Ask;
+    std::uint32_t m_opWalk = 0;
     std::int32_t m_halfDone = 0;
     std::int32_t m_busy = 0;
     std::int32_t m_timeoutMs = 30000;
@@ -213,6 +234,13 @@ private:
     // The data side of the running operation: at most one entry, gone when the operation ends.
     std::vector<DataConn> m_dataConns;
     std::deque<QueuedOp> m_opQueue;
+    std::size_t m_maxQueuedOps = kMaxQueuedOps;
+    std::uint32_t m_walkSerial = 0;
+    // The local files this run of the queue wrote (until it runs dry), with the remote file each
+    // came from: a second remote name that becomes the same local name never replaces the first.
+    std::unordered_map<LocalFileId, std::string, LocalFileIdHash> m_writtenThisRun;
+    // The user said "overwrite all" to a question asked as a file was about to be written.
+    bool m_replaceAllThisRun = false;
     // The listing being received, read as it arrives.
     ListingReview m_review;
     // LIST was refused and FEAT offered MLST: this session lists by MLSD.
@@ -253,6 +281,11 @@ private:
     void ShowProgress(bool now);
     // Restarts the reply timer: a transfer that has gone quiet for the time-out has failed.
     void WatchTransfer();
+    // (Re)starts the reply timer for a wait on the server: the reply time-out, or during the login
+    // kLoginLimitMs when the time-out is off.
+    void StartReplyTimer();
+    // The login was refused (USER or PASS): the account is asked for again, or the session ends.
+    void LoginRefused(SocketId s);
     // Stops the running transfer or listing whose server went quiet: ABOR, its reply waited for as
     // long as any other.
     void AbortSilentTransfer(const DataChain& chain);
@@ -357,7 +390,21 @@ private:
     bool ApplyListingReview(bool failOnUnreadable);
 
     // Downloads.
+    // Decides what the download does with its local path: false (with its line) when nothing is to
+    // be fetched, `cancelled` set when the user stopped everything.
+    bool DecideDownloadTarget(DataConn& conn, bool& cancelled);
+    // Makes, empties or opens the local file as decided, once the server has accepted the transfer.
     bool OpenDownloadFile(DataConn& conn);
+    // Beside a file of the same name that this run wrote: the first free numbered name.
+    bool CreateBesideClash(DataConn& conn);
+    void NoteWritten(const LocalFileId& id);
+    // Ends the data side of whatever runs; a download's unfinished file is reported, or removed
+    // when it was made empty.
+    void DropDataSide();
+    // Queues a folder's part of the walk the running operation belongs to, in front of the queue
+    // as `ops` are ordered; when the queue would grow beyond its bound, the whole walk is given up
+    // instead, with a line naming the folder and the work (`work`).
+    bool QueueWalkStep(std::vector<QueuedOp>& ops, const std::string& folder, const std::string& work);
     // Writes everything the socket has into the file; false when writing failed.
     bool WriteDownloadData(DataConn& conn);
     void LogUnsafeLocalName(const std::string& name);

@@ -168,12 +168,16 @@ bool CFtpEngine::TransferWholeAfterRefusedRest(const DataChain& chain, DataConn&
         LogFailure("サーバーが続きからの転送を受け付けないため、「" + name + "」を転送しませんでした。\r\n");
         return false;
     }
+    // The refusal was gone round: no failure.
+    m_ui.RefusalHandled();
     m_ui.Log().AppendLog("サーバーが続きからの転送を受け付けないため、「" + name +
                          "」を最初から転送します。\r\n");
     m_opNum2 = 0;
     conn.offset = 0;
     if (chain.IsUpload() && conn.file)
         conn.file->seek(0);
+    if (chain.IsDownload())
+        conn.open = WriteOpen::Truncate;
     const std::int64_t total = chain.IsUpload() ? m_opNum1 : conn.expected;
     m_progress.BeginProgress(0, static_cast<std::uint64_t>(std::max<std::int64_t>(total, 0)));
     ShowProgress(true);
@@ -379,6 +383,9 @@ void CFtpEngine::FinishChain(const DataChain& chain, bool replyAccepted) {
         FinishListing();
         return;
     }
+    // The file is whole: nothing of it is left over when the data side goes.
+    if (conn)
+        conn->file.reset();
     m_ui.Log().AppendLog(chain.IsDownload() ? "ダウンロードが正常終了しました。\r\n"
                                             : "アップロードは正常終了しました。\r\n");
     EndOperation();
@@ -394,7 +401,7 @@ void CFtpEngine::FinishListing() {
         m_ui.FillFileList(std::move(entries));
         break;
     case WM_FTP_GETCWD:
-        ExpandDownloadFolder(entries, m_opText1, m_opText2, m_opNum2 != 0,
+        ExpandDownloadFolder(entries, m_opText1, m_opText2, m_opExisting,
                              std::max<std::int64_t>(m_opNum1, 0));
         break;
     case WM_FTP_DELCWD:
@@ -416,19 +423,6 @@ std::int64_t CFtpEngine::SizeShortOrLong(const DataConn& conn) {
         return whole == conn.announced || (conn.offset > 0 && conn.moved == conn.announced) ? -1
                                                                                             : conn.announced;
     return conn.expected >= 0 && whole != conn.expected ? conn.expected : -1;
-}
-
-std::string CFtpEngine::LeftOnDisk(DataConn& conn) {
-    if (!conn.file)
-        return {};
-    conn.file->close();
-    const std::int64_t size = QFileInfo(QString::fromStdString(conn.localPath)).size();
-    if (conn.created && size == 0) {
-        QFile::remove(QString::fromStdString(conn.localPath));
-        return {};
-    }
-    return "「" + ShownName(conn.localPath) + "」には受信した " + std::to_string(size) +
-           " バイトが残っています" + (conn.ascii ? "。\r\n" : " (続きから転送できます)。\r\n");
 }
 
 void CFtpEngine::DrainToListData(const DataChain& chain, DataConn& conn) {
@@ -454,7 +448,7 @@ void CFtpEngine::AbortSilentTransfer(const DataChain& chain) {
     LogFailure("タイムアウトしました。\r\n");
     LogFailure(FailureText(chain) + (chain.IsDownload() && conn ? LeftOnDisk(*conn) : std::string()));
     m_opQueue.clear();
-    m_dataConns.clear();
+    DropDataSide();
     m_busy = 0;
     EnqueueOp(WM_FTP_ABOR);
     DispatchNextOp();

@@ -99,6 +99,7 @@ int CFtpEngine::ConnectHost(const HostRecord& host, int hostNumber) {
         }
     }
     m_ui.SetConnectedState(true);
+    StartReplyTimer();
     return 1;
 }
 
@@ -131,10 +132,12 @@ void CFtpEngine::OnFtpConnect(SocketId s, std::uint32_t word) {
         if (EventError(word) == 0) {
             m_ui.Log().AppendLog("接続しました\r\n");
             // Implicit TLS speaks TLS from the first byte: the greeting comes encrypted.
-            if (m_host.Security == HostSecurity::Implicit && m_host.Firewall == 0)
+            if (m_host.Security == HostSecurity::Implicit && m_host.Firewall == 0) {
                 StartControlTls(s);
-            else
+            } else {
                 Arm(s, WM_FTP_CONNECT, Read | Close);
+                StartReplyTimer();
+            }
         } else {
             LogFailure(EventError(word) == SocketError::AccessDenied ? "アクセスが拒否されました\r\n"
                                                                      : "接続エラーです\r\n");
@@ -142,18 +145,28 @@ void CFtpEngine::OnFtpConnect(SocketId s, std::uint32_t word) {
         }
         return;
     }
-    // The greeting, or a firewall's answer to the command that named the host: USER follows
-    // whatever its code.
+    // The greeting, or a firewall's answer to the command that named the host.
     if (!CommandStep(s, word, WM_FTP_CONNECT, {}))
         return;
+    const int code = m_ui.Log().GetReplyCode();
+    if (code < 200) {
+        // "120 ready in n minutes": the greeting proper follows.
+        Arm(s, WM_FTP_CONNECT, Read | Close);
+        StartReplyTimer();
+        return;
+    }
+    if (code >= 400) {
+        CloseSession();
+        LogFailure("サーバーが接続を受け付けませんでした。\r\n");
+        return;
+    }
     const bool explicitTls =
         m_host.Security == HostSecurity::Explicit || m_host.Security == HostSecurity::ExplicitIfOffered;
     Arm(s, explicitTls && !m_ctrlTls ? WM_FTP_AUTH : WM_FTP_USER, Write | Close);
 }
 
 int CFtpEngine::SendCommand(SocketId s, const std::string& line) {
-    if (m_timeoutMs != 0)
-        m_replyTimer.start(m_timeoutMs);
+    StartReplyTimer();
     // A password never reaches the log, the firewall's no more than the host's.
     const bool password = line.rfind("PASS ", 0) == 0;
     m_ui.Log().AppendLog((password ? std::string("PASS") : line) + "\r\n");
@@ -194,7 +207,7 @@ int CFtpEngine::ReadReply(SocketId s) {
     }
     // The time-out counts for the reply as a whole: a server that sends one line now and then
     // does not keep the session waiting for ever.
-    if (m_timeoutMs != 0 && !m_replyTimer.isActive())
-        m_replyTimer.start(m_timeoutMs);
+    if (!m_replyTimer.isActive())
+        StartReplyTimer();
     return 0;
 }

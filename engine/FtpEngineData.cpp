@@ -32,6 +32,9 @@ Socket CFtpEngine::AcceptData(Socket& listening) {
     NetAddress server;
     std::uint16_t unused = 0;
     if (!PeerAddress(m_ctrlSocket.id(), server, unused) || from != server) {
+        // Whoever else connects could feed the download or take the upload.
+        m_ui.Log().AppendLog("サーバー以外のアドレス (" + from.text() +
+                             ") からのデータ接続を拒否しました。\r\n");
         accepted.close();
         return accepted;
     }

@@ -12,8 +12,8 @@ void CFtpEngine::LogNotOneEntry(const std::string& name) {
 }
 
 void CFtpEngine::ExpandFolderDelete(const std::string& folder, std::vector<RemoteEntry>& entries) {
-    std::vector<std::string> files;
-    std::vector<std::string> subfolders;
+    std::vector<QueuedOp> files;
+    std::vector<QueuedOp> subfolders;
     for (RemoteEntry& e : entries) {
         if (e.attributes.empty())
             continue;
@@ -21,21 +21,21 @@ void CFtpEngine::ExpandFolderDelete(const std::string& folder, std::vector<Remot
             LogNotOneEntry(e.name);
             continue;
         }
+        const std::string path = folder + "/" + e.name;
         // A link is removed as a file, by its own name: entering it could lead anywhere on the server.
-        if (e.IsFolder() && !e.link)
-            subfolders.push_back(std::move(e.name));
-        else
-            files.push_back(std::move(e.name));
+        if (e.IsFolder() && !e.link) {
+            // A sub-folder is entered, listed and emptied, and then removed from its parent.
+            subfolders.push_back(QueuedOp{{}, path, WM_FTP_DELCWD});
+            subfolders.push_back(QueuedOp{{}, folder + "/", WM_FTP_CWD});
+            subfolders.push_back(QueuedOp{{}, path, WM_FTP_RMD});
+        } else {
+            files.push_back(QueuedOp{{}, path, WM_FTP_DELE});
+        }
     }
-    // Each insertion goes in front of the previous one: a sub-folder's entry, listing and removal
-    // run in that order, later sub-folders first, and all files of the folder before them.
-    for (const std::string& name : subfolders) {
-        InsertOpFront(QueuedOp{{}, folder + "/" + name, WM_FTP_RMD, 0, 0});
-        InsertOpFront(QueuedOp{{}, folder + "/", WM_FTP_CWD, 0, 0});
-        InsertOpFront(QueuedOp{{}, folder + "/" + name, WM_FTP_DELCWD, 0, 0});
-    }
-    for (const std::string& name : files)
-        InsertOpFront(QueuedOp{{}, folder + "/" + name, WM_FTP_DELE, 0, 0});
+    // All files of the folder first, then each sub-folder whole before the next.
+    files.insert(files.end(), std::make_move_iterator(subfolders.begin()),
+                 std::make_move_iterator(subfolders.end()));
+    QueueWalkStep(files, folder, "フォルダの削除");
 }
 
 void CFtpEngine::OnFtpDelCwd(SocketId s, std::uint32_t word) {

@@ -70,28 +70,31 @@ int CFtpEngine::DownloadFiles(const std::string& localFolder, const std::vector<
         }
         const std::string local = LocalPath(folder, f.name);
         const std::int64_t size = ListedSize(f.size, f.link);
-        std::int64_t offset = 0;
-        const QFileInfo existing(QString::fromStdString(local));
-        if (!noConfirm && existing.exists()) {
+        // Asked now for the files that are there, so that the downloads then run unattended;
+        // whatever appears meanwhile is asked about when its turn comes.
+        ExistingFile existing = noConfirm ? ExistingFile::Replace : ExistingFile::Ask;
+        if (!noConfirm && QFileInfo::exists(QString::fromStdString(local))) {
             switch (m_ui.AskFileOverwrite(OverwriteForm::Download, local, f.date,
                                           std::to_string(std::max<std::int64_t>(size, 0)))) {
             case 1:
+                existing = ExistingFile::Replace;
                 break;
             case 3:
+                existing = ExistingFile::Replace;
                 noConfirm = true;
                 break;
             case 4:
-                offset = ResumeOffset(existing.size(), size, f.name);
+                existing = ExistingFile::Resume;
                 break;
+            case 5:
+                continue;
             default:
                 return 0;
             }
-            if (offset < 0)
-                continue;
         }
         if (!IsConnected())
             return 0;
-        m_opQueue.push_back(QueuedOp{local, remote + "/" + f.name, OP_DOWNLOAD, size, offset});
+        m_opQueue.push_back(QueuedOp{local, remote + "/" + f.name, OP_DOWNLOAD, size, 0, existing});
     }
     DispatchNextOp();
     return 1;
@@ -99,10 +102,12 @@ int CFtpEngine::DownloadFiles(const std::string& localFolder, const std::vector<
 
 int CFtpEngine::DownloadFolders(const std::string& localFolder, const std::vector<std::string>& names) {
     bool ask = true;
-    std::int64_t answer = 0;
+    ExistingFile existing = ExistingFile::Ask;
     const std::string folder = FolderWithSlash(localFolder);
     const std::string remote = m_ui.GetCurrentPath();
     const std::vector<FileListRow> rows = m_ui.FileListRows();
+    // The folders of one command are one walk: given up together.
+    const std::uint32_t walk = ++m_walkSerial;
     for (const std::string& name : names) {
         if (!IsSafeLocalName(name)) {
             LogUnsafeLocalName(name);
@@ -112,13 +117,16 @@ int CFtpEngine::DownloadFolders(const std::string& localFolder, const std::vecto
         if (ask && QFileInfo::exists(QString::fromStdString(local))) {
             switch (m_ui.AskFolderOverwrite(local)) {
             case 1:
-                answer = 1;
+                existing = ExistingFile::Replace;
+                break;
+            case 4:
+                existing = ExistingFile::Resume;
                 break;
             case 5:
-                answer = 0;
+                existing = ExistingFile::Keep;
                 break;
             case 3:
-                answer = 1;
+                existing = ExistingFile::Replace;
                 ask = false;
                 break;
             default:
@@ -132,54 +140,35 @@ int CFtpEngine::DownloadFolders(const std::string& localFolder, const std::vecto
         const bool link = std::any_of(rows.begin(), rows.end(),
                                       [&](const FileListRow& r) { return r.name == name && r.link; });
         m_opQueue.push_back(
-            QueuedOp{local, remote + "/" + name, WM_FTP_GETCWD, link ? kLinkToEnter : 0, answer});
+            QueuedOp{local, remote + "/" + name, WM_FTP_GETCWD, link ? kLinkToEnter : 0, 0, existing, walk});
     }
     return 1;
 }
 
-int CFtpEngine::StartDownload(const std::string& localPath, const std::string& remotePath, std::int64_t size,
-                              std::int64_t offset) {
-    // The file itself is opened once the server has accepted the transfer; only whether it can be
-    // written is known now.
-    const QFileInfo target(QString::fromStdString(localPath));
-    const QFileInfo folder(target.absolutePath());
-    const bool writable =
-        target.exists() ? !target.isDir() && target.isWritable() : folder.isDir() && folder.isWritable();
-    if (!writable) {
-        LogFailure("ファイルのオープンが失敗しました\r\nダウンロードは正常に行えませんでした\r\n");
+int CFtpEngine::StartDownload() {
+    DataConn conn;
+    conn.msg = WM_FTP_GETDATA;
+    conn.localPath = m_opText1;
+    conn.expected = m_opNum1;
+    bool cancelled = false;
+    if (!DecideDownloadTarget(conn, cancelled)) {
+        if (cancelled)
+            m_opQueue.clear();
         return 0;
     }
     // A resume continues from what the disk holds, so the server is asked for exactly the bytes
     // that follow it.
-    const std::int64_t position = offset == 0 || !target.exists() ? 0 : target.size();
-    m_opNum2 = position;
-    m_progress.BeginProgress(static_cast<std::uint64_t>(position),
-                             static_cast<std::uint64_t>(std::max<std::int64_t>(size, 0)));
+    m_opNum2 = conn.offset;
+    m_progress.BeginProgress(static_cast<std::uint64_t>(conn.offset),
+                             static_cast<std::uint64_t>(std::max<std::int64_t>(conn.expected, 0)));
     ShowProgress(true);
-    DataConn conn;
-    conn.msg = WM_FTP_GETDATA;
-    conn.localPath = localPath;
-    conn.offset = position;
-    conn.expected = size;
     m_dataConns.clear();
     m_dataConns.push_back(std::move(conn));
 
-    const std::string shown = LocalNameFor(BaseName(remotePath)).toStdString();
+    const std::string shown = LocalNameFor(BaseName(m_opText2)).toStdString();
     SetStatusText(shown + "をダウンロード中です", shown);
     Arm(m_ctrlSocket.id(), WM_FTP_GETTYPE, Write | Close);
     return 1;
-}
-
-bool CFtpEngine::OpenDownloadFile(DataConn& conn) {
-    const QString path = QString::fromStdString(conn.localPath);
-    conn.created = !QFileInfo::exists(path);
-    auto file = std::make_unique<QFile>(path);
-    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered |
-                                     (conn.offset == 0 ? QIODevice::Truncate : QIODevice::Append);
-    if (!file->open(mode))
-        return false;
-    conn.file = std::move(file);
-    return true;
 }
 
 bool CFtpEngine::WriteDownloadData(DataConn& conn) {
@@ -220,36 +209,37 @@ bool CFtpEngine::WriteDownloadData(DataConn& conn) {
 }
 
 void CFtpEngine::ExpandDownloadFolder(const std::vector<RemoteEntry>& entries, const std::string& localFolder,
-                                      const std::string& remoteFolder, bool overwrite, std::int64_t depth) {
+                                      const std::string& remoteFolder, ExistingFile existing,
+                                      std::int64_t depth) {
     const std::string folder = FolderWithSlash(localFolder);
-    std::vector<std::string> subfolders;
+    std::vector<QueuedOp> ops;
+    std::vector<QueuedOp> subfolders;
+    std::size_t tooDeep = 0;
     for (const RemoteEntry& e : entries) {
         if (!IsSafeLocalName(e.name)) {
             LogUnsafeLocalName(e.name);
             continue;
         }
+        const std::string local = LocalPath(folder, e.name);
+        const std::string remote = remoteFolder + "/" + e.name;
         // A link is fetched as the file it names, under its own name; following links as folders
         // could go round in circles.
-        if (e.IsFolder() && !e.link) {
-            subfolders.push_back(e.name);
-            continue;
-        }
-        const std::string local = LocalPath(folder, e.name);
-        if (!overwrite && QFileInfo::exists(QString::fromStdString(local)))
-            continue;
-        m_opQueue.push_back(
-            QueuedOp{local, remoteFolder + "/" + e.name, OP_DOWNLOAD, ListedSize(e.size, e.link), 0});
+        if (!e.IsFolder() || e.link)
+            ops.push_back(QueuedOp{local, remote, OP_DOWNLOAD, ListedSize(e.size, e.link), 0, existing});
+        else if (depth + 1 > kMaxFolderDepth)
+            ++tooDeep;
+        else
+            subfolders.push_back(QueuedOp{local, remote, WM_FTP_GETCWD, depth + 1, 0, existing});
     }
-    for (const std::string& name : subfolders) {
-        if (depth + 1 > kMaxFolderDepth) {
-            // A server whose every folder holds another would keep the download going for ever.
-            LogFailure("フォルダ「" + ShownName(remoteFolder + "/" + name) +
-                       "」は階層が深すぎるため、ダウンロードしませんでした。\r\n");
-            continue;
-        }
-        m_opQueue.push_back(QueuedOp{LocalPath(folder, name), remoteFolder + "/" + name, WM_FTP_GETCWD,
-                                     depth + 1, overwrite ? 1 : 0});
+    if (tooDeep > 0) {
+        // A server whose every folder holds another would keep the download going for ever.
+        LogFailure("フォルダ「" + ShownName(remoteFolder) + "」の中の " + std::to_string(tooDeep) +
+                   " 個のフォルダは階層が深すぎるため、ダウンロードしませんでした。\r\n");
     }
+    // The folder's files come first, then its sub-folders, each of those whole before the next.
+    ops.insert(ops.end(), std::make_move_iterator(subfolders.begin()),
+               std::make_move_iterator(subfolders.end()));
+    QueueWalkStep(ops, remoteFolder, "フォルダのダウンロード");
 }
 
 void CFtpEngine::OnFtpGetCwd(SocketId s, std::uint32_t word) {
@@ -269,13 +259,11 @@ void CFtpEngine::OnFtpGetCwd(SocketId s, std::uint32_t word) {
         return;
     }
     if (m_opNum1 == kLinkToEnter) {
-        // A link to a file: fetched as the file, unless the user chose to keep what is there.
+        // A link to a file: fetched as the file, what is there treated as the folder's answer says.
         m_ui.RefusalHandled();
-        if (m_opNum2 != 0 || !QFileInfo::exists(QString::fromStdString(m_opText1))) {
-            m_ui.Log().AppendLog("「" + ShownName(BaseName(m_opText2)) +
-                                 "」はフォルダとして開けないため、ファイルとしてダウンロードします。\r\n");
-            InsertOpFront(QueuedOp{m_opText1, m_opText2, OP_DOWNLOAD, -1, 0});
-        }
+        m_ui.Log().AppendLog("「" + ShownName(BaseName(m_opText2)) +
+                             "」はフォルダとして開けないため、ファイルとしてダウンロードします。\r\n");
+        InsertOpFront(QueuedOp{m_opText1, m_opText2, OP_DOWNLOAD, -1, 0, m_opExisting, m_opWalk});
         EndOperation();
         return;
     }

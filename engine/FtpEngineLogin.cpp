@@ -30,19 +30,40 @@ void CFtpEngine::OnFtpUser(SocketId s, std::uint32_t word) {
         m_userAccepted = false;
     if (!CommandStep(s, word, WM_FTP_USER, EventKind(word) == Write ? "USER " + m_opText1 : std::string()))
         return;
-    // PASS follows whatever USER answered: a server may want no password and still take it. A 230
-    // here is the login itself, whatever PASS then gets.
-    m_userAccepted = m_ui.Log().GetReplyCode() == 230;
+    const int code = m_ui.Log().GetReplyCode();
+    if (code < 200) {
+        Arm(s, WM_FTP_USER, Read | Close);
+        StartReplyTimer();
+        return;
+    }
+    // A refused USER ends the attempt: the password would only go to a server that has said no.
+    if (code >= 400) {
+        LoginRefused(s);
+        return;
+    }
+    // PASS follows whatever else USER answered: a server may want no password and still take it.
+    // A 230 here is the login itself, whatever PASS then gets.
+    m_userAccepted = code == 230;
     Arm(s, WM_FTP_PASS, Write | Close);
 }
 
 void CFtpEngine::OnFtpPass(SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, WM_FTP_PASS, EventKind(word) == Write ? "PASS " + m_opText2 : std::string()))
         return;
-    if (m_ui.Log().GetReplyCode() < 400 || m_userAccepted) {
+    const int code = m_ui.Log().GetReplyCode();
+    if (code < 200) {
+        Arm(s, WM_FTP_PASS, Read | Close);
+        StartReplyTimer();
+        return;
+    }
+    if (code < 400 || m_userAccepted) {
         AfterLogin(s);
         return;
     }
+    LoginRefused(s);
+}
+
+void CFtpEngine::LoginRefused(SocketId s) {
     // While the question is open, a server that gives up is still noticed.
     Arm(s, WM_FTP_PASS, Close);
     std::string user = m_host.User;
@@ -54,7 +75,12 @@ void CFtpEngine::OnFtpPass(SocketId s, std::uint32_t word) {
         m_opText1 = user;
         m_opText2 = pass;
         Arm(s, WM_FTP_USER, Write | Close);
+        return;
     }
+    // A login given up leaves no session that looks usable and does nothing.
+    CloseSession();
+    m_busy = 0;
+    m_ui.Log().AppendLog("ログインを取りやめました。\r\n");
 }
 
 void CFtpEngine::LoginSucceeded() {
@@ -87,6 +113,7 @@ void CFtpEngine::OnFtpFireConnect(SocketId s, std::uint32_t word) {
         Disarm(s);
         if (EventError(word) == 0) {
             Arm(s, WM_FTP_FIRECONNECT, Read | Close);
+            StartReplyTimer();
         } else {
             // A firewall that cannot be reached would otherwise leave the session waiting for a
             // greeting that never comes.
@@ -95,8 +122,15 @@ void CFtpEngine::OnFtpFireConnect(SocketId s, std::uint32_t word) {
         }
         return;
     }
-    if (CommandStep(s, word, WM_FTP_FIRECONNECT, {}))
-        Arm(s, FirewallNumber(SettingName::FireType) >= 3 ? WM_FTP_FIREUSER : WM_FTP_FIREOPEN, Write | Close);
+    if (!CommandStep(s, word, WM_FTP_FIRECONNECT, {}))
+        return;
+    if (m_ui.Log().GetReplyCode() < 200) {
+        // The firewall's greeting proper follows.
+        Arm(s, WM_FTP_FIRECONNECT, Read | Close);
+        StartReplyTimer();
+        return;
+    }
+    Arm(s, FirewallNumber(SettingName::FireType) >= 3 ? WM_FTP_FIREUSER : WM_FTP_FIREOPEN, Write | Close);
 }
 
 void CFtpEngine::OnFtpFireUser(SocketId s, std::uint32_t word) {

@@ -158,9 +158,13 @@ void CFtpEngine::DeleteSelected() {
 }
 
 void CFtpEngine::DeleteFolderTree(const std::string& prefix, const std::string& name) {
-    EnqueueOp(WM_FTP_DELCWD, {}, prefix + name);
-    EnqueueOp(WM_FTP_CWD, {}, prefix);
-    EnqueueOp(WM_FTP_RMD, {}, prefix + name);
+    if (!IsConnected())
+        return;
+    // One walk: a tree too large to hold is given up whole.
+    const std::uint32_t walk = ++m_walkSerial;
+    m_opQueue.push_back(QueuedOp{{}, prefix + name, WM_FTP_DELCWD, 0, 0, ExistingFile::Ask, walk});
+    m_opQueue.push_back(QueuedOp{{}, prefix, WM_FTP_CWD, 0, 0, ExistingFile::Ask, walk});
+    m_opQueue.push_back(QueuedOp{{}, prefix + name, WM_FTP_RMD, 0, 0, ExistingFile::Ask, walk});
 }
 
 void CFtpEngine::ChangeAttributesOfSelected() {

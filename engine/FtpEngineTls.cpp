@@ -21,12 +21,15 @@ std::string CFtpEngine::TlsHostName() const {
 }
 
 void CFtpEngine::StartControlTls(SocketId s) {
-    // While the handshake runs only its end and a close count.
+    // While the handshake runs only its end and a close count; a server that stops answering in
+    // the middle of it is timed like any reply.
     m_events.Select(s, WM_FTP_TLS, Close);
     if (!m_events.StartTls(s, TlsParams{TlsHostName(), m_tlsSessions})) {
         CloseSession();
         LogFailure("TLS を開始できませんでした。\r\n");
+        return;
     }
+    StartReplyTimer();
 }
 
 void CFtpEngine::OnFtpAuth(SocketId s, std::uint32_t word) {
@@ -48,6 +51,8 @@ void CFtpEngine::OnFtpAuth(SocketId s, std::uint32_t word) {
 void CFtpEngine::OnFtpTls(SocketId s, std::uint32_t word) {
     switch (EventKind(word)) {
     case SocketEvent::Tls: {
+        // The user may take a while over the certificate: no time-out runs for that.
+        m_replyTimer.stop();
         const CTlsStream* tls = m_events.Tls(s);
         if (EventError(word) != 0 || !tls) {
             const std::string why = tls ? tls->FailureText() : std::string();
@@ -62,9 +67,10 @@ void CFtpEngine::OnFtpTls(SocketId s, std::uint32_t word) {
             return;
         m_ctrlTls = true;
         m_ctrlCertificate = peer.sha256Hex;
-        if (m_host.Security == HostSecurity::Implicit)
+        if (m_host.Security == HostSecurity::Implicit) {
             Arm(s, WM_FTP_CONNECT, Read | Close);
-        else
+            StartReplyTimer();
+        } else
             Arm(s, WM_FTP_USER, Write | Close);
         break;
     }

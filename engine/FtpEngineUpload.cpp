@@ -74,6 +74,10 @@ bool CFtpEngine::UploadFiles(const std::string& remoteFolder, const std::vector<
                     resumeAt = ResumeOffset(LeadingNumber(row.size), info.size(), name);
                     resume = true;
                     break;
+                case 5:
+                    // This file stays as it is on the server.
+                    resumeAt = -1;
+                    break;
                 default:
                     return false;
                 }

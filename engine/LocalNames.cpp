@@ -16,3 +16,11 @@ QString LocalNameFor(std::string_view raw) {
     // a server would look the same and still be another file.
     return DecodeRemoteName(raw).normalized(QString::NormalizationForm_C);
 }
+
+QString NumberedName(const QString& name, int number) {
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString mark = QStringLiteral(" (%1)").arg(number);
+    if (dot <= 0)
+        return name + mark;
+    return name.left(dot) + mark + name.mid(dot);
+}

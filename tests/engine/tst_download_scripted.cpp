@@ -192,8 +192,8 @@ void TestDownloadScripted::writeFailureEndsTheDownloadAndTheQueueGoesOn() {
     const std::string big(1024 * 1024, 'x');
     loginToIdle(true)
         .call([&] {
-            m_engine->EnqueueOp(
-                QueuedOp{"/dev/full", "/pub/big.bin", OP_DOWNLOAD, static_cast<std::int64_t>(big.size()), 0});
+            m_engine->EnqueueOp(QueuedOp{"/dev/full", "/pub/big.bin", OP_DOWNLOAD,
+                                         static_cast<std::int64_t>(big.size()), 0, ExistingFile::Replace});
             m_engine->EnqueueOp(WM_FTP_PWD);
             m_engine->DispatchNextOp();
         })
@@ -401,7 +401,9 @@ void TestDownloadScripted::folderDownloadFetchesALinkAsAFileAndReturns() {
         .reply("150 listing")
         .sendData("-rw-r--r-- 1 o g 3 Jan  1  2020 f.txt\r\n")
         .closeData()
-        .reply("226 done")
+        .reply("226 done");
+    // Each folder is whole before the next is entered.
+    serveFile(*m_peer, true, "/pub/sub/f.txt", "f!\n")
         .expect("CWD /pub/link")
         .reply("550 Not a directory")
         .expect("TYPE I")
@@ -412,8 +414,7 @@ void TestDownloadScripted::folderDownloadFetchesALinkAsAFileAndReturns() {
         .reply("150 Opening data connection")
         .sendData("linked file")
         .closeData()
-        .reply("226 Transfer complete");
-    serveFile(*m_peer, true, "/pub/sub/f.txt", "f!\n")
+        .reply("226 Transfer complete")
         // Back in the user's folder once the folders are done.
         .expect("CWD /pub")
         .reply("250 ok");
@@ -443,14 +444,15 @@ void TestDownloadScripted::folderChosenDuringAFolderDownloadIsKept() {
         .reply("150 listing")
         .sendData("-rw-r--r-- 1 o g 3 Jan  1  2020 f.txt\r\n")
         .closeData()
-        .reply("226 done")
+        .reply("226 done");
+    // The folder's files belong to the download the user asked for first.
+    serveFile(*m_peer, true, "/pub/sub/f.txt", "f!\n")
         .expect("CWD /elsewhere")
         .reply("250 ok")
         .expect("PWD")
         .reply("257 \"/elsewhere\"")
         .expect("TYPE A")
         .reply("504 not now");
-    serveFile(*m_peer, true, "/pub/sub/f.txt", "f!\n");
     m_engine->Connect(0);
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
@@ -465,7 +467,8 @@ void TestDownloadScripted::folderListingExpansion() {
                                 "-rw-r--r-- 1 o g   2 Jan  1  2020 a \r\n";
     const std::vector<RemoteEntry> entries = ReadListingEntries(listing);
     // A name is every byte up to the line end: "a" and "a " are two files.
-    m_engine->ExpandDownloadFolder(entries, local("x"), "/r/x", true, CFtpEngine::kMaxFolderDepth - 1);
+    m_engine->ExpandDownloadFolder(entries, local("x"), "/r/x", ExistingFile::Replace,
+                                   CFtpEngine::kMaxFolderDepth - 1);
     QCOMPARE(m_engine->Queue().size(), size_t(3));
     QCOMPARE(m_engine->Queue()[0].text2, std::string("/r/x/a"));
     QCOMPARE(m_engine->Queue()[1].text2, std::string("/r/x/a "));
@@ -475,11 +478,13 @@ void TestDownloadScripted::folderListingExpansion() {
     QCOMPARE(m_engine->Queue()[2].num1, CFtpEngine::kMaxFolderDepth);
     EngineProbe::Queue(*m_engine).clear();
     // One level further the sub-folder is not entered: a failure line names it.
-    m_engine->ExpandDownloadFolder(entries, local("x"), "/r/x", true, CFtpEngine::kMaxFolderDepth);
+    m_engine->ExpandDownloadFolder(entries, local("x"), "/r/x", ExistingFile::Replace,
+                                   CFtpEngine::kMaxFolderDepth);
     QCOMPARE(m_engine->Queue().size(), size_t(2));
-    QCOMPARE(m_ui->failures,
-             std::vector<std::string>{
-                 "フォルダ「/r/x/deeper」は階層が深すぎるため、ダウンロードしませんでした。\r\n"});
+    QCOMPARE(
+        m_ui->failures,
+        std::vector<std::string>{
+            "フォルダ「/r/x」の中の 1 個のフォルダは階層が深すぎるため、ダウンロードしませんでした。\r\n"});
 }
 
 void TestDownloadScripted::resumeBeyondFourGigabytes() {
@@ -548,46 +553,38 @@ void TestDownloadScripted::fileOverwriteAnswers_data() {
     QTest::addColumn<QList<int>>("answers");
     QTest::addColumn<bool>("noConfirmSetting");
     QTest::addColumn<int>("result");
-    // Resume offsets of x, y and z as queued; -1 when not queued.
-    QTest::addColumn<QList<int>>("offsets");
+    // What x, y and z are queued to do with their local files; -1 when not queued.
+    QTest::addColumn<QList<int>>("existing");
     QTest::addColumn<int>("questionsLeft");
-    QTest::addColumn<bool>("ascii");
-    // Local bytes of y (40 on the server).
-    QTest::addColumn<int>("yBytes");
-    QTest::newRow("yes to each") << QList<int>{1, 1, 1} << false << 1 << QList<int>{0, 0, 0} << 0 << false
-                                 << 4;
+    const int replace = static_cast<int>(ExistingFile::Replace);
+    const int resume = static_cast<int>(ExistingFile::Resume);
+    QTest::newRow("yes to each") << QList<int>{1, 1, 1} << false << 1 << QList<int>{replace, replace, replace}
+                                 << 0;
     QTest::newRow("resume, then yes")
-        << QList<int>{4, 1, 4} << false << 1 << QList<int>{3, 0, 5} << 0 << false << 4;
-    QTest::newRow("overwrite all") << QList<int>{3, 1, 1} << false << 1 << QList<int>{0, 0, 0} << 2 << false
-                                   << 4;
+        << QList<int>{4, 1, 4} << false << 1 << QList<int>{resume, replace, resume} << 0;
+    QTest::newRow("overwrite all") << QList<int>{3, 1, 1} << false << 1
+                                   << QList<int>{replace, replace, replace} << 2;
     QTest::newRow("cancel at the second")
-        << QList<int>{1, 2, 1} << false << 0 << QList<int>{0, -1, -1} << 1 << false << 4;
+        << QList<int>{1, 2, 1} << false << 0 << QList<int>{replace, -1, -1} << 1;
+    QTest::newRow("no, for the second")
+        << QList<int>{1, 5, 1} << false << 1 << QList<int>{replace, -1, replace} << 0;
     QTest::newRow("no questions when set")
-        << QList<int>{4, 4, 4} << true << 1 << QList<int>{0, 0, 0} << 3 << false << 4;
-    // REST past the end would fetch nothing and end in success with the local file too long.
-    QTest::newRow("resume of a local file longer than the remote")
-        << QList<int>{1, 4, 1} << false << 1 << QList<int>{0, -1, 0} << 0 << false << 41;
-    // Line ends change length on the way: an ASCII resume fetches the whole file again.
-    QTest::newRow("resume in ASCII mode")
-        << QList<int>{4, 1, 4} << false << 1 << QList<int>{0, 0, 0} << 0 << true << 4;
+        << QList<int>{4, 4, 4} << true << 1 << QList<int>{replace, replace, replace} << 3;
 }
 
 void TestDownloadScripted::fileOverwriteAnswers() {
     QFETCH(QList<int>, answers);
     QFETCH(bool, noConfirmSetting);
     QFETCH(int, result);
-    QFETCH(QList<int>, offsets);
+    QFETCH(QList<int>, existing);
     QFETCH(int, questionsLeft);
-    QFETCH(bool, ascii);
-    QFETCH(int, yBytes);
-    m_ui->ascii = ascii;
     if (noConfirmSetting) {
         SettingsKey key;
         key.CreateKey(KeyFamily::Option);
         key.WriteDword(SettingName::ChkDownOw, 1);
     }
     WriteFile(path("x"), "xxx");
-    WriteFile(path("y"), QByteArray(yBytes, 'y'));
+    WriteFile(path("y"), "yyyy");
     WriteFile(path("z"), "zzzzz");
     for (int a : answers)
         m_ui->overwriteAnswers.push_back(a);
@@ -604,7 +601,7 @@ void TestDownloadScripted::fileOverwriteAnswers() {
             const char* names[] = {"x", "y", "z"};
             std::size_t at = 0;
             for (int i = 0; i < 3; ++i) {
-                if (offsets[i] < 0)
+                if (existing[i] < 0)
                     continue;
                 QVERIFY(at < m_engine->Queue().size());
                 const QueuedOp& op = m_engine->Queue()[at++];
@@ -612,7 +609,7 @@ void TestDownloadScripted::fileOverwriteAnswers() {
                 QCOMPARE(op.text1, local(names[i]));
                 QCOMPARE(op.text2, std::string("/pub/") + names[i]);
                 QCOMPARE(op.num1, std::int64_t(30 + 10 * i));
-                QCOMPARE(op.num2, std::int64_t(offsets[i]));
+                QCOMPARE(static_cast<int>(op.existing), existing[i]);
             }
             QCOMPARE(m_engine->Queue().size(), at);
             EngineProbe::Queue(*m_engine).clear();
@@ -636,7 +633,8 @@ void TestDownloadScripted::folderOverwriteAnswers() {
             m_ui->overwriteAnswers = {1, 5, 3};
             QCOMPARE(m_engine->DownloadFolders(folder, {"a", "new", "b", "c", "d"}), 1);
             QVERIFY(m_ui->overwriteAnswers.empty());
-            const std::int64_t expected[] = {1, 1, 0, 1, 1};
+            const ExistingFile expected[] = {ExistingFile::Replace, ExistingFile::Replace, ExistingFile::Keep,
+                                             ExistingFile::Replace, ExistingFile::Replace};
             const char* names[] = {"a", "new", "b", "c", "d"};
             QCOMPARE(m_engine->Queue().size(), size_t(5));
             for (int i = 0; i < 5; ++i) {
@@ -644,7 +642,7 @@ void TestDownloadScripted::folderOverwriteAnswers() {
                 QCOMPARE(op.code, WM_FTP_GETCWD);
                 QCOMPARE(op.text1, local(names[i]));
                 QCOMPARE(op.text2, std::string("/pub/") + names[i]);
-                QCOMPARE(op.num2, expected[i]);
+                QCOMPARE(op.existing, expected[i]);
             }
             // A local folder is made only once its remote one has been entered.
             QVERIFY(!QFileInfo::exists(path("new")));
@@ -681,7 +679,8 @@ void TestDownloadScripted::hostileFolderListingStaysInsideTheFolder() {
                                 "-rw-r--r-- 1 o g   7 Jan  1  2020 with space.txt\r\n";
     loginToIdle(true)
         .call([&] {
-            m_engine->EnqueueOp(QueuedOp{local("top"), "/srv/top", WM_FTP_GETCWD, 0, 1});
+            m_engine->EnqueueOp(
+                QueuedOp{local("top"), "/srv/top", WM_FTP_GETCWD, 0, 0, ExistingFile::Replace});
             m_engine->DispatchNextOp();
         })
         .expect("CWD /srv/top")
@@ -708,7 +707,7 @@ void TestDownloadScripted::hostileFolderListingStaysInsideTheFolder() {
             QCOMPARE(m_engine->Queue()[1].text1, local("top/with space.txt"));
             QCOMPARE(m_engine->Queue()[2].code, WM_FTP_GETCWD);
             QCOMPARE(m_engine->Queue()[2].text2, std::string("/srv/top/gooddir"));
-            QCOMPARE(m_engine->Queue()[2].num2, std::int64_t(1));
+            QCOMPARE(m_engine->Queue()[2].existing, ExistingFile::Replace);
             QCOMPARE(m_engine->Queue()[2].num1, std::int64_t(1));
         })
         .close();

@@ -23,8 +23,10 @@ const char* const kLost = "ホストから切断されました。\r\n";
 const char* const kFirewallLost = "ファイアウオールから切断されました。\r\n";
 
 // A registered host 0 that points at the scripted peer.
-void SaveHost(quint16 port, const std::string& adr = "127.0.0.1", int firewall = 0) {
+void SaveHost(quint16 port, const std::string& adr = "127.0.0.1", int firewall = 0,
+              int security = HostSecurity::None) {
     HostRecord h;
+    h.Security = security;
     h.Name = "テスト";
     h.Adr = adr;
     h.Port = port;
@@ -102,12 +104,12 @@ private slots:
     void cleanup();
 
     void greetingSplitOverReadsThenLogin();
-    void greetingWithAnErrorStillSendsUser();
+    void loginWaitsForTheGreetingAndStopsAtARefusal_data();
+    void loginWaitsForTheGreetingAndStopsAtARefusal();
     void userAnswered230StillSendsPass();
     void innerLineOfAMultiLineReplyEndsNothing();
     void replyBytesAreKeptWhole();
     void refusedPasswordAsksAndRetriesOnTheSameConnection();
-    void cancelledAccountQuestionWaitsForTheClose();
     void closeWhileTheAccountQuestionIsOpen();
     void firewallSchemes_data();
     void firewallSchemes();
@@ -118,7 +120,9 @@ private slots:
     void connectFailures();
     void replyTimeoutReturnsToIdle();
     void replyIsTimedAsAWhole();
-    void untimeoutStartsNoTimer();
+    void silentServerEndsTheLogin_data();
+    void silentServerEndsTheLogin();
+    void untimeoutLimitsOnlyTheLogin();
     void closeAtEachStage_data();
     void closeAtEachStage();
     void idleLogsUnsolicitedReplies();
@@ -208,16 +212,61 @@ void TestEngineSession::greetingSplitOverReadsThenLogin() {
     QVERIFY(m_engine->IsRearmTimerActive());
 }
 
-void TestEngineSession::greetingWithAnErrorStillSendsUser() {
+void TestEngineSession::loginWaitsForTheGreetingAndStopsAtARefusal_data() {
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<bool>("loggedIn");
+    QTest::newRow("120 before the greeting") << "120" << QStringList{"USER user", "PASS secret"} << true;
+    // A server that turns the client away at once gets no account from it.
+    QTest::newRow("421 greeting") << "421" << QStringList{} << false;
+    QTest::newRow("USER refused") << "USER 530" << QStringList{"USER user"} << false;
+    QTest::newRow("PASS refused") << "PASS 503" << QStringList{"USER user", "PASS secret"} << false;
+}
+
+void TestEngineSession::loginWaitsForTheGreetingAndStopsAtARefusal() {
+    QFETCH(QString, server);
+    QFETCH(QStringList, commands);
+    QFETCH(bool, loggedIn);
     SaveHost(m_peer->port());
-    m_peer->reply("421 Too many users").expect("USER user").close();
+    // A refused login asks for the account again; cancelling the question ends the session.
+    m_ui->accountAnswers.push_back({2, {}, {}});
+    if (server == "120") {
+        m_peer->reply("120 Service ready in 1 minute").pause(200).call([this] {
+            QVERIFY(m_peer->commands().empty());
+        });
+        Login(*m_peer);
+    } else if (server == "421") {
+        m_peer->reply("421 Too many users").expectClose();
+    } else if (server == "USER 530") {
+        m_peer->reply("220 ready").expect("USER user").reply("530 Not logged in").expectClose();
+    } else {
+        m_peer->reply("220 ready")
+            .expect("USER user")
+            .reply("331 password please")
+            .expect("PASS secret")
+            .reply("503 Login refused")
+            .expectClose();
+    }
     m_engine->Connect(0);
-    QTRY_VERIFY(!m_engine->IsConnected());
+    QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
-    QCOMPARE(log(), std::string("テストに接続します\r\n接続しました\r\n421 Too many users\r\nUSER user\r\n") +
-                        kLost);
+    QStringList sent;
+    for (const std::string& c : m_peer->commands())
+        sent << QString::fromStdString(c);
+    // What the login sent, in order; the session goes on after a successful one.
+    QCOMPARE(sent.mid(0, commands.size()), commands);
+    if (loggedIn) {
+        QTRY_COMPARE(m_ui->foldersSet.size(), size_t(1));
+        return;
+    }
+    QCOMPARE(sent.size(), commands.size());
+    // Nothing is left that looks like a session: every command sees a disconnected window.
+    QTRY_VERIFY(!m_engine->IsConnected());
     QCOMPARE(m_ui->connectedStates.back(), false);
     QVERIFY(!m_engine->IsReplyTimerActive());
+    QCOMPARE(m_ui->accountQuestions.size(), size_t(server == "421" ? 0 : 1));
+    QVERIFY(m_ui->logContains(server == "421" ? "サーバーが接続を受け付けませんでした。\r\n"
+                                              : "ログインを取りやめました。\r\n"));
 }
 
 void TestEngineSession::userAnswered230StillSendsPass() {
@@ -307,26 +356,6 @@ void TestEngineSession::refusedPasswordAsksAndRetriesOnTheSameConnection() {
     QVERIFY(log().find("secret") == std::string::npos);
     QVERIFY(log().find("p@ss") == std::string::npos);
     QTRY_COMPARE(m_ui->foldersSet.size(), size_t(1));
-}
-
-void TestEngineSession::cancelledAccountQuestionWaitsForTheClose() {
-    SaveHost(m_peer->port());
-    m_ui->accountAnswers.push_back({2, {}, {}});
-    m_peer->reply("220 ready")
-        .expect("USER user")
-        .reply("331 password please")
-        .expect("PASS secret")
-        .reply("503 Login refused")
-        .waitFor([this] { return m_ui->accountQuestions.size() == 1; })
-        .pause(100)
-        .close();
-    m_engine->Connect(0);
-    QTRY_VERIFY(m_peer->done());
-    QTRY_VERIFY(!m_engine->IsConnected());
-    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
-    // Nothing was sent after the refusal.
-    QCOMPARE(m_peer->commands().size(), size_t(2));
-    QVERIFY(log().size() > strlen(kLost) && log().substr(log().size() - strlen(kLost)) == kLost);
 }
 
 void TestEngineSession::closeWhileTheAccountQuestionIsOpen() {
@@ -548,24 +577,46 @@ void TestEngineSession::replyTimeoutReturnsToIdle() {
 }
 
 void TestEngineSession::replyIsTimedAsAWhole() {
-    // A greeting that sends a line every 150 ms, for longer than the time-out: each line used to
-    // start the time-out afresh, and the session waited as long as the server liked.
+    // A greeting that sends a line now and then: each line used to start the time-out afresh, and
+    // the session waited as long as the server liked.
     SaveHost(m_peer->port());
-    m_engine->SetTimeoutMs(500);
-    for (int i = 0; i < 10; ++i)
-        m_peer->send("220-still greeting\r\n").pause(150);
-    m_peer->send("220 done\r\n").waitFor([this] { return m_ui->logContains("220 done\r\n"); });
+    m_engine->SetTimeoutMs(800);
+    for (int i = 0; i < 3; ++i)
+        m_peer->send("220-still greeting\r\n").pause(100);
+    m_peer->expectClose();
     m_engine->Connect(0);
     QTRY_VERIFY_WITH_TIMEOUT(m_peer->done(), 10000);
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
-    const std::string text = log();
-    QVERIFY(text.find("タイムアウトしました。\r\n") < text.find("220 done\r\n"));
-    // The greeting that came after the time-out is logged, and the login does not go on.
+    QVERIFY(m_ui->logContains("タイムアウトしました。\r\n"));
     QVERIFY(m_peer->commands().empty());
-    QVERIFY(!m_engine->IsBusy());
+    QVERIFY(!m_engine->IsConnected());
 }
 
-void TestEngineSession::untimeoutStartsNoTimer() {
+void TestEngineSession::silentServerEndsTheLogin_data() {
+    QTest::addColumn<QString>("silence");
+    QTest::newRow("no greeting") << "greeting";
+    QTest::newRow("no answer to USER") << "USER";
+    QTest::newRow("TLS handshake never answered") << "TLS";
+}
+
+void TestEngineSession::silentServerEndsTheLogin() {
+    QFETCH(QString, silence);
+    SaveHost(m_peer->port(), "127.0.0.1", 0, silence == "TLS" ? HostSecurity::Explicit : HostSecurity::None);
+    m_engine->SetTimeoutMs(400);
+    if (silence == "USER")
+        m_peer->reply("220 ready").expect("USER user");
+    else if (silence == "TLS")
+        m_peer->reply("220 ready").expect("AUTH TLS").reply("234 go ahead");
+    m_peer->expectClose();
+    m_engine->Connect(0);
+    QTRY_VERIFY_WITH_TIMEOUT(m_peer->done(), 10000);
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QVERIFY(!m_engine->IsConnected());
+    QCOMPARE(m_ui->connectedStates.back(), false);
+    QCOMPARE(m_ui->failures.back(), std::string("タイムアウトしました。\r\n"));
+}
+
+void TestEngineSession::untimeoutLimitsOnlyTheLogin() {
     {
         SettingsKey key;
         key.CreateKey(KeyFamily::System);
@@ -582,13 +633,16 @@ void TestEngineSession::untimeoutStartsNoTimer() {
     makeEngine();
     QCOMPARE(m_engine->TimeoutMs(), 0);
 
+    // Without a time-out the login is still limited, and nothing after it.
     SaveHost(m_peer->port());
-    m_peer->reply("220 ready")
+    m_peer->pause(100)
+        .call([this] { QVERIFY(m_engine->IsReplyTimerActive()); })
+        .reply("220 ready")
         .expect("USER user")
         .send("331-part", {})
         .waitFor([this] { return m_engine->IsBusy() && !m_ui->logContains("331"); })
         .pause(100)
-        .call([this] { QVERIFY(!m_engine->IsReplyTimerActive()); })
+        .call([this] { QVERIFY(m_engine->IsReplyTimerActive()); })
         .send("\r\n331 rest\r\n")
         .expect("PASS secret")
         .reply("230 ok")

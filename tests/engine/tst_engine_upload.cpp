@@ -393,9 +393,17 @@ void TestEngineUpload::folderDeleteExpandsDepthFirst() {
              (std::vector<int>{WM_FTP_DELE, WM_FTP_DELE, WM_FTP_DELE, WM_FTP_DELE, WM_FTP_DELCWD, WM_FTP_CWD,
                                WM_FTP_RMD, WM_FTP_DELCWD, WM_FTP_CWD, WM_FTP_RMD, WM_FTP_CWD}));
     QCOMPARE(Texts2(m_engine->Queue()),
-             (std::vector<std::string>{"/cur/F/out", "/cur/F/up", "/cur/F/b c", "/cur/F/a", "/cur/F/t",
-                                       "/cur/F/", "/cur/F/t", "/cur/F/s", "/cur/F/", "/cur/F/s", "/cur/"}));
+             (std::vector<std::string>{"/cur/F/a", "/cur/F/b c", "/cur/F/up", "/cur/F/out", "/cur/F/s",
+                                       "/cur/F/", "/cur/F/s", "/cur/F/t", "/cur/F/", "/cur/F/t", "/cur/"}));
     QVERIFY(m_ui->logContains("「../../etc/x」は一つのファイル名ではないため、削除しませんでした。\r\n"));
+
+    // A tree whose folders list more than the queue may hold is given up whole, and only it.
+    EngineProbe::MaxQueuedOps(*m_engine) = 14;
+    m_engine->ExpandFolderDelete("/cur/F/s", entries);
+    QCOMPARE(Texts2(m_engine->Queue()), std::vector<std::string>{"/cur/"});
+    QCOMPARE(m_ui->failures.back(),
+             std::string("フォルダ「/cur/F/s」には 10 個の項目があり、待っている処理が多す"
+                         "ぎるため、フォルダの削除を中止しました。\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestEngineUpload)

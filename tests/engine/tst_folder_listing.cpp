@@ -327,6 +327,8 @@ void TestFolderListing::activeModeRefusesAConnectionFromAnotherHost() {
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QVERIFY(strayConnected);
+    // Said, or the user would only ever see a time-out.
+    QVERIFY(m_ui->logContains("サーバー以外のアドレス (127.0.0.2) からのデータ接続を拒否しました。\r\n"));
     QTRY_COMPARE(m_ui->listings.size(), size_t(1));
     QCOMPARE(m_ui->listings[0], RecordingUi::NamesIn(kListing));
 }

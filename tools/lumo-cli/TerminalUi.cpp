@@ -13,13 +13,20 @@ namespace {
 constexpr qint64 kProgressRedrawMs = 100;
 constexpr int kBarWidth = 30;
 
-// A line as a terminal should show it: without its CR LF, the lines of a multi-line text joined.
+// A line as a terminal should show it: without its CR LF, the lines of a multi-line text joined
+// by a space.
 std::string OneLine(const std::string& text) {
     std::string out;
     for (char c : text) {
-        if (c != '\r' && c != '\n')
+        if (c == '\n') {
+            if (!out.empty() && out.back() != ' ')
+                out += ' ';
+        } else if (c != '\r') {
             out += c;
+        }
     }
+    while (!out.empty() && out.back() == ' ')
+        out.pop_back();
     return out;
 }
 } // namespace
@@ -129,21 +136,23 @@ int TerminalUi::AskFileOverwrite(OverwriteForm, const std::string& path, const s
     case CliArgs::Existing::Resume:
         return 4;
     case CliArgs::Existing::Skip:
-        // Each command sends or fetches one item, so cancelling is skipping it.
-        return 2;
+        return 5;
     case CliArgs::Existing::Fail:
         break;
     }
+    // That one file is left alone; the others of a folder still come.
     Fail(DecodeRemoteName(path).toStdString() +
          " exists already (--overwrite, --resume or --skip says what to do with it)");
-    return 2;
+    return 5;
 }
 
 int TerminalUi::AskFolderOverwrite(const std::string& localFolder) {
     switch (m_args.existing) {
     case CliArgs::Existing::Overwrite:
-    case CliArgs::Existing::Resume:
         return 1;
+    case CliArgs::Existing::Resume:
+        // Each file of the tree: a partial one continues, a whole one is skipped.
+        return 4;
     case CliArgs::Existing::Skip:
         return 5;
     case CliArgs::Existing::Fail:
