@@ -21,6 +21,8 @@ private slots:
     void fixedClock();
     void mlsdTimesInLocalTime();
     void reviewReadsTheSameWherePiecesEnd();
+    void reviewKeepsLittleOfUnreadableLines();
+    void lineHeadsEndBetweenCharacters();
 };
 
 void TestListingParser::splitLinesSkipsBlankLinesAndLeadingSpace() {
@@ -399,7 +401,9 @@ void TestListingParser::reviewReadsTheSameWherePiecesEnd() {
                      how);
         }
         QCOMPARE(review.Unreadable().size(), size_t(1));
-        QCOMPARE(QByteArray::fromStdString(review.Unreadable()[0]), QByteArray("this is no entry"));
+        QCOMPARE(review.UnreadableCount(), size_t(1));
+        QCOMPARE(QByteArray::fromStdString(review.Unreadable()[0].head), QByteArray("this is no entry"));
+        QCOMPARE(review.Unreadable()[0].leftOut, size_t(0));
         QCOMPARE(int(review.LegacySet()), int(RemoteCharset::EucJp));
     };
     ListingReview review;
@@ -419,6 +423,62 @@ void TestListingParser::reviewReadsTheSameWherePiecesEnd() {
     review.Release();
     QCOMPARE(review.HeldBytes(), ListingReview().HeldBytes());
     FixListingNow(nullptr);
+}
+
+// A server may send a line of megabytes, or a million lines no layout fits: the review keeps the
+// first lines' heads and counts the rest, and the listing still counts as not read whole.
+void TestListingParser::reviewKeepsLittleOfUnreadableLines() {
+    std::string huge = "?rw-r--r-- 1 o g 1 Jan  1  2020 ";
+    while (huge.size() < 5 * 1024 * 1024)
+        huge += "\xE3\x81\x82";
+    std::string text = "-rw-r--r-- 1 o g 1 Jan  1  2020 first\r\n" + huge + "\r\n";
+    for (int i = 0; i < 100000; ++i)
+        text += "no entry " + std::to_string(i) + "\r\n";
+    text += "-rw-r--r-- 1 o g 1 Jan  1  2020 last\r\n";
+    ListingReview review;
+    review.Begin(false);
+    for (size_t at = 0; at < text.size(); at += 65536)
+        review.Feed(std::string_view(text).substr(at, 65536));
+    review.Finish();
+    QCOMPARE(review.TakeEntries().size(), size_t(2));
+    QCOMPARE(review.UnreadableCount(), size_t(100001));
+    QCOMPARE(review.Unreadable().size(), ListingReview::kKeptLines);
+    const UnreadableLine& first = review.Unreadable()[0];
+    QVERIFY(first.head.size() <= ListingReview::kHeadBytes &&
+            first.head.size() > ListingReview::kHeadBytes - 3);
+    QVERIFY(IsValidUtf8(first.head));
+    QCOMPARE(first.head + huge.substr(first.head.size()), huge);
+    QCOMPARE(first.leftOut, huge.size() - first.head.size());
+    QCOMPARE(QByteArray::fromStdString(review.Unreadable()[1].head), QByteArray("no entry 0"));
+    QCOMPARE(review.Unreadable()[1].leftOut, size_t(0));
+    // A new listing starts with none.
+    review.Begin(false);
+    review.Finish();
+    QCOMPARE(review.UnreadableCount(), size_t(0));
+    QVERIFY(review.Unreadable().empty());
+}
+
+void TestListingParser::lineHeadsEndBetweenCharacters() {
+    auto head = [](std::string_view line, size_t max) { return std::string(LineHead(line, max)); };
+    QCOMPARE(head("short", 5), std::string("short"));
+    QCOMPARE(head("longer", 5), std::string("longe"));
+    // あい in UTF-8 are three bytes each.
+    const std::string utf8 = "a\xE3\x81\x82\xE3\x81\x84";
+    QCOMPARE(head(utf8, 6), std::string("a\xE3\x81\x82"));
+    QCOMPARE(head(utf8, 4), std::string("a\xE3\x81\x82"));
+    QCOMPARE(head(utf8, 3), std::string("a"));
+    // 表示 in CP932: the second byte of 表 is a backslash.
+    const std::string cp932 = "a\x95\x5C\x8E\xA6"
+                              "b";
+    QCOMPARE(head(cp932, 4), std::string("a\x95\x5C"));
+    QCOMPARE(head(cp932, 2), std::string("a"));
+    QCOMPARE(head(cp932, 5), std::string("a\x95\x5C\x8E\xA6"));
+    // Half-width kana are one byte.
+    QCOMPARE(head("\xB1\xB2\xB3\x95", 3), std::string("\xB1\xB2\xB3"));
+    QCOMPARE(GroupedCount(0), std::string("0"));
+    QCOMPARE(GroupedCount(999), std::string("999"));
+    QCOMPARE(GroupedCount(1000), std::string("1,000"));
+    QCOMPARE(GroupedCount(9999700), std::string("9,999,700"));
 }
 
 QTEST_GUILESS_MAIN(TestListingParser)
