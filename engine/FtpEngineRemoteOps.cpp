@@ -39,16 +39,25 @@ void CFtpEngine::BeginListingReview() {
 }
 
 bool CFtpEngine::ApplyListingReview(bool failOnUnreadable) {
-    for (const std::string& line : m_review.Unreadable()) {
-        const std::string text = "ファイル一覧の次の行を読み取れませんでした: " + ShownName(line) + "\r\n";
+    const auto report = [&](const std::string& text) {
         if (failOnUnreadable)
             LogFailure(text);
         else
             m_ui.Log().AppendLog(text);
+    };
+    // The review keeps the first lines only, and of each its head.
+    for (const UnreadableLine& line : m_review.Unreadable()) {
+        std::string text = "ファイル一覧の次の行を読み取れませんでした: " + ShownName(line.head);
+        if (line.leftOut > 0)
+            text += "… (残り " + GroupedCount(line.leftOut) + " バイトは省略しました)";
+        report(text + "\r\n");
     }
+    const std::size_t notShown = m_review.UnreadableCount() - m_review.Unreadable().size();
+    if (notShown > 0)
+        report("ファイル一覧のほかの " + GroupedCount(notShown) + " 行も読み取れませんでした。\r\n");
     if (m_review.LegacySet() != RemoteCharset::Auto)
         NoteSessionLegacySet(m_review.LegacySet());
-    return m_review.Unreadable().empty();
+    return m_review.UnreadableCount() == 0;
 }
 
 void CFtpEngine::OnFtpDele(SocketId s, std::uint32_t word) {

@@ -7,18 +7,21 @@ namespace {
 
 const ListingNow* g_fixedNow = nullptr;
 
-// A kanji of the date forms in each set a listing may come in; JIS between its shift sequences.
-struct Kanji {
-    std::string_view forms[4];
+// A unit word of the date forms in each set a listing may come in: the Japanese kanji in UTF-8,
+// Shift_JIS, EUC-JP and JIS (between its shift sequences), then the Korean hangul in UTF-8 and
+// EUC-KR.
+struct Unit {
+    std::string_view forms[6];
 };
-constexpr Kanji kYear{{"\xE5\xB9\xB4", "\x94\x4E", "\xC7\xAF", "\x1B$BG/\x1B(B"}};
-constexpr Kanji kMonth{{"\xE6\x9C\x88", "\x8C\x8E", "\xB7\xEE", "\x1B$B7n\x1B(B"}};
-constexpr Kanji kDay{{"\xE6\x97\xA5", "\x93\xFA", "\xC6\xFC", "\x1B$BF|\x1B(B"}};
-constexpr Kanji kHour{{"\xE6\x99\x82", "\x8E\x9E", "\xBB\xFE", "\x1B$B;~\x1B(B"}};
-constexpr Kanji kMinute{{"\xE5\x88\x86", "\x95\xAA", "\xCA\xAC", "\x1B$BJ,\x1B(B"}};
-// 合計, the "total" line of ls in Japanese.
-constexpr Kanji kTotal{
-    {"\xE5\x90\x88\xE8\xA8\x88", "\x8D\x87\x8C\x76", "\xB9\xE7\xB7\xD7", "\x1B$B9g7W\x1B(B"}};
+constexpr Unit kYear{{"\xE5\xB9\xB4", "\x94\x4E", "\xC7\xAF", "\x1B$BG/\x1B(B", "\xEB\x85\x84", "\xB3\xE2"}};
+constexpr Unit kMonth{{"\xE6\x9C\x88", "\x8C\x8E", "\xB7\xEE", "\x1B$B7n\x1B(B", "\xEC\x9B\x94", "\xBF\xF9"}};
+constexpr Unit kDay{{"\xE6\x97\xA5", "\x93\xFA", "\xC6\xFC", "\x1B$BF|\x1B(B", "\xEC\x9D\xBC", "\xC0\xCF"}};
+constexpr Unit kHour{{"\xE6\x99\x82", "\x8E\x9E", "\xBB\xFE", "\x1B$B;~\x1B(B", "\xEC\x8B\x9C", "\xBD\xC3"}};
+constexpr Unit kMinute{
+    {"\xE5\x88\x86", "\x95\xAA", "\xCA\xAC", "\x1B$BJ,\x1B(B", "\xEB\xB6\x84", "\xBA\xD0"}};
+// 合計 and 합계, the "total" line of ls in Japanese and Korean.
+constexpr Unit kTotal{{"\xE5\x90\x88\xE8\xA8\x88", "\x8D\x87\x8C\x76", "\xB9\xE7\xB7\xD7", "\x1B$B9g7W\x1B(B",
+                       "\xED\x95\xA9\xEA\xB3\x84", "\xC7\xD5\xB0\xE8"}};
 
 bool eat(std::string_view& s, std::string_view prefix) {
     if (s.substr(0, prefix.size()) != prefix)
@@ -27,7 +30,7 @@ bool eat(std::string_view& s, std::string_view prefix) {
     return true;
 }
 
-bool eatKanji(std::string_view& s, const Kanji& k) {
+bool eatUnit(std::string_view& s, const Unit& k) {
     for (std::string_view form : k.forms) {
         if (eat(s, form))
             return true;
@@ -105,8 +108,8 @@ int englishMonth(std::string_view word) {
     return 0;
 }
 
-// Whether a word may hold a kanji of the date forms (a byte of a multi-byte set, or JIS's escape).
-bool mayHoldKanji(std::string_view word) {
+// Whether a word may hold a unit of the date forms (a byte of a multi-byte set, or JIS's escape).
+bool mayHoldUnit(std::string_view word) {
     for (char c : word) {
         if (static_cast<unsigned char>(c) >= 0x80 || c == '\x1B')
             return true;
@@ -138,9 +141,9 @@ bool readClock(std::string_view s, Moment& m) {
     return true;
 }
 
-// One word of a Japanese date ("11月", "6日", "2005年", "14時21分", "5月20日", a bare day or year
-// after the month, "12:00"), added to what the words before it gave.
-bool readJapaneseWord(std::string_view w, Moment& m, bool first) {
+// One word of a Japanese or Korean date ("11月", "6日", "2005年", "14時21分", "5月20日", "3월",
+// "14일", a bare day or year after the month, "12:00"), added to what the words before it gave.
+bool readUnitWord(std::string_view w, Moment& m, bool first) {
     if (readClock(w, m))
         return !first && m.month >= 0 && m.day >= 0;
     bool unitSeen = false;
@@ -151,15 +154,15 @@ bool readJapaneseWord(std::string_view w, Moment& m, bool first) {
             return false;
         const size_t digits = before.size() - w.size();
         int* field = nullptr;
-        if (eatKanji(w, kYear)) {
+        if (eatUnit(w, kYear)) {
             field = digits == 4 ? &m.year : nullptr;
-        } else if (eatKanji(w, kMonth)) {
+        } else if (eatUnit(w, kMonth)) {
             field = &m.month;
-        } else if (eatKanji(w, kDay)) {
+        } else if (eatUnit(w, kDay)) {
             field = &m.day;
-        } else if (eatKanji(w, kHour)) {
+        } else if (eatUnit(w, kHour)) {
             field = &m.hour;
-        } else if (eatKanji(w, kMinute)) {
+        } else if (eatUnit(w, kMinute)) {
             field = m.hour >= 0 ? &m.minute : nullptr;
         } else if (w.empty() && !unitSeen && m.month >= 0) {
             // A bare number after the month is its day, and after the day a year.
@@ -232,10 +235,6 @@ bool readIsoDate(std::string_view s, Moment& m) {
            isNumber(s.substr(8, 2), 2, m.day);
 }
 
-bool isZone(std::string_view s) {
-    return s.size() == 5 && (s[0] == '+' || s[0] == '-') && allDigits(s.substr(1));
-}
-
 struct Word {
     std::string_view text;
     size_t end; // position just past the word in the line
@@ -259,6 +258,93 @@ size_t splitWords(std::string_view line, Word* out, size_t max) {
     return count;
 }
 
+bool isDateSeparator(char c) {
+    return c == '-' || c == '/' || c == '.';
+}
+
+bool isZone(std::string_view s) {
+    return s.size() == 5 && (s[0] == '+' || s[0] == '-') && allDigits(s.substr(1));
+}
+
+// "HH:MM" or a year of four digits: the word after a month and day.
+bool readTimeOrYear(std::string_view s, Moment& m) {
+    return readClock(s, m) || (s.size() == 4 && isNumber(s, 4, m.year));
+}
+
+// A date of numbers in one word: year first ("2010/03/14", "2004.07.15", ISO's "2005-06-07"),
+// year last ("04-24-2003", "24-04-2003", "15.07.2004") or no year ("09-26"), with "-", "/" or "."
+// between the numbers, the same each time. Where month and day could be either way round they are
+// month first, as the other clients read them; a first number above 12 can only be a day, and
+// with dots the day comes first, as everywhere dots are written.
+bool readNumericDate(std::string_view s, Moment& m) {
+    // Sizes and owners are most of the words here that begin with a digit; a date has a separator
+    // after its first one, two or four digits.
+    const auto separatorAt = [&](size_t i) { return i < s.size() && isDateSeparator(s[i]); };
+    if (!separatorAt(1) && !separatorAt(2) && !separatorAt(4))
+        return false;
+    int n[3];
+    size_t digits[3];
+    size_t count = 0;
+    char separator = 0;
+    for (;;) {
+        const size_t before = s.size();
+        if (count == 3 || !eatNumber(s, 4, n[count]))
+            return false;
+        digits[count++] = before - s.size();
+        if (s.empty())
+            break;
+        if (separator == 0 && isDateSeparator(s[0]))
+            separator = s[0];
+        if (s[0] != separator)
+            return false;
+        s.remove_prefix(1);
+    }
+    const bool short0 = digits[0] <= 2, short1 = count > 1 && digits[1] <= 2;
+    if (count == 3 && digits[0] == 4 && short1 && digits[2] <= 2) {
+        m.year = n[0];
+        m.month = n[1];
+        m.day = n[2];
+        return true;
+    }
+    const bool yearLast = count == 3 && short0 && short1 && digits[2] == 4;
+    if (!yearLast && !(count == 2 && short0 && short1 && separator != '.'))
+        return false;
+    const bool dayFirst = separator == '.' || n[0] > 12;
+    m.month = dayFirst ? n[1] : n[0];
+    m.day = dayFirst ? n[0] : n[1];
+    if (yearLast)
+        m.year = n[2];
+    return true;
+}
+
+// How many words from w[k] make a date written in numbers only; 0 when none does. Besides the
+// one-word dates above: month and day as words of their own ("3 29 03:26", "12 25 2019"), and a
+// date without a year ("09-26 13:45", "09-26 2000") takes the next word.
+size_t readNumericWords(const Word* w, size_t k, size_t last, Moment& m) {
+    Moment d;
+    const std::string_view first = w[k].text;
+    if (first.size() <= 2 && isNumber(first, 2, d.month)) {
+        if (k + 2 > last || !isNumber(w[k + 1].text, 2, d.day) || !readTimeOrYear(w[k + 2].text, d))
+            return 0;
+        m = d;
+        return 3;
+    }
+    if (!readNumericDate(first, d))
+        return 0;
+    size_t used = 1;
+    if (d.year < 0) {
+        if (k + 1 > last || !readTimeOrYear(w[k + 1].text, d))
+            return 0;
+        ++used;
+    } else if (k + 1 <= last && readClock(w[k + 1].text, d)) {
+        ++used;
+        if (k + 2 <= last && isZone(w[k + 2].text))
+            ++used;
+    }
+    m = d;
+    return used;
+}
+
 // How many words from w[k] make a date of a Unix long line; 0 when none does. `last` is the index
 // of the last word that may still belong to it (one must be left for the name).
 size_t readUnixDate(const Word* w, size_t k, size_t last, Moment& m) {
@@ -274,28 +360,20 @@ size_t readUnixDate(const Word* w, size_t k, size_t last, Moment& m) {
                 m.day = first;
             else if (!isNumber(w[k + 1].text, 2, m.day))
                 return 0;
-            if (!readClock(w[k + 2].text, m) &&
-                !(w[k + 2].text.size() == 4 && isNumber(w[k + 2].text, 4, m.year)))
-                return 0;
-            return 3;
+            return readTimeOrYear(w[k + 2].text, m) ? 3 : 0;
         }
     }
-    if (readIsoDate(w[k].text, m)) {
-        size_t used = 1;
-        if (k + 1 <= last && readClock(w[k + 1].text, m)) {
-            ++used;
-            if (k + 2 <= last && isZone(w[k + 2].text))
-                ++used;
-        }
-        return used;
+    if (isDigit(w[k].text[0])) {
+        if (const size_t used = readNumericWords(w, k, last, m))
+            return used;
     }
-    if (!mayHoldKanji(w[k].text))
+    if (!mayHoldUnit(w[k].text))
         return 0;
     Moment j;
     size_t used = 0;
     for (size_t i = k; i <= last; ++i) {
         Moment next = j;
-        if (!readJapaneseWord(w[i].text, next, i == k))
+        if (!readUnitWord(w[i].text, next, i == k))
             break;
         j = next;
         ++used;
@@ -332,7 +410,7 @@ bool isTotalLine(const Word* w, size_t n) {
     if (n != 2 || !allDigits(w[1].text))
         return false;
     std::string_view first = w[0].text;
-    return first == "total" || (eatKanji(first, kTotal) && first.empty());
+    return first == "total" || (eatUnit(first, kTotal) && first.empty());
 }
 
 void finish(RemoteEntry& e, const Moment& m) {

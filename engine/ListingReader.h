@@ -31,12 +31,13 @@ enum class ListingLine {
 };
 
 // Reads one line of a listing in any layout servers send: Unix `ls -l` (English month names, the
-// Japanese forms with 月/日/年/時/分 in UTF-8, Shift_JIS, EUC-JP or JIS, ISO dates, numeric owners,
-// devices), MS-DOS/IIS, and MLSD facts. Names keep the server's bytes, spaces at either end
-// included (MS-DOS lines cannot carry leading spaces). A symbolic link carries its own name,
-// without "-> target", and is marked as a link. A time without a year lies in the past: more than
-// a day after `now` (a day of grace for clocks and time zones) means the year before. `entry` is
-// set only for ListingLine::Entry.
+// Japanese forms with 月/日/年/時/分 in UTF-8, Shift_JIS, EUC-JP or JIS, the Korean ones with
+// 월/일/년 in UTF-8 or EUC-KR, dates in numbers only such as "3 29 03:26", "09-26 2000",
+// "2010/03/14" or "24-04-2003", ISO dates, numeric owners, devices), MS-DOS/IIS, and MLSD facts.
+// Names keep the server's bytes, spaces at either end included (MS-DOS lines cannot carry leading
+// spaces). A symbolic link carries its own name, without "-> target", and is marked as a link. A
+// time without a year lies in the past: more than a day after `now` (a day of grace for clocks and
+// time zones) means the year before. `entry` is set only for ListingLine::Entry.
 ListingLine ReadListingLine(std::string_view line, const ListingNow& now, RemoteEntry& entry);
 
 // The entries of a listing text, in its order.

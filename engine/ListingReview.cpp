@@ -12,6 +12,7 @@ void ListingReview::Begin(bool lookAtNames) {
     m_now = CurrentListingNow();
     m_tail.clear();
     m_unreadable.clear();
+    m_unreadableCount = 0;
     m_entries.clear();
 }
 
@@ -74,7 +75,7 @@ void ListingReview::ReadLines(std::string_view text) {
     for (std::string_view line : m_lines) {
         const ListingLine kind = ReadListingLine(line, m_now, m_entry);
         if (kind == ListingLine::Unreadable) {
-            m_unreadable.emplace_back(line);
+            NoteUnreadable(line);
             continue;
         }
         if (kind != ListingLine::Entry)
@@ -87,10 +88,46 @@ void ListingReview::ReadLines(std::string_view text) {
     }
 }
 
+void ListingReview::NoteUnreadable(std::string_view line) {
+    ++m_unreadableCount;
+    if (m_unreadable.size() >= kKeptLines)
+        return;
+    const std::string_view head = LineHead(line, kHeadBytes);
+    m_unreadable.push_back({std::string(head), line.size() - head.size()});
+}
+
 RemoteCharset ListingReview::LegacySet() const {
     // EUC-JP names mostly read as CP932 too (as half-width kana), while CP932 names with kanji are
     // hardly ever valid EUC-JP.
     if (!m_otherNames)
         return RemoteCharset::Auto;
     return m_allEucJp ? RemoteCharset::EucJp : RemoteCharset::ShiftJis;
+}
+
+std::string_view LineHead(std::string_view line, std::size_t max) {
+    if (line.size() <= max)
+        return line;
+    // A UTF-8 character is at most four bytes: the cut moves back over up to three that continue
+    // one, to the byte that begins it.
+    std::size_t cut = max;
+    while (cut + 3 > max && cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80)
+        --cut;
+    if ((cut == max || static_cast<unsigned char>(line[cut]) >= 0xC0) && IsValidUtf8(line.substr(0, cut)))
+        return line.substr(0, cut);
+    // CP932: a lead byte takes the byte after it, whatever that is.
+    std::size_t end = 0;
+    for (;;) {
+        const unsigned char c = static_cast<unsigned char>(line[end]);
+        const std::size_t width = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC) ? 2 : 1;
+        if (end + width > max)
+            return line.substr(0, end);
+        end += width;
+    }
+}
+
+std::string GroupedCount(std::size_t n) {
+    std::string digits = std::to_string(n);
+    for (std::size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, 1, ',');
+    return digits;
 }

@@ -1,5 +1,6 @@
 #include "StoreFixture.h"
 #include "engine/FtpEngine.h"
+#include "engine/ListingReview.h"
 #include "engine/ReplyTexts.h"
 #include "fixtures/EngineHosts.h"
 #include "fixtures/EngineProbe.h"
@@ -45,6 +46,7 @@ private slots:
     void refusedStepsEndTheListing();
     void activeModeRefusesAConnectionFromAnotherHost();
     void endlessListingIsCutOff();
+    void unreadableLinesAreLoggedShort();
 
 private:
     std::unique_ptr<StoreFixture> m_store;
@@ -357,6 +359,30 @@ void TestFolderListing::endlessListingIsCutOff() {
     QCOMPARE(m_ui->failures, (std::vector<std::string>{kTooBig, kListFailed}));
     // The text received so far is let go, not kept until the next listing.
     QVERIFY(EngineProbe::Review(*m_engine).HeldBytes() < 1024 * 1024);
+}
+
+// A hostile listing: a line of megabytes and a hundred thousand more that no layout fits. The log
+// gets a head of the first lines and a count of the rest, and a folder download still fails.
+void TestFolderListing::unreadableLinesAreLoggedShort() {
+    const std::string huge = "?rw-r--r-- 1 o g 1 Jan  1  2020 " + std::string(8 * 1024 * 1024, 'x');
+    std::string listing = kListing + huge + "\r\n";
+    for (int i = 0; i < 100000; ++i)
+        listing += "no entry\r\n";
+    QVERIFY(!m_engine->ReviewListing(listing, true));
+    QCOMPARE(m_ui->failures.size(), ListingReview::kKeptLines + 1);
+    const std::size_t leftOut = huge.size() - ListingReview::kHeadBytes;
+    QCOMPARE(m_ui->failures[0],
+             "ファイル一覧の次の行を読み取れませんでした: " + huge.substr(0, ListingReview::kHeadBytes) +
+                 "… (残り " + GroupedCount(leftOut) + " バイトは省略しました)\r\n");
+    QCOMPARE(m_ui->failures[1], std::string("ファイル一覧の次の行を読み取れませんでした: no entry\r\n"));
+    QCOMPARE(m_ui->failures.back(), "ファイル一覧のほかの " +
+                                        GroupedCount(100001 - ListingReview::kKeptLines) +
+                                        " 行も読み取れませんでした。\r\n");
+    QVERIFY(m_ui->log.Text().size() < 8 * 1024);
+    // The file list shows what it can and only logs what it could not read.
+    m_ui->failures.clear();
+    QVERIFY(!m_engine->ReviewListing(listing, false));
+    QVERIFY(m_ui->failures.empty());
 }
 
 QTEST_GUILESS_MAIN(TestFolderListing)

@@ -18,9 +18,13 @@ private slots:
     void initTestCase();
     void readerCorpus_data();
     void readerCorpus();
+    void numericAndKoreanDates_data();
+    void numericAndKoreanDates();
     void fixedClock();
     void mlsdTimesInLocalTime();
     void reviewReadsTheSameWherePiecesEnd();
+    void reviewKeepsLittleOfUnreadableLines();
+    void lineHeadsEndBetweenCharacters();
 };
 
 void TestListingParser::splitLinesSkipsBlankLinesAndLeadingSpace() {
@@ -221,6 +225,7 @@ void TestListingParser::readerCorpus_data() {
     row("total", "total 12", june, nothing);
     row("total in Japanese", "\xE5\x90\x88\xE8\xA8\x88 12", june, nothing);
     row("total in Shift_JIS", "\x8D\x87\x8C\x76 12", june, nothing);
+    row("total in Korean", "\xED\x95\xA9\xEA\xB3\x84 8", june, nothing);
     row("dot", "drwxr-xr-x   2 u g 512 Jan  1  2020 .", june, nothing);
     row("dot dot", "drwxr-xr-x   2 u g 512 Jan  1  2020 ..", june, nothing);
     // The Japanese forms.
@@ -302,6 +307,12 @@ void TestListingParser::readerCorpus_data() {
         unreadable);
     row("no date", "drwxr-xr-x 3 slopri devlab 512 71-unix-dateless", june, unreadable);
     row("link without a name", "lrwxrwxrwx 1 o g 3 Jan  1  2020  -> x", june, unreadable);
+    row("month 13 either way round", "-rw-r--r-- 1 u g 1 13-14 2001 bad", june, unreadable);
+    row("February 30", "-rw-r--r-- 1 u g 1 2001/02/30 bad", june, unreadable);
+    row("two separators", "-rw-r--r-- 1 u g 1 2001-02/03 bad", june, unreadable);
+    row("two-digit year", "-rw-r--r-- 1 u g 1 03-04-01 bad", june, unreadable);
+    row("numeric month and day, no time", "-rw-r--r-- 1 u g 1 3 29 bad", june, unreadable);
+    row("day in hangul, no month", "-rw-r--r-- 1 u g 1 14\xEC\x9D\xBC 12:00 bad", june, unreadable);
 }
 
 void TestListingParser::readerCorpus() {
@@ -325,6 +336,83 @@ void TestListingParser::readerCorpus() {
     QCOMPARE(QByteArray::fromStdString(e.date.str()), date);
     QCOMPARE(QByteArray::fromStdString(e.attributes), attributes);
     QCOMPARE(e.link, link);
+}
+
+// Dates in numbers only, in the orders servers write them, and Korean months: each layout with
+// the time it is read at and the row it gives.
+void TestListingParser::numericAndKoreanDates_data() {
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("now");
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("size");
+    QTest::addColumn<QByteArray>("date");
+    QTest::addColumn<bool>("folder");
+    const QString june = "2024-06-01 12:00";
+    auto row = [](const char* tag, QByteArray line, const QString& now, QByteArray name, QByteArray size,
+                  QByteArray date, bool folder = false) {
+        QTest::newRow(tag) << line << now << name << size << date << folder;
+    };
+    row("month and day, then time", "-rw-r--r--   1 root     other        531 3 29 03:26 02-unix-std file",
+        june, "02-unix-std file", "531", "2024/03/29 03:26");
+    row("month and day, then year", "drwxr-xr-x 2 0 0 4096 12 25 2019 xmas", june, "xmas", "4096",
+        "2019/12/25", true);
+    row("small owner and group before", "-rw-r--r-- 1 5 12 3 4 29 03:26 f", june, "f", "3",
+        "2024/04/29 03:26");
+    row("mm-dd yyyy", "-rw-r--r--   1 root     other        531 09-26 2000 05-unix-date file", june,
+        "05-unix-date file", "531", "2000/09/26");
+    row("mm-dd hh:mm, last year", "-rw-r--r--   1 root     other        531 09-26 13:45 06-unix-date file",
+        june, "06-unix-date file", "531", "2023/09/26 13:45");
+    row("mm-dd hh:mm, this year", "-rw-r--r-- 1 u g 7 05/31 23:59 may", june, "may", "7", "2024/05/31 23:59");
+    row("either way round", "-rw-r--r-- 1 u g 1 03-04 2001 either", june, "either", "1", "2001/03/04");
+    row("day above 12", "-rw-r--r-- 1 u g 1 26-05 2002 late may", june, "late may", "1", "2002/05/26");
+    row("yyyy/mm/dd hh:mm", "-r-xr-xr-x   2 root     other      2235 1999/10/12 17:12 30-datetest file", june,
+        "30-datetest file", "2235", "1999/10/12 17:12");
+    row("yyyy/m/d", "drwxr-xr-x 2 user group 4096 2010/3/14  two  spaces", june, " two  spaces", "4096",
+        "2010/03/14", true);
+    row("dd-mm-yyyy hh:mm", "-r-xr-xr-x   2 root     other      2235 24-04-2003 17:12 31-datetest file", june,
+        "31-datetest file", "2235", "2003/04/24 17:12");
+    row("mm-dd-yyyy", "-rw-r--r-- 1 u g 1 04-24-2003 april", june, "april", "1", "2003/04/24");
+    row("mm/dd/yyyy either way round", "-rw-r--r-- 1 u g 1 03/04/2003 march", june, "march", "1",
+        "2003/03/04");
+    row("yyyy.mm.dd", "-r-xr-xr-x   2 root  root  96 2004.07.15 35-dotted-date file", june,
+        "35-dotted-date file", "96", "2004/07/15");
+    row("dd.mm.yyyy", "-rw-r--r-- 1 u g 1 03.04.2004 dotted", june, "dotted", "1", "2004/04/03");
+    row("Korean month, bare day",
+        "drwxr-xr-x  2 user group 4096  3\xEC\x9B\x94 14 12:00 \xED\x8F\xB4\xEB\x8D\x94", june,
+        "\xED\x8F\xB4\xEB\x8D\x94", "4096", "2024/03/14 12:00", true);
+    row("Korean month and day, last year",
+        "-rw-r--r-- 1 user group 10 12\xEC\x9B\x94 25\xEC\x9D\xBC 10:00 a b", june, "a b", "10",
+        "2023/12/25 10:00");
+    row("Korean, year last", "-rw-r--r-- 1 user group 10  3\xEC\x9B\x94 14\xEC\x9D\xBC  2010 old.txt", june,
+        "old.txt", "10", "2010/03/14");
+    row("Korean, year first",
+        "drwxr-xr-x   5 root     sys          512 2005\xEB\x85\x84  1\xEC\x9B\x94  6\xEC\x9D\xBC 54-asian "
+        "date "
+        "year first dir",
+        june, "54-asian date year first dir", "512", "2005/01/06", true);
+    row("Korean in EUC-KR", "-rw-r--r-- 1 user group 10 11\xBF\xF9  6\xC0\xCF 09:30 euc", june, "euc", "10",
+        "2023/11/06 09:30");
+    row("ISO in a Korean listing", "drwxr-xr-x  2 user group 4096 2010-03-14 12:00 iso", june, "iso", "4096",
+        "2010/03/14 12:00", true);
+}
+
+void TestListingParser::numericAndKoreanDates() {
+    QFETCH(QByteArray, line);
+    QFETCH(QString, now);
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, size);
+    QFETCH(QByteArray, date);
+    QFETCH(bool, folder);
+    const QDateTime at = QDateTime::fromString(now, "yyyy-MM-dd HH:mm");
+    const ListingNow clock{at.date().year(), at.date().month(), at.date().day(), at.time().hour(),
+                           at.time().minute()};
+    RemoteEntry e;
+    QCOMPARE(ReadListingLine(std::string_view(line.constData(), size_t(line.size())), clock, e),
+             ListingLine::Entry);
+    QCOMPARE(QByteArray::fromStdString(e.name), name);
+    QCOMPARE(QByteArray::fromStdString(e.size), size);
+    QCOMPARE(QByteArray::fromStdString(e.date.str()), date);
+    QCOMPARE(e.IsFolder(), folder);
 }
 
 void TestListingParser::fixedClock() {
@@ -399,7 +487,9 @@ void TestListingParser::reviewReadsTheSameWherePiecesEnd() {
                      how);
         }
         QCOMPARE(review.Unreadable().size(), size_t(1));
-        QCOMPARE(QByteArray::fromStdString(review.Unreadable()[0]), QByteArray("this is no entry"));
+        QCOMPARE(review.UnreadableCount(), size_t(1));
+        QCOMPARE(QByteArray::fromStdString(review.Unreadable()[0].head), QByteArray("this is no entry"));
+        QCOMPARE(review.Unreadable()[0].leftOut, size_t(0));
         QCOMPARE(int(review.LegacySet()), int(RemoteCharset::EucJp));
     };
     ListingReview review;
@@ -419,6 +509,62 @@ void TestListingParser::reviewReadsTheSameWherePiecesEnd() {
     review.Release();
     QCOMPARE(review.HeldBytes(), ListingReview().HeldBytes());
     FixListingNow(nullptr);
+}
+
+// A server may send a line of megabytes, or a million lines no layout fits: the review keeps the
+// first lines' heads and counts the rest, and the listing still counts as not read whole.
+void TestListingParser::reviewKeepsLittleOfUnreadableLines() {
+    std::string huge = "?rw-r--r-- 1 o g 1 Jan  1  2020 ";
+    while (huge.size() < 5 * 1024 * 1024)
+        huge += "\xE3\x81\x82";
+    std::string text = "-rw-r--r-- 1 o g 1 Jan  1  2020 first\r\n" + huge + "\r\n";
+    for (int i = 0; i < 100000; ++i)
+        text += "no entry " + std::to_string(i) + "\r\n";
+    text += "-rw-r--r-- 1 o g 1 Jan  1  2020 last\r\n";
+    ListingReview review;
+    review.Begin(false);
+    for (size_t at = 0; at < text.size(); at += 65536)
+        review.Feed(std::string_view(text).substr(at, 65536));
+    review.Finish();
+    QCOMPARE(review.TakeEntries().size(), size_t(2));
+    QCOMPARE(review.UnreadableCount(), size_t(100001));
+    QCOMPARE(review.Unreadable().size(), ListingReview::kKeptLines);
+    const UnreadableLine& first = review.Unreadable()[0];
+    QVERIFY(first.head.size() <= ListingReview::kHeadBytes &&
+            first.head.size() > ListingReview::kHeadBytes - 3);
+    QVERIFY(IsValidUtf8(first.head));
+    QCOMPARE(first.head + huge.substr(first.head.size()), huge);
+    QCOMPARE(first.leftOut, huge.size() - first.head.size());
+    QCOMPARE(QByteArray::fromStdString(review.Unreadable()[1].head), QByteArray("no entry 0"));
+    QCOMPARE(review.Unreadable()[1].leftOut, size_t(0));
+    // A new listing starts with none.
+    review.Begin(false);
+    review.Finish();
+    QCOMPARE(review.UnreadableCount(), size_t(0));
+    QVERIFY(review.Unreadable().empty());
+}
+
+void TestListingParser::lineHeadsEndBetweenCharacters() {
+    auto head = [](std::string_view line, size_t max) { return std::string(LineHead(line, max)); };
+    QCOMPARE(head("short", 5), std::string("short"));
+    QCOMPARE(head("longer", 5), std::string("longe"));
+    // あい in UTF-8 are three bytes each.
+    const std::string utf8 = "a\xE3\x81\x82\xE3\x81\x84";
+    QCOMPARE(head(utf8, 6), std::string("a\xE3\x81\x82"));
+    QCOMPARE(head(utf8, 4), std::string("a\xE3\x81\x82"));
+    QCOMPARE(head(utf8, 3), std::string("a"));
+    // 表示 in CP932: the second byte of 表 is a backslash.
+    const std::string cp932 = "a\x95\x5C\x8E\xA6"
+                              "b";
+    QCOMPARE(head(cp932, 4), std::string("a\x95\x5C"));
+    QCOMPARE(head(cp932, 2), std::string("a"));
+    QCOMPARE(head(cp932, 5), std::string("a\x95\x5C\x8E\xA6"));
+    // Half-width kana are one byte.
+    QCOMPARE(head("\xB1\xB2\xB3\x95", 3), std::string("\xB1\xB2\xB3"));
+    QCOMPARE(GroupedCount(0), std::string("0"));
+    QCOMPARE(GroupedCount(999), std::string("999"));
+    QCOMPARE(GroupedCount(1000), std::string("1,000"));
+    QCOMPARE(GroupedCount(9999700), std::string("9,999,700"));
 }
 
 QTEST_GUILESS_MAIN(TestListingParser)
