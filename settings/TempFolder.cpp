@@ -82,36 +82,33 @@ QString TempFolderFaultText(FolderFault fault, const QString& folder) {
     const QString shown = Shown(folder);
     const QString above = Shown(QFileInfo(QDir::cleanPath(folder)).path());
     const QString remake = QStringLiteral("（lumo が作り直します）");
+    const auto refusal = [&shown](const QString& why, const QString& mend) {
+        return QStringLiteral("一時フォルダ %1 %2ため、使えません。%3。").arg(shown, why, mend);
+    };
     switch (fault) {
     case FolderFault::None:
         return {};
     case FolderFault::Link:
-        return QStringLiteral("一時フォルダ %1 がシンボリックリンクになっているため、使いません。"
-                              "リンクを削除してください%2。")
-            .arg(shown, remake);
+        return refusal(QStringLiteral("がシンボリックリンクになっている"),
+                       QStringLiteral("リンクを削除してください") + remake);
     case FolderFault::NotAFolder:
-        return QStringLiteral("一時フォルダ %1 の場所にフォルダではないものがあるため、使いません。"
-                              "それを削除するか別の場所へ移してください%2。")
-            .arg(shown, remake);
+        return refusal(QStringLiteral("の場所にフォルダではないものがある"),
+                       QStringLiteral("それを削除するか別の場所へ移してください") + remake);
     case FolderFault::OtherOwner:
-        return QStringLiteral("一時フォルダ %1 がほかのユーザーのものであるため、使いません。"
-                              "このフォルダを削除するか名前を変えてください%2。")
-            .arg(shown, remake);
+        return refusal(QStringLiteral("がほかのユーザーのものである"),
+                       QStringLiteral("このフォルダを削除するか名前を変えてください") + remake);
     case FolderFault::OpenToOthers:
-        return QStringLiteral("一時フォルダ %1 はほかのユーザーも開けるため、使いません。"
-                              "「chmod 700 %1」で自分だけが開けるフォルダにしてください。")
-            .arg(shown);
+        return refusal(QStringLiteral("はほかのユーザーも開ける"),
+                       QStringLiteral("「chmod 700 %1」で自分だけが開けるフォルダにしてください").arg(shown));
     case FolderFault::ParentOpen:
-        return QStringLiteral("一時フォルダ %1 の上のフォルダ %2 はほかのユーザーも書き換えられるため、"
-                              "使いません。「chmod go-w %2」で書き換えられないようにしてください。")
-            .arg(shown, above);
+        return refusal(QStringLiteral("の上のフォルダ %1 はほかのユーザーも書き換えられる").arg(above),
+                       QStringLiteral("「chmod go-w %1」で書き換えられないようにしてください").arg(above));
     case FolderFault::Missing:
     case FolderFault::Unreachable:
         break;
     }
-    return QStringLiteral("一時フォルダ %1 を作成できないか、調べられないため、使えません。"
-                          "%2 の権限を確かめてください。")
-        .arg(shown, above);
+    return refusal(QStringLiteral("を作成できないか、調べられない"),
+                   QStringLiteral("%1 の権限を確かめてください").arg(above));
 }
 
 QString TempFolderProblem(const QString& folder) {
