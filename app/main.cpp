@@ -34,9 +34,16 @@ void BringToFront(CMainFrame& frame) {
 int main(int argc, char** argv) {
     KeepFreedMemoryForReuse();
     const std::optional<QString> link = LinkArgument(argc, argv);
+    const bool linkIsBad = link && !ParseFtpUrl(link->toStdString());
+    // Said where the address was typed; the window that opens it logs it as well.
+    if (linkIsBad)
+        std::fprintf(stderr,
+                     "lumo: '%s' is not an ftp://[user[:password]@]host[:port][/path] address (or "
+                     "ftpes://, ftps://)\n",
+                     AddressWithoutPassword(link->toStdString()).c_str());
     // A lumo that runs already opens the link in its window; this one has nothing more to do.
     if (link && HandToRunningInstance(*link))
-        return 0;
+        return linkIsBad ? 2 : 0;
     const std::string missing = MissingDisplayMessage();
     if (!missing.empty()) {
         std::fprintf(stderr, "%s\n", missing.c_str());

@@ -59,6 +59,16 @@ bool LooksLikeUrl(const std::string& target) {
     return target.find("://") != std::string::npos;
 }
 
+std::string AddressWithoutPassword(const std::string& text) {
+    const std::size_t scheme = text.find("://");
+    const std::size_t start = scheme == std::string::npos ? 0 : scheme + 3;
+    const std::size_t colon = text.find(':', start);
+    const std::size_t at = text.rfind('@');
+    if (colon == std::string::npos || at == std::string::npos || at < colon)
+        return text;
+    return text.substr(0, colon + 1) + "***" + text.substr(at);
+}
+
 std::optional<FtpUrl> ParseFtpUrl(const std::string& target) {
     static const struct {
         const char* scheme;

@@ -10,7 +10,9 @@ void DeleteTempFolderIfAsked() {
     key.OpenKey(KeyFamily::Option);
     if (key.ReadDword(SettingName::DelTmp, 0) == 0)
         return;
-    QString folder = GetTempFolder();
+    // Never the private folder when it is refused (a link, another user's): nothing is made just to
+    // be removed either.
+    const QString folder = ExistingTempFolder();
     // A temporary folder set to the home folder (or above it) would take the user's files with it.
     if (folder.isEmpty() || IsProtectedFolder(folder))
         return;

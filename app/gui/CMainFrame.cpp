@@ -4,6 +4,7 @@
 #include "app/OperationStatus.h"
 #include "app/gui/CMenuBar.h"
 #include "app/gui/CProgressStatusBar.h"
+#include "app/gui/CloseQuestion.h"
 #include "app/gui/CommandMenus.h"
 #include "app/gui/DragDownloads.h"
 #include "app/gui/FileCommands.h"
@@ -678,6 +679,10 @@ void CMainFrame::SaveLayout() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (!MayCloseDuringTransfer(this, *m_engine)) {
+        event->ignore();
+        return;
+    }
     // Ending the session closes the control connection once; closing it on its own first as well
     // would close its descriptor twice.
     m_engine->CloseSession();

@@ -4,6 +4,7 @@
 #include "app/gui/CMainFrame.h"
 #include "app/gui/QtTranslations.h"
 #include "app/gui/StoreDamageNotice.h"
+#include "app/gui/TempFolderNotice.h"
 #include "platform/gui/FontFaces.h"
 #include "settings/ExitActions.h"
 
@@ -35,6 +36,7 @@ bool CQXApp::InitInstance() {
         break;
     }
     m_frame->repaint();
+    NoticeRefusedTempFolder(m_frame.get());
     return true;
 }
 

@@ -46,8 +46,12 @@ std::string LocalBytes(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
-void WarnNoFolder(CMainFrame& frame, const QString& title) {
-    QMessageBox::warning(&frame, title, QStringLiteral("ファイルを置く一時フォルダが使えません。"));
+// The files that would go to the temporary folder go nowhere else: the log keeps why, and a box says
+// it now.
+void RefuseWithoutFolder(CMainFrame& frame, const QString& title, const QString& problem) {
+    const QString refused = QStringLiteral("一時フォルダが使えないため、ダウンロードしませんでした。");
+    frame.Log().AppendLog(EncodeUtf8(refused + QStringLiteral("\r\n") + problem + QStringLiteral("\r\n")));
+    QMessageBox::warning(&frame, title, refused + QLatin1Char('\n') + problem);
 }
 
 } // namespace
@@ -68,9 +72,10 @@ void Open(CMainFrame& frame) {
         engine.ChangeFolder(here + "/" + entry.name);
         return;
     }
-    const QString temp = GetTempFolder();
+    const TempFolderChoice choice = ChooseTempFolder();
+    const QString& temp = choice.folder;
     if (temp.isEmpty()) {
-        WarnNoFolder(frame, QStringLiteral("開く"));
+        RefuseWithoutFolder(frame, QStringLiteral("開く"), choice.problem);
         return;
     }
     const std::string name = entry.name;
@@ -85,11 +90,13 @@ void Download(CMainFrame& frame) {
     CFtpEngine& engine = frame.Engine();
     // Only this session's copy of the host learns the folder; the stored host keeps its own.
     std::string& folder = engine.Host().DownPath;
-    if (folder.empty())
-        folder = GetTempFolder().toStdString();
     if (folder.empty()) {
-        WarnNoFolder(frame, QStringLiteral("ダウンロード"));
-        return;
+        const TempFolderChoice choice = ChooseTempFolder();
+        if (choice.folder.isEmpty()) {
+            RefuseWithoutFolder(frame, QStringLiteral("ダウンロード"), choice.problem);
+            return;
+        }
+        folder = choice.folder.toStdString();
     }
     const std::string target = folder;
     const Entries entries = SelectedEntries(*frame.ListView());

@@ -14,8 +14,10 @@ bool FtpLinkOpener::Open(const QString& address) {
     CFtpEngine& engine = m_frame.Engine();
     const std::optional<FtpUrl> url = ParseFtpUrl(address.toStdString());
     if (!url) {
-        m_frame.Log().AppendLog("接続先は ftp://[ユーザー[:パスワード]@]ホスト[:ポート][/パス] の形で指定して"
-                                "ください。\r\n");
+        m_frame.Log().AppendLog(
+            AddressWithoutPassword(address.toStdString()) +
+            " には接続できません。接続先は ftp://[ユーザー[:パスワード]@]ホスト[:ポート][/パス] "
+            "の形で指定してください。\r\n");
         return false;
     }
     if (engine.CanCancel()) {

@@ -1,5 +1,6 @@
 #include "platform/gui/DragOut.h"
 
+#include "platform/PrivateFolder.h"
 #include "platform/gui/KdeExtractCall.h"
 #include "platform/gui/XdsDrag.h"
 
@@ -57,10 +58,11 @@ QString WritableFolder(const QString& path) {
     return info.canonicalFilePath();
 }
 
-// A new, empty folder of the cache for one drag's files; folders of old drags go.
+// A new, empty folder of the cache for one drag's files, that only this user may enter; folders of
+// old drags go. The root may be readable by others (earlier versions made it so), never writable.
 QString NewCacheFolder() {
     const QString root = DragOutCacheRoot();
-    if (root.isEmpty() || !QDir().mkpath(root))
+    if (root.isEmpty() || MakePrivateFolder(root, OthersMay::Read) != FolderFault::None)
         return {};
     const QDateTime now = QDateTime::currentDateTime();
     QDirIterator old(root, QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
@@ -72,7 +74,7 @@ QString NewCacheFolder() {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString name =
             now.toString(QStringLiteral("yyyyMMdd-hhmmss-zzz")) + QLatin1Char('-') + QString::number(attempt);
-        if (QDir(root).mkdir(name))
+        if (QDir(root).mkdir(name, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
             return QDir(root).filePath(name);
     }
     return {};

@@ -286,6 +286,10 @@ void TestDragOut::fileListTargetGetsFetchedFiles() {
     QCOMPARE(urls.size(), 3);
     const QString folder = QFileInfo(urls.front().toLocalFile()).path();
     QCOMPARE(QFileInfo(folder).path(), cache);
+    // Only this user may enter the drag's folder, and no one else may write in the cache's.
+    QCOMPARE(QFile::permissions(folder) & 0x0077, QFileDevice::Permissions());
+    QCOMPARE(QFile::permissions(cache) & (QFileDevice::WriteGroup | QFileDevice::WriteOther),
+             QFileDevice::Permissions());
     QStringList names;
     for (const QUrl& url : urls) {
         QCOMPARE(QFileInfo(url.toLocalFile()).path(), folder);

@@ -4,8 +4,10 @@
 #include "app/gui/CMainFrame.h"
 #include "app/gui/CMenuBar.h"
 #include "app/gui/CProgressStatusBar.h"
+#include "app/gui/FileCommands.h"
 #include "app/gui/HelpCommand.h"
 #include "app/gui/StoreDamageNotice.h"
+#include "app/gui/TempFolderNotice.h"
 #include "dialogs/DialogDriver.h"
 #include "engine/FtpEngine.h"
 #include "engine/TransferProgress.h"
@@ -32,6 +34,8 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QSplitter>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
 
@@ -54,6 +58,7 @@ private slots:
     void hostPaneFollowsTheTopHost();
     void damagedLayoutOpensOnTheScreen();
     void damagedStoreIsToldOnce();
+    void refusedTempFolderIsToldAndNothingGoesElsewhere();
 };
 
 namespace {
@@ -651,6 +656,51 @@ void TestMainFrame::damagedStoreIsToldOnce() {
     QCOMPARE(boxes().size(), 1);
     boxes().front()->accept();
     RegistryStore::setDamageHandler({});
+}
+
+void TestMainFrame::refusedTempFolderIsToldAndNothingGoesElsewhere() {
+    StoreFixture fx;
+    // The cache is the test's own, as the program finds it outside of Qt's test mode.
+    QTemporaryDir cache;
+    const QByteArray oldCache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
+    QStandardPaths::setTestModeEnabled(false);
+    const auto restore = qScopeGuard([&oldCache] {
+        qputenv("XDG_CACHE_HOME", oldCache);
+        QStandardPaths::setTestModeEnabled(true);
+    });
+    const QString temp = cache.path() + QStringLiteral("/lumo/tmp");
+    QVERIFY(QDir().mkpath(temp));
+    const auto open = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                      QFileDevice::ReadGroup | QFileDevice::ExeGroup;
+    QVERIFY(QFile::setPermissions(temp, open));
+    CMainFrame f;
+    showAndSettle(f);
+
+    // At start: a box says what is wrong and how to mend it.
+    QString told;
+    WhenModalShown([&told](QDialog* d) {
+        told = qobject_cast<QMessageBox*>(d) ? qobject_cast<QMessageBox*>(d)->text() : QString();
+        d->accept();
+    });
+    QVERIFY(NoticeRefusedTempFolder(&f));
+    QTRY_VERIFY(!told.isEmpty());
+    QVERIFY2(told.contains(QStringLiteral("chmod 700 ") + temp), qPrintable(told));
+
+    // A download that would go there goes nowhere, and the log says why.
+    const QString boxed = MessageFrom([&f] { FileCommands::Download(f); });
+    QVERIFY2(boxed.contains(QStringLiteral("ダウンロードしませんでした")), qPrintable(boxed));
+    QVERIFY(f.LogView()->toPlainText().contains(
+        QStringLiteral("一時フォルダが使えないため、ダウンロードしませんでした。\n一時フォルダ %1 "
+                       "はほかのユーザーも開けるため")
+            .arg(temp)));
+    QVERIFY(f.Engine().Host().DownPath.empty());
+    QVERIFY(QFile::permissions(temp).testFlag(QFileDevice::ReadGroup));
+
+    // Mended as told: nothing more to say.
+    QVERIFY(QFile::setPermissions(temp,
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    QVERIFY(!NoticeRefusedTempFolder(&f));
 }
 
 QTEST_MAIN(TestMainFrame)

@@ -6,8 +6,8 @@
 #include "dialogs/DialogDriver.h"
 #include "dialogs/DialogIds.h"
 #include "engine/FtpEngine.h"
-#include "fixtures/gui/OpenedUrls.h"
 #include "fixtures/RealFtpServer.h"
+#include "fixtures/gui/OpenedUrls.h"
 #include "platform/TextCodec.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
@@ -29,6 +29,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QToolBar>
 #include <QTreeView>
@@ -49,6 +50,7 @@ private slots:
     void hostRegisteredInTheSheetConnectsAndServesLumoCli();
     void everyCommandOnTheServersDisk();
     void filesDroppedOnTheListGoUp();
+    void closingDuringATransferAsksFirst();
 };
 
 namespace {
@@ -95,6 +97,38 @@ void answerMessageBox(QString* text) {
         *text = box->text();
         box->accept();
     });
+}
+
+// Answers the next message box with the button of this text and keeps its question; the default
+// button's text goes to `preset`.
+void answerQuestion(const QString& button, QString* question, QString* preset) {
+    WhenModalShown([button, question, preset](QDialog* d) {
+        auto* box = qobject_cast<QMessageBox*>(d);
+        QVERIFY(box);
+        *question = box->text();
+        *preset = box->defaultButton() ? box->defaultButton()->text() : QString();
+        for (QAbstractButton* choice : box->buttons()) {
+            if (choice->text() == button) {
+                QTest::mouseClick(choice, Qt::LeftButton);
+                return;
+            }
+        }
+        QFAIL(qPrintable(QStringLiteral("no button ") + button));
+    });
+}
+
+// A large file the server sends slowly, put beside the others and downloaded into `downloads`;
+// returns once part of it is there.
+void startSlowDownload(Session& session, const QString& downloads) {
+    CMainFrame& f = *session.frame;
+    CQXListView* list = f.ListView();
+    writeFile(session.ServerPath(QStringLiteral("big.slow")), QByteArray(4 * 1024 * 1024, 's'));
+    QVERIFY(f.RunCommand(CommandId::Refresh));
+    QTRY_VERIFY_WITH_TIMEOUT(rowNamed(list, QStringLiteral("big.slow")).isValid(), 10000);
+    session.WaitIdle();
+    selectRows(list, {QStringLiteral("big.slow")});
+    QVERIFY(f.RunCommand(CommandId::Download));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(downloads + QStringLiteral("/big.slow")).size() > 0, 10000);
 }
 
 // Answers the next file dialog with a path.
@@ -478,14 +512,8 @@ void TestMainWindowSession::everyCommandOnTheServersDisk() {
     QVERIFY(!rowNamed(list, QStringLiteral("sub")).isValid());
 
     // Cancel a slow download: the status bar says so, the server gets ABOR, the file stays short.
-    writeFile(session.ServerPath(QStringLiteral("big.slow")), QByteArray(4 * 1024 * 1024, 's'));
-    QVERIFY(f.RunCommand(CommandId::Refresh));
-    QTRY_VERIFY_WITH_TIMEOUT(rowNamed(list, QStringLiteral("big.slow")).isValid(), 10000);
-    session.WaitIdle();
-    selectRows(list, {QStringLiteral("big.slow")});
-    QVERIFY(f.RunCommand(CommandId::Download));
-    QTRY_VERIFY_WITH_TIMEOUT(f.StatusBar()->StatusText().contains(QStringLiteral("big.slow")), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(downloads + QStringLiteral("/big.slow")).size() > 0, 10000);
+    startSlowDownload(session, downloads);
+    QVERIFY(f.StatusBar()->StatusText().contains(QStringLiteral("big.slow")));
     QVERIFY(f.RunCommand(CommandId::Cancel));
     QCOMPARE(f.StatusBar()->StatusText(), QStringLiteral("キャンセル処理中です"));
     session.WaitIdle();
@@ -600,6 +628,37 @@ void TestMainWindowSession::filesDroppedOnTheListGoUp() {
     QVERIFY(!QFile::exists(session.ServerPath(QStringLiteral("marked.txt"))));
     QVERIFY(!QFile::exists(session.ServerPath(QStringLiteral("remote.txt"))));
     QVERIFY(!log().contains(QStringLiteral("marked.txt")));
+}
+
+void TestMainWindowSession::closingDuringATransferAsksFirst() {
+    Session session;
+    const QString downloads = session.LocalPath(QStringLiteral("downloads"));
+    QVERIFY(QDir().mkpath(downloads));
+    session.Start(downloads);
+    session.Connect();
+    startSlowDownload(session, downloads);
+    if (QTest::currentTestFailed())
+        return;
+    CMainFrame& f = *session.frame;
+    const QString partial = downloads + QStringLiteral("/big.slow");
+
+    // Cancel, the default answer: the window stays and the file keeps coming.
+    QString question, preset;
+    answerQuestion(QStringLiteral("キャンセル"), &question, &preset);
+    QVERIFY(!f.close());
+    QCOMPARE(question, QStringLiteral("転送中です。中止して終了しますか？"));
+    QCOMPARE(preset, QStringLiteral("キャンセル"));
+    QVERIFY(f.isVisible());
+    QVERIFY(f.Engine().IsTransferring());
+    const qint64 sizeThen = QFileInfo(partial).size();
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(partial).size() > sizeThen, 10000);
+
+    // Agreed: the window closes and the session ends.
+    answerQuestion(QStringLiteral("終了する"), &question, &preset);
+    QVERIFY(f.close());
+    QVERIFY(!f.isVisible());
+    QVERIFY(!f.Engine().IsConnected());
+    QVERIFY(QFileInfo(partial).size() < 4 * 1024 * 1024);
 }
 
 QTEST_MAIN(TestMainWindowSession)

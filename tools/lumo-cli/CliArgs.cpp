@@ -182,7 +182,7 @@ CliParse ParseCliArgs(const std::vector<std::string>& argv) {
     if (LooksLikeUrl(a.target)) {
         const std::optional<FtpUrl> url = ParseFtpUrl(a.target);
         if (!url) {
-            r.error = "'" + a.target +
+            r.error = "'" + AddressWithoutPassword(a.target) +
                       "' is not an ftp://[user[:password]@]host[:port] address (or ftpes://, ftps://)";
             return r;
         }

@@ -84,7 +84,7 @@ void CliSession::Start() {
     HostRecord host;
     int hostNumber = -1;
     if (!ResolveTarget(host, hostNumber)) {
-        m_ui.Fail("no host '" + m_args.target +
+        m_ui.Fail("no host '" + AddressWithoutPassword(m_args.target) +
                   "' is registered (a registered name or Host<n>, or an ftp:// address)");
         emit Finished(2);
         return;

@@ -2,6 +2,7 @@
 #include "CliSession.h"
 #include "platform/MemoryPages.h"
 #include "platform/RegistryStore.h"
+#include "settings/TempFolder.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -30,6 +31,11 @@ int main(int argc, char** argv) {
                      "lumo-cli: the settings file %s was damaged; %d unreadable lines were skipped, %s\n",
                      damage.storePath.toStdString().c_str(), damage.skippedLines, kept.c_str());
     });
+    // The private temporary folder lumo-cli shares with lumo: one that is refused is said at once.
+    const FolderFault tempFault = SystemTempFolderFault();
+    if (tempFault != FolderFault::None)
+        std::fprintf(stderr, "lumo-cli: %s\n",
+                     TempFolderFaultText(tempFault, SystemTempFolder()).toStdString().c_str());
     CliSession session(p.args, stdout, stderr, isatty(fileno(stderr)) != 0);
     QObject::connect(
         &session, &CliSession::Finished, &app,

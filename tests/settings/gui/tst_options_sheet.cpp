@@ -29,6 +29,7 @@
 #include <QListWidget>
 #include <QRadioButton>
 #include <QSlider>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTcpServer>
 #include <QtTest>
@@ -183,7 +184,8 @@ void TestOptionsSheet::plainRules() {
     QVERIFY(!TempFolderProblem(QString()).isEmpty());
     QVERIFY(!TempFolderProblem(QStringLiteral("relative/folder")).isEmpty());
     QVERIFY(!TempFolderProblem(fx.filePath() + QStringLiteral("/below-a-file")).isEmpty());
-    QCOMPARE(SystemTempFolder(), QDir::tempPath() + QStringLiteral("/lumo/"));
+    QCOMPARE(SystemTempFolder(), QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                                     QStringLiteral("/lumo/tmp/"));
 }
 
 void TestOptionsSheet::openedByItsCommandWhileDisconnected() {
