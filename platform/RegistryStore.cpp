@@ -4,16 +4,22 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <memory>
 
 #ifdef Q_OS_UNIX
+#include <QRandomGenerator>
+
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <vector>
+#else
+#include <QSaveFile>
 #endif
 
 namespace {
@@ -112,6 +118,108 @@ bool RegistryStore::readFile(std::string& text, Stamp& stamp) const {
     }
 }
 
+namespace {
+
+// The file a write replaces: a store reached through a symbolic link (a dotfiles folder) stays a
+// link, and the file it names is replaced, as QSaveFile did.
+QString followLinks(const QString& path) {
+    QFileInfo info(path);
+    for (int depth = 0; depth < 40 && info.isSymLink(); ++depth)
+        info.setFile(info.symLinkTarget());
+    return info.filePath();
+}
+
+// A write's temporary file is the store's name, a dot and six letters: the pattern of QSaveFile,
+// which wrote the store before, so that the copies it left are known too. Six small letters may be
+// a copy someone named (lumo.reg.backup); the temporary files made here always have a capital.
+constexpr std::size_t kTempLetters = 6;
+
+bool isTempName(std::string_view name, std::string_view storeName) {
+    if (name.size() != storeName.size() + 1 + kTempLetters || name.substr(0, storeName.size()) != storeName ||
+        name[storeName.size()] != '.')
+        return false;
+    bool capital = false;
+    for (char c : name.substr(storeName.size() + 1)) {
+        const bool upper = c >= 'A' && c <= 'Z';
+        if (!upper && !(c >= 'a' && c <= 'z'))
+            return false;
+        capital = capital || upper;
+    }
+    return capital;
+}
+
+std::string newTempName(std::string_view storeName) {
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    std::string name(storeName);
+    name += '.';
+    name += letters[QRandomGenerator::global()->bounded(26)];
+    while (name.size() < storeName.size() + 1 + kTempLetters)
+        name += letters[QRandomGenerator::global()->bounded(52)];
+    return name;
+}
+
+// Full copies of the store (passwords too) that writers killed in the middle of a write left
+// behind. Only the holder of the lock may call this: no other writer is at work, so each temporary
+// file of this store is stale. Links, folders and files of others are never touched.
+void removeStaleTempFiles(DIR* folder, std::string_view storeName) {
+    std::vector<std::string> stale;
+    while (const dirent* entry = ::readdir(folder)) {
+        struct stat st;
+        if (isTempName(entry->d_name, storeName) &&
+            ::fstatat(::dirfd(folder), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+            st.st_uid == ::geteuid())
+            stale.emplace_back(entry->d_name);
+    }
+    for (const std::string& name : stale)
+        ::unlinkat(::dirfd(folder), name.c_str(), 0);
+}
+
+bool writeAll(int fd, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t n = ::write(fd, text.data(), text.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        text.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+} // namespace
+
+// A new file, private from its creation and never one that was there before, takes the text and
+// reaches the disk before it replaces the store.
+bool RegistryStore::replaceFile(const std::string& text) const {
+    const QFileInfo target(followLinks(m_filePath));
+    const std::string storeName = QFile::encodeName(target.fileName()).toStdString();
+    const std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(QFile::encodeName(target.path()).constData()),
+                                                     ::closedir);
+    if (!folder)
+        return false;
+    const int folderFd = ::dirfd(folder.get());
+    removeStaleTempFiles(folder.get(), storeName);
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temp = newTempName(storeName);
+        fd = ::openat(folderFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
+    if (fd < 0)
+        return false;
+    // The umask may have taken the owner's own rights.
+    const bool written = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 && writeAll(fd, text) && ::fsync(fd) == 0;
+    if (::close(fd) != 0 || !written ||
+        ::renameat(folderFd, temp.c_str(), folderFd, storeName.c_str()) != 0) {
+        ::unlinkat(folderFd, temp.c_str(), 0);
+        return false;
+    }
+    ::fsync(folderFd); // the rename itself reaches the disk
+    return true;
+}
+
 #else
 
 RegistryStore::Stamp RegistryStore::currentStamp() const {
@@ -137,6 +245,15 @@ bool RegistryStore::readFile(std::string& text, Stamp& stamp) const {
     const QByteArray bytes = f.readAll();
     text.assign(bytes.constData(), static_cast<size_t>(bytes.size()));
     return true;
+}
+
+bool RegistryStore::replaceFile(const std::string& text) const {
+    QSaveFile out(m_filePath);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return out.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size()) &&
+           out.commit();
 }
 
 #endif
@@ -212,13 +329,7 @@ bool RegistryStore::ensureFolder() const {
 }
 
 bool RegistryStore::writeLocked(const RegistryTree& tree) {
-    QSaveFile out(m_filePath);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    const std::string text = tree.serialize();
-    if (out.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
-        !out.commit())
+    if (!replaceFile(tree.serialize()))
         return false;
     m_stamp = currentStamp();
     ++m_rewrites;

@@ -21,6 +21,7 @@
 // lumo.reg.lock, which the kernel releases when its holder dies), reads the file again, applies the
 // change and replaces the file, so two running copies of the program never lose each other's writes.
 // The file holds passwords and is kept at mode 0600, also when it is found readable by others.
+// A write also removes the temporary copies that writers killed in the middle of a write left.
 // A damaged file gives every key and value that can still be read; the original is moved aside
 // (never deleted), the readable part written back, and the damage reported once.
 class RegistryStore {
@@ -98,6 +99,8 @@ private:
     void repair(int skippedLines, const Stamp& stamp, bool lockHeld);
     bool modify(const std::function<bool(RegistryTree&)>& change);
     bool writeLocked(const RegistryTree& tree);
+    // Replaces the file with `text` at once (temporary file, flush, rename); the lock must be held.
+    bool replaceFile(const std::string& text) const;
     bool ensureFolder() const;
     QString lockPath() const;
 

@@ -13,13 +13,16 @@ mkdir -p "$demo"
 
 portfile=$demo/port
 rm -f "$portfile"
+# The server refuses a root that is not there yet.
+mkdir -p "$root"
 /usr/bin/python3 "$here/ftp_server.py" --root "$root" --user demo --password demo --port-file "$portfile" \
     2>"$demo/server.log" &
 server=$!
 trap 'kill $server 2>/dev/null || true; wait $server 2>/dev/null || true' EXIT INT TERM
-mkdir -p "$root"
-for _ in $(seq 100); do
+# Python and pyftpdlib may take seconds to start on a busy machine; a server that ended is not waited for.
+for _ in $(seq 600); do
     [ -s "$portfile" ] && break
+    kill -0 $server 2>/dev/null || break
     sleep 0.05
 done
 [ -s "$portfile" ] || { echo "demo: the FTP server did not start; see $demo/server.log" >&2; exit 1; }

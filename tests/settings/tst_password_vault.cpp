@@ -197,7 +197,7 @@ void TestPasswordVault::savedHostsMoveAndSessionsReadThem() {
         return key.OpenKey(KeyFamily::Host, "Host0") ? key.ReadScrambled(N::Pass) : std::string("<no key>");
     };
     if (m_keyring)
-        QTRY_COMPARE(storedPass(), std::string());
+        QTRY_COMPARE_WITH_TIMEOUT(storedPass(), std::string(), 10000);
     else
         QTest::qWait(300);
     QCOMPARE(storedPass(), m_keyring ? std::string() : host.Pass);

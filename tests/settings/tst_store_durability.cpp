@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 class TestStoreDurability : public QObject {
     Q_OBJECT
@@ -22,6 +23,7 @@ private slots:
     void fileReadableByOthersIsMadePrivateOnRead();
     void readsTakeNoLock();
     void killedWriterLeavesNoLockBehind();
+    void writeRemovesTempFilesKilledWritersLeft();
     void anotherStoreSeesEveryChange();
     void batchWritesOnceAtItsEnd();
 };
@@ -292,6 +294,60 @@ void TestStoreDurability::killedWriterLeavesNoLockBehind() {
         QVERIFY(k.WriteDword("a", static_cast<unsigned>(round + 2)));
         QCOMPARE(k.ReadDword("a", 0), static_cast<unsigned>(round + 2));
     }
+}
+
+void TestStoreDurability::writeRemovesTempFilesKilledWritersLeft() {
+    StoreFixture fx;
+    SettingsKey k;
+    QVERIFY(k.CreateKey(KeyFamily::Host, "Host0"));
+    QVERIFY(k.WriteScrambled("Pass", "secret"));
+    const QByteArray copy = fx.fileBytes();
+    const QString dir = fx.dir() + QLatin1Char('/');
+    // Copies of the store as writers killed in the middle of a write leave them: whole, cut short,
+    // empty (the names QSaveFile gave them, and this store's own).
+    writeFile(dir + QStringLiteral("lumo.reg.hKXnnE"), copy);
+    writeFile(dir + QStringLiteral("lumo.reg.QOdppn"), copy.left(20));
+    writeFile(dir + QStringLiteral("lumo.reg.ZZZZZZ"), QByteArray());
+    // What is not a temporary file of this store stays: other names, someone's own copy, a link
+    // (and what it names), a folder, a file of another user.
+    QStringList kept = {QStringLiteral("lumo.reg"),
+                        QStringLiteral("lumo.reg.lock"),
+                        QStringLiteral("lumo.reg.broken-20260101-120000"),
+                        QStringLiteral("lumo.reg.bak"),
+                        QStringLiteral("lumo.reg.ABC"),
+                        QStringLiteral("lumo.reg.ABCDEFG"),
+                        QStringLiteral("lumo.reg.AB12CD"),
+                        QStringLiteral("lumo.reg.backup"),
+                        QStringLiteral("lumo.regXQOdppn"),
+                        QStringLiteral("other.reg.QOdppn")};
+    for (const QString& name : kept.mid(2))
+        writeFile(dir + name, copy);
+    QTemporaryDir outside;
+    const QString linked = outside.path() + QStringLiteral("/linked");
+    writeFile(linked, "not the store's");
+    QVERIFY(QFile::link(linked, dir + QStringLiteral("lumo.reg.LinkAB")));
+    QVERIFY(QDir().mkdir(dir + QStringLiteral("lumo.reg.Folder")));
+    kept << QStringLiteral("lumo.reg.LinkAB") << QStringLiteral("lumo.reg.Folder");
+    // Only the superuser can give a file to another user.
+    if (::geteuid() == 0) {
+        writeFile(dir + QStringLiteral("lumo.reg.Others"), copy);
+        QCOMPARE(
+            ::chown(QFile::encodeName(dir + QStringLiteral("lumo.reg.Others")).constData(), 65534, 65534), 0);
+        kept << QStringLiteral("lumo.reg.Others");
+    }
+
+    // Reads leave them: only a write holds the lock that proves no other writer is at work.
+    QVERIFY(k.OpenKey(KeyFamily::Host, "Host0"));
+    QCOMPARE(k.ReadScrambled("Pass"), std::string("secret"));
+    QVERIFY(QFile::exists(dir + QStringLiteral("lumo.reg.hKXnnE")));
+    QVERIFY(k.WriteString("User", "me"));
+    QStringList files =
+        QDir(fx.dir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    files.sort();
+    kept.sort();
+    QCOMPARE(files, kept);
+    QCOMPARE(readFile(linked), QByteArray("not the store's"));
+    QCOMPARE(modeOf(fx.filePath()), 0600u);
 }
 
 void TestStoreDurability::anotherStoreSeesEveryChange() {
