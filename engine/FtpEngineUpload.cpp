@@ -146,18 +146,26 @@ bool CFtpEngine::CreateIndexFile(const std::string& remoteFolder, const std::str
                    ("空のファイル" + name + "が作成できませんでした。\r\n"));
         return false;
     }
-    const QString folder = GetTempFolder();
+    const TempFolderChoice temp = ChooseTempFolder();
+    if (temp.folder.isEmpty()) {
+        LogFailure(LocalBytes(temp.problem) + "\r\n空のファイル" + name + "が作成できませんでした。\r\n");
+        return false;
+    }
     const QString localName = LocalText(name);
-    if (folder.isEmpty() || !IsSafeRemoteName(name) || localName.contains(QLatin1Char('/')))
+    if (!IsSafeRemoteName(name) || localName.contains(QLatin1Char('/')))
         return false;
-    const QString local = folder + localName;
-    QFile file(local);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    const std::string local = LocalBytes(temp.folder + localName);
+    // A file or link of that name goes first: whatever a link points to is never emptied.
+    const LocalEntry there = InspectLocalPath(local);
+    if (there.kind == LocalEntry::Kind::File || there.kind == LocalEntry::Kind::Link)
+        RemoveLocalEntry(local);
+    if (!OpenForWriting(local, WriteOpen::CreateNew).file) {
+        LogFailure("空のファイル" + name + "が作成できませんでした。\r\n");
         return false;
-    file.close();
+    }
     if (!IsConnected())
         return false;
-    m_opQueue.push_back(QueuedOp{LocalBytes(local), remoteFolder + "/" + name, OP_UPLOAD, 0, 0});
+    m_opQueue.push_back(QueuedOp{local, remoteFolder + "/" + name, OP_UPLOAD, 0, 0});
     return true;
 }
 

@@ -9,6 +9,8 @@ runtime=$(mktemp -d)
 chmod 700 "$runtime"
 trap 'rm -rf "$runtime"' EXIT
 export XDG_RUNTIME_DIR=$runtime
+# Nor the user's own cache (the temporary folder and the drag cache live there).
+export XDG_CACHE_HOME=$runtime/cache
 # No test reaches the user's own keyring or starts a session bus through X11; the keyring tests
 # run on private buses of their own (tests/fixtures/keyring-session.sh).
 unset DBUS_SESSION_BUS_ADDRESS DISPLAY WAYLAND_DISPLAY

@@ -754,11 +754,6 @@ int CMainFrame::AskAccount(int hostNumber, const HostRecord&, std::string& user,
     if (answer.result == 1) {
         user = answer.user;
         pass = answer.pass;
-    } else {
-        // The session stays open but can do nothing more until it is ended.
-        m_log.AppendLog(
-            "アカウントの再入力が取り消されたため、ログインを中止しました。切断してください。\r\n");
-        ShowNote(QStringLiteral("ログインを中止しました（切断してください）"));
     }
     return answer.result;
 }

@@ -468,21 +468,19 @@ void TestMainFrame::cancelledLoginIsSaidAndHelpOpensTheGuide() {
     peer.reply("530 Login incorrect.").expectClose();
     CMainFrame f;
     showAndSettle(f);
-    // The account question is cancelled: the session stays, the log and the status bar say why
-    // nothing goes on, also after the next idle update.
+    // The account question is cancelled: the login ends, and with it the session, so that no
+    // command that needs one stays enabled and does nothing.
     WhenModalShown([](QDialog* d) { d->reject(); });
     QVERIFY(f.RunCommand(CommandId::Connect));
-    const QString note = QStringLiteral("ログインを中止しました（切断してください）");
-    QTRY_COMPARE(f.StatusBar()->StatusText(), note);
-    QVERIFY(f.LogView()->toPlainText().contains(
-        QStringLiteral("アカウントの再入力が取り消されたため、ログインを中止しました。切断してください。")));
-    f.UpdateCommandUi();
-    QCOMPARE(f.StatusBar()->StatusText(), note);
-    QVERIFY(f.Engine().IsConnected());
-    QVERIFY(f.RunCommand(CommandId::Disconnect));
     QTRY_VERIFY(peer.done());
     QVERIFY2(!peer.failed(), qPrintable(peer.failure()));
+    QTRY_VERIFY(!f.Engine().IsConnected());
+    QVERIFY(f.LogView()->toPlainText().contains(QStringLiteral("ログインを取りやめました。")));
     f.UpdateCommandUi();
+    for (int id : {CommandId::Refresh, CommandId::Upload, CommandId::NewFolder, CommandId::ParentFolder,
+                   CommandId::Disconnect})
+        QVERIFY2(!f.Action(id)->isEnabled(), qPrintable(QString::number(id)));
+    QVERIFY(f.Action(CommandId::Connect)->isEnabled());
     QCOMPARE(f.StatusBar()->StatusText(), QString());
 
     // Help opens the guide that lies beside the program; a missing guide is named.

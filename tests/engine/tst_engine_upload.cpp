@@ -2,6 +2,7 @@
 #include "engine/FtpEngine.h"
 #include "fixtures/EngineHosts.h"
 #include "fixtures/EngineProbe.h"
+#include "fixtures/FileBytes.h"
 #include "fixtures/RecordingUi.h"
 #include "fixtures/ScriptedFtpPeer.h"
 #include "platform/TextCodec.h"
@@ -224,7 +225,13 @@ void TestEngineUpload::optionSkipsEveryCheck() {
 }
 
 void TestEngineUpload::indexFileNeverReplacesAnEntry() {
-    qputenv("TMPDIR", m_dir->path().toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", m_dir->path().toLocal8Bit());
+    // A link planted where the empty file is made: what it points to stays as it was.
+    const QString temp = m_dir->filePath(QStringLiteral("lumo/tmp"));
+    QVERIFY(QDir().mkpath(temp));
+    QVERIFY(QFile::setPermissions(temp, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const std::string target = file("precious.txt", "keep me");
+    QVERIFY(QFile::link(QString::fromStdString(target), temp + QStringLiteral("/index.htm")));
     m_ui->rows = {{"index.html", "10", "", "-rw-r--r--"}, {"public", "", "", "drwxr-xr-x"}};
     bool existing = true, folder = true, fresh = false;
     std::deque<QueuedOp> queued;
@@ -242,7 +249,10 @@ void TestEngineUpload::indexFileNeverReplacesAnEntry() {
     QVERIFY(m_ui->logContains(std::string(kFolderClash) + "空のファイルpublicが作成できませんでした。\r\n"));
     QCOMPARE(Codes(queued), std::vector<int>{OP_UPLOAD});
     QCOMPARE(queued[0].text2, std::string("/www/index.htm"));
-    QCOMPARE(QFileInfo(QFile::decodeName(QByteArray::fromStdString(queued[0].text1))).size(), qint64(0));
+    const QFileInfo made(QFile::decodeName(QByteArray::fromStdString(queued[0].text1)));
+    QCOMPARE(made.size(), qint64(0));
+    QVERIFY(!made.isSymLink());
+    QCOMPARE(ReadFile(QString::fromStdString(target)), QByteArray("keep me"));
 }
 
 void TestEngineUpload::asciiUploadSendsCrLf() {
