@@ -2,6 +2,7 @@
 
 #include "engine/LocalNames.h"
 #include "engine/RemoteNames.h"
+#include "platform/TextCodec.h"
 #include "views/LogText.h"
 
 #include <algorithm>
@@ -31,13 +32,16 @@ std::string PercentEncoded(const std::string& raw) {
     return out;
 }
 
-// Two remote paths as a log line names them; when they look alike, with their bytes.
+// Two remote paths as a log line names them: decoded, so that the line stays one text, and when
+// they look alike, with their bytes.
 std::string BothNames(const std::string& first, const std::string& second) {
-    const QString a = QString::fromUtf8(first).normalized(QString::NormalizationForm_C);
-    const QString b = QString::fromUtf8(second).normalized(QString::NormalizationForm_C);
+    const QString a = DecodeRemoteName(first).normalized(QString::NormalizationForm_C);
+    const QString b = DecodeRemoteName(second).normalized(QString::NormalizationForm_C);
+    const std::string shownA = ShownName(DecodeRemoteName(first).toStdString());
+    const std::string shownB = ShownName(DecodeRemoteName(second).toStdString());
     if (a != b)
-        return "「" + ShownName(first) + "」と「" + ShownName(second) + "」";
-    return "「" + ShownName(first) + "」(" + PercentEncoded(first) + ") と「" + ShownName(second) + "」(" +
+        return "「" + shownA + "」と「" + shownB + "」";
+    return "「" + shownA + "」(" + PercentEncoded(first) + ") と「" + shownB + "」(" +
            PercentEncoded(second) + ")";
 }
 } // namespace

@@ -10,6 +10,7 @@
 #include "app/gui/FileCommands.h"
 #include "app/gui/HelpCommand.h"
 #include "app/gui/LogSaving.h"
+#include "app/gui/NameClashQuestion.h"
 #include "dialogs/gui/CertificateDlg.h"
 #include "dialogs/gui/DialogQuestions.h"
 #include "engine/FtpEngine.h"
@@ -768,6 +769,11 @@ int CMainFrame::AskFileOverwrite(OverwriteForm form, const std::string& path, co
 
 int CMainFrame::AskFolderOverwrite(const std::string& localFolder) {
     return ::AskFolderOverwrite(this, QFile::decodeName(QByteArray::fromStdString(localFolder)));
+}
+
+NameClashAnswer CMainFrame::AskNameClash(const std::string& localPath, const std::string& firstRemote,
+                                         const std::string& secondRemote) {
+    return ::AskNameClash(this, localPath, firstRemote, secondRemote);
 }
 
 int CMainFrame::AskRenameOverwrite(const std::string&, const FileListRow& existing,

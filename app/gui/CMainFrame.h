@@ -92,6 +92,8 @@ public:
     int AskFileOverwrite(OverwriteForm form, const std::string& path, const std::string& date,
                          const std::string& size) override;
     int AskFolderOverwrite(const std::string& localFolder) override;
+    NameClashAnswer AskNameClash(const std::string& localPath, const std::string& firstRemote,
+                                 const std::string& secondRemote) override;
     int AskRenameOverwrite(const std::string& newPath, const FileListRow& existing,
                            const FileListRow& renamed) override;
     int AskTransferWhole(OverwriteForm form, const std::string& localPath,

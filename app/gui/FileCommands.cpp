@@ -131,8 +131,9 @@ void DownloadAs(CMainFrame& frame) {
             QFileDialog::getSaveFileName(&frame, QStringLiteral("名前を付けてダウンロード"), proposed);
         if (path.isEmpty())
             continue;
-        engine.EnqueueOp(
-            QueuedOp{LocalBytes(path), remote, OP_DOWNLOAD, ListedSize(entry.size, entry.link), 0});
+        // The file dialog has asked about a file of the name already.
+        engine.EnqueueOp(QueuedOp{LocalBytes(path), remote, OP_DOWNLOAD, ListedSize(entry.size, entry.link),
+                                  0, ExistingFile::Replace});
     }
     engine.DispatchNextOp();
 }

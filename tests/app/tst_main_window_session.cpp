@@ -51,6 +51,7 @@ private slots:
     void everyCommandOnTheServersDisk();
     void filesDroppedOnTheListGoUp();
     void closingDuringATransferAsksFirst();
+    void namesThatBecomeOneLocalNameAreAskedAbout();
 };
 
 namespace {
@@ -658,7 +659,45 @@ void TestMainWindowSession::closingDuringATransferAsksFirst() {
     QVERIFY(f.close());
     QVERIFY(!f.isVisible());
     QVERIFY(!f.Engine().IsConnected());
-    QVERIFY(QFileInfo(partial).size() < 4 * 1024 * 1024);
+    const qint64 left = QFileInfo(partial).size();
+    QVERIFY(left < 4 * 1024 * 1024);
+    // What is left is named, so that it can be resumed.
+    QVERIFY(f.LogView()->toPlainText().contains(
+        QStringLiteral("「%1」には受信した %2 バイトが残っています (続きから転送できます)。")
+            .arg(partial)
+            .arg(left)));
+}
+
+void TestMainWindowSession::namesThatBecomeOneLocalNameAreAskedAbout() {
+    Session session;
+    const QString downloads = session.LocalPath(QStringLiteral("downloads"));
+    QVERIFY(QDir().mkpath(downloads));
+    session.Start(downloads);
+    session.Connect();
+    CMainFrame& f = *session.frame;
+    CQXListView* list = f.ListView();
+    // "café" composed and decomposed: two files on the server, one name on this disk.
+    const QString composed = QStringLiteral("caf\u00e9.txt");
+    const QString decomposed = QStringLiteral("cafe\u0301.txt");
+    writeFile(session.ServerPath(composed), "composed");
+    writeFile(session.ServerPath(decomposed), "decomposed");
+    QVERIFY(f.RunCommand(CommandId::Refresh));
+    QTRY_VERIFY_WITH_TIMEOUT(rowNamed(list, decomposed).isValid(), 10000);
+    session.WaitIdle();
+    selectRows(list, {composed, decomposed});
+    QString question, preset;
+    answerQuestion(QStringLiteral("番号を付けて両方残す"), &question, &preset);
+    QVERIFY(f.RunCommand(CommandId::Download));
+    session.WaitIdle();
+    QCOMPARE(preset, QStringLiteral("番号を付けて両方残す"));
+    QVERIFY2(question.contains(composed), qPrintable(question));
+    const QString first = downloads + QStringLiteral("/") + composed;
+    const QString second = downloads + QStringLiteral("/caf\u00e9 (2).txt");
+    const QByteArray bytes[] = {fileBytes(first), fileBytes(second)};
+    // Which came first is the list's order; neither replaced the other.
+    QVERIFY2((bytes[0] == "composed" && bytes[1] == "decomposed") ||
+                 (bytes[0] == "decomposed" && bytes[1] == "composed"),
+             qPrintable(bytes[0] + "|" + bytes[1]));
 }
 
 QTEST_MAIN(TestMainWindowSession)

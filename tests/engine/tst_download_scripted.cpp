@@ -1,5 +1,6 @@
 #include "StoreFixture.h"
 #include "engine/FtpEngine.h"
+#include "engine/LocalNames.h"
 #include "fixtures/EngineHosts.h"
 #include "fixtures/EngineProbe.h"
 #include "fixtures/RecordingUi.h"
@@ -62,6 +63,9 @@ private slots:
     void hostileFolderListingStaysInsideTheFolder();
     void refusedFolderStepsSkipTheFolder_data();
     void refusedFolderStepsSkipTheFolder();
+    void namesThatBecomeOneLocalNameAndPlantedLinks();
+    void resumeOfAFolderContinuesEachFile();
+    void breadthBombEndsTheWalk();
 
 private:
     std::unique_ptr<StoreFixture> m_store;
@@ -82,7 +86,23 @@ private:
             .expect("TYPE A")
             .reply("504 not now")
             .waitFor([this] { return !m_engine->IsBusy(); })
-            .call([this] { m_ui->failures.clear(); });
+            .call([this] {
+                m_ui->failures.clear();
+                m_ui->refusals.clear();
+            });
+    }
+    // The peer's side of entering a folder and listing it.
+    ScriptedFtpPeer& serveFolder(ScriptedFtpPeer& p, const std::string& remote, const std::string& listing) {
+        return p.expect("CWD " + remote)
+            .reply("250 ok")
+            .expect("TYPE A")
+            .reply("200 ok")
+            .expectPasv()
+            .expect("LIST")
+            .reply("150 listing")
+            .sendData(listing)
+            .closeData()
+            .reply("226 done");
     }
     // The peer's side of one successful file download.
     ScriptedFtpPeer& serveFile(ScriptedFtpPeer& p, bool passive, const std::string& remote,
@@ -381,6 +401,8 @@ void TestDownloadScripted::refusedRestAsksForTheWholeFile() {
     QVERIFY(m_ui->logContains("「r.bin」を最初から転送します。\r\n"));
     QCOMPARE(ReadAll(path("r.bin")), QByteArray("abcdefghijklmnopqrstuvwxyz"));
     QVERIFY(m_ui->failures.empty());
+    // The refusal was gone round: nothing is left to report as a failure.
+    QVERIFY(m_ui->refusals.empty());
 }
 
 void TestDownloadScripted::folderDownloadFetchesALinkAsAFileAndReturns() {
@@ -762,6 +784,154 @@ void TestDownloadScripted::refusedFolderStepsSkipTheFolder() {
     QVERIFY(!QFileInfo(path("gone")).isDir() || QDir(path("gone")).isEmpty());
     QCOMPARE(m_ui->failures.size(), size_t(1));
     QVERIFY(EngineProbe::DataConns(*m_engine).empty());
+}
+
+void TestDownloadScripted::namesThatBecomeOneLocalNameAndPlantedLinks() {
+    // Every pair below becomes one local name: "café" composed and decomposed, two names that are
+    // no UTF-8 and decode to the same stand-in character, and two folders of one name holding a
+    // file of one name. A link planted where a file lands is replaced, never written through.
+    const std::string nfc = "caf\xc3\xa9", nfd = "cafe\xcc\x81", ff = "bad\xff", fe = "bad\xfe";
+    // Each file holds its own remote name (a folder's file, the folder's name).
+    const auto line = [](const std::string& name, std::size_t size) {
+        return std::string(size == 0 ? "drwxr-xr-x" : "-rw-r--r--") + " 1 o g " + std::to_string(size) +
+               " Jan  1  2020 " + name + "\r\n";
+    };
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("top")));
+    const QString outside = path(QStringLiteral("outside.txt"));
+    QVERIFY(QFile::link(outside, path(QStringLiteral("top/planted"))));
+    // The user's answer to an existing folder: write over its files.
+    m_ui->overwriteAnswers = {1};
+    m_ui->rows = {FileListRow{"top", "", "2024/01/02", "drwxr-xr-x"}};
+    ScriptedFtpPeer& p = loginToIdle(true).call([&] {
+        QCOMPARE(m_engine->DownloadFolders(m_dir->path().toStdString(), {"top"}), 1);
+        m_engine->DispatchNextOp();
+    });
+    serveFolder(p, "/pub/top",
+                line(nfc, 5) + line(nfd, 6) + line(ff, 4) + line(fe, 4) + line("planted", 7) +
+                    line("d" + nfc, 0) + line("d" + nfd, 0));
+    for (const std::string& name : {nfc, nfd, ff, fe, std::string("planted")})
+        serveFile(p, true, "/pub/top/" + name, name);
+    for (const std::string& folder : {"d" + nfc, "d" + nfd}) {
+        serveFolder(p, "/pub/top/" + folder, line("same.txt", folder.size()));
+        serveFile(p, true, "/pub/top/" + folder + "/same.txt", folder);
+    }
+    p.expect("CWD /pub").reply("250 ok");
+    m_engine->Connect(0);
+    QTRY_VERIFY_WITH_TIMEOUT(m_peer->done(), 10000);
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(idle());
+    // Nothing was lost: the second of each pair lies beside the first, and each failure line
+    // names both remote names.
+    const QString stand = LocalNameFor(ff);
+    QCOMPARE(ReadAll(path(QStringLiteral("top/café"))), QByteArray::fromStdString(nfc));
+    QCOMPARE(ReadAll(path(QStringLiteral("top/café (2)"))), QByteArray::fromStdString(nfd));
+    QCOMPARE(ReadAll(path(QStringLiteral("top/") + stand)), QByteArray::fromStdString(ff));
+    QCOMPARE(ReadAll(path(QStringLiteral("top/") + stand + QStringLiteral(" (2)"))),
+             QByteArray::fromStdString(fe));
+    QCOMPARE(ReadAll(path(QStringLiteral("top/dcafé/same.txt"))), QByteArray::fromStdString("d" + nfc));
+    QCOMPARE(ReadAll(path(QStringLiteral("top/dcafé/same (2).txt"))), QByteArray::fromStdString("d" + nfd));
+    QCOMPARE(m_ui->failures.size(), size_t(3));
+    QVERIFY2(m_ui->failures[0].find("caf%C3%A9) と「") != std::string::npos &&
+                 m_ui->failures[0].find("cafe%CC%81)") != std::string::npos,
+             m_ui->failures[0].c_str());
+    QVERIFY(m_ui->failures[1].find("bad%FF) と「") != std::string::npos);
+    QVERIFY(m_ui->failures[2].find("/pub/top/dcafe\xcc\x81/same.txt") != std::string::npos);
+    QVERIFY(!QFileInfo(path(QStringLiteral("top/planted"))).isSymLink());
+    QCOMPARE(ReadAll(path(QStringLiteral("top/planted"))), QByteArray("planted"));
+    QVERIFY(!QFileInfo::exists(outside));
+
+    // A file of this run is never asked about as an existing file: the window asks about the
+    // clash, and its answer counts.
+    QCOMPARE(m_ui->clashQuestions.size(), size_t(3));
+    m_ui->clashQuestions.clear();
+    m_ui->clashAnswer = NameClashAnswer::Replace;
+    m_ui->failures.clear();
+    m_peer = std::make_unique<ScriptedFtpPeer>();
+    QVERIFY(m_peer->listen());
+    ScriptedFtpPeer& again = loginToIdle(true).call([&] {
+        m_engine->DownloadFiles(local("again"), {Row(nfc, "3"), Row(nfd, "3")});
+    });
+    serveFile(again, true, "/pub/" + nfc, "one");
+    serveFile(again, true, "/pub/" + nfd, "two");
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("again")));
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(idle());
+    QCOMPARE(m_ui->clashQuestions, (std::vector<std::string>{local("again/café")}));
+    QVERIFY(m_ui->fileOverwriteQuestions.empty());
+    QCOMPARE(ReadAll(path(QStringLiteral("again/café"))), QByteArray("two"));
+    QVERIFY(m_ui->failures.empty());
+}
+
+void TestDownloadScripted::resumeOfAFolderContinuesEachFile() {
+    // A partial file continues, a whole one is skipped, a longer one is a clash that stays as it
+    // is, a new one comes whole; a link is never continued.
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("f")));
+    WriteFile(path("f/part"), "0123");
+    WriteFile(path("f/whole"), "0123456789");
+    WriteFile(path("f/longer"), "0123456789+");
+    QVERIFY(QFile::link(path("f/whole"), path("f/link")));
+    m_ui->overwriteAnswers = {4};
+    m_ui->rows = {FileListRow{"f", "", "2024/01/02", "drwxr-xr-x"}};
+    ScriptedFtpPeer& p = loginToIdle(true).call([&] {
+        QCOMPARE(m_engine->DownloadFolders(m_dir->path().toStdString(), {"f"}), 1);
+        m_engine->DispatchNextOp();
+    });
+    std::string listing;
+    for (const char* name : {"part", "whole", "longer", "link", "new"})
+        listing += std::string("-rw-r--r-- 1 o g 10 Jan  1  2020 ") + name + "\r\n";
+    serveFolder(p, "/pub/f", listing);
+    DataStep(p.expect("TYPE I").reply("200 ok"), true)
+        .expect("REST 4")
+        .reply("350 Restarting at 4")
+        .expect("RETR /pub/f/part")
+        .reply("150 Opening data connection")
+        .sendData("456789")
+        .closeData()
+        .reply("226 Transfer complete");
+    serveFile(p, true, "/pub/f/new", "abcdefghij").expect("CWD /pub").reply("250 ok");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(idle());
+    QCOMPARE(ReadAll(path("f/part")), QByteArray("0123456789"));
+    QCOMPARE(ReadAll(path("f/whole")), QByteArray("0123456789"));
+    QCOMPARE(ReadAll(path("f/longer")), QByteArray("0123456789+"));
+    QCOMPARE(ReadAll(path("f/new")), QByteArray("abcdefghij"));
+    QVERIFY(QFileInfo(path("f/link")).isSymLink());
+    QCOMPARE(m_ui->failures.size(), size_t(2));
+    QVERIFY(m_ui->failures[0].find("転送先の方が大きい") != std::string::npos);
+    QVERIFY(m_ui->failures[1].find("通常のファイルではない") != std::string::npos);
+    QVERIFY(m_ui->logContains("「" + local("f/whole") + "」はすべて受信済みのため、飛ばしました。\r\n"));
+}
+
+void TestDownloadScripted::breadthBombEndsTheWalk() {
+    // Every folder lists more folders; the walk holds one folder's entries per level, and gives up
+    // as a whole once the queue would pass its bound, naming the folder. What was queued after the
+    // download is not part of it and still runs.
+    EngineProbe::MaxQueuedOps(*m_engine) = 10;
+    std::string wide;
+    for (int i = 0; i < 4; ++i)
+        wide += "drwxr-xr-x 2 o g 512 Jan  1  2020 d" + std::to_string(i) + "\r\n";
+    m_ui->rows = {FileListRow{"bomb", "", "2024/01/02", "drwxr-xr-x"}};
+    ScriptedFtpPeer& p = loginToIdle(true).call([&] {
+        QCOMPARE(m_engine->DownloadFolders(m_dir->path().toStdString(), {"bomb"}), 1);
+        m_engine->EnqueueOp(WM_FTP_PWD);
+        m_engine->DispatchNextOp();
+    });
+    serveFolder(p, "/pub/bomb", wide);
+    serveFolder(p, "/pub/bomb/d0", wide);
+    serveFolder(p, "/pub/bomb/d0/d0", wide);
+    p.expect("CWD /pub").reply("250 ok").expect("PWD").reply("257 \"/pub\"");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(idle());
+    QCOMPARE(m_ui->failures,
+             std::vector<std::string>{"フォルダ「/pub/bomb/d0/d0」には 4 個の項目があり、待っている"
+                                      "処理が多すぎるため、フォルダのダウンロードを中止しました。\r\n"});
+    QVERIFY(m_engine->Queue().empty());
 }
 
 QTEST_GUILESS_MAIN(TestDownloadScripted)

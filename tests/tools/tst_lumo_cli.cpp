@@ -49,6 +49,20 @@ QMap<QString, QByteArray> Tree(const QString& root) {
     }
     return out;
 }
+
+// Writes a file under a name of raw bytes, as a server's disk may hold it whatever its set.
+bool WriteRawName(const QString& folder, const std::string& raw, const QByteArray& data) {
+    if (!QDir().mkpath(folder))
+        return false;
+    std::ofstream out(QFile::encodeName(folder).toStdString() + "/" + raw, std::ios::binary);
+    out.write(data.constData(), data.size());
+    return bool(out);
+}
+
+bool RawNameExists(const QString& folder, const std::string& raw) {
+    struct stat st;
+    return ::stat((QFile::encodeName(folder).toStdString() + "/" + raw).c_str(), &st) == 0;
+}
 } // namespace
 
 class TestLumoCli : public QObject {
@@ -59,6 +73,7 @@ private slots:
     void commands_data();
     void commands();
     void existingFilesFollowTheOptions();
+    void downloadsNeverLoseAFile();
     void registeredHostsByNameAndKey();
     void badInputGetsUsageAndStatus2();
     void failuresOfTheSession();
@@ -334,6 +349,53 @@ void TestLumoCli::existingFilesFollowTheOptions() {
     QCOMPARE(FileBytes(s.root() + QStringLiteral("/sub/deep/c.txt")), QByteArray("new c\n"));
 }
 
+void TestLumoCli::downloadsNeverLoseAFile() {
+    // vsftpd serves names as the bytes on its disk: "café" composed and decomposed, and two names
+    // that are no UTF-8 and decode alike, become two local names each.
+    const RealFtpServer& v = *m_servers[1];
+    QDir(v.root()).removeRecursively();
+    const std::string names[] = {"caf\xc3\xa9", "cafe\xcc\x81", "bad\xff", "bad\xfe"};
+    for (const std::string& name : names)
+        QVERIFY(WriteRawName(v.root() + "/clash", name, QByteArray::fromStdString(name)));
+    QTemporaryDir dl;
+    const Run clash = Cli(
+        {QStringLiteral("--overwrite"), Url(v), QStringLiteral("get"), QStringLiteral("clash"), dl.path()});
+    QCOMPARE(clash.status, 1);
+    QSet<QByteArray> kept;
+    for (const QString& name : QDir(dl.path() + "/clash").entryList(QDir::Files))
+        kept.insert(FileBytes(dl.path() + "/clash/" + name));
+    QCOMPARE(kept.size(), 4);
+    for (const char* bytes : {"caf%C3%A9)", "cafe%CC%81)", "bad%FF)", "bad%FE)"})
+        QVERIFY2(clash.err.contains(QLatin1String(bytes)), qPrintable(clash.err));
+    QVERIFY2(clash.err.contains(QStringLiteral("として保存されるため、後のものを")), qPrintable(clash.err));
+
+    // --resume of a folder: a partial file continues, a whole one is not fetched again, a longer
+    // one is a failure that leaves it as it is.
+    const RealFtpServer& s = *m_servers[0];
+    Seed(s.root());
+    const QString url = Url(s);
+    QCOMPARE(Cli({url, QStringLiteral("get"), QStringLiteral("sub"), dl.path()}).status, 0);
+    const QByteArray whole = FileBytes(s.root() + "/sub/b.bin");
+    WriteFile(dl.path() + "/sub/b.bin", whole.left(1000));
+    const Run resumed = Cli({QStringLiteral("--resume"), QStringLiteral("-v"), url, QStringLiteral("get"),
+                             QStringLiteral("sub"), dl.path()});
+    QCOMPARE(resumed.status, 0);
+    QVERIFY(resumed.err.contains(QStringLiteral("REST 1000")));
+    QVERIFY2(!resumed.err.contains(QStringLiteral("RETR /sub/deep/c.txt")), qPrintable(resumed.err));
+    QCOMPARE(FileBytes(dl.path() + "/sub/b.bin"), whole);
+    WriteFile(dl.path() + "/sub/deep/c.txt", "longer than c\n");
+    QCOMPARE(Cli({QStringLiteral("--resume"), url, QStringLiteral("get"), QStringLiteral("sub"), dl.path()})
+                 .status,
+             1);
+    QCOMPARE(FileBytes(dl.path() + "/sub/deep/c.txt"), QByteArray("longer than c\n"));
+
+    // A message of several lines is one line on stderr, its lines apart.
+    WriteFile(dl.path() + "/up/sub", "a file where the server has a folder");
+    const Run clashUp = Cli({url, QStringLiteral("put"), dl.path() + "/up/sub"});
+    QCOMPARE(clashUp.status, 1);
+    QVERIFY2(clashUp.err.contains(QStringLiteral("存在するため、 ファイル「sub」")), qPrintable(clashUp.err));
+}
+
 void TestLumoCli::registeredHostsByNameAndKey() {
     const RealFtpServer& s = *m_servers[0];
     Seed(s.root());
@@ -453,22 +515,6 @@ void TestLumoCli::serverTextIsShownEscaped() {
     QVERIFY2(missing.err.contains(QStringLiteral("gone\\x1b[2J")), qPrintable(missing.err));
     QVERIFY(!missing.err.contains(QChar(0x1b)));
 }
-
-namespace {
-// Writes a file under a name of raw bytes, as a server's disk may hold it whatever its set.
-bool WriteRawName(const QString& folder, const std::string& raw, const QByteArray& data) {
-    if (!QDir().mkpath(folder))
-        return false;
-    std::ofstream out(QFile::encodeName(folder).toStdString() + "/" + raw, std::ios::binary);
-    out.write(data.constData(), data.size());
-    return bool(out);
-}
-
-bool RawNameExists(const QString& folder, const std::string& raw) {
-    struct stat st;
-    return ::stat((QFile::encodeName(folder).toStdString() + "/" + raw).c_str(), &st) == 0;
-}
-} // namespace
 
 void TestLumoCli::namesInEachCharacterSet() {
     // vsftpd sends names as the bytes on its disk and offers no UTF8 feature.
