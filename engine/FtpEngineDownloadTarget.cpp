@@ -5,6 +5,8 @@
 #include "platform/TextCodec.h"
 #include "views/LogText.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 
 // Where a download's bytes go. What to do with the local path is decided before the transfer
@@ -54,6 +56,12 @@ bool CFtpEngine::DecideDownloadTarget(DataConn& conn, bool& cancelled) {
     const LocalEntry entry = InspectLocalPath(conn.localPath);
     const std::string shown = ShownName(conn.localPath);
     if (entry.kind == LocalEntry::Kind::None) {
+        // Whether the file can be made is known now; the transfer would otherwise run for nothing.
+        const QFileInfo folder(QFileInfo(QString::fromStdString(conn.localPath)).absolutePath());
+        if (!folder.isDir() || !folder.isWritable()) {
+            LogFailure("ファイルのオープンが失敗しました\r\nダウンロードは正常に行えませんでした\r\n");
+            return false;
+        }
         conn.open = WriteOpen::CreateNew;
         return true;
     }

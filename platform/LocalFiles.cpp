@@ -47,7 +47,9 @@ LocalEntry InspectLocalPath(const std::string& path) {
 }
 
 OpenedFile OpenForWriting(const std::string& path, WriteOpen how) {
-    int flags = O_WRONLY | O_CLOEXEC | O_NOFOLLOW;
+    // Non-blocking only while opening: a FIFO planted under the name would otherwise hold the
+    // program until someone reads it.
+    int flags = O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
     switch (how) {
     case WriteOpen::CreateNew:
         // O_EXCL fails on any existing name, a dangling link included.
@@ -66,6 +68,7 @@ OpenedFile OpenForWriting(const std::string& path, WriteOpen how) {
         out.error = errno;
         return out;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     struct stat st {};
     ::fstat(fd, &st);
     out.id = IdOf(st);
