@@ -11,6 +11,7 @@ the table instead of a time.
 import hashlib
 import os
 import random
+import secrets
 import shutil
 import signal
 import socket
@@ -147,6 +148,8 @@ class Vsftpd(Server):
         # Another program may take the probed port before vsftpd binds it; then try another.
         for _ in range(5):
             self.port = free_port()
+            # A token of this start in the greeting proves that it is this vsftpd that answers.
+            self.token = secrets.token_hex(8)
             with open(config, "w") as f:
                 f.write(
                     "listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\n"
@@ -158,7 +161,7 @@ class Vsftpd(Server):
                     f"secure_chroot_dir={empty}\npasv_enable=YES\npasv_address=127.0.0.1\n"
                     "port_enable=YES\nconnect_from_port_20=NO\nxferlog_enable=NO\n"
                     f"syslog_enable=NO\nvsftpd_log_file={self.work}/{self.name}.log\ncheck_shell=NO\n"
-                    + self.extra_config())
+                    f"ftpd_banner={self.token}\n" + self.extra_config())
             self.process = subprocess.Popen([VSFTPD, config], stdin=subprocess.DEVNULL)
             if self.greets():
                 return
@@ -170,8 +173,14 @@ class Vsftpd(Server):
         while time.monotonic() < deadline and self.process.poll() is None:
             try:
                 with socket.create_connection(("127.0.0.1", self.port), timeout=2) as s:
-                    # A greeting proves it is vsftpd that answers, not whoever else took the port.
-                    return s.recv(3) == b"220"
+                    # Another program may have taken the port: only this start's token counts.
+                    greeting = b""
+                    while not greeting.endswith(b"\n") and len(greeting) < 512:
+                        piece = s.recv(512)
+                        if not piece:
+                            break
+                        greeting += piece
+                    return greeting.startswith(b"220 " + self.token.encode())
             except OSError:
                 time.sleep(0.05)
         return False
