@@ -6,4 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # /usr/bin/python3, as the tests run it: another python3 may come first on the PATH.
+if [ ! -x /usr/bin/python3 ]; then
+    echo "hostile-replay: no /usr/bin/python3 (bash scripts/install-deps.sh demo installs it)" >&2
+    exit 2
+fi
 exec /usr/bin/python3 tests/hostile/replay.py "$@"

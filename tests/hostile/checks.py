@@ -61,7 +61,8 @@ def walk_files(folder):
 
 
 def shown(raw):
-    return raw.decode("utf-8", "backslashreplace")
+    """A name in ASCII, so that a composed and a decomposed one look different: caf\\xe9, cafe\\u0301."""
+    return raw.decode("utf-8", "backslashreplace").encode("ascii", "backslashreplace").decode()
 
 
 def named(text, raw):
@@ -200,21 +201,26 @@ def prepare_rest_refused(local, options):
         f.write(big_file(BIG_BYTES)[:PARTIAL_BYTES])
 
 
-def check_rest_refused(outcome):
-    problems = exit_problem(outcome, 0)
+def big_file_problem(local):
     whole = big_file(BIG_BYTES)
-    path = os.path.join(outcome.local, "big.bin")
-    got = read(path) if os.path.isfile(path) else None
-    if got is None:
-        problems.append("big.bin is gone")
-    elif got != whole:
-        first = next((i for i, (a, b) in enumerate(zip(got, whole)) if a != b), min(len(got), len(whole)))
-        problems.append("big.bin has %d bytes, differing from byte %d" % (len(got), first))
-    return problems
+    path = os.path.join(local, "big.bin")
+    if not os.path.isfile(path):
+        return "big.bin is gone"
+    got = read(path)
+    if got == whole:
+        return None
+    first = next((i for i, (a, b) in enumerate(zip(got, whole)) if a != b), min(len(got), len(whole)))
+    return "big.bin has %d bytes, differing from byte %d" % (len(got), first)
+
+
+def check_rest_refused(outcome):
+    problem = big_file_problem(outcome.local)
+    return exit_problem(outcome, 0) + ([problem] if problem else [])
 
 
 def notes_rest_refused(outcome):
-    return [] if "event: rest-refused" in outcome.server_log else ["lumo-cli sent no REST"]
+    notes = [] if "event: rest-refused" in outcome.server_log else ["lumo-cli sent no REST"]
+    return notes + ([] if big_file_problem(outcome.local) else ["big.bin came down whole"])
 
 
 def check_foreign_data(outcome):

@@ -69,7 +69,7 @@ def dump(behaviour, path):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--scenario", required=True, choices=sorted(SCENARIOS))
     parser.add_argument("--port-file")
     parser.add_argument("--dump", metavar="PATH", help="write this file of the tree to stdout and end")

@@ -249,18 +249,21 @@ def report_line(name, outcome, problems, notes):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("scenarios", nargs="*", metavar="scenario", help="default: all, in this order: " +
-                        " ".join(checks.ORDER))
+    parser = argparse.ArgumentParser(prog="hostile-replay.sh", description=__doc__.split("\n\n")[0])
+    parser.add_argument("scenarios", nargs="*", metavar="scenario",
+                        help="any of: %s (none: all)" % " ".join(checks.ORDER))
     parser.add_argument("--lumo", default=os.environ.get("LUMO_CLI", "build/tools/lumo-cli"),
-                        help="the lumo-cli to replay against (default: $LUMO_CLI or build/tools/lumo-cli)")
-    parser.add_argument("--bomb-width", type=int, default=200000, help="folders in every folder of the bomb")
-    parser.add_argument("--tree-files", type=int, default=20000, help="files in the ordinary tree")
-    parser.add_argument("--deep-levels", type=int, default=150, help="folders in the deep chain")
+                        help="the lumo-cli to replay against ($LUMO_CLI, else %(default)s)")
+    parser.add_argument("--bomb-width", type=int, default=200000,
+                        help="folders in every folder of the bomb (%(default)s)")
+    parser.add_argument("--tree-files", type=int, default=20000,
+                        help="files in the ordinary tree (%(default)s)")
+    parser.add_argument("--deep-levels", type=int, default=150,
+                        help="folders in the deep chain (%(default)s)")
     parser.add_argument("--deep-min", type=int, default=100,
-                        help="levels of the deep chain that must come down (lumo's limit is 100)")
+                        help="levels of the deep chain that must come down (%(default)s: lumo's limit)")
     parser.add_argument("--memory-cap-mib", type=int, default=2048,
-                        help="lumo-cli is killed when its resident set passes this (MiB)")
+                        help="lumo-cli is killed when its resident set passes this many MiB (%(default)s)")
     parser.add_argument("--keep", action="store_true", help="keep the temporary folder and say where")
     options = parser.parse_args()
     unknown = [s for s in options.scenarios if s not in checks.CASES]
@@ -272,6 +275,9 @@ def main():
     # SIGTERM ends the replay as Ctrl-C does, through the clean-up below.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
 
+    if not os.access(TIME, os.X_OK):
+        print("no %s (bash scripts/install-deps.sh test installs it): peak memory is polled, a little "
+              "low at worst" % TIME, file=sys.stderr)
     root = tempfile.mkdtemp(prefix="lumo-hostile-")
     failed = 0
     names = options.scenarios or checks.ORDER

@@ -118,13 +118,18 @@ SCENARIOS = {
 
 def add_options(parser):
     """The scenarios' own options, with their defaults."""
-    parser.add_argument("--width", type=int, default=200000, help="bomb: folders in every folder")
-    parser.add_argument("--depth", type=int, default=0, help="bomb: levels (0: without end)")
-    parser.add_argument("--levels", type=int, default=150, help="deep: folders one inside the other")
-    parser.add_argument("--delay", type=float, default=2.0, help="slow-greeting: seconds before the 220")
+    parser.add_argument("--width", type=int, default=200000,
+                        help="bomb: folders in every folder (%(default)s)")
+    parser.add_argument("--depth", type=int, default=0, help="bomb: levels, 0 for no end (%(default)s)")
+    parser.add_argument("--levels", type=int, default=150,
+                        help="deep: folders one inside the other (%(default)s)")
+    parser.add_argument("--delay", type=float, default=2.0,
+                        help="slow-greeting: seconds before the 220 (%(default)s)")
     parser.add_argument("--line-bytes", type=int, default=10 << 20,
-                        help="long-line: the unreadable line's length")
-    parser.add_argument("--big-bytes", type=int, default=1 << 20, help="rest-refused: the size of /big.bin")
-    parser.add_argument("--files", type=int, default=20000, help="tree: files in all")
-    parser.add_argument("--per-folder", type=int, default=1000, help="tree: files in each folder")
+                        help="long-line: the unreadable line's length (%(default)s)")
+    parser.add_argument("--big-bytes", type=int, default=1 << 20,
+                        help="rest-refused: the size of /big.bin (%(default)s)")
+    parser.add_argument("--files", type=int, default=20000, help="tree: files in all (%(default)s)")
+    parser.add_argument("--per-folder", type=int, default=1000,
+                        help="tree: files in each folder (%(default)s)")
     parser.add_argument("--no-feat", action="store_true", help="answer FEAT with 500")
