@@ -3,34 +3,37 @@ connect to the client (PORT, EPRT), from a source address of the scenario's choo
 import asyncio
 
 
-class PassiveChannel:
-    """A listener on 127.0.0.1 that takes the first connection and no other."""
+class PassiveListener:
+    """A listener on 127.0.0.1 that stays for the whole session, each transfer taking the next
+    connection. A fresh port for every transfer would leave the kernel hunting for a free one among
+    the thousands that a tree of many files leaves in TIME_WAIT."""
 
     def __init__(self):
         self.server = None
-        self.accepted = None
+        self.port = None
+        self.waiting = asyncio.Queue()
 
     async def listen(self):
-        self.accepted = asyncio.get_running_loop().create_future()
-        self.server = await asyncio.start_server(self.on_connect, "127.0.0.1", 0)
-        return self.server.sockets[0].getsockname()[1]
+        if self.server is None:
+            self.server = await asyncio.start_server(self.on_connect, "127.0.0.1", 0)
+            self.port = self.server.sockets[0].getsockname()[1]
+        return self.port
 
     def on_connect(self, reader, writer):
-        if self.accepted.done():
-            writer.transport.abort()
-            return
-        self.accepted.set_result((reader, writer))
-        self.server.close()
+        self.waiting.put_nowait((reader, writer))
+
+    def forget_waiting(self):
+        """Cuts off connections that no transfer took: a new PASV starts afresh."""
+        while not self.waiting.empty():
+            self.waiting.get_nowait()[1].transport.abort()
 
     async def connect(self, timeout):
-        return await asyncio.wait_for(asyncio.shield(self.accepted), timeout)
+        return await asyncio.wait_for(self.waiting.get(), timeout)
 
     def close(self):
-        self.server.close()
-        if self.accepted.done() and not self.accepted.cancelled():
-            self.accepted.result()[1].transport.abort()
-        else:
-            self.accepted.cancel()
+        if self.server:
+            self.server.close()
+        self.forget_waiting()
 
 
 class ActiveChannel:
@@ -41,19 +44,14 @@ class ActiveChannel:
         self.port = port
         self.source = source
         self.log = log
-        self.writer = None
 
     async def connect(self, timeout):
         local = (self.source, 0) if self.source else None
-        reader, self.writer = await asyncio.wait_for(
+        streams = await asyncio.wait_for(
             asyncio.open_connection(self.host, self.port, local_addr=local), timeout)
         if self.source:
             self.log("event: data-connection-from %s to %s:%d" % (self.source, self.host, self.port))
-        return reader, self.writer
-
-    def close(self):
-        if self.writer:
-            self.writer.transport.abort()
+        return streams
 
 
 def parse_port(arg):

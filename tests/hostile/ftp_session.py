@@ -2,7 +2,7 @@
 where the scenario's behaviour says so."""
 import asyncio
 
-from data_channel import ActiveChannel, PassiveChannel, parse_eprt, parse_port
+from data_channel import ActiveChannel, PassiveListener, parse_eprt, parse_port
 from trees import DIR, FILE, Entry, listing_line
 
 # Longest command line taken: a path a hundred and more folders deep still fits.
@@ -34,6 +34,8 @@ class Session:
         self.tree = behaviour.tree
         self.log = log
         self.cwd = ()
+        self.listener = PassiveListener()
+        # Where the next transfer's data connection comes from: the listener, or an ActiveChannel.
         self.channel = None
         self.rest = 0
         self.transfer = None
@@ -48,7 +50,7 @@ class Session:
         except (OSError, asyncio.IncompleteReadError):
             pass
         finally:
-            self.close_channel()
+            self.listener.close()
             if self.transfer:
                 self.transfer.cancel()
             if self.user_refused and not self.pass_seen:
@@ -256,11 +258,6 @@ class Session:
 
     # --- data connections ---
 
-    def close_channel(self):
-        if self.channel:
-            self.channel.close()
-            self.channel = None
-
     async def cmd_PASV(self, arg):
         port = await self.open_passive()
         await self.reply(b"227 Entering Passive Mode (127,0,0,1,%d,%d)" % (port >> 8, port & 0xFF))
@@ -273,9 +270,9 @@ class Session:
         await self.reply(b"229 Entering Extended Passive Mode (|||%d|)" % port)
 
     async def open_passive(self):
-        self.close_channel()
-        self.channel = PassiveChannel()
-        return await self.channel.listen()
+        self.listener.forget_waiting()
+        self.channel = self.listener
+        return await self.listener.listen()
 
     async def cmd_PORT(self, arg):
         await self.set_active(parse_port(arg))
@@ -287,7 +284,6 @@ class Session:
         if address is None:
             await self.reply(b"501 Unreadable address")
             return
-        self.close_channel()
         self.channel = ActiveChannel(address[0], address[1], self.behaviour.data_source, self.log)
         await self.reply(b"200 Data address taken")
 
@@ -302,7 +298,6 @@ class Session:
         try:
             return await channel.connect(DATA_TIMEOUT)
         except (OSError, asyncio.TimeoutError) as e:
-            channel.close()
             self.log("data connection failed: %s" % (e or type(e).__name__))
             await self.reply(b"425 Cannot open data connection")
             return None
@@ -412,5 +407,5 @@ class Session:
         await self.reply(b"226 ABOR done")
 
     async def cmd_ABOR(self, arg):
-        self.close_channel()
+        self.channel = None
         await self.reply(b"226 No transfer to abort")
