@@ -21,6 +21,7 @@ import time
 import checks
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+BUILT_LUMO = os.path.normpath(os.path.join(HERE, "..", "..", "build", "tools", "lumo-cli"))
 SERVER = os.path.join(HERE, "hostile_ftp.py")
 PYTHON = "/usr/bin/python3"
 TIME = "/usr/bin/time"
@@ -252,7 +253,7 @@ def main():
     parser = argparse.ArgumentParser(prog="hostile-replay.sh", description=__doc__.split("\n\n")[0])
     parser.add_argument("scenarios", nargs="*", metavar="scenario",
                         help="any of: %s (none: all)" % " ".join(checks.ORDER))
-    parser.add_argument("--lumo", default=os.environ.get("LUMO_CLI", "build/tools/lumo-cli"),
+    parser.add_argument("--lumo", default=os.environ.get("LUMO_CLI", BUILT_LUMO),
                         help="the lumo-cli to replay against ($LUMO_CLI, else %(default)s)")
     parser.add_argument("--bomb-width", type=int, default=200000,
                         help="folders in every folder of the bomb (%(default)s)")
