@@ -21,8 +21,8 @@ PREFIX ?= /usr/local
 # What an installation holds: the two programs and the files beside them.
 INSTALLED = lumo lumo-cli lumo_guide lumo_icons lumo_man_pages
 
-.PHONY: all deps deps-demo deps-package deps-test configure build programs test demo run bench install \
-	package test-sanitized fuzz clean
+.PHONY: all deps deps-demo deps-package deps-test configure build programs test demo run bench hostile \
+	install package test-sanitized fuzz clean
 
 all: build
 
@@ -71,6 +71,12 @@ run: programs
 
 bench: deps-test build
 	bash bench/run.sh $(BUILD)
+
+# lumo-cli against a hostile server of our own, one line per scenario; HOSTILE="collide bomb" picks
+# scenarios (or passes options such as --bomb-width).
+hostile: deps-test configure
+	cmake --build $(BUILD) -j $(JOBS) --target lumo-cli
+	bash scripts/hostile-replay.sh --lumo $(BUILD)/tools/lumo-cli $(HOSTILE)
 
 # make install PREFIX=/opt/lumo (DESTDIR=... for a staging folder)
 install: deps configure

@@ -255,6 +255,8 @@ void TestDownloadScripted::cutOrShortDownloadsFail_data() {
     QTest::newRow("orderly close short of the listed size") << "short" << false << 1048576 << -1 << false;
     QTest::newRow("the 150 announces another size") << "close" << false << 1048576 << 1048577 << false;
     QTest::newRow("the 150 announces this size") << "close" << false << 1000 << 1048576 << true;
+    // More than the server said it has: nothing to continue.
+    QTest::newRow("longer than listed") << "close" << false << 1000 << -1 << false;
 }
 
 void TestDownloadScripted::cutOrShortDownloadsFail() {
@@ -301,8 +303,11 @@ void TestDownloadScripted::cutOrShortDownloadsFail() {
     // The partial file stays for a later resume, and the failure says so.
     QVERIFY(!m_ui->failures.empty());
     QVERIFY(m_ui->failures.back().rfind(kRetrFailed, 0) == 0);
+    const int serverSize = std::max(listed, announced);
+    const bool resumable = serverSize < 0 || onDisk.size() < serverSize;
     const std::string note = "「" + local("big.bin") + "」には受信した " + std::to_string(onDisk.size()) +
-                             " バイトが残っています (続きから転送できます)。\r\n";
+                             " バイトが残っています" + (resumable ? " (続きから転送できます)" : "") +
+                             "。\r\n";
     QVERIFY2(m_ui->failures.back().find(note) != std::string::npos, m_ui->failures.back().c_str());
 }
 

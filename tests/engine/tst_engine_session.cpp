@@ -781,6 +781,8 @@ void TestEngineSession::cancelClosesDataAndWaitsPast426() {
             conn.file->write("partial");
             file = conn.file.get();
             conn.msg = WM_FTP_GETDATA;
+            conn.localPath = dir.filePath("part.bin").toStdString();
+            conn.expected = 100;
             EngineProbe::DataConns(*m_engine).push_back(std::move(conn));
             QCOMPARE(m_engine->AttachDataSocket(data.near), 1);
             m_engine->EnqueueOp(WM_FTP_PWD);
@@ -788,6 +790,9 @@ void TestEngineSession::cancelClosesDataAndWaitsPast426() {
             m_engine->CancelTransfers();
             QVERIFY(EngineProbe::DataConns(*m_engine).empty());
             QVERIFY(file.isNull());
+            // What is left is named, so that it can be resumed.
+            QVERIFY(m_ui->logContains("「" + dir.filePath("part.bin").toStdString() +
+                                      "」には受信した 7 バイトが残っています (続きから転送できます)。\r\n"));
             QCOMPARE(m_ui->statusTexts.back().first, std::string("キャンセル処理中です"));
         })
         .expect("ABOR")

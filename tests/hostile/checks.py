@@ -110,7 +110,7 @@ def check_bomb(outcome):
     if outcome.peak_kib >= MAX_PEAK_KIB:
         problems.append("peak memory %d MiB, 1 GiB or more" % (outcome.peak_kib >> 10))
     first = next(numbered(b"b", outcome.options.bomb_width))
-    folder_name = re.compile(rb"\bb\d{%d}\b" % len(first))
+    folder_name = re.compile(rb"\bb\d{%d}\b" % (len(first) - 1))
     if not folder_name.search(outcome.stderr):
         problems.append("no line on stderr names a folder of the bomb")
     return problems
