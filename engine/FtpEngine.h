@@ -28,6 +28,9 @@
 // What a download does with a local file of its name that this run did not write: ask when the
 // file is about to be written, replace it, keep it (the download is skipped), or continue it.
 enum class ExistingFile : std::int8_t { Ask, Replace, Keep, Resume };
+// An answer to the file or folder overwrite question of a download (1 overwrite, 3 overwrite all,
+// 4 resume, 5 no) as what its files do; none for cancel.
+std::optional<ExistingFile> ExistingFileOfAnswer(int answer);
 
 // One queued operation: two texts, the operation code and two numbers (sizes and offsets, 64-bit).
 // The files and folders of one folder download or delete carry the number of that walk, so that

@@ -74,23 +74,15 @@ int CFtpEngine::DownloadFiles(const std::string& localFolder, const std::vector<
         // whatever appears meanwhile is asked about when its turn comes.
         ExistingFile existing = noConfirm ? ExistingFile::Replace : ExistingFile::Ask;
         if (!noConfirm && QFileInfo::exists(QString::fromStdString(local))) {
-            switch (m_ui.AskFileOverwrite(OverwriteForm::Download, local, f.date,
-                                          std::to_string(std::max<std::int64_t>(size, 0)))) {
-            case 1:
-                existing = ExistingFile::Replace;
-                break;
-            case 3:
-                existing = ExistingFile::Replace;
-                noConfirm = true;
-                break;
-            case 4:
-                existing = ExistingFile::Resume;
-                break;
-            case 5:
-                continue;
-            default:
+            const int answer = m_ui.AskFileOverwrite(OverwriteForm::Download, local, f.date,
+                                                     std::to_string(std::max<std::int64_t>(size, 0)));
+            const std::optional<ExistingFile> chosen = ExistingFileOfAnswer(answer);
+            if (!chosen)
                 return 0;
-            }
+            if (*chosen == ExistingFile::Keep)
+                continue;
+            existing = *chosen;
+            noConfirm = answer == 3;
         }
         if (!IsConnected())
             return 0;
@@ -115,23 +107,12 @@ int CFtpEngine::DownloadFolders(const std::string& localFolder, const std::vecto
         }
         const std::string local = LocalPath(folder, name);
         if (ask && QFileInfo::exists(QString::fromStdString(local))) {
-            switch (m_ui.AskFolderOverwrite(local)) {
-            case 1:
-                existing = ExistingFile::Replace;
-                break;
-            case 4:
-                existing = ExistingFile::Resume;
-                break;
-            case 5:
-                existing = ExistingFile::Keep;
-                break;
-            case 3:
-                existing = ExistingFile::Replace;
-                ask = false;
-                break;
-            default:
+            const int answer = m_ui.AskFolderOverwrite(local);
+            const std::optional<ExistingFile> chosen = ExistingFileOfAnswer(answer);
+            if (!chosen)
                 return 0;
-            }
+            existing = *chosen;
+            ask = answer != 3;
         }
         if (!IsConnected())
             return 0;

@@ -48,6 +48,20 @@ std::string BothNames(const std::string& first, const std::string& second) {
 }
 } // namespace
 
+std::optional<ExistingFile> ExistingFileOfAnswer(int answer) {
+    switch (answer) {
+    case 1:
+    case 3:
+        return ExistingFile::Replace;
+    case 4:
+        return ExistingFile::Resume;
+    case 5:
+        return ExistingFile::Keep;
+    default:
+        return std::nullopt;
+    }
+}
+
 void CFtpEngine::NoteWritten(const LocalFileId& id) {
     m_writtenThisRun[id] = m_opText2;
 }
@@ -95,24 +109,13 @@ bool CFtpEngine::DecideDownloadTarget(DataConn& conn, bool& cancelled) {
             cancelled = true;
             return false;
         }
-        switch (answer) {
-        case 1:
-            existing = ExistingFile::Replace;
-            break;
-        case 3:
-            existing = ExistingFile::Replace;
-            m_replaceAllThisRun = true;
-            break;
-        case 4:
-            existing = ExistingFile::Resume;
-            break;
-        case 5:
-            existing = ExistingFile::Keep;
-            break;
-        default:
+        const std::optional<ExistingFile> chosen = ExistingFileOfAnswer(answer);
+        if (!chosen) {
             cancelled = true;
             return false;
         }
+        existing = *chosen;
+        m_replaceAllThisRun = answer == 3;
     }
     switch (existing) {
     case ExistingFile::Keep:

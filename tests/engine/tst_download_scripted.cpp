@@ -415,23 +415,13 @@ void TestDownloadScripted::folderDownloadFetchesALinkAsAFileAndReturns() {
     // The list shows a link as a folder; this one leads to a file.
     m_ui->rows = {FileListRow{"sub", "", "2024/01/02", "drwxr-xr-x"},
                   FileListRow{"link", "", "2024/01/02", "drwxrwxrwx", true}};
-    loginToIdle(true)
-        .call([&] {
-            QCOMPARE(m_engine->DownloadFolders(m_dir->path().toStdString(), {"sub", "link"}), 1);
-            m_engine->DispatchNextOp();
-        })
-        .expect("CWD /pub/sub")
-        .reply("250 ok")
-        .expect("TYPE A")
-        .reply("200 ok")
-        .expectPasv()
-        .expect("LIST")
-        .reply("150 listing")
-        .sendData("-rw-r--r-- 1 o g 3 Jan  1  2020 f.txt\r\n")
-        .closeData()
-        .reply("226 done");
+    ScriptedFtpPeer& p = loginToIdle(true).call([&] {
+        QCOMPARE(m_engine->DownloadFolders(m_dir->path().toStdString(), {"sub", "link"}), 1);
+        m_engine->DispatchNextOp();
+    });
+    serveFolder(p, "/pub/sub", "-rw-r--r-- 1 o g 3 Jan  1  2020 f.txt\r\n");
     // Each folder is whole before the next is entered.
-    serveFile(*m_peer, true, "/pub/sub/f.txt", "f!\n")
+    serveFile(p, true, "/pub/sub/f.txt", "f!\n")
         .expect("CWD /pub/link")
         .reply("550 Not a directory")
         .expect("TYPE I")
@@ -458,23 +448,13 @@ void TestDownloadScripted::folderDownloadFetchesALinkAsAFileAndReturns() {
 void TestDownloadScripted::folderChosenDuringAFolderDownloadIsKept() {
     // The user goes to another folder while a folder download runs: that folder stays the
     // session's, and the download's files still come by their whole paths.
-    loginToIdle(true)
-        .call([&] {
-            QCOMPARE(m_engine->DownloadFolders(m_dir->path().toStdString(), {"sub"}), 1);
-            m_engine->ChangeFolder("/elsewhere");
-        })
-        .expect("CWD /pub/sub")
-        .reply("250 ok")
-        .expect("TYPE A")
-        .reply("200 ok")
-        .expectPasv()
-        .expect("LIST")
-        .reply("150 listing")
-        .sendData("-rw-r--r-- 1 o g 3 Jan  1  2020 f.txt\r\n")
-        .closeData()
-        .reply("226 done");
+    ScriptedFtpPeer& p = loginToIdle(true).call([&] {
+        QCOMPARE(m_engine->DownloadFolders(m_dir->path().toStdString(), {"sub"}), 1);
+        m_engine->ChangeFolder("/elsewhere");
+    });
+    serveFolder(p, "/pub/sub", "-rw-r--r-- 1 o g 3 Jan  1  2020 f.txt\r\n");
     // The folder's files belong to the download the user asked for first.
-    serveFile(*m_peer, true, "/pub/sub/f.txt", "f!\n")
+    serveFile(p, true, "/pub/sub/f.txt", "f!\n")
         .expect("CWD /elsewhere")
         .reply("250 ok")
         .expect("PWD")
@@ -705,22 +685,11 @@ void TestDownloadScripted::hostileFolderListingStaysInsideTheFolder() {
                                 "-rw-r--r-- 1 o g   5 Jan  1  2020 good.txt\r\n"
                                 "drwxr-xr-x 2 o g 512 Jan  1  2020 gooddir\r\n"
                                 "-rw-r--r-- 1 o g   7 Jan  1  2020 with space.txt\r\n";
-    loginToIdle(true)
-        .call([&] {
-            m_engine->EnqueueOp(
-                QueuedOp{local("top"), "/srv/top", WM_FTP_GETCWD, 0, 0, ExistingFile::Replace});
-            m_engine->DispatchNextOp();
-        })
-        .expect("CWD /srv/top")
-        .reply("250 ok")
-        .expect("TYPE A")
-        .reply("200 ok")
-        .expectPasv()
-        .expect("LIST")
-        .reply("150 listing")
-        .sendData(listing)
-        .closeData()
-        .reply("226 done")
+    ScriptedFtpPeer& p = loginToIdle(true).call([&] {
+        m_engine->EnqueueOp(QueuedOp{local("top"), "/srv/top", WM_FTP_GETCWD, 0, 0, ExistingFile::Replace});
+        m_engine->DispatchNextOp();
+    });
+    serveFolder(p, "/srv/top", listing)
         .expect("TYPE I")
         .call([&] {
             // The first file runs; the rest wait: files in listing order, then the folder.
