@@ -73,7 +73,8 @@ int CFtpEngine::DownloadFiles(const std::string& localFolder, const std::vector<
         // Asked now for the files that are there, so that the downloads then run unattended;
         // whatever appears meanwhile is asked about when its turn comes.
         ExistingFile existing = noConfirm ? ExistingFile::Replace : ExistingFile::Ask;
-        if (!noConfirm && QFileInfo::exists(QString::fromStdString(local))) {
+        // A link, dangling or not, is a file of that name as well.
+        if (!noConfirm && InspectLocalPath(local).kind != LocalEntry::Kind::None) {
             const int answer = m_ui.AskFileOverwrite(OverwriteForm::Download, local, f.date,
                                                      std::to_string(std::max<std::int64_t>(size, 0)));
             const std::optional<ExistingFile> chosen = ExistingFileOfAnswer(answer);
@@ -229,10 +230,13 @@ void CFtpEngine::OnFtpGetCwd(SocketId s, std::uint32_t word) {
     if (m_ui.Log().GetReplyCode() / 100 == 2) {
         NoteFolderEntered(m_opText2);
         m_leftUserFolder = true;
-        // The local folder is made once there is a remote one to fill it from.
+        // The local folder is made once there is a remote one to fill it from. A link in its
+        // place would take the whole tree to wherever it leads.
         const QString local = QString::fromStdString(m_opText1);
-        if (!QDir().mkpath(local)) {
-            LogFailure("フォルダ「" + ShownName(m_opText1) + "」が作成できませんでした。\r\n");
+        const bool link = InspectLocalPath(m_opText1).kind == LocalEntry::Kind::Link;
+        if (link || !QDir().mkpath(local)) {
+            LogFailure("フォルダ「" + ShownName(m_opText1) + "」が作成できませんでした" +
+                       (link ? "（シンボリックリンクがあります）。\r\n" : "。\r\n"));
             EndOperation();
             return;
         }

@@ -774,6 +774,9 @@ void TestDownloadScripted::namesThatBecomeOneLocalNameAndPlantedLinks() {
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("top")));
     const QString outside = path(QStringLiteral("outside.txt"));
     QVERIFY(QFile::link(outside, path(QStringLiteral("top/planted"))));
+    // A folder of the tree planted as a link to a folder elsewhere: nothing goes through it.
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("elsewhere")));
+    QVERIFY(QFile::link(path(QStringLiteral("elsewhere")), path(QStringLiteral("top/linked"))));
     // The user's answer to an existing folder: write over its files.
     m_ui->overwriteAnswers = {1};
     m_ui->rows = {FileListRow{"top", "", "2024/01/02", "drwxr-xr-x"}};
@@ -783,14 +786,14 @@ void TestDownloadScripted::namesThatBecomeOneLocalNameAndPlantedLinks() {
     });
     serveFolder(p, "/pub/top",
                 line(nfc, 5) + line(nfd, 6) + line(ff, 4) + line(fe, 4) + line("planted", 7) +
-                    line("d" + nfc, 0) + line("d" + nfd, 0));
+                    line("d" + nfc, 0) + line("d" + nfd, 0) + line("linked", 0));
     for (const std::string& name : {nfc, nfd, ff, fe, std::string("planted")})
         serveFile(p, true, "/pub/top/" + name, name);
     for (const std::string& folder : {"d" + nfc, "d" + nfd}) {
         serveFolder(p, "/pub/top/" + folder, line("same.txt", folder.size()));
         serveFile(p, true, "/pub/top/" + folder + "/same.txt", folder);
     }
-    p.expect("CWD /pub").reply("250 ok");
+    p.expect("CWD /pub/top/linked").reply("250 ok").expect("CWD /pub").reply("250 ok");
     m_engine->Connect(0);
     QTRY_VERIFY_WITH_TIMEOUT(m_peer->done(), 10000);
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
@@ -805,7 +808,10 @@ void TestDownloadScripted::namesThatBecomeOneLocalNameAndPlantedLinks() {
              QByteArray::fromStdString(fe));
     QCOMPARE(ReadAll(path(QStringLiteral("top/dcafé/same.txt"))), QByteArray::fromStdString("d" + nfc));
     QCOMPARE(ReadAll(path(QStringLiteral("top/dcafé/same (2).txt"))), QByteArray::fromStdString("d" + nfd));
-    QCOMPARE(m_ui->failures.size(), size_t(3));
+    QCOMPARE(m_ui->failures.size(), size_t(4));
+    QCOMPARE(m_ui->failures[3], "フォルダ「" + local("top/linked") +
+                                    "」が作成できませんでした（シンボリックリンクがあります）。\r\n");
+    QVERIFY(QDir(path(QStringLiteral("elsewhere"))).isEmpty());
     QVERIFY2(m_ui->failures[0].find("caf%C3%A9) と「") != std::string::npos &&
                  m_ui->failures[0].find("cafe%CC%81)") != std::string::npos,
              m_ui->failures[0].c_str());
