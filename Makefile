@@ -6,6 +6,8 @@
 # each fuzz target FUZZ_SECONDS seconds.
 BUILD ?= build
 JOBS  ?= 2
+# Test programs mostly wait on servers and sockets: twice as many run at once as there are cores.
+TEST_JOBS ?= 4
 CMAKE_FLAGS ?=
 SANITIZE ?=
 ifeq ($(SANITIZE),1)
@@ -50,12 +52,12 @@ programs: deps configure
 
 test: deps-test configure
 	cmake --build $(BUILD) -j $(JOBS)
-	bash scripts/run-tests.sh $(BUILD) $(JOBS)
+	bash scripts/run-tests.sh $(BUILD) $(TEST_JOBS)
 
 test-sanitized: deps-test
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DLUMO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1
 	cmake --build $(ASAN_BUILD) -j $(JOBS) --target $(addprefix tests_,$(SANITIZED_FOLDERS))
-	bash scripts/run-tests.sh $(ASAN_BUILD) $(JOBS) -L '^($(subst $() ,|,$(SANITIZED_FOLDERS)))$$'
+	bash scripts/run-tests.sh $(ASAN_BUILD) $(TEST_JOBS) -L '^($(subst $() ,|,$(SANITIZED_FOLDERS)))$$'
 
 fuzz:
 	@bash scripts/install-deps.sh build fuzz
