@@ -289,6 +289,9 @@ private:
     void StartReplyTimer();
     // The login was refused (USER or PASS): the account is asked for again, or the session ends.
     void LoginRefused(SocketId s);
+    // After a preliminary reply (1xx, "ready in n minutes") a step of the login waits, timed anew,
+    // for its reply proper under the same message. True when the reply was one.
+    bool AwaitReplyProper(SocketId s, int message);
     // Stops the running transfer or listing whose server went quiet: ABOR, its reply waited for as
     // long as any other.
     void AbortSilentTransfer(const DataChain& chain);

@@ -146,16 +146,9 @@ void CFtpEngine::OnFtpConnect(SocketId s, std::uint32_t word) {
         return;
     }
     // The greeting, or a firewall's answer to the command that named the host.
-    if (!CommandStep(s, word, WM_FTP_CONNECT, {}))
+    if (!CommandStep(s, word, WM_FTP_CONNECT, {}) || AwaitReplyProper(s, WM_FTP_CONNECT))
         return;
-    const int code = m_ui.Log().GetReplyCode();
-    if (code < 200) {
-        // "120 ready in n minutes": the greeting proper follows.
-        Arm(s, WM_FTP_CONNECT, Read | Close);
-        StartReplyTimer();
-        return;
-    }
-    if (code >= 400) {
+    if (m_ui.Log().GetReplyCode() >= 400) {
         CloseSession();
         LogFailure("サーバーが接続を受け付けませんでした。\r\n");
         return;

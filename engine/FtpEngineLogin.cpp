@@ -30,12 +30,9 @@ void CFtpEngine::OnFtpUser(SocketId s, std::uint32_t word) {
         m_userAccepted = false;
     if (!CommandStep(s, word, WM_FTP_USER, EventKind(word) == Write ? "USER " + m_opText1 : std::string()))
         return;
-    const int code = m_ui.Log().GetReplyCode();
-    if (code < 200) {
-        Arm(s, WM_FTP_USER, Read | Close);
-        StartReplyTimer();
+    if (AwaitReplyProper(s, WM_FTP_USER))
         return;
-    }
+    const int code = m_ui.Log().GetReplyCode();
     // A refused USER ends the attempt: the password would only go to a server that has said no.
     if (code >= 400) {
         LoginRefused(s);
@@ -50,17 +47,21 @@ void CFtpEngine::OnFtpUser(SocketId s, std::uint32_t word) {
 void CFtpEngine::OnFtpPass(SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, WM_FTP_PASS, EventKind(word) == Write ? "PASS " + m_opText2 : std::string()))
         return;
-    const int code = m_ui.Log().GetReplyCode();
-    if (code < 200) {
-        Arm(s, WM_FTP_PASS, Read | Close);
-        StartReplyTimer();
+    if (AwaitReplyProper(s, WM_FTP_PASS))
         return;
-    }
-    if (code < 400 || m_userAccepted) {
+    if (m_ui.Log().GetReplyCode() < 400 || m_userAccepted) {
         AfterLogin(s);
         return;
     }
     LoginRefused(s);
+}
+
+bool CFtpEngine::AwaitReplyProper(SocketId s, int message) {
+    if (m_ui.Log().GetReplyCode() >= 200)
+        return false;
+    Arm(s, message, Read | Close);
+    StartReplyTimer();
+    return true;
 }
 
 void CFtpEngine::LoginRefused(SocketId s) {
@@ -122,14 +123,8 @@ void CFtpEngine::OnFtpFireConnect(SocketId s, std::uint32_t word) {
         }
         return;
     }
-    if (!CommandStep(s, word, WM_FTP_FIRECONNECT, {}))
+    if (!CommandStep(s, word, WM_FTP_FIRECONNECT, {}) || AwaitReplyProper(s, WM_FTP_FIRECONNECT))
         return;
-    if (m_ui.Log().GetReplyCode() < 200) {
-        // The firewall's greeting proper follows.
-        Arm(s, WM_FTP_FIRECONNECT, Read | Close);
-        StartReplyTimer();
-        return;
-    }
     Arm(s, FirewallNumber(SettingName::FireType) >= 3 ? WM_FTP_FIREUSER : WM_FTP_FIREOPEN, Write | Close);
 }
 
