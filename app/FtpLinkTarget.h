@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/FtpAddress.h"
-#include "views/HostRecord.h"
+#include "hosts/HostRecord.h"
 
 #include <string>
 

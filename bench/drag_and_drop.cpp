@@ -7,7 +7,7 @@
 #include "WaitFor.h"
 #include "app/gui/CMainFrame.h"
 #include "engine/FtpEngine.h"
-#include "views/gui/CQXListView.h"
+#include "gui/views/CQXListView.h"
 
 #include <QApplication>
 #include <QDir>

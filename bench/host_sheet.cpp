@@ -2,10 +2,10 @@
 // showing the connection page), changing pages (each refills its host list), and saving one edit
 // (every host written back in one store write, then read back). Prints the median of several runs
 // with its target, one line each.
+#include "gui/settings/CPropSheetHost.h"
+#include "gui/settings/HostSheetControls.h"
+#include "hosts/QXDoc.h"
 #include "platform/RegistryStore.h"
-#include "settings/gui/CPropSheetHost.h"
-#include "settings/gui/HostSheetControls.h"
-#include "views/QXDoc.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    std::printf("bytes=%zu keys=%zu values=%zu parse_ms=%.1f load_ms=%.1f load_cpu_ms=%.1f\n", text.size(), keys,
-                values, Median(parseTimes), Median(loadTimes), Median(loadCpuTimes));
+    std::printf("bytes=%zu keys=%zu values=%zu parse_ms=%.1f load_ms=%.1f load_cpu_ms=%.1f\n", text.size(),
+                keys, values, Median(parseTimes), Median(loadTimes), Median(loadCpuTimes));
     return 0;
 }

@@ -8,8 +8,8 @@
 #include "app/gui/CMainFrame.h"
 #include "app/gui/CProgressStatusBar.h"
 #include "engine/FtpEngine.h"
-#include "views/gui/CQXListView.h"
-#include "views/gui/CQXLogView.h"
+#include "gui/views/CQXListView.h"
+#include "gui/views/CQXLogView.h"
 
 #include <QApplication>
 #include <QDesktopServices>

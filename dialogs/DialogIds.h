@@ -2,7 +2,7 @@
 
 // Numbers of the confirmation and attributes dialogs: the codes they end with, their templates,
 // their pictures and their controls. A control's object name is its number, so that callers and tests
-// can find it (ControlName in dialogs/gui/DialogLayout.h).
+// can find it (ControlName in gui/dialogs/DialogLayout.h).
 
 namespace DialogResult {
 inline constexpr int NotAsked = 0; // the question could not be put (the local file could not be read)

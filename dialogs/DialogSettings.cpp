@@ -1,8 +1,8 @@
 #include "dialogs/DialogSettings.h"
 
+#include "hosts/HostRecord.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
-#include "views/HostRecord.h"
 
 std::string ReadChmodCommand(int hostNumber) {
     SettingsKey key;

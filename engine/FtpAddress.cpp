@@ -1,6 +1,6 @@
 #include "engine/FtpAddress.h"
 
-#include "views/HostRecord.h"
+#include "hosts/HostRecord.h"
 
 #include "platform/HexDigits.h"
 

@@ -6,12 +6,12 @@
 #include "engine/FtpExtensions.h"
 #include "engine/ListingReview.h"
 #include "engine/TransferProgress.h"
+#include "hosts/HostRecord.h"
 #include "platform/LocalFiles.h"
 #include "platform/NameLookup.h"
 #include "platform/Socket.h"
 #include "platform/SocketEvents.h"
 #include "settings/PasswordVault.h"
-#include "views/HostRecord.h"
 
 #include <QElapsedTimer>
 #include <QObject>

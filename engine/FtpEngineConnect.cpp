@@ -1,11 +1,11 @@
 #include "engine/FtpEngine.h"
 
 #include "engine/FtpAddress.h"
+#include "hosts/QXDoc.h"
 #include "platform/SocketError.h"
 #include "platform/TextCodec.h"
 #include "settings/SettingNames.h"
 #include "views/LogText.h"
-#include "views/QXDoc.h"
 
 #include <memory>
 

@@ -1,8 +1,8 @@
 #include "views/HostTreeModel.h"
 
+#include "hosts/HostRecord.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
-#include "views/HostRecord.h"
 
 #include <algorithm>
 #include <unordered_set>

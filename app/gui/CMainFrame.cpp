@@ -11,16 +11,16 @@
 #include "app/gui/HelpCommand.h"
 #include "app/gui/LogSaving.h"
 #include "app/gui/NameClashQuestion.h"
-#include "dialogs/gui/CertificateDlg.h"
-#include "dialogs/gui/DialogQuestions.h"
 #include "engine/FtpEngine.h"
 #include "engine/TransferProgress.h"
+#include "gui/dialogs/CertificateDlg.h"
+#include "gui/dialogs/DialogQuestions.h"
+#include "gui/views/CQXListView.h"
+#include "gui/views/CQXLogView.h"
+#include "gui/views/CQXTreeView.h"
+#include "hosts/QXDoc.h"
 #include "platform/TextCodec.h"
 #include "settings/SettingsKey.h"
-#include "views/QXDoc.h"
-#include "views/gui/CQXListView.h"
-#include "views/gui/CQXLogView.h"
-#include "views/gui/CQXTreeView.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -2,8 +2,8 @@
 
 #include "app/gui/CProgressStatusBar.h"
 #include "engine/FtpEngine.h"
-#include "settings/gui/CPropSheetHost.h"
-#include "views/gui/CQXTreeView.h"
+#include "gui/settings/CPropSheetHost.h"
+#include "gui/views/CQXTreeView.h"
 
 namespace {
 

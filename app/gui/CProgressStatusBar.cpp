@@ -1,7 +1,7 @@
 #include "app/gui/CProgressStatusBar.h"
 
 #include "app/WindowLayout.h"
-#include "views/gui/RedrawThrottle.h"
+#include "gui/views/RedrawThrottle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -4,9 +4,9 @@
 #include "app/gui/CMainFrame.h"
 #include "engine/FtpEngine.h"
 #include "engine/LocalNames.h"
+#include "gui/views/CQXListView.h"
 #include "platform/gui/DragOut.h"
 #include "views/LogText.h"
-#include "views/gui/CQXListView.h"
 
 #include <QAction>
 #include <QDir>

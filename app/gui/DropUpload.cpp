@@ -4,8 +4,8 @@
 #include "app/gui/FileCommands.h"
 #include "engine/FtpEngine.h"
 #include "engine/RemoteNames.h"
+#include "gui/views/CQXListView.h"
 #include "views/LogText.h"
-#include "views/gui/CQXListView.h"
 
 #include <QElapsedTimer>
 #include <QFile>

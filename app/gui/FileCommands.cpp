@@ -7,11 +7,11 @@
 #include "engine/ListingParser.h"
 #include "engine/LocalNames.h"
 #include "engine/RemoteNames.h"
+#include "gui/views/CQXListView.h"
 #include "platform/TextCodec.h"
 #include "settings/TempFolder.h"
 #include "views/LogText.h"
 #include "views/NameEditRules.h"
-#include "views/gui/CQXListView.h"
 
 #include <QDir>
 #include <QFileDialog>

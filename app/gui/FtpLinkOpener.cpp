@@ -3,8 +3,8 @@
 #include "app/FtpLinkTarget.h"
 #include "app/gui/CMainFrame.h"
 #include "engine/FtpEngine.h"
-#include "views/QXDoc.h"
-#include "views/gui/CQXTreeView.h"
+#include "gui/views/CQXTreeView.h"
+#include "hosts/QXDoc.h"
 
 FtpLinkOpener::FtpLinkOpener(CMainFrame& frame, QObject* parent) : QObject(parent), m_frame(frame) {
     connect(&m_frame.Engine(), &CFtpEngine::Idle, this, &FtpLinkOpener::OnIdle);

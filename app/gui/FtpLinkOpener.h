@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/HostRecord.h"
+#include "hosts/HostRecord.h"
 
 #include <QObject>
 #include <QString>

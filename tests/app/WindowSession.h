@@ -7,10 +7,10 @@
 #include "app/gui/CMainFrame.h"
 #include "engine/FtpEngine.h"
 #include "fixtures/RealFtpServer.h"
+#include "gui/views/CQXListView.h"
+#include "hosts/QXDoc.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
-#include "views/QXDoc.h"
-#include "views/gui/CQXListView.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "app/WindowSession.h"
 #include "app/gui/DragDownloads.h"
 #include "fixtures/gui/OpenedUrls.h"
+#include "gui/views/CQXLogView.h"
 #include "platform/gui/DragOut.h"
-#include "views/gui/CQXLogView.h"
 
 #include <QApplication>
 #include <QDirIterator>

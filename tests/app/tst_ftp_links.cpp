@@ -6,10 +6,10 @@
 #include "app/gui/QtTranslations.h"
 #include "engine/FtpEngine.h"
 #include "fixtures/RealFtpServer.h"
-#include "views/QXDoc.h"
-#include "views/gui/CQXListView.h"
-#include "views/gui/CQXLogView.h"
-#include "views/gui/CQXTreeView.h"
+#include "gui/views/CQXListView.h"
+#include "gui/views/CQXLogView.h"
+#include "gui/views/CQXTreeView.h"
+#include "hosts/QXDoc.h"
 
 #include <QDialogButtonBox>
 #include <QDir>

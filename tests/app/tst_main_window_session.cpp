@@ -8,16 +8,16 @@
 #include "engine/FtpEngine.h"
 #include "fixtures/RealFtpServer.h"
 #include "fixtures/gui/OpenedUrls.h"
+#include "gui/settings/CPropSheetHost.h"
+#include "gui/settings/HostSheetControls.h"
+#include "gui/views/CQXListView.h"
+#include "gui/views/CQXLogView.h"
+#include "gui/views/CQXTreeView.h"
+#include "hosts/QXDoc.h"
 #include "platform/TextCodec.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
-#include "settings/gui/CPropSheetHost.h"
-#include "settings/gui/HostSheetControls.h"
 #include "views/LogFile.h"
-#include "views/QXDoc.h"
-#include "views/gui/CQXListView.h"
-#include "views/gui/CQXLogView.h"
-#include "views/gui/CQXTreeView.h"
 
 #include <QAction>
 #include <QDesktopServices>

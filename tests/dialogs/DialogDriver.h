@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dialogs/gui/DialogLayout.h"
+#include "gui/dialogs/DialogLayout.h"
 
 #include <QAbstractButton>
 #include <QApplication>

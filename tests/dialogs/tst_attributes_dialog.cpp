@@ -1,8 +1,8 @@
 #include "DialogDriver.h"
 #include "StoreFixture.h"
 #include "dialogs/DialogIds.h"
-#include "dialogs/gui/AttributesDlg.h"
-#include "dialogs/gui/DialogQuestions.h"
+#include "gui/dialogs/AttributesDlg.h"
+#include "gui/dialogs/DialogQuestions.h"
 #include "settings/SettingsKey.h"
 
 #include <QCheckBox>

@@ -1,5 +1,5 @@
 #include "DialogDriver.h"
-#include "dialogs/gui/CertificateDlg.h"
+#include "gui/dialogs/CertificateDlg.h"
 
 #include <QLabel>
 #include <QPushButton>

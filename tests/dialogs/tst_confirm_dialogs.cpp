@@ -1,11 +1,11 @@
 #include "DialogDriver.h"
 #include "StoreFixture.h"
 #include "dialogs/DialogIds.h"
-#include "dialogs/gui/AccountDlg.h"
-#include "dialogs/gui/DialogQuestions.h"
-#include "dialogs/gui/FileOverwriteDlg.h"
-#include "dialogs/gui/FolderOverwriteDlg.h"
-#include "dialogs/gui/MessageDlg.h"
+#include "gui/dialogs/AccountDlg.h"
+#include "gui/dialogs/DialogQuestions.h"
+#include "gui/dialogs/FileOverwriteDlg.h"
+#include "gui/dialogs/FolderOverwriteDlg.h"
+#include "gui/dialogs/MessageDlg.h"
 #include "settings/SettingsKey.h"
 
 #include <QCheckBox>

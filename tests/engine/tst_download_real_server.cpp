@@ -4,8 +4,8 @@
 #include "fixtures/EngineProbe.h"
 #include "fixtures/RealFtpServer.h"
 #include "fixtures/RecordingUi.h"
+#include "hosts/QXDoc.h"
 #include "platform/TextCodec.h"
-#include "views/QXDoc.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -2,7 +2,7 @@
 #include "engine/FtpEngine.h"
 #include "fixtures/RealFtpServer.h"
 #include "fixtures/RecordingUi.h"
-#include "views/QXDoc.h"
+#include "hosts/QXDoc.h"
 
 #include <QtTest>
 

@@ -4,10 +4,10 @@
 #include "fixtures/EngineProbe.h"
 #include "fixtures/RecordingUi.h"
 #include "fixtures/ScriptedFtpPeer.h"
+#include "hosts/QXDoc.h"
 #include "platform/TextCodec.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
-#include "views/QXDoc.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

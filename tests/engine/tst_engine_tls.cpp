@@ -5,9 +5,9 @@
 #include "fixtures/RealFtpServer.h"
 #include "fixtures/RecordingUi.h"
 #include "fixtures/ScriptedFtpPeer.h"
+#include "hosts/QXDoc.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
-#include "views/QXDoc.h"
 
 #include <QFile>
 #include <QRandomGenerator>

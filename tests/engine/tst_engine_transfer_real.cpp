@@ -4,10 +4,10 @@
 #include "fixtures/FileBytes.h"
 #include "fixtures/RealFtpServer.h"
 #include "fixtures/RecordingUi.h"
+#include "hosts/QXDoc.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
 #include "views/FileListModel.h"
-#include "views/QXDoc.h"
 
 #include <QDir>
 #include <QDirIterator>

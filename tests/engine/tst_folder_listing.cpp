@@ -6,9 +6,9 @@
 #include "fixtures/EngineProbe.h"
 #include "fixtures/RecordingUi.h"
 #include "fixtures/ScriptedFtpPeer.h"
+#include "hosts/QXDoc.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
-#include "views/QXDoc.h"
 
 #include <QTcpSocket>
 #include <QtTest>

@@ -1,9 +1,9 @@
 #include "StoreFixture.h"
 #include "fixtures/TestPaths.h"
+#include "hosts/QXDoc.h"
 #include "settings/PasswordVault.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
-#include "views/QXDoc.h"
 
 #include <QDir>
 #include <QProcess>

@@ -2,10 +2,10 @@
 #include "engine/FtpEngine.h"
 #include "fixtures/RealFtpServer.h"
 #include "fixtures/RecordingUi.h"
-#include "settings/PasswordMigration.h"
+#include "hosts/PasswordMigration.h"
+#include "hosts/QXDoc.h"
 #include "settings/PasswordVault.h"
 #include "settings/SettingNames.h"
-#include "views/QXDoc.h"
 
 #include <QProcess>
 #include <QtTest>

@@ -3,8 +3,8 @@
 #include "TerminalUi.h"
 #include "engine/EngineMessages.h"
 #include "engine/FtpAddress.h"
+#include "hosts/HostRecord.h"
 #include "platform/TextCodec.h"
-#include "views/HostRecord.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

@@ -3,10 +3,10 @@
 #include "StoreFixture.h"
 #include "engine/CertificateCheck.h"
 #include "fixtures/RealFtpServer.h"
+#include "hosts/QXDoc.h"
 #include "platform/TextCodec.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
-#include "views/QXDoc.h"
 
 #include <QDir>
 #include <QFile>

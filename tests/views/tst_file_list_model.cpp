@@ -163,13 +163,30 @@ void TestFileListModel::listingOrderNeverChangesTheList() {
         bool folder;
     };
     // The two "same" rows stay in this order in every listing below.
-    std::vector<Entry> entries{
-        {"b", 1, false},     {"B", 2, false},     {"a", 3, false},   {"A", 4, false},    {"10", 5, false},
-        {"9", 6, false},     {"_x", 7, false},    {"x_", 8, false},  {"ab c", 9, false}, {"日本", 10, false},
-        {"same", 11, false}, {"same", 12, false}, {"Zsub", 0, true}, {"asub", 0, true},  {"Asub", 0, true},
-        // Names the list compares as bytes.
-        {"a-b", 13, false},  {"a.b", 14, false},  {"a0", 15, false}, {"-a", 16, false},  {".a", 17, false},
-        {"a-", 18, false},   {"z.9", 19, false},  {"a..b", 20, false}};
+    std::vector<Entry> entries{{"b", 1, false},
+                               {"B", 2, false},
+                               {"a", 3, false},
+                               {"A", 4, false},
+                               {"10", 5, false},
+                               {"9", 6, false},
+                               {"_x", 7, false},
+                               {"x_", 8, false},
+                               {"ab c", 9, false},
+                               {"日本", 10, false},
+                               {"same", 11, false},
+                               {"same", 12, false},
+                               {"Zsub", 0, true},
+                               {"asub", 0, true},
+                               {"Asub", 0, true},
+                               // Names the list compares as bytes.
+                               {"a-b", 13, false},
+                               {"a.b", 14, false},
+                               {"a0", 15, false},
+                               {"-a", 16, false},
+                               {".a", 17, false},
+                               {"a-", 18, false},
+                               {"z.9", 19, false},
+                               {"a..b", 20, false}};
     auto listing = [](const std::vector<Entry>& list) {
         std::string text;
         for (const Entry& e : list) {
@@ -230,8 +247,8 @@ void TestFileListModel::listingOrderNeverChangesTheList() {
 
     // The list compares names of lowercase letters, digits, '-' and '.' as bytes in these locales:
     // their collations must order every such pair as the bytes do.
-    const std::vector<std::string> plain{"-",  ".",   "0",   "9",   "a",  "z",  "a-b", "a.b", "a0",
-                                         "ab", "a-",  "-a",  ".a",  "a..b", "0a", "a9", "9a",  "z.9"};
+    const std::vector<std::string> plain{"-",  ".",  "0",  "9",  "a",    "z",  "a-b", "a.b", "a0",
+                                         "ab", "a-", "-a", ".a", "a..b", "0a", "a9",  "9a",  "z.9"};
     for (const QLocale& locale : {QLocale(QLocale::Japanese, QLocale::Japan),
                                   QLocale(QLocale::English, QLocale::UnitedStates), QLocale::c()}) {
         QCollator c(locale);

@@ -1,7 +1,7 @@
 #include "StoreFixture.h"
+#include "gui/views/HostIcons.h"
+#include "hosts/QXDoc.h"
 #include "settings/SettingsKey.h"
-#include "views/QXDoc.h"
-#include "views/gui/HostIcons.h"
 
 #include <QFile>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 #include "StoreFixture.h"
+#include "hosts/QXDoc.h"
 #include "settings/SettingsKey.h"
 #include "views/HostTreeModel.h"
-#include "views/QXDoc.h"
 
 #include <QtTest>
 

@@ -1,13 +1,13 @@
 #include "StoreFixture.h"
+#include "gui/views/CQXListView.h"
+#include "gui/views/CQXLogView.h"
+#include "gui/views/CQXTreeView.h"
+#include "hosts/QXDoc.h"
 #include "platform/TextCodec.h"
 #include "platform/gui/FontFaces.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
 #include "views/LogText.h"
-#include "views/QXDoc.h"
-#include "views/gui/CQXListView.h"
-#include "views/gui/CQXLogView.h"
-#include "views/gui/CQXTreeView.h"
 
 #include <QClipboard>
 #include <QFontDatabase>

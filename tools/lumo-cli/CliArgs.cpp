@@ -2,8 +2,8 @@
 
 #include "engine/CertificateCheck.h"
 #include "engine/FtpAddress.h"
+#include "hosts/HostRecord.h"
 #include "platform/TextCodec.h"
-#include "views/HostRecord.h"
 
 #include <cctype>
 #include <map>

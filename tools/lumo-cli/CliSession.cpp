@@ -4,8 +4,8 @@
 
 #include "engine/EngineMessages.h"
 #include "engine/FtpAddress.h"
+#include "hosts/QXDoc.h"
 #include "platform/TextCodec.h"
-#include "views/QXDoc.h"
 
 #include <QDir>
 #include <QFileInfo>

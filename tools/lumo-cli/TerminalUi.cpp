@@ -5,8 +5,8 @@
 #include "dialogs/DialogSettings.h"
 #include "engine/EngineMessages.h"
 #include "engine/TransferProgress.h"
+#include "hosts/HostRecord.h"
 #include "platform/TextCodec.h"
-#include "views/HostRecord.h"
 
 namespace {
 // Redraws of the progress line: often enough to look alive, rarely enough to cost nothing.

@@ -1,0 +1,84 @@
+#include "gui/settings/CPropPageFileopr.h"
+
+#include "gui/dialogs/DialogLayout.h"
+#include "gui/settings/FolderBrowser.h"
+#include "gui/settings/HostSheetControls.h"
+#include "gui/settings/PageRows.h"
+#include "settings/HostInputRules.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace HostSheetControl;
+
+CPropPageFileopr::CPropPageFileopr(HostListEditor& editor, QWidget* parent)
+    : CHostPage(editor, FileoprPage, parent) {
+    DialogBuilder b(this, FileoprPage, kWidth, 0);
+    PageRows rows(b, kMargin, kMargin, kWidth - 2 * kMargin);
+    AddHostChoice(rows);
+    rows.Text(
+        FoldersText,
+        QStringLiteral("右クリックメニューでアップロードやダウンロードするときのデフォルトのフォルダを設"
+                       "定します。"),
+        2);
+
+    constexpr int labelWidth = 58;
+    constexpr int browseWidth = 30;
+    rows.BeginGroup(FileOprGroup, QStringLiteral("ファイルオペレーション"));
+    rows.Label(UploadLabel, QStringLiteral("アップロード(&U)"), labelWidth);
+    m_upload = rows.Edit(Upload, rows.RestOfRow(browseWidth));
+    QPushButton* browseUpload = rows.Button(UploadBrowse, QStringLiteral("参照"), browseWidth);
+    rows.NextRow();
+    rows.Label(DownloadLabel, QStringLiteral("ダウンロード(&D)"), labelWidth);
+    m_download = rows.Edit(Download, rows.RestOfRow(browseWidth));
+    QPushButton* browseDownload = rows.Button(DownloadBrowse, QStringLiteral("参照"), browseWidth);
+    rows.EndGroup();
+
+    rows.BeginGroup(IndexGroup, QStringLiteral("インデックスＨＴＭＬ"));
+    rows.Text(
+        IndexText,
+        QStringLiteral("「新規作成」→「インデックスＨＴＭＬ」でアップロードする空のファイルの名前を指定す"
+                       "ることができます。ホームページのディレクトリの中身を隠蔽する際にご利用下さい。"),
+        3);
+    rows.Label(IndexLabel, QStringLiteral("ファイル名(&I)"), labelWidth);
+    m_index = rows.Edit(IndexFile);
+    rows.EndGroup();
+    FinishPage(b, rows);
+
+    for (QLineEdit* edit : {m_upload, m_download, m_index})
+        connect(edit, &QLineEdit::textEdited, this, &CPropertyPage::SetModified);
+    connect(browseUpload, &QPushButton::clicked, this, [this] { OnBrowse(m_upload); });
+    connect(browseDownload, &QPushButton::clicked, this, [this] { OnBrowse(m_download); });
+}
+
+void CPropPageFileopr::LoadFields(const HostRecord& host) {
+    m_upload->setText(ShownText(host.UpPath));
+    m_download->setText(ShownText(host.DownPath));
+    m_index->setText(ShownText(host.Indexhtml));
+}
+
+bool CPropPageFileopr::StoreFields(HostRecord& host) {
+    const std::string upload = TextForStore(host.UpPath, m_upload->text());
+    const std::string download = TextForStore(host.DownPath, m_download->text());
+    const std::string index = TextForStore(host.Indexhtml, m_index->text());
+    const QString indexWhat = QStringLiteral("インデックスファイル名");
+    if (!AcceptValues({
+            {m_upload, TextLengthProblem(upload, QStringLiteral("アップロードフォルダ"))},
+            {m_download, TextLengthProblem(download, QStringLiteral("ダウンロードフォルダ"))},
+            {m_index, LineBreakProblem(m_index->text(), indexWhat)},
+            {m_index, TextLengthProblem(index, indexWhat)},
+        }))
+        return false;
+    host.UpPath = upload;
+    host.DownPath = download;
+    host.Indexhtml = index;
+    return true;
+}
+
+void CPropPageFileopr::OnBrowse(QLineEdit* edit) {
+    const QString folder = BrowseForFolder(this, edit->text());
+    if (folder.isEmpty())
+        return;
+    SetModified();
+    edit->setText(folder);
+}

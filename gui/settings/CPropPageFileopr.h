@@ -1,0 +1,23 @@
+#pragma once
+
+#include "gui/settings/CHostPage.h"
+
+class QLineEdit;
+
+// The folders page: the current host's upload and download folders and the name of its index file.
+class CPropPageFileopr : public CHostPage {
+    Q_OBJECT
+public:
+    explicit CPropPageFileopr(HostListEditor& editor, QWidget* parent = nullptr);
+
+protected:
+    void LoadFields(const HostRecord& host) override;
+    bool StoreFields(HostRecord& host) override;
+
+private:
+    void OnBrowse(QLineEdit* edit);
+
+    QLineEdit* m_upload;
+    QLineEdit* m_download;
+    QLineEdit* m_index;
+};

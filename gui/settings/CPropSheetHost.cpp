@@ -1,0 +1,52 @@
+#include "gui/settings/CPropSheetHost.h"
+
+#include "hosts/PasswordMigration.h"
+
+#include "gui/settings/CPropPageConnect.h"
+#include "gui/settings/CPropPageFileopr.h"
+#include "gui/settings/CPropPageProxy.h"
+#include "hosts/QXDoc.h"
+
+#include <algorithm>
+
+CPropSheetHost::CPropSheetHost(CQXDoc& doc, int topHostIndex, QWidget* parent)
+    : CPropertySheet(QStringLiteral("接続設定"), parent), m_doc(doc),
+      m_editor(doc.LoadAllHosts(), topHostIndex) {
+    setObjectName(QStringLiteral("CPropSheetHost"));
+    m_connect = new CPropPageConnect(m_editor);
+    m_proxy = new CPropPageProxy(m_editor);
+    m_fileopr = new CPropPageFileopr(m_editor);
+    AddPage(m_connect, QStringLiteral("接続設定"));
+    AddPage(m_proxy, QStringLiteral("ファイヤーウオール"));
+    AddPage(m_fileopr, QStringLiteral("フォルダ"));
+}
+
+CPropertyPage* CPropSheetHost::ConnectPage() const {
+    return m_connect;
+}
+
+CPropertyPage* CPropSheetHost::ProxyPage() const {
+    return m_proxy;
+}
+
+CPropertyPage* CPropSheetHost::FileoprPage() const {
+    return m_fileopr;
+}
+
+bool CPropSheetHost::OnApplySheet() {
+    return m_doc.SaveAllHosts(m_editor.Hosts(), m_editor.Origins());
+}
+
+bool CPropSheetHost::OnApplied() {
+    // The store's file is written when the acceptance ends; reading the hosts back tells whether it
+    // was, so that a sheet whose hosts did not reach the disk stays open instead of losing them.
+    const HostList stored = m_doc.LoadAllHosts();
+    const HostList& hosts = m_editor.Hosts();
+    if (stored.size() < hosts.size() || !std::equal(hosts.begin(), hosts.end(), stored.begin())) {
+        ShowProblem(QStringLiteral("ホストの設定を保存できませんでした。"));
+        return false;
+    }
+    m_editor.Saved();
+    MovePasswordsToKeyring(ProgramVault());
+    return true;
+}

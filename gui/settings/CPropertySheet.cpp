@@ -1,0 +1,143 @@
+#include "gui/settings/CPropertySheet.h"
+
+#include "gui/dialogs/DialogLayout.h"
+#include "gui/settings/CPropertyPage.h"
+#include "settings/SettingsKey.h"
+
+#include <QHBoxLayout>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+CPropertySheet::CPropertySheet(const QString& caption, QWidget* parent) : QDialog(parent) {
+    setWindowTitle(caption);
+    setFont(DialogFont());
+    auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    m_tabs = new QTabWidget(this);
+    layout->addWidget(m_tabs);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
+    m_applyButton = new QPushButton(QStringLiteral("適用"), this);
+    ok->setObjectName(ControlName(kOkButton));
+    cancel->setObjectName(ControlName(kCancelButton));
+    m_applyButton->setObjectName(ControlName(kApplyButton));
+    ok->setDefault(true);
+    m_applyButton->setEnabled(false);
+    for (QPushButton* b : {ok, cancel, m_applyButton})
+        buttons->addWidget(b);
+    layout->addLayout(buttons);
+    connect(ok, &QPushButton::clicked, this, &CPropertySheet::accept);
+    connect(cancel, &QPushButton::clicked, this, &CPropertySheet::reject);
+    connect(m_applyButton, &QPushButton::clicked, this, [this] { Apply(); });
+    connect(m_tabs, &QTabWidget::currentChanged, this, &CPropertySheet::OnTabChanged);
+}
+
+void CPropertySheet::AddPage(CPropertyPage* page, const QString& title) {
+    page->m_sheet = this;
+    m_pages.push_back(page);
+    m_switching = true;
+    m_tabs->addTab(page, title);
+    m_switching = false;
+}
+
+CPropertyPage* CPropertySheet::Page(int index) const {
+    return index >= 0 && index < PageCount() ? m_pages[static_cast<size_t>(index)] : nullptr;
+}
+
+void CPropertySheet::Activate(int index) {
+    m_active = index;
+    if (CPropertyPage* page = Page(index)) {
+        page->m_shown = true;
+        page->OnSetActive();
+    }
+}
+
+bool CPropertySheet::SetActivePage(int index) {
+    if (index == m_active)
+        return true;
+    m_tabs->setCurrentIndex(index);
+    return m_active == index;
+}
+
+void CPropertySheet::OnTabChanged(int index) {
+    if (m_switching || m_active < 0)
+        return;
+    // The page being left goes back on screen while it decides, so that a refusal shows over it and
+    // the focus lands on the value it refused.
+    m_switching = true;
+    m_tabs->setCurrentIndex(m_active);
+    const bool leave = ActivePage()->OnKillActive();
+    if (leave)
+        m_tabs->setCurrentIndex(index);
+    m_switching = false;
+    if (leave)
+        Activate(index);
+}
+
+void CPropertySheet::SetModified(bool modified) {
+    m_applyButton->setEnabled(modified);
+}
+
+bool CPropertySheet::IsModified() const {
+    return m_applyButton->isEnabled();
+}
+
+bool CPropertySheet::Apply() {
+    if (CPropertyPage* active = ActivePage(); active && !active->OnKillActive())
+        return false;
+    {
+        SettingsBatch batch;
+        if (!batch.IsHeld()) {
+            ShowProblem(QStringLiteral("設定ファイルを書き込めないため、設定を保存できませんでした。"));
+            return false;
+        }
+        for (CPropertyPage* page : m_pages) {
+            if (page->HasBeenShown() && !page->OnApply())
+                return false;
+        }
+        if (!OnApplySheet())
+            return false;
+    }
+    if (!OnApplied())
+        return false;
+    SetModified(false);
+    return true;
+}
+
+void CPropertySheet::accept() {
+    if (Apply())
+        QDialog::accept();
+}
+
+void CPropertySheet::ShowProblem(const QString& message) {
+    QMessageBox::warning(this, QStringLiteral("lumo"), message);
+}
+
+void CPropertySheet::setVisible(bool visible) {
+    // The sheet takes the size of its largest page before its window exists, so the window is made
+    // at that size once instead of being resized after.
+    if (visible)
+        layout()->activate();
+    QDialog::setVisible(visible);
+}
+
+void CPropertySheet::showEvent(QShowEvent* event) {
+    if (m_active < 0 && !m_pages.empty()) {
+        Activate(m_tabs->currentIndex());
+        // The sheet opens with the focus on the page's first control, ready for typing.
+        CPropertyPage* page = ActivePage();
+        for (QWidget* w = page->nextInFocusChain(); w != page && page->isAncestorOf(w);
+             w = w->nextInFocusChain()) {
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled()) {
+                w->setFocus(Qt::TabFocusReason);
+                break;
+            }
+        }
+    }
+    QDialog::showEvent(event);
+}
