@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-class CLogText;
 class CTransferProgress;
 struct HostRecord;
 
@@ -38,8 +37,9 @@ class CEngineUi {
 public:
     virtual ~CEngineUi() = default;
 
-    // The log pane: every command sent, every reply, the engine's own lines.
-    virtual CLogText& Log() = 0;
+    // Whole lines (with their CR LF) for the log pane: every command sent, every reply, the
+    // engine's own lines.
+    virtual void AppendLog(const std::string& text) = 0;
 
     // The current remote folder as the host tree knows it ("" for the root), and the folder a
     // PWD reply named.

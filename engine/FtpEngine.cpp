@@ -4,7 +4,6 @@
 #include "engine/RemoteNames.h"
 #include "platform/TextCodec.h"
 #include "settings/SystemSettings.h"
-#include "views/LogText.h"
 
 using namespace SocketEvent;
 
@@ -37,12 +36,12 @@ void CFtpEngine::Arm(SocketId s, int message, std::uint32_t interest) {
     m_events.Select(s, message, interest);
     // A reply that came in the same piece as the one just taken is here already, and no read event
     // will announce it.
-    if ((interest & Read) && m_ctrlSocket == s && m_ui.Log().ReplyWaiting()) {
+    if ((interest & Read) && m_ctrlSocket == s && m_reply.Waiting()) {
         QMetaObject::invokeMethod(
             this,
             [this, s, message] {
                 if (m_ctrlSocket == s && m_events.Message(s) == message && (m_events.Interest(s) & Read) &&
-                    m_ui.Log().ReplyWaiting())
+                    m_reply.Waiting())
                     OnMessage(message, s, MakeEventWord(Read, 0));
             },
             Qt::QueuedConnection);
@@ -320,7 +319,7 @@ void CFtpEngine::CloseSession() {
     m_writtenThisRun.clear();
     m_replaceAllThisRun = false;
     ResetProgress();
-    m_ui.Log().DiscardPending();
+    m_reply.DiscardPending();
     SetSessionCharset(RemoteCharsetOfNumber(m_host.charset));
     m_listByMlsd = false;
     m_loggedIn = false;
@@ -349,7 +348,7 @@ void CFtpEngine::CancelTransfers() {
         // answer to USER or PASS. The connecting is given up.
         CloseSession();
         m_busy = 0;
-        m_ui.Log().AppendLog("接続を取りやめました。\r\n");
+        m_ui.AppendLog("接続を取りやめました。\r\n");
         return;
     }
     m_opQueue.clear();
@@ -364,7 +363,7 @@ void CFtpEngine::CancelTransfers() {
 void CFtpEngine::OnFtpAbor(SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, WM_FTP_ABOR, "ABOR"))
         return;
-    const int code = m_ui.Log().GetReplyCode();
+    const int code = m_reply.Code();
     if (code < 200 || code == 426) {
         // 426 answers the interrupted transfer; the reply to ABOR itself follows, and is waited
         // for no longer than any reply.
@@ -379,7 +378,7 @@ void CFtpEngine::OnFtpIdle(SocketId s, std::uint32_t word) {
     switch (EventKind(word)) {
     case Read:
         // Replies that came together are each logged; the registration stays as it is.
-        while (ReadReply(s) && m_ctrlSocket == s && m_ui.Log().ReplyWaiting()) {
+        while (ReadReply(s) && m_ctrlSocket == s && m_reply.Waiting()) {
         }
         break;
     case Close:

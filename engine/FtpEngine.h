@@ -5,6 +5,7 @@
 #include "engine/EngineUi.h"
 #include "engine/FtpExtensions.h"
 #include "engine/ListingReview.h"
+#include "engine/ReplyReader.h"
 #include "engine/TransferProgress.h"
 #include "hosts/HostRecord.h"
 #include "platform/LocalFiles.h"
@@ -244,6 +245,8 @@ private:
     std::unordered_map<LocalFileId, std::string, LocalFileIdHash> m_writtenThisRun;
     // The user said "overwrite all" to a question asked as a file was about to be written.
     bool m_replaceAllThisRun = false;
+    // The control connection's replies as they arrive.
+    ReplyReader m_reply;
     // The listing being received, read as it arrives.
     ListingReview m_review;
     // LIST was refused and FEAT offered MLST: this session lists by MLSD.

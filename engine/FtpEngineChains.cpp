@@ -4,7 +4,6 @@
 #include "engine/RemoteNames.h"
 #include "engine/ReplyTexts.h"
 #include "platform/TextCodec.h"
-#include "views/LogText.h"
 
 #include <QFileInfo>
 
@@ -85,7 +84,7 @@ void CFtpEngine::OnTypeStep(const DataChain& chain, SocketId s, std::uint32_t wo
     }
     if (!CommandStep(s, word, chain.type, command))
         return;
-    if (IsPositive(m_ui.Log().GetReplyCode()))
+    if (IsPositive(m_reply.Code()))
         Arm(s, chain.pasv, Write | Close);
     else
         FailChain(chain);
@@ -112,15 +111,15 @@ void CFtpEngine::OnPassiveOrPortStep(const DataChain& chain, SocketId s, std::ui
     }
     if (!CommandStep(s, word, chain.pasv, command))
         return;
-    const int code = m_ui.Log().GetReplyCode();
+    const int code = m_reply.Code();
     const int next = chain.rest != 0 && m_opNum2 != 0 ? chain.rest : chain.transfer;
     if (passive && code == (extended ? 229 : 227)) {
         std::string address;
         int port = 0;
         // Only the port is taken from the reply: the data connection goes to the control
         // connection's peer, so a server cannot send the client to another host.
-        const bool read = extended ? ParseEpsvReply(m_ui.Log().GetLastReplyLine(), port)
-                                   : ParsePasvReply(m_ui.Log().GetLastReplyLine(), address, port);
+        const bool read = extended ? ParseEpsvReply(m_reply.LastLine(), port)
+                                   : ParsePasvReply(m_reply.LastLine(), address, port);
         if (!read || !ConnectDataToPeer(chain, s, DataSide(chain), port)) {
             LogFailure(std::string(extended ? "EPSV" : "PASV") +
                        " の応答からデータ接続の宛先が読み取れませんでした。\r\n");
@@ -143,7 +142,7 @@ void CFtpEngine::OnPassiveOrPortStep(const DataChain& chain, SocketId s, std::ui
 void CFtpEngine::OnRestStep(const DataChain& chain, SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, chain.rest, EventKind(word) == Write ? "REST " + std::to_string(m_opNum2) : ""))
         return;
-    if (m_ui.Log().GetReplyCode() == 350) {
+    if (m_reply.Code() == 350) {
         Arm(s, chain.transfer, Write | Close);
         return;
     }
@@ -170,8 +169,7 @@ bool CFtpEngine::TransferWholeAfterRefusedRest(const DataChain& chain, DataConn&
     }
     // The refusal was gone round: no failure.
     m_ui.RefusalHandled();
-    m_ui.Log().AppendLog("サーバーが続きからの転送を受け付けないため、「" + name +
-                         "」を最初から転送します。\r\n");
+    m_ui.AppendLog("サーバーが続きからの転送を受け付けないため、「" + name + "」を最初から転送します。\r\n");
     m_opNum2 = 0;
     conn.offset = 0;
     if (chain.IsUpload() && conn.file)
@@ -208,12 +206,12 @@ void CFtpEngine::OnTransferStep(const DataChain& chain, SocketId s, std::uint32_
         }
         return;
     }
-    const int code = m_ui.Log().GetReplyCode();
+    const int code = m_reply.Code();
     if (code < 200) {
         // The server has accepted the transfer: only now may a download touch its local file.
         DataConn& conn = DataSide(chain);
         if (chain.IsDownload() && !conn.ended) {
-            conn.announced = ParseAnnouncedSize(m_ui.Log().GetLastReplyLine());
+            conn.announced = ParseAnnouncedSize(m_reply.LastLine());
             if (!conn.file && !OpenDownloadFile(conn))
                 FailDataSide(chain, conn, kOpenFailed);
         }
@@ -229,7 +227,7 @@ void CFtpEngine::OnTransferStep(const DataChain& chain, SocketId s, std::uint32_
             // as the entry it points to, and a folder delete must never go through a link.
             m_listByMlsd = true;
             m_ui.RefusalHandled();
-            m_ui.Log().AppendLog("LIST が使えないため、MLSD で一覧を取得します。\r\n");
+            m_ui.AppendLog("LIST が使えないため、MLSD で一覧を取得します。\r\n");
             m_dataConns.clear();
             m_halfDone = 0;
             Arm(s, chain.type, Write | Close);
@@ -386,8 +384,8 @@ void CFtpEngine::FinishChain(const DataChain& chain, bool replyAccepted) {
     // The file is whole: nothing of it is left over when the data side goes.
     if (conn)
         conn->file.reset();
-    m_ui.Log().AppendLog(chain.IsDownload() ? "ダウンロードが正常終了しました。\r\n"
-                                            : "アップロードは正常終了しました。\r\n");
+    m_ui.AppendLog(chain.IsDownload() ? "ダウンロードが正常終了しました。\r\n"
+                                      : "アップロードは正常終了しました。\r\n");
     EndOperation();
 }
 

@@ -5,7 +5,6 @@
 #include "platform/SocketError.h"
 #include "platform/TextCodec.h"
 #include "settings/SettingNames.h"
-#include "views/LogText.h"
 
 #include <memory>
 
@@ -61,7 +60,7 @@ int CFtpEngine::ConnectHost(const HostRecord& host, int hostNumber) {
     m_host = host;
     m_hostNumber = hostNumber;
     SetSessionCharset(RemoteCharsetOfNumber(m_host.charset));
-    m_ui.Log().AppendLog(m_host.Name + "に接続します\r\n");
+    m_ui.AppendLog(m_host.Name + "に接続します\r\n");
     m_busy = 1;
     // The login runs before any queued operation: none of the last session's is current.
     m_curOp = 0;
@@ -130,7 +129,7 @@ void CFtpEngine::OnFtpConnect(SocketId s, std::uint32_t word) {
     if (EventKind(word) == SocketEvent::Connect) {
         Disarm(s);
         if (EventError(word) == 0) {
-            m_ui.Log().AppendLog("接続しました\r\n");
+            m_ui.AppendLog("接続しました\r\n");
             // Implicit TLS speaks TLS from the first byte: the greeting comes encrypted.
             if (m_host.Security == HostSecurity::Implicit && m_host.Firewall == 0) {
                 StartControlTls(s);
@@ -148,7 +147,7 @@ void CFtpEngine::OnFtpConnect(SocketId s, std::uint32_t word) {
     // The greeting, or a firewall's answer to the command that named the host.
     if (!CommandStep(s, word, WM_FTP_CONNECT, {}) || AwaitReplyProper(s, WM_FTP_CONNECT))
         return;
-    if (m_ui.Log().GetReplyCode() >= 400) {
+    if (m_reply.Code() >= 400) {
         CloseSession();
         LogFailure("サーバーが接続を受け付けませんでした。\r\n");
         return;
@@ -162,12 +161,12 @@ int CFtpEngine::SendCommand(SocketId s, const std::string& line) {
     StartReplyTimer();
     // A password never reaches the log, the firewall's no more than the host's.
     const bool password = line.rfind("PASS ", 0) == 0;
-    m_ui.Log().AppendLog((password ? std::string("PASS") : line) + "\r\n");
+    m_ui.AppendLog((password ? std::string("PASS") : line) + "\r\n");
     return m_events.Send(s, line + "\r\n") ? 1 : 0;
 }
 
 void CFtpEngine::LogFailure(const std::string& text) {
-    m_ui.Log().AppendLog(text);
+    m_ui.AppendLog(text);
     m_ui.OperationFailed(m_curOp, text);
 }
 
@@ -182,18 +181,18 @@ int CFtpEngine::ReadReply(SocketId s) {
             break;
         text.append(buffer, static_cast<std::size_t>(n));
     }
-    CLogText& log = m_ui.Log();
-    const bool complete = log.AppendReply(text);
-    if (complete) {
+    if (m_reply.Feed(text)) {
         m_replyTimer.stop();
+        // Shown whole, once it is whole: the log holds replies, not pieces of them.
+        m_ui.AppendLog(m_reply.LastReply());
         // A server from before FEAT refuses it, one that has UTF-8 names on anyway may refuse OPTS:
         // nothing asked of the user failed.
-        if (log.GetReplyCode() >= 400 && m_curOp != WM_FTP_FEAT)
-            m_ui.ReplyRefused(m_curOp, log.GetLastReplyLine());
+        if (m_reply.Code() >= 400 && m_curOp != WM_FTP_FEAT)
+            m_ui.ReplyRefused(m_curOp, m_reply.LastLine());
         return 1;
     }
-    if (log.PendingSize() > kMaxPendingReply) {
-        log.DiscardPending();
+    if (m_reply.PendingSize() > kMaxPendingReply) {
+        m_reply.DiscardPending();
         CloseSession();
         LogFailure("サーバーの応答が長すぎるため切断しました。\r\n");
         return 0;

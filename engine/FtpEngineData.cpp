@@ -1,7 +1,6 @@
 #include "engine/FtpEngine.h"
 
 #include "engine/RemoteNames.h"
-#include "views/LogText.h"
 
 #include <cstdio>
 
@@ -33,8 +32,7 @@ Socket CFtpEngine::AcceptData(Socket& listening) {
     std::uint16_t unused = 0;
     if (!PeerAddress(m_ctrlSocket.id(), server, unused) || from != server) {
         // Whoever else connects could feed the download or take the upload.
-        m_ui.Log().AppendLog("サーバー以外のアドレス (" + from.text() +
-                             ") からのデータ接続を拒否しました。\r\n");
+        m_ui.AppendLog("サーバー以外のアドレス (" + from.text() + ") からのデータ接続を拒否しました。\r\n");
         accepted.close();
         return accepted;
     }
@@ -51,7 +49,7 @@ std::int64_t CFtpEngine::ResumeOffset(std::int64_t done, std::int64_t whole, con
     }
     if (m_ui.IsAsciiMode()) {
         // Line ends change length on the way, so a byte count on one side is no offset on the other.
-        m_ui.Log().AppendLog("ASCII モードでは続きから転送できないため、最初から転送します。\r\n");
+        m_ui.AppendLog("ASCII モードでは続きから転送できないため、最初から転送します。\r\n");
         return 0;
     }
     return done;

@@ -3,7 +3,6 @@
 #include "engine/DataChains.h"
 #include "engine/ListingReader.h"
 #include "engine/RemoteNames.h"
-#include "views/LogText.h"
 
 using namespace SocketEvent;
 
@@ -41,7 +40,7 @@ void CFtpEngine::ExpandFolderDelete(const std::string& folder, std::vector<Remot
 void CFtpEngine::OnFtpDelCwd(SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, WM_FTP_DELCWD, EventKind(word) == Write ? "CWD " + m_opText2 : std::string()))
         return;
-    if (m_ui.Log().GetReplyCode() / 100 != 2) {
+    if (m_reply.Code() / 100 != 2) {
         // The folder stays; its RMD then fails with the server's reply.
         EndOperation();
         return;

@@ -6,7 +6,6 @@
 #include "engine/RemoteNames.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
-#include "views/LogText.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -227,7 +226,7 @@ void CFtpEngine::ExpandDownloadFolder(const std::vector<RemoteEntry>& entries, c
 void CFtpEngine::OnFtpGetCwd(SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, WM_FTP_GETCWD, EventKind(word) == Write ? "CWD " + m_opText2 : std::string()))
         return;
-    if (m_ui.Log().GetReplyCode() / 100 == 2) {
+    if (m_reply.Code() / 100 == 2) {
         NoteFolderEntered(m_opText2);
         m_leftUserFolder = true;
         // The local folder is made once there is a remote one to fill it from. A link in its
@@ -246,8 +245,8 @@ void CFtpEngine::OnFtpGetCwd(SocketId s, std::uint32_t word) {
     if (m_opNum1 == kLinkToEnter) {
         // A link to a file: fetched as the file, what is there treated as the folder's answer says.
         m_ui.RefusalHandled();
-        m_ui.Log().AppendLog("「" + ShownName(BaseName(m_opText2)) +
-                             "」はフォルダとして開けないため、ファイルとしてダウンロードします。\r\n");
+        m_ui.AppendLog("「" + ShownName(BaseName(m_opText2)) +
+                       "」はフォルダとして開けないため、ファイルとしてダウンロードします。\r\n");
         InsertOpFront(QueuedOp{m_opText1, m_opText2, OP_DOWNLOAD, -1, 0, m_opExisting, m_opWalk});
         EndOperation();
         return;

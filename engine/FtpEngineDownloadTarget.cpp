@@ -3,7 +3,6 @@
 #include "engine/LocalNames.h"
 #include "engine/RemoteNames.h"
 #include "platform/TextCodec.h"
-#include "views/LogText.h"
 
 #include <QFileInfo>
 
@@ -129,7 +128,7 @@ bool CFtpEngine::DecideDownloadTarget(DataConn& conn, bool& cancelled) {
     }
     if (m_ui.IsAsciiMode()) {
         // Line ends change length on the way, so a byte count on one side is no offset on the other.
-        m_ui.Log().AppendLog("ASCII モードでは続きから転送できないため、最初から転送します。\r\n");
+        m_ui.AppendLog("ASCII モードでは続きから転送できないため、最初から転送します。\r\n");
         conn.open = WriteOpen::Truncate;
         return true;
     }
@@ -138,7 +137,7 @@ bool CFtpEngine::DecideDownloadTarget(DataConn& conn, bool& cancelled) {
         return false;
     }
     if (conn.expected >= 0 && entry.size == conn.expected) {
-        m_ui.Log().AppendLog("「" + shown + "」はすべて受信済みのため、飛ばしました。\r\n");
+        m_ui.AppendLog("「" + shown + "」はすべて受信済みのため、飛ばしました。\r\n");
         return false;
     }
     if (conn.expected >= 0 && entry.size > conn.expected) {
@@ -230,7 +229,7 @@ void CFtpEngine::DropDataSide() {
         if (conn.msg != WM_FTP_GETDATA)
             continue;
         if (const std::string left = LeftOnDisk(conn); !left.empty())
-            m_ui.Log().AppendLog(left);
+            m_ui.AppendLog(left);
     }
     m_dataConns.clear();
 }

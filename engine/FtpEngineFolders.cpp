@@ -1,7 +1,6 @@
 #include "engine/FtpEngine.h"
 
 #include "engine/ReplyTexts.h"
-#include "views/LogText.h"
 
 namespace {
 // A whole path as the server's PWD would name it: no "/" at its end, except for the root.
@@ -21,8 +20,8 @@ void CFtpEngine::OnFtpPwd(SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, WM_FTP_PWD, "PWD"))
         return;
     std::optional<std::string> folder;
-    if (m_ui.Log().GetReplyCode() == 257)
-        folder = ParsePwdReply(m_ui.Log().GetLastReplyLine());
+    if (m_reply.Code() == 257)
+        folder = ParsePwdReply(m_reply.LastLine());
     // A reply without a readable path: the folder the session itself went to, never a guess.
     if (!folder)
         folder = m_knownFolder;

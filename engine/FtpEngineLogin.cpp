@@ -3,7 +3,6 @@
 #include "platform/TextCodec.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
-#include "views/LogText.h"
 
 using namespace SocketEvent;
 
@@ -32,7 +31,7 @@ void CFtpEngine::OnFtpUser(SocketId s, std::uint32_t word) {
         return;
     if (AwaitReplyProper(s, WM_FTP_USER))
         return;
-    const int code = m_ui.Log().GetReplyCode();
+    const int code = m_reply.Code();
     // A refused USER ends the attempt: the password would only go to a server that has said no.
     if (code >= 400) {
         LoginRefused(s);
@@ -49,7 +48,7 @@ void CFtpEngine::OnFtpPass(SocketId s, std::uint32_t word) {
         return;
     if (AwaitReplyProper(s, WM_FTP_PASS))
         return;
-    if (m_ui.Log().GetReplyCode() < 400 || m_userAccepted) {
+    if (m_reply.Code() < 400 || m_userAccepted) {
         AfterLogin(s);
         return;
     }
@@ -57,7 +56,7 @@ void CFtpEngine::OnFtpPass(SocketId s, std::uint32_t word) {
 }
 
 bool CFtpEngine::AwaitReplyProper(SocketId s, int message) {
-    if (m_ui.Log().GetReplyCode() >= 200)
+    if (m_reply.Code() >= 200)
         return false;
     Arm(s, message, Read | Close);
     StartReplyTimer();
@@ -81,7 +80,7 @@ void CFtpEngine::LoginRefused(SocketId s) {
     // A login given up leaves no session that looks usable and does nothing.
     CloseSession();
     m_busy = 0;
-    m_ui.Log().AppendLog("ログインを取りやめました。\r\n");
+    m_ui.AppendLog("ログインを取りやめました。\r\n");
 }
 
 void CFtpEngine::LoginSucceeded() {
@@ -189,7 +188,7 @@ void CFtpEngine::OnFtpFeat(int message, SocketId s, std::uint32_t word) {
         return;
     }
     // A refusal leaves no features: the session keeps to the commands every server knows.
-    m_features = FtpFeatures::Parse(m_ui.Log().GetLastReply());
+    m_features = FtpFeatures::Parse(m_reply.LastReply());
     if (RemoteCharsetOfNumber(m_host.charset) != RemoteCharset::Auto || !m_features.Has("UTF8")) {
         EndOperation();
         return;

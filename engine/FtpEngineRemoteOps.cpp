@@ -5,7 +5,6 @@
 #include "platform/TextCodec.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
-#include "views/LogText.h"
 
 using namespace SocketEvent;
 
@@ -43,7 +42,7 @@ bool CFtpEngine::ApplyListingReview(bool failOnUnreadable) {
         if (failOnUnreadable)
             LogFailure(text);
         else
-            m_ui.Log().AppendLog(text);
+            m_ui.AppendLog(text);
     };
     // The review keeps the first lines only, and of each its head.
     for (const UnreadableLine& line : m_review.Unreadable()) {
@@ -73,7 +72,7 @@ void CFtpEngine::OnFtpRmd(SocketId s, std::uint32_t word) {
 void CFtpEngine::OnFtpCwd(SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, WM_FTP_CWD, "CWD " + m_opText2))
         return;
-    if (m_ui.Log().GetReplyCode() / 100 == 2) {
+    if (m_reply.Code() / 100 == 2) {
         NoteFolderEntered(m_opText2);
         // The session is where it was sent: no way back from a folder download is owed any more.
         m_leftUserFolder = false;
@@ -85,7 +84,7 @@ void CFtpEngine::OnFtpCdup(SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, WM_FTP_CDUP, "CDUP"))
         return;
     // The parent of a folder reached through a link is the server's to say.
-    if (m_ui.Log().GetReplyCode() / 100 == 2)
+    if (m_reply.Code() / 100 == 2)
         m_knownFolder.reset();
     EndOperation();
 }
@@ -93,7 +92,7 @@ void CFtpEngine::OnFtpCdup(SocketId s, std::uint32_t word) {
 void CFtpEngine::OnFtpMkd(SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, WM_FTP_MKD, "MKD " + m_opText2))
         return;
-    if (m_ui.Log().GetReplyCode() != 257)
+    if (m_reply.Code() != 257)
         LogFailure(kMkdFailed);
     EndOperation();
 }
@@ -101,7 +100,7 @@ void CFtpEngine::OnFtpMkd(SocketId s, std::uint32_t word) {
 void CFtpEngine::OnFtpRnfr(SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, WM_FTP_RNFR, "RNFR " + m_opText1))
         return;
-    if (m_ui.Log().GetReplyCode() == 350) {
+    if (m_reply.Code() == 350) {
         Arm(s, WM_FTP_RNTO, Write | Close);
         return;
     }
@@ -112,7 +111,7 @@ void CFtpEngine::OnFtpRnfr(SocketId s, std::uint32_t word) {
 void CFtpEngine::OnFtpRnto(SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, WM_FTP_RNTO, "RNTO " + m_opText2))
         return;
-    if (m_ui.Log().GetReplyCode() != 250)
+    if (m_reply.Code() != 250)
         LogFailure(kRenameFailed);
     EndOperation();
 }
@@ -120,7 +119,7 @@ void CFtpEngine::OnFtpRnto(SocketId s, std::uint32_t word) {
 void CFtpEngine::OnFtpChmod(SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, WM_FTP_CHMOD, m_opText2))
         return;
-    const int code = m_ui.Log().GetReplyCode();
+    const int code = m_reply.Code();
     if (code != 200 && code != 202)
         LogFailure(kChmodFailed);
     EndOperation();
@@ -228,7 +227,7 @@ void CFtpEngine::QueueRename(const std::string& oldPath, const QString& newName)
             LogFailure(kFolderClash + std::string(kRenameFailed));
             go = false;
         } else if (m_ui.AskRenameOverwrite(newPath, row, renamed) != 1) {
-            m_ui.Log().AppendLog("「" + ShownName(raw) + "」は既にあるため、名前を変更しませんでした。\r\n");
+            m_ui.AppendLog("「" + ShownName(raw) + "」は既にあるため、名前を変更しませんでした。\r\n");
             go = false;
         }
     }

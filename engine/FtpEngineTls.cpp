@@ -3,7 +3,6 @@
 #include "engine/DataChains.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
-#include "views/LogText.h"
 
 using namespace SocketEvent;
 
@@ -35,12 +34,12 @@ void CFtpEngine::StartControlTls(SocketId s) {
 void CFtpEngine::OnFtpAuth(SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, WM_FTP_AUTH, EventKind(word) == Write ? "AUTH TLS" : ""))
         return;
-    if (m_ui.Log().GetReplyCode() == 234) {
+    if (m_reply.Code() == 234) {
         StartControlTls(s);
         return;
     }
     if (m_host.Security == HostSecurity::ExplicitIfOffered) {
-        m_ui.Log().AppendLog("サーバーが TLS に対応していないため、暗号化せずにログインします。\r\n");
+        m_ui.AppendLog("サーバーが TLS に対応していないため、暗号化せずにログインします。\r\n");
         Arm(s, WM_FTP_USER, Write | Close);
         return;
     }
@@ -62,7 +61,7 @@ void CFtpEngine::OnFtpTls(SocketId s, std::uint32_t word) {
             return;
         }
         const TlsPeerInfo peer = tls->PeerInfo();
-        m_ui.Log().AppendLog("TLS で暗号化しました (" + peer.protocol + ", " + peer.cipher + ")\r\n");
+        m_ui.AppendLog("TLS で暗号化しました (" + peer.protocol + ", " + peer.cipher + ")\r\n");
         if (!AcceptCertificate(s, peer))
             return;
         m_ctrlTls = true;
@@ -86,10 +85,10 @@ bool CFtpEngine::AcceptCertificate(SocketId s, const TlsPeerInfo& peer) {
     const CertificateStanding standing = JudgeCertificate(peer, m_host.TlsPin);
     if (standing == CertificateStanding::Trusted || standing == CertificateStanding::Pinned)
         return true;
-    m_ui.Log().AppendLog(std::string(standing == CertificateStanding::Changed
-                                         ? "サーバーの証明書が以前に受け入れたものと違います。"
-                                         : "サーバーの証明書を検証できませんでした。") +
-                         CertificateProblemText(peer) + "\r\n");
+    m_ui.AppendLog(std::string(standing == CertificateStanding::Changed
+                                   ? "サーバーの証明書が以前に受け入れたものと違います。"
+                                   : "サーバーの証明書を検証できませんでした。") +
+                   CertificateProblemText(peer) + "\r\n");
     // While the question is open, a server that gives up is still noticed.
     m_events.Select(s, WM_FTP_TLS, Close);
     const CertificateAnswer answer = m_ui.AskCertificate(m_host, peer, standing);
@@ -124,7 +123,7 @@ void CFtpEngine::AfterLogin(SocketId s) {
 void CFtpEngine::OnFtpPbsz(SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, WM_FTP_PBSZ, EventKind(word) == Write ? "PBSZ 0" : ""))
         return;
-    if (IsPositive(m_ui.Log().GetReplyCode())) {
+    if (IsPositive(m_reply.Code())) {
         Arm(s, WM_FTP_PROT, Write | Close);
         return;
     }
@@ -135,7 +134,7 @@ void CFtpEngine::OnFtpPbsz(SocketId s, std::uint32_t word) {
 void CFtpEngine::OnFtpProt(SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, WM_FTP_PROT, EventKind(word) == Write ? "PROT P" : ""))
         return;
-    if (IsPositive(m_ui.Log().GetReplyCode())) {
+    if (IsPositive(m_reply.Code())) {
         m_protP = true;
         LoginSucceeded();
         return;

@@ -4,7 +4,6 @@
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
 #include "settings/TempFolder.h"
-#include "views/LogText.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -77,7 +77,8 @@ public:
     CFtpEngine& Engine() const { return *m_engine; }
 
     // What the engine asks of the program.
-    CLogText& Log() override { return m_log; }
+    CLogText& Log() { return m_log; }
+    void AppendLog(const std::string& text) override { m_log.AppendLog(text); }
     std::string GetCurrentPath() override;
     void SetCurrentFolder(const std::string& path) override;
     void SetConnectedState(bool connected) override;

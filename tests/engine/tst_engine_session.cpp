@@ -324,7 +324,7 @@ void TestEngineSession::replyBytesAreKeptWhole() {
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QVERIFY(m_ui->logContains(greeting));
-    QCOMPARE(m_ui->log.GetReplyCode(), 220);
+    QCOMPARE(EngineProbe::Reply(*m_engine).Code(), 220);
 }
 
 void TestEngineSession::refusedPasswordAsksAndRetriesOnTheSameConnection() {
@@ -889,7 +889,7 @@ void TestEngineSession::endlessReplyIsCutOff() {
     QVERIFY(m_ui->logContains("サーバーの応答が長すぎるため切断しました。\r\n"));
     // Nothing of the flood reached the log, and nothing stays pending.
     QVERIFY(log().size() < 1000);
-    QCOMPARE(m_ui->log.PendingSize(), size_t(0));
+    QCOMPARE(EngineProbe::Reply(*m_engine).PendingSize(), size_t(0));
     QTRY_VERIFY(m_peer->clientClosed());
 }
 

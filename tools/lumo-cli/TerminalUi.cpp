@@ -32,10 +32,7 @@ std::string OneLine(const std::string& text) {
 } // namespace
 
 TerminalUi::TerminalUi(const CliArgs& args, std::FILE* err, bool errIsTerminal)
-    : m_args(args), m_err(err), m_errIsTerminal(errIsTerminal) {
-    if (m_args.verbose)
-        QObject::connect(&m_log, &CLogText::Appended, [this](const std::string& text) { PrintLog(text); });
-}
+    : m_args(args), m_err(err), m_errIsTerminal(errIsTerminal) {}
 
 void TerminalUi::PrintLog(const std::string& text) {
     EndProgressLine();

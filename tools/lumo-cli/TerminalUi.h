@@ -3,7 +3,6 @@
 #include "CliArgs.h"
 #include "engine/EngineUi.h"
 #include "views/FileListModel.h"
-#include "views/LogText.h"
 
 #include <QElapsedTimer>
 
@@ -19,7 +18,11 @@ class TerminalUi : public CEngineUi {
 public:
     TerminalUi(const CliArgs& args, std::FILE* err, bool errIsTerminal);
 
-    CLogText& Log() override { return m_log; }
+    // With -v the log goes to stderr; otherwise nothing keeps it.
+    void AppendLog(const std::string& text) override {
+        if (m_args.verbose)
+            PrintLog(text);
+    }
     std::string GetCurrentPath() override { return m_currentPath; }
     void SetCurrentFolder(const std::string& path) override;
     void SetConnectedState(bool connected) override;
@@ -81,7 +84,6 @@ private:
     const CliArgs& m_args;
     std::FILE* m_err;
     bool m_errIsTerminal;
-    CLogText m_log;
     FileListModel m_list;
     std::string m_currentPath;
     std::vector<int> m_selected;
