@@ -62,8 +62,9 @@ std::pair<double, double> DropAll(CMainFrame& frame, const QString& local) {
         last = clock.elapsed();
     });
     tick.start();
-    const bool built =
-        WaitFor([&] { return !engine.Queue().empty() && engine.Queue().back().code == WM_FTP_LIST; }, 600);
+    const bool built = WaitFor(
+        [&] { return !engine.Queue().empty() && std::holds_alternative<Op::List>(engine.Queue().back()); },
+        600);
     const double ms = clock.nsecsElapsed() / 1e6;
     tick.stop();
     engine.CancelTransfers();

@@ -28,14 +28,17 @@ struct DataConn {
     // it. A name that this run wrote already from another remote file (`clashWith`) is not used:
     // the file is made beside it under a numbered name.
     std::string localPath;
+    // The file on the server (the server's bytes).
+    std::string remotePath;
     WriteOpen open = WriteOpen::CreateNew;
     std::string clashWith;
     bool created = false;
     bool ascii = false;
     CrLfToLf crLfToLf;
     LfToCrLf lfToCrLf;
-    // Where the transfer starts in the file; the whole size the listing showed, and the size the
-    // server's reply to RETR announced (-1: unknown).
+    // Where the transfer starts in the file (REST goes out when it is not 0); the whole size (of an
+    // upload's file, of a download's as listed), and the size the server's reply to RETR announced
+    // (-1: unknown).
     std::int64_t offset = 0;
     std::int64_t expected = -1;
     std::int64_t announced = -1;

@@ -151,37 +151,32 @@ void CFtpEngine::OnMessage(int message, SocketId s, std::uint32_t word) {
     }
 }
 
-int CFtpEngine::EnqueueOp(std::int32_t code, const std::string& text1, const std::string& text2) {
+int CFtpEngine::EnqueueOp(Operation op) {
     if (!m_ctrlSocket.valid())
         return 0;
-    m_opQueue.push_back(QueuedOp{text1, text2, code, 0, 0});
+    m_opQueue.push_back(std::move(op));
     return 1;
 }
 
-int CFtpEngine::EnqueueOp(const QueuedOp& op) {
-    if (!m_ctrlSocket.valid())
-        return 0;
-    m_opQueue.push_back(op);
-    return 1;
+void CFtpEngine::InsertOpFront(Operation op) {
+    m_opQueue.push_front(std::move(op));
 }
 
-void CFtpEngine::InsertOpFront(const QueuedOp& op) {
-    m_opQueue.insert(m_opQueue.begin(), op);
-}
-
-bool CFtpEngine::QueueWalkStep(std::vector<QueuedOp>& ops, const std::string& folder,
+bool CFtpEngine::QueueWalkStep(std::vector<Operation>& ops, const std::string& folder,
                                const std::string& work) {
-    if (m_opWalk == 0)
-        m_opWalk = ++m_walkSerial;
-    const std::uint32_t walk = m_opWalk;
-    if (m_opQueue.size() + ops.size() > m_maxQueuedOps) {
+    std::uint32_t walk = WalkOf(m_op);
+    if (walk == 0) {
+        walk = ++m_walkSerial;
+        SetWalk(m_op, walk);
+    }
+    if (m_opQueue.size() + ops.size() > m_maxQueueLength) {
         LogFailure("フォルダ「" + ShownName(folder) + "」には " + std::to_string(ops.size()) +
                    " 個の項目があり、待っている処理が多すぎるため、" + work + "を中止しました。\r\n");
-        std::erase_if(m_opQueue, [walk](const QueuedOp& op) { return op.walk == walk; });
+        std::erase_if(m_opQueue, [walk](const Operation& op) { return WalkOf(op) == walk; });
         return false;
     }
-    for (QueuedOp& op : ops)
-        op.walk = walk;
+    for (Operation& op : ops)
+        SetWalk(op, walk);
     m_opQueue.insert(m_opQueue.begin(), std::make_move_iterator(ops.begin()),
                      std::make_move_iterator(ops.end()));
     return true;
@@ -208,47 +203,38 @@ int CFtpEngine::DispatchNextOp() {
             emit Idle();
             return 0;
         }
-        QueuedOp op = std::move(m_opQueue.front());
+        m_op = std::move(m_opQueue.front());
         m_opQueue.pop_front();
-        m_curOp = op.code;
-        m_opText1 = std::move(op.text1);
-        m_opText2 = std::move(op.text2);
-        m_opNum1 = op.num1;
-        m_opNum2 = op.num2;
-        m_opExisting = op.existing;
-        m_opWalk = op.walk;
+        m_curOp = FirstStep(m_op);
         m_busy = 1;
 
-        switch (m_curOp) {
-        case OP_SHELLOPEN:
-            m_ui.ShellOpen(m_opText1, m_opText2);
+        if (const auto* open = std::get_if<Op::ShellOpen>(&m_op)) {
+            m_ui.ShellOpen(open->path, open->verb);
             m_busy = 0;
             continue;
-        case WM_FTP_DELE:
-        case WM_FTP_RMD:
-        case WM_FTP_GETCWD:
-            Arm(m_ctrlSocket.id(), m_curOp, Write | Close);
-            break;
-        case WM_FTP_LIST:
-            Arm(m_ctrlSocket.id(), ChainOfOp(WM_FTP_LIST)->type, Write | Close);
-            break;
-        case OP_DOWNLOAD:
-            ResetProgress();
-            m_busy = StartDownload();
-            if (m_busy == 0)
-                continue;
-            break;
-        case OP_UPLOAD:
-            ResetProgress();
-            m_busy = StartUpload(m_opText1, m_opNum1, m_opNum2) ? 1 : 0;
-            if (m_busy == 0)
-                continue;
-            break;
-        default:
-            ResetProgress();
-            Arm(m_ctrlSocket.id(), m_curOp, Write | Close);
-            break;
         }
+        if (const auto* download = std::get_if<Op::Download>(&m_op)) {
+            ResetProgress();
+            m_busy = StartDownload(*download);
+            if (m_busy == 0)
+                continue;
+            return 1;
+        }
+        if (const auto* upload = std::get_if<Op::Upload>(&m_op)) {
+            ResetProgress();
+            m_busy = StartUpload(*upload) ? 1 : 0;
+            if (m_busy == 0)
+                continue;
+            return 1;
+        }
+        // A listing and the small steps of a folder walk leave the progress shown as it is.
+        const bool list = std::holds_alternative<Op::List>(m_op);
+        if (!list && !std::holds_alternative<Op::DeleteFile>(m_op) &&
+            !std::holds_alternative<Op::RemoveFolder>(m_op) &&
+            !std::holds_alternative<Op::ListToDownload>(m_op))
+            ResetProgress();
+        // A listing begins with its TYPE step, every other operation under its own message.
+        Arm(m_ctrlSocket.id(), list ? ChainOfOp(WM_FTP_LIST)->type : m_curOp, Write | Close);
         return 1;
     }
 }
@@ -356,7 +342,7 @@ void CFtpEngine::CancelTransfers() {
     SetStatusText("キャンセル処理中です");
     // Data connections go first and without a shutdown: the server learns of the abort by ABOR.
     DropDataSide();
-    EnqueueOp(WM_FTP_ABOR);
+    EnqueueOp(Op::Abort{});
     DispatchNextOp();
 }
 

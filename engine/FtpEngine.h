@@ -5,6 +5,7 @@
 #include "engine/EngineUi.h"
 #include "engine/FtpExtensions.h"
 #include "engine/ListingReview.h"
+#include "engine/Operation.h"
 #include "engine/ReplyReader.h"
 #include "engine/TransferProgress.h"
 #include "hosts/HostRecord.h"
@@ -25,26 +26,6 @@
 #include <string>
 #include <unordered_map>
 #include <vector>
-
-// What a download does with a local file of its name that this run did not write: ask when the
-// file is about to be written, replace it, keep it (the download is skipped), or continue it.
-enum class ExistingFile : std::int8_t { Ask, Replace, Keep, Resume };
-// An answer to the file or folder overwrite question of a download (1 overwrite, 3 overwrite all,
-// 4 resume, 5 no) as what its files do; none for cancel.
-std::optional<ExistingFile> ExistingFileOfAnswer(int answer);
-
-// One queued operation: two texts, the operation code and two numbers (sizes and offsets, 64-bit).
-// The files and folders of one folder download or delete carry the number of that walk, so that
-// the whole walk can be given up at once; a download carries what to do with an existing file.
-struct QueuedOp {
-    std::string text1;
-    std::string text2;
-    std::int32_t code = 0;
-    std::int64_t num1 = 0;
-    std::int64_t num2 = 0;
-    ExistingFile existing = ExistingFile::Ask;
-    std::uint32_t walk = 0;
-};
 
 struct DataChain;
 
@@ -75,7 +56,7 @@ public:
     // A folder download or delete walks its tree depth first, so the queue holds the folders on the
     // way down and what each of them lists; a tree whose folders list more than this in all (a
     // server that lists 200,000 folders in each) is given up instead of filling the memory.
-    static constexpr std::size_t kMaxQueuedOps = 1000000;
+    static constexpr std::size_t kMaxQueueLength = 1000000;
 
     explicit CFtpEngine(CEngineUi& ui, QObject* parent = nullptr);
     ~CFtpEngine() override;
@@ -102,7 +83,7 @@ public:
     int CurrentOperation() const { return m_curOp; }
     // An operation runs or waits in the queue.
     bool HasWork() const { return m_busy != 0 || !m_opQueue.empty(); }
-    const std::deque<QueuedOp>& Queue() const { return m_opQueue; }
+    const std::deque<Operation>& Queue() const { return m_opQueue; }
     // A transfer with a local file runs.
     bool IsTransferring() const;
     std::int32_t TimeoutMs() const { return m_timeoutMs; }
@@ -111,12 +92,6 @@ public:
     // elsewhere first saves that listing.
     void SetListAfterLogin(bool list) { m_listAfterLogin = list; }
     std::int32_t SendChunk() const { return m_sendChunk; }
-
-    int EnqueueOp(std::int32_t code, const std::string& text1 = {}, const std::string& text2 = {});
-    // Queues an operation that carries numbers too (a download under a name of the user's choice).
-    int EnqueueOp(const QueuedOp& op);
-    void InsertOpFront(const QueuedOp& op);
-    int DispatchNextOp();
 
     // Moves the socket into the first entry still waiting for one; 0 (and the socket left with the
     // caller) when none waits.
@@ -176,13 +151,12 @@ public:
     // its listing, whose names are taken) are queued.
     void ExpandFolderDelete(const std::string& folder, std::vector<RemoteEntry>& entries);
 
-    // Uploads. Local paths are the file system's names; remote folders the server's bytes. The
-    // queueing functions leave the dispatch to the caller. False from UploadFiles when the user
-    // cancelled (files before stay queued).
+    // Uploads. Local paths are the file system's names; remote folders the server's bytes. False
+    // from UploadFiles when the user cancelled (files before stay queued).
     bool UploadFiles(const std::string& remoteFolder, const std::vector<std::string>& localPaths);
     void UploadFolder(const std::string& localFolder, const std::string& remoteFolder);
     bool CreateIndexFile(const std::string& remoteFolder, const std::string& name);
-    bool StartUpload(const std::string& localPath, std::int64_t size, std::int64_t offset);
+    bool StartUpload(const Op::Upload& upload);
 
     // Opens `listening` on the control connection's local address and a free port; the PORT line,
     // or "" when any step fails.
@@ -194,13 +168,18 @@ public:
     // Downloads. Local paths are UTF-8 texts; remote paths are the server's raw bytes.
     // One file per row (name, size, date of the file list); 0 when the user cancelled.
     int DownloadFiles(const std::string& localFolder, const std::vector<FileListRow>& files);
-    // Queues the folders' downloads (the caller dispatches); 0 on cancel. A local folder is made
-    // when its remote one has been entered.
+    // Queues the folders' downloads; 0 on cancel (what was queued before stays). A local folder is
+    // made when its remote one has been entered.
     int DownloadFolders(const std::string& localFolder, const std::vector<std::string>& names);
-    // Starts the download of the running operation's file; 0 when there is nothing to fetch (the
-    // local file is kept or whole) or it cannot be written. What is on disk is decided on now; the
-    // local file is made or changed only once the server has accepted the transfer.
-    int StartDownload();
+    // One file under a local path the user chose, whose question about an existing file was asked.
+    void DownloadAs(const std::string& localPath, const std::string& remotePath, std::int64_t size);
+    // Opens a local path with the desktop ("open" a file, "explore" a folder) once what is queued
+    // now is done.
+    void OpenWhenDone(const std::string& path, const std::string& verb);
+    // Starts a file download; 0 when there is nothing to fetch (the local file is kept or whole) or
+    // it cannot be written. What is on disk is decided on now; the local file is made or changed
+    // only once the server has accepted the transfer.
+    int StartDownload(const Op::Download& download);
     // Queues the files and subfolders of a folder's listing, `depth` levels below the folder chosen,
     // in front of anything queued later (the tree is walked depth first), each file with `existing`.
     // A listing that would make the queue longer than the bound gives up the whole walk.
@@ -218,15 +197,20 @@ private:
     // Tests look at and set up states no command leads to through this.
     friend struct EngineProbe;
 
+    // Queues an operation at the end (0 without a session); DispatchNextOp starts the next one
+    // unless one runs. Every public operation queues and dispatches by itself.
+    int EnqueueOp(Operation op);
+    void InsertOpFront(Operation op);
+    int DispatchNextOp();
+
     // Session fields.
     Socket m_ctrlSocket;
+    // The running operation, and the message it began with (0 while logging in).
+    Operation m_op;
     std::int32_t m_curOp = 0;
-    std::string m_opText1;
-    std::string m_opText2;
-    std::int64_t m_opNum1 = 0;
-    std::int64_t m_opNum2 = 0;
-    ExistingFile m_opExisting = ExistingFile::Ask;
-    std::uint32_t m_opWalk = 0;
+    // The account the login sends: the host's, or what the user typed after a refusal.
+    std::string m_loginUser;
+    std::string m_loginPass;
     std::int32_t m_halfDone = 0;
     std::int32_t m_busy = 0;
     std::int32_t m_timeoutMs = 30000;
@@ -237,8 +221,8 @@ private:
     NetAddress m_hostentBuf;
     // The data side of the running operation: at most one entry, gone when the operation ends.
     std::vector<DataConn> m_dataConns;
-    std::deque<QueuedOp> m_opQueue;
-    std::size_t m_maxQueuedOps = kMaxQueuedOps;
+    std::deque<Operation> m_opQueue;
+    std::size_t m_maxQueueLength = kMaxQueueLength;
     std::uint32_t m_walkSerial = 0;
     // The local files this run of the queue wrote (until it runs dry), with the remote file each
     // came from: a second remote name that becomes the same local name never replaces the first.
@@ -401,19 +385,19 @@ private:
     // Downloads.
     // Decides what the download does with its local path: false (with its line) when nothing is to
     // be fetched, `cancelled` set when the user stopped everything.
-    bool DecideDownloadTarget(DataConn& conn, bool& cancelled);
+    bool DecideDownloadTarget(DataConn& conn, ExistingFile existing, bool& cancelled);
     // Makes, empties or opens the local file as decided, once the server has accepted the transfer.
     bool OpenDownloadFile(DataConn& conn);
     // Beside a file of the same name that this run wrote: the first free numbered name.
     bool CreateBesideClash(DataConn& conn);
-    void NoteWritten(const LocalFileId& id);
+    void NoteWritten(const LocalFileId& id, const std::string& remote);
     // Ends the data side of whatever runs; a download's unfinished file is reported, or removed
     // when it was made empty.
     void DropDataSide();
     // Queues a folder's part of the walk the running operation belongs to, in front of the queue
     // as `ops` are ordered; when the queue would grow beyond its bound, the whole walk is given up
     // instead, with a line naming the folder and the work (`work`).
-    bool QueueWalkStep(std::vector<QueuedOp>& ops, const std::string& folder, const std::string& work);
+    bool QueueWalkStep(std::vector<Operation>& ops, const std::string& folder, const std::string& work);
     // Writes everything the socket has into the file; false when writing failed.
     bool WriteDownloadData(DataConn& conn);
     void LogUnsafeLocalName(const std::string& name);

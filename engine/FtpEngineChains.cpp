@@ -112,7 +112,7 @@ void CFtpEngine::OnPassiveOrPortStep(const DataChain& chain, SocketId s, std::ui
     if (!CommandStep(s, word, chain.pasv, command))
         return;
     const int code = m_reply.Code();
-    const int next = chain.rest != 0 && m_opNum2 != 0 ? chain.rest : chain.transfer;
+    const int next = chain.rest != 0 && DataSide(chain).offset != 0 ? chain.rest : chain.transfer;
     if (passive && code == (extended ? 229 : 227)) {
         std::string address;
         int port = 0;
@@ -140,7 +140,9 @@ void CFtpEngine::OnPassiveOrPortStep(const DataChain& chain, SocketId s, std::ui
 }
 
 void CFtpEngine::OnRestStep(const DataChain& chain, SocketId s, std::uint32_t word) {
-    if (!CommandStep(s, word, chain.rest, EventKind(word) == Write ? "REST " + std::to_string(m_opNum2) : ""))
+    const std::string command =
+        EventKind(word) == Write ? "REST " + std::to_string(DataSide(chain).offset) : "";
+    if (!CommandStep(s, word, chain.rest, command))
         return;
     if (m_reply.Code() == 350) {
         Arm(s, chain.transfer, Write | Close);
@@ -156,11 +158,12 @@ void CFtpEngine::OnRestStep(const DataChain& chain, SocketId s, std::uint32_t wo
 
 bool CFtpEngine::TransferWholeAfterRefusedRest(const DataChain& chain, DataConn& conn) {
     const SocketId s = m_ctrlSocket.id();
-    const std::string name = ShownName(BaseName(m_opText2));
+    const std::string name = ShownName(BaseName(conn.remotePath));
     // While the question is open, a server that gives up is still noticed.
     Arm(s, chain.rest, Close);
-    const int answer = m_ui.AskTransferWhole(
-        chain.IsDownload() ? OverwriteForm::Download : OverwriteForm::Upload, m_opText1, m_opText2);
+    const int answer =
+        m_ui.AskTransferWhole(chain.IsDownload() ? OverwriteForm::Download : OverwriteForm::Upload,
+                              conn.localPath, conn.remotePath);
     if (!(m_ctrlSocket == s))
         return false;
     if (answer != 1) {
@@ -170,14 +173,12 @@ bool CFtpEngine::TransferWholeAfterRefusedRest(const DataChain& chain, DataConn&
     // The refusal was gone round: no failure.
     m_ui.RefusalHandled();
     m_ui.AppendLog("サーバーが続きからの転送を受け付けないため、「" + name + "」を最初から転送します。\r\n");
-    m_opNum2 = 0;
     conn.offset = 0;
     if (chain.IsUpload() && conn.file)
         conn.file->seek(0);
     if (chain.IsDownload())
         conn.open = WriteOpen::Truncate;
-    const std::int64_t total = chain.IsUpload() ? m_opNum1 : conn.expected;
-    m_progress.BeginProgress(0, static_cast<std::uint64_t>(std::max<std::int64_t>(total, 0)));
+    m_progress.BeginProgress(0, static_cast<std::uint64_t>(std::max<std::int64_t>(conn.expected, 0)));
     ShowProgress(true);
     return true;
 }
@@ -190,7 +191,7 @@ void CFtpEngine::OnTransferStep(const DataChain& chain, SocketId s, std::uint32_
             BeginListingReview();
             command = m_listByMlsd ? "MLSD" : "LIST";
         } else {
-            command = (chain.IsDownload() ? "RETR " : "STOR ") + m_opText2;
+            command = (chain.IsDownload() ? "RETR " : "STOR ") + DataSide(chain).remotePath;
         }
     }
     if (!CommandStep(s, word, chain.transfer, command)) {
@@ -398,12 +399,13 @@ void CFtpEngine::FinishListing() {
     case WM_FTP_LIST:
         m_ui.FillFileList(std::move(entries));
         break;
-    case WM_FTP_GETCWD:
-        ExpandDownloadFolder(entries, m_opText1, m_opText2, m_opExisting,
-                             std::max<std::int64_t>(m_opNum1, 0));
+    case WM_FTP_GETCWD: {
+        const auto& folder = std::get<Op::ListToDownload>(m_op);
+        ExpandDownloadFolder(entries, folder.local, folder.remote, folder.existing, folder.depth);
         break;
+    }
     case WM_FTP_DELCWD:
-        ExpandFolderDelete(m_opText2, entries);
+        ExpandFolderDelete(std::get<Op::ListToDelete>(m_op).path, entries);
         break;
     default:
         break;
@@ -448,6 +450,6 @@ void CFtpEngine::AbortSilentTransfer(const DataChain& chain) {
     m_opQueue.clear();
     DropDataSide();
     m_busy = 0;
-    EnqueueOp(WM_FTP_ABOR);
+    EnqueueOp(Op::Abort{});
     DispatchNextOp();
 }

@@ -70,8 +70,8 @@ int CFtpEngine::ConnectHost(const HostRecord& host, int hostNumber) {
     m_userAccepted = false;
     if (!m_rearmTimer.isActive())
         m_rearmTimer.start();
-    m_opText1 = m_host.User;
-    m_opText2 = m_host.Pass;
+    m_loginUser = m_host.User;
+    m_loginPass = m_host.Pass;
     if (m_host.Firewall != 0) {
         ConnectFirewall();
     } else {

@@ -11,8 +11,8 @@ void CFtpEngine::LogNotOneEntry(const std::string& name) {
 }
 
 void CFtpEngine::ExpandFolderDelete(const std::string& folder, std::vector<RemoteEntry>& entries) {
-    std::vector<QueuedOp> files;
-    std::vector<QueuedOp> subfolders;
+    std::vector<Operation> files;
+    std::vector<Operation> subfolders;
     for (RemoteEntry& e : entries) {
         if (e.attributes.empty())
             continue;
@@ -24,11 +24,11 @@ void CFtpEngine::ExpandFolderDelete(const std::string& folder, std::vector<Remot
         // A link is removed as a file, by its own name: entering it could lead anywhere on the server.
         if (e.IsFolder() && !e.link) {
             // A sub-folder is entered, listed and emptied, and then removed from its parent.
-            subfolders.push_back(QueuedOp{{}, path, WM_FTP_DELCWD});
-            subfolders.push_back(QueuedOp{{}, folder + "/", WM_FTP_CWD});
-            subfolders.push_back(QueuedOp{{}, path, WM_FTP_RMD});
+            subfolders.push_back(Op::ListToDelete{path});
+            subfolders.push_back(Op::ChangeFolder{folder + "/"});
+            subfolders.push_back(Op::RemoveFolder{path});
         } else {
-            files.push_back(QueuedOp{{}, path, WM_FTP_DELE});
+            files.push_back(Op::DeleteFile{path});
         }
     }
     // All files of the folder first, then each sub-folder whole before the next.
@@ -38,13 +38,14 @@ void CFtpEngine::ExpandFolderDelete(const std::string& folder, std::vector<Remot
 }
 
 void CFtpEngine::OnFtpDelCwd(SocketId s, std::uint32_t word) {
-    if (!CommandStep(s, word, WM_FTP_DELCWD, EventKind(word) == Write ? "CWD " + m_opText2 : std::string()))
+    const std::string& folder = std::get<Op::ListToDelete>(m_op).path;
+    if (!CommandStep(s, word, WM_FTP_DELCWD, EventKind(word) == Write ? "CWD " + folder : std::string()))
         return;
     if (m_reply.Code() / 100 != 2) {
         // The folder stays; its RMD then fails with the server's reply.
         EndOperation();
         return;
     }
-    NoteFolderEntered(m_opText2);
+    NoteFolderEntered(folder);
     Arm(s, ChainOfOp(WM_FTP_DELCWD)->type, Write | Close);
 }

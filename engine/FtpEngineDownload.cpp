@@ -86,7 +86,7 @@ int CFtpEngine::DownloadFiles(const std::string& localFolder, const std::vector<
         }
         if (!IsConnected())
             return 0;
-        m_opQueue.push_back(QueuedOp{local, remote + "/" + f.name, OP_DOWNLOAD, size, 0, existing});
+        m_opQueue.push_back(Op::Download{local, remote + "/" + f.name, size, existing});
     }
     DispatchNextOp();
     return 1;
@@ -109,8 +109,10 @@ int CFtpEngine::DownloadFolders(const std::string& localFolder, const std::vecto
         if (ask && QFileInfo::exists(QString::fromStdString(local))) {
             const int answer = m_ui.AskFolderOverwrite(local);
             const std::optional<ExistingFile> chosen = ExistingFileOfAnswer(answer);
-            if (!chosen)
+            if (!chosen) {
+                DispatchNextOp();
                 return 0;
+            }
             existing = *chosen;
             ask = answer != 3;
         }
@@ -120,33 +122,43 @@ int CFtpEngine::DownloadFolders(const std::string& localFolder, const std::vecto
         // fetched as a file if not.
         const bool link = std::any_of(rows.begin(), rows.end(),
                                       [&](const FileListRow& r) { return r.name == name && r.link; });
-        m_opQueue.push_back(
-            QueuedOp{local, remote + "/" + name, WM_FTP_GETCWD, link ? kLinkToEnter : 0, 0, existing, walk});
+        m_opQueue.push_back(Op::ListToDownload{local, remote + "/" + name, 0, link, existing, walk});
     }
+    DispatchNextOp();
     return 1;
 }
 
-int CFtpEngine::StartDownload() {
+void CFtpEngine::DownloadAs(const std::string& localPath, const std::string& remotePath, std::int64_t size) {
+    EnqueueOp(Op::Download{localPath, remotePath, size, ExistingFile::Replace});
+    DispatchNextOp();
+}
+
+void CFtpEngine::OpenWhenDone(const std::string& path, const std::string& verb) {
+    EnqueueOp(Op::ShellOpen{path, verb});
+    DispatchNextOp();
+}
+
+int CFtpEngine::StartDownload(const Op::Download& download) {
     DataConn conn;
     conn.msg = WM_FTP_GETDATA;
-    conn.localPath = m_opText1;
-    conn.expected = m_opNum1;
+    conn.localPath = download.local;
+    conn.remotePath = download.remote;
+    conn.expected = download.size;
     bool cancelled = false;
-    if (!DecideDownloadTarget(conn, cancelled)) {
+    if (!DecideDownloadTarget(conn, download.existing, cancelled)) {
         if (cancelled)
             m_opQueue.clear();
         return 0;
     }
     // A resume continues from what the disk holds, so the server is asked for exactly the bytes
     // that follow it.
-    m_opNum2 = conn.offset;
     m_progress.BeginProgress(static_cast<std::uint64_t>(conn.offset),
                              static_cast<std::uint64_t>(std::max<std::int64_t>(conn.expected, 0)));
     ShowProgress(true);
     m_dataConns.clear();
     m_dataConns.push_back(std::move(conn));
 
-    const std::string shown = LocalNameFor(BaseName(m_opText2)).toStdString();
+    const std::string shown = LocalNameFor(BaseName(download.remote)).toStdString();
     SetStatusText(shown + "をダウンロード中です", shown);
     Arm(m_ctrlSocket.id(), WM_FTP_GETTYPE, Write | Close);
     return 1;
@@ -193,8 +205,8 @@ void CFtpEngine::ExpandDownloadFolder(const std::vector<RemoteEntry>& entries, c
                                       const std::string& remoteFolder, ExistingFile existing,
                                       std::int64_t depth) {
     const std::string folder = FolderWithSlash(localFolder);
-    std::vector<QueuedOp> ops;
-    std::vector<QueuedOp> subfolders;
+    std::vector<Operation> ops;
+    std::vector<Operation> subfolders;
     std::size_t tooDeep = 0;
     for (const RemoteEntry& e : entries) {
         if (!IsSafeLocalName(e.name)) {
@@ -206,11 +218,11 @@ void CFtpEngine::ExpandDownloadFolder(const std::vector<RemoteEntry>& entries, c
         // A link is fetched as the file it names, under its own name; following links as folders
         // could go round in circles.
         if (!e.IsFolder() || e.link)
-            ops.push_back(QueuedOp{local, remote, OP_DOWNLOAD, ListedSize(e.size, e.link), 0, existing});
+            ops.push_back(Op::Download{local, remote, ListedSize(e.size, e.link), existing});
         else if (depth + 1 > kMaxFolderDepth)
             ++tooDeep;
         else
-            subfolders.push_back(QueuedOp{local, remote, WM_FTP_GETCWD, depth + 1, 0, existing});
+            subfolders.push_back(Op::ListToDownload{local, remote, depth + 1, false, existing});
     }
     if (tooDeep > 0) {
         // A server whose every folder holds another would keep the download going for ever.
@@ -224,17 +236,18 @@ void CFtpEngine::ExpandDownloadFolder(const std::vector<RemoteEntry>& entries, c
 }
 
 void CFtpEngine::OnFtpGetCwd(SocketId s, std::uint32_t word) {
-    if (!CommandStep(s, word, WM_FTP_GETCWD, EventKind(word) == Write ? "CWD " + m_opText2 : std::string()))
+    const auto& folder = std::get<Op::ListToDownload>(m_op);
+    if (!CommandStep(s, word, WM_FTP_GETCWD,
+                     EventKind(word) == Write ? "CWD " + folder.remote : std::string()))
         return;
     if (m_reply.Code() / 100 == 2) {
-        NoteFolderEntered(m_opText2);
+        NoteFolderEntered(folder.remote);
         m_leftUserFolder = true;
         // The local folder is made once there is a remote one to fill it from. A link in its
         // place would take the whole tree to wherever it leads.
-        const QString local = QString::fromStdString(m_opText1);
-        const bool link = InspectLocalPath(m_opText1).kind == LocalEntry::Kind::Link;
-        if (link || !QDir().mkpath(local)) {
-            LogFailure("フォルダ「" + ShownName(m_opText1) + "」が作成できませんでした" +
+        const bool link = InspectLocalPath(folder.local).kind == LocalEntry::Kind::Link;
+        if (link || !QDir().mkpath(QString::fromStdString(folder.local))) {
+            LogFailure("フォルダ「" + ShownName(folder.local) + "」が作成できませんでした" +
                        (link ? "（シンボリックリンクがあります）。\r\n" : "。\r\n"));
             EndOperation();
             return;
@@ -242,16 +255,16 @@ void CFtpEngine::OnFtpGetCwd(SocketId s, std::uint32_t word) {
         Arm(s, ChainOfOp(WM_FTP_GETCWD)->type, Write | Close);
         return;
     }
-    if (m_opNum1 == kLinkToEnter) {
+    if (folder.link) {
         // A link to a file: fetched as the file, what is there treated as the folder's answer says.
         m_ui.RefusalHandled();
-        m_ui.AppendLog("「" + ShownName(BaseName(m_opText2)) +
+        m_ui.AppendLog("「" + ShownName(BaseName(folder.remote)) +
                        "」はフォルダとして開けないため、ファイルとしてダウンロードします。\r\n");
-        InsertOpFront(QueuedOp{m_opText1, m_opText2, OP_DOWNLOAD, -1, 0, m_opExisting, m_opWalk});
+        InsertOpFront(Op::Download{folder.local, folder.remote, -1, folder.existing, folder.walk});
         EndOperation();
         return;
     }
-    LogFailure("フォルダ「" + ShownName(m_opText2) +
+    LogFailure("フォルダ「" + ShownName(folder.remote) +
                "」に移動できないため、ダウンロードできませんでした。\r\n");
     EndOperation();
 }

@@ -47,25 +47,11 @@ std::string BothNames(const std::string& first, const std::string& second) {
 }
 } // namespace
 
-std::optional<ExistingFile> ExistingFileOfAnswer(int answer) {
-    switch (answer) {
-    case 1:
-    case 3:
-        return ExistingFile::Replace;
-    case 4:
-        return ExistingFile::Resume;
-    case 5:
-        return ExistingFile::Keep;
-    default:
-        return std::nullopt;
-    }
+void CFtpEngine::NoteWritten(const LocalFileId& id, const std::string& remote) {
+    m_writtenThisRun[id] = remote;
 }
 
-void CFtpEngine::NoteWritten(const LocalFileId& id) {
-    m_writtenThisRun[id] = m_opText2;
-}
-
-bool CFtpEngine::DecideDownloadTarget(DataConn& conn, bool& cancelled) {
+bool CFtpEngine::DecideDownloadTarget(DataConn& conn, ExistingFile existing, bool& cancelled) {
     const LocalEntry entry = InspectLocalPath(conn.localPath);
     const std::string shown = ShownName(conn.localPath);
     if (entry.kind == LocalEntry::Kind::None) {
@@ -84,7 +70,7 @@ bool CFtpEngine::DecideDownloadTarget(DataConn& conn, bool& cancelled) {
     }
     if (const auto written = m_writtenThisRun.find(entry.id);
         entry.kind == LocalEntry::Kind::File && written != m_writtenThisRun.end()) {
-        switch (m_ui.AskNameClash(conn.localPath, written->second, m_opText2)) {
+        switch (m_ui.AskNameClash(conn.localPath, written->second, conn.remotePath)) {
         case NameClashAnswer::KeepBoth:
             conn.clashWith = written->second;
             return true;
@@ -98,7 +84,6 @@ bool CFtpEngine::DecideDownloadTarget(DataConn& conn, bool& cancelled) {
             return false;
         }
     }
-    ExistingFile existing = m_opExisting;
     if (existing == ExistingFile::Ask && m_replaceAllThisRun)
         existing = ExistingFile::Replace;
     if (existing == ExistingFile::Ask) {
@@ -179,7 +164,7 @@ bool CFtpEngine::OpenDownloadFile(DataConn& conn) {
     if (!opened.file)
         return false;
     conn.created = how == WriteOpen::CreateNew;
-    NoteWritten(opened.id);
+    NoteWritten(opened.id, conn.remotePath);
     conn.file = std::move(opened.file);
     return true;
 }
@@ -196,12 +181,12 @@ bool CFtpEngine::CreateBesideClash(DataConn& conn) {
         if (!opened.file)
             return false;
         // Kept, yet not what was asked for: a script must learn that the names clashed.
-        LogFailure(BothNames(conn.clashWith, m_opText2) + "はどちらも「" + ShownName(conn.localPath) +
+        LogFailure(BothNames(conn.clashWith, conn.remotePath) + "はどちらも「" + ShownName(conn.localPath) +
                    "」として保存されるため、後のものを「" + ShownName(candidate) + "」に保存しました。\r\n");
         conn.localPath = candidate;
         conn.clashWith.clear();
         conn.created = true;
-        NoteWritten(opened.id);
+        NoteWritten(opened.id, conn.remotePath);
         conn.file = std::move(opened.file);
         return true;
     }

@@ -11,8 +11,9 @@ std::string WithoutTrailingSlash(std::string path) {
 }
 
 // Operations whose meaning depends on the server's working folder.
-bool DependsOnWorkingFolder(int code) {
-    return code == WM_FTP_LIST || code == WM_FTP_PWD || code == WM_FTP_CDUP;
+bool DependsOnWorkingFolder(const Operation& op) {
+    return std::holds_alternative<Op::List>(op) || std::holds_alternative<Op::PrintFolder>(op) ||
+           std::holds_alternative<Op::ParentFolder>(op);
 }
 } // namespace
 
@@ -45,9 +46,9 @@ void CFtpEngine::NoteFolderEntered(const std::string& path) {
 }
 
 void CFtpEngine::ReturnToUserFolder() {
-    if (!m_leftUserFolder || (!m_opQueue.empty() && !DependsOnWorkingFolder(m_opQueue.front().code)))
+    if (!m_leftUserFolder || (!m_opQueue.empty() && !DependsOnWorkingFolder(m_opQueue.front())))
         return;
     m_leftUserFolder = false;
     const std::string folder = m_ui.GetCurrentPath();
-    InsertOpFront(QueuedOp{{}, folder.empty() ? std::string("/") : folder, WM_FTP_CWD, 0, 0});
+    InsertOpFront(Op::ChangeFolder{folder.empty() ? std::string("/") : folder});
 }

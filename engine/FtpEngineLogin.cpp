@@ -27,7 +27,7 @@ std::uint32_t CFtpEngine::FirewallNumber(const char* name) {
 void CFtpEngine::OnFtpUser(SocketId s, std::uint32_t word) {
     if (EventKind(word) == Write)
         m_userAccepted = false;
-    if (!CommandStep(s, word, WM_FTP_USER, EventKind(word) == Write ? "USER " + m_opText1 : std::string()))
+    if (!CommandStep(s, word, WM_FTP_USER, EventKind(word) == Write ? "USER " + m_loginUser : std::string()))
         return;
     if (AwaitReplyProper(s, WM_FTP_USER))
         return;
@@ -44,7 +44,7 @@ void CFtpEngine::OnFtpUser(SocketId s, std::uint32_t word) {
 }
 
 void CFtpEngine::OnFtpPass(SocketId s, std::uint32_t word) {
-    if (!CommandStep(s, word, WM_FTP_PASS, EventKind(word) == Write ? "PASS " + m_opText2 : std::string()))
+    if (!CommandStep(s, word, WM_FTP_PASS, EventKind(word) == Write ? "PASS " + m_loginPass : std::string()))
         return;
     if (AwaitReplyProper(s, WM_FTP_PASS))
         return;
@@ -72,8 +72,8 @@ void CFtpEngine::LoginRefused(SocketId s) {
     if (!(m_ctrlSocket == s))
         return;
     if (answer == 1) {
-        m_opText1 = user;
-        m_opText2 = pass;
+        m_loginUser = user;
+        m_loginPass = pass;
         Arm(s, WM_FTP_USER, Write | Close);
         return;
     }
@@ -87,10 +87,10 @@ void CFtpEngine::LoginSucceeded() {
     m_loggedIn = true;
     // The server says itself whether its names are UTF-8 (used on 自動), whether it lists by MLSD
     // and whether it takes the extended data commands.
-    EnqueueOp(WM_FTP_FEAT);
-    EnqueueOp(WM_FTP_PWD);
+    EnqueueOp(Op::Features{});
+    EnqueueOp(Op::PrintFolder{});
     if (m_listAfterLogin)
-        EnqueueOp(WM_FTP_LIST);
+        EnqueueOp(Op::List{});
     EndOperation();
 }
 
@@ -151,7 +151,7 @@ void CFtpEngine::OnFtpFireOpen(SocketId s, std::uint32_t word) {
         switch (type) {
         case 0:
         case 4:
-            SendCommand(s, "USER " + m_opText1 + "@" + host);
+            SendCommand(s, "USER " + m_loginUser + "@" + host);
             Arm(s, WM_FTP_USER, Read | Close);
             break;
         case 1:

@@ -60,20 +60,21 @@ bool CFtpEngine::ApplyListingReview(bool failOnUnreadable) {
 }
 
 void CFtpEngine::OnFtpDele(SocketId s, std::uint32_t word) {
-    if (CommandStep(s, word, WM_FTP_DELE, "DELE " + m_opText2))
+    if (CommandStep(s, word, WM_FTP_DELE, "DELE " + std::get<Op::DeleteFile>(m_op).path))
         EndOperation();
 }
 
 void CFtpEngine::OnFtpRmd(SocketId s, std::uint32_t word) {
-    if (CommandStep(s, word, WM_FTP_RMD, "RMD " + m_opText2))
+    if (CommandStep(s, word, WM_FTP_RMD, "RMD " + std::get<Op::RemoveFolder>(m_op).path))
         EndOperation();
 }
 
 void CFtpEngine::OnFtpCwd(SocketId s, std::uint32_t word) {
-    if (!CommandStep(s, word, WM_FTP_CWD, "CWD " + m_opText2))
+    const std::string& folder = std::get<Op::ChangeFolder>(m_op).path;
+    if (!CommandStep(s, word, WM_FTP_CWD, "CWD " + folder))
         return;
     if (m_reply.Code() / 100 == 2) {
-        NoteFolderEntered(m_opText2);
+        NoteFolderEntered(folder);
         // The session is where it was sent: no way back from a folder download is owed any more.
         m_leftUserFolder = false;
     }
@@ -90,7 +91,7 @@ void CFtpEngine::OnFtpCdup(SocketId s, std::uint32_t word) {
 }
 
 void CFtpEngine::OnFtpMkd(SocketId s, std::uint32_t word) {
-    if (!CommandStep(s, word, WM_FTP_MKD, "MKD " + m_opText2))
+    if (!CommandStep(s, word, WM_FTP_MKD, "MKD " + std::get<Op::MakeFolder>(m_op).path))
         return;
     if (m_reply.Code() != 257)
         LogFailure(kMkdFailed);
@@ -98,7 +99,7 @@ void CFtpEngine::OnFtpMkd(SocketId s, std::uint32_t word) {
 }
 
 void CFtpEngine::OnFtpRnfr(SocketId s, std::uint32_t word) {
-    if (!CommandStep(s, word, WM_FTP_RNFR, "RNFR " + m_opText1))
+    if (!CommandStep(s, word, WM_FTP_RNFR, "RNFR " + std::get<Op::Rename>(m_op).from))
         return;
     if (m_reply.Code() == 350) {
         Arm(s, WM_FTP_RNTO, Write | Close);
@@ -109,7 +110,7 @@ void CFtpEngine::OnFtpRnfr(SocketId s, std::uint32_t word) {
 }
 
 void CFtpEngine::OnFtpRnto(SocketId s, std::uint32_t word) {
-    if (!CommandStep(s, word, WM_FTP_RNTO, "RNTO " + m_opText2))
+    if (!CommandStep(s, word, WM_FTP_RNTO, "RNTO " + std::get<Op::Rename>(m_op).to))
         return;
     if (m_reply.Code() != 250)
         LogFailure(kRenameFailed);
@@ -117,7 +118,7 @@ void CFtpEngine::OnFtpRnto(SocketId s, std::uint32_t word) {
 }
 
 void CFtpEngine::OnFtpChmod(SocketId s, std::uint32_t word) {
-    if (!CommandStep(s, word, WM_FTP_CHMOD, m_opText2))
+    if (!CommandStep(s, word, WM_FTP_CHMOD, std::get<Op::Attributes>(m_op).command))
         return;
     const int code = m_reply.Code();
     if (code != 200 && code != 202)
@@ -155,13 +156,13 @@ void CFtpEngine::DeleteSelected() {
         if (row.IsFolder() && !row.link)
             DeleteFolderTree(prefix, row.name);
         else
-            EnqueueOp(WM_FTP_DELE, {}, prefix + row.name);
+            EnqueueOp(Op::DeleteFile{prefix + row.name});
     }
     if (folders > 0) {
-        EnqueueOp(WM_FTP_CWD, {}, prefix);
-        EnqueueOp(WM_FTP_PWD);
+        EnqueueOp(Op::ChangeFolder{prefix});
+        EnqueueOp(Op::PrintFolder{});
     }
-    EnqueueOp(WM_FTP_LIST);
+    EnqueueOp(Op::List{});
     DispatchNextOp();
 }
 
@@ -170,9 +171,9 @@ void CFtpEngine::DeleteFolderTree(const std::string& prefix, const std::string& 
         return;
     // One walk: a tree too large to hold is given up whole.
     const std::uint32_t walk = ++m_walkSerial;
-    m_opQueue.push_back(QueuedOp{{}, prefix + name, WM_FTP_DELCWD, 0, 0, ExistingFile::Ask, walk});
-    m_opQueue.push_back(QueuedOp{{}, prefix, WM_FTP_CWD, 0, 0, ExistingFile::Ask, walk});
-    m_opQueue.push_back(QueuedOp{{}, prefix + name, WM_FTP_RMD, 0, 0, ExistingFile::Ask, walk});
+    m_opQueue.push_back(Op::ListToDelete{prefix + name, walk});
+    m_opQueue.push_back(Op::ChangeFolder{prefix, walk});
+    m_opQueue.push_back(Op::RemoveFolder{prefix + name, walk});
 }
 
 void CFtpEngine::ChangeAttributesOfSelected() {
@@ -192,9 +193,9 @@ void CFtpEngine::ChangeAttributesOfSelected() {
             LogFailure(kChmodFailed);
             continue;
         }
-        EnqueueOp(WM_FTP_CHMOD, {}, line);
+        EnqueueOp(Op::Attributes{line});
     }
-    EnqueueOp(WM_FTP_LIST);
+    EnqueueOp(Op::List{});
     DispatchNextOp();
 }
 
@@ -232,37 +233,37 @@ void CFtpEngine::QueueRename(const std::string& oldPath, const QString& newName)
         }
     }
     if (go)
-        EnqueueOp(WM_FTP_RNFR, oldPath, newPath);
-    EnqueueOp(WM_FTP_LIST);
+        EnqueueOp(Op::Rename{oldPath, newPath});
+    EnqueueOp(Op::List{});
     DispatchNextOp();
 }
 
 void CFtpEngine::CreateFolder(const QString& name) {
     const std::string path = m_ui.GetCurrentPath() + "/" + ServerNameFor(name);
     if (IsOneCommandLine(path))
-        EnqueueOp(WM_FTP_MKD, {}, path);
+        EnqueueOp(Op::MakeFolder{path});
     else
         LogFailure(kMkdFailed);
-    EnqueueOp(WM_FTP_LIST);
+    EnqueueOp(Op::List{});
     DispatchNextOp();
 }
 
 void CFtpEngine::ChangeFolder(const std::string& path) {
     // The root is "" to the folder tree, and "/" to the server.
-    EnqueueOp(WM_FTP_CWD, {}, path.empty() ? std::string("/") : path);
-    EnqueueOp(WM_FTP_PWD);
-    EnqueueOp(WM_FTP_LIST);
+    EnqueueOp(Op::ChangeFolder{path.empty() ? std::string("/") : path});
+    EnqueueOp(Op::PrintFolder{});
+    EnqueueOp(Op::List{});
     DispatchNextOp();
 }
 
 void CFtpEngine::ListCurrentFolder() {
-    EnqueueOp(WM_FTP_LIST);
+    EnqueueOp(Op::List{});
     DispatchNextOp();
 }
 
 void CFtpEngine::GoToParentFolder() {
-    EnqueueOp(WM_FTP_CDUP);
-    EnqueueOp(WM_FTP_PWD);
-    EnqueueOp(WM_FTP_LIST);
+    EnqueueOp(Op::ParentFolder{});
+    EnqueueOp(Op::PrintFolder{});
+    EnqueueOp(Op::List{});
     DispatchNextOp();
 }

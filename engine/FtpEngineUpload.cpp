@@ -78,6 +78,7 @@ bool CFtpEngine::UploadFiles(const std::string& remoteFolder, const std::vector<
                     resumeAt = -1;
                     break;
                 default:
+                    DispatchNextOp();
                     return false;
                 }
             }
@@ -91,20 +92,21 @@ bool CFtpEngine::UploadFiles(const std::string& remoteFolder, const std::vector<
             continue;
         if (!IsConnected())
             return true;
-        m_opQueue.push_back(
-            QueuedOp{local, remoteFolder + "/" + remoteName, OP_UPLOAD, info.size(), resume ? resumeAt : 0});
+        m_opQueue.push_back(Op::Upload{local, remoteFolder + "/" + remoteName, resume ? resumeAt : 0});
     }
+    DispatchNextOp();
     return true;
 }
 
 void CFtpEngine::UploadFolder(const std::string& localFolder, const std::string& remoteFolder) {
     std::vector<QString> visited;
     UploadFolderTree(LocalText(localFolder), remoteFolder, visited);
+    DispatchNextOp();
 }
 
 void CFtpEngine::UploadFolderTree(const QString& local, const std::string& remote,
                                   std::vector<QString>& visited) {
-    EnqueueOp(WM_FTP_MKD, {}, remote);
+    EnqueueOp(Op::MakeFolder{remote});
     // A folder reached a second time (through a link to it or to a folder above it) is not
     // walked again: the walk would never end.
     visited.push_back(QFileInfo(local).canonicalFilePath());
@@ -123,7 +125,7 @@ void CFtpEngine::UploadFolderTree(const QString& local, const std::string& remot
             LogFailure("ファイル " + ShownName(path) + "が開けませんでした。\r\n");
             continue;
         }
-        m_opQueue.push_back(QueuedOp{path, remote + "/" + remoteName, OP_UPLOAD, entry.size(), 0});
+        m_opQueue.push_back(Op::Upload{path, remote + "/" + remoteName});
     }
     for (const QFileInfo& entry : folders) {
         const std::string remoteName = ServerNameFor(entry.fileName());
@@ -164,31 +166,34 @@ bool CFtpEngine::CreateIndexFile(const std::string& remoteFolder, const std::str
     }
     if (!IsConnected())
         return false;
-    m_opQueue.push_back(QueuedOp{local, remoteFolder + "/" + name, OP_UPLOAD, 0, 0});
+    m_opQueue.push_back(Op::Upload{local, remoteFolder + "/" + name});
+    DispatchNextOp();
     return true;
 }
 
-bool CFtpEngine::StartUpload(const std::string& localPath, std::int64_t size, std::int64_t offset) {
-    auto file = std::make_unique<QFile>(LocalText(localPath));
+bool CFtpEngine::StartUpload(const Op::Upload& upload) {
+    auto file = std::make_unique<QFile>(LocalText(upload.local));
     if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         LogFailure("ファイルのオープンが失敗しました\r\nアップロードは正常に行えませんでした\r\n");
         return false;
     }
-    size = file->size();
-    const std::int64_t position = std::clamp<std::int64_t>(offset, 0, size);
+    const std::int64_t size = file->size();
+    const std::int64_t position = std::clamp<std::int64_t>(upload.offset, 0, size);
     file->seek(position);
-    m_opNum1 = size;
     m_halfDone = 0;
     DataConn conn;
     conn.file = std::move(file);
     conn.msg = WM_FTP_PUTDATA;
+    conn.localPath = upload.local;
+    conn.remotePath = upload.remote;
     conn.offset = position;
+    conn.expected = size;
     m_dataConns.clear();
     m_dataConns.push_back(std::move(conn));
 
     m_progress.BeginProgress(static_cast<std::uint64_t>(position), static_cast<std::uint64_t>(size));
     ShowProgress(true);
-    const std::string name = LocalBytes(QFileInfo(LocalText(localPath)).fileName());
+    const std::string name = LocalBytes(QFileInfo(LocalText(upload.local)).fileName());
     SetStatusText(name + "をアップロード中です", name);
     Arm(m_ctrlSocket.id(), WM_FTP_PUTTYPE, Write | Close);
     return true;

@@ -113,7 +113,6 @@ private:
         const std::string local = folder.toStdString();
         if (engine.DownloadFiles(local, m_files) != 0)
             engine.DownloadFolders(local, m_folders);
-        engine.DispatchNextOp();
     }
 
     QPointer<CMainFrame> m_frame;

@@ -99,7 +99,6 @@ void DropUpload::Step() {
             Next(Stage::Finish);
             return;
         }
-        engine.DispatchNextOp();
         Next(Stage::Files);
         return;
     case Stage::Files:
@@ -108,7 +107,6 @@ void DropUpload::Step() {
     case Stage::Folders:
         if (m_foldersQueued < m_folders.size()) {
             FileCommands::UploadFolderInto(m_frame, m_here, m_folders[m_foldersQueued++]);
-            engine.DispatchNextOp();
             Next(Stage::Folders);
             return;
         }
@@ -174,6 +172,5 @@ void DropUpload::FilesPiece() {
             return;
         }
     }
-    engine.DispatchNextOp();
     Next(m_filesQueued < m_files.size() ? Stage::Files : Stage::Folders);
 }

@@ -82,8 +82,7 @@ void Open(CMainFrame& frame) {
     if (!engine.DownloadFiles(temp.toStdString(), {list.Model().EngineRow(row)}))
         return;
     if (IsSafeLocalName(name))
-        engine.EnqueueOp(OP_SHELLOPEN, (temp + LocalNameFor(name)).toStdString(), "open");
-    engine.DispatchNextOp();
+        engine.OpenWhenDone((temp + LocalNameFor(name)).toStdString(), "open");
 }
 
 void Download(CMainFrame& frame) {
@@ -102,8 +101,7 @@ void Download(CMainFrame& frame) {
     const Entries entries = SelectedEntries(*frame.ListView());
     const bool filesQueued = engine.DownloadFiles(target, entries.files) != 0;
     if (filesQueued && engine.DownloadFolders(target, entries.folders) != 0)
-        engine.EnqueueOp(OP_SHELLOPEN, target, "explore");
-    engine.DispatchNextOp();
+        engine.OpenWhenDone(target, "explore");
 }
 
 void DownloadAs(CMainFrame& frame) {
@@ -132,10 +130,8 @@ void DownloadAs(CMainFrame& frame) {
         if (path.isEmpty())
             continue;
         // The file dialog has asked about a file of the name already.
-        engine.EnqueueOp(QueuedOp{LocalBytes(path), remote, OP_DOWNLOAD, ListedSize(entry.size, entry.link),
-                                  0, ExistingFile::Replace});
+        engine.DownloadAs(LocalBytes(path), remote, ListedSize(entry.size, entry.link));
     }
-    engine.DispatchNextOp();
 }
 
 void Upload(CMainFrame& frame) {
@@ -157,8 +153,7 @@ void Upload(CMainFrame& frame) {
             UploadFolderInto(frame, here, folder);
     }
     if (!chosen.isEmpty())
-        engine.EnqueueOp(WM_FTP_LIST);
-    engine.DispatchNextOp();
+        engine.ListCurrentFolder();
 }
 
 void UploadFolderInto(CMainFrame& frame, const std::string& here, const QFileInfo& folder) {

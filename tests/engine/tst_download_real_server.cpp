@@ -148,7 +148,7 @@ void TestDownloadRealServer::folderTreeArrivesByteForByte() {
     QCOMPARE(ui.currentPath, server.homePath() == "/" ? std::string() : server.homePath());
 
     QCOMPARE(engine.DownloadFolders(target.path().toStdString(), {"top"}), 1);
-    engine.DispatchNextOp();
+    EngineProbe::Dispatch(engine);
     QVERIFY(waitIdle(engine));
     QVERIFY2(!ui.logContains("失敗"), ui.logText().c_str());
     QVERIFY(EngineProbe::DataConns(engine).empty());

@@ -212,10 +212,11 @@ void TestDownloadScripted::writeFailureEndsTheDownloadAndTheQueueGoesOn() {
     const std::string big(1024 * 1024, 'x');
     loginToIdle(true)
         .call([&] {
-            m_engine->EnqueueOp(QueuedOp{"/dev/full", "/pub/big.bin", OP_DOWNLOAD,
-                                         static_cast<std::int64_t>(big.size()), 0, ExistingFile::Replace});
-            m_engine->EnqueueOp(WM_FTP_PWD);
-            m_engine->DispatchNextOp();
+            EngineProbe::Enqueue(*m_engine,
+                                 Op::Download{"/dev/full", "/pub/big.bin",
+                                              static_cast<std::int64_t>(big.size()), ExistingFile::Replace});
+            EngineProbe::Enqueue(*m_engine, Op::PrintFolder{});
+            EngineProbe::Dispatch(*m_engine);
         })
         .expect("TYPE I")
         .reply("200 ok")
@@ -359,7 +360,7 @@ void TestDownloadScripted::silentServerEndsTheDownload() {
                 // Short only for the download, so that a busy machine never times out the login.
                 m_engine->SetTimeoutMs(400);
                 m_engine->DownloadFiles(m_dir->path().toStdString(), {Row("slow.bin", "10")});
-                m_engine->EnqueueOp(WM_FTP_PWD);
+                EngineProbe::Enqueue(*m_engine, Op::PrintFolder{});
             })
             .expect("TYPE I")
             .reply("200 ok")
@@ -417,7 +418,7 @@ void TestDownloadScripted::folderDownloadFetchesALinkAsAFileAndReturns() {
                   FileListRow{"link", "", "2024/01/02", "drwxrwxrwx", true}};
     ScriptedFtpPeer& p = loginToIdle(true).call([&] {
         QCOMPARE(m_engine->DownloadFolders(m_dir->path().toStdString(), {"sub", "link"}), 1);
-        m_engine->DispatchNextOp();
+        EngineProbe::Dispatch(*m_engine);
     });
     serveFolder(p, "/pub/sub", "-rw-r--r-- 1 o g 3 Jan  1  2020 f.txt\r\n");
     // Each folder is whole before the next is entered.
@@ -478,12 +479,12 @@ void TestDownloadScripted::folderListingExpansion() {
     m_engine->ExpandDownloadFolder(entries, local("x"), "/r/x", ExistingFile::Replace,
                                    CFtpEngine::kMaxFolderDepth - 1);
     QCOMPARE(m_engine->Queue().size(), size_t(3));
-    QCOMPARE(m_engine->Queue()[0].text2, std::string("/r/x/a"));
-    QCOMPARE(m_engine->Queue()[1].text2, std::string("/r/x/a "));
-    QCOMPARE(m_engine->Queue()[1].text1, local("x/a "));
-    QCOMPARE(m_engine->Queue()[1].num1, std::int64_t(2));
-    QCOMPARE(m_engine->Queue()[2].code, WM_FTP_GETCWD);
-    QCOMPARE(m_engine->Queue()[2].num1, CFtpEngine::kMaxFolderDepth);
+    QCOMPARE(std::get<Op::Download>(m_engine->Queue()[0]).remote, std::string("/r/x/a"));
+    const auto& second = std::get<Op::Download>(m_engine->Queue()[1]);
+    QCOMPARE(second.remote, std::string("/r/x/a "));
+    QCOMPARE(second.local, local("x/a "));
+    QCOMPARE(second.size, std::int64_t(2));
+    QCOMPARE(std::get<Op::ListToDownload>(m_engine->Queue()[2]).depth, CFtpEngine::kMaxFolderDepth);
     EngineProbe::Queue(*m_engine).clear();
     // One level further the sub-folder is not entered: a failure line names it.
     m_engine->ExpandDownloadFolder(entries, local("x"), "/r/x", ExistingFile::Replace,
@@ -612,11 +613,10 @@ void TestDownloadScripted::fileOverwriteAnswers() {
                 if (existing[i] < 0)
                     continue;
                 QVERIFY(at < m_engine->Queue().size());
-                const QueuedOp& op = m_engine->Queue()[at++];
-                QCOMPARE(op.code, OP_DOWNLOAD);
-                QCOMPARE(op.text1, local(names[i]));
-                QCOMPARE(op.text2, std::string("/pub/") + names[i]);
-                QCOMPARE(op.num1, std::int64_t(30 + 10 * i));
+                const auto& op = std::get<Op::Download>(m_engine->Queue()[at++]);
+                QCOMPARE(op.local, local(names[i]));
+                QCOMPARE(op.remote, std::string("/pub/") + names[i]);
+                QCOMPARE(op.size, std::int64_t(30 + 10 * i));
                 QCOMPARE(static_cast<int>(op.existing), existing[i]);
             }
             QCOMPARE(m_engine->Queue().size(), at);
@@ -646,10 +646,9 @@ void TestDownloadScripted::folderOverwriteAnswers() {
             const char* names[] = {"a", "new", "b", "c", "d"};
             QCOMPARE(m_engine->Queue().size(), size_t(5));
             for (int i = 0; i < 5; ++i) {
-                const QueuedOp& op = m_engine->Queue()[static_cast<std::size_t>(i)];
-                QCOMPARE(op.code, WM_FTP_GETCWD);
-                QCOMPARE(op.text1, local(names[i]));
-                QCOMPARE(op.text2, std::string("/pub/") + names[i]);
+                const auto& op = std::get<Op::ListToDownload>(m_engine->Queue()[static_cast<std::size_t>(i)]);
+                QCOMPARE(op.local, local(names[i]));
+                QCOMPARE(op.remote, std::string("/pub/") + names[i]);
                 QCOMPARE(op.existing, expected[i]);
             }
             // A local folder is made only once its remote one has been entered.
@@ -686,26 +685,29 @@ void TestDownloadScripted::hostileFolderListingStaysInsideTheFolder() {
                                 "drwxr-xr-x 2 o g 512 Jan  1  2020 gooddir\r\n"
                                 "-rw-r--r-- 1 o g   7 Jan  1  2020 with space.txt\r\n";
     ScriptedFtpPeer& p = loginToIdle(true).call([&] {
-        m_engine->EnqueueOp(QueuedOp{local("top"), "/srv/top", WM_FTP_GETCWD, 0, 0, ExistingFile::Replace});
-        m_engine->DispatchNextOp();
+        EngineProbe::Enqueue(*m_engine,
+                             Op::ListToDownload{local("top"), "/srv/top", 0, false, ExistingFile::Replace});
+        EngineProbe::Dispatch(*m_engine);
     });
     serveFolder(p, "/srv/top", listing)
         .expect("TYPE I")
         .call([&] {
             // The first file runs; the rest wait: files in listing order, then the folder.
-            QCOMPARE(EngineProbe::OpText2(*m_engine), std::string("/srv/top/link"));
-            QCOMPARE(EngineProbe::OpText1(*m_engine), local("top/link"));
+            const auto& running = std::get<Op::Download>(EngineProbe::Running(*m_engine));
+            QCOMPARE(running.remote, std::string("/srv/top/link"));
+            QCOMPARE(running.local, local("top/link"));
             // A link's size column is the length of its target's name, not a size to check.
-            QCOMPARE(EngineProbe::OpNum1(*m_engine), std::int64_t(-1));
+            QCOMPARE(running.size, std::int64_t(-1));
             QCOMPARE(m_engine->Queue().size(), size_t(3));
-            QCOMPARE(m_engine->Queue()[0].text2, std::string("/srv/top/good.txt"));
-            QCOMPARE(m_engine->Queue()[0].num1, std::int64_t(5));
-            QCOMPARE(m_engine->Queue()[1].text2, std::string("/srv/top/with space.txt"));
-            QCOMPARE(m_engine->Queue()[1].text1, local("top/with space.txt"));
-            QCOMPARE(m_engine->Queue()[2].code, WM_FTP_GETCWD);
-            QCOMPARE(m_engine->Queue()[2].text2, std::string("/srv/top/gooddir"));
-            QCOMPARE(m_engine->Queue()[2].existing, ExistingFile::Replace);
-            QCOMPARE(m_engine->Queue()[2].num1, std::int64_t(1));
+            QCOMPARE(std::get<Op::Download>(m_engine->Queue()[0]).remote, std::string("/srv/top/good.txt"));
+            QCOMPARE(std::get<Op::Download>(m_engine->Queue()[0]).size, std::int64_t(5));
+            const auto& spaced = std::get<Op::Download>(m_engine->Queue()[1]);
+            QCOMPARE(spaced.remote, std::string("/srv/top/with space.txt"));
+            QCOMPARE(spaced.local, local("top/with space.txt"));
+            const auto& folder = std::get<Op::ListToDownload>(m_engine->Queue()[2]);
+            QCOMPARE(folder.remote, std::string("/srv/top/gooddir"));
+            QCOMPARE(folder.existing, ExistingFile::Replace);
+            QCOMPARE(folder.depth, std::int64_t(1));
         })
         .close();
     m_engine->Connect(0);
@@ -734,8 +736,8 @@ void TestDownloadScripted::refusedFolderStepsSkipTheFolder() {
         loginToIdle(true)
             .call([&] {
                 QCOMPARE(m_engine->DownloadFolders(m_dir->path().toStdString(), {"gone"}), 1);
-                m_engine->EnqueueOp(WM_FTP_PWD);
-                m_engine->DispatchNextOp();
+                EngineProbe::Enqueue(*m_engine, Op::PrintFolder{});
+                EngineProbe::Dispatch(*m_engine);
             })
             .expect("CWD /pub/gone");
     if (refused == "CWD") {
@@ -782,7 +784,7 @@ void TestDownloadScripted::namesThatBecomeOneLocalNameAndPlantedLinks() {
     m_ui->rows = {FileListRow{"top", "", "2024/01/02", "drwxr-xr-x"}};
     ScriptedFtpPeer& p = loginToIdle(true).call([&] {
         QCOMPARE(m_engine->DownloadFolders(m_dir->path().toStdString(), {"top"}), 1);
-        m_engine->DispatchNextOp();
+        EngineProbe::Dispatch(*m_engine);
     });
     serveFolder(p, "/pub/top",
                 line(nfc, 5) + line(nfd, 6) + line(ff, 4) + line(fe, 4) + line("planted", 7) +
@@ -857,7 +859,7 @@ void TestDownloadScripted::resumeOfAFolderContinuesEachFile() {
     m_ui->rows = {FileListRow{"f", "", "2024/01/02", "drwxr-xr-x"}};
     ScriptedFtpPeer& p = loginToIdle(true).call([&] {
         QCOMPARE(m_engine->DownloadFolders(m_dir->path().toStdString(), {"f"}), 1);
-        m_engine->DispatchNextOp();
+        EngineProbe::Dispatch(*m_engine);
     });
     std::string listing;
     for (const char* name : {"part", "whole", "longer", "link", "new"})
@@ -891,15 +893,15 @@ void TestDownloadScripted::breadthBombEndsTheWalk() {
     // Every folder lists more folders; the walk holds one folder's entries per level, and gives up
     // as a whole once the queue would pass its bound, naming the folder. What was queued after the
     // download is not part of it and still runs.
-    EngineProbe::MaxQueuedOps(*m_engine) = 10;
+    EngineProbe::MaxQueueLength(*m_engine) = 10;
     std::string wide;
     for (int i = 0; i < 4; ++i)
         wide += "drwxr-xr-x 2 o g 512 Jan  1  2020 d" + std::to_string(i) + "\r\n";
     m_ui->rows = {FileListRow{"bomb", "", "2024/01/02", "drwxr-xr-x"}};
     ScriptedFtpPeer& p = loginToIdle(true).call([&] {
         QCOMPARE(m_engine->DownloadFolders(m_dir->path().toStdString(), {"bomb"}), 1);
-        m_engine->EnqueueOp(WM_FTP_PWD);
-        m_engine->DispatchNextOp();
+        EngineProbe::Enqueue(*m_engine, Op::PrintFolder{});
+        EngineProbe::Dispatch(*m_engine);
     });
     serveFolder(p, "/pub/bomb", wide);
     serveFolder(p, "/pub/bomb/d0", wide);

@@ -36,19 +36,6 @@ FileListRow Folder(const std::string& name) {
     return FileListRow{name, "", "2024/01/02 03:04", "drwxr-xr-x"};
 }
 
-std::vector<int> Codes(const std::deque<QueuedOp>& ops) {
-    std::vector<int> codes;
-    for (const QueuedOp& op : ops)
-        codes.push_back(op.code);
-    return codes;
-}
-
-std::vector<std::string> Texts(const std::deque<QueuedOp>& ops) {
-    std::vector<std::string> texts;
-    for (const QueuedOp& op : ops)
-        texts.push_back(op.text2);
-    return texts;
-}
 } // namespace
 
 class TestEngineRemoteOps : public QObject {
@@ -139,7 +126,7 @@ void TestEngineRemoteOps::cleanup() {
 
 void TestEngineRemoteOps::deleteQueuesWhatTheSelectionNeeds() {
     m_ui->rows = {Folder("d"), Folder("e"), File("a"), File("b"), File("c")};
-    std::deque<QueuedOp> fileOnly, mixed, rootFolder;
+    std::deque<Operation> fileOnly, mixed, rootFolder;
     LoginThen([&] {
         // Held busy, so that the queue can be looked at before anything runs.
         EngineProbe::Busy(*m_engine) = 1;
@@ -162,14 +149,14 @@ void TestEngineRemoteOps::deleteQueuesWhatTheSelectionNeeds() {
     });
     run();
 
-    QCOMPARE(Codes(fileOnly), (std::vector<int>{WM_FTP_DELE, WM_FTP_LIST}));
-    QCOMPARE(fileOnly[0].text2, std::string("/cur/a"));
+    QCOMPARE(Steps(fileOnly), (std::vector<int>{WM_FTP_DELE, WM_FTP_LIST}));
+    QCOMPARE(RemotePathOf(fileOnly[0]), std::string("/cur/a"));
 
-    QCOMPARE(Codes(mixed),
+    QCOMPARE(Steps(mixed),
              (std::vector<int>{WM_FTP_DELCWD, WM_FTP_CWD, WM_FTP_RMD, WM_FTP_DELE, WM_FTP_DELCWD, WM_FTP_CWD,
                                WM_FTP_RMD, WM_FTP_CWD, WM_FTP_PWD, WM_FTP_LIST}));
-    QCOMPARE(Texts(mixed), (std::vector<std::string>{"/cur/d", "/cur/", "/cur/d", "/cur/b", "/cur/e", "/cur/",
-                                                     "/cur/e", "/cur/", "", ""}));
+    QCOMPARE(RemotePaths(mixed), (std::vector<std::string>{"/cur/d", "/cur/", "/cur/d", "/cur/b", "/cur/e",
+                                                           "/cur/", "/cur/e", "/cur/", "", ""}));
     QCOMPARE(m_ui->deleteQuestions.size(), size_t(3));
     QCOMPARE(m_ui->deleteQuestions[1].files, 1);
     QCOMPARE(m_ui->deleteQuestions[1].folders, 2);
@@ -177,7 +164,7 @@ void TestEngineRemoteOps::deleteQueuesWhatTheSelectionNeeds() {
     QCOMPARE(m_ui->deleteQuestions[1].lastFolder, std::string("e"));
 
     // In the root the prefix is "/" alone.
-    QCOMPARE(Texts(rootFolder), (std::vector<std::string>{"/d", "/", "/d", "/", "", ""}));
+    QCOMPARE(RemotePaths(rootFolder), (std::vector<std::string>{"/d", "/", "/d", "/", "", ""}));
 }
 
 void TestEngineRemoteOps::deleteQuestionAndItsOption() {
@@ -210,7 +197,7 @@ void TestEngineRemoteOps::deleteQuestionAndItsOption() {
 
 void TestEngineRemoteOps::deleteSkipsNamesThatAreNotOneEntry() {
     m_ui->rows = {File("../etc"), File("a/b"), File("ok"), Folder("..")};
-    std::deque<QueuedOp> queued;
+    std::deque<Operation> queued;
     LoginThen([&] {
         EngineProbe::Busy(*m_engine) = 1;
         m_ui->selected = {0, 1, 2, 3};
@@ -220,8 +207,8 @@ void TestEngineRemoteOps::deleteSkipsNamesThatAreNotOneEntry() {
         EngineProbe::Busy(*m_engine) = 0;
     });
     run();
-    QCOMPARE(Codes(queued), (std::vector<int>{WM_FTP_DELE, WM_FTP_CWD, WM_FTP_PWD, WM_FTP_LIST}));
-    QCOMPARE(queued[0].text2, std::string("/cur/ok"));
+    QCOMPARE(Steps(queued), (std::vector<int>{WM_FTP_DELE, WM_FTP_CWD, WM_FTP_PWD, WM_FTP_LIST}));
+    QCOMPARE(RemotePathOf(queued[0]), std::string("/cur/ok"));
     QVERIFY(m_ui->logContains("「../etc」は一つのファイル名ではないため、削除しませんでした。\r\n"));
     QVERIFY(m_ui->logContains("「a/b」は一つのファイル名ではないため、削除しませんでした。\r\n"));
     QVERIFY(m_ui->logContains("「..」は一つのファイル名ではないため、削除しませんでした。\r\n"));
@@ -528,11 +515,11 @@ void TestEngineRemoteOps::lineBreaksNeverReachTheServer() {
         EngineProbe::Busy(*m_engine) = 1;
         m_engine->CreateFolder(QStringLiteral("x\r\nDELE /cur/important"));
         m_engine->RenameEntry("a", QStringLiteral("b\nRMD /"));
-        QCOMPARE(Codes(m_engine->Queue()), (std::vector<int>{WM_FTP_LIST, WM_FTP_LIST}));
+        QCOMPARE(Steps(m_engine->Queue()), (std::vector<int>{WM_FTP_LIST, WM_FTP_LIST}));
         EngineProbe::Queue(*m_engine).clear();
         m_engine->CreateFolder(QStringLiteral("fine"));
         EngineProbe::Busy(*m_engine) = 0;
-        m_engine->DispatchNextOp();
+        EngineProbe::Dispatch(*m_engine);
     })
         .expect("MKD /cur/fine")
         .reply("257 ok");

@@ -726,24 +726,22 @@ void TestEngineSession::idleLogsUnsolicitedReplies() {
 }
 
 void TestEngineSession::queueRunsInOrderAndShellOpenWaitsItsTurn() {
-    QCOMPARE(m_engine->EnqueueOp(WM_FTP_PWD), 0);
+    QCOMPARE(EngineProbe::Enqueue(*m_engine, Op::PrintFolder{}), 0);
     QVERIFY(m_engine->Queue().empty());
 
     SaveHost(m_peer->port());
     LoginToIdle(*m_peer, *m_engine)
         .call([this] {
             // Queued while idle and dispatched: starts at once. The shell open waits behind it.
-            QCOMPARE(m_engine->EnqueueOp(WM_FTP_PWD), 1);
-            QCOMPARE(m_engine->EnqueueOp(OP_SHELLOPEN, "/tmp/down", "explore"), 1);
-            m_engine->DispatchNextOp();
+            QCOMPARE(EngineProbe::Enqueue(*m_engine, Op::PrintFolder{}), 1);
+            QCOMPARE(EngineProbe::Enqueue(*m_engine, Op::ShellOpen{"/tmp/down", "explore"}), 1);
+            EngineProbe::Dispatch(*m_engine);
             // Queued while busy: waits; the dispatcher starts nothing.
-            m_engine->EnqueueOp(WM_FTP_PWD);
-            QCOMPARE(m_engine->DispatchNextOp(), 1);
-            QueuedOp front;
-            front.code = WM_FTP_PWD;
-            m_engine->InsertOpFront(front);
+            EngineProbe::Enqueue(*m_engine, Op::PrintFolder{});
+            QCOMPARE(EngineProbe::Dispatch(*m_engine), 1);
+            EngineProbe::Queue(*m_engine).push_front(Op::PrintFolder{});
             QCOMPARE(m_engine->Queue().size(), size_t(3));
-            QCOMPARE(m_engine->Queue()[1].code, OP_SHELLOPEN);
+            QVERIFY(std::holds_alternative<Op::ShellOpen>(m_engine->Queue()[1]));
         })
         .expect("PWD")
         .call([this] { QVERIFY(m_ui->shellOpens.empty()); })
@@ -785,7 +783,7 @@ void TestEngineSession::cancelClosesDataAndWaitsPast426() {
             conn.expected = 100;
             EngineProbe::DataConns(*m_engine).push_back(std::move(conn));
             QCOMPARE(m_engine->AttachDataSocket(data.near), 1);
-            m_engine->EnqueueOp(WM_FTP_PWD);
+            EngineProbe::Enqueue(*m_engine, Op::PrintFolder{});
             QVERIFY(m_engine->CanCancel());
             m_engine->CancelTransfers();
             QVERIFY(EngineProbe::DataConns(*m_engine).empty());
@@ -842,7 +840,7 @@ void TestEngineSession::abortEndsOnAnyFinalReplyOrItsTimeout() {
     SaveHost(m_peer->port());
     auto cancel = [this] {
         m_engine->SetTimeoutMs(400);
-        m_engine->EnqueueOp(WM_FTP_PWD);
+        EngineProbe::Enqueue(*m_engine, Op::PrintFolder{});
         m_engine->CancelTransfers();
     };
     LoginToIdle(*m_peer, *m_engine)

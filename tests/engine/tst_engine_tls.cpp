@@ -138,12 +138,10 @@ void TestEngineTls::sessionMovesFilesByteForByte() {
     QVERIFY2(std::count(m_ui->listings.back().begin(), m_ui->listings.back().end(), "down.bin") == 1,
              m_ui->logText().c_str());
     const std::string home = m_ui->currentPath == "/" ? std::string() : m_ui->currentPath;
-    m_engine->EnqueueOp(
-        QueuedOp{(m_local->path() + "/down.bin").toStdString(), home + "/down.bin", OP_DOWNLOAD, -1, 0});
-    m_engine->DispatchNextOp();
+    m_engine->DownloadAs((m_local->path() + "/down.bin").toStdString(), home + "/down.bin", -1);
     QVERIFY(runQueue());
     QVERIFY(m_engine->UploadFiles(home, {QFile::encodeName(m_local->path() + "/up.bin").toStdString()}));
-    m_engine->DispatchNextOp();
+    EngineProbe::Dispatch(*m_engine);
     QVERIFY(runQueue());
 
     QVERIFY2(ReadFile(m_local->path() + "/down.bin") == down, m_ui->logText().c_str());
@@ -288,8 +286,8 @@ void TestEngineTls::refusedExtendedPassiveFallsBackToPasv() {
     m_engine->Connect(0);
     QVERIFY2(QTest::qWaitFor([this] { return !m_engine->IsBusy() && m_ui->listings.size() == 1; }),
              (m_ui->logText() + peer.failure().toStdString()).c_str());
-    m_engine->EnqueueOp(WM_FTP_LIST);
-    m_engine->DispatchNextOp();
+    EngineProbe::Enqueue(*m_engine, Op::List{});
+    EngineProbe::Dispatch(*m_engine);
     QTRY_VERIFY_WITH_TIMEOUT(peer.done(), 10000);
     QVERIFY2(!peer.failed(), qPrintable(peer.failure()));
 }

@@ -117,7 +117,7 @@ bool TestEngineTransferReal::connect() {
 }
 
 bool TestEngineTransferReal::runQueue() {
-    m_engine->DispatchNextOp();
+    EngineProbe::Dispatch(*m_engine);
     return QTest::qWaitFor([this] { return !m_engine->IsBusy() && m_engine->Queue().empty(); }, 20000);
 }
 
@@ -159,7 +159,7 @@ void TestEngineTransferReal::uploadsArriveByteIdentical() {
 
     QVERIFY(m_engine->UploadFiles(remote(), paths));
     m_engine->UploadFolder(QFile::encodeName(tree).toStdString(), remote("tree"));
-    m_engine->EnqueueOp(WM_FTP_LIST);
+    EngineProbe::Enqueue(*m_engine, Op::List{});
     QVERIFY(runQueue());
 
     const QString root = m_server->root();
@@ -187,7 +187,7 @@ void TestEngineTransferReal::resumeSendsTheRestAfterRest() {
     m_ui->rows = {{"part.bin", "123457", "2024/01/02 03:04", "-rw-r--r--"}};
     m_ui->overwriteAnswers = {4};
     QVERIFY(m_engine->UploadFiles(remote(), {QFile::encodeName(local).toStdString()}));
-    QCOMPARE(m_engine->Queue().back().num2, std::int64_t(123457));
+    QCOMPARE(std::get<Op::Upload>(EngineProbe::Running(*m_engine)).offset, std::int64_t(123457));
     QVERIFY(runQueue());
     QVERIFY2(m_ui->logContains("REST 123457\r\n350"), m_ui->logText().c_str());
     QVERIFY2(m_ui->logContains("アップロードは正常終了しました。\r\n"), m_ui->logText().c_str());
@@ -262,7 +262,7 @@ void TestEngineTransferReal::linkShownAsAFolderIsDeletedAlone() {
     QVERIFY(WriteFile(served + "/data/kept.txt", "beside"));
     QVERIFY(QFile::link(QStringLiteral("data"), served + "/alias"));
     QVERIFY(QFile::link(outside + "/keep", served + "/away"));
-    m_engine->EnqueueOp(WM_FTP_LIST);
+    EngineProbe::Enqueue(*m_engine, Op::List{});
     QVERIFY(runQueue());
     m_ui->selected.clear();
     for (int i = 0; i < list.RowCount(); ++i) {

@@ -27,19 +27,6 @@ void SetOption(const char* name, std::uint32_t value) {
     key.WriteDword(name, value);
 }
 
-std::vector<std::string> Texts2(const std::deque<QueuedOp>& ops) {
-    std::vector<std::string> texts;
-    for (const QueuedOp& op : ops)
-        texts.push_back(op.text2);
-    return texts;
-}
-
-std::vector<int> Codes(const std::deque<QueuedOp>& ops) {
-    std::vector<int> codes;
-    for (const QueuedOp& op : ops)
-        codes.push_back(op.code);
-    return codes;
-}
 } // namespace
 
 class TestEngineUpload : public QObject {
@@ -115,7 +102,7 @@ ScriptedFtpPeer& TestEngineUpload::uploadAfterLogin(bool passive, const std::str
                                                     const std::vector<std::string>& paths) {
     return loginToRest(passive, home).call([this, folder, paths] {
         m_engine->UploadFiles(folder, paths);
-        m_engine->DispatchNextOp();
+        EngineProbe::Dispatch(*m_engine);
     });
 }
 
@@ -143,20 +130,19 @@ void TestEngineUpload::clashRules() {
                   {"shorter.txt", "5", "2023/05/06", "-rw-r--r--"}};
     m_ui->currentPath = "/cur";
     bool result = false;
-    std::deque<QueuedOp> queued;
+    std::deque<Operation> queued;
     connectThen([&] {
         m_ui->overwriteAnswers = {1, 4, 4};
         result = m_engine->UploadFiles("/cur", {folder, same, missing, fresh, resume, shorter});
         queued = m_engine->Queue();
     });
     QVERIFY(result);
-    QCOMPARE(Texts2(queued),
+    QCOMPARE(RemotePaths(queued),
              (std::vector<std::string>{"/cur/same.txt", "/cur/fresh.txt", "/cur/resume.txt"}));
-    QCOMPARE(queued[0].num2, std::int64_t(0));
-    QCOMPARE(queued[0].num1, std::int64_t(4));
-    QCOMPARE(queued[0].text1, same);
+    QCOMPARE(std::get<Op::Upload>(queued[0]).offset, std::int64_t(0));
+    QCOMPARE(std::get<Op::Upload>(queued[0]).local, same);
     // Resume takes the size column's leading digits, beyond 32 bits.
-    QCOMPARE(queued[2].num2, std::int64_t(4294967301));
+    QCOMPARE(std::get<Op::Upload>(queued[2]).offset, std::int64_t(4294967301));
     QCOMPARE(m_ui->fileOverwriteQuestions.size(), size_t(3));
     QCOMPARE(m_ui->fileOverwriteQuestions[1].path, resume);
     QCOMPARE(m_ui->fileOverwriteQuestions[1].date, std::string("2023/05/06"));
@@ -174,14 +160,14 @@ void TestEngineUpload::asciiResumeStartsOver() {
     const std::string text = file("text.txt", "one\ntwo\n");
     m_ui->rows = {{"text.txt", "5", "2024/01/02 03:04", "-rw-r--r--"}};
     m_ui->ascii = true;
-    std::deque<QueuedOp> queued;
+    std::deque<Operation> queued;
     connectThen([&] {
         m_ui->overwriteAnswers = {4};
         m_engine->UploadFiles("/cur", {text});
         queued = m_engine->Queue();
     });
     QCOMPARE(queued.size(), size_t(1));
-    QCOMPARE(queued[0].num2, std::int64_t(0));
+    QCOMPARE(std::get<Op::Upload>(queued[0]).offset, std::int64_t(0));
     QVERIFY(m_ui->logContains("ASCII モードでは続きから転送できないため、最初から転送します。\r\n"));
 }
 
@@ -193,21 +179,21 @@ void TestEngineUpload::cancelOnTheThirdOfFive() {
         m_ui->rows.push_back({name, "1", "2024/01/02 03:04", "-rw-r--r--"});
     }
     bool result = true;
-    std::deque<QueuedOp> queued;
+    std::deque<Operation> queued;
     connectThen([&] {
         m_ui->overwriteAnswers = {1, 1, 2, 1, 1};
         result = m_engine->UploadFiles("", paths);
         queued = m_engine->Queue();
     });
     QVERIFY(!result);
-    QCOMPARE(Texts2(queued), (std::vector<std::string>{"/f1", "/f2"}));
+    QCOMPARE(RemotePaths(queued), (std::vector<std::string>{"/f1", "/f2"}));
     QCOMPARE(m_ui->fileOverwriteQuestions.size(), size_t(3));
 }
 
 void TestEngineUpload::optionSkipsEveryCheck() {
     const std::string a = file("a"), b = file("b"), d = file("d");
     m_ui->rows = {{"a", "1", "", "-rw-r--r--"}, {"b", "1", "", "-rw-r--r--"}, {"d", "", "", "drwxr-xr-x"}};
-    std::deque<QueuedOp> withAll, withOption;
+    std::deque<Operation> withAll, withOption;
     connectThen([&] {
         // "Overwrite all" on the first question: no later file is checked, not even for a folder.
         m_ui->overwriteAnswers = {3};
@@ -218,8 +204,8 @@ void TestEngineUpload::optionSkipsEveryCheck() {
         m_engine->UploadFiles("", {a, b, d});
         withOption = m_engine->Queue();
     });
-    QCOMPARE(Texts2(withAll), (std::vector<std::string>{"/a", "/b", "/d"}));
-    QCOMPARE(Texts2(withOption), (std::vector<std::string>{"/a", "/b", "/d"}));
+    QCOMPARE(RemotePaths(withAll), (std::vector<std::string>{"/a", "/b", "/d"}));
+    QCOMPARE(RemotePaths(withOption), (std::vector<std::string>{"/a", "/b", "/d"}));
     QCOMPARE(m_ui->fileOverwriteQuestions.size(), size_t(1));
     QVERIFY(!m_ui->logContains(kFolderClash));
 }
@@ -234,7 +220,7 @@ void TestEngineUpload::indexFileNeverReplacesAnEntry() {
     QVERIFY(QFile::link(QString::fromStdString(target), temp + QStringLiteral("/index.htm")));
     m_ui->rows = {{"index.html", "10", "", "-rw-r--r--"}, {"public", "", "", "drwxr-xr-x"}};
     bool existing = true, folder = true, fresh = false;
-    std::deque<QueuedOp> queued;
+    std::deque<Operation> queued;
     connectThen([&] {
         existing = m_engine->CreateIndexFile("/www", "index.html");
         folder = m_engine->CreateIndexFile("/www", "public");
@@ -247,9 +233,9 @@ void TestEngineUpload::indexFileNeverReplacesAnEntry() {
     QVERIFY(m_ui->logContains("カレントディレクトリには同一名のファイルが存在するため、\r\n"
                               "空のファイルindex.htmlが作成できませんでした。\r\n"));
     QVERIFY(m_ui->logContains(std::string(kFolderClash) + "空のファイルpublicが作成できませんでした。\r\n"));
-    QCOMPARE(Codes(queued), std::vector<int>{OP_UPLOAD});
-    QCOMPARE(queued[0].text2, std::string("/www/index.htm"));
-    const QFileInfo made(QFile::decodeName(QByteArray::fromStdString(queued[0].text1)));
+    QCOMPARE(Steps(queued), std::vector<int>{OP_UPLOAD});
+    QCOMPARE(RemotePathOf(queued[0]), std::string("/www/index.htm"));
+    const QFileInfo made(QFile::decodeName(QByteArray::fromStdString(std::get<Op::Upload>(queued[0]).local)));
     QCOMPARE(made.size(), qint64(0));
     QVERIFY(!made.isSymLink());
     QCOMPARE(ReadFile(QString::fromStdString(target)), QByteArray("keep me"));
@@ -395,23 +381,23 @@ void TestEngineUpload::folderDeleteExpandsDepthFirst() {
                            "lrwxrwxrwx   1 u g 5 Jan  2 03:04 out -> /etc/passwd\r\n"
                            "drwxr-xr-x   2 u g 4096 Jan  2 03:04 t\r\n"
                            "-rw-r--r--   1 u g 10 Jan  2 03:04 ../../etc/x\r\n");
-    QueuedOp tail;
-    tail.code = WM_FTP_CWD;
-    tail.text2 = "/cur/";
+    const Operation tail = Op::ChangeFolder{"/cur/"};
     EngineProbe::Queue(*m_engine).push_back(tail);
+    // As when the folder's listing has come in.
+    EngineProbe::Running(*m_engine) = Op::ListToDelete{"/cur/F"};
     m_engine->ExpandFolderDelete("/cur/F", entries);
-    QCOMPARE(Codes(m_engine->Queue()),
+    QCOMPARE(Steps(m_engine->Queue()),
              (std::vector<int>{WM_FTP_DELE, WM_FTP_DELE, WM_FTP_DELE, WM_FTP_DELE, WM_FTP_DELCWD, WM_FTP_CWD,
                                WM_FTP_RMD, WM_FTP_DELCWD, WM_FTP_CWD, WM_FTP_RMD, WM_FTP_CWD}));
-    QCOMPARE(Texts2(m_engine->Queue()),
+    QCOMPARE(RemotePaths(m_engine->Queue()),
              (std::vector<std::string>{"/cur/F/a", "/cur/F/b c", "/cur/F/up", "/cur/F/out", "/cur/F/s",
                                        "/cur/F/", "/cur/F/s", "/cur/F/t", "/cur/F/", "/cur/F/t", "/cur/"}));
     QVERIFY(m_ui->logContains("「../../etc/x」は一つのファイル名ではないため、削除しませんでした。\r\n"));
 
     // A tree whose folders list more than the queue may hold is given up whole, and only it.
-    EngineProbe::MaxQueuedOps(*m_engine) = 14;
+    EngineProbe::MaxQueueLength(*m_engine) = 14;
     m_engine->ExpandFolderDelete("/cur/F/s", entries);
-    QCOMPARE(Texts2(m_engine->Queue()), std::vector<std::string>{"/cur/"});
+    QCOMPARE(RemotePaths(m_engine->Queue()), std::vector<std::string>{"/cur/"});
     QCOMPARE(m_ui->failures.back(),
              std::string("フォルダ「/cur/F/s」には 10 個の項目があり、待っている処理が多す"
                          "ぎるため、フォルダの削除を中止しました。\r\n"));

@@ -165,7 +165,9 @@ void TestFolderListing::listingCompletesOnceInEitherOrder() {
             .closeData();
     }
     // A PWD queued behind the listing shows that the queue goes on once, after both events.
-    p.call([this] { m_engine->EnqueueOp(WM_FTP_PWD); }).expect("PWD").reply("257 \"/next\"");
+    p.call([this] { EngineProbe::Enqueue(*m_engine, Op::PrintFolder{}); })
+        .expect("PWD")
+        .reply("257 \"/next\"");
     m_engine->Connect(0);
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
@@ -270,7 +272,7 @@ void TestFolderListing::refusedStepsEndTheListing() {
     SaveScriptedHost(m_peer->port(), passive);
     ScriptedFtpPeer& p = LoginScript(*m_peer).expect("TYPE A");
     // Queued while the listing runs: it must start once the listing has ended.
-    auto queuePwd = [this] { m_engine->EnqueueOp(WM_FTP_PWD); };
+    auto queuePwd = [this] { EngineProbe::Enqueue(*m_engine, Op::PrintFolder{}); };
     if (refused == 0) {
         p.call(queuePwd).reply("504 no");
     } else if (refused == 1) {

@@ -236,8 +236,7 @@ void CliSession::Get(const RemotePath& remote, const std::string& arg, const std
         return;
     const FileListModel::Row& r = m_ui.List().RowAt(row);
     if (r.IsFolder()) {
-        if (m_engine.DownloadFolders(localFolder, {r.name}))
-            m_engine.DispatchNextOp();
+        m_engine.DownloadFolders(localFolder, {r.name});
     } else {
         m_engine.DownloadFiles(localFolder, {m_ui.List().EngineRow(row)});
     }
@@ -247,8 +246,7 @@ void CliSession::Put(const std::string& local) {
     const QFileInfo info(QString::fromStdString(local));
     const std::string folder = m_ui.GetCurrentPath();
     if (!info.isDir()) {
-        if (m_engine.UploadFiles(folder, {local}))
-            m_engine.DispatchNextOp();
+        m_engine.UploadFiles(folder, {local});
         return;
     }
     const QString name = info.fileName();
@@ -270,7 +268,6 @@ void CliSession::Put(const std::string& local) {
         }
     }
     m_engine.UploadFolder(local, Join(folder, name));
-    m_engine.DispatchNextOp();
 }
 
 void CliSession::Rename(const RemotePath& from, const RemotePath& to) {
