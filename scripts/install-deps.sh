@@ -7,8 +7,9 @@
 #   package  what `make package` calls (dpkg-shlibdeps)
 #   test     the servers, tools and validators the tests use (also TLS certificates made by the
 #            test, pyftpdlib's TLS handler and a private keyring; an X server, a session bus and the
-#            X library a stand-in file manager is written with, for the drags to the desktop; and
-#            stress-ng, to run the suite once on a busy machine)
+#            X library a stand-in file manager is written with, for the drags to the desktop;
+#            stress-ng, to run the suite once on a busy machine; clang-format, which checks the
+#            code's formatting)
 #   fuzz     clang with libFuzzer and the sanitizer runtimes, for `make fuzz` only
 # usage: install-deps.sh [SET...]   (no SET: build, demo, package and test)
 # Idempotent: only what is missing is installed, and what is installed is named.
@@ -23,7 +24,7 @@ build=(
 demo=(python3 python3-pyftpdlib)
 package=(dpkg-dev file)
 test=(vsftpd curl time xvfb xauth desktop-file-utils appstream python3-xlib dbus-daemon dbus-bin tzdata
-    openssl python3-openssl gnome-keyring libsecret-tools stress-ng)
+    openssl python3-openssl gnome-keyring libsecret-tools stress-ng clang-format)
 fuzz=(clang libclang-rt-14-dev)
 
 sets=("$@")
