@@ -5,8 +5,6 @@
 // The engine's messages: one per protocol step, numbered from the first private message number.
 // An operation code that equals one of these numbers means "arm the control connection under
 // this message", and the data connection table stores them, so the numbers are fixed.
-inline constexpr int WM_USER = 0x400;
-
 inline constexpr int WM_FTP_HOSTFOUND = 0x400;
 inline constexpr int WM_FTP_CONNECT = 0x401;
 inline constexpr int WM_FTP_USER = 0x402;

@@ -17,7 +17,7 @@ CFtpEngine::CFtpEngine(CEngineUi& ui, QObject* parent) : QObject(parent), m_ui(u
         OnMessage(message, static_cast<SocketId>(s), word);
     });
     connect(&m_lookup, &CNameLookup::Finished, this, [this](int id, int error, quint32) {
-        m_hostentBuf = m_lookup.Address();
+        m_lookedUpAddress = m_lookup.Address();
         OnMessage(WM_FTP_HOSTFOUND, id, MakeEventWord(0, error));
     });
 }
@@ -248,9 +248,9 @@ void CFtpEngine::EndOperation() {
 }
 
 bool CFtpEngine::SecondOfTwoEvents() {
-    if (m_halfDone == 1)
+    if (m_firstOfTwoSeen)
         return true;
-    m_halfDone = 1;
+    m_firstOfTwoSeen = true;
     return false;
 }
 

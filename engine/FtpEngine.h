@@ -211,14 +211,15 @@ private:
     // The account the login sends: the host's, or what the user typed after a refusal.
     std::string m_loginUser;
     std::string m_loginPass;
-    std::int32_t m_halfDone = 0;
+    // The first of the two events that end a listing or a transfer has come (SecondOfTwoEvents).
+    bool m_firstOfTwoSeen = false;
     std::int32_t m_busy = 0;
     std::int32_t m_timeoutMs = 30000;
     std::int32_t m_sendChunk = 4096;
     HostRecord m_host;
     int m_hostNumber = -1;
     // The address the last finished name lookup gave (IPv4 when the name has one).
-    NetAddress m_hostentBuf;
+    NetAddress m_lookedUpAddress;
     // The data side of the running operation: at most one entry, gone when the operation ends.
     std::vector<DataConn> m_dataConns;
     std::deque<Operation> m_opQueue;

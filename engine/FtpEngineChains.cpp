@@ -186,7 +186,7 @@ bool CFtpEngine::TransferWholeAfterRefusedRest(const DataChain& chain, DataConn&
 void CFtpEngine::OnTransferStep(const DataChain& chain, SocketId s, std::uint32_t word) {
     std::string command;
     if (EventKind(word) == Write) {
-        m_halfDone = 0;
+        m_firstOfTwoSeen = false;
         if (chain.IsListing()) {
             BeginListingReview();
             command = m_listByMlsd ? "MLSD" : "LIST";
@@ -230,7 +230,7 @@ void CFtpEngine::OnTransferStep(const DataChain& chain, SocketId s, std::uint32_
             m_ui.RefusalHandled();
             m_ui.AppendLog("LIST が使えないため、MLSD で一覧を取得します。\r\n");
             m_dataConns.clear();
-            m_halfDone = 0;
+            m_firstOfTwoSeen = false;
             Arm(s, chain.type, Write | Close);
             return;
         }

@@ -119,10 +119,10 @@ void CFtpEngine::OnFtpHostFound(int lookupId, std::uint32_t word) {
         return;
     }
     // The socket made for the session is IPv4; a name with IPv6 addresses alone needs the other kind.
-    if (m_hostentBuf.isV6())
+    if (m_lookedUpAddress.isV6())
         m_ctrlSocket = Socket::CreateTcp(NetAddress::Family::V6);
     Arm(m_ctrlSocket.id(), WM_FTP_CONNECT, SocketEvent::Connect | Close);
-    m_events.Connect(m_ctrlSocket.id(), m_hostentBuf, static_cast<std::uint16_t>(m_host.Port));
+    m_events.Connect(m_ctrlSocket.id(), m_lookedUpAddress, static_cast<std::uint16_t>(m_host.Port));
 }
 
 void CFtpEngine::OnFtpConnect(SocketId s, std::uint32_t word) {

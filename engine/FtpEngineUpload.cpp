@@ -180,7 +180,7 @@ bool CFtpEngine::StartUpload(const Op::Upload& upload) {
     const std::int64_t size = file->size();
     const std::int64_t position = std::clamp<std::int64_t>(upload.offset, 0, size);
     file->seek(position);
-    m_halfDone = 0;
+    m_firstOfTwoSeen = false;
     DataConn conn;
     conn.file = std::move(file);
     conn.msg = WM_FTP_PUTDATA;

@@ -155,12 +155,12 @@ void TestFolderListing::listingCompletesOnceInEitherOrder() {
     DataStep(p, passive).expect("LIST").reply("150 Here comes the listing").sendData(kListing);
     if (dataCloseFirst) {
         p.closeData()
-            .waitFor([this] { return EngineProbe::HalfDone(*m_engine) == 1; })
+            .waitFor([this] { return EngineProbe::FirstOfTwoSeen(*m_engine); })
             .call([this] { QVERIFY(m_ui->listings.empty()); })
             .reply("226 Transfer complete");
     } else {
         p.reply("226 Transfer complete")
-            .waitFor([this] { return EngineProbe::HalfDone(*m_engine) == 1; })
+            .waitFor([this] { return EngineProbe::FirstOfTwoSeen(*m_engine); })
             .call([this] { QVERIFY(m_ui->listings.empty()); })
             .closeData();
     }
@@ -188,7 +188,7 @@ void TestFolderListing::noTimeOutIsPendingOnceTheListingIsDone() {
     SaveScriptedHost(m_peer->port(), passive);
     ScriptedFtpPeer& p = LoginScript(*m_peer).expect("TYPE A").reply("200 Type set to A");
     DataStep(p, passive).expect("LIST").reply("150 Here comes the listing").sendData(kListing);
-    const auto firstEventTaken = [this] { return EngineProbe::HalfDone(*m_engine) == 1; };
+    const auto firstEventTaken = [this] { return EngineProbe::FirstOfTwoSeen(*m_engine); };
     if (dataCloseFirst)
         p.closeData().waitFor(firstEventTaken).reply("226 Transfer complete");
     else

@@ -7,13 +7,8 @@ class TestListingParser : public QObject {
     Q_OBJECT
 private slots:
     void splitLinesSkipsBlankLinesAndLeadingSpace();
-    void wordsCountOnlySpaces_data();
-    void wordsCountOnlySpaces();
-    void dates_data();
-    void dates();
     void unixLongLines_data();
     void unixLongLines();
-    void otherLayoutsFallBackToWordCounting();
     void listingEntriesAsConsumersTakeThem();
     void initTestCase();
     void readerCorpus_data();
@@ -35,56 +30,6 @@ void TestListingParser::splitLinesSkipsBlankLinesAndLeadingSpace() {
     QCOMPARE(lines[2], std::string_view("last line"));
     QVERIFY(SplitLines("").empty());
     QVERIFY(SplitLines(" \r\n\t\n").empty());
-}
-
-void TestListingParser::wordsCountOnlySpaces_data() {
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<int>("n");
-    QTest::addColumn<QByteArray>("left");
-    QTest::addColumn<QByteArray>("right");
-    QTest::newRow("n0") << QByteArray("  a  b   c  ") << 0 << QByteArray("a") << QByteArray("c");
-    QTest::newRow("n1") << QByteArray("a  b   c") << 1 << QByteArray("b") << QByteArray("b");
-    QTest::newRow("past the end") << QByteArray("a b c") << 3 << QByteArray("") << QByteArray("");
-    QTest::newRow("one word") << QByteArray("word") << 0 << QByteArray("") << QByteArray("word");
-    QTest::newRow("tab is inside a word")
-        << QByteArray("a\tb c") << 0 << QByteArray("a\tb") << QByteArray("c");
-    QTest::newRow("total line size") << QByteArray("total 12") << 4 << QByteArray("") << QByteArray("");
-}
-
-void TestListingParser::wordsCountOnlySpaces() {
-    QFETCH(QByteArray, line);
-    QFETCH(int, n);
-    QFETCH(QByteArray, left);
-    QFETCH(QByteArray, right);
-    std::string_view l(line.constData(), static_cast<size_t>(line.size()));
-    QCOMPARE(QByteArray(WordFromLeft(n, l).data(), static_cast<qsizetype>(WordFromLeft(n, l).size())), left);
-    QCOMPARE(QByteArray(WordFromRight(n, l).data(), static_cast<qsizetype>(WordFromRight(n, l).size())),
-             right);
-}
-
-void TestListingParser::dates_data() {
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<QByteArray>("date");
-    QTest::newRow("time is this year") << QByteArray("x 1 Jan 5 12:00 f") << QByteArray("2000/01/05 12:00");
-    QTest::newRow("year") << QByteArray("x 1 Dec 31 1999 f") << QByteArray("1999/12/31");
-    QTest::newRow("month inside a word") << QByteArray("x 1 xxFebyy 3 2001 f") << QByteArray("2001/02/03");
-    QTest::newRow("month case matters") << QByteArray("x 1 jan 5 1999 f") << QByteArray("");
-    QTest::newRow("day 0") << QByteArray("x 1 Jan 0 1999 f") << QByteArray("");
-    QTest::newRow("April 31") << QByteArray("x 1 Apr 31 1999 f") << QByteArray("");
-    QTest::newRow("Feb 29 leap") << QByteArray("x 1 Feb 29 2000 f") << QByteArray("2000/02/29");
-    QTest::newRow("Feb 29 not leap") << QByteArray("x 1 Feb 29 1900 f") << QByteArray("");
-    QTest::newRow("hour 24") << QByteArray("x 1 Jan 5 24:00 f") << QByteArray("");
-    QTest::newRow("minute 60") << QByteArray("x 1 Jan 5 12:60 f") << QByteArray("");
-    QTest::newRow("year 99") << QByteArray("x 1 Jan 5 99 f") << QByteArray("");
-    QTest::newRow("year 100") << QByteArray("x 1 Jan 5 100 f") << QByteArray("100/01/05");
-    QTest::newRow("day with letters") << QByteArray("x 1 Mar 7th 2010 f") << QByteArray("2010/03/07");
-    QTest::newRow("date first layout") << QByteArray("2010-03-07 12:00 <DIR> pub") << QByteArray("");
-}
-
-void TestListingParser::dates() {
-    QFETCH(QByteArray, line);
-    QFETCH(QByteArray, date);
-    QCOMPARE(QByteArray::fromStdString(ParseListDate(line.toStdString(), 2000)), date);
 }
 
 void TestListingParser::unixLongLines_data() {
@@ -126,28 +71,14 @@ void TestListingParser::unixLongLines() {
     QFETCH(QByteArray, date);
     QFETCH(QByteArray, attributes);
     QFETCH(bool, folder);
-    RemoteEntry e = ParseListLine(line.toStdString(), 2000);
+    RemoteEntry e;
+    // The last minute of the year as "now": a time without a year stays in it.
+    QCOMPARE(ReadListingLine(line.toStdString(), ListingNow{2000, 12, 31, 23, 59}, e), ListingLine::Entry);
     QCOMPARE(QByteArray::fromStdString(e.name), name);
     QCOMPARE(QByteArray::fromStdString(e.size), size);
     QCOMPARE(QByteArray::fromStdString(e.date.str()), date);
     QCOMPARE(QByteArray::fromStdString(e.attributes), attributes);
     QCOMPARE(e.IsFolder(), folder);
-}
-
-void TestListingParser::otherLayoutsFallBackToWordCounting() {
-    RemoteEntry total = ParseListLine("total 12", 2000);
-    QCOMPARE(total.name, std::string("12"));
-    QCOMPARE(total.attributes, std::string("total"));
-    QCOMPARE(total.size, std::string());
-    QCOMPARE(total.date.str(), std::string());
-
-    RemoteEntry single = ParseListLine("lonely", 2000);
-    QCOMPARE(single.name, std::string("lonely"));
-    QCOMPARE(single.attributes, std::string());
-
-    RemoteEntry netware = ParseListLine("d [R----F--] supervisor  512  Jan 16 18:53  pub", 2000);
-    QCOMPARE(netware.name, std::string("pub"));
-    QCOMPARE(netware.date.str(), std::string("2000/01/16 18:53"));
 }
 
 void TestListingParser::listingEntriesAsConsumersTakeThem() {
