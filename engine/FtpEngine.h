@@ -50,9 +50,6 @@ public:
     static constexpr std::size_t kMaxListing = 64 * 1024 * 1024;
     // A folder download goes this many levels below the folder chosen, no further.
     static constexpr std::int64_t kMaxFolderDepth = 100;
-    // The first number of a folder download that stands for a symbolic link: when it cannot be
-    // entered, it is fetched as a file.
-    static constexpr std::int64_t kLinkToEnter = -1;
     // A folder download or delete walks its tree depth first, so the queue holds the folders on the
     // way down and what each of them lists; a tree whose folders list more than this in all (a
     // server that lists 200,000 folders in each) is given up instead of filling the memory.

@@ -18,19 +18,9 @@ namespace {
 // Numbered names tried beside a clashing one before the download gives up.
 constexpr int kMaxNumberedNames = 1000;
 
+// A remote path's bytes, readable in a line of text ("/pub/caf%C3%A9").
 std::string PercentEncoded(const std::string& raw) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : raw) {
-        if (c >= 0x21 && c < 0x7f && c != '%') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += digits[c >> 4];
-            out += digits[c & 0xF];
-        }
-    }
-    return out;
+    return QByteArray::fromStdString(raw).toPercentEncoding("/").toStdString();
 }
 
 // Two remote paths as a log line names them: decoded, so that the line stays one text, and when
@@ -111,27 +101,19 @@ bool CFtpEngine::DecideDownloadTarget(DataConn& conn, ExistingFile existing, boo
         conn.open = WriteOpen::Truncate;
         return true;
     }
-    if (m_ui.IsAsciiMode()) {
-        // Line ends change length on the way, so a byte count on one side is no offset on the other.
-        m_ui.AppendLog("ASCII モードでは続きから転送できないため、最初から転送します。\r\n");
-        conn.open = WriteOpen::Truncate;
-        return true;
-    }
     if (entry.kind != LocalEntry::Kind::File) {
         LogFailure("「" + shown + "」は通常のファイルではないため、続きから転送できませんでした。\r\n");
         return false;
     }
-    if (conn.expected >= 0 && entry.size == conn.expected) {
+    if (!m_ui.IsAsciiMode() && conn.expected >= 0 && entry.size == conn.expected) {
         m_ui.AppendLog("「" + shown + "」はすべて受信済みのため、飛ばしました。\r\n");
         return false;
     }
-    if (conn.expected >= 0 && entry.size > conn.expected) {
-        // REST beyond the end would send nothing and still end in success, with the files unequal.
-        LogFailure("ファイル「" + shown + "」は転送先の方が大きいため、続きから転送できませんでした。\r\n");
+    const std::int64_t offset = ResumeOffset(entry.size, conn.expected, conn.localPath);
+    if (offset < 0)
         return false;
-    }
-    conn.open = WriteOpen::Append;
-    conn.offset = entry.size;
+    conn.open = offset == 0 ? WriteOpen::Truncate : WriteOpen::Append;
+    conn.offset = offset;
     return true;
 }
 

@@ -817,7 +817,7 @@ void TestDownloadScripted::namesThatBecomeOneLocalNameAndPlantedLinks() {
     QVERIFY2(m_ui->failures[0].find("caf%C3%A9) と「") != std::string::npos &&
                  m_ui->failures[0].find("cafe%CC%81)") != std::string::npos,
              m_ui->failures[0].c_str());
-    QVERIFY(m_ui->failures[1].find("bad%FF) と「") != std::string::npos);
+    QVERIFY2(m_ui->failures[1].find("bad%FF) と「") != std::string::npos, m_ui->failures[1].c_str());
     QVERIFY(m_ui->failures[2].find("/pub/top/dcafe\xcc\x81/same.txt") != std::string::npos);
     QVERIFY(!QFileInfo(path(QStringLiteral("top/planted"))).isSymLink());
     QCOMPARE(ReadAll(path(QStringLiteral("top/planted"))), QByteArray("planted"));
