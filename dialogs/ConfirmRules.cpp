@@ -23,6 +23,20 @@ DeleteQuestion BuildDeleteQuestion(int files, int folders, const QString& lastFi
             QStringLiteral("これらの %1個のファイルを削除してもよろしいですか。").arg(files + folders), 2};
 }
 
+DeleteSelection CountForDelete(const std::vector<FileListRow>& rows) {
+    DeleteSelection counted;
+    for (const FileListRow& row : rows) {
+        if (row.IsFolder()) {
+            ++counted.folders;
+            counted.lastFolder = row.name;
+        } else {
+            ++counted.files;
+            counted.lastFile = row.name;
+        }
+    }
+    return counted;
+}
+
 int DeletePictureId(int kind) {
     switch (kind) {
     case 0:

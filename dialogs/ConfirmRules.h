@@ -1,10 +1,14 @@
 #pragma once
 
+#include "engine/EngineUi.h"
+
 #include <QDateTime>
 #include <QString>
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <vector>
 
 // The texts of the confirmation dialogs, built without a window.
 
@@ -18,6 +22,16 @@ DeleteQuestion BuildDeleteQuestion(int files, int folders, const QString& lastFi
                                    const QString& lastFolderName);
 // The picture shown for a delete question's kind.
 int DeletePictureId(int kind);
+
+// What the delete question names of the rows to delete: how many files and folders (a link counts
+// as the folder the list shows), and the last of each.
+struct DeleteSelection {
+    int files = 0;
+    int folders = 0;
+    std::string lastFile;
+    std::string lastFolder;
+};
+DeleteSelection CountForDelete(const std::vector<FileListRow>& rows);
 
 // A size in KB as the overwrite dialog shows it: 0 only for an empty file, 1 for anything up to
 // 1023 bytes, otherwise whole KB rounded down.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/Answer.h"
 #include "engine/CertificateCheck.h"
 #include "engine/ListingParser.h"
 
@@ -30,9 +31,7 @@ enum class OverwriteForm { Download, Upload };
 enum class NameClashAnswer { KeepBoth, Replace, Skip, Cancel };
 
 // Everything the session engine needs from the rest of the program. The main frame implements it
-// with the real views, the tests with a recorder, a terminal tool with plain output. Answers of
-// the questions are the program's dialog results: 1 yes/OK, 2 cancel, 3 overwrite all, 4 resume,
-// 5 no.
+// with the real views, the tests with a recorder, a terminal tool with plain output.
 class CEngineUi {
 public:
     virtual ~CEngineUi() = default;
@@ -60,8 +59,6 @@ public:
         std::erase_if(rows, [&name](const FileListRow& row) { return row.name != name; });
         return rows;
     }
-    // The selected rows of the file list, in list order.
-    virtual std::vector<FileListRow> SelectedFileListRows() = 0;
 
     // Status bar: pane 0 shows the running operation with the icon the shell gives a file of the
     // name in `iconFor` (none when empty); the progress model feeds the bar and panes 2 and 3.
@@ -69,13 +66,14 @@ public:
     virtual void ProgressChanged(const CTransferProgress& progress) = 0;
 
     // A refused login: the stored account of host number `hostNumber`, to be confirmed or changed.
-    // On 1 the engine logs in again with `user` and `pass`.
-    virtual int AskAccount(int hostNumber, const HostRecord& host, std::string& user, std::string& pass) = 0;
+    // On Yes the engine logs in again with `user` and `pass`.
+    virtual Answer AskAccount(int hostNumber, const HostRecord& host, std::string& user,
+                              std::string& pass) = 0;
     // An existing file (download: the local file; upload: the remote row's date and size).
-    virtual int AskFileOverwrite(OverwriteForm form, const std::string& path, const std::string& date,
-                                 const std::string& size) = 0;
+    virtual Answer AskFileOverwrite(OverwriteForm form, const std::string& path, const std::string& date,
+                                    const std::string& size) = 0;
     // An existing local folder of a folder download.
-    virtual int AskFolderOverwrite(const std::string& localFolder) = 0;
+    virtual Answer AskFolderOverwrite(const std::string& localFolder) = 0;
     // `localPath` was written by this run from `firstRemote`, and `secondRemote` would be saved
     // there too. Without a question both are kept.
     virtual NameClashAnswer AskNameClash(const std::string& localPath, const std::string& firstRemote,
@@ -87,21 +85,13 @@ public:
     }
     // A rename would replace `existing`, the file list's row of the new name (`newPath`, the
     // server's bytes), with `renamed` (the row of the entry renamed; empty when the list does not
-    // show it). 1 replaces it.
-    virtual int AskRenameOverwrite(const std::string& newPath, const FileListRow& existing,
-                                   const FileListRow& renamed) = 0;
+    // show it). Yes replaces it.
+    virtual Answer AskRenameOverwrite(const std::string& newPath, const FileListRow& existing,
+                                      const FileListRow& renamed) = 0;
     // The server refused to resume a transfer (download: into `localPath` from `remotePath`;
-    // upload: the other way). 1 transfers the whole file again.
-    virtual int AskTransferWhole(OverwriteForm form, const std::string& localPath,
-                                 const std::string& remotePath) = 0;
-    // Deleting the selected rows: how many files and folders, and the last selected of each.
-    virtual int AskDeleteConfirmation(int files, int folders, const std::string& lastFileName,
-                                      const std::string& lastFolderName) = 0;
-    // New permissions, the dialog seeded from a row's attribute column ("-rw-r--r--"). On 1 it
-    // gives the command text (as "SITE CHMOD") and the number as typed.
-    virtual int AskAttributes(int hostNumber, const std::string& attributes, std::string& command,
-                              std::string& number) = 0;
-
+    // upload: the other way). Yes transfers the whole file again.
+    virtual Answer AskTransferWhole(OverwriteForm form, const std::string& localPath,
+                                    const std::string& remotePath) = 0;
     // A server certificate that nothing vouches for (Unknown) or that differs from the one accepted
     // for the host before (Changed), shown before anything of the login goes out.
     virtual CertificateAnswer AskCertificate(const HostRecord& host, const TlsPeerInfo& peer,

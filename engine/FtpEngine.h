@@ -121,9 +121,14 @@ public:
     // Remote file operations. The queueing work of the commands: each queues its operations, a
     // listing refresh where the folder changes, and dispatches. Names come as the file list's raw
     // bytes; typed names as text, sent in the encoding the server uses.
-    void DeleteSelected();
-    void DeleteFolderTree(const std::string& prefix, const std::string& name);
-    void ChangeAttributesOfSelected();
+    // Deletes entries of `folder` (the server's bytes, "" for the root), given as the file list's
+    // rows: a folder with everything in it, a file or a link by itself. Nothing is asked; the
+    // caller has had the deletion confirmed.
+    void Delete(const std::string& folder, const std::vector<FileListRow>& entries);
+    // Sends `command` (as "SITE CHMOD") with `mode` (the digits as typed, padded to three on the
+    // right) for each named entry of `folder`.
+    void ChangeAttributes(const std::string& folder, const std::vector<std::string>& names,
+                          const std::string& command, std::string mode);
     // Renames an entry of the current folder. A name that exists already is replaced only when
     // the user agrees.
     void RenameEntry(const std::string& oldName, const QString& newName);
@@ -199,6 +204,8 @@ private:
     int EnqueueOp(Operation op);
     void InsertOpFront(Operation op);
     int DispatchNextOp();
+    // Queues the walk that deletes the folder `name` of `prefix` and everything in it.
+    void DeleteFolderTree(const std::string& prefix, const std::string& name);
 
     // Session fields.
     Socket m_ctrlSocket;

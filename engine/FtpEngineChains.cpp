@@ -161,12 +161,12 @@ bool CFtpEngine::TransferWholeAfterRefusedRest(const DataChain& chain, DataConn&
     const std::string name = ShownName(BaseName(conn.remotePath));
     // While the question is open, a server that gives up is still noticed.
     Arm(s, chain.rest, Close);
-    const int answer =
+    const Answer answer =
         m_ui.AskTransferWhole(chain.IsDownload() ? OverwriteForm::Download : OverwriteForm::Upload,
                               conn.localPath, conn.remotePath);
     if (!(m_ctrlSocket == s))
         return false;
-    if (answer != 1) {
+    if (answer != Answer::Yes) {
         LogFailure("サーバーが続きからの転送を受け付けないため、「" + name + "」を転送しませんでした。\r\n");
         return false;
     }

@@ -74,15 +74,15 @@ int CFtpEngine::DownloadFiles(const std::string& localFolder, const std::vector<
         ExistingFile existing = noConfirm ? ExistingFile::Replace : ExistingFile::Ask;
         // A link, dangling or not, is a file of that name as well.
         if (!noConfirm && InspectLocalPath(local).kind != LocalEntry::Kind::None) {
-            const int answer = m_ui.AskFileOverwrite(OverwriteForm::Download, local, f.date,
-                                                     std::to_string(std::max<std::int64_t>(size, 0)));
+            const Answer answer = m_ui.AskFileOverwrite(OverwriteForm::Download, local, f.date,
+                                                        std::to_string(std::max<std::int64_t>(size, 0)));
             const std::optional<ExistingFile> chosen = ExistingFileOfAnswer(answer);
             if (!chosen)
                 return 0;
             if (*chosen == ExistingFile::Keep)
                 continue;
             existing = *chosen;
-            noConfirm = answer == 3;
+            noConfirm = answer == Answer::OverwriteAll;
         }
         if (!IsConnected())
             return 0;
@@ -107,14 +107,14 @@ int CFtpEngine::DownloadFolders(const std::string& localFolder, const std::vecto
         }
         const std::string local = LocalPath(folder, name);
         if (ask && QFileInfo::exists(QString::fromStdString(local))) {
-            const int answer = m_ui.AskFolderOverwrite(local);
+            const Answer answer = m_ui.AskFolderOverwrite(local);
             const std::optional<ExistingFile> chosen = ExistingFileOfAnswer(answer);
             if (!chosen) {
                 DispatchNextOp();
                 return 0;
             }
             existing = *chosen;
-            ask = answer != 3;
+            ask = answer != Answer::OverwriteAll;
         }
         if (!IsConnected())
             return 0;

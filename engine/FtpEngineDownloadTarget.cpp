@@ -77,8 +77,8 @@ bool CFtpEngine::DecideDownloadTarget(DataConn& conn, ExistingFile existing, boo
     if (existing == ExistingFile::Ask && m_replaceAllThisRun)
         existing = ExistingFile::Replace;
     if (existing == ExistingFile::Ask) {
-        const int answer = m_ui.AskFileOverwrite(OverwriteForm::Download, conn.localPath, {},
-                                                 std::to_string(std::max<std::int64_t>(conn.expected, 0)));
+        const Answer answer = m_ui.AskFileOverwrite(OverwriteForm::Download, conn.localPath, {},
+                                                    std::to_string(std::max<std::int64_t>(conn.expected, 0)));
         if (!IsConnected()) {
             cancelled = true;
             return false;
@@ -89,7 +89,7 @@ bool CFtpEngine::DecideDownloadTarget(DataConn& conn, ExistingFile existing, boo
             return false;
         }
         existing = *chosen;
-        m_replaceAllThisRun = answer == 3;
+        m_replaceAllThisRun = answer == Answer::OverwriteAll;
     }
     switch (existing) {
     case ExistingFile::Keep:

@@ -68,10 +68,10 @@ void CFtpEngine::LoginRefused(SocketId s) {
     Arm(s, WM_FTP_PASS, Close);
     std::string user = m_host.User;
     std::string pass = m_host.Pass;
-    const int answer = m_ui.AskAccount(m_hostNumber, m_host, user, pass);
+    const Answer answer = m_ui.AskAccount(m_hostNumber, m_host, user, pass);
     if (!(m_ctrlSocket == s))
         return;
-    if (answer == 1) {
+    if (answer == Answer::Yes) {
         m_loginUser = user;
         m_loginPass = pass;
         Arm(s, WM_FTP_USER, Write | Close);

@@ -3,8 +3,6 @@
 #include "engine/ListingReader.h"
 #include "engine/RemoteNames.h"
 #include "platform/TextCodec.h"
-#include "settings/SettingNames.h"
-#include "settings/SettingsKey.h"
 
 using namespace SocketEvent;
 
@@ -13,12 +11,6 @@ const char* const kMkdFailed = "フォルダの作成ができませんでした
 const char* const kRenameFailed = "名前の変更ができませんでした。\r\n";
 const char* const kChmodFailed = "属性の変更ができませんでした。\r\n";
 const char* const kFolderClash = "カレントディレクトリには同一名のフォルダが存在するため、\r\n";
-
-std::uint32_t ReadOption(const char* name) {
-    SettingsKey key;
-    key.OpenKey(KeyFamily::Option);
-    return key.ReadDword(name, 0);
-}
 } // namespace
 
 std::string CFtpEngine::ServerNameFor(const QString& name) const {
@@ -126,28 +118,13 @@ void CFtpEngine::OnFtpChmod(SocketId s, std::uint32_t word) {
     EndOperation();
 }
 
-void CFtpEngine::DeleteSelected() {
-    const std::vector<FileListRow> rows = m_ui.SelectedFileListRows();
-    if (rows.empty())
+void CFtpEngine::Delete(const std::string& folder, const std::vector<FileListRow>& entries) {
+    if (entries.empty())
         return;
-    const std::string prefix = m_ui.GetCurrentPath() + "/";
-    int files = 0;
-    int folders = 0;
-    std::string lastFile;
-    std::string lastFolder;
-    for (const FileListRow& row : rows) {
-        if (row.IsFolder()) {
-            ++folders;
-            lastFolder = row.name;
-        } else {
-            ++files;
-            lastFile = row.name;
-        }
-    }
-    if (ReadOption(SettingName::ChkDelete) == 0 &&
-        m_ui.AskDeleteConfirmation(files, folders, lastFile, lastFolder) != 1)
-        return;
-    for (const FileListRow& row : rows) {
+    const std::string prefix = folder + "/";
+    bool folders = false;
+    for (const FileListRow& row : entries) {
+        folders = folders || row.IsFolder();
         if (!IsSafeRemoteName(row.name)) {
             LogNotOneEntry(row.name);
             continue;
@@ -158,8 +135,9 @@ void CFtpEngine::DeleteSelected() {
         else
             EnqueueOp(Op::DeleteFile{prefix + row.name});
     }
-    if (folders > 0) {
-        EnqueueOp(Op::ChangeFolder{prefix});
+    // A folder's delete walks into it: the session comes back to the folder it stood in.
+    if (folders) {
+        EnqueueOp(Op::ChangeFolder{m_ui.GetCurrentPath() + "/"});
         EnqueueOp(Op::PrintFolder{});
     }
     EnqueueOp(Op::List{});
@@ -176,19 +154,14 @@ void CFtpEngine::DeleteFolderTree(const std::string& prefix, const std::string& 
     m_opQueue.push_back(Op::RemoveFolder{prefix + name, walk});
 }
 
-void CFtpEngine::ChangeAttributesOfSelected() {
-    const std::vector<FileListRow> rows = m_ui.SelectedFileListRows();
-    if (rows.empty())
+void CFtpEngine::ChangeAttributes(const std::string& folder, const std::vector<std::string>& names,
+                                  const std::string& command, std::string mode) {
+    if (names.empty())
         return;
-    std::string command;
-    std::string number;
-    if (m_ui.AskAttributes(m_hostNumber, rows.front().attributes + "---------", command, number) != 1)
-        return;
-    while (number.size() < 3)
-        number += '0';
-    const std::string prefix = m_ui.GetCurrentPath() + "/";
-    for (const FileListRow& row : rows) {
-        const std::string line = command + " " + number + " " + prefix + row.name;
+    while (mode.size() < 3)
+        mode += '0';
+    for (const std::string& name : names) {
+        const std::string line = command + " " + mode + " " + folder + "/" + name;
         if (!IsOneCommandLine(line)) {
             LogFailure(kChmodFailed);
             continue;
@@ -227,7 +200,7 @@ void CFtpEngine::QueueRename(const std::string& oldPath, const QString& newName)
         if (row.IsFolder() && !row.link) {
             LogFailure(kFolderClash + std::string(kRenameFailed));
             go = false;
-        } else if (m_ui.AskRenameOverwrite(newPath, row, renamed) != 1) {
+        } else if (m_ui.AskRenameOverwrite(newPath, row, renamed) != Answer::Yes) {
             m_ui.AppendLog("「" + ShownName(raw) + "」は既にあるため、名前を変更しませんでした。\r\n");
             go = false;
         }

@@ -64,16 +64,16 @@ bool CFtpEngine::UploadFiles(const std::string& remoteFolder, const std::vector<
                     continue;
                 }
                 switch (m_ui.AskFileOverwrite(OverwriteForm::Upload, local, row.date, row.size)) {
-                case 1:
+                case Answer::Yes:
                     break;
-                case 3:
+                case Answer::OverwriteAll:
                     skipChecks = true;
                     break;
-                case 4:
+                case Answer::Resume:
                     resumeAt = ResumeOffset(LeadingNumber(row.size), info.size(), name);
                     resume = true;
                     break;
-                case 5:
+                case Answer::No:
                     // This file stays as it is on the server.
                     resumeAt = -1;
                     break;

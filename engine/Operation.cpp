@@ -7,14 +7,14 @@ template <class... Ts> struct Overloaded : Ts... { using Ts::operator()...; };
 template <class... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
 } // namespace
 
-std::optional<ExistingFile> ExistingFileOfAnswer(int answer) {
+std::optional<ExistingFile> ExistingFileOfAnswer(Answer answer) {
     switch (answer) {
-    case 1:
-    case 3:
+    case Answer::Yes:
+    case Answer::OverwriteAll:
         return ExistingFile::Replace;
-    case 4:
+    case Answer::Resume:
         return ExistingFile::Resume;
-    case 5:
+    case Answer::No:
         return ExistingFile::Keep;
     default:
         return std::nullopt;

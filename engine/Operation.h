@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/Answer.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -8,9 +10,9 @@
 // What a download does with a local file of its name that this run did not write: ask when the
 // file is about to be written, replace it, keep it (the download is skipped), or continue it.
 enum class ExistingFile : std::int8_t { Ask, Replace, Keep, Resume };
-// An answer to the file or folder overwrite question of a download (1 overwrite, 3 overwrite all,
-// 4 resume, 5 no) as what its files do; none for cancel.
-std::optional<ExistingFile> ExistingFileOfAnswer(int answer);
+// An answer to the file or folder overwrite question of a download as what its files do; none for
+// cancel.
+std::optional<ExistingFile> ExistingFileOfAnswer(Answer answer);
 
 // The operations a session queues and runs one after the other, each with what it needs. Remote
 // paths are the server's bytes, local paths UTF-8. The files and folders of one folder download or

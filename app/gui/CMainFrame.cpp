@@ -10,11 +10,9 @@
 #include "app/gui/FileCommands.h"
 #include "app/gui/HelpCommand.h"
 #include "app/gui/LogSaving.h"
-#include "app/gui/NameClashQuestion.h"
+#include "app/gui/WindowEngineUi.h"
 #include "engine/FtpEngine.h"
 #include "engine/TransferProgress.h"
-#include "gui/dialogs/CertificateDlg.h"
-#include "gui/dialogs/DialogQuestions.h"
 #include "gui/views/CQXListView.h"
 #include "gui/views/CQXLogView.h"
 #include "gui/views/CQXTreeView.h"
@@ -27,10 +25,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -45,8 +41,6 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
-
-#include <cstdlib>
 
 namespace {
 
@@ -140,7 +134,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     setStatusBar(m_statusBar);
 
     CreatePanes();
-    m_engine = std::make_unique<CFtpEngine>(*this);
+    m_engineUi = std::make_unique<WindowEngineUi>(*this);
+    m_engine = std::make_unique<CFtpEngine>(*m_engineUi);
     CreateActions();
     CreateMenus();
     CreateToolBar();
@@ -275,14 +270,14 @@ void CMainFrame::CreateActions() {
         CommandId::Upload, QStringLiteral("アップロード"), [this] { FileCommands::Upload(*this); },
         connected);
     AddCommand(
-        CommandId::Delete, QStringLiteral("削除(&D)"), [this] { m_engine->DeleteSelected(); }, selected);
+        CommandId::Delete, QStringLiteral("削除(&D)"), [this] { FileCommands::Delete(*this); }, selected);
     AddCommand(
         CommandId::Rename, QStringLiteral("名前の変更"),
         [this] { m_list->StartLabelEdit(m_list->SelectionMark()); },
         [this] { return IsConnected() && m_list->SelectionMark() >= 0; });
     AddCommand(
         CommandId::ChangeAttributes, QStringLiteral("属性の変更"),
-        [this] { m_engine->ChangeAttributesOfSelected(); }, selected);
+        [this] { FileCommands::ChangeAttributes(*this); }, selected);
     AddCommand(
         CommandId::NewFolder, QStringLiteral("フォルダ(&F)"), [this] { m_list->StartNewFolderEdit(); },
         connected);
@@ -675,7 +670,7 @@ void CMainFrame::SaveLayout() {
         key.WriteDword("StatusBar", m_statusBar->isHidden() ? 0 : 1);
     }
     WriteWindowLayout(CurrentLayout());
-    SaveTransferModeAtExit(IsAsciiMode());
+    SaveTransferModeAtExit(Action(CommandId::AsciiMode)->isChecked());
     m_list->SaveListStyle();
 }
 
@@ -691,12 +686,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-std::string CMainFrame::GetCurrentPath() {
+std::string CMainFrame::GetCurrentPath() const {
     return m_tree->GetCurrentPath();
-}
-
-void CMainFrame::SetCurrentFolder(const std::string& path) {
-    m_tree->SetCurrentFolder(path);
 }
 
 void CMainFrame::SetConnectedState(bool connected) {
@@ -704,31 +695,6 @@ void CMainFrame::SetConnectedState(bool connected) {
     m_list->SetDropsAccepted(connected);
     UpdateCommandUi();
     emit ConnectedStateChanged(connected);
-}
-
-void CMainFrame::ReplyRefused(int, const std::string&) {
-    emit EngineRefused();
-}
-
-void CMainFrame::OperationFailed(int, const std::string&) {
-    emit EngineRefused();
-}
-
-void CMainFrame::ClearFileList() {
-    m_list->Clear();
-}
-
-std::vector<FileListRow> CMainFrame::FileListRows() {
-    const FileListModel& model = m_list->Model();
-    std::vector<FileListRow> rows;
-    rows.reserve(static_cast<size_t>(model.RowCount()));
-    for (int i = 0; i < model.RowCount(); ++i)
-        rows.push_back(model.EngineRow(i));
-    return rows;
-}
-
-std::vector<FileListRow> CMainFrame::FileListRowsNamed(const std::string& name) {
-    return m_list->Model().EngineRowsNamed(name);
 }
 
 void CMainFrame::SetStatusText(const std::string& text, const std::string& iconFor) {
@@ -739,92 +705,6 @@ void CMainFrame::SetStatusText(const std::string& text, const std::string& iconF
     // The engine's text goes up as it comes; a note or an operation's words may take its place.
     m_statusBar->SetStatusText(m_engineStatus, m_engineStatusIcon);
     ShowStatus();
-}
-
-void CMainFrame::ProgressChanged(const CTransferProgress& progress) {
-    if (!progress.BarVisible()) {
-        m_statusBar->ResetProgress();
-        return;
-    }
-    m_statusBar->ShowProgress(progress.BarMaximum(), progress.BarValue(), DecodeUtf8(progress.SpeedText()),
-                              DecodeUtf8(progress.CountText()));
-}
-
-int CMainFrame::AskAccount(int hostNumber, const HostRecord&, std::string& user, std::string& pass) {
-    const AccountAnswer answer = ::AskAccount(this, hostNumber, user, pass);
-    if (answer.result == 1) {
-        user = answer.user;
-        pass = answer.pass;
-    }
-    return answer.result;
-}
-
-int CMainFrame::AskFileOverwrite(OverwriteForm form, const std::string& path, const std::string& date,
-                                 const std::string& size) {
-    const QString local = QFile::decodeName(QByteArray::fromStdString(path));
-    if (form == OverwriteForm::Download)
-        return AskDownloadOverwrite(this, local, date, std::strtoll(size.c_str(), nullptr, 10));
-    return AskUploadOverwrite(this, local, date, size);
-}
-
-int CMainFrame::AskFolderOverwrite(const std::string& localFolder) {
-    return ::AskFolderOverwrite(this, QFile::decodeName(QByteArray::fromStdString(localFolder)));
-}
-
-NameClashAnswer CMainFrame::AskNameClash(const std::string& localPath, const std::string& firstRemote,
-                                         const std::string& secondRemote) {
-    return ::AskNameClash(this, localPath, firstRemote, secondRemote);
-}
-
-int CMainFrame::AskRenameOverwrite(const std::string&, const FileListRow& existing,
-                                   const FileListRow& renamed) {
-    return ::AskRenameOverwrite(this, existing.name, {existing.date, existing.size},
-                                {renamed.date, renamed.size});
-}
-
-int CMainFrame::AskTransferWhole(OverwriteForm, const std::string&, const std::string& remotePath) {
-    return ::AskTransferWhole(this, remotePath.substr(remotePath.rfind('/') + 1));
-}
-
-CertificateAnswer CMainFrame::AskCertificate(const HostRecord& host, const TlsPeerInfo& peer,
-                                             CertificateStanding standing) {
-    return ::AskCertificate(this, QString::fromStdString(host.Adr), peer, standing, host.TlsPin);
-}
-
-std::vector<FileListRow> CMainFrame::SelectedFileListRows() {
-    const FileListModel& model = m_list->Model();
-    std::vector<FileListRow> rows;
-    for (int i : m_list->SelectedRows())
-        rows.push_back(model.EngineRow(i));
-    return rows;
-}
-
-int CMainFrame::AskDeleteConfirmation(int files, int folders, const std::string& lastFileName,
-                                      const std::string& lastFolderName) {
-    return ::AskDeleteConfirmation(this, files, folders, lastFileName, lastFolderName);
-}
-
-int CMainFrame::AskAttributes(int hostNumber, const std::string& attributes, std::string& command,
-                              std::string& number) {
-    const AttributesAnswer answer = ::AskAttributes(this, hostNumber, attributes);
-    command = answer.command;
-    number = answer.number;
-    return answer.result;
-}
-
-bool CMainFrame::IsAsciiMode() {
-    return Action(CommandId::AsciiMode)->isChecked();
-}
-
-void CMainFrame::ShellOpen(const std::string& path, const std::string&) {
-    // Files open in their program and folders in the file manager; the desktop tells which.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(path))));
-}
-
-void CMainFrame::FillFileList(std::vector<RemoteEntry> entries) {
-    const std::vector<std::string> subfolders = m_list->FillFromEntries(std::move(entries));
-    m_tree->SyncFolderChildren(subfolders);
-    m_tree->FinishTreeUpdate();
 }
 
 void CMainFrame::ShowAboutBox() {

@@ -29,8 +29,8 @@ class QToolBar;
 // The program's one top-level window: the menu band and the command tool bar, the status bar, and
 // the three panes (host tree top left, file list top right, log across the bottom). It keeps its
 // layout between runs and routes the numbered commands. It owns the session engine and is the
-// engine's way to the views and the dialogs.
-class CMainFrame : public QMainWindow, public CEngineUi {
+// engine's way to the views and the dialogs (WindowEngineUi).
+class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
     static constexpr int kToolBarSlots = 18;
@@ -76,40 +76,15 @@ public:
 
     CFtpEngine& Engine() const { return *m_engine; }
 
-    // What the engine asks of the program.
+    // The window's side of the engine: the views and the dialogs it reaches.
+    CEngineUi& EngineUi() const { return *m_engineUi; }
     CLogText& Log() { return m_log; }
-    void AppendLog(const std::string& text) override { m_log.AppendLog(text); }
-    std::string GetCurrentPath() override;
-    void SetCurrentFolder(const std::string& path) override;
-    void SetConnectedState(bool connected) override;
-    void ClearFileList() override;
-    // Shows the file list of a finished listing and hands its subfolders to the tree.
-    void FillFileList(std::vector<RemoteEntry> entries) override;
-    std::vector<FileListRow> FileListRows() override;
-    std::vector<FileListRow> FileListRowsNamed(const std::string& name) override;
-    void SetStatusText(const std::string& text, const std::string& iconFor) override;
-    void ProgressChanged(const CTransferProgress& progress) override;
-    int AskAccount(int hostNumber, const HostRecord& host, std::string& user, std::string& pass) override;
-    int AskFileOverwrite(OverwriteForm form, const std::string& path, const std::string& date,
-                         const std::string& size) override;
-    int AskFolderOverwrite(const std::string& localFolder) override;
-    NameClashAnswer AskNameClash(const std::string& localPath, const std::string& firstRemote,
-                                 const std::string& secondRemote) override;
-    int AskRenameOverwrite(const std::string& newPath, const FileListRow& existing,
-                           const FileListRow& renamed) override;
-    int AskTransferWhole(OverwriteForm form, const std::string& localPath,
-                         const std::string& remotePath) override;
-    std::vector<FileListRow> SelectedFileListRows() override;
-    int AskDeleteConfirmation(int files, int folders, const std::string& lastFileName,
-                              const std::string& lastFolderName) override;
-    int AskAttributes(int hostNumber, const std::string& attributes, std::string& command,
-                      std::string& number) override;
-    CertificateAnswer AskCertificate(const HostRecord& host, const TlsPeerInfo& peer,
-                                     CertificateStanding standing) override;
-    bool IsAsciiMode() override;
-    void ShellOpen(const std::string& path, const std::string& verb) override;
-    void ReplyRefused(int operation, const std::string& line) override;
-    void OperationFailed(int operation, const std::string& text) override;
+    // The current remote folder as the host tree knows it ("" for the root).
+    std::string GetCurrentPath() const;
+    // The host tree, the drops and the commands follow whether a session runs.
+    void SetConnectedState(bool connected);
+    // The engine's words for pane 0, with the icon of a file named `iconFor` (none when empty).
+    void SetStatusText(const std::string& text, const std::string& iconFor);
 
 signals:
     // A session began (true) or ended (false).
@@ -155,6 +130,7 @@ private:
     CLogText m_log;
     // The document through which the window's sheets write the hosts; its HostsChanged rebuilds the tree.
     CQXDoc* m_doc = nullptr;
+    std::unique_ptr<CEngineUi> m_engineUi;
     std::unique_ptr<CFtpEngine> m_engine;
     WindowLayout m_restored;
     QRect m_normalRect;

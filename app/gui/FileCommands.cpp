@@ -3,12 +3,17 @@
 #include "app/gui/CMainFrame.h"
 #include "app/gui/DropUpload.h"
 #include "app/gui/UploadDialog.h"
+#include "dialogs/ConfirmRules.h"
+#include "dialogs/DialogIds.h"
 #include "engine/FtpEngine.h"
 #include "engine/ListingParser.h"
 #include "engine/LocalNames.h"
 #include "engine/RemoteNames.h"
+#include "gui/dialogs/DialogQuestions.h"
 #include "gui/views/CQXListView.h"
 #include "platform/TextCodec.h"
+#include "settings/SettingNames.h"
+#include "settings/SettingsKey.h"
 #include "settings/TempFolder.h"
 #include "views/LogText.h"
 #include "views/NameEditRules.h"
@@ -40,6 +45,13 @@ Entries SelectedEntries(CQXListView& list) {
             entries.files.push_back(model.EngineRow(row));
     }
     return entries;
+}
+
+std::vector<FileListRow> SelectedRows(CQXListView& list) {
+    std::vector<FileListRow> rows;
+    for (int row : list.SelectedRows())
+        rows.push_back(list.Model().EngineRow(row));
+    return rows;
 }
 
 std::string LocalBytes(const QString& path) {
@@ -248,6 +260,36 @@ void FinishNameEdit(CMainFrame& frame, bool newFolder, const std::string& oldNam
             engine.RenameEntry(oldName, typed);
         break;
     }
+}
+
+void Delete(CMainFrame& frame) {
+    const std::vector<FileListRow> rows = SelectedRows(*frame.ListView());
+    if (rows.empty())
+        return;
+    SettingsKey options;
+    options.OpenKey(KeyFamily::Option);
+    if (options.ReadDword(SettingName::ChkDelete, 0) == 0) {
+        const DeleteSelection counted = CountForDelete(rows);
+        if (AskDeleteConfirmation(&frame, counted.files, counted.folders, counted.lastFile,
+                                  counted.lastFolder) != DialogResult::Yes)
+            return;
+    }
+    frame.Engine().Delete(frame.GetCurrentPath(), rows);
+}
+
+void ChangeAttributes(CMainFrame& frame) {
+    const std::vector<FileListRow> rows = SelectedRows(*frame.ListView());
+    if (rows.empty())
+        return;
+    CFtpEngine& engine = frame.Engine();
+    const AttributesAnswer answer =
+        AskAttributes(&frame, engine.HostNumber(), rows.front().attributes + "---------");
+    if (answer.result != DialogResult::Yes)
+        return;
+    std::vector<std::string> names;
+    for (const FileListRow& row : rows)
+        names.push_back(row.name);
+    engine.ChangeAttributes(frame.GetCurrentPath(), names, answer.command, answer.number);
 }
 
 } // namespace FileCommands

@@ -32,6 +32,11 @@ void UploadDropped(CMainFrame& frame, const QList<QUrl>& urls, int folderRow);
 // is once the user agrees. The caller dispatches.
 void UploadFolderInto(CMainFrame& frame, const std::string& here, const QFileInfo& folder);
 void NewIndexHtml(CMainFrame& frame);
+// The selected entries, folders with everything in them, once the user has agreed (unless the
+// options say not to ask).
+void Delete(CMainFrame& frame);
+// New permissions for the selected entries, seeded from the first one's.
+void ChangeAttributes(CMainFrame& frame);
 // The end of the list's name editor: the new folder is made or the entry renamed, or a name that
 // cannot be one is refused with a message and nothing is sent.
 void FinishNameEdit(CMainFrame& frame, bool newFolder, const std::string& oldName, const QString& typed,

@@ -108,7 +108,7 @@ void TestMainFrame::defaultsOfAnEmptyStore() {
     QCOMPARE(f.InnerSplitter()->sizes().value(0), 160);
     QCOMPARE(f.RestoredLayout(), WindowLayout{});
     QVERIFY(f.Action(CommandId::BinaryMode)->isChecked());
-    QVERIFY(!f.IsAsciiMode());
+    QVERIFY(!f.EngineUi().IsAsciiMode());
     // The menu band comes first, and the tool bar is on a row of its own below it.
     QCOMPARE(f.BandRows(), 2);
     QCOMPARE(f.MenuBandPosition(), 0);
@@ -133,7 +133,7 @@ void TestMainFrame::layoutWrittenAtCloseIsRestored() {
         f.OuterSplitter()->setSizes({150, 10000});
         f.InnerSplitter()->setSizes({220, 10000});
         f.Action(CommandId::AsciiMode)->trigger();
-        QVERIFY(f.IsAsciiMode());
+        QVERIFY(f.EngineUi().IsAsciiMode());
         QCoreApplication::processEvents();
         QVERIFY(f.RunCommand(CommandId::ViewList));
         saved = f.CurrentLayout();
@@ -163,7 +163,7 @@ void TestMainFrame::layoutWrittenAtCloseIsRestored() {
     QCOMPARE(again.OuterSplitter()->sizes().value(0), 150);
     QCOMPARE(again.OuterSplitter()->sizes().value(1), saved.logh);
     QCOMPARE(again.InnerSplitter()->sizes(), QList<int>({saved.treew, saved.listw}));
-    QVERIFY(!again.IsAsciiMode());
+    QVERIFY(!again.EngineUi().IsAsciiMode());
 }
 
 void TestMainFrame::toolBarFirstOnOneRow() {
@@ -267,9 +267,9 @@ void TestMainFrame::toolBarSlotsAndModes() {
     QCOMPARE(f.Action(CommandId::Connect)->statusTip(),
              QStringLiteral("ツリーの一番上にあるホストに接続します。"));
     // Stored 2 ("as at the last exit", last time ASCII) starts in ASCII; a click switches the group.
-    QVERIFY(f.IsAsciiMode());
+    QVERIFY(f.EngineUi().IsAsciiMode());
     QVERIFY(f.RunCommand(CommandId::BinaryMode));
-    QVERIFY(!f.IsAsciiMode());
+    QVERIFY(!f.EngineUi().IsAsciiMode());
     QVERIFY(f.Action(CommandId::BinaryMode)->isChecked());
     QVERIFY(f.close());
     QCOMPARE(readDword(KeyFamily::Option, "", SettingName::Type), 3u);
@@ -524,7 +524,7 @@ void TestMainFrame::viewCommandsAndListStyle() {
     CMainFrame f;
     const std::string listing = "-rw-r--r-- 1 u g 30 Jan  1  2020 b.txt\r\n"
                                 "-rw-r--r-- 1 u g 10 Jan  1  2020 a.txt\r\n";
-    f.FillFileList(ReadListingEntries(listing));
+    f.EngineUi().FillFileList(ReadListingEntries(listing));
     QCOMPARE(f.ListView()->Model().ItemText(0, 0), QStringLiteral("a.txt"));
     QVERIFY(f.RunCommand(CommandId::SortByName)); // the next sort by name after a fill is descending
     QCOMPARE(f.ListView()->Model().ItemText(0, 0), QStringLiteral("b.txt"));
@@ -547,12 +547,12 @@ void TestMainFrame::progressTextsInTheStatusBar() {
     progress.BeginProgress(0, 100);
     progress.MarkTransferStart();
     progress.AdvanceProgress(0);
-    f.ProgressChanged(progress);
+    f.EngineUi().ProgressChanged(progress);
     QVERIFY(bar->ProgressBar()->isVisible());
     QCOMPARE(bar->SpeedText(), QStringLiteral("-.--kbyte/s 残り-秒"));
     now += 2;
     progress.AdvanceProgress(100);
-    f.ProgressChanged(progress);
+    f.EngineUi().ProgressChanged(progress);
     QCOMPARE(bar->SpeedText(), QStringLiteral(" 0.05kbyte/s 残り0秒"));
     QCOMPARE(bar->HostPaneText(), QStringLiteral("100/100byte 100%"));
     QCOMPARE(bar->ProgressBar()->value(), bar->ProgressBar()->maximum());
@@ -560,12 +560,12 @@ void TestMainFrame::progressTextsInTheStatusBar() {
     const int narrow = bar->HostPaneWidth();
     progress.BeginProgress(0, 5'000'000'000);
     progress.AdvanceProgress(1'048'576);
-    f.ProgressChanged(progress);
+    f.EngineUi().ProgressChanged(progress);
     QVERIFY(bar->HostPaneWidth() > narrow);
     QVERIFY(bar->HostPaneWidth() >= bar->fontMetrics().horizontalAdvance(bar->HostPaneText()));
 
     progress.ResetProgress();
-    f.ProgressChanged(progress);
+    f.EngineUi().ProgressChanged(progress);
     QVERIFY(bar->ProgressBar()->isHidden());
     QCOMPARE(bar->SpeedText(), QString());
 

@@ -501,6 +501,19 @@ void TestMainWindowSession::everyCommandOnTheServersDisk() {
     session.WaitIdle();
     QVERIFY(rowNamed(list, QStringLiteral("b.log")).isValid());
 
+    // Delete key on a folder and a file: the question counts both, and a cancel deletes nothing.
+    selectRows(list, {QStringLiteral("sub"), QStringLiteral("b.log")});
+    QString question;
+    WhenModalShown([&question](QDialog* d) {
+        question = Control<QLabel>(d, IDC_MESSAGE_TEXT)->text();
+        ClickButton(d, IDCANCEL);
+    });
+    QTest::keyClick(details, Qt::Key_Delete);
+    QTRY_COMPARE(question, QStringLiteral("これらの 2個のファイルを削除してもよろしいですか。"));
+    session.WaitIdle();
+    QVERIFY(QFileInfo::exists(session.ServerPath(QStringLiteral("sub/inner/deep.bin"))));
+    QVERIFY(QFileInfo::exists(session.ServerPath(QStringLiteral("b.log"))));
+
     // Delete key on a folder tree: asked first, then the whole tree goes.
     selectRows(list, {QStringLiteral("sub")});
     WhenModalShown([](QDialog* d) {

@@ -85,7 +85,7 @@ inline QList<int> TabOrder(QWidget* dialog) {
 // How a test ends a dialog: by clicking a button (its number), by Escape or by the close box.
 inline constexpr int PressEscape = -1;
 inline constexpr int CloseBox = -2;
-inline void Answer(QDialog* dialog, int how) {
+inline void AnswerDialog(QDialog* dialog, int how) {
     if (how == PressEscape)
         QTest::keyClick(dialog, Qt::Key_Escape);
     else if (how == CloseBox)

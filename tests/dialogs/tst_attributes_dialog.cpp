@@ -259,7 +259,7 @@ void TestAttributesDialog::answers() {
     QFETCH(int, how);
     StoreFixture fx;
     CAttributesDlg dlg(4);
-    WhenModalShown([how](QDialog* d) { Answer(d, how); });
+    WhenModalShown([how](QDialog* d) { AnswerDialog(d, how); });
     QTEST(dlg.exec(), "result");
     QFETCH(int, result);
     QCOMPARE(StoredCommand(fx, 4),

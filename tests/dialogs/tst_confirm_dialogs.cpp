@@ -119,7 +119,7 @@ void TestConfirmDialogs::messageDialogAnswers() {
     QFETCH(int, how);
     CMessageDlg dlg;
     dlg.SetDeleteQuestion(0, 3, QString(), QStringLiteral("pub"));
-    WhenModalShown([how](QDialog* d) { Answer(d, how); });
+    WhenModalShown([how](QDialog* d) { AnswerDialog(d, how); });
     QTEST(dlg.exec(), "result");
 }
 
@@ -174,7 +174,7 @@ void TestConfirmDialogs::fileOverwriteAnswers() {
     const QString path = MakeFile(dir, QStringLiteral("a.bin"), 10, QDateTime::currentDateTime());
     CFileOverwriteDlg dlg;
     QVERIFY(dlg.PrepareUpload(path, QStringLiteral("2000/12/05"), QStringLiteral("10")));
-    WhenModalShown([how](QDialog* d) { Answer(d, how); });
+    WhenModalShown([how](QDialog* d) { AnswerDialog(d, how); });
     QTEST(dlg.exec(), "result");
 }
 
@@ -271,7 +271,7 @@ void TestConfirmDialogs::folderOverwriteAnswers() {
     QFETCH(int, how);
     CFolderOverwriteDlg dlg;
     dlg.Prepare(QStringLiteral("/tmp/x"));
-    WhenModalShown([how](QDialog* d) { Answer(d, how); });
+    WhenModalShown([how](QDialog* d) { AnswerDialog(d, how); });
     QTEST(dlg.exec(), "result");
 }
 
@@ -363,7 +363,7 @@ void TestConfirmDialogs::questionsForTheSession() {
         QCOMPARE(
             TextOf(d, IDC_MESSAGE_TEXT),
             QStringLiteral("フォルダ 「資料」 とフォルダ内のすべてのファイルを削除してもよろしいですか。"));
-        Answer(d, PressEscape);
+        AnswerDialog(d, PressEscape);
     });
     QCOMPARE(AskDeleteConfirmation(nullptr, 0, 1, "", "資料"), DialogResult::Cancel);
 

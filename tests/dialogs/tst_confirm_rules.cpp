@@ -14,6 +14,7 @@ private slots:
     void initTestCase();
     void deleteQuestion_data();
     void deleteQuestion();
+    void deleteCountsTheRows();
     void sizeInKB_data();
     void sizeInKB();
     void localDateLineIsLocalTimeWithoutPadding();
@@ -64,6 +65,20 @@ void TestConfirmRules::deleteQuestion() {
     QTEST(q.title, "title");
     QTEST(q.message, "message");
     QTEST(DeletePictureId(q.kind), "picture");
+}
+
+void TestConfirmRules::deleteCountsTheRows() {
+    const FileListRow file{"a", "10", "", "-rw-r--r--"};
+    const FileListRow folder{"d", "", "", "drwxr-xr-x"};
+    // A link shows as a folder, and the question counts what the list shows.
+    const FileListRow link{"l", "", "", "drwxrwxrwx", true};
+    const FileListRow last{"b", "10", "", "-rw-r--r--"};
+    const DeleteSelection counted = CountForDelete({folder, file, link, last});
+    QCOMPARE(counted.files, 2);
+    QCOMPARE(counted.folders, 2);
+    QCOMPARE(counted.lastFile, std::string("b"));
+    QCOMPARE(counted.lastFolder, std::string("l"));
+    QCOMPARE(CountForDelete({}).files + CountForDelete({}).folders, 0);
 }
 
 void TestConfirmRules::sizeInKB_data() {

@@ -179,7 +179,7 @@ void TestDownloadRealServer::resumeAndOverwrite() {
     WriteFile(target.filePath("resumed.bin"), resumed.left(30000));
     WriteFile(target.filePath("replaced.bin"), QByteArray(9000, 'z'));
     RecordingUi ui;
-    ui.overwriteAnswers = {4, 1};
+    ui.overwriteAnswers = {Answer::Resume, Answer::Yes};
     CFtpEngine engine(ui);
     QVERIFY(connectAndList(server, engine, ui, true));
     QCOMPARE(engine.DownloadFiles(target.path().toStdString(),

@@ -154,9 +154,9 @@ void TestDownloadScripted::refusedStepLeavesNoEntryForLaterData() {
     QFETCH(QString, refused);
     // a.bin exists with ten bytes; resuming it makes the engine send REST 10.
     WriteFile(path("a.bin"), "0123456789");
-    m_ui->overwriteAnswers = {4};
+    m_ui->overwriteAnswers = {Answer::Resume};
     // A refused REST asks whether to fetch the whole file; here the answer is no.
-    m_ui->transferWholeAnswer = 2;
+    m_ui->transferWholeAnswer = Answer::Cancel;
     int connectionsOfA = 0;
     ScriptedFtpPeer& p = loginToIdle(passive).call([&] {
         QCOMPARE(
@@ -315,7 +315,7 @@ void TestDownloadScripted::cutOrShortDownloadsFail() {
 void TestDownloadScripted::refusedDownloadsLeaveTheDiskAsItWas() {
     // kept.bin exists and is to be overwritten; new.bin and empty.bin do not exist.
     WriteFile(path("kept.bin"), "old contents");
-    m_ui->overwriteAnswers = {1};
+    m_ui->overwriteAnswers = {Answer::Yes};
     ScriptedFtpPeer& p = loginToIdle(true).call([&] {
         m_engine->DownloadFiles(m_dir->path().toStdString(),
                                 {Row("kept.bin", "5"), Row("new.bin", "5"), Row("empty.bin", "5")});
@@ -387,7 +387,7 @@ void TestDownloadScripted::silentServerEndsTheDownload() {
 
 void TestDownloadScripted::refusedRestAsksForTheWholeFile() {
     WriteFile(path("r.bin"), "0123456789");
-    m_ui->overwriteAnswers = {4};
+    m_ui->overwriteAnswers = {Answer::Resume};
     loginToIdle(false)
         .call([&] { m_engine->DownloadFiles(m_dir->path().toStdString(), {Row("r.bin", "26")}); })
         .expect("TYPE I")
@@ -504,7 +504,7 @@ void TestDownloadScripted::resumeBeyondFourGigabytes() {
         // Sparse: no disk space is used for the hole.
         QVERIFY(f.resize(have));
     }
-    m_ui->overwriteAnswers = {4};
+    m_ui->overwriteAnswers = {Answer::Resume};
     loginToIdle(true)
         .call([&] {
             m_engine->DownloadFiles(m_dir->path().toStdString(),
@@ -596,7 +596,7 @@ void TestDownloadScripted::fileOverwriteAnswers() {
     WriteFile(path("y"), "yyyy");
     WriteFile(path("z"), "zzzzz");
     for (int a : answers)
-        m_ui->overwriteAnswers.push_back(a);
+        m_ui->overwriteAnswers.push_back(static_cast<Answer>(a));
     SaveScriptedHost(m_peer->port(), true);
     // Questions are asked while the listing after the login is still running, so nothing starts.
     LoginScript(*m_peer, "/pub")
@@ -638,7 +638,7 @@ void TestDownloadScripted::folderOverwriteAnswers() {
         .call([&] {
             const std::string folder = m_dir->path().toStdString();
             // Yes, no, then all: the fourth existing folder is not asked about.
-            m_ui->overwriteAnswers = {1, 5, 3};
+            m_ui->overwriteAnswers = {Answer::Yes, Answer::No, Answer::OverwriteAll};
             QCOMPARE(m_engine->DownloadFolders(folder, {"a", "new", "b", "c", "d"}), 1);
             QVERIFY(m_ui->overwriteAnswers.empty());
             const ExistingFile expected[] = {ExistingFile::Replace, ExistingFile::Replace, ExistingFile::Keep,
@@ -656,7 +656,7 @@ void TestDownloadScripted::folderOverwriteAnswers() {
             EngineProbe::Queue(*m_engine).clear();
 
             // Cancel stops at once; what was queued stays.
-            m_ui->overwriteAnswers = {1, 2};
+            m_ui->overwriteAnswers = {Answer::Yes, Answer::Cancel};
             QCOMPARE(m_engine->DownloadFolders(folder, {"a", "b", "c"}), 0);
             QCOMPARE(m_engine->Queue().size(), size_t(1));
             EngineProbe::Queue(*m_engine).clear();
@@ -780,7 +780,7 @@ void TestDownloadScripted::namesThatBecomeOneLocalNameAndPlantedLinks() {
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("elsewhere")));
     QVERIFY(QFile::link(path(QStringLiteral("elsewhere")), path(QStringLiteral("top/linked"))));
     // The user's answer to an existing folder: write over its files.
-    m_ui->overwriteAnswers = {1};
+    m_ui->overwriteAnswers = {Answer::Yes};
     m_ui->rows = {FileListRow{"top", "", "2024/01/02", "drwxr-xr-x"}};
     ScriptedFtpPeer& p = loginToIdle(true).call([&] {
         QCOMPARE(m_engine->DownloadFolders(m_dir->path().toStdString(), {"top"}), 1);
@@ -855,7 +855,7 @@ void TestDownloadScripted::resumeOfAFolderContinuesEachFile() {
     WriteFile(path("f/whole"), "0123456789");
     WriteFile(path("f/longer"), "0123456789+");
     QVERIFY(QFile::link(path("f/whole"), path("f/link")));
-    m_ui->overwriteAnswers = {4};
+    m_ui->overwriteAnswers = {Answer::Resume};
     m_ui->rows = {FileListRow{"f", "", "2024/01/02", "drwxr-xr-x"}};
     ScriptedFtpPeer& p = loginToIdle(true).call([&] {
         QCOMPARE(m_engine->DownloadFolders(m_dir->path().toStdString(), {"f"}), 1);

@@ -70,7 +70,7 @@ void TestEngineRealServer::wrongPasswordAsksForTheAccount() {
     CQXDoc().SaveHost(0, host);
 
     RecordingUi ui;
-    ui.accountAnswers.push_back({1, "lumo", server.password().toStdString()});
+    ui.accountAnswers.push_back({Answer::Yes, "lumo", server.password().toStdString()});
     CFtpEngine engine(ui);
     engine.Connect(0);
     QTRY_VERIFY_WITH_TIMEOUT(!ui.foldersSet.empty(), 15000);

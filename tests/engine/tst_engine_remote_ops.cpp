@@ -6,8 +6,6 @@
 #include "fixtures/RecordingUi.h"
 #include "fixtures/ScriptedFtpPeer.h"
 #include "platform/TextCodec.h"
-#include "settings/SettingNames.h"
-#include "settings/SettingsKey.h"
 
 #include <QtTest>
 
@@ -21,12 +19,6 @@ const char* const kMkdFailed = "フォルダの作成ができませんでした
 const char* const kListFailed = "カレントディレクトリのファイル一覧を取得できませんでした。\r\n";
 const char* const kRenameFailed = "名前の変更ができませんでした。\r\n";
 const char* const kChmodFailed = "属性の変更ができませんでした。\r\n";
-
-void SetOption(const char* name, std::uint32_t value) {
-    SettingsKey key;
-    key.CreateKey(KeyFamily::Option);
-    key.WriteDword(name, value);
-}
 
 FileListRow File(const std::string& name, const std::string& attributes = "-rw-r--r--") {
     return FileListRow{name, "10", "2024/01/02 03:04", attributes};
@@ -44,16 +36,14 @@ private slots:
     void init();
     void cleanup();
 
-    void deleteQueuesWhatTheSelectionNeeds();
-    void deleteQuestionAndItsOption();
+    void deleteQueuesWhatTheEntriesNeed();
     void deleteSkipsNamesThatAreNotOneEntry();
     void deleteFileSendsDeleAndRefreshes();
     void renameRunsThroughTwoSteps();
     void renameRefusals();
     void renameOntoAnExistingNameAsksFirst();
     void mkdAndItsFailure();
-    void attributesGoToEverySelectedRow();
-    void attributesCancelledQueuesNothing();
+    void attributesGoToEveryEntry();
     void cwdCdupPwdPositionTheTree();
     void pwdPathIsReadAsWrittenOrNotGuessed();
     void refusedOperationsDoNotStopTheQueue();
@@ -124,27 +114,26 @@ void TestEngineRemoteOps::cleanup() {
     m_store.reset();
 }
 
-void TestEngineRemoteOps::deleteQueuesWhatTheSelectionNeeds() {
-    m_ui->rows = {Folder("d"), Folder("e"), File("a"), File("b"), File("c")};
-    std::deque<Operation> fileOnly, mixed, rootFolder;
+void TestEngineRemoteOps::deleteQueuesWhatTheEntriesNeed() {
+    std::deque<Operation> fileOnly, mixed, rootFolder, nothing;
     LoginThen([&] {
         // Held busy, so that the queue can be looked at before anything runs.
         EngineProbe::Busy(*m_engine) = 1;
-        m_ui->selected = {2};
-        m_engine->DeleteSelected();
+        m_engine->Delete("/cur", {File("a")});
         fileOnly = m_engine->Queue();
         EngineProbe::Queue(*m_engine).clear();
 
-        m_ui->selected = {0, 3, 1};
-        m_engine->DeleteSelected();
+        m_engine->Delete("/cur", {Folder("d"), File("b"), Folder("e")});
         mixed = m_engine->Queue();
         EngineProbe::Queue(*m_engine).clear();
 
         m_ui->currentPath = "";
-        m_ui->selected = {0};
-        m_engine->DeleteSelected();
+        m_engine->Delete("", {Folder("d")});
         rootFolder = m_engine->Queue();
         EngineProbe::Queue(*m_engine).clear();
+
+        m_engine->Delete("", {});
+        nothing = m_engine->Queue();
         EngineProbe::Busy(*m_engine) = 0;
     });
     run();
@@ -157,51 +146,17 @@ void TestEngineRemoteOps::deleteQueuesWhatTheSelectionNeeds() {
                                WM_FTP_RMD, WM_FTP_CWD, WM_FTP_PWD, WM_FTP_LIST}));
     QCOMPARE(RemotePaths(mixed), (std::vector<std::string>{"/cur/d", "/cur/", "/cur/d", "/cur/b", "/cur/e",
                                                            "/cur/", "/cur/e", "/cur/", "", ""}));
-    QCOMPARE(m_ui->deleteQuestions.size(), size_t(3));
-    QCOMPARE(m_ui->deleteQuestions[1].files, 1);
-    QCOMPARE(m_ui->deleteQuestions[1].folders, 2);
-    QCOMPARE(m_ui->deleteQuestions[1].lastFile, std::string("b"));
-    QCOMPARE(m_ui->deleteQuestions[1].lastFolder, std::string("e"));
 
     // In the root the prefix is "/" alone.
     QCOMPARE(RemotePaths(rootFolder), (std::vector<std::string>{"/d", "/", "/d", "/", "", ""}));
-}
-
-void TestEngineRemoteOps::deleteQuestionAndItsOption() {
-    m_ui->rows = {File("a"), Folder("d")};
-    std::size_t afterNothing = 1, afterNo = 1, afterOption = 0;
-    LoginThen([&] {
-        EngineProbe::Busy(*m_engine) = 1;
-        m_ui->selected = {};
-        m_engine->DeleteSelected();
-        afterNothing = m_engine->Queue().size() + m_ui->deleteQuestions.size();
-
-        m_ui->selected = {0, 1};
-        m_ui->deleteAnswer = 2;
-        m_engine->DeleteSelected();
-        afterNo = m_engine->Queue().size();
-
-        SetOption(SettingName::ChkDelete, 1);
-        m_engine->DeleteSelected();
-        afterOption = m_engine->Queue().size();
-        EngineProbe::Queue(*m_engine).clear();
-        EngineProbe::Busy(*m_engine) = 0;
-    });
-    run();
-    QCOMPARE(afterNothing, size_t(0));
-    QCOMPARE(afterNo, size_t(0));
-    // With the option set nothing is asked and the whole deletion is queued.
-    QCOMPARE(m_ui->deleteQuestions.size(), size_t(1));
-    QCOMPARE(afterOption, size_t(7));
+    QVERIFY(nothing.empty());
 }
 
 void TestEngineRemoteOps::deleteSkipsNamesThatAreNotOneEntry() {
-    m_ui->rows = {File("../etc"), File("a/b"), File("ok"), Folder("..")};
     std::deque<Operation> queued;
     LoginThen([&] {
         EngineProbe::Busy(*m_engine) = 1;
-        m_ui->selected = {0, 1, 2, 3};
-        m_engine->DeleteSelected();
+        m_engine->Delete("/cur", {File("../etc"), File("a/b"), File("ok"), Folder("..")});
         queued = m_engine->Queue();
         EngineProbe::Queue(*m_engine).clear();
         EngineProbe::Busy(*m_engine) = 0;
@@ -215,9 +170,9 @@ void TestEngineRemoteOps::deleteSkipsNamesThatAreNotOneEntry() {
 }
 
 void TestEngineRemoteOps::deleteFileSendsDeleAndRefreshes() {
-    m_ui->rows = {File("x y.txt")};
-    m_ui->selected = {0};
-    LoginThen([this] { m_engine->DeleteSelected(); }).expect("DELE /cur/x y.txt").reply("250 deleted");
+    LoginThen([this] { m_engine->Delete("/cur", {File("x y.txt")}); })
+        .expect("DELE /cur/x y.txt")
+        .reply("250 deleted");
     Refresh(*m_peer);
     run();
     QVERIFY(log().find("DELE /cur/x y.txt\r\n250 deleted\r\nTYPE A\r\n") != std::string::npos);
@@ -267,14 +222,14 @@ void TestEngineRemoteOps::renameOntoAnExistingNameAsksFirst() {
     m_ui->rows = {File("a"), File("b"), Folder("d")};
     LoginThen([this] {
         // No to the question: nothing is renamed, and the log says why.
-        m_ui->renameAnswer = 2;
+        m_ui->renameAnswer = Answer::Cancel;
         m_engine->RenameEntry("a", QStringLiteral("b"));
         // A folder is never replaced, and not asked about.
         m_engine->RenameEntry("a", QStringLiteral("d"));
     });
     Refresh(*m_peer);
     Refresh(*m_peer).call([this] {
-        m_ui->renameAnswer = 1;
+        m_ui->renameAnswer = Answer::Yes;
         m_engine->RenameEntry("a", QStringLiteral("b"));
         // A move from another folder meets the same list and the same question.
         m_engine->MoveEntry("/other/x", QStringLiteral("b"));
@@ -310,13 +265,11 @@ void TestEngineRemoteOps::mkdAndItsFailure() {
     QVERIFY(refusals[0].find("550 exists") == 0);
 }
 
-void TestEngineRemoteOps::attributesGoToEverySelectedRow() {
-    m_ui->rows = {File("z"), File("a", "-rw-r--r--"), File("b", "-rwx------"), Folder("d")};
-    m_ui->selected = {1, 2, 3};
-    m_ui->attributesCommand = "SITE PERM";
+void TestEngineRemoteOps::attributesGoToEveryEntry() {
     // A number typed as 5 goes out as 500.
-    m_ui->attributesNumber = "5";
-    LoginThen([this] { m_engine->ChangeAttributesOfSelected(); })
+    LoginThen([this] {
+        m_engine->ChangeAttributes("/cur", {"a", "b", "d"}, "SITE PERM", "5");
+    })
         .expect("SITE PERM 500 /cur/a")
         .reply("200 done")
         .expect("SITE PERM 500 /cur/b")
@@ -325,34 +278,8 @@ void TestEngineRemoteOps::attributesGoToEverySelectedRow() {
         .reply("550 not permitted");
     Refresh(*m_peer);
     run();
-    // Only the first selected row seeds the question.
-    QCOMPARE(m_ui->attributeQuestions, (std::vector<std::string>{"-rw-r--r-----------"}));
     QVERIFY(log().find(std::string("550 not permitted\r\n") + kChmodFailed) != std::string::npos);
     QCOMPARE(log().find(kChmodFailed), log().rfind(kChmodFailed));
-}
-
-void TestEngineRemoteOps::attributesCancelledQueuesNothing() {
-    m_ui->rows = {File("a")};
-    std::size_t withNothingSelected = 1, afterCancel = 1;
-    m_ui->attributesNumber = "64";
-    LoginThen([&] {
-        EngineProbe::Busy(*m_engine) = 1;
-        m_engine->ChangeAttributesOfSelected();
-        withNothingSelected = m_engine->Queue().size() + m_ui->attributeQuestions.size();
-        m_ui->selected = {0};
-        m_ui->attributesAnswer = 2;
-        m_engine->ChangeAttributesOfSelected();
-        afterCancel = m_engine->Queue().size();
-        m_ui->attributesAnswer = 1;
-        EngineProbe::Busy(*m_engine) = 0;
-        m_engine->ChangeAttributesOfSelected();
-    })
-        .expect("SITE CHMOD 640 /cur/a")
-        .reply("200 ok");
-    Refresh(*m_peer);
-    run();
-    QCOMPARE(withNothingSelected, size_t(0));
-    QCOMPARE(afterCancel, size_t(0));
 }
 
 void TestEngineRemoteOps::cwdCdupPwdPositionTheTree() {
@@ -372,8 +299,6 @@ void TestEngineRemoteOps::cwdCdupPwdPositionTheTree() {
 }
 
 void TestEngineRemoteOps::pwdPathIsReadAsWrittenOrNotGuessed() {
-    m_ui->rows = {File("x.txt")};
-    m_ui->selected = {0};
     // RFC 959 doubles a quote inside the path: the folder is q"dir, and the file in it goes.
     LoginThen([this] { m_engine->ChangeFolder("/q\"dir"); })
         .expect("CWD /q\"dir")
@@ -382,7 +307,7 @@ void TestEngineRemoteOps::pwdPathIsReadAsWrittenOrNotGuessed() {
         .reply("257 \"/q\"\"dir\" is current")
         // The list shows the folder once its refresh runs; the user then deletes.
         .expect("TYPE A")
-        .call([this] { m_engine->DeleteSelected(); })
+        .call([this] { m_engine->Delete(m_ui->currentPath, {File("x.txt")}); })
         .reply("504 not now")
         .expect("DELE /q\"dir/x.txt")
         .reply("250 deleted");
@@ -395,7 +320,7 @@ void TestEngineRemoteOps::pwdPathIsReadAsWrittenOrNotGuessed() {
         .expect("PWD")
         .reply("257 /elsewhere")
         .expect("TYPE A")
-        .call([this] { m_engine->DeleteSelected(); })
+        .call([this] { m_engine->Delete(m_ui->currentPath, {File("x.txt")}); })
         .reply("504 not now")
         .expect("DELE /sub/x.txt")
         .reply("250 deleted");
@@ -404,7 +329,7 @@ void TestEngineRemoteOps::pwdPathIsReadAsWrittenOrNotGuessed() {
     Refresh(*m_peer)
         .call([this] {
             m_engine->GoToParentFolder();
-            m_engine->DeleteSelected();
+            m_engine->Delete(m_ui->currentPath, {File("x.txt")});
         })
         .expect("CDUP")
         .reply("250 ok")
@@ -419,10 +344,8 @@ void TestEngineRemoteOps::pwdPathIsReadAsWrittenOrNotGuessed() {
 }
 
 void TestEngineRemoteOps::refusedOperationsDoNotStopTheQueue() {
-    m_ui->rows = {File("a"), File("b")};
-    m_ui->selected = {0, 1};
     LoginThen([this] {
-        m_engine->DeleteSelected();
+        m_engine->Delete("/cur", {File("a"), File("b")});
         m_engine->ChangeFolder("/nowhere");
     })
         .expect("DELE /cur/a")

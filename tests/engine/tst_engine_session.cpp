@@ -228,7 +228,7 @@ void TestEngineSession::loginWaitsForTheGreetingAndStopsAtARefusal() {
     QFETCH(bool, loggedIn);
     SaveHost(m_peer->port());
     // A refused login asks for the account again; cancelling the question ends the session.
-    m_ui->accountAnswers.push_back({2, {}, {}});
+    m_ui->accountAnswers.push_back({Answer::Cancel, {}, {}});
     if (server == "120") {
         m_peer->reply("120 Service ready in 1 minute").pause(200).call([this] {
             QVERIFY(m_peer->commands().empty());
@@ -328,7 +328,7 @@ void TestEngineSession::replyBytesAreKeptWhole() {
 
 void TestEngineSession::refusedPasswordAsksAndRetriesOnTheSameConnection() {
     SaveHost(m_peer->port());
-    m_ui->accountAnswers.push_back({1, "other", "p@ss"});
+    m_ui->accountAnswers.push_back({Answer::Yes, "other", "p@ss"});
     m_peer->reply("220 ready")
         .expect("USER user")
         .reply("331 password please")
@@ -359,7 +359,7 @@ void TestEngineSession::refusedPasswordAsksAndRetriesOnTheSameConnection() {
 
 void TestEngineSession::closeWhileTheAccountQuestionIsOpen() {
     SaveHost(m_peer->port());
-    m_ui->accountAnswers.push_back({1, "other", "x"});
+    m_ui->accountAnswers.push_back({Answer::Yes, "other", "x"});
     m_ui->whileAsking = [this] {
         // The dialog's own event loop sees the server go.
         QTRY_VERIFY(!m_engine->IsConnected());

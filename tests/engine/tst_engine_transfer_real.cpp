@@ -185,7 +185,7 @@ void TestEngineTransferReal::resumeSendsTheRestAfterRest() {
     QVERIFY(WriteFile(local, whole));
     QVERIFY(WriteFile(m_server->root() + "/part.bin", whole.left(123457)));
     m_ui->rows = {{"part.bin", "123457", "2024/01/02 03:04", "-rw-r--r--"}};
-    m_ui->overwriteAnswers = {4};
+    m_ui->overwriteAnswers = {Answer::Resume};
     QVERIFY(m_engine->UploadFiles(remote(), {QFile::encodeName(local).toStdString()}));
     QCOMPARE(std::get<Op::Upload>(EngineProbe::Running(*m_engine)).offset, std::int64_t(123457));
     QVERIFY(runQueue());
@@ -222,8 +222,7 @@ void TestEngineTransferReal::folderTreeIsDeletedAndNothingOutside() {
     QVERIFY(QFile::link(outside + "/file.txt", t + "/outside-file-link"));
 
     m_ui->rows = {{"doomed", "", "2024/01/02 03:04", "drwxr-xr-x"}, {"other.txt", "20", "", "-rw-r--r--"}};
-    m_ui->selected = {0};
-    m_engine->DeleteSelected();
+    m_engine->Delete(m_ui->currentPath, {m_ui->rows[0]});
     QVERIFY(runQueue());
 
     // Nothing outside the tree is touched, whatever the server allows.
@@ -264,15 +263,15 @@ void TestEngineTransferReal::linkShownAsAFolderIsDeletedAlone() {
     QVERIFY(QFile::link(outside + "/keep", served + "/away"));
     EngineProbe::Enqueue(*m_engine, Op::List{});
     QVERIFY(runQueue());
-    m_ui->selected.clear();
+    std::vector<FileListRow> links;
     for (int i = 0; i < list.RowCount(); ++i) {
         if (list.RowAt(i).name == "alias" || list.RowAt(i).name == "away") {
             QVERIFY(list.RowAt(i).IsFolder());
-            m_ui->selected.push_back(i);
+            links.push_back(list.EngineRow(i));
         }
     }
-    QCOMPARE(m_ui->selected.size(), size_t(2));
-    m_engine->DeleteSelected();
+    QCOMPARE(links.size(), size_t(2));
+    m_engine->Delete(m_ui->currentPath, links);
     QVERIFY(runQueue());
 
     // What the links lead to stays whole; the links themselves go where the server allows it.
@@ -306,10 +305,7 @@ void TestEngineTransferReal::renameMkdAndPermissions() {
     QVERIFY(runQueue());
     QVERIFY(m_ui->logContains("フォルダの作成ができませんでした。\r\n"));
 
-    m_ui->rows = {{"mode.txt", "1", "2024/01/02 03:04", "-rw-------"}};
-    m_ui->selected = {0};
-    m_ui->attributesNumber = "64";
-    m_engine->ChangeAttributesOfSelected();
+    m_engine->ChangeAttributes(m_ui->currentPath, {"mode.txt"}, "SITE CHMOD", "64");
     QVERIFY(runQueue());
     QVERIFY(m_ui->logContains("SITE CHMOD 640 " + remote("mode.txt") + "\r\n"));
     QFETCH(int, kind);

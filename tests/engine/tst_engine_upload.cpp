@@ -132,7 +132,7 @@ void TestEngineUpload::clashRules() {
     bool result = false;
     std::deque<Operation> queued;
     connectThen([&] {
-        m_ui->overwriteAnswers = {1, 4, 4};
+        m_ui->overwriteAnswers = {Answer::Yes, Answer::Resume, Answer::Resume};
         result = m_engine->UploadFiles("/cur", {folder, same, missing, fresh, resume, shorter});
         queued = m_engine->Queue();
     });
@@ -162,7 +162,7 @@ void TestEngineUpload::asciiResumeStartsOver() {
     m_ui->ascii = true;
     std::deque<Operation> queued;
     connectThen([&] {
-        m_ui->overwriteAnswers = {4};
+        m_ui->overwriteAnswers = {Answer::Resume};
         m_engine->UploadFiles("/cur", {text});
         queued = m_engine->Queue();
     });
@@ -181,7 +181,7 @@ void TestEngineUpload::cancelOnTheThirdOfFive() {
     bool result = true;
     std::deque<Operation> queued;
     connectThen([&] {
-        m_ui->overwriteAnswers = {1, 1, 2, 1, 1};
+        m_ui->overwriteAnswers = {Answer::Yes, Answer::Yes, Answer::Cancel, Answer::Yes, Answer::Yes};
         result = m_engine->UploadFiles("", paths);
         queued = m_engine->Queue();
     });
@@ -196,7 +196,7 @@ void TestEngineUpload::optionSkipsEveryCheck() {
     std::deque<Operation> withAll, withOption;
     connectThen([&] {
         // "Overwrite all" on the first question: no later file is checked, not even for a folder.
-        m_ui->overwriteAnswers = {3};
+        m_ui->overwriteAnswers = {Answer::OverwriteAll};
         m_engine->UploadFiles("", {a, b, d});
         withAll = m_engine->Queue();
         EngineProbe::Queue(*m_engine).clear();
@@ -271,7 +271,7 @@ void TestEngineUpload::resumePastFourGiB() {
         f.write("the tail");
     }
     m_ui->rows = {{"big.bin", "4294967298", "", "-rw-r--r--"}};
-    m_ui->overwriteAnswers = {4};
+    m_ui->overwriteAnswers = {Answer::Resume};
     uploadAfterLogin(false, "/", "", {QFile::encodeName(path).toStdString()})
         .expect("TYPE I")
         .reply("200 ok")
@@ -293,7 +293,7 @@ void TestEngineUpload::resumePastFourGiB() {
 void TestEngineUpload::rearmTimerSendsNoDataBeforeStor() {
     const std::string path = file("part.bin", "0123456789");
     m_ui->rows = {{"part.bin", "4", "", "-rw-r--r--"}};
-    m_ui->overwriteAnswers = {4};
+    m_ui->overwriteAnswers = {Answer::Resume};
     std::string beforeStor = "<not looked at>";
     QElapsedTimer sinceRearm;
     uploadAfterLogin(true, "/", "", {path})

@@ -2,6 +2,7 @@
 
 #include "TerminalText.h"
 
+#include "dialogs/DialogSettings.h"
 #include "engine/EngineMessages.h"
 #include "engine/FtpAddress.h"
 #include "hosts/QXDoc.h"
@@ -171,11 +172,11 @@ bool CliSession::QueueCommand() {
             const int row = FindRowOf(Resolve(arg), arg);
             if (row < 0)
                 return;
-            m_ui.Select(row);
+            const FileListRow entry = m_ui.List().EngineRow(row);
             if (cmd == "rm")
-                m_engine.DeleteSelected();
+                m_engine.Delete(m_ui.GetCurrentPath(), {entry});
             else
-                m_engine.ChangeAttributesOfSelected();
+                ChangeAttributes(entry.name);
         });
     } else if (cmd == "mkdir") {
         m_steps.push_back([this, a] { GoTo(Resolve(a[0]).folder); });
@@ -283,6 +284,12 @@ void CliSession::Rename(const RemotePath& from, const RemotePath& to) {
         return;
     }
     m_engine.MoveEntry(Join(from.folder, from.name), to.name);
+}
+
+void CliSession::ChangeAttributes(const std::string& name) {
+    const int host = m_engine.HostNumber();
+    const std::string command = host >= 0 ? ReadChmodCommand(host) : std::string(DefaultChmodCommand);
+    m_engine.ChangeAttributes(m_ui.GetCurrentPath(), {name}, command, m_args.args.front());
 }
 
 void CliSession::PrintList() {

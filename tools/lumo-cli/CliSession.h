@@ -45,6 +45,8 @@ private:
     void Get(const RemotePath& remote, const std::string& arg, const std::string& localFolder);
     void Put(const std::string& local);
     void Rename(const RemotePath& from, const RemotePath& to);
+    // The mode on the command line for an entry of the current folder, with the host's command.
+    void ChangeAttributes(const std::string& name);
     void PrintList();
 
     // Runs the next step once the engine rests; the engine's Idle and the UI's changes ask for it.

@@ -2,7 +2,6 @@
 
 #include "TerminalText.h"
 
-#include "dialogs/DialogSettings.h"
 #include "engine/EngineMessages.h"
 #include "engine/TransferProgress.h"
 #include "hosts/HostRecord.h"
@@ -68,15 +67,6 @@ std::vector<FileListRow> TerminalUi::FileListRows() {
     return rows;
 }
 
-std::vector<FileListRow> TerminalUi::SelectedFileListRows() {
-    std::vector<FileListRow> rows;
-    for (int i : m_selected) {
-        if (i >= 0 && i < m_list.RowCount())
-            rows.push_back(m_list.EngineRow(i));
-    }
-    return rows;
-}
-
 int TerminalUi::FindRow(const std::string& rawName, const QString& shownName) const {
     for (int i = 0; i < m_list.RowCount(); ++i) {
         const FileListModel::Row& r = m_list.RowAt(i);
@@ -116,65 +106,59 @@ void TerminalUi::EndProgressLine() {
     m_progressShown = false;
 }
 
-int TerminalUi::AskAccount(int, const HostRecord&, std::string&, std::string&) {
+Answer TerminalUi::AskAccount(int, const HostRecord&, std::string&, std::string&) {
     // A terminal tool does not ask: the refused login is the failure, with the server's words.
     m_loginRefused = true;
     FlushRefusal();
     if (onSessionChange)
         onSessionChange();
-    return 2;
+    return Answer::Cancel;
 }
 
-int TerminalUi::AskFileOverwrite(OverwriteForm, const std::string& path, const std::string&,
-                                 const std::string&) {
+Answer TerminalUi::AskFileOverwrite(OverwriteForm, const std::string& path, const std::string&,
+                                    const std::string&) {
     switch (m_args.existing) {
     case CliArgs::Existing::Overwrite:
-        return 1;
+        return Answer::Yes;
     case CliArgs::Existing::Resume:
-        return 4;
+        return Answer::Resume;
     case CliArgs::Existing::Skip:
-        return 5;
+        return Answer::No;
     case CliArgs::Existing::Fail:
         break;
     }
     // That one file is left alone; the others of a folder still come.
     Fail(DecodeRemoteName(path).toStdString() +
          " exists already (--overwrite, --resume or --skip says what to do with it)");
-    return 5;
+    return Answer::No;
 }
 
-int TerminalUi::AskFolderOverwrite(const std::string& localFolder) {
+Answer TerminalUi::AskFolderOverwrite(const std::string& localFolder) {
     switch (m_args.existing) {
     case CliArgs::Existing::Overwrite:
-        return 1;
+        return Answer::Yes;
     case CliArgs::Existing::Resume:
         // Each file of the tree: a partial one continues, a whole one is skipped.
-        return 4;
+        return Answer::Resume;
     case CliArgs::Existing::Skip:
-        return 5;
+        return Answer::No;
     case CliArgs::Existing::Fail:
         break;
     }
     Fail(localFolder + " exists already (--overwrite, --resume or --skip says what to do with it)");
-    return 2;
+    return Answer::Cancel;
 }
 
-int TerminalUi::AskRenameOverwrite(const std::string& newPath, const FileListRow&, const FileListRow&) {
+Answer TerminalUi::AskRenameOverwrite(const std::string& newPath, const FileListRow&, const FileListRow&) {
     if (m_args.existing == CliArgs::Existing::Overwrite)
-        return 1;
+        return Answer::Yes;
     Fail(DecodeRemoteName(newPath).toStdString() + " exists already (--overwrite replaces it)");
-    return 2;
+    return Answer::Cancel;
 }
 
-int TerminalUi::AskTransferWhole(OverwriteForm, const std::string&, const std::string&) {
+Answer TerminalUi::AskTransferWhole(OverwriteForm, const std::string&, const std::string&) {
     // Only --resume leads to a resume; the server refusing it, the file goes whole as asked.
-    return m_args.existing == CliArgs::Existing::Resume ? 1 : 2;
-}
-
-int TerminalUi::AskAttributes(int hostNumber, const std::string&, std::string& command, std::string& number) {
-    command = hostNumber >= 0 ? ReadChmodCommand(hostNumber) : std::string(DefaultChmodCommand);
-    number = m_args.args.empty() ? std::string() : m_args.args.front();
-    return 1;
+    return m_args.existing == CliArgs::Existing::Resume ? Answer::Yes : Answer::Cancel;
 }
 
 void TerminalUi::ReplyRefused(int operation, const std::string& line) {

@@ -34,20 +34,16 @@ public:
     std::vector<FileListRow> FileListRowsNamed(const std::string& name) override {
         return m_list.EngineRowsNamed(name);
     }
-    std::vector<FileListRow> SelectedFileListRows() override;
     void SetStatusText(const std::string&, const std::string&) override {}
     void ProgressChanged(const CTransferProgress& progress) override;
-    int AskAccount(int hostNumber, const HostRecord& host, std::string& user, std::string& pass) override;
-    int AskFileOverwrite(OverwriteForm form, const std::string& path, const std::string& date,
-                         const std::string& size) override;
-    int AskFolderOverwrite(const std::string& localFolder) override;
-    int AskRenameOverwrite(const std::string& newPath, const FileListRow& existing,
-                           const FileListRow& renamed) override;
-    int AskTransferWhole(OverwriteForm form, const std::string& localPath,
-                         const std::string& remotePath) override;
-    int AskDeleteConfirmation(int, int, const std::string&, const std::string&) override { return 1; }
-    int AskAttributes(int hostNumber, const std::string& attributes, std::string& command,
-                      std::string& number) override;
+    Answer AskAccount(int hostNumber, const HostRecord& host, std::string& user, std::string& pass) override;
+    Answer AskFileOverwrite(OverwriteForm form, const std::string& path, const std::string& date,
+                            const std::string& size) override;
+    Answer AskFolderOverwrite(const std::string& localFolder) override;
+    Answer AskRenameOverwrite(const std::string& newPath, const FileListRow& existing,
+                              const FileListRow& renamed) override;
+    Answer AskTransferWhole(OverwriteForm form, const std::string& localPath,
+                            const std::string& remotePath) override;
     // Accepted once when --accept-fingerprint names it; refused with its fingerprint otherwise.
     CertificateAnswer AskCertificate(const HostRecord& host, const TlsPeerInfo& peer,
                                      CertificateStanding standing) override;
@@ -60,7 +56,6 @@ public:
     // The row of the current folder's list with this name (raw bytes or as shown); -1 when none.
     int FindRow(const std::string& rawName, const QString& shownName) const;
     const FileListModel& List() const { return m_list; }
-    void Select(int row) { m_selected = {row}; }
 
     // Failures of this operation code are expected and not counted (folders that exist already
     // when a folder tree is sent into one).
@@ -86,7 +81,6 @@ private:
     bool m_errIsTerminal;
     FileListModel m_list;
     std::string m_currentPath;
-    std::vector<int> m_selected;
     std::set<int> m_tolerated;
     std::string m_pendingRefusal;
     int m_failures = 0;
