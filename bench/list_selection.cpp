@@ -2,6 +2,7 @@
 // (offscreen): select all, invert (from nothing, from everything, from every other row), and the
 // reads the commands' enabling rules and the delete command make of a large selection. Prints the
 // median of several runs in one line, `rows=N select_all_ms=X invert_none_ms=X ...`, for bench.py.
+#include "engine/ListingReader.h"
 #include "gui/views/CQXListView.h"
 
 #include <QApplication>

@@ -10,6 +10,7 @@
 #include "app/gui/TempFolderNotice.h"
 #include "dialogs/DialogDriver.h"
 #include "engine/FtpEngine.h"
+#include "engine/ListingReader.h"
 #include "engine/TransferProgress.h"
 #include "fixtures/EngineHosts.h"
 #include "fixtures/ScriptedFtpPeer.h"

@@ -1,5 +1,6 @@
 #include "StoreFixture.h"
 #include "engine/FtpEngine.h"
+#include "engine/ListingReader.h"
 #include "engine/LocalNames.h"
 #include "fixtures/EngineHosts.h"
 #include "fixtures/EngineProbe.h"

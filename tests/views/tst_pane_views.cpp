@@ -1,4 +1,5 @@
 #include "StoreFixture.h"
+#include "engine/ListingReader.h"
 #include "gui/views/CQXListView.h"
 #include "gui/views/CQXLogView.h"
 #include "gui/views/CQXTreeView.h"

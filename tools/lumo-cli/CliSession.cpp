@@ -235,7 +235,7 @@ void CliSession::Get(const RemotePath& remote, const std::string& arg, const std
     const int row = FindRowOf(remote, arg);
     if (row < 0)
         return;
-    const FileListModel::Row& r = m_ui.List().RowAt(row);
+    const FolderRows::Row& r = m_ui.List().At(row);
     if (r.IsFolder()) {
         m_engine.DownloadFolders(localFolder, {r.name});
     } else {
@@ -279,7 +279,7 @@ void CliSession::Rename(const RemotePath& from, const RemotePath& to) {
     if (from.folder == to.folder) {
         // The session stands in that folder, under whatever name the server gave it.
         const int row = m_ui.FindRow(m_engine.ServerNameFor(from.name), from.name);
-        const std::string raw = row >= 0 ? m_ui.List().RowAt(row).name : m_engine.ServerNameFor(from.name);
+        const std::string raw = row >= 0 ? m_ui.List().At(row).name : m_engine.ServerNameFor(from.name);
         m_engine.RenameEntry(raw, to.name);
         return;
     }
@@ -293,7 +293,7 @@ void CliSession::ChangeAttributes(const std::string& name) {
 }
 
 void CliSession::PrintList() {
-    const FileListModel& list = m_ui.List();
+    const FolderRows& list = m_ui.List();
     // Written in pieces of a fixed size: a folder may hold 100,000 entries, and one buffer for all
     // of them would be fresh memory to fill.
     constexpr std::size_t kPiece = 64 * 1024;
@@ -304,19 +304,19 @@ void CliSession::PrintList() {
         if (ReadsAsAscii(raw))
             text += raw;
         else
-            text += EscapeControls(list.ItemText(row, column)).toStdString();
+            text += EscapeControls(list.Text(row, column)).toStdString();
     };
-    for (int i = 0; i < list.RowCount(); ++i) {
-        const FileListModel::Row& row = list.RowAt(i);
-        if (FileListModel::IsPlaceholder(row))
+    for (int i = 0; i < list.Count(); ++i) {
+        const FolderRows::Row& row = list.At(i);
+        if (FolderRows::IsPlaceholder(row))
             continue;
-        append(i, FileListModel::ColAttributes, row.attributes);
+        append(i, FolderRows::ColAttributes, row.attributes);
         text += '\t';
-        append(i, FileListModel::ColSize, row.size);
+        append(i, FolderRows::ColSize, row.size);
         text += '\t';
-        append(i, FileListModel::ColDate, row.date.view());
+        append(i, FolderRows::ColDate, row.date.view());
         text += '\t';
-        append(i, FileListModel::ColName, row.name);
+        append(i, FolderRows::ColName, row.name);
         text += '\n';
         if (text.size() >= kPiece) {
             std::fwrite(text.data(), 1, text.size(), m_out);

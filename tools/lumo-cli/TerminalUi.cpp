@@ -61,20 +61,10 @@ void TerminalUi::SetCurrentFolder(const std::string& path) {
 
 std::vector<FileListRow> TerminalUi::FileListRows() {
     std::vector<FileListRow> rows;
-    rows.reserve(static_cast<std::size_t>(m_list.RowCount()));
-    for (int i = 0; i < m_list.RowCount(); ++i)
+    rows.reserve(static_cast<std::size_t>(m_list.Count()));
+    for (int i = 0; i < m_list.Count(); ++i)
         rows.push_back(m_list.EngineRow(i));
     return rows;
-}
-
-int TerminalUi::FindRow(const std::string& rawName, const QString& shownName) const {
-    for (int i = 0; i < m_list.RowCount(); ++i) {
-        const FileListModel::Row& r = m_list.RowAt(i);
-        if (!FileListModel::IsPlaceholder(r) &&
-            (r.name == rawName || FileListModel::ShownName(r) == shownName))
-            return i;
-    }
-    return -1;
 }
 
 void TerminalUi::ProgressChanged(const CTransferProgress& progress) {

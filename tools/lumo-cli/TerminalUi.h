@@ -2,7 +2,7 @@
 
 #include "CliArgs.h"
 #include "engine/EngineUi.h"
-#include "views/FileListModel.h"
+#include "engine/FolderRows.h"
 
 #include <QElapsedTimer>
 
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-// The engine's UI for a terminal: the log goes to stderr with -v, the file list is a plain model,
+// The engine's UI for a terminal: the log goes to stderr with -v, the file list is rows in the list's order,
 // questions are answered by the command line's options, and failures become error lines.
 class TerminalUi : public CEngineUi {
 public:
@@ -27,9 +27,7 @@ public:
     void SetCurrentFolder(const std::string& path) override;
     void SetConnectedState(bool connected) override;
     void ClearFileList() override { m_list.Clear(); }
-    void FillFileList(std::vector<RemoteEntry> entries) override {
-        m_list.FillFromEntries(std::move(entries));
-    }
+    void FillFileList(std::vector<RemoteEntry> entries) override { m_list.Fill(std::move(entries)); }
     std::vector<FileListRow> FileListRows() override;
     std::vector<FileListRow> FileListRowsNamed(const std::string& name) override {
         return m_list.EngineRowsNamed(name);
@@ -54,8 +52,10 @@ public:
     void RefusalHandled() override { m_pendingRefusal.clear(); }
 
     // The row of the current folder's list with this name (raw bytes or as shown); -1 when none.
-    int FindRow(const std::string& rawName, const QString& shownName) const;
-    const FileListModel& List() const { return m_list; }
+    int FindRow(const std::string& rawName, const QString& shownName) const {
+        return m_list.Find(rawName, shownName);
+    }
+    const FolderRows& List() const { return m_list; }
 
     // Failures of this operation code are expected and not counted (folders that exist already
     // when a folder tree is sent into one).
@@ -79,7 +79,7 @@ private:
     const CliArgs& m_args;
     std::FILE* m_err;
     bool m_errIsTerminal;
-    FileListModel m_list;
+    FolderRows m_list;
     std::string m_currentPath;
     std::set<int> m_tolerated;
     std::string m_pendingRefusal;
