@@ -33,6 +33,9 @@ void CFtpEngine::ReadSystemSettings() {
 }
 
 void CFtpEngine::Arm(SocketId s, int message, std::uint32_t interest) {
+    // Every step a session enters goes through here: the one place to trace them.
+    qCDebug(lcEngineSteps, "engine %p socket %d: %s on %s", static_cast<void*>(this), s, StepName(message),
+            InterestText(interest).c_str());
     m_events.Select(s, message, interest);
     // A reply that came in the same piece as the one just taken is here already, and no read event
     // will announce it.

@@ -278,11 +278,25 @@ void TestEngineSession::userAnswered230StillSendsPass() {
         .reply("503 Login with USER first")
         .expect("PWD")
         .reply("257 \"/\"");
+    // The step trace, asked for, names each step the login enters.
+    static QStringList trace;
+    QLoggingCategory::setFilterRules(QStringLiteral("lumo.engine.steps.debug=true"));
+    const QtMessageHandler before =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext& c, const QString& m) {
+            if (QByteArray(c.category) == "lumo.engine.steps")
+                trace << m.section(QLatin1Char(':'), 1).trimmed();
+        });
     m_engine->Connect(0);
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QTRY_COMPARE(m_ui->foldersSet.size(), size_t(1));
     QVERIFY(m_ui->accountQuestions.empty());
+    qInstallMessageHandler(before);
+    QLoggingCategory::setFilterRules(QString());
+    QCOMPARE(trace.mid(0, 5),
+             (QStringList{"CONNECT on connect|close", "CONNECT on read|close", "USER on write|close",
+                          "USER on read|close", "PASS on write|close"}));
+    QVERIFY(trace.contains("PWD on read|close"));
 }
 
 void TestEngineSession::innerLineOfAMultiLineReplyEndsNothing() {
