@@ -13,6 +13,7 @@
 #include "platform/NameLookup.h"
 #include "platform/Socket.h"
 #include "platform/SocketEvents.h"
+#include "settings/FirewallSettings.h"
 #include "settings/PasswordVault.h"
 
 #include <QElapsedTimer>
@@ -343,9 +344,6 @@ private:
     bool ConnectDataToPeer(const DataChain& chain, SocketId ctrl, DataConn& conn, int port);
 
     // Login and firewall.
-    static std::string FirewallString(const char* name);
-    static std::string FirewallPassword();
-    static std::uint32_t FirewallNumber(const char* name);
     void FirewallLost();
     void LoginSucceeded();
 
@@ -426,6 +424,8 @@ private:
     CEngineUi& m_ui;
     // The firewall's password as ConnectStored read it; unset for sessions it did not start.
     std::optional<std::string> m_firePassword;
+    // The firewall of the session, read when it connects through one.
+    FirewallSettings m_firewall;
     // Counts the sessions ConnectStored began and CloseSession ended.
     std::uint64_t m_sessionSerial = 0;
     CPasswordVault m_vault;

@@ -40,11 +40,10 @@ int CFtpEngine::ConnectStored(const HostRecord& host, int hostNumber) {
                                *result = ConnectHost(record, hostNumber);
                                return;
                            }
-                           const std::string user = FirewallString(SettingName::FireUser);
-                           const std::string address = FirewallString(SettingName::FireAdr);
-                           const int port = static_cast<int>(FirewallNumber(SettingName::FirePort));
+                           const FirewallSettings firewall = FirewallSettings::Load();
                            m_vault.LoadStored(KeyFamily::Host, "", SettingName::FirePass,
-                                              CPasswordVault::AccountKey(user, address, port),
+                                              CPasswordVault::AccountKey(firewall.FireUser, firewall.FireAdr,
+                                                                         static_cast<int>(firewall.FirePort)),
                                               [this, record, hostNumber, result,
                                                serial](Outcome, const std::string& firePassword) {
                                                   if (serial != m_sessionSerial)
@@ -73,6 +72,10 @@ int CFtpEngine::ConnectHost(const HostRecord& host, int hostNumber) {
     m_loginUser = m_host.User;
     m_loginPass = m_host.Pass;
     if (m_host.Firewall != 0) {
+        // Read once: the firewall of a session does not change under it.
+        m_firewall = FirewallSettings::Load();
+        if (m_firePassword)
+            m_firewall.FirePass = *m_firePassword;
         ConnectFirewall();
     } else {
         if (m_host.Adr.empty()) {

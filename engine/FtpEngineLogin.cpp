@@ -1,28 +1,8 @@
 #include "engine/FtpEngine.h"
 
 #include "platform/TextCodec.h"
-#include "settings/SettingNames.h"
-#include "settings/SettingsKey.h"
 
 using namespace SocketEvent;
-
-std::string CFtpEngine::FirewallString(const char* name) {
-    SettingsKey key;
-    key.OpenKey(KeyFamily::Host);
-    return key.ReadString(name, "");
-}
-
-std::string CFtpEngine::FirewallPassword() {
-    SettingsKey key;
-    key.OpenKey(KeyFamily::Host);
-    return key.ReadScrambled(SettingName::FirePass);
-}
-
-std::uint32_t CFtpEngine::FirewallNumber(const char* name) {
-    SettingsKey key;
-    key.OpenKey(KeyFamily::Host);
-    return key.ReadDword(name, 0);
-}
 
 void CFtpEngine::OnFtpUser(SocketId s, std::uint32_t word) {
     if (EventKind(word) == Write)
@@ -95,11 +75,9 @@ void CFtpEngine::LoginSucceeded() {
 }
 
 int CFtpEngine::ConnectFirewall() {
-    const std::string address = FirewallString(SettingName::FireAdr);
-    const std::uint32_t port = FirewallNumber(SettingName::FirePort);
     m_ctrlSocket = Socket::CreateTcp();
     Arm(m_ctrlSocket.id(), WM_FTP_FIRECONNECT, SocketEvent::Connect | Close);
-    ConnectTo(m_ctrlSocket.id(), address, static_cast<int>(port));
+    ConnectTo(m_ctrlSocket.id(), m_firewall.FireAdr, static_cast<int>(m_firewall.FirePort));
     return 1;
 }
 
@@ -124,20 +102,18 @@ void CFtpEngine::OnFtpFireConnect(SocketId s, std::uint32_t word) {
     }
     if (!CommandStep(s, word, WM_FTP_FIRECONNECT, {}) || AwaitReplyProper(s, WM_FTP_FIRECONNECT))
         return;
-    Arm(s, FirewallNumber(SettingName::FireType) >= 3 ? WM_FTP_FIREUSER : WM_FTP_FIREOPEN, Write | Close);
+    const bool account = SchemeUsesFirewallAccount(FirewallSchemeShown(m_firewall.FireType));
+    Arm(s, account ? WM_FTP_FIREUSER : WM_FTP_FIREOPEN, Write | Close);
 }
 
 void CFtpEngine::OnFtpFireUser(SocketId s, std::uint32_t word) {
-    const std::string command =
-        EventKind(word) == Write ? "USER " + FirewallString(SettingName::FireUser) : std::string();
+    const std::string command = EventKind(word) == Write ? "USER " + m_firewall.FireUser : std::string();
     if (CommandStep(s, word, WM_FTP_FIREUSER, command))
         Arm(s, WM_FTP_FIREPASS, Write | Close);
 }
 
 void CFtpEngine::OnFtpFirePass(SocketId s, std::uint32_t word) {
-    const std::string command = EventKind(word) == Write
-                                    ? "PASS " + (m_firePassword ? *m_firePassword : FirewallPassword())
-                                    : std::string();
+    const std::string command = EventKind(word) == Write ? "PASS " + m_firewall.FirePass : std::string();
     if (CommandStep(s, word, WM_FTP_FIREPASS, command))
         Arm(s, WM_FTP_FIREOPEN, Write | Close);
 }
@@ -146,24 +122,23 @@ void CFtpEngine::OnFtpFireOpen(SocketId s, std::uint32_t word) {
     Disarm(s);
     switch (EventKind(word)) {
     case Write: {
-        const std::uint32_t type = FirewallNumber(SettingName::FireType);
         const std::string& host = m_host.Adr;
-        switch (type) {
-        case 0:
-        case 4:
+        switch (FirewallSchemeOf(m_firewall.FireType)) {
+        case FirewallScheme::UserAtHost:
+        case FirewallScheme::AccountThenUserAtHost:
             SendCommand(s, "USER " + m_loginUser + "@" + host);
             Arm(s, WM_FTP_USER, Read | Close);
             break;
-        case 1:
-        case 3:
+        case FirewallScheme::Open:
+        case FirewallScheme::AccountThenOpen:
             SendCommand(s, "OPEN " + host);
             Arm(s, WM_FTP_CONNECT, Read | Close);
             break;
-        case 2:
+        case FirewallScheme::OpenLowercase:
             SendCommand(s, "open " + host);
             Arm(s, WM_FTP_CONNECT, Read | Close);
             break;
-        default:
+        case FirewallScheme::AccountThenSite:
             SendCommand(s, "SITE " + host);
             Arm(s, WM_FTP_CONNECT, Read | Close);
             break;

@@ -25,6 +25,19 @@ inline constexpr int kFirewallSchemeCount = 6;
 extern const char* const kFirewallSchemes[kFirewallSchemeCount];
 // The scheme a stored FireType stands for: the session treats every value above 5 as scheme 5.
 int FirewallSchemeShown(std::uint32_t fireType);
+// How the session names the host to the firewall, by the positions of kFirewallSchemes: the
+// account at the host in USER, OPEN, open, or one of these after logging in to the firewall.
+enum class FirewallScheme {
+    UserAtHost = 0,
+    Open = 1,
+    OpenLowercase = 2,
+    AccountThenOpen = 3,
+    AccountThenUserAtHost = 4,
+    AccountThenSite = 5
+};
+inline FirewallScheme FirewallSchemeOf(std::uint32_t fireType) {
+    return static_cast<FirewallScheme>(FirewallSchemeShown(fireType));
+}
 // Schemes 3 to 5 log in to the firewall with its own account first.
 bool SchemeUsesFirewallAccount(int scheme);
 
