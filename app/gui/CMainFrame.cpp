@@ -706,6 +706,10 @@ void CMainFrame::SetConnectedState(bool connected) {
     emit ConnectedStateChanged(connected);
 }
 
+void CMainFrame::NamesChanged(const NameCodec& names) {
+    SetShownNames(names);
+}
+
 void CMainFrame::ReplyRefused(int, const std::string&) {
     emit EngineRefused();
 }
