@@ -8,6 +8,7 @@
 #include <vector>
 
 class CTransferProgress;
+class NameCodec;
 struct HostRecord;
 
 // One row of the remote file list as its columns show it.
@@ -46,6 +47,9 @@ public:
     virtual void SetCurrentFolder(const std::string& path) = 0;
     // Whether the host tree shows a session.
     virtual void SetConnectedState(bool connected) = 0;
+    // The session's names have changed (a new session, UTF-8 offered, a set found in a listing):
+    // what shows the server's names reads them with these from now on.
+    virtual void NamesChanged(const NameCodec& names) { static_cast<void>(names); }
 
     // The remote file list: emptied when the session ends, filled with the entries of a finished
     // listing, in the listing's order.

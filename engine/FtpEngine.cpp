@@ -309,7 +309,7 @@ void CFtpEngine::CloseSession() {
     m_replaceAllThisRun = false;
     ResetProgress();
     m_reply.DiscardPending();
-    SetSessionCharset(RemoteCharsetOfNumber(m_host.charset));
+    SetNames(NameCodec(RemoteCharsetOfNumber(m_host.charset)));
     m_listByMlsd = false;
     m_loggedIn = false;
     m_knownFolder.reset();
@@ -473,6 +473,13 @@ bool CFtpEngine::CommandStep(SocketId s, std::uint32_t word, int message, const 
 void CFtpEngine::ResetProgress() {
     m_progress.ResetProgress();
     m_ui.ProgressChanged(m_progress);
+}
+
+void CFtpEngine::SetNames(const NameCodec& names) {
+    if (names == m_names)
+        return;
+    m_names = names;
+    m_ui.NamesChanged(m_names);
 }
 
 void CFtpEngine::SetStatusText(const std::string& text, const std::string& iconFor) {

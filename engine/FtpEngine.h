@@ -10,6 +10,7 @@
 #include "engine/TransferProgress.h"
 #include "hosts/HostRecord.h"
 #include "platform/LocalFiles.h"
+#include "platform/NameCodec.h"
 #include "platform/NameLookup.h"
 #include "platform/Socket.h"
 #include "platform/SocketEvents.h"
@@ -74,6 +75,8 @@ public:
     const HostRecord& Host() const { return m_host; }
     HostRecord& Host() { return m_host; }
     int HostNumber() const { return m_hostNumber; }
+    // How this session's names go between the server's bytes and text.
+    const NameCodec& Names() const { return m_names; }
     SocketId ControlSocket() const { return m_ctrlSocket.id(); }
     // Whether something runs (the login included), and the code of the operation last started (0
     // while logging in).
@@ -261,6 +264,9 @@ private:
     // extended data command, after which the session keeps to PASV and PORT.
     FtpFeatures m_features;
     bool m_extendedRefused = false;
+    // The session's names: the host's set, UTF-8 when the server offered it, the set a listing
+    // showed on 自動.
+    NameCodec m_names;
 
     // The usual step of a command: sends `command` on the write event (nothing when it is empty),
     // waits for the whole reply, and ends the session on a close. True once a complete reply is
@@ -273,6 +279,8 @@ private:
     // Logs the engine's own text for something asked that was not done, and tells the UI.
     void LogFailure(const std::string& text);
     void ResetProgress();
+    // Takes the session's names and tells the UI when they differ from the last.
+    void SetNames(const NameCodec& names);
     void SetStatusText(const std::string& text, const std::string& iconFor = {});
     void ShowProgress(bool now);
     // Restarts the reply timer: a transfer that has gone quiet for the time-out has failed.

@@ -58,7 +58,7 @@ int CFtpEngine::ConnectStored(const HostRecord& host, int hostNumber) {
 int CFtpEngine::ConnectHost(const HostRecord& host, int hostNumber) {
     m_host = host;
     m_hostNumber = hostNumber;
-    SetSessionCharset(RemoteCharsetOfNumber(m_host.charset));
+    SetNames(NameCodec(RemoteCharsetOfNumber(m_host.charset)));
     m_ui.AppendLog(m_host.Name + "に接続します\r\n");
     m_busy = 1;
     // The login runs before any queued operation: none of the last session's is current.

@@ -31,8 +31,9 @@ std::string FolderWithSlash(std::string folder) {
     return folder + "/";
 }
 
-std::string LocalPath(const std::string& folderWithSlash, const std::string& rawName) {
-    return folderWithSlash + LocalNameFor(rawName).toStdString();
+std::string LocalPath(const std::string& folderWithSlash, const std::string& rawName,
+                      const NameCodec& names) {
+    return folderWithSlash + LocalNameFor(rawName, names).toStdString();
 }
 
 // A size column as a number of bytes; -1 when it is no plain number (a link's column gives the
@@ -63,11 +64,11 @@ int CFtpEngine::DownloadFiles(const std::string& localFolder, const std::vector<
     const std::string folder = FolderWithSlash(localFolder);
     const std::string remote = m_ui.GetCurrentPath();
     for (const FileListRow& f : files) {
-        if (!IsSafeLocalName(f.name)) {
+        if (!IsSafeLocalName(f.name, m_names)) {
             LogUnsafeLocalName(f.name);
             continue;
         }
-        const std::string local = LocalPath(folder, f.name);
+        const std::string local = LocalPath(folder, f.name, m_names);
         const std::int64_t size = ListedSize(f.size, f.link);
         // Asked now for the files that are there, so that the downloads then run unattended;
         // whatever appears meanwhile is asked about when its turn comes.
@@ -101,11 +102,11 @@ int CFtpEngine::DownloadFolders(const std::string& localFolder, const std::vecto
     // The folders of one command are one walk: given up together.
     const std::uint32_t walk = ++m_walkSerial;
     for (const std::string& name : names) {
-        if (!IsSafeLocalName(name)) {
+        if (!IsSafeLocalName(name, m_names)) {
             LogUnsafeLocalName(name);
             continue;
         }
-        const std::string local = LocalPath(folder, name);
+        const std::string local = LocalPath(folder, name, m_names);
         if (ask && QFileInfo::exists(QString::fromStdString(local))) {
             const Answer answer = m_ui.AskFolderOverwrite(local);
             const std::optional<ExistingFile> chosen = ExistingFileOfAnswer(answer);
@@ -158,7 +159,7 @@ int CFtpEngine::StartDownload(const Op::Download& download) {
     m_dataConns.clear();
     m_dataConns.push_back(std::move(conn));
 
-    const std::string shown = LocalNameFor(BaseName(download.remote)).toStdString();
+    const std::string shown = LocalNameFor(BaseName(download.remote), m_names).toStdString();
     SetStatusText(shown + "をダウンロード中です", shown);
     Arm(m_ctrlSocket.id(), WM_FTP_GETTYPE, Write | Close);
     return 1;
@@ -209,11 +210,11 @@ void CFtpEngine::ExpandDownloadFolder(const std::vector<RemoteEntry>& entries, c
     std::vector<Operation> subfolders;
     std::size_t tooDeep = 0;
     for (const RemoteEntry& e : entries) {
-        if (!IsSafeLocalName(e.name)) {
+        if (!IsSafeLocalName(e.name, m_names)) {
             LogUnsafeLocalName(e.name);
             continue;
         }
-        const std::string local = LocalPath(folder, e.name);
+        const std::string local = LocalPath(folder, e.name, m_names);
         const std::string remote = remoteFolder + "/" + e.name;
         // A link is fetched as the file it names, under its own name; following links as folders
         // could go round in circles.

@@ -2,7 +2,6 @@
 
 #include "engine/LocalNames.h"
 #include "engine/RemoteNames.h"
-#include "platform/TextCodec.h"
 
 #include <QFileInfo>
 
@@ -25,11 +24,11 @@ std::string PercentEncoded(const std::string& raw) {
 
 // Two remote paths as a log line names them: decoded, so that the line stays one text, and when
 // they look alike, with their bytes.
-std::string BothNames(const std::string& first, const std::string& second) {
-    const QString a = DecodeRemoteName(first).normalized(QString::NormalizationForm_C);
-    const QString b = DecodeRemoteName(second).normalized(QString::NormalizationForm_C);
-    const std::string shownA = ShownName(DecodeRemoteName(first).toStdString());
-    const std::string shownB = ShownName(DecodeRemoteName(second).toStdString());
+std::string BothNames(const std::string& first, const std::string& second, const NameCodec& names) {
+    const QString a = names.Decode(first).normalized(QString::NormalizationForm_C);
+    const QString b = names.Decode(second).normalized(QString::NormalizationForm_C);
+    const std::string shownA = ShownName(names.Decode(first).toStdString());
+    const std::string shownB = ShownName(names.Decode(second).toStdString());
     if (a != b)
         return "「" + shownA + "」と「" + shownB + "」";
     return "「" + shownA + "」(" + PercentEncoded(first) + ") と「" + shownB + "」(" +
@@ -163,8 +162,9 @@ bool CFtpEngine::CreateBesideClash(DataConn& conn) {
         if (!opened.file)
             return false;
         // Kept, yet not what was asked for: a script must learn that the names clashed.
-        LogFailure(BothNames(conn.clashWith, conn.remotePath) + "はどちらも「" + ShownName(conn.localPath) +
-                   "」として保存されるため、後のものを「" + ShownName(candidate) + "」に保存しました。\r\n");
+        LogFailure(BothNames(conn.clashWith, conn.remotePath, m_names) + "はどちらも「" +
+                   ShownName(conn.localPath) + "」として保存されるため、後のものを「" + ShownName(candidate) +
+                   "」に保存しました。\r\n");
         conn.localPath = candidate;
         conn.clashWith.clear();
         conn.created = true;

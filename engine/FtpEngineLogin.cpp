@@ -168,6 +168,6 @@ void CFtpEngine::OnFtpFeat(int message, SocketId s, std::uint32_t word) {
         EndOperation();
         return;
     }
-    SetSessionCharset(RemoteCharset::Utf8);
+    SetNames(NameCodec(RemoteCharset::Utf8));
     Arm(s, WM_FTP_OPTSUTF8, Write | Close);
 }

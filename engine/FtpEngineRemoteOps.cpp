@@ -14,7 +14,7 @@ const char* const kFolderClash = "カレントディレクトリには同一名�
 } // namespace
 
 std::string CFtpEngine::ServerNameFor(const QString& name) const {
-    return EncodeRemoteName(name.normalized(QString::NormalizationForm_C));
+    return m_names.Encode(name.normalized(QString::NormalizationForm_C));
 }
 
 bool CFtpEngine::ReviewListing(const std::string& listing, bool failOnUnreadable) {
@@ -26,7 +26,7 @@ bool CFtpEngine::ReviewListing(const std::string& listing, bool failOnUnreadable
 
 void CFtpEngine::BeginListingReview() {
     // Names are looked at only on 自動 before another set was found.
-    m_review.Begin(SessionCharset() == RemoteCharset::Auto && SessionLegacySet() == RemoteCharset::Auto);
+    m_review.Begin(m_names.StillGuessing());
 }
 
 bool CFtpEngine::ApplyListingReview(bool failOnUnreadable) {
@@ -46,8 +46,11 @@ bool CFtpEngine::ApplyListingReview(bool failOnUnreadable) {
     const std::size_t notShown = m_review.UnreadableCount() - m_review.Unreadable().size();
     if (notShown > 0)
         report("ファイル一覧のほかの " + GroupedCount(notShown) + " 行も読み取れませんでした。\r\n");
-    if (m_review.LegacySet() != RemoteCharset::Auto)
-        NoteSessionLegacySet(m_review.LegacySet());
+    if (m_review.LegacySet() != RemoteCharset::Auto) {
+        NameCodec found = m_names;
+        found.NoteLegacySet(m_review.LegacySet());
+        SetNames(found);
+    }
     return m_review.UnreadableCount() == 0;
 }
 

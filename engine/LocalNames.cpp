@@ -1,20 +1,21 @@
 #include "engine/LocalNames.h"
 
-#include "platform/TextCodec.h"
+#include "platform/NameCodec.h"
 
-bool IsSafeLocalName(std::string_view raw) {
-    if (raw.empty() || raw == "." || raw == ".." || raw.find('/') != std::string_view::npos ||
-        raw.find('\0') != std::string_view::npos)
-        return false;
-    const QString shown = DecodeRemoteName(raw);
-    return !shown.isEmpty() && shown != QLatin1String(".") && shown != QLatin1String("..") &&
-           !shown.contains(QLatin1Char('/')) && !shown.contains(QChar(0));
+bool IsOneEntryName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
+           name.find('\0') == std::string_view::npos;
 }
 
-QString LocalNameFor(std::string_view raw) {
+bool IsSafeLocalName(std::string_view raw, const NameCodec& names) {
+    // The decoded name is checked as UTF-8, whose bytes hold "/", "." and NUL only as themselves.
+    return IsOneEntryName(raw) && IsOneEntryName(names.Decode(raw).toStdString());
+}
+
+QString LocalNameFor(std::string_view raw, const NameCodec& names) {
     // Composed, as names on Linux (and in every other program here) are: a decomposed name from
     // a server would look the same and still be another file.
-    return DecodeRemoteName(raw).normalized(QString::NormalizationForm_C);
+    return names.Decode(raw).normalized(QString::NormalizationForm_C);
 }
 
 QString NumberedName(const QString& name, int number) {

@@ -7,7 +7,7 @@ bool IsOneCommandLine(std::string_view text) {
 }
 
 bool IsSafeRemoteName(std::string_view raw) {
-    return IsSafeLocalName(raw) && IsOneCommandLine(raw);
+    return IsOneEntryName(raw) && IsOneCommandLine(raw);
 }
 
 std::string ShownName(std::string name) {

@@ -9,7 +9,8 @@ bool IsOneCommandLine(std::string_view text);
 
 // Whether a name from a listing stands for exactly one entry of the folder it was listed in: not
 // empty, not "." or "..", without "/" or NUL, and fit for a command line. Deleting by any other
-// name could reach outside that folder.
+// name could reach outside that folder. The bytes the server gets are what count, not how a set
+// shows them.
 bool IsSafeRemoteName(std::string_view raw);
 
 // A name as a log line shows it: control bytes (a line break among them) become "?", so one name

@@ -1,5 +1,7 @@
 #include "platform/TextCodec.h"
 
+#include "platform/NameCodec.h"
+
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -45,8 +47,8 @@ bool IsValidUtf8(std::string_view s) {
 
 namespace {
 
-RemoteCharset g_sessionSet = RemoteCharset::Auto;
-RemoteCharset g_legacySet = RemoteCharset::Auto;
+// The names of the session the window or lumo-cli shows.
+NameCodec g_shownNames;
 
 const char* CodecName(RemoteCharset set) {
     switch (set) {
@@ -182,21 +184,12 @@ std::string EncodeIn(RemoteCharset set, const QString& text) {
                                                                     : EncodeLegacy(CodecName(set), text);
 }
 
-void SetSessionCharset(RemoteCharset set) {
-    g_sessionSet = set;
-    g_legacySet = RemoteCharset::Auto;
+void SetShownNames(const NameCodec& names) {
+    g_shownNames = names;
 }
 
-RemoteCharset SessionCharset() {
-    return g_sessionSet;
-}
-
-void NoteSessionLegacySet(RemoteCharset set) {
-    g_legacySet = set;
-}
-
-RemoteCharset SessionLegacySet() {
-    return g_legacySet;
+const NameCodec& ShownNames() {
+    return g_shownNames;
 }
 
 QString DecodeUtf8(std::string_view bytes) {
@@ -214,11 +207,7 @@ std::string EncodeUtf8(const QString& text) {
 }
 
 QString DecodeRemoteName(std::string_view raw) {
-    if (g_sessionSet != RemoteCharset::Auto)
-        return DecodeIn(g_sessionSet, raw);
-    if (IsValidUtf8(raw))
-        return DecodeUtf8(raw);
-    return g_legacySet == RemoteCharset::EucJp ? DecodeLegacy("EUC-JP", raw) : DecodeCp932(raw);
+    return g_shownNames.Decode(raw);
 }
 
 bool ReadsAsAscii(std::string_view raw) {
@@ -231,7 +220,7 @@ bool ReadsAsAscii(std::string_view raw) {
 }
 
 QString DecodeMixedText(std::string_view bytes) {
-    return IsValidUtf8(bytes) ? DecodeUtf8(bytes) : DecodeRemoteName(bytes);
+    return g_shownNames.DecodeMixed(bytes);
 }
 
 QString DecodeStoredText(std::string_view bytes) {
@@ -239,7 +228,7 @@ QString DecodeStoredText(std::string_view bytes) {
 }
 
 std::string EncodeRemoteName(const QString& text) {
-    return EncodeIn(g_sessionSet != RemoteCharset::Auto ? g_sessionSet : g_legacySet, text);
+    return g_shownNames.Encode(text);
 }
 
 RemoteName RemoteName::fromRaw(std::string raw) {

@@ -34,29 +34,24 @@ QString DecodeIn(RemoteCharset set, std::string_view bytes);
 // Characters the set cannot hold become "?".
 std::string EncodeIn(RemoteCharset set, const QString& text);
 
-// The names of the session: the set the host asks for (or the server offered), and on Auto the
-// set that names which are not UTF-8 were found in (CP932 unless a listing showed EUC-JP). One
-// session runs at a time; a new one starts with SetSessionCharset.
-void SetSessionCharset(RemoteCharset set);
-RemoteCharset SessionCharset();
-void NoteSessionLegacySet(RemoteCharset set);
-// Auto while no name that is not UTF-8 has been seen.
-RemoteCharset SessionLegacySet();
+// The names the program shows. Each engine keeps its own session's names (NameCodec); the window
+// and lumo-cli show one session at a time and set its names here when they change, for the views,
+// dialogs and lines that show a server's names. Nothing of an engine reads these.
+class NameCodec;
+void SetShownNames(const NameCodec& names);
+const NameCodec& ShownNames();
 
-// How a server's name is shown: in the session's set; on Auto as UTF-8 when the bytes are valid
-// UTF-8, otherwise in the set found for the others.
+// A server's name as the shown session's names read it (NameCodec::Decode).
 QString DecodeRemoteName(std::string_view raw);
 // Bytes that every set a server may use reads as the same printable ASCII: no control character, no
 // byte above 0x7D, and no \ (where JIS X 0201 has the yen sign, as it has the overline for ~).
 bool ReadsAsAscii(std::string_view raw);
-// A text of this program's (the store, the log, a status line) that may hold a server's names: as
-// UTF-8 when it is valid UTF-8, otherwise as the session's names. Kept apart from DecodeRemoteName
-// so that a host with a fixed set does not change how the program's own words are read.
+// A text of this program's that may hold a server's names, as the shown session's names read it
+// (NameCodec::DecodeMixed).
 QString DecodeMixedText(std::string_view bytes);
 // A text from the settings store: UTF-8, or CP932 as older stores hold it.
 QString DecodeStoredText(std::string_view bytes);
-// A name typed by the user or read from a local file name, as it goes to the server: in the
-// session's set, on Auto in UTF-8 until names in another set were seen.
+// A typed name as the shown session's server gets it (NameCodec::Encode).
 std::string EncodeRemoteName(const QString& text);
 
 // A name as the server sent it, with the text shown for it. The raw bytes are what goes back.

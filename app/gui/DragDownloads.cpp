@@ -81,12 +81,12 @@ public:
         QStringList paths;
         const QDir into(folder);
         for (const FileListRow& file : m_files) {
-            if (IsSafeLocalName(file.name))
-                paths << into.filePath(LocalNameFor(file.name));
+            if (IsSafeLocalName(file.name, engine.Names()))
+                paths << into.filePath(LocalNameFor(file.name, engine.Names()));
         }
         for (const std::string& name : m_folders) {
-            if (IsSafeLocalName(name))
-                paths << into.filePath(LocalNameFor(name));
+            if (IsSafeLocalName(name, engine.Names()))
+                paths << into.filePath(LocalNameFor(name, engine.Names()));
         }
         for (const QString& path : paths) {
             if (!QFileInfo::exists(path))

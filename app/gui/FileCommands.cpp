@@ -93,8 +93,8 @@ void Open(CMainFrame& frame) {
     const std::string name = entry.name;
     if (!engine.DownloadFiles(temp.toStdString(), {list.Model().EngineRow(row)}))
         return;
-    if (IsSafeLocalName(name))
-        engine.OpenWhenDone((temp + LocalNameFor(name)).toStdString(), "open");
+    if (IsSafeLocalName(name, engine.Names()))
+        engine.OpenWhenDone((temp + LocalNameFor(name, engine.Names())).toStdString(), "open");
 }
 
 void Download(CMainFrame& frame) {
@@ -135,8 +135,9 @@ void DownloadAs(CMainFrame& frame) {
                                   "」は一つのファイル名ではないため、ダウンロードしませんでした。\r\n");
             continue;
         }
-        const QString proposed =
-            IsSafeLocalName(entry.name) ? start.filePath(LocalNameFor(entry.name)) : start.path();
+        const QString proposed = IsSafeLocalName(entry.name, engine.Names())
+                                     ? start.filePath(LocalNameFor(entry.name, engine.Names()))
+                                     : start.path();
         const QString path =
             QFileDialog::getSaveFileName(&frame, QStringLiteral("名前を付けてダウンロード"), proposed);
         if (path.isEmpty())

@@ -48,6 +48,10 @@ void WindowEngineUi::SetConnectedState(bool connected) {
     m_frame.SetConnectedState(connected);
 }
 
+void WindowEngineUi::NamesChanged(const NameCodec& names) {
+    SetShownNames(names);
+}
+
 void WindowEngineUi::ClearFileList() {
     m_frame.ListView()->Clear();
 }

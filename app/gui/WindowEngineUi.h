@@ -14,6 +14,8 @@ public:
     std::string GetCurrentPath() override;
     void SetCurrentFolder(const std::string& path) override;
     void SetConnectedState(bool connected) override;
+    // The window shows its one session: the views, dialogs and log read that session's names.
+    void NamesChanged(const NameCodec& names) override;
     void ClearFileList() override;
     // Shows the file list of a finished listing and hands its subfolders to the tree.
     void FillFileList(std::vector<RemoteEntry> entries) override;

@@ -419,7 +419,8 @@ void CQXListView::DragSelectedRows(QAbstractItemView* view, const QPoint& grabbe
         return;
     // Direct-save targets want a plain name; they use it only to say which folder they mean.
     const std::string& first = m_model.RowAt(rows.front()).name;
-    const QString name = IsSafeLocalName(first) ? LocalNameFor(first) : QString();
+    // The list shows the window's session, whose names are the shown ones.
+    const QString name = IsSafeLocalName(first, ShownNames()) ? LocalNameFor(first, ShownNames()) : QString();
     bool plain = !name.isEmpty();
     for (QChar c : name)
         plain = plain && c.unicode() > 0x20 && c.unicode() < 0x7f;

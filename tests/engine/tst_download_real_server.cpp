@@ -5,6 +5,7 @@
 #include "fixtures/RealFtpServer.h"
 #include "fixtures/RecordingUi.h"
 #include "hosts/QXDoc.h"
+#include "platform/NameCodec.h"
 #include "platform/TextCodec.h"
 
 #include <QDir>
@@ -20,6 +21,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 
 namespace {
 constexpr int kWaitMs = 30000;
@@ -65,6 +67,24 @@ bool ReadAllEquals(const QString& path, const QByteArray& expected) {
 FileListRow Row(const std::string& name, qint64 size) {
     return FileListRow{name, std::to_string(size), "2024/01/02 03:04", "-rw-r--r--"};
 }
+
+// Writes a file under the name's bytes as they are, which need not be UTF-8; "" on failure. Such a
+// name is beyond the temporary folder's own clean-up: the caller removes the path returned.
+std::string WriteRawNamed(const QString& folder, const std::string& raw, const QByteArray& bytes) {
+    const std::string path = QFile::encodeName(folder).toStdString() + "/" + raw;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        return {};
+    const bool whole = ::write(fd, bytes.constData(), static_cast<size_t>(bytes.size())) == bytes.size();
+    ::close(fd);
+    return whole ? path : std::string();
+}
+
+// Everything a recording UI has been told, to see that nothing more comes.
+auto Told(const RecordingUi& ui) {
+    return std::make_tuple(ui.logText(), ui.progress.size(), ui.statusTexts.size(), ui.connectedStates.size(),
+                           ui.fileListClears, ui.failures.size(), ui.listings.size());
+}
 } // namespace
 
 class TestDownloadRealServer : public QObject {
@@ -74,15 +94,17 @@ private slots:
     void folderTreeArrivesByteForByte();
     void resumeAndOverwrite();
     void shiftJisNameRoundTrips();
+    void twoSessionsAtOnceOneDeletedMidTransfer();
 
 private:
     // Connects to the server as host 0 and waits until the first listing is done.
-    bool connectAndList(RealFtpServer& server, CFtpEngine& engine, RecordingUi& ui, bool passive);
+    bool connectAndList(RealFtpServer& server, CFtpEngine& engine, RecordingUi& ui, bool passive,
+                        RemoteCharset charset = RemoteCharset::Auto);
     bool waitIdle(CFtpEngine& engine);
 };
 
 bool TestDownloadRealServer::connectAndList(RealFtpServer& server, CFtpEngine& engine, RecordingUi& ui,
-                                            bool passive) {
+                                            bool passive, RemoteCharset charset) {
     HostRecord host;
     host.Name = "実サーバー";
     host.Adr = "127.0.0.1";
@@ -90,6 +112,7 @@ bool TestDownloadRealServer::connectAndList(RealFtpServer& server, CFtpEngine& e
     host.User = server.user().toStdString();
     host.Pass = server.password().toStdString();
     host.Pasv = passive ? 1 : 0;
+    host.charset = static_cast<int>(charset);
     CQXDoc().SaveHost(0, host);
     if (engine.Connect(0) != 1)
         return false;
@@ -200,17 +223,10 @@ void TestDownloadRealServer::shiftJisNameRoundTrips() {
     const QString shown = QStringLiteral("日本語の名前.txt");
     const std::string raw = EncodeCp932(shown);
     const QByteArray content = Noise(30000, 8);
-    // The server's disk holds the Shift-JIS bytes themselves; a name that is not UTF-8 is beyond the
-    // temporary folder's own clean-up.
-    const std::string path = QFile::encodeName(server.root()).toStdString() + "/" + raw;
+    // The server's disk holds the Shift-JIS bytes themselves.
+    const std::string path = WriteRawNamed(server.root(), raw, content);
     const auto removeRaw = qScopeGuard([&] { ::unlink(path.c_str()); });
-    {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        QVERIFY(fd >= 0);
-        QCOMPARE(::write(fd, content.constData(), static_cast<size_t>(content.size())),
-                 static_cast<ssize_t>(content.size()));
-        ::close(fd);
-    }
+    QVERIFY(!path.empty());
     QVERIFY2(server.start(), qPrintable(server.error()));
 
     QTemporaryDir target;
@@ -228,6 +244,73 @@ void TestDownloadRealServer::shiftJisNameRoundTrips() {
     QVERIFY(ui.logContains("RETR " + server.homePath() + "/" + raw + "\r\n"));
     QVERIFY(ReadAllEquals(target.filePath(shown), content));
     engine.CloseSession();
+}
+
+void TestDownloadRealServer::twoSessionsAtOnceOneDeletedMidTransfer() {
+    StoreFixture store;
+    // A Shift_JIS server whose download still runs when the other session goes, and a UTF-8 one
+    // whose large file lasts until the test ends it.
+    RealFtpServer sjisServer(RealFtpServer::Kind::Vsftpd);
+    sjisServer.setSlowFileRate(256 * 1024);
+    const QString kept = QStringLiteral("資料.bin");
+    const std::string keptRaw = EncodeCp932(kept);
+    const QByteArray keptBytes = Noise(512 * 1024, 9);
+    const std::string keptPath = WriteRawNamed(sjisServer.root(), keptRaw, keptBytes);
+    const auto removeRaw = qScopeGuard([&] { ::unlink(keptPath.c_str()); });
+    QVERIFY(!keptPath.empty());
+    RealFtpServer utf8Server(RealFtpServer::Kind::Pyftpdlib);
+    utf8Server.setSlowFileRate(32 * 1024);
+    const QString large = QStringLiteral("大きな資料.slow");
+    const QByteArray largeBytes = Noise(2 * 1024 * 1024, 10);
+    WriteFile(utf8Server.root() + "/" + large, largeBytes);
+    QVERIFY2(sjisServer.start(), qPrintable(sjisServer.error()));
+    QVERIFY2(utf8Server.start(), qPrintable(utf8Server.error()));
+
+    // The names shown are a third session's, which neither engine may read.
+    SetShownNames(NameCodec(RemoteCharset::EucJp));
+    const auto unshow = qScopeGuard([] { SetShownNames(NameCodec()); });
+    QTemporaryDir sjisTarget;
+    QTemporaryDir utf8Target;
+    RecordingUi sjisUi;
+    RecordingUi utf8Ui;
+    CFtpEngine sjisEngine(sjisUi);
+    auto utf8Engine = std::make_unique<CFtpEngine>(utf8Ui);
+    // The later login, whose server offers UTF-8, leaves the first session's names as they are.
+    QVERIFY(connectAndList(sjisServer, sjisEngine, sjisUi, true, RemoteCharset::ShiftJis));
+    QVERIFY(connectAndList(utf8Server, *utf8Engine, utf8Ui, true));
+    QCOMPARE(sjisEngine.Names().Set(), RemoteCharset::ShiftJis);
+    QCOMPARE(utf8Engine->Names().Set(), RemoteCharset::Utf8);
+    QVERIFY(sjisUi.names == sjisEngine.Names() && utf8Ui.names == utf8Engine->Names());
+
+    QCOMPARE(sjisEngine.DownloadFiles(sjisTarget.path().toStdString(), {Row(keptRaw, keptBytes.size())}), 1);
+    QCOMPARE(utf8Engine->DownloadFiles(utf8Target.path().toStdString(),
+                                       {Row(EncodeUtf8(large), largeBytes.size())}),
+             1);
+    const auto arriving = [&] {
+        const std::vector<DataConn>& conns = EngineProbe::DataConns(*utf8Engine);
+        return !conns.empty() && conns.front().moved > 0;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(arriving(), kWaitMs);
+    utf8Engine.reset();
+    const auto told = Told(utf8Ui);
+    // While the other session runs on, nothing of the deleted one may show.
+    QVERIFY(waitIdle(sjisEngine));
+    QVERIFY(Told(utf8Ui) == told);
+
+    // Each session saved under its own server's names; the whole file arrived, the other in part.
+    QVERIFY2(!sjisUi.logContains("失敗"), sjisUi.logText().c_str());
+    QVERIFY(ReadAllEquals(sjisTarget.filePath(kept), keptBytes));
+    QFile part(utf8Target.filePath(large));
+    QVERIFY(part.open(QIODevice::ReadOnly));
+    const QByteArray got = part.readAll();
+    QVERIFY(!got.isEmpty() && got.size() < largeBytes.size() && largeBytes.startsWith(got));
+    // Each log holds its own session: its server's greeting, its own transfer, nothing of the other.
+    QVERIFY(sjisUi.logContains("RETR " + sjisServer.homePath() + "/" + keptRaw + "\r\n"));
+    QVERIFY(utf8Ui.logContains("RETR /" + EncodeUtf8(large) + "\r\n"));
+    QVERIFY(utf8Ui.logContains("220 lumo test server ready.") && !sjisUi.logContains("lumo test server"));
+    QVERIFY(sjisUi.logContains("220 lumo-test-") && !utf8Ui.logContains("lumo-test-"));
+    QVERIFY(!sjisUi.logContains(EncodeUtf8(large)) && !utf8Ui.logContains(keptRaw));
+    sjisEngine.CloseSession();
 }
 
 QTEST_GUILESS_MAIN(TestDownloadRealServer)

@@ -803,7 +803,7 @@ void TestDownloadScripted::namesThatBecomeOneLocalNameAndPlantedLinks() {
     QTRY_VERIFY(idle());
     // Nothing was lost: the second of each pair lies beside the first, and each failure line
     // names both remote names.
-    const QString stand = LocalNameFor(ff);
+    const QString stand = LocalNameFor(ff, m_engine->Names());
     QCOMPARE(ReadAll(path(QStringLiteral("top/café"))), QByteArray::fromStdString(nfc));
     QCOMPARE(ReadAll(path(QStringLiteral("top/café (2)"))), QByteArray::fromStdString(nfd));
     QCOMPARE(ReadAll(path(QStringLiteral("top/") + stand)), QByteArray::fromStdString(ff));

@@ -390,6 +390,7 @@ void TestEngineRemoteOps::typedNamesFollowTheServersEncoding() {
     QCOMPARE(m_engine->ServerNameFor(name), utf8);
     m_engine->ReviewListing(sjisListing, false);
     QCOMPARE(m_engine->ServerNameFor(name), sjis);
+    QVERIFY(m_ui->names == m_engine->Names());
     // Once seen, the server's encoding stays for the session even when a later listing is plain.
     m_engine->ReviewListing(utf8Listing, false);
     QCOMPARE(m_engine->ServerNameFor(name), sjis);
@@ -397,23 +398,24 @@ void TestEngineRemoteOps::typedNamesFollowTheServersEncoding() {
     // EUC-JP names also read as CP932 (half-width kana) but CP932 names with kanji are not EUC-JP:
     // a listing whose every other name is EUC-JP is taken as EUC-JP.
     const std::string euc = EncodeIn(RemoteCharset::EucJp, name);
-    SetSessionCharset(RemoteCharset::Auto);
+    NameCodec& names = EngineProbe::Names(*m_engine);
+    names = NameCodec(RemoteCharset::Auto);
     m_engine->ReviewListing("-rw-r--r-- 1 ftp ftp 10 Jan  2 03:04 " + euc + "\r\n" + utf8Listing, false);
     QCOMPARE(m_engine->ServerNameFor(name), euc);
-    QCOMPARE(DecodeRemoteName(euc), name);
-    QCOMPARE(DecodeRemoteName(utf8), name);
-    SetSessionCharset(RemoteCharset::Auto);
+    QCOMPARE(m_engine->Names().Decode(euc), name);
+    QCOMPARE(m_engine->Names().Decode(utf8), name);
+    names = NameCodec(RemoteCharset::Auto);
     m_engine->ReviewListing("-rw-r--r-- 1 ftp ftp 10 Jan  2 03:04 " + euc + "\r\n" + sjisListing, false);
     QCOMPARE(m_engine->ServerNameFor(name), sjis);
     // A set the host names is kept whatever the listings hold; a decomposed local name goes composed.
-    SetSessionCharset(RemoteCharset::EucJp);
+    names = NameCodec(RemoteCharset::EucJp);
     m_engine->ReviewListing(sjisListing, false);
     QCOMPARE(m_engine->ServerNameFor(name), euc);
-    SetSessionCharset(RemoteCharset::Utf8);
+    names = NameCodec(RemoteCharset::Utf8);
     QCOMPARE(m_engine->ServerNameFor(QStringLiteral("か\u3099")), std::string("\xE3\x81\x8C"));
-    SetSessionCharset(RemoteCharset::Jis);
+    names = NameCodec(RemoteCharset::Jis);
     QCOMPARE(m_engine->ServerNameFor(name), EncodeIn(RemoteCharset::Jis, name));
-    QCOMPARE(DecodeRemoteName(EncodeIn(RemoteCharset::Jis, name)), name);
+    QCOMPARE(m_engine->Names().Decode(EncodeIn(RemoteCharset::Jis, name)), name);
 
     // A new session starts from UTF-8 again; a Shift-JIS listing turns typed names into Shift-JIS.
     LoginThen([&] {

@@ -203,7 +203,8 @@ void TestEngineSession::greetingSplitOverReadsThenLogin() {
                                 "504 not now\r\n"
                                 "カレントディレクトリのファイル一覧を取得できませんでした。\r\n"));
     // The server offered UTF-8 names: the session's names are UTF-8 whatever a listing holds.
-    QCOMPARE(SessionCharset(), RemoteCharset::Utf8);
+    QCOMPARE(m_engine->Names().Set(), RemoteCharset::Utf8);
+    QVERIFY(m_ui->names == m_engine->Names());
     // After PWD the queued listing ran.
     QCOMPARE(m_engine->CurrentOperation(), WM_FTP_LIST);
     QVERIFY(m_engine->Queue().empty());

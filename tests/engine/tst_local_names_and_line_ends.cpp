@@ -32,15 +32,17 @@ void TestLocalNamesAndLineEnds::safeLocalNames_data() {
 void TestLocalNamesAndLineEnds::safeLocalNames() {
     QFETCH(QByteArray, name);
     QFETCH(bool, safe);
-    QCOMPARE(IsSafeLocalName(std::string_view(name.constData(), static_cast<size_t>(name.size()))), safe);
+    QCOMPARE(
+        IsSafeLocalName(std::string_view(name.constData(), static_cast<size_t>(name.size())), NameCodec()),
+        safe);
 }
 
 void TestLocalNamesAndLineEnds::localNameIsTheShownName() {
-    QCOMPARE(LocalNameFor("\x83\x5c\x83\x74\x83\x67"), QStringLiteral("ソフト"));
-    QCOMPARE(LocalNameFor("ソフト"), QStringLiteral("ソフト"));
+    QCOMPARE(LocalNameFor("\x83\x5c\x83\x74\x83\x67", NameCodec()), QStringLiteral("ソフト"));
+    QCOMPARE(LocalNameFor("ソフト", NameCodec()), QStringLiteral("ソフト"));
     // A server's decomposed name (from a Mac) becomes the composed local name.
-    QCOMPARE(LocalNameFor("\xE3\x81\x8B\xE3\x82\x99"), QStringLiteral("が"));
-    QCOMPARE(LocalNameFor("\xE3\x81\x8B\xE3\x82\x99").size(), 1);
+    QCOMPARE(LocalNameFor("\xE3\x81\x8B\xE3\x82\x99", NameCodec()), QStringLiteral("が"));
+    QCOMPARE(LocalNameFor("\xE3\x81\x8B\xE3\x82\x99", NameCodec()).size(), 1);
 }
 
 void TestLocalNamesAndLineEnds::crLfBecomesLfAcrossPieces_data() {

@@ -1,3 +1,4 @@
+#include "platform/NameCodec.h"
 #include "platform/TextCodec.h"
 
 #include <QtTest>
@@ -77,25 +78,33 @@ void TestTextCodec::sessionCharacterSets() {
     // Characters a set cannot hold go as "?".
     QCOMPARE(EncodeIn(RemoteCharset::EucJp, QStringLiteral("a😀b")), std::string("a?b"));
 
-    SetSessionCharset(RemoteCharset::EucJp);
+    const NameCodec eucNames(RemoteCharset::EucJp);
+    QCOMPARE(eucNames.Decode(euc), name);
+    QCOMPARE(eucNames.Encode(name), euc);
+    // The program's own words and the store stay as they are whatever the host's set.
+    QCOMPARE(eucNames.DecodeMixed("表示に失敗しました"), QStringLiteral("表示に失敗しました"));
+    QCOMPARE(eucNames.DecodeMixed("150 " + euc), "150 " + name);
+    QCOMPARE(DecodeStoredText(sjis), name);
+    QCOMPARE(NameCodec(RemoteCharset::Jis).Decode(jis), name);
+    // On 自動 each name is guessed until the listings showed another set.
+    NameCodec guessing;
+    QCOMPARE(guessing.Decode(sjis), name);
+    QCOMPARE(guessing.Encode(name), EncodeUtf8(name));
+    guessing.NoteLegacySet(RemoteCharset::EucJp);
+    QVERIFY(!guessing.StillGuessing());
+    QCOMPARE(guessing.Decode(euc), name);
+    QCOMPARE(guessing.Decode(EncodeUtf8(name)), name);
+    QCOMPARE(guessing.Encode(name), euc);
+    QCOMPARE(NameCodec().LegacySet(), RemoteCharset::Auto);
+
+    // What the program shows reads the names of the session it shows, and only those.
+    SetShownNames(eucNames);
     QCOMPARE(DecodeRemoteName(euc), name);
     QCOMPARE(EncodeRemoteName(name), euc);
-    // The program's own words and the store stay as they are whatever the host's set.
-    QCOMPARE(DecodeMixedText("表示に失敗しました"), QStringLiteral("表示に失敗しました"));
     QCOMPARE(DecodeMixedText("150 " + euc), "150 " + name);
-    QCOMPARE(DecodeStoredText(sjis), name);
-    SetSessionCharset(RemoteCharset::Jis);
-    QCOMPARE(DecodeRemoteName(jis), name);
-    // On 自動 each name is guessed until the listings showed another set.
-    SetSessionCharset(RemoteCharset::Auto);
+    SetShownNames(NameCodec());
     QCOMPARE(DecodeRemoteName(sjis), name);
     QCOMPARE(EncodeRemoteName(name), EncodeUtf8(name));
-    NoteSessionLegacySet(RemoteCharset::EucJp);
-    QCOMPARE(DecodeRemoteName(euc), name);
-    QCOMPARE(DecodeRemoteName(EncodeUtf8(name)), name);
-    QCOMPARE(EncodeRemoteName(name), euc);
-    SetSessionCharset(RemoteCharset::Auto);
-    QCOMPARE(SessionLegacySet(), RemoteCharset::Auto);
 
     RemoteCharset set = RemoteCharset::Auto;
     QVERIFY(RemoteCharsetFromName("Shift_JIS", set) && set == RemoteCharset::ShiftJis);

@@ -55,6 +55,10 @@ void TerminalUi::SetConnectedState(bool connected) {
         onSessionChange();
 }
 
+void TerminalUi::NamesChanged(const NameCodec& names) {
+    SetShownNames(names);
+}
+
 void TerminalUi::SetCurrentFolder(const std::string& path) {
     m_currentPath = path == "/" ? std::string() : path;
 }

@@ -26,6 +26,8 @@ public:
     std::string GetCurrentPath() override { return m_currentPath; }
     void SetCurrentFolder(const std::string& path) override;
     void SetConnectedState(bool connected) override;
+    // The lines printed name the one session's files in its names.
+    void NamesChanged(const NameCodec& names) override;
     void ClearFileList() override { m_list.Clear(); }
     void FillFileList(std::vector<RemoteEntry> entries) override { m_list.Fill(std::move(entries)); }
     std::vector<FileListRow> FileListRows() override;
