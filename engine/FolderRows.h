@@ -11,7 +11,8 @@
 
 // The entries of a listed folder as the file list shows them: folders first, sorted by the name as
 // shown (or by another column), a link shown as a folder under its own name, folders without a
-// size. The list's model shows these rows; a terminal prints the same rows in the same order.
+// size. The list's model shows these rows; a terminal prints the same rows in the same order. Names
+// are shown as the program shows its session's (ShownNames), not by any engine's own set.
 class FolderRows {
 public:
     enum Column { ColName = 0, ColSize, ColDate, ColAttributes, ColumnCount };
