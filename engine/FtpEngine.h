@@ -70,57 +70,33 @@ public:
     int ConnectStored(const HostRecord& host, int hostNumber);
     // Connects to a host as given, which need not be stored (-1 for no stored host).
     int ConnectHost(const HostRecord& host, int hostNumber);
-    bool IsConnected() const { return m_ctrlSocket.valid(); }
+    [[nodiscard]] bool IsConnected() const { return m_ctrlSocket.valid(); }
     // The host of the session; the commands may fill its empty folders for this session only.
-    const HostRecord& Host() const { return m_host; }
+    [[nodiscard]] const HostRecord& Host() const { return m_host; }
     HostRecord& Host() { return m_host; }
-    int HostNumber() const { return m_hostNumber; }
+    [[nodiscard]] int HostNumber() const { return m_hostNumber; }
     // How this session's names go between the server's bytes and text.
-    const NameCodec& Names() const { return m_names; }
-    SocketId ControlSocket() const { return m_ctrlSocket.id(); }
+    [[nodiscard]] const NameCodec& Names() const { return m_names; }
     // Whether something runs (the login included), and the code of the operation last started (0
     // while logging in).
-    bool IsBusy() const { return m_busy != 0; }
-    int CurrentOperation() const { return m_curOp; }
+    [[nodiscard]] bool IsBusy() const { return m_busy != 0; }
+    [[nodiscard]] int CurrentOperation() const { return m_curOp; }
     // An operation runs or waits in the queue.
-    bool HasWork() const { return m_busy != 0 || !m_opQueue.empty(); }
-    const std::deque<Operation>& Queue() const { return m_opQueue; }
+    [[nodiscard]] bool HasWork() const { return m_busy != 0 || !m_opQueue.empty(); }
+    [[nodiscard]] const std::deque<Operation>& Queue() const { return m_opQueue; }
     // A transfer with a local file runs.
-    bool IsTransferring() const;
-    std::int32_t TimeoutMs() const { return m_timeoutMs; }
+    [[nodiscard]] bool IsTransferring() const;
+    [[nodiscard]] std::int32_t TimeoutMs() const { return m_timeoutMs; }
     void SetTimeoutMs(std::int32_t ms) { m_timeoutMs = ms; }
     // Whether the login folder is listed once logged in (as the window shows it); a caller that goes
     // elsewhere first saves that listing.
     void SetListAfterLogin(bool list) { m_listAfterLogin = list; }
-    std::int32_t SendChunk() const { return m_sendChunk; }
-
-    // Moves the socket into the first entry still waiting for one; 0 (and the socket left with the
-    // caller) when none waits.
-    int AttachDataSocket(Socket& sock);
-    // The entry whose data socket, or listening or connecting socket, this is.
-    DataConn* FindDataConn(SocketId s);
-
-    // A listing or transfer ends on two events, the final reply and the end of its data side, in
-    // either order: false for the first (which is only noted), true for the second.
-    bool SecondOfTwoEvents();
+    [[nodiscard]] std::int32_t SendChunk() const { return m_sendChunk; }
 
     void CloseSession();
-    void CloseSessionLost();
     void CancelTransfers();
     // The cancel command's rule: connected, and an operation runs or waits.
-    bool CanCancel() const;
-
-    int ConnectTo(SocketId s, const std::string& address, int port);
-    int ConnectFirewall();
-    // Sends one command; the log shows it as sent, except a password, shown as "PASS".
-    int SendCommand(SocketId s, const std::string& line);
-    int ReadReply(SocketId s);
-
-    // Every engine message comes in here and goes to its handler.
-    void OnMessage(int message, SocketId s, std::uint32_t word);
-    void OnTimer(int id);
-    bool IsReplyTimerActive() const { return m_replyTimer.isActive(); }
-    bool IsRearmTimerActive() const { return m_rearmTimer.isActive(); }
+    [[nodiscard]] bool CanCancel() const;
 
     // Remote file operations. The queueing work of the commands: each queues its operations, a
     // listing refresh where the folder changes, and dispatches. Names come as the file list's raw
@@ -147,30 +123,13 @@ public:
     // A name typed or read locally, as the bytes the server gets: in NFC (a name copied from a Mac
     // arrives decomposed), in the host's character set; on 自動 in UTF-8 until a listing held
     // names in another set.
-    std::string ServerNameFor(const QString& name) const;
-    // Reads a listing the server sent for what the rest of the session needs: every line it cannot
-    // read is logged (as a failure when `failOnUnreadable`, for operations that would otherwise
-    // leave entries behind unnoticed), and on 自動 the set of names that are not UTF-8 is noted.
-    // False when a line could not be read.
-    bool ReviewListing(const std::string& listing, bool failOnUnreadable);
-    // Deleting a folder tree: the folder is entered and listed, then its contents (the entries of
-    // its listing, whose names are taken) are queued.
-    void ExpandFolderDelete(const std::string& folder, std::vector<RemoteEntry>& entries);
+    [[nodiscard]] std::string ServerNameFor(const QString& name) const;
 
     // Uploads. Local paths are the file system's names; remote folders the server's bytes. False
     // from UploadFiles when the user cancelled (files before stay queued).
     bool UploadFiles(const std::string& remoteFolder, const std::vector<std::string>& localPaths);
     void UploadFolder(const std::string& localFolder, const std::string& remoteFolder);
     bool CreateIndexFile(const std::string& remoteFolder, const std::string& name);
-    bool StartUpload(const Op::Upload& upload);
-
-    // Opens `listening` on the control connection's local address and a free port; the PORT line,
-    // or "" when any step fails.
-    std::string MakePortCommand(SocketId ctrl, Socket& listening);
-    // Takes the pending connection and closes `listening`; a connection from any host but the
-    // control connection's peer is refused and the listening goes on (empty result).
-    Socket AcceptData(Socket& listening);
-
     // Downloads. Local paths are UTF-8 texts; remote paths are the server's raw bytes.
     // One file per row (name, size, date of the file list); 0 when the user cancelled.
     int DownloadFiles(const std::string& localFolder, const std::vector<FileListRow>& files);
@@ -182,6 +141,57 @@ public:
     // Opens a local path with the desktop ("open" a file, "explore" a folder) once what is queued
     // now is done.
     void OpenWhenDone(const std::string& path, const std::string& verb);
+
+signals:
+    // The queue ran dry and no operation runs: the session rests until something is asked.
+    void Idle();
+
+private:
+    // Tests look at and set up states no command leads to through this.
+    friend struct EngineProbe;
+
+    // The protocol's internals: sockets, replies, the data connection, the steps of the chains.
+    SocketId ControlSocket() const { return m_ctrlSocket.id(); }
+    // Moves the socket into the first entry still waiting for one; 0 (and the socket left with the
+    // caller) when none waits.
+    int AttachDataSocket(Socket& sock);
+    // The entry whose data socket, or listening or connecting socket, this is.
+    DataConn* FindDataConn(SocketId s);
+
+    // A listing or transfer ends on two events, the final reply and the end of its data side, in
+    // either order: false for the first (which is only noted), true for the second.
+    bool SecondOfTwoEvents();
+
+    void CloseSessionLost();
+    int ConnectTo(SocketId s, const std::string& address, int port);
+    int ConnectFirewall();
+    // Sends one command; the log shows it as sent, except a password, shown as "PASS".
+    int SendCommand(SocketId s, const std::string& line);
+    int ReadReply(SocketId s);
+
+    // Every engine message comes in here and goes to its handler.
+    void OnMessage(int message, SocketId s, std::uint32_t word);
+    void OnTimer(int id);
+    bool IsReplyTimerActive() const { return m_replyTimer.isActive(); }
+    bool IsRearmTimerActive() const { return m_rearmTimer.isActive(); }
+
+    // Reads a listing the server sent for what the rest of the session needs: every line it cannot
+    // read is logged (as a failure when `failOnUnreadable`, for operations that would otherwise
+    // leave entries behind unnoticed), and on 自動 the set of names that are not UTF-8 is noted.
+    // False when a line could not be read.
+    bool ReviewListing(const std::string& listing, bool failOnUnreadable);
+    // Deleting a folder tree: the folder is entered and listed, then its contents (the entries of
+    // its listing, whose names are taken) are queued.
+    void ExpandFolderDelete(const std::string& folder, std::vector<RemoteEntry>& entries);
+    bool StartUpload(const Op::Upload& upload);
+
+    // Opens `listening` on the control connection's local address and a free port; the PORT line,
+    // or "" when any step fails.
+    std::string MakePortCommand(SocketId ctrl, Socket& listening);
+    // Takes the pending connection and closes `listening`; a connection from any host but the
+    // control connection's peer is refused and the listening goes on (empty result).
+    Socket AcceptData(Socket& listening);
+
     // Starts a file download; 0 when there is nothing to fetch (the local file is kept or whole) or
     // it cannot be written. What is on disk is decided on now; the local file is made or changed
     // only once the server has accepted the transfer.
@@ -191,17 +201,7 @@ public:
     // A listing that would make the queue longer than the bound gives up the whole walk.
     void ExpandDownloadFolder(const std::vector<RemoteEntry>& entries, const std::string& localFolder,
                               const std::string& remoteFolder, ExistingFile existing, std::int64_t depth);
-
-signals:
-    // The queue ran dry and no operation runs: the session rests until something is asked.
-    void Idle();
-
-public:
     CSocketEvents& Events() { return m_events; }
-
-private:
-    // Tests look at and set up states no command leads to through this.
-    friend struct EngineProbe;
 
     // Queues an operation at the end (0 without a session); DispatchNextOp starts the next one
     // unless one runs. Every public operation queues and dispatches by itself.

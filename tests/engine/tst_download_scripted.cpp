@@ -78,7 +78,8 @@ private:
     QString path(const QString& name) const { return m_dir->filePath(name); }
     std::string local(const QString& name) const { return path(name).toStdString(); }
     bool idle() const {
-        return !m_engine->IsBusy() && m_engine->Events().Message(m_engine->ControlSocket()) == WM_FTP_IDLE;
+        return !m_engine->IsBusy() &&
+               EngineProbe::Events(*m_engine).Message(EngineProbe::ControlSocket(*m_engine)) == WM_FTP_IDLE;
     }
     // Logs in; the listing the login queues is refused so that the session is idle afterwards.
     ScriptedFtpPeer& loginToIdle(bool passive) {
@@ -477,8 +478,8 @@ void TestDownloadScripted::folderListingExpansion() {
                                 "-rw-r--r-- 1 o g   2 Jan  1  2020 a \r\n";
     const std::vector<RemoteEntry> entries = ReadListingEntries(listing);
     // A name is every byte up to the line end: "a" and "a " are two files.
-    m_engine->ExpandDownloadFolder(entries, local("x"), "/r/x", ExistingFile::Replace,
-                                   CFtpEngine::kMaxFolderDepth - 1);
+    EngineProbe::ExpandDownloadFolder(*m_engine, entries, local("x"), "/r/x", ExistingFile::Replace,
+                                      CFtpEngine::kMaxFolderDepth - 1);
     QCOMPARE(m_engine->Queue().size(), size_t(3));
     QCOMPARE(std::get<Op::Download>(m_engine->Queue()[0]).remote, std::string("/r/x/a"));
     const auto& second = std::get<Op::Download>(m_engine->Queue()[1]);
@@ -488,8 +489,8 @@ void TestDownloadScripted::folderListingExpansion() {
     QCOMPARE(std::get<Op::ListToDownload>(m_engine->Queue()[2]).depth, CFtpEngine::kMaxFolderDepth);
     EngineProbe::Queue(*m_engine).clear();
     // One level further the sub-folder is not entered: a failure line names it.
-    m_engine->ExpandDownloadFolder(entries, local("x"), "/r/x", ExistingFile::Replace,
-                                   CFtpEngine::kMaxFolderDepth);
+    EngineProbe::ExpandDownloadFolder(*m_engine, entries, local("x"), "/r/x", ExistingFile::Replace,
+                                      CFtpEngine::kMaxFolderDepth);
     QCOMPARE(m_engine->Queue().size(), size_t(2));
     QCOMPARE(
         m_ui->failures,

@@ -1,5 +1,6 @@
 #include "StoreFixture.h"
 #include "engine/FtpEngine.h"
+#include "fixtures/EngineProbe.h"
 #include "fixtures/RealFtpServer.h"
 #include "fixtures/RecordingUi.h"
 #include "hosts/QXDoc.h"
@@ -54,7 +55,7 @@ void TestEngineRealServer::connectLoginPwdAndDisconnect() {
     QCOMPARE(ui.connectedStates.back(), false);
     QVERIFY(!ui.logContains("ホストから切断されました。"));
     QVERIFY(engine.Queue().empty());
-    QVERIFY(!engine.IsReplyTimerActive());
+    QVERIFY(!EngineProbe::IsReplyTimerActive(engine));
 }
 
 void TestEngineRealServer::wrongPasswordAsksForTheAccount() {

@@ -386,13 +386,13 @@ void TestEngineRemoteOps::typedNamesFollowTheServersEncoding() {
     const std::string sjisListing = "-rw-r--r--   1 ftp ftp 10 Jan  2 03:04 " + sjis + "\r\n";
     const std::string utf8Listing = "-rw-r--r--   1 ftp ftp 10 Jan  2 03:04 " + utf8 + "\r\n";
     QCOMPARE(m_engine->ServerNameFor(name), utf8);
-    m_engine->ReviewListing(utf8Listing, false);
+    EngineProbe::ReviewListing(*m_engine, utf8Listing, false);
     QCOMPARE(m_engine->ServerNameFor(name), utf8);
-    m_engine->ReviewListing(sjisListing, false);
+    EngineProbe::ReviewListing(*m_engine, sjisListing, false);
     QCOMPARE(m_engine->ServerNameFor(name), sjis);
     QVERIFY(m_ui->names == m_engine->Names());
     // Once seen, the server's encoding stays for the session even when a later listing is plain.
-    m_engine->ReviewListing(utf8Listing, false);
+    EngineProbe::ReviewListing(*m_engine, utf8Listing, false);
     QCOMPARE(m_engine->ServerNameFor(name), sjis);
 
     // EUC-JP names also read as CP932 (half-width kana) but CP932 names with kanji are not EUC-JP:
@@ -400,16 +400,18 @@ void TestEngineRemoteOps::typedNamesFollowTheServersEncoding() {
     const std::string euc = EncodeIn(RemoteCharset::EucJp, name);
     NameCodec& names = EngineProbe::Names(*m_engine);
     names = NameCodec(RemoteCharset::Auto);
-    m_engine->ReviewListing("-rw-r--r-- 1 ftp ftp 10 Jan  2 03:04 " + euc + "\r\n" + utf8Listing, false);
+    EngineProbe::ReviewListing(*m_engine,
+                               "-rw-r--r-- 1 ftp ftp 10 Jan  2 03:04 " + euc + "\r\n" + utf8Listing, false);
     QCOMPARE(m_engine->ServerNameFor(name), euc);
     QCOMPARE(m_engine->Names().Decode(euc), name);
     QCOMPARE(m_engine->Names().Decode(utf8), name);
     names = NameCodec(RemoteCharset::Auto);
-    m_engine->ReviewListing("-rw-r--r-- 1 ftp ftp 10 Jan  2 03:04 " + euc + "\r\n" + sjisListing, false);
+    EngineProbe::ReviewListing(*m_engine,
+                               "-rw-r--r-- 1 ftp ftp 10 Jan  2 03:04 " + euc + "\r\n" + sjisListing, false);
     QCOMPARE(m_engine->ServerNameFor(name), sjis);
     // A set the host names is kept whatever the listings hold; a decomposed local name goes composed.
     names = NameCodec(RemoteCharset::EucJp);
-    m_engine->ReviewListing(sjisListing, false);
+    EngineProbe::ReviewListing(*m_engine, sjisListing, false);
     QCOMPARE(m_engine->ServerNameFor(name), euc);
     names = NameCodec(RemoteCharset::Utf8);
     QCOMPARE(m_engine->ServerNameFor(QStringLiteral("か\u3099")), std::string("\xE3\x81\x8C"));
@@ -420,7 +422,7 @@ void TestEngineRemoteOps::typedNamesFollowTheServersEncoding() {
     // A new session starts from UTF-8 again; a Shift-JIS listing turns typed names into Shift-JIS.
     LoginThen([&] {
         QCOMPARE(m_engine->ServerNameFor(name), utf8);
-        m_engine->ReviewListing(sjisListing, false);
+        EngineProbe::ReviewListing(*m_engine, sjisListing, false);
         m_engine->CreateFolder(name);
     })
         .expect("MKD /cur/" + sjis)

@@ -209,7 +209,7 @@ void TestEngineSession::greetingSplitOverReadsThenLogin() {
     QCOMPARE(m_engine->CurrentOperation(), WM_FTP_LIST);
     QVERIFY(m_engine->Queue().empty());
     QCOMPARE(m_ui->connectedStates.front(), true);
-    QVERIFY(m_engine->IsRearmTimerActive());
+    QVERIFY(EngineProbe::IsRearmTimerActive(*m_engine));
 }
 
 void TestEngineSession::loginWaitsForTheGreetingAndStopsAtARefusal_data() {
@@ -263,7 +263,7 @@ void TestEngineSession::loginWaitsForTheGreetingAndStopsAtARefusal() {
     // Nothing is left that looks like a session: every command sees a disconnected window.
     QTRY_VERIFY(!m_engine->IsConnected());
     QCOMPARE(m_ui->connectedStates.back(), false);
-    QVERIFY(!m_engine->IsReplyTimerActive());
+    QVERIFY(!EngineProbe::IsReplyTimerActive(*m_engine));
     QCOMPARE(m_ui->accountQuestions.size(), size_t(server == "421" ? 0 : 1));
     QVERIFY(m_ui->logContains(server == "421" ? "サーバーが接続を受け付けませんでした。\r\n"
                                               : "ログインを取りやめました。\r\n"));
@@ -570,9 +570,10 @@ void TestEngineSession::replyTimeoutReturnsToIdle() {
         .waitFor([this] { return m_ui->logContains("タイムアウトしました。\r\n"); })
         .call([&] {
             // The listing queued behind PWD went with the time-out; the session stays.
-            idleAfterTimeout = !m_engine->IsBusy() && m_engine->Queue().empty() && m_engine->IsConnected() &&
-                               !m_engine->IsReplyTimerActive() &&
-                               m_engine->Events().Message(m_engine->ControlSocket()) == WM_FTP_IDLE;
+            idleAfterTimeout =
+                !m_engine->IsBusy() && m_engine->Queue().empty() && m_engine->IsConnected() &&
+                !EngineProbe::IsReplyTimerActive(*m_engine) &&
+                EngineProbe::Events(*m_engine).Message(EngineProbe::ControlSocket(*m_engine)) == WM_FTP_IDLE;
         })
         .reply("257 \"/late\"")
         .waitFor([this] { return m_ui->logContains("257 \"/late\"\r\n"); })
@@ -651,22 +652,22 @@ void TestEngineSession::untimeoutLimitsOnlyTheLogin() {
     // Without a time-out the login is still limited, and nothing after it.
     SaveHost(m_peer->port());
     m_peer->pause(100)
-        .call([this] { QVERIFY(m_engine->IsReplyTimerActive()); })
+        .call([this] { QVERIFY(EngineProbe::IsReplyTimerActive(*m_engine)); })
         .reply("220 ready")
         .expect("USER user")
         .send("331-part", {})
         .waitFor([this] { return m_engine->IsBusy() && !m_ui->logContains("331"); })
         .pause(100)
-        .call([this] { QVERIFY(m_engine->IsReplyTimerActive()); })
+        .call([this] { QVERIFY(EngineProbe::IsReplyTimerActive(*m_engine)); })
         .send("\r\n331 rest\r\n")
         .expect("PASS secret")
         .reply("230 ok")
         .expect("PWD")
-        .call([this] { QVERIFY(!m_engine->IsReplyTimerActive()); });
+        .call([this] { QVERIFY(!EngineProbe::IsReplyTimerActive(*m_engine)); });
     m_engine->Connect(0);
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
-    QVERIFY(!m_engine->IsReplyTimerActive());
+    QVERIFY(!EngineProbe::IsReplyTimerActive(*m_engine));
 }
 
 void TestEngineSession::closeAtEachStage_data() {
@@ -716,7 +717,7 @@ void TestEngineSession::closeAtEachStage() {
              log().c_str());
     QVERIFY(m_engine->Queue().empty());
     QVERIFY(EngineProbe::DataConns(*m_engine).empty());
-    QVERIFY(!m_engine->IsReplyTimerActive());
+    QVERIFY(!EngineProbe::IsReplyTimerActive(*m_engine));
     QCOMPARE(m_ui->connectedStates.back(), false);
     QVERIFY(m_ui->fileListClears >= 1);
 }
@@ -728,8 +729,8 @@ void TestEngineSession::idleLogsUnsolicitedReplies() {
         .reply("421 Idle too long")
         .waitFor([this] { return m_ui->logContains("421 Idle too long\r\n"); })
         .call([&] {
-            stillIdle =
-                !m_engine->IsBusy() && m_engine->Events().Message(m_engine->ControlSocket()) == WM_FTP_IDLE;
+            stillIdle = !m_engine->IsBusy() && EngineProbe::Events(*m_engine).Message(
+                                                   EngineProbe::ControlSocket(*m_engine)) == WM_FTP_IDLE;
         })
         .close();
     m_engine->Connect(0);
@@ -773,7 +774,7 @@ void TestEngineSession::queueRunsInOrderAndShellOpenWaitsItsTurn() {
     QCOMPARE(m_ui->foldersSet[3], std::string("/c"));
     QCOMPARE(m_ui->shellOpens[0], std::make_pair(std::string("/tmp/down"), std::string("explore")));
     QTRY_VERIFY(!m_engine->IsBusy());
-    QCOMPARE(m_engine->Events().Message(m_engine->ControlSocket()), WM_FTP_IDLE);
+    QCOMPARE(EngineProbe::Events(*m_engine).Message(EngineProbe::ControlSocket(*m_engine)), WM_FTP_IDLE);
     QCOMPARE(m_ui->statusTexts.back().first, std::string());
 }
 
@@ -796,7 +797,7 @@ void TestEngineSession::cancelClosesDataAndWaitsPast426() {
             conn.localPath = dir.filePath("part.bin").toStdString();
             conn.expected = 100;
             EngineProbe::DataConns(*m_engine).push_back(std::move(conn));
-            QCOMPARE(m_engine->AttachDataSocket(data.near), 1);
+            QCOMPARE(EngineProbe::AttachDataSocket(*m_engine, data.near), 1);
             EngineProbe::Enqueue(*m_engine, Op::PrintFolder{});
             QVERIFY(m_engine->CanCancel());
             m_engine->CancelTransfers();
@@ -812,14 +813,15 @@ void TestEngineSession::cancelClosesDataAndWaitsPast426() {
         .waitFor([this] { return m_ui->logContains("426 Transfer aborted\r\n"); })
         .call([this] {
             QVERIFY(m_engine->IsBusy());
-            QCOMPARE(m_engine->Events().Message(m_engine->ControlSocket()), WM_FTP_ABOR);
+            QCOMPARE(EngineProbe::Events(*m_engine).Message(EngineProbe::ControlSocket(*m_engine)),
+                     WM_FTP_ABOR);
         })
         .reply("226 Abort successful");
     m_engine->Connect(0);
     QTRY_VERIFY(m_peer->done());
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QTRY_VERIFY(!m_engine->IsBusy());
-    QCOMPARE(m_engine->Events().Message(m_engine->ControlSocket()), WM_FTP_IDLE);
+    QCOMPARE(EngineProbe::Events(*m_engine).Message(EngineProbe::ControlSocket(*m_engine)), WM_FTP_IDLE);
     // The queued PWD went with the cancel.
     QCOMPARE(m_peer->commands().back(), std::string("ABOR"));
     QCOMPARE(m_ui->statusTexts.back().first, std::string());
@@ -864,7 +866,8 @@ void TestEngineSession::abortEndsOnAnyFinalReplyOrItsTimeout() {
         .reply("530 Please login with USER and PASS")
         .waitFor([this] { return !m_engine->IsBusy(); })
         .call([this] {
-            QCOMPARE(m_engine->Events().Message(m_engine->ControlSocket()), WM_FTP_IDLE);
+            QCOMPARE(EngineProbe::Events(*m_engine).Message(EngineProbe::ControlSocket(*m_engine)),
+                     WM_FTP_IDLE);
             QVERIFY(m_engine->IsConnected());
         })
         .call(cancel)
@@ -911,8 +914,8 @@ void TestEngineSession::longCommandGoesOutWhole() {
     LoginToIdle(*m_peer, *m_engine)
         .call([&] {
             int small = 4096;
-            ::setsockopt(m_engine->ControlSocket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
-            m_engine->SendCommand(m_engine->ControlSocket(), "CWD /" + name);
+            ::setsockopt(EngineProbe::ControlSocket(*m_engine), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+            EngineProbe::SendCommand(*m_engine, EngineProbe::ControlSocket(*m_engine), "CWD /" + name);
         })
         .expect("CWD /" + name)
         .reply("250 ok");
@@ -933,26 +936,27 @@ void TestEngineSession::dataConnectionTable() {
         EngineProbe::DataConns(*m_engine).push_back(std::move(conn));
         LoopbackPair data = MakePair(), extra = MakePair();
         const SocketId id = data.near.id();
-        QCOMPARE(m_engine->AttachDataSocket(data.near), 1);
+        QCOMPARE(EngineProbe::AttachDataSocket(*m_engine, data.near), 1);
         // A second connection finds no entry waiting for it and stays with the caller.
-        QCOMPARE(m_engine->AttachDataSocket(extra.near), 0);
+        QCOMPARE(EngineProbe::AttachDataSocket(*m_engine, extra.near), 0);
         QVERIFY(extra.near.valid());
-        QCOMPARE(m_engine->FindDataConn(id)->file->fileName(), dir.filePath(QString::number(msg)));
-        QCOMPARE(m_engine->FindDataConn(extra.near.id()), nullptr);
-        QCOMPARE(m_engine->FindDataConn(kNoSocket), nullptr);
+        QCOMPARE(EngineProbe::FindDataConn(*m_engine, id)->file->fileName(),
+                 dir.filePath(QString::number(msg)));
+        QCOMPARE(EngineProbe::FindDataConn(*m_engine, extra.near.id()), nullptr);
+        QCOMPARE(EngineProbe::FindDataConn(*m_engine, kNoSocket), nullptr);
         QVERIFY(m_engine->IsTransferring());
 
         // The periodic re-arm: a download for read and close; an upload not at all while no STOR
         // has gone out for it.
-        m_engine->OnTimer(TIMER_REARM);
+        EngineProbe::OnTimer(*m_engine, TIMER_REARM);
         if (msg == WM_FTP_GETDATA) {
-            QCOMPARE(m_engine->Events().Interest(id), SocketEvent::Read | SocketEvent::Close);
-            QCOMPARE(m_engine->Events().Message(id), WM_FTP_GETDATA);
+            QCOMPARE(EngineProbe::Events(*m_engine).Interest(id), SocketEvent::Read | SocketEvent::Close);
+            QCOMPARE(EngineProbe::Events(*m_engine).Message(id), WM_FTP_GETDATA);
         } else {
-            QCOMPARE(m_engine->Events().Interest(id), 0u);
+            QCOMPARE(EngineProbe::Events(*m_engine).Interest(id), 0u);
         }
 
-        QPointer<QFile> file = m_engine->FindDataConn(id)->file.get();
+        QPointer<QFile> file = EngineProbe::FindDataConn(*m_engine, id)->file.get();
         m_engine->CloseSession();
         QVERIFY(EngineProbe::DataConns(*m_engine).empty());
         QVERIFY(file.isNull());

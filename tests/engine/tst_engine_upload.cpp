@@ -304,7 +304,7 @@ void TestEngineUpload::rearmTimerSendsNoDataBeforeStor() {
         .expect("REST 4")
         // The periodic re-arm comes while the server has not yet heard what the data is for.
         .call([&] {
-            m_engine->OnTimer(TIMER_REARM);
+            EngineProbe::OnTimer(*m_engine, TIMER_REARM);
             sinceRearm.start();
         })
         .waitFor([&] { return sinceRearm.elapsed() > 200; })
@@ -386,7 +386,7 @@ void TestEngineUpload::folderDeleteExpandsDepthFirst() {
     EngineProbe::Queue(*m_engine).push_back(tail);
     // As when the folder's listing has come in.
     EngineProbe::Running(*m_engine) = Op::ListToDelete{"/cur/F"};
-    m_engine->ExpandFolderDelete("/cur/F", entries);
+    EngineProbe::ExpandFolderDelete(*m_engine, "/cur/F", entries);
     QCOMPARE(Steps(m_engine->Queue()),
              (std::vector<int>{WM_FTP_DELE, WM_FTP_DELE, WM_FTP_DELE, WM_FTP_DELE, WM_FTP_DELCWD, WM_FTP_CWD,
                                WM_FTP_RMD, WM_FTP_DELCWD, WM_FTP_CWD, WM_FTP_RMD, WM_FTP_CWD}));
@@ -397,7 +397,7 @@ void TestEngineUpload::folderDeleteExpandsDepthFirst() {
 
     // A tree whose folders list more than the queue may hold is given up whole, and only it.
     EngineProbe::MaxQueueLength(*m_engine) = 14;
-    m_engine->ExpandFolderDelete("/cur/F/s", entries);
+    EngineProbe::ExpandFolderDelete(*m_engine, "/cur/F/s", entries);
     QCOMPARE(RemotePaths(m_engine->Queue()), std::vector<std::string>{"/cur/"});
     QCOMPARE(m_ui->failures.back(),
              std::string("フォルダ「/cur/F/s」には 10 個の項目があり、待っている処理が多す"

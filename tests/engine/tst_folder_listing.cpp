@@ -55,7 +55,8 @@ private:
     std::unique_ptr<CFtpEngine> m_engine;
 
     bool idle() const {
-        return !m_engine->IsBusy() && m_engine->Events().Message(m_engine->ControlSocket()) == WM_FTP_IDLE;
+        return !m_engine->IsBusy() &&
+               EngineProbe::Events(*m_engine).Message(EngineProbe::ControlSocket(*m_engine)) == WM_FTP_IDLE;
     }
 };
 
@@ -122,7 +123,7 @@ void TestFolderListing::portCommandNamesTheControlConnectionsAddress() {
     QTRY_VERIFY(LocalAddress(ctrl.id(), a, port) && port != 0);
 
     Socket listening;
-    const std::string line = m_engine->MakePortCommand(ctrl.id(), listening);
+    const std::string line = EngineProbe::MakePortCommand(*m_engine, ctrl.id(), listening);
     QVERIFY(listening.valid());
     std::uint32_t bound;
     std::uint16_t dataPort;
@@ -134,7 +135,7 @@ void TestFolderListing::portCommandNamesTheControlConnectionsAddress() {
 
     // Without a connected control socket there is no address to name.
     Socket none;
-    QCOMPARE(m_engine->MakePortCommand(-1, none), std::string());
+    QCOMPARE(EngineProbe::MakePortCommand(*m_engine, -1, none), std::string());
     QVERIFY(!none.valid());
 }
 
@@ -197,7 +198,7 @@ void TestFolderListing::noTimeOutIsPendingOnceTheListingIsDone() {
     QTRY_VERIFY(m_peer->done());
     QTRY_VERIFY(idle());
     QCOMPARE(m_ui->listings.size(), size_t(1));
-    QVERIFY(!m_engine->IsReplyTimerActive());
+    QVERIFY(!EngineProbe::IsReplyTimerActive(*m_engine));
 }
 
 void TestFolderListing::pasvAddressIsNotTrusted_data() {
@@ -370,7 +371,7 @@ void TestFolderListing::unreadableLinesAreLoggedShort() {
     std::string listing = kListing + huge + "\r\n";
     for (int i = 0; i < 100000; ++i)
         listing += "no entry\r\n";
-    QVERIFY(!m_engine->ReviewListing(listing, true));
+    QVERIFY(!EngineProbe::ReviewListing(*m_engine, listing, true));
     QCOMPARE(m_ui->failures.size(), ListingReview::kKeptLines + 1);
     const std::size_t leftOut = huge.size() - ListingReview::kHeadBytes;
     QCOMPARE(m_ui->failures[0],
@@ -383,7 +384,7 @@ void TestFolderListing::unreadableLinesAreLoggedShort() {
     QVERIFY(m_ui->log.Text().size() < 8 * 1024);
     // The file list shows what it can and only logs what it could not read.
     m_ui->failures.clear();
-    QVERIFY(!m_engine->ReviewListing(listing, false));
+    QVERIFY(!EngineProbe::ReviewListing(*m_engine, listing, false));
     QVERIFY(m_ui->failures.empty());
 }
 
