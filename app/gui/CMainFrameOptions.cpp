@@ -1,8 +1,8 @@
 #include "app/gui/CMainFrame.h"
 
-#include "gui/settings/CPropSheetHostView.h"
+#include "gui/settings/OptionsSheet.h"
 
 void CMainFrame::OnOptions() {
-    CPropSheetHostView sheet(*m_doc, m_tree, m_logView, m_engine.get(), this);
+    OptionsSheet sheet(*m_doc, m_tree, m_logView, m_engine.get(), this);
     sheet.exec();
 }

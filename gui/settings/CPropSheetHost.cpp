@@ -3,8 +3,8 @@
 #include "hosts/PasswordMigration.h"
 
 #include "gui/settings/CPropPageConnect.h"
-#include "gui/settings/CPropPageFileopr.h"
 #include "gui/settings/CPropPageProxy.h"
+#include "gui/settings/FoldersPage.h"
 #include "hosts/QXDoc.h"
 
 #include <algorithm>
@@ -15,7 +15,7 @@ CPropSheetHost::CPropSheetHost(CQXDoc& doc, int topHostIndex, QWidget* parent)
     setObjectName(QStringLiteral("CPropSheetHost"));
     m_connect = new CPropPageConnect(m_editor);
     m_proxy = new CPropPageProxy(m_editor);
-    m_fileopr = new CPropPageFileopr(m_editor);
+    m_fileopr = new FoldersPage(m_editor);
     AddPage(m_connect, QStringLiteral("接続設定"));
     AddPage(m_proxy, QStringLiteral("ファイヤーウオール"));
     AddPage(m_fileopr, QStringLiteral("フォルダ"));

@@ -6,7 +6,7 @@
 
 class CQXDoc;
 class CPropPageConnect;
-class CPropPageFileopr;
+class FoldersPage;
 class CPropPageProxy;
 
 // The host settings sheet ("接続設定"): adds, removes and edits the registered hosts on a copy of
@@ -31,5 +31,5 @@ private:
     HostListEditor m_editor;
     CPropPageConnect* m_connect;
     CPropPageProxy* m_proxy;
-    CPropPageFileopr* m_fileopr;
+    FoldersPage* m_fileopr;
 };

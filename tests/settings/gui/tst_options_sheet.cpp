@@ -7,8 +7,8 @@
 #include "fixtures/RecordingUi.h"
 #include "gui/settings/CColorButton.h"
 #include "gui/settings/CPropPageLogView.h"
-#include "gui/settings/CPropSheetHostView.h"
 #include "gui/settings/OptionSheetControls.h"
+#include "gui/settings/OptionsSheet.h"
 #include "gui/views/CQXLogView.h"
 #include "gui/views/CQXTreeView.h"
 #include "gui/views/HostIcons.h"
@@ -87,7 +87,7 @@ struct OpenSheet {
     CQXLogView log;
     RecordingUi ui;
     CFtpEngine engine{ui};
-    CPropSheetHostView sheet{doc, &tree, &log, &engine};
+    OptionsSheet sheet{doc, &tree, &log, &engine};
 
     explicit OpenSheet(int page) {
         QObject::connect(&doc, &CQXDoc::HostsChanged, &tree, &CQXTreeView::FillHostTree);
@@ -198,7 +198,7 @@ void TestOptionsSheet::openedByItsCommandWhileDisconnected() {
     QString caption;
     QStringList tabs;
     WhenModalShown([&](QDialog* dialog) {
-        auto* sheet = qobject_cast<CPropSheetHostView*>(dialog);
+        auto* sheet = qobject_cast<OptionsSheet*>(dialog);
         QVERIFY(sheet);
         caption = sheet->windowTitle();
         for (int i = 0; i < sheet->Tabs()->count(); ++i)
@@ -210,7 +210,7 @@ void TestOptionsSheet::openedByItsCommandWhileDisconnected() {
 
     // A new picture for the host on top reaches the tree and the status bar's host pane.
     WhenModalShown([](QDialog* dialog) {
-        auto* sheet = qobject_cast<CPropSheetHostView*>(dialog);
+        auto* sheet = qobject_cast<OptionsSheet*>(dialog);
         QVERIFY(sheet && sheet->SetActivePage(2));
         Control<QListWidget>(sheet->ActivePage(), IconList)->item(6)->setCheckState(Qt::Checked);
         ClickButton(sheet, CPropertySheet::kOkButton);

@@ -17,12 +17,12 @@ class CQXTreeView;
 // the order of the hosts and the system values. Accepting it stores every page shown so far in one
 // write, then shows the result at once: the log pane's new look, the session's time-out and block
 // size, the host tree's pictures and order. Cancel writes nothing. The panes and the session may be
-// left out (null) where there are none.
-class CPropSheetHostView : public CPropertySheet {
+// left out (null) where there are none. First designed as CPropSheetHostView.
+class OptionsSheet : public CPropertySheet {
     Q_OBJECT
 public:
-    CPropSheetHostView(CQXDoc& doc, CQXTreeView* tree, CQXLogView* logView, CFtpEngine* engine,
-                       QWidget* parent = nullptr);
+    OptionsSheet(CQXDoc& doc, CQXTreeView* tree, CQXLogView* logView, CFtpEngine* engine,
+                 QWidget* parent = nullptr);
 
     CPropPageOpt* OptionsPage() const { return m_options; }
     CPropPageLogView* LogViewPage() const { return m_logViewPage; }

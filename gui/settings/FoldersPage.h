@@ -5,10 +5,11 @@
 class QLineEdit;
 
 // The folders page: the current host's upload and download folders and the name of its index file.
-class CPropPageFileopr : public CHostPage {
+// First designed as CPropPageFileopr.
+class FoldersPage : public CHostPage {
     Q_OBJECT
 public:
-    explicit CPropPageFileopr(HostListEditor& editor, QWidget* parent = nullptr);
+    explicit FoldersPage(HostListEditor& editor, QWidget* parent = nullptr);
 
 protected:
     void LoadFields(const HostRecord& host) override;

@@ -1,4 +1,4 @@
-#include "gui/settings/CPropSheetHostView.h"
+#include "gui/settings/OptionsSheet.h"
 
 #include "engine/FtpEngine.h"
 #include "gui/settings/CPropPageHostIcon.h"
@@ -10,11 +10,11 @@
 #include "gui/views/CQXTreeView.h"
 #include "hosts/QXDoc.h"
 
-CPropSheetHostView::CPropSheetHostView(CQXDoc& doc, CQXTreeView* tree, CQXLogView* logView,
-                                       CFtpEngine* engine, QWidget* parent)
+OptionsSheet::OptionsSheet(CQXDoc& doc, CQXTreeView* tree, CQXLogView* logView, CFtpEngine* engine,
+                           QWidget* parent)
     : CPropertySheet(QStringLiteral("オプション"), parent), m_tree(tree), m_logView(logView),
       m_engine(engine), m_hosts(doc.LoadAllHosts()) {
-    setObjectName(QStringLiteral("CPropSheetHostView"));
+    setObjectName(QStringLiteral("OptionsSheet"));
     m_options = new CPropPageOpt;
     m_logViewPage = new CPropPageLogView;
     m_hostIcon = new CPropPageHostIcon(m_hosts, tree ? tree->GetTopHostIndex() : -1);
@@ -31,7 +31,7 @@ CPropSheetHostView::CPropSheetHostView(CQXDoc& doc, CQXTreeView* tree, CQXLogVie
     });
 }
 
-bool CPropSheetHostView::OnApplied() {
+bool OptionsSheet::OnApplied() {
     // What was stored is shown at once, read back as the program reads it at its next start.
     if (m_logView && m_logViewPage->HasBeenShown())
         m_logView->ApplyAppearance(

@@ -1,4 +1,4 @@
-#include "gui/settings/CPropPageFileopr.h"
+#include "gui/settings/FoldersPage.h"
 
 #include "gui/dialogs/DialogLayout.h"
 #include "gui/settings/FolderBrowser.h"
@@ -11,8 +11,7 @@
 
 using namespace HostSheetControl;
 
-CPropPageFileopr::CPropPageFileopr(HostListEditor& editor, QWidget* parent)
-    : CHostPage(editor, FileoprPage, parent) {
+FoldersPage::FoldersPage(HostListEditor& editor, QWidget* parent) : CHostPage(editor, FileoprPage, parent) {
     DialogBuilder b(this, FileoprPage, kWidth, 0);
     PageRows rows(b, kMargin, kMargin, kWidth - 2 * kMargin);
     AddHostChoice(rows);
@@ -51,13 +50,13 @@ CPropPageFileopr::CPropPageFileopr(HostListEditor& editor, QWidget* parent)
     connect(browseDownload, &QPushButton::clicked, this, [this] { OnBrowse(m_download); });
 }
 
-void CPropPageFileopr::LoadFields(const HostRecord& host) {
+void FoldersPage::LoadFields(const HostRecord& host) {
     m_upload->setText(ShownText(host.UpPath));
     m_download->setText(ShownText(host.DownPath));
     m_index->setText(ShownText(host.Indexhtml));
 }
 
-bool CPropPageFileopr::StoreFields(HostRecord& host) {
+bool FoldersPage::StoreFields(HostRecord& host) {
     const std::string upload = TextForStore(host.UpPath, m_upload->text());
     const std::string download = TextForStore(host.DownPath, m_download->text());
     const std::string index = TextForStore(host.Indexhtml, m_index->text());
@@ -75,7 +74,7 @@ bool CPropPageFileopr::StoreFields(HostRecord& host) {
     return true;
 }
 
-void CPropPageFileopr::OnBrowse(QLineEdit* edit) {
+void FoldersPage::OnBrowse(QLineEdit* edit) {
     const QString folder = BrowseForFolder(this, edit->text());
     if (folder.isEmpty())
         return;
