@@ -244,9 +244,11 @@ private:
     ListingReview m_review;
     // LIST was refused and FEAT offered MLST: this session lists by MLSD.
     bool m_listByMlsd = false;
-    // The login has succeeded; USER was answered 230 (no password needed).
+    // The login has succeeded.
     bool m_loggedIn = false;
+    // The login folder is listed once logged in (SetListAfterLogin).
     bool m_listAfterLogin = true;
+    // USER was answered 230 (no password needed).
     bool m_userAccepted = false;
     // The server's working folder as this session's own commands set it (a CWD to a whole path, a
     // readable PWD); empty when a command left it unknown.
