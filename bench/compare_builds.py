@@ -1,13 +1,13 @@
 #!/usr/bin/python3
 """Two builds of lumo against each other on the benchmark's own work, to see what a change costs.
 
-Usage: compare_builds.py OLD_BUILD NEW_BUILD [RUNS]
+Usage: compare_builds.py [--only TEXT] OLD_BUILD NEW_BUILD [RUNS]
 
 Starts pyftpdlib and vsftpd on 127.0.0.1 as bench.py does, then runs each of lumo-cli's rows of
 bench.py (download and upload of 1 GiB, a folder of 1,000 small files, ls of 100,000 entries) and
 the in-process listing fill with the old and the new build taking turns at going first, RUNS times
 each (5 by default). Prints the median of each build and new/old; a run that fails or leaves a
-wrong file is named instead.
+wrong file is named instead. With --only, only the rows whose work or server names contain TEXT.
 """
 import os
 import shutil
@@ -55,10 +55,14 @@ def fill_step(build, listing):
     return B.Run(seconds=float(values["fill_ms"]) / 1000)
 
 
-def alternate(step, builds, runs):
-    """Each build's runs, the two taking turns at going first."""
+def alternate(step, builds, runs, drain=False):
+    """Each build's runs, the two taking turns at going first. With `drain` each pair starts once
+    the sockets of the pair before have left TIME_WAIT: a folder run leaves a thousand, and a pile
+    of them slows every connect after it."""
     results = {b: [] for b in builds}
     for i in range(runs):
+        if drain:
+            B.drain_time_wait()
         for b in builds if i % 2 == 0 else reversed(builds):
             results[b].append(step(b))
     return results
@@ -73,11 +77,15 @@ def cell(runs):
 
 
 def main():
-    if len(sys.argv) not in (3, 4):
+    args = sys.argv[1:]
+    only = ""
+    if args[:1] == ["--only"] and len(args) > 1:
+        only, args = args[1], args[2:]
+    if len(args) not in (2, 3):
         print(__doc__.strip().splitlines()[2], file=sys.stderr)
         return 2
-    builds = [os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])]
-    runs = int(sys.argv[3]) if len(sys.argv) == 4 else 5
+    builds = [os.path.abspath(args[0]), os.path.abspath(args[1])]
+    runs = int(args[2]) if len(args) == 3 else 5
     work = tempfile.mkdtemp(prefix="lumo-compare-")
     servers = []
     lines = []
@@ -90,9 +98,13 @@ def main():
             server.start()
         for server in servers:
             for label, step in cases(bench, server):
+                if only not in f"{label} {server.name}":
+                    continue
                 B.progress(f"{label} on {server.name}")
                 B.drain_time_wait()
-                lines.append((label, server.name, alternate(step, builds, runs)))
+                lines.append((label, server.name, alternate(step, builds, runs, drain="folder" in label)))
+            if only not in f"parse + fill {server.name}":
+                continue
             # The listing fill reads the text the server sent for the wide folder.
             listing = os.path.join(work, f"list-{server.name}.txt")
             B.timed(B.Bench.curl("passive", server.url("wide/")), listing)
