@@ -320,6 +320,7 @@ void CFtpEngine::CloseSession() {
     m_tlsSessions.reset();
     m_features = FtpFeatures();
     m_extendedRefused = false;
+    m_typeAscii.reset();
 }
 
 void CFtpEngine::CloseSessionLost() {

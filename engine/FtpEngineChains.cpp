@@ -80,14 +80,23 @@ void CFtpEngine::OnTypeStep(const DataChain& chain, SocketId s, std::uint32_t wo
             conn.ascii = m_ui.IsAsciiMode();
             ascii = conn.ascii;
         }
+        // The type stays until it is changed: asking for it again costs a round trip per file.
+        if (m_typeAscii == ascii) {
+            Arm(s, chain.pasv, Write | Close);
+            return;
+        }
+        m_typeAsciiSent = ascii;
         command = ascii ? "TYPE A" : "TYPE I";
     }
     if (!CommandStep(s, word, chain.type, command))
         return;
-    if (IsPositive(m_reply.Code()))
+    if (IsPositive(m_reply.Code())) {
+        m_typeAscii = m_typeAsciiSent;
         Arm(s, chain.pasv, Write | Close);
-    else
+    } else {
+        m_typeAscii.reset();
         FailChain(chain);
+    }
 }
 
 void CFtpEngine::OnPassiveOrPortStep(const DataChain& chain, SocketId s, std::uint32_t word) {

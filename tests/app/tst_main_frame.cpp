@@ -348,8 +348,8 @@ void TestMainFrame::enablingTableOnEveryRoute() {
     LoginScript(peer, "/").expect("TYPE A").reply("200 ok").expectPasv().expect("LIST").reply("150 list");
     peer.sendData(listing).closeData().reply("226 done");
     // The refresh of the last state waits here, so that an operation runs while the table is read.
-    peer.expect("TYPE A").waitFor([&release] { return release; }).reply("200 ok").expectPasv();
-    peer.expect("LIST").reply("150 list").sendData(listing).closeData().reply("226 done");
+    peer.expectPasv().expect("LIST").waitFor([&release] { return release; }).reply("150 list");
+    peer.sendData(listing).closeData().reply("226 done");
 
     CMainFrame f;
     showAndSettle(f);
