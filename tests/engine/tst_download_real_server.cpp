@@ -291,6 +291,8 @@ void TestDownloadRealServer::twoSessionsAtOnceOneDeletedMidTransfer() {
         return !conns.empty() && conns.front().moved > 0;
     };
     QTRY_VERIFY_WITH_TIMEOUT(arriving(), kWaitMs);
+    // The other session is still in the middle of its own download (two seconds at its rate).
+    QVERIFY(sjisEngine.IsTransferring());
     utf8Engine.reset();
     const auto told = Told(utf8Ui);
     // While the other session runs on, nothing of the deleted one may show.
