@@ -741,7 +741,7 @@ void TestMainFrame::importingHostsFromTheToolsMenu() {
             box->accept();
         });
         chooser->selectFile(path);
-        chooser->accept();
+        d->accept();
     });
     QVERIFY(f.RunCommand(CommandId::ImportHosts));
     QCOMPARE(headline, QStringLiteral("1 件のホストを取り込みました。1 件は取り込みませんでした。"));
