@@ -39,6 +39,8 @@ inline constexpr int SortByDate = 32847;
 inline constexpr int SortByType = 32848;
 inline constexpr int Open = 32849;
 inline constexpr int SaveLog = 32856;
+// Hosts from another program's file (FileZilla, WinSCP); beside the host settings.
+inline constexpr int ImportHosts = 32870;
 
 inline constexpr int AppAbout = 57664;
 inline constexpr int AppExit = 57665;

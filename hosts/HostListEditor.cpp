@@ -37,11 +37,15 @@ std::string HostListEditor::NewHostName(const HostList& hosts) {
     }
 }
 
-int HostListEditor::AddNewHost() {
+HostRecord HostListEditor::NewHost(const std::string& name) {
     HostRecord host;
-    host.Name = NewHostName(m_hosts);
+    host.Name = name;
     host.Indexhtml.clear();
-    m_hosts.push_back(std::move(host));
+    return host;
+}
+
+int HostListEditor::AddNewHost() {
+    m_hosts.push_back(NewHost(NewHostName(m_hosts)));
     m_origins.push_back(-1);
     m_current = Count() - 1;
     return m_current;

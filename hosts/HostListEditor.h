@@ -38,6 +38,8 @@ public:
 
     // "新しいホスト(n)" with the smallest n from 1 that no host's name equals byte for byte.
     static std::string NewHostName(const HostList& hosts);
+    // The record a host added here starts from: its name, port 21 and nothing else filled in.
+    static HostRecord NewHost(const std::string& name);
 
 private:
     HostList m_hosts;

@@ -61,6 +61,7 @@ constexpr Prompt kPrompts[] = {
     {CommandId::AsciiMode, "転送モードをアスキーモードにします。\nアスキーモードにします"},
     {CommandId::BinaryMode, "転送モードをバイナリモードにします。\nバイナリモードにします"},
     {CommandId::HostSettings, "ホストへの接続設定をおこないます。\n接続設定を行います"},
+    {CommandId::ImportHosts, "FileZilla や WinSCP に登録したホストを取り込みます。\nホストを取り込みます"},
     {CommandId::Options, "ＧＵＩやシステムの設定を行います。\nオプション設定を行います"},
     {CommandId::Download, "ファイルをダウンロードします。\nダウンロードします"},
     {CommandId::Delete, "現在選択されているファイルもしくはディレクトリを削除します。\nファイルを削除します"},
@@ -239,6 +240,9 @@ void CMainFrame::CreateActions() {
         CommandId::HostSettings, QStringLiteral("接続設定(&C)"), [this] { OnHostSettings(); },
         [this] { return !IsConnected(); });
     AddCommand(
+        CommandId::ImportHosts, QStringLiteral("ホストを取り込む(&I)..."), [this] { OnImportHosts(); },
+        [this] { return !IsConnected(); });
+    AddCommand(
         CommandId::Options, QStringLiteral("オプション(&O)"), [this] { OnOptions(); },
         [this] { return !IsConnected(); });
     AddCommand(
@@ -406,6 +410,7 @@ void CMainFrame::CreateMenus() {
 
     QMenu* tools = m_menuBar->AddMenu(QStringLiteral("ツール(&S)"));
     add(tools, CommandId::HostSettings);
+    add(tools, CommandId::ImportHosts);
     add(tools, CommandId::Options);
 
     QMenu* help = m_menuBar->AddMenu(QStringLiteral("ヘルプ(&H)"));
@@ -422,6 +427,7 @@ void CMainFrame::CreateMenus() {
     add(m_treeMenu, CommandId::Disconnect);
     m_treeMenu->addSeparator();
     AddCommandAlias(m_treeMenu, Action(CommandId::HostSettings), QStringLiteral("ホスト設定"));
+    AddCommandAlias(m_treeMenu, Action(CommandId::ImportHosts), QStringLiteral("ホストを取り込む..."));
     m_tree->SetContextMenu(m_treeMenu);
 
     m_listMenu = CreateListContextMenu(

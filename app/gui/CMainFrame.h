@@ -117,6 +117,8 @@ private:
     void OnFolderChosen();
     // The host settings sheet, modal; the tree follows what it stores.
     void OnHostSettings();
+    // Hosts from FileZilla's or WinSCP's file: a file chooser, then what was imported and what not.
+    void OnImportHosts();
     // The options sheet, modal; the log pane, the session and the tree show what it stores at once.
     void OnOptions();
     // With no host to connect, what the status bar says about registering one; else empty.

@@ -26,12 +26,14 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScreen>
 #include <QSplitter>
@@ -60,6 +62,7 @@ private slots:
     void damagedLayoutOpensOnTheScreen();
     void damagedStoreIsToldOnce();
     void refusedTempFolderIsToldAndNothingGoesElsewhere();
+    void importingHostsFromTheToolsMenu();
 };
 
 namespace {
@@ -362,6 +365,7 @@ void TestMainFrame::enablingTableOnEveryRoute() {
     const Rule table[] = {
         {Connect, {1, 0, 0, 0, 0}},
         {HostSettings, {1, 0, 0, 0, 0}},
+        {ImportHosts, {1, 0, 0, 0, 0}},
         {Options, {1, 0, 0, 0, 0}},
         {Disconnect, {0, 1, 1, 1, 1}},
         {Cancel, {0, 0, 0, 0, 1}},
@@ -700,6 +704,51 @@ void TestMainFrame::refusedTempFolderIsToldAndNothingGoesElsewhere() {
     QVERIFY(QFile::setPermissions(temp,
                                   QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
     QVERIFY(!NoticeRefusedTempFolder(&f));
+}
+
+void TestMainFrame::importingHostsFromTheToolsMenu() {
+    StoreFixture fx;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sitemanager.xml"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(R"(<FileZilla3><Servers><Folder>お客様<Server><Host>ftp.example.jp</Host><Port>21</Port>
+        <Protocol>0</Protocol><Logontype>0</Logontype><Name>サーバー</Name></Server></Folder>
+        <Server><Host>ssh.example.jp</Host><Protocol>1</Protocol><Name>ssh</Name></Server></Servers></FileZilla3>)");
+    file.close();
+    CMainFrame f;
+    showAndSettle(f);
+    // Beside the host settings in the tools menu, and in the host tree's menu.
+    QMenu* tools = f.MenuBand()->Bar()->actions().at(3)->menu();
+    QVERIFY(tools->actions().contains(f.Action(CommandId::ImportHosts)));
+    bool inTreeMenu = false;
+    for (QMenu* menu : f.findChildren<QMenu*>()) {
+        for (QAction* a : menu->actions())
+            inTreeMenu = inTreeMenu || (a->data().toInt() == CommandId::ImportHosts &&
+                                        a->text() == QStringLiteral("ホストを取り込む..."));
+    }
+    QVERIFY(inTreeMenu);
+
+    QString headline;
+    QString hosts;
+    WhenModalShown([&](QDialog* d) {
+        auto* chooser = qobject_cast<QFileDialog*>(d);
+        QVERIFY(chooser);
+        WhenModalShown([&](QDialog* box) {
+            QCOMPARE(box->objectName(), QStringLiteral("ImportSummary"));
+            headline = box->findChild<QLabel*>()->text();
+            hosts = box->findChild<QPlainTextEdit*>()->toPlainText();
+            box->accept();
+        });
+        chooser->selectFile(path);
+        d->accept();
+    });
+    QVERIFY(f.RunCommand(CommandId::ImportHosts));
+    QCOMPARE(headline, QStringLiteral("1 件のホストを取り込みました。1 件は取り込みませんでした。"));
+    QVERIFY2(hosts.contains(QStringLiteral("取り込み: お客様/サーバー")), qPrintable(hosts));
+    QVERIFY2(hosts.contains(QStringLiteral("取り込まず: ssh — SFTP のサイトです")), qPrintable(hosts));
+    // The tree shows the new host.
+    QCOMPARE(f.TreeView()->TopItemText(), QStringLiteral("お客様/サーバー"));
 }
 
 QTEST_MAIN(TestMainFrame)

@@ -8,6 +8,7 @@
 #include "settings/SettingNames.h"
 
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <optional>
@@ -43,6 +44,7 @@ private slots:
     void aNewerStoreValueWins();
     void firewallPasswordToo();
     void savedHostsMoveAndSessionsReadThem();
+    void importedPasswordsGoWhereSavedOnesGo();
 
 private:
     Outcome Expected() const { return m_keyring ? Outcome::Done : Outcome::NoKeyring; }
@@ -232,6 +234,42 @@ void TestPasswordVault::savedHostsMoveAndSessionsReadThem() {
     SettingsKey key;
     QVERIFY(key.OpenKey(KeyFamily::Host, "Host0"));
     QCOMPARE(key.ReadDword(CPasswordVault::MarkerName(N::Pass), 0), 0u);
+}
+
+void TestPasswordVault::importedPasswordsGoWhereSavedOnesGo() {
+    StoreFixture store;
+    RealFtpServer server(RealFtpServer::Kind::Pyftpdlib);
+    QVERIFY2(server.start(), qPrintable(server.error()));
+    QTemporaryDir dir;
+    QFile sites(dir.filePath(QStringLiteral("sitemanager.xml")));
+    QVERIFY(sites.open(QIODevice::WriteOnly));
+    sites.write(
+        QStringLiteral("<FileZilla3><Servers><Server><Host>127.0.0.1</Host><Port>%1</Port>"
+                       "<Protocol>6</Protocol><User>%2</User><Pass encoding=\"base64\">%3</Pass>"
+                       "<Logontype>1</Logontype><Name>取り込み</Name></Server></Servers></FileZilla3>")
+            .arg(server.port())
+            .arg(server.user(), QString::fromLatin1(server.password().toUtf8().toBase64()))
+            .toUtf8());
+    sites.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LUMO_CONFIG_DIR"), store.dir());
+    auto cli = [&env](const QStringList& args) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(LUMO_CLI), args);
+        const bool ended = p.waitForFinished(30000);
+        return std::make_pair(ended ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()));
+    };
+    const auto [status, out] = cli({QStringLiteral("import"), sites.fileName()});
+    QCOMPARE(status, 0);
+    QVERIFY2(out.contains(m_keyring ? QStringLiteral("キーリングに保存しました")
+                                    : QStringLiteral("設定ファイルに保存しました")),
+             qPrintable(out));
+    SettingsKey key;
+    QVERIFY(key.OpenKey(KeyFamily::Host, "Host0"));
+    QCOMPARE(key.ReadScrambled(N::Pass), m_keyring ? std::string() : server.password().toStdString());
+    // The imported host logs in with it.
+    QCOMPARE(cli({QStringLiteral("取り込み"), QStringLiteral("pwd")}).first, 0);
 }
 
 QTEST_GUILESS_MAIN(TestPasswordVault)

@@ -54,6 +54,13 @@ void TestCliArgs::goodLines() {
     QCOMPARE(*p.args.timeoutSeconds, 30);
     QVERIFY(!p.args.charset);
 
+    // Importing takes a file and no host.
+    p = parse({"import", "sitemanager.xml"});
+    QVERIFY(p.error.empty());
+    QCOMPARE(p.args.command, std::string("import"));
+    QVERIFY(p.args.target.empty());
+    QCOMPARE(p.args.args, (std::vector<std::string>{"sitemanager.xml"}));
+
     p = parse({"--charset", "EUC-JP", "h", "ls"});
     QVERIFY(p.error.empty());
     QCOMPARE(*p.args.charset, int(RemoteCharset::EucJp));

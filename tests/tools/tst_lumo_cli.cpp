@@ -82,6 +82,7 @@ private slots:
     void unreadableLineFailsAFolderDownload();
     void serverThatListsOnlyByMlsd();
     void encryptedSessionsAndCertificates();
+    void importedHostConnectsWithItsPassword();
 
 private:
     Run Cli(const QStringList& args, const QString& workDir = {});
@@ -110,6 +111,9 @@ Run TestLumoCli::Cli(const QStringList& args, const QString& workDir) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("LUMO_CONFIG_DIR"), m_config.path());
+    // No run reaches the user's own keyring: imported passwords stay in this store.
+    env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    env.remove(QStringLiteral("DISPLAY"));
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(workDir.isEmpty() ? m_work.path() : workDir);
     p.start(QStringLiteral(LUMO_CLI), args);
@@ -453,6 +457,8 @@ void TestLumoCli::badInputGetsUsageAndStatus2() {
         {QStringLiteral("ftp://"), QStringLiteral("pwd")},
         {QStringLiteral("ftp://h:99999"), QStringLiteral("pwd")},
         {QStringLiteral("ftp://u%0d%0aDELE%20x@127.0.0.1"), QStringLiteral("pwd")},
+        {QStringLiteral("import")},
+        {QStringLiteral("import"), QStringLiteral("a.xml"), QStringLiteral("b.xml")},
     };
     for (const QStringList& args : lines) {
         const Run r = Cli(args);
@@ -651,6 +657,40 @@ void TestLumoCli::encryptedSessionsAndCertificates() {
         Cli({QStringLiteral("--implicit-tls"), QStringLiteral("--accept-fingerprint"), implicitSha,
              QStringLiteral("ftp://127.0.0.1:%1").arg(implicitTls.port()), QStringLiteral("pwd")});
     QVERIFY2(flag.status == 0, qPrintable(flag.err));
+}
+
+void TestLumoCli::importedHostConnectsWithItsPassword() {
+    const RealFtpServer& s = *m_servers[0];
+    Seed(s.root());
+    const QString sites = m_work.path() + QStringLiteral("/sitemanager.xml");
+    WriteFile(sites,
+              QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                             "<FileZilla3><Servers><Folder>お客様\n"
+                             "<Server><Host>127.0.0.1</Host><Port>%1</Port><Protocol>6</Protocol>"
+                             "<User>%2</User><Pass encoding=\"base64\">%3</Pass><Logontype>1</Logontype>"
+                             "<Name>取り込み</Name></Server></Folder>\n"
+                             "<Server><Host>ssh.example.jp</Host><Port>22</Port><Protocol>1</Protocol>"
+                             "<Name>ssh</Name></Server></Servers></FileZilla3>\n")
+                  .arg(s.port())
+                  .arg(s.user(), QString::fromLatin1(s.password().toUtf8().toBase64()))
+                  .toUtf8());
+    const Run imported = Cli({QStringLiteral("import"), sites});
+    QCOMPARE(imported.status, 0);
+    const QStringList lines = imported.out.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines[0].startsWith(QStringLiteral("imported\tお客様/取り込み\t")), qPrintable(imported.out));
+    QVERIFY2(lines[0].contains(QStringLiteral("設定ファイルに保存しました")), qPrintable(imported.out));
+    QVERIFY2(lines[1].startsWith(QStringLiteral("skipped\tssh\tSFTP ")), qPrintable(imported.out));
+
+    const Run listed = Cli({QStringLiteral("お客様/取り込み"), QStringLiteral("ls"), QStringLiteral("sub")});
+    QVERIFY2(listed.status == 0, qPrintable(listed.err));
+    QVERIFY2(listed.out.contains(QStringLiteral("\tb.bin\n")), qPrintable(listed.out + listed.err));
+
+    // A file that cannot be read: said, status 1, and the host stays the only one of its name.
+    const Run broken = Cli({QStringLiteral("import"), m_work.path() + QStringLiteral("/none.xml")});
+    QCOMPARE(broken.status, 1);
+    QVERIFY2(broken.err.contains(QStringLiteral("cannot read")), qPrintable(broken.err));
+    QVERIFY(broken.out.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestLumoCli)

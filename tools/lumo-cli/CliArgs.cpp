@@ -33,12 +33,15 @@ bool isOctalMode(const std::string& s) {
 
 std::string CliUsage() {
     return "usage: lumo-cli [options] TARGET COMMAND [ARGS...]\n"
+           "       lumo-cli import FILE\n"
            "\n"
            "TARGET   ftp://[user[:password]@]host[:port], or a host registered in lumo (its name or "
            "Host<n>);\n"
            "         ftpes:// for explicit TLS, ftps:// for implicit TLS (port 990); [::1] for IPv6\n"
            "COMMAND  ls [PATH] | get REMOTE [LOCALDIR] | put LOCAL [REMOTEDIR] | rm REMOTE\n"
            "         | mkdir PATH | mv FROM TO | chmod MODE PATH | pwd\n"
+           "import   adds the FTP hosts of FileZilla's sitemanager.xml or WinSCP's WinSCP.ini to lumo's\n"
+           "         hosts (a host named \"import\" is reached as Host<n>)\n"
            "\n"
            "options:\n"
            "  --passive, --active     data connection mode (default: the host's setting; passive for a URL)\n"
@@ -149,6 +152,14 @@ CliParse ParseCliArgs(const std::vector<std::string>& argv) {
     }
     if (a.help)
         return r;
+    // Importing works on the store alone: no TARGET.
+    if (!positional.empty() && positional[0] == "import") {
+        a.command = positional[0];
+        a.args.assign(positional.begin() + 1, positional.end());
+        if (a.args.size() != 1 || a.args[0].empty())
+            r.error = "import takes one FILE: FileZilla's sitemanager.xml or WinSCP's WinSCP.ini";
+        return r;
+    }
     if (positional.size() < 2) {
         r.error = positional.empty() ? "no TARGET and COMMAND given" : "no COMMAND given";
         return r;

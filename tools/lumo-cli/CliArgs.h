@@ -24,6 +24,7 @@ struct CliArgs {
     std::string acceptFingerprint;
     bool help = false;
 
+    // Empty for "import", which takes no host.
     std::string target;
     std::string command;
     std::vector<std::string> args;

@@ -1,4 +1,5 @@
 #include "CliArgs.h"
+#include "CliImport.h"
 #include "CliSession.h"
 #include "platform/MemoryPages.h"
 #include "platform/RegistryStore.h"
@@ -36,6 +37,12 @@ int main(int argc, char** argv) {
     if (tempFault != FolderFault::None)
         std::fprintf(stderr, "lumo-cli: %s\n",
                      TempFolderFaultText(tempFault, SystemTempFolder()).toStdString().c_str());
+    if (p.args.command == "import") {
+        QTimer::singleShot(0, &app, [&p] {
+            RunCliImport(p.args.args[0], stdout, stderr, [](int status) { QCoreApplication::exit(status); });
+        });
+        return QCoreApplication::exec();
+    }
     CliSession session(p.args, stdout, stderr, isatty(fileno(stderr)) != 0);
     QObject::connect(
         &session, &CliSession::Finished, &app,
