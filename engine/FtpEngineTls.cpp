@@ -39,6 +39,8 @@ void CFtpEngine::OnFtpAuth(SocketId s, std::uint32_t word) {
         return;
     }
     if (m_host.Security == HostSecurity::ExplicitIfOffered) {
+        // The host asked for TLS only where the server offers it: its refusal is no failure.
+        m_ui.RefusalHandled();
         m_ui.AppendLog("サーバーが TLS に対応していないため、暗号化せずにログインします。\r\n");
         Arm(s, WM_FTP_USER, Write | Close);
         return;
