@@ -69,7 +69,8 @@ void ShowImportSummary(QWidget* parent, const ImportReport& report) {
     layout->addWidget(label);
     auto* hosts = new QPlainTextEdit(HostLines(report.source), &box);
     hosts->setReadOnly(true);
-    hosts->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // A host's notes may be long; they wrap rather than hide behind a scroll bar.
+    hosts->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     layout->addWidget(hosts);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &box);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
