@@ -1,5 +1,6 @@
 #include "engine/FtpEngine.h"
 
+#include "engine/RemoteNames.h"
 #include "platform/TextCodec.h"
 
 using namespace SocketEvent;
@@ -68,6 +69,11 @@ void CFtpEngine::LoginSucceeded() {
     // The server says itself whether its names are UTF-8 (used on 自動), whether it lists by MLSD
     // and whether it takes the extended data commands.
     EnqueueOp(Op::Features{});
+    // The host's own folder where it names one; one that is gone leaves the session in the login
+    // folder, with the server's refusal in the log.
+    const std::string folder = ServerNameFor(DecodeStoredText(m_host.RemotePath));
+    if (!folder.empty() && IsOneCommandLine("CWD " + folder))
+        EnqueueOp(Op::ChangeFolder{folder});
     EnqueueOp(Op::PrintFolder{});
     if (m_listAfterLogin)
         EnqueueOp(Op::List{});

@@ -230,10 +230,7 @@ ImportEntry MapSite(const Site& site) {
 
     const QString stored = site.Text(QStringLiteral("RemoteDir"));
     const QString decoded = DecodeRemoteDir(stored);
-    const QString remote = decoded.isEmpty() ? stored : decoded;
-    if (!remote.isEmpty())
-        entry.notes.push_back("リモートフォルダ「" + remote.toStdString() +
-                              "」は lumo のホスト設定にないため取り込んでいません");
+    host.RemotePath = (decoded.isEmpty() ? stored : decoded).toStdString();
     host.UpPath = site.Text(QStringLiteral("LocalDir")).toStdString();
     return entry;
 }

@@ -34,6 +34,8 @@ std::string ProblemOf(const HostRecord& h) {
              LineBreakProblem(text(h.Pass), password),
              PasswordLengthProblem(h.Pass, password),
              TextLengthProblem(h.UpPath, QStringLiteral("アップロードフォルダ")),
+             LineBreakProblem(text(h.RemotePath), QStringLiteral("ホスト側のフォルダ")),
+             TextLengthProblem(h.RemotePath, QStringLiteral("ホスト側のフォルダ")),
          }) {
         if (!problem.isEmpty())
             return problem.toStdString();

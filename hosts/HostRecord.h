@@ -15,6 +15,8 @@ struct HostRecord {
     int Firewall = 0;
     int Pasv = 0;
     std::string UpPath;
+    // The remote folder a session opens after the login (text as typed); empty for the login folder.
+    std::string RemotePath;
     std::string DownPath;
     std::string Indexhtml = "index.html";
     int icon = 0;

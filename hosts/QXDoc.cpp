@@ -30,6 +30,7 @@ int CQXDoc::LoadHost(int number, HostRecord& record) const {
     r.anonymous = dword(N::Anonymous, 0);
     r.DownPath = key.ReadString(N::DownPath, "");
     r.UpPath = key.ReadString(N::UpPath, "");
+    r.RemotePath = key.ReadString(N::RemotePath, "");
     r.Indexhtml = key.ReadString(N::Indexhtml, "index.html");
     r.Firewall = dword(N::Firewall, 0);
     r.icon = dword(N::Icon, 0);
@@ -59,6 +60,7 @@ int CQXDoc::SaveHost(int number, const HostRecord& r) const {
     dword(N::Anonymous, r.anonymous);
     key.WriteString(N::DownPath, r.DownPath);
     key.WriteString(N::UpPath, r.UpPath);
+    key.WriteString(N::RemotePath, r.RemotePath);
     key.WriteString(N::Indexhtml, r.Indexhtml);
     dword(N::Firewall, r.Firewall);
     dword(N::Icon, r.icon);

@@ -129,10 +129,7 @@ ImportEntry MapSession(const IniSection& section, bool masterPassword) {
     }
     host.Pasv = section.Value(QStringLiteral("FtpPasvMode")) == QStringLiteral("0") ? 0 : 1;
     host.UpPath = Unmunge(section.Value(QStringLiteral("LocalDirectory")));
-    const std::string remote = Unmunge(section.Value(QStringLiteral("RemoteDirectory")));
-    if (!remote.empty())
-        entry.notes.push_back("リモートフォルダ「" + remote +
-                              "」は lumo のホスト設定にないため取り込んでいません");
+    host.RemotePath = Unmunge(section.Value(QStringLiteral("RemoteDirectory")));
 
     if (section.Has(QStringLiteral("PasswordPlain"))) {
         host.Pass = Unmunge(section.Value(QStringLiteral("PasswordPlain")));

@@ -47,6 +47,7 @@ inline constexpr const char* Anonymous = "anonymous";
 inline constexpr const char* Firewall = "Firewall";
 inline constexpr const char* Pasv = "Pasv";
 inline constexpr const char* UpPath = "UpPath";
+inline constexpr const char* RemotePath = "RemotePath";
 inline constexpr const char* DownPath = "DownPath";
 inline constexpr const char* Indexhtml = "Indexhtml";
 inline constexpr const char* Icon = "icon";

@@ -15,11 +15,11 @@ FoldersPage::FoldersPage(HostListEditor& editor, QWidget* parent) : CHostPage(ed
     DialogBuilder b(this, FileoprPage, kWidth, 0);
     PageRows rows(b, kMargin, kMargin, kWidth - 2 * kMargin);
     AddHostChoice(rows);
-    rows.Text(
-        FoldersText,
-        QStringLiteral("右クリックメニューでアップロードやダウンロードするときのデフォルトのフォルダを設"
-                       "定します。"),
-        2);
+    rows.Text(FoldersText,
+              QStringLiteral(
+                  "右クリックメニューでアップロードやダウンロードするときのデフォルトのフォルダと、接続後に"
+                  "開くホスト側のフォルダを設定します。"),
+              2);
 
     constexpr int labelWidth = 58;
     constexpr int browseWidth = 30;
@@ -31,6 +31,10 @@ FoldersPage::FoldersPage(HostListEditor& editor, QWidget* parent) : CHostPage(ed
     rows.Label(DownloadLabel, QStringLiteral("ダウンロード(&D)"), labelWidth);
     m_download = rows.Edit(Download, rows.RestOfRow(browseWidth));
     QPushButton* browseDownload = rows.Button(DownloadBrowse, QStringLiteral("参照"), browseWidth);
+    rows.NextRow();
+    // The server's side: the folder a session opens after the login.
+    rows.Label(RemoteLabel, QStringLiteral("ホスト側(&R)"), labelWidth);
+    m_remote = rows.Edit(Remote);
     rows.EndGroup();
 
     rows.BeginGroup(IndexGroup, QStringLiteral("インデックスＨＴＭＬ"));
@@ -44,7 +48,7 @@ FoldersPage::FoldersPage(HostListEditor& editor, QWidget* parent) : CHostPage(ed
     rows.EndGroup();
     FinishPage(b, rows);
 
-    for (QLineEdit* edit : {m_upload, m_download, m_index})
+    for (QLineEdit* edit : {m_upload, m_download, m_remote, m_index})
         connect(edit, &QLineEdit::textEdited, this, &CPropertyPage::SetModified);
     connect(browseUpload, &QPushButton::clicked, this, [this] { OnBrowse(m_upload); });
     connect(browseDownload, &QPushButton::clicked, this, [this] { OnBrowse(m_download); });
@@ -53,23 +57,29 @@ FoldersPage::FoldersPage(HostListEditor& editor, QWidget* parent) : CHostPage(ed
 void FoldersPage::LoadFields(const HostRecord& host) {
     m_upload->setText(ShownText(host.UpPath));
     m_download->setText(ShownText(host.DownPath));
+    m_remote->setText(ShownText(host.RemotePath));
     m_index->setText(ShownText(host.Indexhtml));
 }
 
 bool FoldersPage::StoreFields(HostRecord& host) {
     const std::string upload = TextForStore(host.UpPath, m_upload->text());
     const std::string download = TextForStore(host.DownPath, m_download->text());
+    const std::string remote = TextForStore(host.RemotePath, m_remote->text());
+    const QString remoteWhat = QStringLiteral("ホスト側のフォルダ");
     const std::string index = TextForStore(host.Indexhtml, m_index->text());
     const QString indexWhat = QStringLiteral("インデックスファイル名");
     if (!AcceptValues({
             {m_upload, TextLengthProblem(upload, QStringLiteral("アップロードフォルダ"))},
             {m_download, TextLengthProblem(download, QStringLiteral("ダウンロードフォルダ"))},
+            {m_remote, LineBreakProblem(m_remote->text(), remoteWhat)},
+            {m_remote, TextLengthProblem(remote, remoteWhat)},
             {m_index, LineBreakProblem(m_index->text(), indexWhat)},
             {m_index, TextLengthProblem(index, indexWhat)},
         }))
         return false;
     host.UpPath = upload;
     host.DownPath = download;
+    host.RemotePath = remote;
     host.Indexhtml = index;
     return true;
 }

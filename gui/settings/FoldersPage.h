@@ -20,5 +20,6 @@ private:
 
     QLineEdit* m_upload;
     QLineEdit* m_download;
+    QLineEdit* m_remote;
     QLineEdit* m_index;
 };

@@ -67,5 +67,7 @@ inline constexpr int IndexGroup = 1358;
 inline constexpr int IndexText = 1359;
 inline constexpr int IndexLabel = 1360;
 inline constexpr int IndexFile = 1361;
+inline constexpr int RemoteLabel = 1362;
+inline constexpr int Remote = 1363;
 
 } // namespace HostSheetControl

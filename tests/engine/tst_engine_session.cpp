@@ -107,6 +107,7 @@ private slots:
     void loginWaitsForTheGreetingAndStopsAtARefusal_data();
     void loginWaitsForTheGreetingAndStopsAtARefusal();
     void userAnswered230StillSendsPass();
+    void hostFolderOpensAfterTheLogin();
     void innerLineOfAMultiLineReplyEndsNothing();
     void replyBytesAreKeptWhole();
     void refusedPasswordAsksAndRetriesOnTheSameConnection();
@@ -298,6 +299,33 @@ void TestEngineSession::userAnswered230StillSendsPass() {
              (QStringList{"CONNECT on connect|close", "CONNECT on read|close", "USER on write|close",
                           "USER on read|close", "PASS on write|close"}));
     QVERIFY(trace.contains("PWD on read|close"));
+}
+
+void TestEngineSession::hostFolderOpensAfterTheLogin() {
+    HostRecord h;
+    h.Name = "テスト";
+    h.Adr = "127.0.0.1";
+    h.Port = m_peer->port();
+    h.User = "user";
+    h.Pass = "secret";
+    h.charset = static_cast<int>(RemoteCharset::ShiftJis);
+    h.RemotePath = "/www/サイト";
+    CQXDoc().SaveHost(0, h);
+    // Typed as text, sent in the host's set.
+    const std::string folder = "/www/" + EncodeCp932(QStringLiteral("サイト"));
+    m_peer->reply("220 ready")
+        .expect("USER user")
+        .reply("331 password please")
+        .expect("PASS secret")
+        .reply("230 in")
+        .expect("CWD " + folder)
+        .reply("250 ok")
+        .expect("PWD")
+        .reply("257 \"" + folder + "\"");
+    m_engine->Connect(0);
+    QTRY_VERIFY(m_peer->done());
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_COMPARE(m_ui->foldersSet, std::vector<std::string>{folder});
 }
 
 void TestEngineSession::innerLineOfAMultiLineReplyEndsNothing() {

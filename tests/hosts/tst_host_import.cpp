@@ -140,7 +140,7 @@ void TestHostImport::fileZillaSites() {
     QCOMPARE(e->host.Pasv, 0);
     QCOMPARE(e->host.charset, int(RemoteCharset::ShiftJis));
     QCOMPARE(e->host.UpPath, std::string("/home/me/アップ"));
-    QVERIFY(Says(*e, "リモートフォルダ「/home/www data」"));
+    QCOMPARE(e->host.RemotePath, std::string("/home/www data"));
     QCOMPARE(e->host.Indexhtml, std::string());
 
     e = Named(source, "お客様/社内/明示");
@@ -203,7 +203,7 @@ void TestHostImport::winScpSessions() {
     QCOMPARE(e->host.Security, HostSecurity::Explicit);
     QCOMPARE(e->host.Pasv, 0);
     QCOMPARE(e->host.UpPath, std::string("C:\\Users\\me"));
-    QVERIFY(Says(*e, "リモートフォルダ「/home/www」"));
+    QCOMPARE(e->host.RemotePath, std::string("/home/www"));
 
     e = Named(source, "implicit");
     QVERIFY(e && e->Imported());

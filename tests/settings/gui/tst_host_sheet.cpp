@@ -374,6 +374,7 @@ void TestHostSheet::editsOnEveryPageForTwoHostsAreSaved() {
     QTest::mouseClick(s.box(s.proxy(), Passive), Qt::LeftButton);
     QVERIFY(s.sheet.SetActivePage(2));
     Type(s.edit(s.folders(), Upload), QStringLiteral("/srv/アップ"));
+    Type(s.edit(s.folders(), Remote), QStringLiteral("/www/サイト"));
     s.ok();
     QCOMPARE(storedText(fx, "Host0", "DownPath"), chosen.toStdString());
     QCOMPARE(stored(fx, "Host0", "Pasv")->dword, 0u);
@@ -381,6 +382,7 @@ void TestHostSheet::editsOnEveryPageForTwoHostsAreSaved() {
     QCOMPARE(stored(fx, "Host1", "Port")->dword, 2121u);
     QCOMPARE(stored(fx, "Host1", "Pasv")->dword, 1u);
     QCOMPARE(storedText(fx, "Host1", "UpPath"), std::string("/srv/アップ"));
+    QCOMPARE(storedText(fx, "Host1", "RemotePath"), std::string("/www/サイト"));
 }
 
 void TestHostSheet::cancelWritesNothing() {
@@ -481,7 +483,7 @@ void TestHostSheet::keyboard() {
     QCOMPARE(TabOrder(s.connect()), (QList<int>{HostChoice, Name, Address, Hide, Port, Security, User,
                                                 Password, Anonymous, Charset, NewHost, DeleteHost}));
     QCOMPARE(TabOrder(s.folders()),
-             (QList<int>{HostChoice, Upload, UploadBrowse, Download, DownloadBrowse, IndexFile}));
+             (QList<int>{HostChoice, Upload, UploadBrowse, Download, DownloadBrowse, Remote, IndexFile}));
     QVERIFY(QTest::qWaitForWindowActive(&s.sheet));
     QCOMPARE(s.sheet.focusWidget(), s.hosts(s.connect()));
     QTest::keyClick(s.sheet.focusWidget(), Qt::Key_Tab);
