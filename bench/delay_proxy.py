@@ -117,9 +117,9 @@ class Link:
         if host != HOST:
             raise OSError(f"passive address {host} is not {HOST}")
 
-        async def accept(reader, writer):
+        def accept(reader, writer):
             server.close()
-            await Link(self.proxy, reader, writer).run(port, rewrite_replies=False)
+            self.proxy.start(Link(self.proxy, reader, writer).run(port, rewrite_replies=False))
 
         server = await asyncio.start_server(accept, HOST, 0, backlog=1)
         self.listeners.append(server)
@@ -149,9 +149,17 @@ class Proxy:
         self.upstream = upstream
         self.delay = delay_ms / 1000
         self.early = 0.0
+        # The event loop holds tasks weakly, and a link waiting on its sockets may have no other
+        # strong root: without this set it could be collected halfway.
+        self.links = set()
 
-    async def accept(self, reader, writer):
-        await Link(self, reader, writer).run(self.upstream, rewrite_replies=True)
+    def accept(self, reader, writer):
+        self.start(Link(self, reader, writer).run(self.upstream, rewrite_replies=True))
+
+    def start(self, run):
+        task = asyncio.create_task(run)
+        self.links.add(task)
+        task.add_done_callback(self.links.discard)
 
 
 async def serve(args):
