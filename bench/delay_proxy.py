@@ -29,7 +29,6 @@ CHUNK = 64 * 1024
 # Reads held per direction: at 50 ms this still lets some 150 MiB/s through, far above what the
 # small-file runs need, while bounding the memory of a big transfer.
 QUEUE_CHUNKS = 64
-REPLY_LINE_LIMIT = 64 * 1024
 PASV = re.compile(rb"^227 .*?\(?(\d+),(\d+),(\d+),(\d+),(\d+),(\d+)\)?")
 EPSV = re.compile(rb"^229 .*\((.)\1\1(\d+)\1\)")
 # The event loop's timers wake late by up to a millisecond or so (whole-millisecond polls, the

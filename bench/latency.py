@@ -252,7 +252,8 @@ Notes:
   {runs} run(s), the clients taking turns at going first; down gets /tree into an empty folder, up
   puts it into /up.
 - RT/file = (median at D - median at 0 ms through the same proxy) / (files x D): the round trips
-  each file costs on top of the work itself. The proxy's own round trip is ~0.1 ms at 0 ms.
+  each file costs. The 0 ms column is the same work through the proxy without delay, so the
+  proxy's own work (a few milliseconds a file, in Python) is not counted as round trips.
 - Every result is checked byte for byte (SHA-256 of each file, no file missing or extra); a run that
   fails or leaves a wrong tree shows as FAILED or WRONG FILES, with the reason below the table.
 - lftp: mirror (and mirror -R for up) with ftp:ssl-allow no (lumo-cli asks for no TLS on ftp://
