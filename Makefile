@@ -23,8 +23,8 @@ PREFIX ?= /usr/local
 # What an installation holds: the two programs and the files beside them.
 INSTALLED = lumo lumo-cli lumo_guide lumo_icons lumo_man_pages
 
-.PHONY: all deps deps-demo deps-package deps-test configure build programs test demo run bench hostile \
-	install package test-sanitized fuzz clean
+.PHONY: all deps deps-demo deps-package deps-test deps-bench configure build programs test demo run bench \
+	hostile install package test-sanitized fuzz clean
 
 all: build
 
@@ -37,6 +37,9 @@ deps-package:
 	@bash scripts/install-deps.sh build package
 deps-test:
 	@bash scripts/install-deps.sh
+# lftp, the peer of the latency benchmark: `make bench` alone needs it.
+deps-bench: deps-test
+	@bash scripts/install-deps.sh bench
 
 $(BUILD)/build.ninja:
 	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
@@ -71,7 +74,7 @@ demo: deps-demo programs
 run: programs
 	$(BUILD)/app/lumo
 
-bench: deps-test build
+bench: deps-bench build
 	bash bench/run.sh $(BUILD)
 
 # lumo-cli against a hostile server of our own, one line per scenario; HOSTILE="collide bomb" picks

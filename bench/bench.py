@@ -116,17 +116,7 @@ class Pyftpdlib(Server):
             [PYTHON, os.path.join(SRC, "scripts", "ftp_server.py"), "--root", self.root,
              "--port", "0", "--port-file", port_file],
             stdin=subprocess.DEVNULL)
-        deadline = time.monotonic() + START_TIMEOUT
-        while time.monotonic() < deadline:
-            if os.path.exists(port_file):
-                with open(port_file) as f:
-                    self.port = int(f.read().strip() or 0)
-                if self.port:
-                    return
-            if self.process.poll() is not None:
-                break
-            time.sleep(0.05)
-        raise RuntimeError("pyftpdlib did not start")
+        self.port = reported_port(self.process, port_file, "pyftpdlib")
 
 
 class Vsftpd(Server):
@@ -207,6 +197,21 @@ class VsftpdTls(Vsftpd):
         return ("ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\n"
                 "force_anon_data_ssl=YES\nrequire_ssl_reuse=YES\nstrict_ssl_read_eof=YES\n"
                 f"ssl_request_cert=NO\nrsa_cert_file={cert}\nrsa_private_key_file={key}\n")
+
+
+def reported_port(process, port_file, what):
+    """The port a started program writes to `port_file` once it accepts connections."""
+    deadline = time.monotonic() + START_TIMEOUT
+    while time.monotonic() < deadline:
+        if os.path.exists(port_file):
+            with open(port_file) as f:
+                port = int(f.read().strip() or 0)
+            if port:
+                return port
+        if process.poll() is not None:
+            break
+        time.sleep(0.05)
+    raise RuntimeError(f"{what} did not start")
 
 
 def free_port():
@@ -314,13 +319,14 @@ def time_wait_sockets():
     return count
 
 
-def drain_time_wait():
-    """Waits until the connections of earlier rows have left TIME_WAIT, or a minute has passed."""
+def drain_time_wait(limit=TIME_WAIT_LIMIT):
+    """Waits until the connections of earlier rows have left TIME_WAIT (at most `limit` remain), or a
+    minute has passed."""
     deadline = time.monotonic() + TIME_WAIT_SPAN
     lingering = time_wait_sockets()
-    if lingering > TIME_WAIT_LIMIT:
+    if lingering > limit:
         progress(f"waiting for {lingering} sockets in TIME_WAIT to go")
-    while lingering > TIME_WAIT_LIMIT and time.monotonic() < deadline:
+    while lingering > limit and time.monotonic() < deadline:
         time.sleep(1)
         lingering = time_wait_sockets()
 

@@ -11,6 +11,7 @@
 #            stress-ng, to run the suite once on a busy machine; clang-format, which checks the
 #            code's formatting)
 #   fuzz     clang with libFuzzer and the sanitizer runtimes, for `make fuzz` only
+#   bench    the peer that `make bench` races through its delaying proxy (lftp), for `make bench` only
 # usage: install-deps.sh [SET...]   (no SET: build, demo, package and test)
 # Idempotent: only what is missing is installed, and what is installed is named.
 set -euo pipefail
@@ -26,6 +27,7 @@ package=(dpkg-dev file)
 test=(vsftpd curl time xvfb xauth desktop-file-utils appstream python3-xlib dbus-daemon dbus-bin tzdata
     openssl python3-openssl gnome-keyring libsecret-tools stress-ng clang-format)
 fuzz=(clang libclang-rt-14-dev)
+bench=(lftp)
 
 sets=("$@")
 [ ${#sets[@]} -eq 0 ] && sets=(build demo package test)
@@ -37,8 +39,9 @@ for set in "${sets[@]}"; do
     package) packages+=("${package[@]}") ;;
     test) packages+=("${test[@]}") ;;
     fuzz) packages+=("${fuzz[@]}") ;;
+    bench) packages+=("${bench[@]}") ;;
     *)
-        echo "install-deps: unknown set '$set' (build, demo, package, test, fuzz)" >&2
+        echo "install-deps: unknown set '$set' (build, demo, package, test, fuzz, bench)" >&2
         exit 2
         ;;
     esac
