@@ -206,6 +206,14 @@ std::vector<size_t> FolderRows::Sort(int column, bool ascending) {
     return order;
 }
 
+std::vector<FileListRow> FolderRows::EngineRows() const {
+    std::vector<FileListRow> rows;
+    rows.reserve(m_order.size());
+    for (int i = 0; i < Count(); ++i)
+        rows.push_back(EngineRow(i));
+    return rows;
+}
+
 std::vector<FileListRow> FolderRows::EngineRowsNamed(const std::string& name) const {
     std::vector<FileListRow> rows;
     for (int i = 0; i < Count(); ++i) {

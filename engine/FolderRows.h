@@ -44,6 +44,8 @@ public:
         const Row& r = At(row);
         return FileListRow{r.name, r.size, r.date.str(), r.attributes, r.link};
     }
+    // Every row as the engine reads it, in list order.
+    std::vector<FileListRow> EngineRows() const;
     // The rows with this name (the server's bytes), without copying the others.
     std::vector<FileListRow> EngineRowsNamed(const std::string& name) const;
     // The row named so (the server's bytes, or as shown), the new-folder row aside; -1 when none.

@@ -269,8 +269,6 @@ private:
     // The transfer type the server last accepted (true for ASCII); TYPE goes out only when a chain
     // needs the other one. Unknown at the start of a session and after a refused TYPE.
     std::optional<bool> m_typeAscii;
-    // The type of the TYPE command sent and not yet answered.
-    bool m_typeAsciiSent = false;
     // The session's names: the host's set, UTF-8 when the server offered it, the set a listing
     // showed on 自動.
     NameCodec m_names;

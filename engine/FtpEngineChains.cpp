@@ -72,26 +72,23 @@ DataConn& CFtpEngine::DataSide(const DataChain& chain) {
 }
 
 void CFtpEngine::OnTypeStep(const DataChain& chain, SocketId s, std::uint32_t word) {
+    // Listings are always ASCII; a transfer takes the mode chosen when its TYPE goes out.
+    const auto ascii = [&] { return chain.IsListing() || DataSide(chain).ascii; };
     std::string command;
     if (EventKind(word) == Write) {
-        bool ascii = true;
-        if (!chain.IsListing()) {
-            DataConn& conn = DataSide(chain);
-            conn.ascii = m_ui.IsAsciiMode();
-            ascii = conn.ascii;
-        }
+        if (!chain.IsListing())
+            DataSide(chain).ascii = m_ui.IsAsciiMode();
         // The type stays until it is changed: asking for it again costs a round trip per file.
-        if (m_typeAscii == ascii) {
+        if (m_typeAscii == ascii()) {
             Arm(s, chain.pasv, Write | Close);
             return;
         }
-        m_typeAsciiSent = ascii;
-        command = ascii ? "TYPE A" : "TYPE I";
+        command = ascii() ? "TYPE A" : "TYPE I";
     }
     if (!CommandStep(s, word, chain.type, command))
         return;
     if (IsPositive(m_reply.Code())) {
-        m_typeAscii = m_typeAsciiSent;
+        m_typeAscii = ascii();
         Arm(s, chain.pasv, Write | Close);
     } else {
         m_typeAscii.reset();

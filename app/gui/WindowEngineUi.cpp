@@ -63,12 +63,7 @@ void WindowEngineUi::FillFileList(std::vector<RemoteEntry> entries) {
 }
 
 std::vector<FileListRow> WindowEngineUi::FileListRows() {
-    const FileListModel& model = m_frame.ListView()->Model();
-    std::vector<FileListRow> rows;
-    rows.reserve(static_cast<size_t>(model.RowCount()));
-    for (int i = 0; i < model.RowCount(); ++i)
-        rows.push_back(model.EngineRow(i));
-    return rows;
+    return m_frame.ListView()->Model().Rows().EngineRows();
 }
 
 std::vector<FileListRow> WindowEngineUi::FileListRowsNamed(const std::string& name) {

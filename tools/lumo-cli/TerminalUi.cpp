@@ -63,14 +63,6 @@ void TerminalUi::SetCurrentFolder(const std::string& path) {
     m_currentPath = path == "/" ? std::string() : path;
 }
 
-std::vector<FileListRow> TerminalUi::FileListRows() {
-    std::vector<FileListRow> rows;
-    rows.reserve(static_cast<std::size_t>(m_list.Count()));
-    for (int i = 0; i < m_list.Count(); ++i)
-        rows.push_back(m_list.EngineRow(i));
-    return rows;
-}
-
 void TerminalUi::ProgressChanged(const CTransferProgress& progress) {
     if (!m_errIsTerminal)
         return;

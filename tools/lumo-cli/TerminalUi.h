@@ -30,7 +30,7 @@ public:
     void NamesChanged(const NameCodec& names) override;
     void ClearFileList() override { m_list.Clear(); }
     void FillFileList(std::vector<RemoteEntry> entries) override { m_list.Fill(std::move(entries)); }
-    std::vector<FileListRow> FileListRows() override;
+    std::vector<FileListRow> FileListRows() override { return m_list.EngineRows(); }
     std::vector<FileListRow> FileListRowsNamed(const std::string& name) override {
         return m_list.EngineRowsNamed(name);
     }
