@@ -161,6 +161,27 @@ int CFtpEngine::EnqueueOp(Operation op) {
     return 1;
 }
 
+void CFtpEngine::QueueTransfer(Operation op) {
+    if (m_transferSink)
+        m_transferSink(std::move(op));
+    else
+        m_opQueue.push_back(std::move(op));
+}
+
+int CFtpEngine::RunTransfer(Operation op) {
+    if (!EnqueueOp(std::move(op)))
+        return 0;
+    DispatchNextOp();
+    return 1;
+}
+
+void CFtpEngine::EndRun() {
+    if (m_run.use_count() > 1)
+        return;
+    m_run->written.clear();
+    m_run->replaceAll = false;
+}
+
 void CFtpEngine::InsertOpFront(Operation op) {
     m_opQueue.push_front(std::move(op));
 }
@@ -200,8 +221,7 @@ int CFtpEngine::DispatchNextOp() {
             ResetProgress();
             m_busy = 0;
             // The run is over: a later download may replace what this one wrote.
-            m_writtenThisRun.clear();
-            m_replaceAllThisRun = false;
+            EndRun();
             Arm(m_ctrlSocket.id(), WM_FTP_IDLE, Read | Close);
             emit Idle();
             return 0;
@@ -305,8 +325,7 @@ void CFtpEngine::CloseSession() {
         m_ui.SetConnectedState(false);
     }
     DropDataSide();
-    m_writtenThisRun.clear();
-    m_replaceAllThisRun = false;
+    EndRun();
     ResetProgress();
     m_reply.DiscardPending();
     SetNames(NameCodec(RemoteCharsetOfNumber(m_host.charset)));

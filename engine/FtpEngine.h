@@ -23,6 +23,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,6 +31,15 @@
 #include <vector>
 
 struct DataChain;
+
+// What one run of transfers has written and been told: the local files written (with the remote
+// file each came from), so that a second remote name that becomes the same local name never
+// replaces the first, and whether the user said "overwrite all". The sessions of a transfer queue
+// share one.
+struct TransferRun {
+    std::unordered_map<LocalFileId, std::string, LocalFileIdHash> written;
+    bool replaceAll = false;
+};
 
 // The FTP session engine: one session at a time, driven by socket events on the UI thread.
 //
@@ -142,6 +152,21 @@ public:
     // now is done.
     void OpenWhenDone(const std::string& path, const std::string& verb);
 
+    // Transfer queues. While a sink is set, the file downloads and uploads that the commands above
+    // decide on (a walk's files included) go to it instead of this session's queue; the walk
+    // itself (listings, folders made) stays here.
+    using TransferSink = std::function<void(Operation)>;
+    void SetTransferSink(TransferSink sink) { m_transferSink = std::move(sink); }
+    // Runs one file transfer as decided elsewhere (an Op::Download or an Op::Upload); 0 without a
+    // session.
+    int RunTransfer(Operation op);
+    // Logs in to the host of `first` with the account, firewall password and certificate its
+    // login ended with: one more session of the same kind, which asks nothing the first has answered.
+    int ConnectAs(const CFtpEngine& first);
+    [[nodiscard]] bool IsLoggedIn() const { return m_loggedIn; }
+    // Shares one record of what a run wrote with other sessions; it is emptied by its owner then.
+    void ShareRun(std::shared_ptr<TransferRun> run) { m_run = std::move(run); }
+
 signals:
     // The queue ran dry and no operation runs: the session rests until something is asked.
     void Idle();
@@ -184,6 +209,10 @@ private:
     // its listing, whose names are taken) are queued.
     void ExpandFolderDelete(const std::string& folder, std::vector<RemoteEntry>& entries);
     bool StartUpload(const Op::Upload& upload);
+    // A file transfer a command decided on: to the sink when one is set, else to the queue's end.
+    void QueueTransfer(Operation op);
+    // Forgets what the run wrote, unless other sessions share the record.
+    void EndRun();
 
     // Opens `listening` on the control connection's local address and a free port; the PORT line,
     // or "" when any step fails.
@@ -233,11 +262,10 @@ private:
     std::deque<Operation> m_opQueue;
     std::size_t m_maxQueueLength = kMaxQueueLength;
     std::uint32_t m_walkSerial = 0;
-    // The local files this run of the queue wrote (until it runs dry), with the remote file each
-    // came from: a second remote name that becomes the same local name never replaces the first.
-    std::unordered_map<LocalFileId, std::string, LocalFileIdHash> m_writtenThisRun;
-    // The user said "overwrite all" to a question asked as a file was about to be written.
-    bool m_replaceAllThisRun = false;
+    // What this run of the queue wrote and was told (until it runs dry, when the record is this
+    // session's own).
+    std::shared_ptr<TransferRun> m_run = std::make_shared<TransferRun>();
+    TransferSink m_transferSink;
     // The control connection's replies as they arrive.
     ReplyReader m_reply;
     // The listing being received, read as it arrives.

@@ -55,6 +55,21 @@ int CFtpEngine::ConnectStored(const HostRecord& host, int hostNumber) {
     return *result;
 }
 
+int CFtpEngine::ConnectAs(const CFtpEngine& first) {
+    HostRecord host = first.m_host;
+    host.User = first.m_loginUser;
+    host.Pass = first.m_loginPass;
+    // The certificate the first session went on with, accepted once or for good, is this
+    // session's too; another one is asked about as on any login.
+    if (!first.m_ctrlCertificate.empty())
+        host.TlsPin = first.m_ctrlCertificate;
+    if (first.m_host.Firewall != 0)
+        m_firePassword = first.m_firewall.FirePass;
+    else
+        m_firePassword.reset();
+    return ConnectHost(host, first.m_hostNumber);
+}
+
 int CFtpEngine::ConnectHost(const HostRecord& host, int hostNumber) {
     m_host = host;
     m_hostNumber = hostNumber;

@@ -87,7 +87,7 @@ int CFtpEngine::DownloadFiles(const std::string& localFolder, const std::vector<
         }
         if (!IsConnected())
             return 0;
-        m_opQueue.push_back(Op::Download{local, remote + "/" + f.name, size, existing});
+        QueueTransfer(Op::Download{local, remote + "/" + f.name, size, existing});
     }
     DispatchNextOp();
     return 1;
@@ -218,7 +218,9 @@ void CFtpEngine::ExpandDownloadFolder(const std::vector<RemoteEntry>& entries, c
         const std::string remote = remoteFolder + "/" + e.name;
         // A link is fetched as the file it names, under its own name; following links as folders
         // could go round in circles.
-        if (!e.IsFolder() || e.link)
+        if ((!e.IsFolder() || e.link) && m_transferSink)
+            m_transferSink(Op::Download{local, remote, ListedSize(e.size, e.link), existing});
+        else if (!e.IsFolder() || e.link)
             ops.push_back(Op::Download{local, remote, ListedSize(e.size, e.link), existing});
         else if (depth + 1 > kMaxFolderDepth)
             ++tooDeep;

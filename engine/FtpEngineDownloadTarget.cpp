@@ -37,7 +37,7 @@ std::string BothNames(const std::string& first, const std::string& second, const
 } // namespace
 
 void CFtpEngine::NoteWritten(const LocalFileId& id, const std::string& remote) {
-    m_writtenThisRun[id] = remote;
+    m_run->written[id] = remote;
 }
 
 bool CFtpEngine::DecideDownloadTarget(DataConn& conn, ExistingFile existing, bool& cancelled) {
@@ -57,8 +57,8 @@ bool CFtpEngine::DecideDownloadTarget(DataConn& conn, ExistingFile existing, boo
         LogFailure("「" + shown + "」はフォルダのため、ダウンロードできませんでした。\r\n");
         return false;
     }
-    if (const auto written = m_writtenThisRun.find(entry.id);
-        entry.kind == LocalEntry::Kind::File && written != m_writtenThisRun.end()) {
+    if (const auto written = m_run->written.find(entry.id);
+        entry.kind == LocalEntry::Kind::File && written != m_run->written.end()) {
         switch (m_ui.AskNameClash(conn.localPath, written->second, conn.remotePath)) {
         case NameClashAnswer::KeepBoth:
             conn.clashWith = written->second;
@@ -73,7 +73,7 @@ bool CFtpEngine::DecideDownloadTarget(DataConn& conn, ExistingFile existing, boo
             return false;
         }
     }
-    if (existing == ExistingFile::Ask && m_replaceAllThisRun)
+    if (existing == ExistingFile::Ask && m_run->replaceAll)
         existing = ExistingFile::Replace;
     if (existing == ExistingFile::Ask) {
         const Answer answer = m_ui.AskFileOverwrite(OverwriteForm::Download, conn.localPath, {},
@@ -88,7 +88,7 @@ bool CFtpEngine::DecideDownloadTarget(DataConn& conn, ExistingFile existing, boo
             return false;
         }
         existing = *chosen;
-        m_replaceAllThisRun = answer == Answer::OverwriteAll;
+        m_run->replaceAll = answer == Answer::OverwriteAll;
     }
     switch (existing) {
     case ExistingFile::Keep:
@@ -133,8 +133,8 @@ bool CFtpEngine::OpenDownloadFile(DataConn& conn) {
         // The name was taken since the download started: by this run, from another remote name
         // (the file goes beside it), or by someone else, whose file stays as it is.
         const LocalEntry entry = InspectLocalPath(conn.localPath);
-        const auto written = m_writtenThisRun.find(entry.id);
-        if (entry.kind == LocalEntry::Kind::File && written != m_writtenThisRun.end()) {
+        const auto written = m_run->written.find(entry.id);
+        if (entry.kind == LocalEntry::Kind::File && written != m_run->written.end()) {
             conn.clashWith = written->second;
             return CreateBesideClash(conn);
         }

@@ -92,7 +92,7 @@ bool CFtpEngine::UploadFiles(const std::string& remoteFolder, const std::vector<
             continue;
         if (!IsConnected())
             return true;
-        m_opQueue.push_back(Op::Upload{local, remoteFolder + "/" + remoteName, resume ? resumeAt : 0});
+        QueueTransfer(Op::Upload{local, remoteFolder + "/" + remoteName, resume ? resumeAt : 0});
     }
     DispatchNextOp();
     return true;
@@ -125,7 +125,7 @@ void CFtpEngine::UploadFolderTree(const QString& local, const std::string& remot
             LogFailure("ファイル " + ShownName(path) + "が開けませんでした。\r\n");
             continue;
         }
-        m_opQueue.push_back(Op::Upload{path, remote + "/" + remoteName});
+        QueueTransfer(Op::Upload{path, remote + "/" + remoteName});
     }
     for (const QFileInfo& entry : folders) {
         const std::string remoteName = ServerNameFor(entry.fileName());
