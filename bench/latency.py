@@ -121,8 +121,11 @@ def lftp_label(sessions):
 def clients(lumo_cli, home, local, down, parallel):
     local_tree, down_tree = os.path.join(local, "tree"), os.path.join(down, "tree")
 
+    has_parallel = lumo_has_parallel(lumo_cli)
+
     def lumo(sessions):
-        option = [f"--parallel={sessions}"] if sessions > 1 else []
+        # One session is asked for by name: lumo-cli's own default is several.
+        option = [f"--parallel={sessions}"] if has_parallel else []
         return Client(lumo_label(sessions), sessions,
                       lambda p: [lumo_cli, "--passive", *option, p.target(), "get", "/tree", down],
                       lambda p: [lumo_cli, "--passive", *option, p.target(), "put", local_tree, "/up"])
@@ -141,7 +144,6 @@ def clients(lumo_cli, home, local, down, parallel):
                       lambda p: argv(p, f"mirror -R --no-perms{option} {shlex.quote(local_tree)} /up/tree"))
 
     rows = [lumo(1)]
-    has_parallel = lumo_has_parallel(lumo_cli)
     for n in parallel:
         row = lumo(n)
         if not has_parallel:

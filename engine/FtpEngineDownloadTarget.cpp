@@ -57,8 +57,10 @@ bool CFtpEngine::DecideDownloadTarget(DataConn& conn, ExistingFile existing, boo
         LogFailure("「" + shown + "」はフォルダのため、ダウンロードできませんでした。\r\n");
         return false;
     }
-    if (const auto written = m_run->written.find(entry.id);
-        entry.kind == LocalEntry::Kind::File && written != m_run->written.end()) {
+    // The same remote file again (a transfer tried anew after its connection dropped) is no clash.
+    if (const auto written = m_run->written.find(entry.id); entry.kind == LocalEntry::Kind::File &&
+                                                            written != m_run->written.end() &&
+                                                            written->second != conn.remotePath) {
         switch (m_ui.AskNameClash(conn.localPath, written->second, conn.remotePath)) {
         case NameClashAnswer::KeepBoth:
             conn.clashWith = written->second;

@@ -15,6 +15,8 @@ public:
 
     // A transfer of `total` bytes starts at `position` (the resume offset).
     void BeginProgress(std::uint64_t position, std::uint64_t total);
+    // The transfer has grown to `total` bytes (a queue that learns of more files).
+    void SetTotal(std::uint64_t total) { m_total = total; }
     // The data connection of the transfer is up: the rate counts from now.
     void MarkTransferStart();
     // A block of `bytes` went through.

@@ -49,6 +49,9 @@ std::string CliUsage() {
            "  --overwrite, --resume, --skip\n"
            "                          what to do with a file that exists already (default: fail)\n"
            "  --timeout SECONDS       reply time-out, 1 to 999\n"
+           "  --parallel N            transfer files over N connections at once, 1 to 10 (default: lumo's\n"
+           "                          setting for the host, 4 unless changed); a failed file does not stop\n"
+           "                          the others, and the failures are named at the end\n"
            "  --charset NAME          the server's names: auto, utf-8, shift_jis (cp932), euc-jp, jis\n"
            "                          (default: the host's setting; auto for a URL)\n"
            "  --tls                   explicit TLS (AUTH TLS); the session ends when the server refuses\n"
@@ -67,6 +70,20 @@ CliParse ParseCliArgs(const std::vector<std::string>& argv) {
     bool optionsEnded = false;
     for (size_t i = 0; i < argv.size(); ++i) {
         const std::string& arg = argv[i];
+        // The value of an option that takes one, as "--name VALUE" or "--name=VALUE"; none (and
+        // r.error set when the value is missing) for another option.
+        const auto valueOf = [&](const std::string& name, const char* what) -> std::optional<std::string> {
+            if (arg == name) {
+                if (i + 1 >= argv.size()) {
+                    r.error = name + " needs " + what;
+                    return std::nullopt;
+                }
+                return argv[++i];
+            }
+            if (arg.rfind(name + "=", 0) == 0)
+                return arg.substr(name.size() + 1);
+            return std::nullopt;
+        };
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
             positional.push_back(arg);
             continue;
@@ -95,53 +112,41 @@ CliParse ParseCliArgs(const std::vector<std::string>& argv) {
             a.security = HostSecurity::Explicit;
         } else if (arg == "--implicit-tls") {
             a.security = HostSecurity::Implicit;
-        } else if (arg == "--accept-fingerprint" || arg.rfind("--accept-fingerprint=", 0) == 0) {
-            std::string value;
-            if (arg == "--accept-fingerprint") {
-                if (i + 1 >= argv.size()) {
-                    r.error = "--accept-fingerprint needs a SHA-256 fingerprint";
-                    return r;
-                }
-                value = argv[++i];
-            } else {
-                value = arg.substr(21);
-            }
-            a.acceptFingerprint = NormaliseFingerprint(value);
+        } else if (const auto value = valueOf("--accept-fingerprint", "a SHA-256 fingerprint");
+                   value || !r.error.empty()) {
+            if (!value)
+                return r;
+            a.acceptFingerprint = NormaliseFingerprint(*value);
             if (a.acceptFingerprint.empty()) {
                 r.error =
-                    "--accept-fingerprint takes a SHA-256 fingerprint of 64 hex digits, not '" + value + "'";
+                    "--accept-fingerprint takes a SHA-256 fingerprint of 64 hex digits, not '" + *value + "'";
                 return r;
             }
-        } else if (arg == "--timeout" || arg.rfind("--timeout=", 0) == 0) {
-            std::string value;
-            if (arg == "--timeout") {
-                if (i + 1 >= argv.size()) {
-                    r.error = "--timeout needs a number of seconds";
-                    return r;
-                }
-                value = argv[++i];
-            } else {
-                value = arg.substr(10);
-            }
-            a.timeoutSeconds = ParseNumberIn(value, 1, 999);
+        } else if (const auto value = valueOf("--timeout", "a number of seconds");
+                   value || !r.error.empty()) {
+            if (!value)
+                return r;
+            a.timeoutSeconds = ParseNumberIn(*value, 1, 999);
             if (!a.timeoutSeconds) {
-                r.error = "--timeout takes whole seconds from 1 to 999, not '" + value + "'";
+                r.error = "--timeout takes whole seconds from 1 to 999, not '" + *value + "'";
                 return r;
             }
-        } else if (arg == "--charset" || arg.rfind("--charset=", 0) == 0) {
-            std::string value;
-            if (arg == "--charset") {
-                if (i + 1 >= argv.size()) {
-                    r.error = "--charset needs a character set";
-                    return r;
-                }
-                value = argv[++i];
-            } else {
-                value = arg.substr(10);
+        } else if (const auto value = valueOf("--parallel", "a number of connections");
+                   value || !r.error.empty()) {
+            if (!value)
+                return r;
+            a.parallel = ParseNumberIn(*value, 1, 10);
+            if (!a.parallel) {
+                r.error = "--parallel takes a number of connections from 1 to 10, not '" + *value + "'";
+                return r;
             }
+        } else if (const auto value = valueOf("--charset", "a character set"); value || !r.error.empty()) {
+            if (!value)
+                return r;
             RemoteCharset set;
-            if (!RemoteCharsetFromName(value, set)) {
-                r.error = "--charset takes auto, utf-8, shift_jis, cp932, euc-jp or jis, not '" + value + "'";
+            if (!RemoteCharsetFromName(*value, set)) {
+                r.error =
+                    "--charset takes auto, utf-8, shift_jis, cp932, euc-jp or jis, not '" + *value + "'";
                 return r;
             }
             a.charset = static_cast<int>(set);

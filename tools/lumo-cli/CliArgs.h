@@ -15,6 +15,8 @@ struct CliArgs {
     bool verbose = false;
     Existing existing = Existing::Fail;
     std::optional<int> timeoutSeconds;
+    // --parallel: connections for the files of get and put; lumo's setting for the host when unset.
+    std::optional<int> parallel;
     // The character set of the server's names (RemoteCharset's number); the host's own when unset.
     std::optional<int> charset;
     // --tls (explicit) or --implicit-tls: HostSecurity, unset for the host's own or the scheme's.

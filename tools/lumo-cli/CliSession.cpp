@@ -36,9 +36,12 @@ std::string Shown(const std::string& raw) {
 } // namespace
 
 CliSession::CliSession(const CliArgs& args, std::FILE* out, std::FILE* err, bool errIsTerminal)
-    : m_args(args), m_out(out), m_ui(args, err, errIsTerminal), m_engine(m_ui) {
+    : m_args(args), m_out(out), m_ui(args, err, errIsTerminal),
+      m_sessionUi(m_ui, CTransferSessionUi::Role::Browsing), m_engine(m_sessionUi),
+      m_queue(m_ui, m_engine, m_sessionUi) {
     m_ui.onSessionChange = [this] { RequestStep(); };
     connect(&m_engine, &CFtpEngine::Idle, this, &CliSession::RequestStep, Qt::QueuedConnection);
+    connect(&m_queue, &CTransferQueue::Finished, this, &CliSession::RequestStep, Qt::QueuedConnection);
     m_loginTimer.setSingleShot(true);
     connect(&m_loginTimer, &QTimer::timeout, this, [this] {
         m_ui.Fail("no login at " + m_engine.Host().Adr + " within " +
@@ -101,6 +104,7 @@ void CliSession::Start() {
         host.Pasv = m_args.mode == CliArgs::Mode::Passive ? 1 : 0;
     if (m_args.charset)
         host.charset = *m_args.charset;
+    m_parallel = m_args.parallel.value_or(4);
     m_engine.ReadSystemSettings();
     if (m_args.timeoutSeconds)
         m_engine.SetTimeoutMs(*m_args.timeoutSeconds * 1000);
@@ -148,7 +152,10 @@ bool CliSession::QueueCommand() {
         }
         const std::string folder = local.absoluteFilePath().toStdString();
         m_steps.push_back([this, a] { GoTo(Resolve(a[0]).folder); });
-        m_steps.push_back([this, a, folder] { Get(Resolve(a[0]), a[0], folder); });
+        m_steps.push_back([this, a, folder] {
+            m_queue.SetSessions(m_parallel, true);
+            Get(Resolve(a[0]), a[0], folder);
+        });
     } else if (cmd == "put") {
         const QFileInfo local(QString::fromLocal8Bit(a[0]));
         if (!local.exists()) {
@@ -164,7 +171,10 @@ bool CliSession::QueueCommand() {
             const RemotePath p = Resolve(a[1]);
             GoTo(Join(p.folder, p.name));
         });
-        m_steps.push_back([this, path] { Put(path); });
+        m_steps.push_back([this, path] {
+            m_queue.SetSessions(m_parallel, true);
+            Put(path);
+        });
     } else if (cmd == "rm" || cmd == "chmod") {
         const std::string arg = a.back();
         m_steps.push_back([this, arg] { GoTo(Resolve(arg).folder); });
@@ -343,8 +353,8 @@ void CliSession::NextStep() {
         Finish(1);
         return;
     }
-    // Still at work: its Idle comes later.
-    if (m_engine.HasWork())
+    // Still at work: its Idle, or the queue's end, comes later.
+    if (m_engine.HasWork() || m_queue.HasWork())
         return;
     if (!m_loggedIn) {
         m_loggedIn = true;
@@ -360,7 +370,7 @@ void CliSession::NextStep() {
     m_steps.pop_front();
     step();
     // A step that queued nothing leaves the engine resting, and no Idle follows.
-    if (!m_engine.HasWork())
+    if (!m_engine.HasWork() && !m_queue.HasWork())
         RequestStep();
 }
 
@@ -371,7 +381,23 @@ void CliSession::Finish(int exitStatus) {
     m_loginTimer.stop();
     m_ui.FlushRefusal();
     m_ui.EndProgressLine();
+    PrintFailedFiles();
     std::fflush(m_out);
+    m_queue.CloseSessions();
     m_engine.CloseSession();
     emit Finished(m_ui.Failed() && exitStatus == 0 ? 1 : exitStatus);
+}
+
+void CliSession::PrintFailedFiles() {
+    std::vector<const TransferItem*> failed;
+    for (const TransferItem& item : m_queue.Items()) {
+        if (item.state == TransferItem::State::Failed)
+            failed.push_back(&item);
+    }
+    if (failed.empty())
+        return;
+    m_ui.PrintLine("lumo-cli: " + std::to_string(failed.size()) + " of " +
+                   std::to_string(m_queue.FilesSeen()) + " files failed:");
+    for (const TransferItem* item : failed)
+        m_ui.PrintLine("  " + (item->IsUpload() ? item->LocalPath() : item->RemotePath()));
 }

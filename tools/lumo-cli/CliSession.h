@@ -3,6 +3,8 @@
 #include "CliArgs.h"
 #include "TerminalUi.h"
 #include "engine/FtpEngine.h"
+#include "engine/TransferQueue.h"
+#include "engine/TransferSessionUi.h"
 
 #include <QObject>
 #include <QString>
@@ -53,11 +55,17 @@ private:
     void RequestStep();
     void NextStep();
     void Finish(int exitStatus);
+    // Names the files of the queue that failed, after they were each reported as they failed.
+    void PrintFailedFiles();
 
     const CliArgs& m_args;
     std::FILE* m_out;
     TerminalUi m_ui;
+    CTransferSessionUi m_sessionUi;
     CFtpEngine m_engine;
+    // get and put send their files through it: over --parallel connections, this session's one of them.
+    CTransferQueue m_queue;
+    int m_parallel = 1;
     QTimer m_loginTimer;
     std::deque<std::function<void()>> m_steps;
     std::string m_home;

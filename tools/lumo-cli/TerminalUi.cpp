@@ -178,6 +178,12 @@ void TerminalUi::Fail(const std::string& line) {
     PrintFailure("lumo-cli: " + line);
 }
 
+void TerminalUi::PrintLine(const std::string& line) {
+    EndProgressLine();
+    std::fprintf(m_err, "%s\n", TerminalText(line).c_str());
+    std::fflush(m_err);
+}
+
 void TerminalUi::PrintFailure(const std::string& line) {
     EndProgressLine();
     ++m_failures;

@@ -68,6 +68,8 @@ public:
     void FlushRefusal();
     bool Failed() const { return m_failures > 0; }
     bool LoginRefused() const { return m_loginRefused; }
+    // A line of the tool's own that is no failure by itself (a summary).
+    void PrintLine(const std::string& line);
     // Ends a progress line that is on the screen.
     void EndProgressLine();
 

@@ -1,0 +1,570 @@
+#include "engine/TransferQueue.h"
+
+#include "engine/EngineMessages.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace {
+// The screen hears of the whole queue's progress at most this often.
+constexpr qint64 kProgressIntervalMs = 100;
+// A session that lost its connection waits this long times the losses in a row before it tries
+// again.
+constexpr int kReconnectStepMs = 500;
+
+std::string NameOf(const std::string& path) {
+    const std::size_t cut = path.find_last_of('/');
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t cut = path.find_last_of('/');
+    return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+} // namespace
+
+const std::string& TransferItem::LocalPath() const {
+    if (const auto* up = std::get_if<Op::Upload>(&op))
+        return up->local;
+    return std::get<Op::Download>(op).local;
+}
+
+const std::string& TransferItem::RemotePath() const {
+    if (const auto* up = std::get_if<Op::Upload>(&op))
+        return up->remote;
+    return std::get<Op::Download>(op).remote;
+}
+
+struct CTransferQueue::Session {
+    // 0 for the browsing session.
+    int number = 0;
+    std::unique_ptr<CTransferSessionUi> ownUi;
+    std::unique_ptr<CFtpEngine> ownEngine;
+    CFtpEngine* engine = nullptr;
+    CTransferSessionUi* ui = nullptr;
+    // The item running here (0: none).
+    std::uint64_t item = 0;
+    // The login of the current connection has ended, and some login of this session ever did.
+    bool loggedIn = false;
+    bool everLoggedIn = false;
+    // The server took no more connections: the session stays shut for this run.
+    bool retired = false;
+    // The login of the current connection was refused.
+    bool refused = false;
+    // Connections lost one after the other without a file finished between them.
+    int lostInARow = 0;
+    bool reconnectPending = false;
+};
+
+CTransferQueue::CTransferQueue(CEngineUi& ui, CFtpEngine& browsing, CTransferSessionUi& browsingUi)
+    : m_ui(ui), m_browsing(browsing), m_browsingUi(browsingUi) {
+    auto session = std::make_unique<Session>();
+    session->engine = &browsing;
+    session->ui = &browsingUi;
+    Session* s = session.get();
+    m_pool.push_back(std::move(session));
+    browsingUi.SetHooks({
+        [this, s](const std::string& text) {
+            if (TransferItem* item = Find(s->item); item && item->reason.empty())
+                item->reason = text;
+        },
+        [this, s](const CTransferProgress& progress) {
+            if (TransferItem* item = Find(s->item)) {
+                item->done = static_cast<std::int64_t>(progress.Done());
+                UpdateProgress();
+            }
+        },
+        [this](bool connected) {
+            // The user's session ended: the host's other sessions go with it.
+            if (!connected)
+                QTimer::singleShot(0, this, [this] { CloseSessions(); });
+        },
+        {},
+        [this](bool open) {
+            m_questionsOpen += open ? 1 : -1;
+            if (!open && m_questionsOpen == 0)
+                FeedSoon();
+        },
+    });
+    connect(
+        &browsing, &CFtpEngine::Idle, this, [this, s] { SessionIdle(*s); }, Qt::QueuedConnection);
+    m_sweep.setInterval(1000);
+    connect(&m_sweep, &QTimer::timeout, this, &CTransferQueue::Sweep);
+}
+
+CTransferQueue::~CTransferQueue() {
+    m_browsing.SetTransferSink({});
+    for (auto& s : m_pool)
+        s->ui->SetHooks({});
+}
+
+void CTransferQueue::SetSessions(int sessions, bool browsingCarries) {
+    m_sessions = std::clamp(sessions, 1, kMaxSessions);
+    m_browsingCarries = browsingCarries;
+    if (Active()) {
+        m_browsing.SetTransferSink([this](Operation op) { Take(std::move(op)); });
+        m_browsing.ShareRun(m_run);
+    } else {
+        m_browsing.SetTransferSink({});
+        m_browsing.ShareRun(std::make_shared<TransferRun>());
+    }
+}
+
+bool CTransferQueue::HasWork() const {
+    return m_running;
+}
+
+int CTransferQueue::SessionsOpen() const {
+    int open = 0;
+    for (const auto& s : m_pool) {
+        if (!s->retired && s->engine->IsLoggedIn() && (s->number > 0 || m_browsingCarries))
+            ++open;
+    }
+    return open;
+}
+
+TransferItem* CTransferQueue::Find(std::uint64_t id) {
+    const int row = RowOf(id);
+    return row < 0 ? nullptr : &m_items[static_cast<std::size_t>(row)];
+}
+
+int CTransferQueue::RowOf(std::uint64_t id) const {
+    if (id == 0)
+        return -1;
+    // Ids grow with the rows, and removals keep the order.
+    const auto it =
+        std::lower_bound(m_items.begin(), m_items.end(), id,
+                         [](const TransferItem& item, std::uint64_t key) { return item.id < key; });
+    return it != m_items.end() && it->id == id ? static_cast<int>(it - m_items.begin()) : -1;
+}
+
+void CTransferQueue::Take(Operation op) {
+    if (m_items.size() >= CFtpEngine::kMaxQueueLength) {
+        if (!m_overflowSaid) {
+            const std::string line = "転送を待つファイルが多すぎるため、残りのファイルは転送しません。\r\n";
+            Log(line);
+            m_ui.OperationFailed(FirstStep(op), line);
+            m_overflowSaid = true;
+        }
+        return;
+    }
+    if (!m_running) {
+        m_running = true;
+        m_filesSeen = m_filesDone = m_filesFailed = 0;
+        m_bytesEnded = 0;
+        m_progress = CTransferProgress();
+        m_progress.BeginProgress(0, 0);
+        m_progress.MarkTransferStart();
+        m_clock.start();
+        m_sweep.start();
+    }
+    TransferItem item;
+    item.id = m_nextId++;
+    if (const auto* up = std::get_if<Op::Upload>(&op)) {
+        item.size = QFileInfo(QFile::decodeName(QByteArray::fromStdString(up->local))).size();
+        item.done = up->offset;
+    } else {
+        item.size = std::get<Op::Download>(op).size;
+    }
+    item.op = std::move(op);
+    // An upload waits for the folders the browsing session is still making.
+    const bool held = item.IsUpload() && (!m_browsing.Queue().empty() || m_browsing.IsBusy());
+    item.state = held ? TransferItem::State::Held : TransferItem::State::Waiting;
+    (held ? m_held.push_back(item.id) : m_waiting.push_back(item.id));
+    ++m_filesSeen;
+    m_progress.SetTotal(m_progress.Total() +
+                        static_cast<std::uint64_t>(std::max<std::int64_t>(item.size, 0)));
+    m_items.push_back(std::move(item));
+    const int row = static_cast<int>(m_items.size()) - 1;
+    emit ItemsAppended(row, row);
+    FeedSoon();
+}
+
+void CTransferQueue::FeedSoon() {
+    if (m_feedSoon)
+        return;
+    m_feedSoon = true;
+    QTimer::singleShot(0, this, [this] {
+        m_feedSoon = false;
+        Feed();
+    });
+}
+
+void CTransferQueue::Feed() {
+    // What starts now may ask about its file; one question at a time.
+    if (m_questionsOpen > 0)
+        return;
+    OpenSessions();
+    for (auto& s : m_pool) {
+        if (m_waiting.empty() || m_questionsOpen > 0)
+            break;
+        if (s->retired || s->item != 0 || (s->number == 0 && !m_browsingCarries))
+            continue;
+        if (!s->engine->IsLoggedIn() || s->engine->HasWork())
+            continue;
+        while (!m_waiting.empty()) {
+            TransferItem* item = Find(m_waiting.front());
+            m_waiting.pop_front();
+            if (item && item->state == TransferItem::State::Waiting) {
+                StartOn(*s, *item);
+                break;
+            }
+        }
+    }
+    CheckFinished();
+}
+
+void CTransferQueue::StartOn(Session& s, TransferItem& item) {
+    item.state = TransferItem::State::Running;
+    item.session = s.number > 0 ? s.number : 1;
+    item.reason.clear();
+    s.item = item.id;
+    s.ui->SetRunningQueuedFile(true);
+    Operation op = item.op;
+    if (item.attempts > 0) {
+        // A download goes on from what arrived; an upload is sent whole again over what the server
+        // kept of it.
+        if (auto* down = std::get_if<Op::Download>(&op))
+            down->existing = ExistingFile::Resume;
+        else
+            std::get<Op::Upload>(op).offset = 0;
+    }
+    emit ItemChanged(RowOf(item.id));
+    ShowStatus();
+    if (!s.engine->RunTransfer(std::move(op)))
+        SessionLost(s);
+}
+
+void CTransferQueue::OpenSessions() {
+    if (!Active() || (m_waiting.empty() && m_held.empty()) || !m_browsing.IsLoggedIn())
+        return;
+    const int extra = m_sessions - (m_browsingCarries ? 1 : 0);
+    const int wanted = std::min<int>(extra, static_cast<int>(m_waiting.size() + m_held.size()));
+    int open = 0;
+    for (const auto& s : m_pool) {
+        if (s->number > 0 && !s->retired && (s->engine->IsConnected() || s->reconnectPending))
+            ++open;
+    }
+    for (auto& s : m_pool) {
+        if (open >= wanted)
+            return;
+        if (s->number > 0 && !s->retired && !s->engine->IsConnected() && !s->reconnectPending) {
+            s->loggedIn = false;
+            s->refused = false;
+            if (s->engine->ConnectAs(m_browsing))
+                ++open;
+        }
+    }
+    while (open < wanted && static_cast<int>(m_pool.size()) - 1 < extra) {
+        auto session = std::make_unique<Session>();
+        Session* s = session.get();
+        s->number = static_cast<int>(m_pool.size());
+        s->ownUi = std::make_unique<CTransferSessionUi>(m_ui, CTransferSessionUi::Role::Transfer, s->number);
+        s->ownEngine = std::make_unique<CFtpEngine>(*s->ownUi);
+        s->engine = s->ownEngine.get();
+        s->ui = s->ownUi.get();
+        s->ui->SetHooks({
+            [this, s](const std::string& text) {
+                if (TransferItem* item = Find(s->item); item && item->reason.empty())
+                    item->reason = text;
+            },
+            [this, s](const CTransferProgress& progress) {
+                if (TransferItem* item = Find(s->item)) {
+                    item->done = static_cast<std::int64_t>(progress.Done());
+                    UpdateProgress();
+                }
+            },
+            [this, s](bool connected) {
+                if (!connected)
+                    QTimer::singleShot(0, s->engine, [this, s] { SessionLost(*s); });
+            },
+            [s] { s->refused = true; },
+            [this](bool open) {
+                m_questionsOpen += open ? 1 : -1;
+                if (!open && m_questionsOpen == 0)
+                    FeedSoon();
+            },
+        });
+        s->engine->ReadSystemSettings();
+        s->engine->SetTimeoutMs(m_browsing.TimeoutMs());
+        s->engine->SetListAfterLogin(false);
+        s->engine->ShareRun(m_run);
+        connect(
+            s->engine, &CFtpEngine::Idle, s->engine, [this, s] { SessionIdle(*s); }, Qt::QueuedConnection);
+        m_pool.push_back(std::move(session));
+        if (s->engine->ConnectAs(m_browsing))
+            ++open;
+    }
+}
+
+void CTransferQueue::SessionIdle(Session& s) {
+    if (s.engine->IsLoggedIn() && !s.loggedIn) {
+        s.loggedIn = true;
+        s.everLoggedIn = true;
+    }
+    if (s.number == 0)
+        ReleaseHeld();
+    if (s.item != 0 && !s.engine->HasWork()) {
+        const TransferItem* item = Find(s.item);
+        EndItem(s, !item || item->reason.empty() ? TransferItem::State::Done : TransferItem::State::Failed);
+    }
+    FeedSoon();
+}
+
+void CTransferQueue::EndItem(Session& s, TransferItem::State state) {
+    TransferItem* item = Find(s.item);
+    s.item = 0;
+    s.ui->SetRunningQueuedFile(false);
+    if (!item)
+        return;
+    if (m_cancelling && state != TransferItem::State::Done)
+        state = TransferItem::State::Cancelled;
+    item->state = state;
+    item->endedAt = m_clock.isValid() ? m_clock.elapsed() : 0;
+    m_bytesEnded += static_cast<std::uint64_t>(std::max(item->size, item->done));
+    if (state == TransferItem::State::Done) {
+        ++m_filesDone;
+        s.lostInARow = 0;
+        if (item->IsUpload())
+            m_uploadedInto.insert(FolderOf(item->RemotePath()));
+    } else if (state == TransferItem::State::Failed) {
+        ++m_filesFailed;
+        if (item->reason.empty())
+            item->reason = "接続が切れました。\r\n";
+        m_ui.OperationFailed(FirstStep(item->op), item->reason);
+    }
+    emit ItemChanged(RowOf(item->id));
+    UpdateProgress();
+    ShowStatus();
+}
+
+void CTransferQueue::SessionLost(Session& s) {
+    if (s.engine->IsConnected())
+        return;
+    if (s.item != 0) {
+        TransferItem* item = Find(s.item);
+        if (item && !m_cancelling && s.number > 0 && item->attempts < kMaxRetries) {
+            ++item->attempts;
+            Log("[" + std::to_string(s.number) + "] 接続が切れたため、「" + NameOf(item->RemotePath()) +
+                "」をもう一度転送します（" + std::to_string(item->attempts) + "/" +
+                std::to_string(kMaxRetries) + " 回目）。\r\n");
+            item->state = TransferItem::State::Waiting;
+            item->reason.clear();
+            m_waiting.push_front(item->id);
+            s.item = 0;
+            s.ui->SetRunningQueuedFile(false);
+            emit ItemChanged(RowOf(item->id));
+        } else {
+            EndItem(s, TransferItem::State::Failed);
+        }
+    }
+    if (s.number == 0 || m_cancelling || !m_running) {
+        CheckFinished();
+        return;
+    }
+    if (!s.loggedIn && (!s.everLoggedIn || s.refused)) {
+        Retire(s);
+    } else if (++s.lostInARow > kMaxRetries) {
+        Retire(s);
+    } else if (!m_waiting.empty() || !m_held.empty()) {
+        s.reconnectPending = true;
+        QTimer::singleShot(kReconnectStepMs * s.lostInARow, s.engine, [this, &s] {
+            s.reconnectPending = false;
+            FeedSoon();
+        });
+    }
+    FeedSoon();
+}
+
+void CTransferQueue::Retire(Session& s) {
+    if (s.retired)
+        return;
+    s.retired = true;
+    int open = 0;
+    for (const auto& other : m_pool) {
+        if (other->number > 0 && !other->retired)
+            ++open;
+    }
+    if (open == 0 && !m_browsingCarries) {
+        // No second connection at all: the browsing session transfers, as with one connection.
+        m_browsingCarries = true;
+        m_fallback = true;
+        Log("ホストが追加の接続を受け付けないため、ブラウズ用の接続で転送します。\r\n");
+        return;
+    }
+    Log("ホストが追加の接続を受け付けないため、" + std::to_string(open + (m_browsingCarries ? 1 : 0)) +
+        " 本の接続で転送を続けます。\r\n");
+}
+
+void CTransferQueue::ReleaseHeld() {
+    if (m_held.empty() || m_browsing.HasWork())
+        return;
+    for (std::uint64_t id : m_held) {
+        if (TransferItem* item = Find(id); item && item->state == TransferItem::State::Held) {
+            item->state = TransferItem::State::Waiting;
+            m_waiting.push_back(id);
+            emit ItemChanged(RowOf(id));
+        }
+    }
+    m_held.clear();
+}
+
+void CTransferQueue::CheckFinished() {
+    if (!m_running || !m_waiting.empty() || !m_held.empty() || m_browsing.HasWork())
+        return;
+    for (const auto& s : m_pool) {
+        if (s->item != 0)
+            return;
+    }
+    m_running = false;
+    m_cancelling = false;
+    m_overflowSaid = false;
+    for (auto& s : m_pool) {
+        s->retired = false;
+        s->lostInARow = 0;
+        if (s->number > 0)
+            s->engine->CloseSession();
+    }
+    if (m_fallback) {
+        m_fallback = false;
+        m_browsingCarries = false;
+    }
+    m_run->written.clear();
+    m_run->replaceAll = false;
+    m_progress.ResetProgress();
+    m_ui.ProgressChanged(m_progress);
+    m_ui.SetStatusText({}, {});
+    // The user's folder shows what was sent into it.
+    const std::string here = m_browsingUi.GetCurrentPath();
+    if (m_uploadedInto.count(here) != 0 && m_browsing.IsLoggedIn())
+        m_browsing.ListCurrentFolder();
+    m_uploadedInto.clear();
+    emit Finished();
+}
+
+void CTransferQueue::UpdateProgress() {
+    std::uint64_t done = m_bytesEnded;
+    for (const auto& s : m_pool) {
+        if (const TransferItem* item = Find(s->item))
+            done += static_cast<std::uint64_t>(std::max<std::int64_t>(item->done, 0));
+    }
+    if (done > m_progress.Total())
+        m_progress.SetTotal(done);
+    // A file sent again from its start takes back bytes counted already: the count never goes back.
+    if (done > m_progress.Done())
+        m_progress.AdvanceProgress(done - m_progress.Done());
+    if (m_progressShown.isValid() && m_progressShown.elapsed() < kProgressIntervalMs && m_running)
+        return;
+    m_progressShown.start();
+    m_ui.ProgressChanged(m_progress);
+}
+
+void CTransferQueue::ShowStatus() {
+    if (!m_running)
+        return;
+    m_ui.SetStatusText("ファイルを転送中です（" + std::to_string(m_filesDone + m_filesFailed) + "/" +
+                           std::to_string(m_filesSeen) + "、接続 " + std::to_string(SessionsOpen()) + " 本）",
+                       {});
+}
+
+template <typename Pick> void CTransferQueue::RemoveIf(Pick drop) {
+    // Runs of rows from the last one back, so that the rows before a run keep their numbers.
+    int row = static_cast<int>(m_items.size()) - 1;
+    while (row >= 0) {
+        if (!drop(m_items[static_cast<std::size_t>(row)])) {
+            --row;
+            continue;
+        }
+        const int last = row;
+        while (row > 0 && drop(m_items[static_cast<std::size_t>(row - 1)]))
+            --row;
+        emit ItemsRemoving(row, last);
+        m_items.erase(m_items.begin() + row, m_items.begin() + last + 1);
+        emit ItemsRemoved();
+        --row;
+    }
+}
+
+void CTransferQueue::Sweep() {
+    const std::int64_t now = m_clock.elapsed();
+    RemoveIf([now](const TransferItem& item) {
+        return item.state == TransferItem::State::Done && now - item.endedAt >= kKeepDoneMs;
+    });
+    if (m_items.empty() && !m_running)
+        m_sweep.stop();
+}
+
+void CTransferQueue::Cancel() {
+    if (!m_running)
+        return;
+    m_cancelling = true;
+    for (std::uint64_t id : m_waiting) {
+        if (TransferItem* item = Find(id); item && item->state == TransferItem::State::Waiting) {
+            item->state = TransferItem::State::Cancelled;
+            emit ItemChanged(RowOf(id));
+        }
+    }
+    for (std::uint64_t id : m_held) {
+        if (TransferItem* item = Find(id)) {
+            item->state = TransferItem::State::Cancelled;
+            emit ItemChanged(RowOf(id));
+        }
+    }
+    m_waiting.clear();
+    m_held.clear();
+    for (auto& s : m_pool) {
+        if (s->item != 0)
+            s->engine->CancelTransfers();
+        else if (s->number > 0 && !s->engine->IsLoggedIn())
+            s->engine->CloseSession();
+    }
+    FeedSoon();
+}
+
+void CTransferQueue::CloseSessions() {
+    Cancel();
+    for (auto& s : m_pool) {
+        if (s->number > 0)
+            s->engine->CloseSession();
+    }
+}
+
+void CTransferQueue::Retry(const std::vector<std::uint64_t>& ids) {
+    for (std::uint64_t id : ids) {
+        TransferItem* item = Find(id);
+        if (!item ||
+            (item->state != TransferItem::State::Failed && item->state != TransferItem::State::Cancelled))
+            continue;
+        if (item->state == TransferItem::State::Failed && m_filesFailed > 0)
+            --m_filesFailed;
+        item->state = TransferItem::State::Waiting;
+        item->attempts = 0;
+        item->reason.clear();
+        if (!m_running) {
+            m_running = true;
+            m_progress = CTransferProgress();
+            m_progress.BeginProgress(0, 0);
+            m_progress.MarkTransferStart();
+            m_bytesEnded = 0;
+        }
+        item->done = 0;
+        m_progress.SetTotal(m_progress.Total() +
+                            static_cast<std::uint64_t>(std::max<std::int64_t>(item->size, 0)));
+        m_waiting.push_back(id);
+        emit ItemChanged(RowOf(id));
+    }
+    FeedSoon();
+}
+
+void CTransferQueue::Remove(const std::vector<std::uint64_t>& ids) {
+    const std::unordered_set<std::uint64_t> picked(ids.begin(), ids.end());
+    RemoveIf([&picked](const TransferItem& item) {
+        return picked.count(item.id) != 0 && item.state != TransferItem::State::Running;
+    });
+    const auto gone = [this](std::uint64_t id) { return RowOf(id) < 0; };
+    std::erase_if(m_waiting, gone);
+    std::erase_if(m_held, gone);
+    CheckFinished();
+}

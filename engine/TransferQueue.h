@@ -1,0 +1,156 @@
+#pragma once
+
+#include "engine/FtpEngine.h"
+#include "engine/TransferProgress.h"
+#include "engine/TransferSessionUi.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+// One file of a transfer queue: a download or an upload as its command decided it.
+struct TransferItem {
+    enum class State { Waiting, Held, Running, Done, Failed, Cancelled };
+
+    std::uint64_t id = 0;
+    // An Op::Download or an Op::Upload.
+    Operation op;
+    State state = State::Waiting;
+    // Bytes of the whole file (-1: unknown) and bytes at their destination so far.
+    std::int64_t size = -1;
+    std::int64_t done = 0;
+    // The session that runs or ran it (1 for the first; 0 for none yet).
+    int session = 0;
+    // Connections lost while it ran, each followed by a new attempt up to the bound.
+    int attempts = 0;
+    // Why it failed, in the engine's words.
+    std::string reason;
+    // When it ended, on the queue's clock (ms).
+    std::int64_t endedAt = 0;
+
+    [[nodiscard]] bool IsUpload() const { return std::holds_alternative<Op::Upload>(op); }
+    [[nodiscard]] const std::string& LocalPath() const;
+    [[nodiscard]] const std::string& RemotePath() const;
+    [[nodiscard]] bool Finished() const {
+        return state == State::Done || state == State::Failed || state == State::Cancelled;
+    }
+};
+
+// Runs the file transfers of the browsing session's commands on several sessions to the same host
+// at once. The browsing session still walks the folders (lists them, makes them), so folders are
+// there before their files; each file it decides on comes here and goes to the first session that
+// is free. Sessions log in like the browsing one and ask nothing it has been told. A session
+// whose connection drops is opened again and its file tried again, a bounded number of times; a
+// server that takes no more connections leaves the queue going on with fewer.
+class CTransferQueue : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kMaxSessions = 10;
+    // New attempts after a lost connection, per file.
+    static constexpr int kMaxRetries = 3;
+    // A finished file leaves the list this long after it ended; failed and cancelled ones stay
+    // until they are retried or removed.
+    static constexpr std::int64_t kKeepDoneMs = 10000;
+
+    // `browsing` runs with `browsingUi`, a Browsing session UI over `ui`.
+    CTransferQueue(CEngineUi& ui, CFtpEngine& browsing, CTransferSessionUi& browsingUi);
+    ~CTransferQueue() override;
+
+    // Files go over `sessions` connections (1 to kMaxSessions); with `browsingCarries` the browsing
+    // session is one of them, otherwise they are made beside it. One connection beside the browsing
+    // session is none: nothing comes here then, and the browsing session transfers by itself as
+    // it always did.
+    void SetSessions(int sessions, bool browsingCarries);
+    [[nodiscard]] int Sessions() const { return m_sessions; }
+    // Whether the browsing session's commands hand their files to the queue.
+    [[nodiscard]] bool Active() const { return m_sessions > 1 || m_browsingCarries; }
+
+    // Files queued, held or running, or a walk of the browsing session still finding them.
+    [[nodiscard]] bool HasWork() const;
+    [[nodiscard]] const std::deque<TransferItem>& Items() const { return m_items; }
+    [[nodiscard]] int SessionsOpen() const;
+    // Counts of the files this run: all seen, finished, failed.
+    [[nodiscard]] std::uint64_t FilesSeen() const { return m_filesSeen; }
+    [[nodiscard]] std::uint64_t FilesDone() const { return m_filesDone; }
+    [[nodiscard]] std::uint64_t FilesFailed() const { return m_filesFailed; }
+    [[nodiscard]] const CTransferProgress& Progress() const { return m_progress; }
+
+    // Stops everything: waiting files are cancelled, running ones aborted (what they left on disk
+    // is named in the log).
+    void Cancel();
+    // Ends every transfer session, as the browsing session ends.
+    void CloseSessions();
+    // Failed or cancelled items go again; finished ones that are not running leave the list.
+    void Retry(const std::vector<std::uint64_t>& ids);
+    void Remove(const std::vector<std::uint64_t>& ids);
+
+signals:
+    // Rows of Items(): appended at the end, changed, about to go and gone.
+    void ItemsAppended(int first, int last);
+    void ItemChanged(int row);
+    void ItemsRemoving(int first, int last);
+    void ItemsRemoved();
+    // Nothing is queued, held or running any more.
+    void Finished();
+
+private:
+    struct Session;
+
+    void Take(Operation op);
+    void FeedSoon();
+    void Feed();
+    void StartOn(Session& session, TransferItem& item);
+    void OpenSessions();
+    void SessionIdle(Session& session);
+    void SessionLost(Session& session);
+    void EndItem(Session& session, TransferItem::State state);
+    void Retire(Session& session);
+    void ReleaseHeld();
+    void CheckFinished();
+    void UpdateProgress();
+    void ShowStatus();
+    void Sweep();
+    TransferItem* Find(std::uint64_t id);
+    int RowOf(std::uint64_t id) const;
+    // Removes the items `drop` picks, telling the rows' watchers run by run.
+    template <typename Pick> void RemoveIf(Pick drop);
+    void Log(const std::string& line) { m_ui.AppendLog(line); }
+
+    CEngineUi& m_ui;
+    CFtpEngine& m_browsing;
+    CTransferSessionUi& m_browsingUi;
+    int m_sessions = 1;
+    bool m_browsingCarries = false;
+    std::vector<std::unique_ptr<Session>> m_pool;
+    std::deque<TransferItem> m_items;
+    std::deque<std::uint64_t> m_waiting;
+    std::vector<std::uint64_t> m_held;
+    std::uint64_t m_nextId = 1;
+    std::shared_ptr<TransferRun> m_run = std::make_shared<TransferRun>();
+    // A question is open: nothing starts until it is answered.
+    int m_questionsOpen = 0;
+    bool m_feedSoon = false;
+    bool m_running = false;
+    bool m_overflowSaid = false;
+    bool m_cancelling = false;
+    // The browsing session carries the files because the server took no other connection.
+    bool m_fallback = false;
+    // The remote folders that uploads of this run went into.
+    std::unordered_set<std::string> m_uploadedInto;
+    std::uint64_t m_filesSeen = 0;
+    std::uint64_t m_filesDone = 0;
+    std::uint64_t m_filesFailed = 0;
+    // Bytes of the files that ended.
+    std::uint64_t m_bytesEnded = 0;
+    CTransferProgress m_progress;
+    QElapsedTimer m_clock;
+    QElapsedTimer m_progressShown;
+    QTimer m_sweep;
+};
