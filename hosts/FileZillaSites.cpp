@@ -2,10 +2,13 @@
 
 #include "hosts/HostListEditor.h"
 #include "platform/TextCodec.h"
+#include "settings/TransferSessions.h"
 
 #include <QHash>
 #include <QStringList>
 #include <QXmlStreamReader>
+
+#include <algorithm>
 
 namespace {
 
@@ -215,6 +218,9 @@ ImportEntry MapSite(const Site& site) {
     }
 
     host.Pasv = site.Text(QStringLiteral("PasvMode")) == QStringLiteral("MODE_ACTIVE") ? 0 : 1;
+    // The site's own limit of its connections; 0 leaves it to FileZilla's settings, here to the options.
+    const int connections = site.Text(QStringLiteral("MaximumMultipleConnections")).toInt();
+    host.Sessions = connections > 0 ? std::min(connections, TransferSessions::Max) : 0;
 
     const QString encoding = site.Text(QStringLiteral("EncodingType"));
     RemoteCharset set = RemoteCharset::Auto;

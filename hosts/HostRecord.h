@@ -26,6 +26,9 @@ struct HostRecord {
     int Security = 0;
     // The SHA-256 of the certificate the user accepted for this host (64 hex digits), empty for none.
     std::string TlsPin;
+    // How many sessions transfer a run of many files (TransferSessionsFor): 1 to 10, or 0 for the
+    // options' count; stores from before the value read 0.
+    int Sessions = 0;
 
     bool operator==(const HostRecord&) const = default;
 };

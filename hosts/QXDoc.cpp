@@ -3,6 +3,7 @@
 #include "settings/PasswordVault.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
+#include "settings/TransferSessions.h"
 
 #include <cstdint>
 
@@ -39,6 +40,9 @@ int CQXDoc::LoadHost(int number, HostRecord& record) const {
     if (r.Security < HostSecurity::None || r.Security > HostSecurity::Implicit)
         r.Security = HostSecurity::None;
     r.TlsPin = key.ReadString(N::TlsPin, "");
+    r.Sessions = dword(N::Sessions, 0);
+    if (r.Sessions < 0 || r.Sessions > TransferSessions::Max)
+        r.Sessions = 0;
     record = std::move(r);
     return 1;
 }
@@ -67,6 +71,7 @@ int CQXDoc::SaveHost(int number, const HostRecord& r) const {
     dword(N::Charset, r.charset);
     dword(N::Security, r.Security);
     key.WriteString(N::TlsPin, r.TlsPin);
+    dword(N::Sessions, r.Sessions);
     return 1;
 }
 

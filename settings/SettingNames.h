@@ -11,6 +11,8 @@ inline constexpr const char* ChkDownOw = "chkdownow";
 inline constexpr const char* ChkUpOw = "chkupow";
 inline constexpr const char* ChkDelete = "chkdelete";
 inline constexpr const char* DelTmp = "deltmp";
+// also in one host's key, where 0 stands for the option key's value
+inline constexpr const char* Sessions = "Sessions";
 
 // system key
 inline constexpr const char* Timeout = "timeout";

@@ -6,6 +6,7 @@
 #include "gui/settings/PageRows.h"
 #include "gui/settings/PasswordKeeping.h"
 #include "gui/settings/SecurityRow.h"
+#include "gui/settings/SessionsRow.h"
 #include "hosts/HostListEditor.h"
 #include "settings/FirewallSettings.h"
 #include "settings/HostInputRules.h"
@@ -53,6 +54,7 @@ CPropPageConnect::CPropPageConnect(HostListEditor& editor, QWidget* parent)
     QLabel* keeping = rows.Text(PasswordKeeping, {}, 2);
     rows.EndGroup();
     m_charset = std::make_unique<CharsetRow>(rows, labelWidth);
+    m_sessions = SessionsRow::Add(rows, labelWidth);
 
     QPushButton* newHost = rows.Button(NewHost, QStringLiteral("新規ホスト(&N)"), 62);
     QPushButton* deleteHost = rows.Button(DeleteHost, QStringLiteral("削除(&D)"), 50);
@@ -66,6 +68,7 @@ CPropPageConnect::CPropPageConnect(HostListEditor& editor, QWidget* parent)
     connect(m_security, QOverload<int>::of(&QComboBox::activated), this, &CPropertyPage::SetModified);
     connect(m_anonymous, &QCheckBox::clicked, this, &CPropPageConnect::OnAnonymous);
     connect(m_charset->Box(), &QComboBox::activated, this, &CPropertyPage::SetModified);
+    connect(m_sessions, &QComboBox::activated, this, &CPropertyPage::SetModified);
     ShowWherePasswordsAreKept(keeping);
     connect(newHost, &QPushButton::clicked, this, &CPropPageConnect::OnNewHost);
     connect(deleteHost, &QPushButton::clicked, this, &CPropPageConnect::OnDeleteHost);
@@ -81,6 +84,7 @@ void CPropPageConnect::LoadFields(const HostRecord& host) {
     m_anonymous->setChecked(host.anonymous != 0);
     m_charset->Load(host);
     SecurityRow::Show(m_security, host.Security);
+    SessionsRow::Show(m_sessions, host.Sessions);
 }
 
 bool CPropPageConnect::StoreFields(HostRecord& host) {
@@ -118,6 +122,7 @@ bool CPropPageConnect::StoreFields(HostRecord& host) {
     host.anonymous = m_anonymous->isChecked() ? 1 : 0;
     m_charset->Store(host);
     host.Security = SecurityRow::Chosen(m_security);
+    host.Sessions = SessionsRow::Chosen(m_sessions);
     return true;
 }
 

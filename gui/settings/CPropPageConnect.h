@@ -9,8 +9,8 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 
-// The connection page: the current host's name, address, port, account and the character set of its
-// names, and the buttons that add and remove hosts.
+// The connection page: the current host's name, address, port, account, the character set of its
+// names and how many sessions transfer its files, and the buttons that add and remove hosts.
 class CPropPageConnect : public CHostPage {
     Q_OBJECT
 public:
@@ -34,4 +34,5 @@ private:
     QLineEdit* m_password;
     QCheckBox* m_anonymous;
     std::unique_ptr<CharsetRow> m_charset;
+    QComboBox* m_sessions;
 };

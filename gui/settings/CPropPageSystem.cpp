@@ -6,6 +6,7 @@
 #include "gui/settings/PageRows.h"
 #include "settings/HostInputRules.h"
 #include "settings/TempFolder.h"
+#include "settings/TransferSessions.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
 
 using namespace OptionSheetControl;
 
@@ -54,6 +56,17 @@ CPropPageSystem::CPropPageSystem(QWidget* parent) : COptionPage(parent) {
     m_sendbufSize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     rows.EndGroup();
 
+    rows.BeginGroup(SessionsGroup, QStringLiteral("ファイル転送"));
+    rows.Label(SessionsLabel, QStringLiteral("同時接続数(&N)"), 60);
+    m_sessions = rows.Add(Sessions, new QSpinBox(this), 30, PageRows::kRowHeight);
+    m_sessions->setRange(TransferSessions::Min, TransferSessions::Max);
+    m_sessions->setAlignment(Qt::AlignRight);
+    rows.Text(SessionsText,
+              QStringLiteral("多くのファイルの転送は、この数の接続で同時に行います。1 のときは、一覧を表示"
+                             "している接続で 1 ファイルずつ転送します。"),
+              2);
+    rows.EndGroup();
+
     constexpr int browseWidth = 40;
     rows.BeginGroup(TempGroup, QStringLiteral("テンポラリフォルダの設定"));
     rows.Label(TempLabel, QStringLiteral("パス(&P)"), 26);
@@ -68,6 +81,7 @@ CPropPageSystem::CPropPageSystem(QWidget* parent) : COptionPage(parent) {
     connect(m_timeout, &QLineEdit::textEdited, this, &COptionPage::Changed);
     connect(m_untimeout, &QCheckBox::clicked, this, &CPropPageSystem::OnUnTimeout);
     connect(m_sendbuf, &QSlider::valueChanged, this, &CPropPageSystem::OnSendBufMoved);
+    connect(m_sessions, &QSpinBox::valueChanged, this, &COptionPage::Changed);
     connect(m_systemp, &QCheckBox::clicked, this, &CPropPageSystem::OnSysTemp);
     connect(m_temp, &QLineEdit::textEdited, this, [this] {
         m_systemp->setChecked(false);
@@ -91,6 +105,7 @@ void CPropPageSystem::Load() {
     OnSysTemp();
     m_sendbuf->setValue(static_cast<int>(m_stored.sendbuf));
     OnSendBufMoved(m_sendbuf->value());
+    m_sessions->setValue(DefaultTransferSessions());
 }
 
 void CPropPageSystem::OnUnTimeout() {
@@ -158,5 +173,6 @@ bool CPropPageSystem::OnApply() {
         return false;
     s.Save();
     m_stored = s;
+    SaveDefaultTransferSessions(m_sessions->value());
     return true;
 }

@@ -7,9 +7,11 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QSlider;
+class QSpinBox;
 
-// The system page: the reply time-out, the upload block size and the temporary folder. Accepting it
-// stores them; the sheet then hands the time-out and block size to the running session.
+// The system page: the reply time-out, the upload block size, how many sessions transfer a run of
+// many files (kept in the option key) and the temporary folder. Accepting it stores them; the sheet
+// then hands the time-out and block size to the running session.
 class CPropPageSystem : public COptionPage {
     Q_OBJECT
 public:
@@ -39,6 +41,7 @@ private:
     QCheckBox* m_untimeout;
     QSlider* m_sendbuf;
     QLabel* m_sendbufSize;
+    QSpinBox* m_sessions;
     QLineEdit* m_temp;
     QCheckBox* m_systemp;
 };

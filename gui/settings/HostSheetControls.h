@@ -35,6 +35,8 @@ inline constexpr int Charset = 1371;
 inline constexpr int SecurityLabel = 1373;
 inline constexpr int Security = 1374;
 inline constexpr int PasswordKeeping = 1375;
+inline constexpr int SessionsLabel = 1376;
+inline constexpr int Sessions = 1377;
 
 // Firewall page.
 inline constexpr int UseFirewall = 1330;

@@ -83,5 +83,9 @@ inline constexpr int TempLabel = 1491;
 inline constexpr int Temp = 1492;
 inline constexpr int TempBrowse = 1493;
 inline constexpr int SysTemp = 1494;
+inline constexpr int SessionsGroup = 1495;
+inline constexpr int SessionsLabel = 1496;
+inline constexpr int Sessions = 1497;
+inline constexpr int SessionsText = 1498;
 
 } // namespace OptionSheetControl

@@ -23,7 +23,8 @@ const char kSiteManager[] = R"(<?xml version="1.0" encoding="UTF-8"?>
       <Server>
         <Host>ftp.example.jp</Host><Port>2121</Port><Protocol>0</Protocol><Type>0</Type>
         <User>yamada</User><Pass encoding="base64">44OR44K5IHdvcmQ=</Pass><Logontype>1</Logontype>
-        <PasvMode>MODE_ACTIVE</PasvMode><EncodingType>Custom</EncodingType>
+        <PasvMode>MODE_ACTIVE</PasvMode><MaximumMultipleConnections>3</MaximumMultipleConnections>
+        <EncodingType>Custom</EncodingType>
         <CustomEncoding>Shift_JIS</CustomEncoding><Name>テスト サーバー</Name>
         <LocalDir>/home/me/アップ</LocalDir><RemoteDir>1 0 4 home 8 www data</RemoteDir>
         <Bookmark><Name>bm</Name><LocalDir>/elsewhere</LocalDir></Bookmark>
@@ -31,11 +32,12 @@ const char kSiteManager[] = R"(<?xml version="1.0" encoding="UTF-8"?>
       <Folder>社内
         <Server><Host>in.example.jp</Host><Port>21</Port><Protocol>4</Protocol><User>u</User>
           <Logontype>2</Logontype><PasvMode>MODE_DEFAULT</PasvMode><EncodingType>UTF-8</EncodingType>
+          <MaximumMultipleConnections>20</MaximumMultipleConnections>
           <Name>明示</Name></Server>
       </Folder>
     </Folder>
     <Server><Host>implicit.example.jp</Host><Port>990</Port><Protocol>3</Protocol><Logontype>0</Logontype>
-      <Name>暗黙</Name></Server>
+      <MaximumMultipleConnections>0</MaximumMultipleConnections><Name>暗黙</Name></Server>
     <Server><Host>plain.example.jp</Host><Port>21</Port><Protocol>6</Protocol><User>p</User>
       <Pass encoding="crypt" pubkey="AAAA">c2VjcmV0</Pass><Logontype>1</Logontype>
       <EncodingType>Custom</EncodingType><CustomEncoding>KOI8-R</CustomEncoding><Name>平文</Name></Server>
@@ -138,6 +140,7 @@ void TestHostImport::fileZillaSites() {
     QCOMPARE(e->host.anonymous, 0);
     QCOMPARE(e->host.Security, HostSecurity::ExplicitIfOffered);
     QCOMPARE(e->host.Pasv, 0);
+    QCOMPARE(e->host.Sessions, 3);
     QCOMPARE(e->host.charset, int(RemoteCharset::ShiftJis));
     QCOMPARE(e->host.UpPath, std::string("/home/me/アップ"));
     QCOMPARE(e->host.RemotePath, std::string("/home/www data"));
@@ -151,6 +154,7 @@ void TestHostImport::fileZillaSites() {
     QVERIFY(Says(*e, "パスワードを尋ねる"));
     QCOMPARE(e->host.Pasv, 1);
     QCOMPARE(e->host.charset, int(RemoteCharset::Utf8));
+    QCOMPARE(e->host.Sessions, 10);
 
     e = Named(source, "暗黙");
     QVERIFY(e && e->Imported());
@@ -158,6 +162,7 @@ void TestHostImport::fileZillaSites() {
     QCOMPARE(e->host.Port, 990);
     QCOMPARE(e->host.anonymous, 1);
     QCOMPARE(e->host.charset, int(RemoteCharset::Auto));
+    QCOMPARE(e->host.Sessions, 0);
 
     e = Named(source, "平文");
     QVERIFY(e && e->Imported());

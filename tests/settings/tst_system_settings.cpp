@@ -1,4 +1,5 @@
 #include "StoreFixture.h"
+#include "hosts/HostSessions.h"
 #include "settings/ExitActions.h"
 #include "settings/SettingsKey.h"
 #include "settings/SystemSettings.h"
@@ -22,6 +23,8 @@ private slots:
     void timeoutClamps();
     void sendBufferClamps_data();
     void sendBufferClamps();
+    void transferSessions_data();
+    void transferSessions();
     void tempFolderFallsBackToSystemFolder();
     void privateFolderIsRefusedUnlessOnlyTheUsers();
     void privateFolderOfAnotherUserIsRefused();
@@ -118,6 +121,40 @@ void TestSystemSettings::sendBufferClamps() {
     if (stored >= 0)
         writeSystem("sendbuf", static_cast<unsigned>(stored));
     QCOMPARE(ReadSendBufferBytes(), bytes);
+}
+
+void TestSystemSettings::transferSessions_data() {
+    // The option key's value: none, a number, or text where a number belongs.
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<int>("host");
+    QTest::addColumn<int>("options");
+    QTest::addColumn<int>("forHost");
+    QTest::newRow("missing") << QVariant() << 0 << 4 << 4;
+    QTest::newRow("0") << QVariant(0u) << 0 << 4 << 4;
+    QTest::newRow("1") << QVariant(1u) << 0 << 1 << 1;
+    QTest::newRow("11") << QVariant(11u) << 0 << 10 << 10;
+    QTest::newRow("all ones") << QVariant(0xFFFFFFFFu) << 0 << 10 << 10;
+    QTest::newRow("text") << QVariant(QStringLiteral("6")) << 0 << 4 << 4;
+    QTest::newRow("host's own") << QVariant(2u) << 7 << 2 << 7;
+    QTest::newRow("host's 1") << QVariant(6u) << 1 << 6 << 1;
+    QTest::newRow("host's 11") << QVariant(6u) << 11 << 6 << 6;
+}
+
+void TestSystemSettings::transferSessions() {
+    QFETCH(QVariant, stored);
+    QFETCH(int, host);
+    QFETCH(int, options);
+    QFETCH(int, forHost);
+    SettingsKey k;
+    QVERIFY(k.CreateKey(KeyFamily::Option));
+    if (stored.typeId() == QMetaType::UInt)
+        QVERIFY(k.WriteDword("Sessions", stored.toUInt()));
+    else if (stored.isValid())
+        QVERIFY(k.WriteString("Sessions", stored.toString().toStdString()));
+    HostRecord h;
+    h.Sessions = host;
+    QCOMPARE(DefaultTransferSessions(), options);
+    QCOMPARE(TransferSessionsFor(h), forHost);
 }
 
 void TestSystemSettings::tempFolderFallsBackToSystemFolder() {

@@ -39,7 +39,7 @@ private slots:
     void newHostsFillTheGapsInTheNames();
     void removingHostsKeepsTheRestInOrder();
     void anonymousTakesTheMailAddress();
-    void characterSetOfTheNames();
+    void characterSetAndSessionCount();
     void firewallControlsFollowTheScheme();
     void passwordsStayMaskedAndScrambled();
     void editsOnEveryPageForTwoHostsAreSaved();
@@ -253,7 +253,7 @@ void TestHostSheet::anonymousTakesTheMailAddress() {
     QCOMPARE(SettingsKey::Unscramble(storedText(fx, "Host0", "Pass")), std::string("me@example.jp"));
 }
 
-void TestHostSheet::characterSetOfTheNames() {
+void TestHostSheet::characterSetAndSessionCount() {
     StoreFixture fx;
     CQXDoc().SaveAllHosts({host("a")});
     {
@@ -265,6 +265,7 @@ void TestHostSheet::characterSetOfTheNames() {
     HostRecord older;
     QVERIFY(CQXDoc().LoadHost(1, older));
     QCOMPARE(older.charset, 0);
+    QCOMPARE(older.Sessions, 0);
     {
         OpenSheet s;
         QComboBox* set = Find<QComboBox>(s.connect(), Charset);
@@ -272,11 +273,18 @@ void TestHostSheet::characterSetOfTheNames() {
         QCOMPARE(set->currentText(), QStringLiteral("自動"));
         set->setCurrentIndex(set->findText(QStringLiteral("EUC-JP")));
         emit set->activated(set->currentIndex());
+        QComboBox* sessions = Find<QComboBox>(s.connect(), Sessions);
+        QCOMPARE(sessions->count(), 11);
+        QCOMPARE(sessions->currentText(), QStringLiteral("オプションの設定に従う"));
+        Choose(sessions, 7);
         s.ok();
     }
     QCOMPARE(stored(fx, "Host0", "charset")->dword, 3u);
+    QCOMPARE(stored(fx, "Host0", "Sessions")->dword, 7u);
+    QCOMPARE(stored(fx, "Host1", "Sessions")->dword, 0u);
     OpenSheet again;
     QCOMPARE(Find<QComboBox>(again.connect(), Charset)->currentText(), QStringLiteral("EUC-JP"));
+    QCOMPARE(Find<QComboBox>(again.connect(), Sessions)->currentText(), QStringLiteral("7"));
 }
 
 void TestHostSheet::firewallControlsFollowTheScheme() {
@@ -480,8 +488,9 @@ void TestHostSheet::keyboard() {
     StoreFixture fx;
     CQXDoc().SaveAllHosts({host("a")});
     OpenSheet s;
-    QCOMPARE(TabOrder(s.connect()), (QList<int>{HostChoice, Name, Address, Hide, Port, Security, User,
-                                                Password, Anonymous, Charset, NewHost, DeleteHost}));
+    QCOMPARE(TabOrder(s.connect()),
+             (QList<int>{HostChoice, Name, Address, Hide, Port, Security, User, Password, Anonymous, Charset,
+                         Sessions, NewHost, DeleteHost}));
     QCOMPARE(TabOrder(s.folders()),
              (QList<int>{HostChoice, Upload, UploadBrowse, Download, DownloadBrowse, Remote, IndexFile}));
     QVERIFY(QTest::qWaitForWindowActive(&s.sheet));

@@ -29,6 +29,7 @@
 #include <QListWidget>
 #include <QRadioButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTcpServer>
@@ -290,6 +291,7 @@ void TestOptionsSheet::optionsPage() {
     QCOMPARE(storedNumber(fx, "option", "chkdownow"), 0u);
     // Pages that were never shown wrote nothing.
     QVERIFY(!stored(fx, "system", "timeout"));
+    QVERIFY(!stored(fx, "option", "Sessions"));
     QVERIFY(!stored(fx, "lumo\\Log", "usedefft"));
     QVERIFY(!stored(fx, "TreeIcon", "0"));
 
@@ -560,6 +562,8 @@ void TestOptionsSheet::systemPageStoresAndAppliesAtOnce() {
         QVERIFY(key.CreateKey(KeyFamily::System));
         key.WriteDword("timeout", 0);
         key.WriteDword("sendbuf", 25);
+        QVERIFY(key.CreateKey(KeyFamily::Option));
+        key.WriteDword("Sessions", 0);
     }
     QTemporaryDir mine;
     {
@@ -567,12 +571,14 @@ void TestOptionsSheet::systemPageStoresAndAppliesAtOnce() {
         QCOMPARE(s.at<QLineEdit>(Timeout)->text(), QStringLiteral("30"));
         QCOMPARE(s.at<QSlider>(SendBuf)->value(), 4);
         QCOMPARE(s.at<QLabel>(SendBufSize)->text(), QStringLiteral("4 kbyte"));
+        QCOMPARE(s.at<QSpinBox>(Sessions)->value(), 4);
         QVERIFY(s.checked(SysTemp));
         QCOMPARE(s.at<QLineEdit>(Temp)->text(), SystemTempFolder());
         QVERIFY(!s.sheet.IsModified());
 
         s.at<QSlider>(SendBuf)->setValue(24);
         QCOMPARE(s.at<QLabel>(SendBufSize)->text(), QStringLiteral("24 kbyte"));
+        s.at<QSpinBox>(Sessions)->setValue(11);
         Type(s.at<QLineEdit>(Timeout), QStringLiteral("45"));
         Type(s.at<QLineEdit>(Temp), mine.path());
         QVERIFY(!s.checked(SysTemp));
@@ -590,11 +596,13 @@ void TestOptionsSheet::systemPageStoresAndAppliesAtOnce() {
     QCOMPARE(storedNumber(fx, "system", "timeout"), 45u);
     QCOMPARE(storedNumber(fx, "system", "untimeout"), 1u);
     QCOMPARE(storedNumber(fx, "system", "sendbuf"), 24u);
+    QCOMPARE(storedNumber(fx, "option", "Sessions"), 10u);
     QCOMPARE(storedNumber(fx, "system", "systemp"), 0u);
     QCOMPARE(storedText(fx, "system", "temp"), mine.path().toStdString());
 
     // Back to the system folder: the box fills the path again.
     OpenSheet s(4);
+    QCOMPARE(s.at<QSpinBox>(Sessions)->value(), 10);
     QCOMPARE(s.at<QLineEdit>(Temp)->text(), mine.path());
     s.click(SysTemp);
     QCOMPARE(s.at<QLineEdit>(Temp)->text(), SystemTempFolder());
