@@ -48,6 +48,11 @@ struct DataConn {
     bool commandSent = false;
     // An upload has read its file to the end.
     bool atEnd = false;
+    // The server has answered the transfer command; an upload sent whole before that waits for
+    // it to close the connection (`sentWhole`): a server that found the data connection closed
+    // before it had read STOR could take the close for the end of nothing.
+    bool answered = false;
+    bool sentWhole = false;
     // The TLS of a protected data connection: not begun, shaking hands, or done.
     enum class Tls { None, Handshake, Done };
     Tls tls = Tls::None;

@@ -214,6 +214,12 @@ void CFtpEngine::OnTransferStep(const DataChain& chain, SocketId s, std::uint32_
         return;
     }
     const int code = m_reply.Code();
+    if (chain.IsUpload()) {
+        DataConn& conn = DataSide(chain);
+        conn.answered = true;
+        if (conn.sentWhole && !conn.ended && code < 300)
+            DataSideEnded(chain, conn);
+    }
     if (code < 200) {
         // The server has accepted the transfer: only now may a download touch its local file.
         DataConn& conn = DataSide(chain);
@@ -298,6 +304,10 @@ void CFtpEngine::OnDataEvent(const DataChain& chain, SocketId s, std::uint32_t w
             break;
         if (SendUploadChunk(*conn, m_sendChunk)) {
             Arm(s, chain.data, Write);
+            WatchTransfer();
+        } else if (conn->failure.empty() && !conn->answered) {
+            conn->sentWhole = true;
+            Disarm(s);
             WatchTransfer();
         } else {
             DataSideEnded(chain, *conn);

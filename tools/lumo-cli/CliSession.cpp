@@ -5,6 +5,7 @@
 #include "dialogs/DialogSettings.h"
 #include "engine/EngineMessages.h"
 #include "engine/FtpAddress.h"
+#include "hosts/HostSessions.h"
 #include "hosts/QXDoc.h"
 #include "platform/TextCodec.h"
 
@@ -104,7 +105,8 @@ void CliSession::Start() {
         host.Pasv = m_args.mode == CliArgs::Mode::Passive ? 1 : 0;
     if (m_args.charset)
         host.charset = *m_args.charset;
-    m_parallel = m_args.parallel.value_or(4);
+    m_parallel = m_args.parallel ? *m_args.parallel
+                                 : (hostNumber >= 0 ? TransferSessionsFor(host) : DefaultTransferSessions());
     m_engine.ReadSystemSettings();
     if (m_args.timeoutSeconds)
         m_engine.SetTimeoutMs(*m_args.timeoutSeconds * 1000);
