@@ -169,6 +169,7 @@ void CFtpEngine::QueueTransfer(Operation op) {
 }
 
 int CFtpEngine::RunTransfer(Operation op) {
+    m_timedOut = false;
     if (!EnqueueOp(std::move(op)))
         return 0;
     DispatchNextOp();
@@ -425,6 +426,7 @@ void CFtpEngine::OnTimer(int id) {
             break;
         }
         Disarm(m_ctrlSocket.id());
+        m_timedOut = true;
         LogFailure("タイムアウトしました。\r\n");
         m_busy = 0;
         m_opQueue.clear();

@@ -164,6 +164,9 @@ public:
     // login ended with: one more session of the same kind, which asks nothing the first has answered.
     int ConnectAs(const CFtpEngine& first);
     [[nodiscard]] bool IsLoggedIn() const { return m_loggedIn; }
+    // The server went quiet during the last transfer RunTransfer started: the session may be out
+    // of step with it, or the server may no longer be reading it.
+    [[nodiscard]] bool TimedOut() const { return m_timedOut; }
     // Shares one record of what a run wrote with other sessions; it is emptied by its owner then.
     void ShareRun(std::shared_ptr<TransferRun> run) { m_run = std::move(run); }
 
@@ -266,6 +269,7 @@ private:
     // session's own).
     std::shared_ptr<TransferRun> m_run = std::make_shared<TransferRun>();
     TransferSink m_transferSink;
+    bool m_timedOut = false;
     // The control connection's replies as they arrive.
     ReplyReader m_reply;
     // The listing being received, read as it arrives.

@@ -460,6 +460,7 @@ void CFtpEngine::DrainToListData(const DataChain& chain, DataConn& conn) {
 }
 
 void CFtpEngine::AbortSilentTransfer(const DataChain& chain) {
+    m_timedOut = true;
     DataConn* conn = RunningDataConn();
     LogFailure("タイムアウトしました。\r\n");
     LogFailure(FailureText(chain) + (chain.IsDownload() && conn ? LeftOnDisk(*conn) : std::string()));

@@ -306,6 +306,11 @@ void CTransferQueue::SessionIdle(Session& s) {
     }
     if (s.number == 0)
         ReleaseHeld();
+    if (s.item != 0 && s.number > 0 && s.engine->TimedOut()) {
+        // A session the server stopped answering is not trusted again: a new one tries the file.
+        s.engine->CloseSession();
+        return;
+    }
     if (s.item != 0 && !s.engine->HasWork()) {
         const TransferItem* item = Find(s.item);
         EndItem(s, !item || item->reason.empty() ? TransferItem::State::Done : TransferItem::State::Failed);
@@ -347,7 +352,7 @@ void CTransferQueue::SessionLost(Session& s) {
         TransferItem* item = Find(s.item);
         if (item && !m_cancelling && s.number > 0 && item->attempts < kMaxRetries) {
             ++item->attempts;
-            Log("[" + std::to_string(s.number) + "] 接続が切れたため、「" + NameOf(item->RemotePath()) +
+            Log("[" + std::to_string(s.number) + "] 接続をやり直して、「" + NameOf(item->RemotePath()) +
                 "」をもう一度転送します（" + std::to_string(item->attempts) + "/" +
                 std::to_string(kMaxRetries) + " 回目）。\r\n");
             item->state = TransferItem::State::Waiting;
