@@ -28,6 +28,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 struct DataChain;
@@ -157,6 +158,20 @@ public:
     // itself (listings, folders made) stays here.
     using TransferSink = std::function<void(Operation)>;
     void SetTransferSink(TransferSink sink) { m_transferSink = std::move(sink); }
+    // While one lives, the commands keep their transfers on this session: what waits for them here
+    // (a file opened once fetched, the files a drag hands over) sees them done.
+    class TransfersHere {
+    public:
+        explicit TransfersHere(CFtpEngine& engine)
+            : m_engine(engine), m_sink(std::exchange(engine.m_transferSink, {})) {}
+        ~TransfersHere() { m_engine.m_transferSink = std::move(m_sink); }
+        TransfersHere(const TransfersHere&) = delete;
+        TransfersHere& operator=(const TransfersHere&) = delete;
+
+    private:
+        CFtpEngine& m_engine;
+        TransferSink m_sink;
+    };
     // Runs one file transfer as decided elsewhere (an Op::Download or an Op::Upload); 0 without a
     // session.
     int RunTransfer(Operation op);

@@ -90,6 +90,7 @@ CTransferQueue::CTransferQueue(CEngineUi& ui, CFtpEngine& browsing, CTransferSes
     });
     connect(
         &browsing, &CFtpEngine::Idle, this, [this, s] { SessionIdle(*s); }, Qt::QueuedConnection);
+    m_clock.start();
     m_sweep.setInterval(1000);
     connect(&m_sweep, &QTimer::timeout, this, &CTransferQueue::Sweep);
 }
@@ -152,12 +153,12 @@ void CTransferQueue::Take(Operation op) {
     }
     if (!m_running) {
         m_running = true;
+        m_browsingUi.SetQueueRunning(true);
         m_filesSeen = m_filesDone = m_filesFailed = 0;
         m_bytesEnded = 0;
         m_progress = CTransferProgress();
         m_progress.BeginProgress(0, 0);
         m_progress.MarkTransferStart();
-        m_clock.start();
         m_sweep.start();
     }
     TransferItem item;
@@ -219,6 +220,7 @@ void CTransferQueue::Feed() {
 void CTransferQueue::StartOn(Session& s, TransferItem& item) {
     item.state = TransferItem::State::Running;
     item.session = s.number > 0 ? s.number : 1;
+    item.startedAt = Now();
     item.reason.clear();
     s.item = item.id;
     s.ui->SetRunningQueuedFile(true);
@@ -327,7 +329,7 @@ void CTransferQueue::EndItem(Session& s, TransferItem::State state) {
     if (m_cancelling && state != TransferItem::State::Done)
         state = TransferItem::State::Cancelled;
     item->state = state;
-    item->endedAt = m_clock.isValid() ? m_clock.elapsed() : 0;
+    item->endedAt = Now();
     m_bytesEnded += static_cast<std::uint64_t>(std::max(item->size, item->done));
     if (state == TransferItem::State::Done) {
         ++m_filesDone;
@@ -424,6 +426,7 @@ void CTransferQueue::CheckFinished() {
             return;
     }
     m_running = false;
+    m_browsingUi.SetQueueRunning(false);
     m_cancelling = false;
     m_overflowSaid = false;
     for (auto& s : m_pool) {
@@ -493,7 +496,7 @@ template <typename Pick> void CTransferQueue::RemoveIf(Pick drop) {
 }
 
 void CTransferQueue::Sweep() {
-    const std::int64_t now = m_clock.elapsed();
+    const std::int64_t now = Now();
     RemoveIf([now](const TransferItem& item) {
         return item.state == TransferItem::State::Done && now - item.endedAt >= kKeepDoneMs;
     });
@@ -549,6 +552,7 @@ void CTransferQueue::Retry(const std::vector<std::uint64_t>& ids) {
         item->reason.clear();
         if (!m_running) {
             m_running = true;
+            m_browsingUi.SetQueueRunning(true);
             m_progress = CTransferProgress();
             m_progress.BeginProgress(0, 0);
             m_progress.MarkTransferStart();

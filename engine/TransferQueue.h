@@ -32,7 +32,8 @@ struct TransferItem {
     int attempts = 0;
     // Why it failed, in the engine's words.
     std::string reason;
-    // When it ended, on the queue's clock (ms).
+    // When it last started and when it ended, on the queue's clock (ms).
+    std::int64_t startedAt = 0;
     std::int64_t endedAt = 0;
 
     [[nodiscard]] bool IsUpload() const { return std::holds_alternative<Op::Upload>(op); }
@@ -81,6 +82,8 @@ public:
     [[nodiscard]] std::uint64_t FilesDone() const { return m_filesDone; }
     [[nodiscard]] std::uint64_t FilesFailed() const { return m_filesFailed; }
     [[nodiscard]] const CTransferProgress& Progress() const { return m_progress; }
+    // The queue's clock (ms), which items' times are on.
+    [[nodiscard]] std::int64_t Now() const { return m_clock.isValid() ? m_clock.elapsed() : 0; }
 
     // Stops everything: waiting files are cancelled, running ones aborted (what they left on disk
     // is named in the log).

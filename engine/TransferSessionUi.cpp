@@ -69,8 +69,7 @@ std::vector<FileListRow> CTransferSessionUi::FileListRowsNamed(const std::string
 }
 
 void CTransferSessionUi::SetStatusText(const std::string& text, const std::string& iconFor) {
-    // The queue's whole progress stands in the status bar while its files run.
-    if (!Private() && !m_queuedFile)
+    if (!Private() && !m_queuedFile && !m_queueRunning)
         m_target.SetStatusText(text, iconFor);
 }
 
@@ -78,7 +77,7 @@ void CTransferSessionUi::ProgressChanged(const CTransferProgress& progress) {
     if (m_queuedFile) {
         if (m_hooks.progress)
             m_hooks.progress(progress);
-    } else if (!Private()) {
+    } else if (!Private() && !m_queueRunning) {
         m_target.ProgressChanged(progress);
     }
 }

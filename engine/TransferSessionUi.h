@@ -32,6 +32,9 @@ public:
     void SetHooks(Hooks hooks) { m_hooks = std::move(hooks); }
     // Whether a file of the queue runs on this session now.
     void SetRunningQueuedFile(bool running);
+    // While the queue runs, its whole progress holds the status bar: the browsing session's own
+    // words and bars would take turns with it.
+    void SetQueueRunning(bool running) { m_queueRunning = running; }
     [[nodiscard]] Role SessionRole() const { return m_role; }
 
     void AppendLog(const std::string& text) override;
@@ -82,6 +85,7 @@ private:
     std::string m_prefix;
     Hooks m_hooks;
     bool m_queuedFile = false;
+    bool m_queueRunning = false;
     // A transfer session's own working folder; its listings are not kept.
     std::string m_path;
     // The last refusal while a queued file runs: the reason its failure gives.

@@ -13,9 +13,13 @@
 #include "app/gui/WindowEngineUi.h"
 #include "engine/FtpEngine.h"
 #include "engine/TransferProgress.h"
+#include "engine/TransferQueue.h"
+#include "engine/TransferSessionUi.h"
 #include "gui/views/CQXListView.h"
 #include "gui/views/CQXLogView.h"
 #include "gui/views/CQXTreeView.h"
+#include "gui/views/TransferQueueView.h"
+#include "hosts/HostSessions.h"
 #include "hosts/QXDoc.h"
 #include "platform/TextCodec.h"
 #include "settings/SettingsKey.h"
@@ -136,7 +140,10 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 
     CreatePanes();
     m_engineUi = std::make_unique<WindowEngineUi>(*this);
-    m_engine = std::make_unique<CFtpEngine>(*m_engineUi);
+    m_sessionUi = std::make_unique<CTransferSessionUi>(*m_engineUi, CTransferSessionUi::Role::Browsing);
+    m_engine = std::make_unique<CFtpEngine>(*m_sessionUi);
+    m_queue = std::make_unique<CTransferQueue>(*m_engineUi, *m_engine, *m_sessionUi);
+    CreateQueuePane();
     CreateActions();
     CreateMenus();
     CreateToolBar();
@@ -158,7 +165,9 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 }
 
 CMainFrame::~CMainFrame() {
-    // The engine goes first: closing its sockets must not reach views that are already gone.
+    // The sessions go first: closing their sockets must not reach views that are already gone.
+    delete m_queueView;
+    m_queue.reset();
     m_engine.reset();
     if (g_frame == this)
         g_frame = nullptr;
@@ -203,6 +212,37 @@ void CMainFrame::CreatePanes() {
     connect(m_logView, &CQXLogView::VisibleHeightChanged, this, [this](bool visible) {
         if (QAction* a = Action(CommandId::ToggleLog))
             a->setChecked(visible);
+    });
+}
+
+void CMainFrame::CreateQueuePane() {
+    m_queueView = new TransferQueueView(*m_queue, m_outer);
+    m_outer->addWidget(m_queueView);
+    m_queueView->setMinimumSize(0, 0);
+    m_queueView->hide();
+    connect(m_queue.get(), &CTransferQueue::ItemsAppended, this, [this] {
+        if (!m_queueView->isHidden())
+            return;
+        m_queueView->show();
+        // The pane takes a third of the file list's height; the log keeps its own.
+        QList<int> rows = m_outer->sizes();
+        if (rows.size() == 3 && rows[2] == 0) {
+            rows[2] = rows[0] / 3;
+            rows[0] -= rows[2];
+            m_outer->setSizes(rows);
+        }
+    });
+    const auto hideWhenEmpty = [this] {
+        if (m_queue->Items().empty())
+            m_queueView->hide();
+    };
+    connect(m_queue.get(), &CTransferQueue::ItemsRemoved, this, hideWhenEmpty);
+    connect(m_queue.get(), &CTransferQueue::Finished, this, [this] {
+        UpdateCommandUi();
+        if (m_cancelling && !m_engine->HasWork()) {
+            m_cancelling = false;
+            ShowNote(QStringLiteral("キャンセルしました"));
+        }
     });
 }
 
@@ -251,9 +291,11 @@ void CMainFrame::CreateActions() {
         CommandId::Cancel, QStringLiteral("現在の作業を中止します"),
         [this] {
             m_cancelling = true;
-            m_engine->CancelTransfers();
+            if (m_engine->CanCancel())
+                m_engine->CancelTransfers();
+            m_queue->Cancel();
         },
-        [this] { return m_engine->CanCancel(); });
+        [this] { return m_engine->CanCancel() || m_queue->HasWork(); });
     AddCommand(
         CommandId::ParentFolder, QStringLiteral("親フォルダに移動します"),
         [this] { m_engine->GoToParentFolder(); }, connected);
@@ -681,12 +723,16 @@ void CMainFrame::SaveLayout() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    if (!MayCloseDuringTransfer(this, *m_engine)) {
+    const bool transferring =
+        (m_engine->IsConnected() && (m_engine->IsTransferring() || !m_engine->Queue().empty())) ||
+        m_queue->HasWork();
+    if (!MayCloseDuringTransfer(this, transferring)) {
         event->ignore();
         return;
     }
     // Ending the session closes the control connection once; closing it on its own first as well
     // would close its descriptor twice.
+    m_queue->CloseSessions();
     m_engine->CloseSession();
     SaveLayout();
     event->accept();
@@ -697,6 +743,11 @@ std::string CMainFrame::GetCurrentPath() const {
 }
 
 void CMainFrame::SetConnectedState(bool connected) {
+    // How many sessions carry the files is the host's, read as its session begins.
+    if (connected)
+        m_queue->SetSessions(m_engine->HostNumber() >= 0 ? TransferSessionsFor(m_engine->Host())
+                                                         : DefaultTransferSessions(),
+                             false);
     m_tree->SetConnectedState(connected);
     m_list->SetDropsAccepted(connected);
     UpdateCommandUi();

@@ -13,6 +13,9 @@
 #include <string>
 
 class CFtpEngine;
+class CTransferQueue;
+class CTransferSessionUi;
+class TransferQueueView;
 class CMenuBar;
 class CProgressStatusBar;
 class CQXDoc;
@@ -75,6 +78,9 @@ public:
     WindowLayout CurrentLayout() const;
 
     CFtpEngine& Engine() const { return *m_engine; }
+    // The files of downloads and uploads when the host transfers over several sessions.
+    CTransferQueue& TransferQueue() const { return *m_queue; }
+    TransferQueueView* QueueView() const { return m_queueView; }
 
     // The window's side of the engine: the views and the dialogs it reaches.
     CEngineUi& EngineUi() const { return *m_engineUi; }
@@ -114,6 +120,8 @@ private:
                         std::function<bool()> enabled = {});
 
     void OnConnect();
+    // The queue pane shows while the queue holds files.
+    void CreateQueuePane();
     void OnFolderChosen();
     // The host settings sheet, modal; the tree follows what it stores.
     void OnHostSettings();
@@ -133,7 +141,11 @@ private:
     // The document through which the window's sheets write the hosts; its HostsChanged rebuilds the tree.
     CQXDoc* m_doc = nullptr;
     std::unique_ptr<CEngineUi> m_engineUi;
+    // The browsing session's UI: the window's, with the queue told of its transfers.
+    std::unique_ptr<CTransferSessionUi> m_sessionUi;
     std::unique_ptr<CFtpEngine> m_engine;
+    std::unique_ptr<CTransferQueue> m_queue;
+    TransferQueueView* m_queueView = nullptr;
     WindowLayout m_restored;
     QRect m_normalRect;
     QHash<int, QAction*> m_actions;

@@ -1,12 +1,10 @@
 #include "app/gui/CloseQuestion.h"
 
-#include "engine/FtpEngine.h"
-
 #include <QMessageBox>
 #include <QPushButton>
 
-bool MayCloseDuringTransfer(QWidget* parent, const CFtpEngine& engine) {
-    if (!engine.IsConnected() || (!engine.IsTransferring() && engine.Queue().empty()))
+bool MayCloseDuringTransfer(QWidget* parent, bool transferring) {
+    if (!transferring)
         return true;
     QMessageBox box(QMessageBox::Question, QStringLiteral("終了"),
                     QStringLiteral("転送中です。中止して終了しますか？"), QMessageBox::NoButton, parent);

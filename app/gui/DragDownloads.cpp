@@ -111,6 +111,7 @@ private:
     void Queue(const QString& folder) {
         CFtpEngine& engine = m_frame->Engine();
         const std::string local = folder.toStdString();
+        const CFtpEngine::TransfersHere onThisSession(engine);
         if (engine.DownloadFiles(local, m_files) != 0)
             engine.DownloadFolders(local, m_folders);
     }

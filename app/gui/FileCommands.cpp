@@ -91,6 +91,7 @@ void Open(CMainFrame& frame) {
         return;
     }
     const std::string name = entry.name;
+    const CFtpEngine::TransfersHere onThisSession(engine);
     if (!engine.DownloadFiles(temp.toStdString(), {list.Model().EngineRow(row)}))
         return;
     if (IsSafeLocalName(name, engine.Names()))

@@ -6,11 +6,13 @@
 #include "app/CommandIds.h"
 #include "app/gui/CMainFrame.h"
 #include "engine/FtpEngine.h"
+#include "engine/TransferQueue.h"
 #include "fixtures/RealFtpServer.h"
 #include "gui/views/CQXListView.h"
 #include "hosts/QXDoc.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
+#include "settings/TransferSessions.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,8 +56,9 @@ struct Session {
     QString LocalPath(const QString& name) const { return QDir(local.path()).filePath(name); }
 
     // Everything up to the window on screen, not yet connected. `downloads` becomes the host's
-    // download folder.
-    void Start(const QString& downloads = {}) {
+    // download folder; files go over `sessions` connections (1: on the browsing one, one at a time).
+    void Start(const QString& downloads = {}, int sessions = 1) {
+        SaveDefaultTransferSessions(sessions);
         QDir root(server.root());
         QVERIFY(root.mkpath(QStringLiteral("sub/inner")));
         QVERIFY(root.mkpath(QStringLiteral("日本語フォルダ")));
@@ -93,7 +96,10 @@ struct Session {
         WaitIdle();
     }
 
-    void WaitIdle() { QTRY_VERIFY_WITH_TIMEOUT(!frame->Engine().CanCancel(), 10000); }
+    // The browsing session rests and the transfer queue has nothing left.
+    void WaitIdle() {
+        QTRY_VERIFY_WITH_TIMEOUT(!frame->Engine().CanCancel() && !frame->TransferQueue().HasWork(), 10000);
+    }
 };
 
 inline QByteArray fileBytes(const QString& path) {

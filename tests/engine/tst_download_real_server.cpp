@@ -1,17 +1,21 @@
 #include "StoreFixture.h"
 #include "engine/FtpEngine.h"
 #include "engine/ListingParser.h"
+#include "engine/TransferQueue.h"
+#include "engine/TransferSessionUi.h"
 #include "fixtures/EngineProbe.h"
 #include "fixtures/RealFtpServer.h"
 #include "fixtures/RecordingUi.h"
 #include "hosts/QXDoc.h"
 #include "platform/NameCodec.h"
 #include "platform/TextCodec.h"
+#include "views/TransferQueueModel.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QRandomGenerator>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -20,6 +24,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <tuple>
 
@@ -95,6 +100,7 @@ private slots:
     void resumeAndOverwrite();
     void shiftJisNameRoundTrips();
     void twoSessionsAtOnceOneDeletedMidTransfer();
+    void queueCarriesTreesOverSessions();
 
 private:
     // Connects to the server as host 0 and waits until the first listing is done.
@@ -317,3 +323,66 @@ void TestDownloadRealServer::twoSessionsAtOnceOneDeletedMidTransfer() {
 
 QTEST_GUILESS_MAIN(TestDownloadRealServer)
 #include "tst_download_real_server.moc"
+
+void TestDownloadRealServer::queueCarriesTreesOverSessions() {
+    StoreFixture store;
+    RealFtpServer server(RealFtpServer::Kind::Vsftpd);
+    // The browsing session and two more: the fourth and fifth are turned away with a 421.
+    server.setMaxPerIp(3);
+    const QString site = server.root() + QStringLiteral("/site");
+    for (int folder = 0; folder < 3; ++folder) {
+        for (int file = 0; file < 8; ++file)
+            WriteFile(site + QStringLiteral("/d%1/f%2.bin").arg(folder).arg(file),
+                      Noise(500 + 997 * file + folder, static_cast<quint32>(100 + folder * 8 + file)));
+    }
+    WriteFile(site + QStringLiteral("/top.txt"), "top\n");
+    QVERIFY2(server.start(), qPrintable(server.error()));
+
+    QTemporaryDir target;
+    RecordingUi ui;
+    CTransferSessionUi browsingUi(ui, CTransferSessionUi::Role::Browsing);
+    CFtpEngine engine(browsingUi);
+    CTransferQueue queue(ui, engine, browsingUi);
+    TransferQueueModel model(queue);
+    QVERIFY(connectAndList(server, engine, ui, true));
+    queue.SetSessions(5, false);
+    QVERIFY(queue.Active());
+    QSignalSpy finished(&queue, &CTransferQueue::Finished);
+
+    // Down: the browsing session walks the tree, the files go over the sessions the server takes.
+    QCOMPARE(engine.DownloadFolders(target.path().toStdString(), {"site"}), 1);
+    QVERIFY(finished.wait(kWaitMs));
+    const std::string log = ui.logText();
+    QVERIFY2(ui.failures.empty(), log.c_str());
+    QCOMPARE(queue.FilesSeen(), std::uint64_t(25));
+    QCOMPARE(queue.FilesDone(), std::uint64_t(25));
+    QCOMPARE(queue.FilesFailed(), std::uint64_t(0));
+    const auto expected = Tree(site);
+    QVERIFY(Tree(target.filePath(QStringLiteral("site"))) == expected);
+    // Each file went once, and never on the browsing session, which only listed.
+    std::set<int> carriers;
+    for (const TransferItem& item : queue.Items()) {
+        QCOMPARE(item.state, TransferItem::State::Done);
+        const std::string retr = "RETR " + item.RemotePath() + "\r\n";
+        QVERIFY2(log.find(retr) != std::string::npos && log.find(retr) == log.rfind(retr), retr.c_str());
+        carriers.insert(item.session);
+    }
+    QCOMPARE(carriers, (std::set<int>{1, 2}));
+    QVERIFY2(log.find("RETR", log.find("\n[")) != std::string::npos, log.c_str());
+    QVERIFY(log.find("\nRETR") == std::string::npos);
+    // Refused sessions are the server's limit: no account is asked for, the queue goes on.
+    QVERIFY(ui.accountQuestions.empty());
+    QVERIFY2(ui.logContains("ホストが追加の接続を受け付けないため、3 本の接続で転送を続けます。"),
+             log.c_str());
+    // The pane shows each file with its state until it leaves.
+    QCOMPARE(model.rowCount(), static_cast<int>(queue.Items().size()));
+    QCOMPARE(model.data(model.index(0, TransferQueueModel::ColState)).toString(), QStringLiteral("完了"));
+    QVERIFY(
+        model.data(model.index(0, TransferQueueModel::ColName)).toString().endsWith(QStringLiteral(".bin")) ||
+        model.data(model.index(0, TransferQueueModel::ColName)).toString().endsWith(QStringLiteral(".txt")));
+    queue.Remove({queue.Items().front().id});
+    QCOMPARE(model.rowCount(), 24);
+
+    engine.CloseSession();
+    QVERIFY(!queue.HasWork());
+}

@@ -116,7 +116,13 @@ Run TestLumoCli::Cli(const QStringList& args, const QString& workDir) {
     env.remove(QStringLiteral("DISPLAY"));
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(workDir.isEmpty() ? m_work.path() : workDir);
-    p.start(QStringLiteral(LUMO_CLI), args);
+    // One connection unless a test asks for more: pyftpdlib 1.5.7 can stop reading a control
+    // connection it accepts while another session's data connection closes (it unregisters a
+    // descriptor number that the new connection has taken over), which only a reply time-out ends.
+    QStringList line = args;
+    if (line.filter(QStringLiteral("--parallel")).isEmpty())
+        line.prepend(QStringLiteral("--parallel=1"));
+    p.start(QStringLiteral(LUMO_CLI), line);
     Run r;
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit) {
         p.kill();
@@ -197,8 +203,23 @@ void TestLumoCli::commands() {
     QVERIFY(QDir().mkpath(down));
     QCOMPARE(Cli({mode, url, QStringLiteral("get"), QStringLiteral("日本語/ファイル.txt"), down}).status, 0);
     QCOMPARE(FileBytes(down + QStringLiteral("/ファイル.txt")), QByteArray("にほんご\n"));
-    QCOMPARE(Cli({mode, url, QStringLiteral("get"), QStringLiteral("sub"), down}).status, 0);
+    // Trees go over several connections to vsftpd (pyftpdlib keeps to one: see Cli).
+    const QString parallel = server == 1 ? QStringLiteral("--parallel=3") : QStringLiteral("--parallel=1");
+    QCOMPARE(Cli({mode, parallel, url, QStringLiteral("get"), QStringLiteral("sub"), down}).status, 0);
     QCOMPARE(Tree(down + QStringLiteral("/sub")), Tree(root + QStringLiteral("/sub")));
+    // A file that cannot be fetched (a link to nothing) fails alone; the others still come, and
+    // the failures are named at the end.
+    WriteFile(root + QStringLiteral("/mixed/one.txt"), "one\n");
+    WriteFile(root + QStringLiteral("/mixed/two.txt"), "two\n");
+    QVERIFY(QFile::link(QStringLiteral("nowhere"), root + QStringLiteral("/mixed/gone")));
+    const Run mixed = Cli({mode, parallel, url, QStringLiteral("get"), QStringLiteral("mixed"), down});
+    QVERIFY(QFile::remove(root + QStringLiteral("/mixed/gone")));
+    QCOMPARE(mixed.status, 1);
+    QVERIFY2(mixed.err.contains(QStringLiteral("lumo-cli: 1 of 3 files failed:\n  ")) &&
+                 mixed.err.endsWith(QStringLiteral("/mixed/gone\n")),
+             qPrintable(mixed.err));
+    QCOMPARE(FileBytes(down + QStringLiteral("/mixed/one.txt")), QByteArray("one\n"));
+    QCOMPARE(FileBytes(down + QStringLiteral("/mixed/two.txt")), QByteArray("two\n"));
     // Without LOCALDIR the file lands in the current directory.
     QCOMPARE(Cli({mode, url, QStringLiteral("get"), QStringLiteral("a.txt")}, down).status, 0);
     QCOMPARE(FileBytes(down + QStringLiteral("/a.txt")), QByteArray("alpha\n"));
@@ -223,7 +244,8 @@ void TestLumoCli::commands() {
         0);
     QCOMPARE(FileBytes(root + QStringLiteral("/empty/single.txt")), QByteArray("single\n"));
     QCOMPARE(
-        Cli({mode, url, QStringLiteral("put"), up + QStringLiteral("/tree"), QStringLiteral("sub")}).status,
+        Cli({mode, parallel, url, QStringLiteral("put"), up + QStringLiteral("/tree"), QStringLiteral("sub")})
+            .status,
         0);
     QCOMPARE(Tree(root + QStringLiteral("/sub/tree")), Tree(up + QStringLiteral("/tree")));
 

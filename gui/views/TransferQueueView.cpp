@@ -1,0 +1,55 @@
+#include "gui/views/TransferQueueView.h"
+
+#include "engine/TransferQueue.h"
+#include "views/TransferQueueModel.h"
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QMenu>
+#include <QTimer>
+
+namespace {
+// Running rows show their bytes and speed; they are redrawn this often.
+constexpr int kRedrawMs = 500;
+} // namespace
+
+TransferQueueView::TransferQueueView(CTransferQueue& queue, QWidget* parent)
+    : QTreeView(parent), m_queue(queue), m_model(new TransferQueueModel(queue, this)) {
+    setObjectName(QStringLiteral("transferQueue"));
+    setModel(m_model);
+    setRootIsDecorated(false);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    header()->setStretchLastSection(true);
+    setColumnWidth(TransferQueueModel::ColName, 320);
+    setColumnWidth(TransferQueueModel::ColState, 110);
+    setColumnWidth(TransferQueueModel::ColSession, 40);
+    setColumnWidth(TransferQueueModel::ColProgress, 200);
+    auto* redraw = new QTimer(this);
+    redraw->setInterval(kRedrawMs);
+    connect(redraw, &QTimer::timeout, this, [this] {
+        if (m_queue.HasWork())
+            viewport()->update();
+    });
+    redraw->start();
+}
+
+void TransferQueueView::contextMenuEvent(QContextMenuEvent* event) {
+    const std::vector<std::uint64_t> ids = m_model->IdsOf(selectionModel()->selectedRows());
+    QMenu menu(this);
+    QAction* retry = menu.addAction(QStringLiteral("もう一度転送(&R)"));
+    QAction* remove = menu.addAction(QStringLiteral("一覧から削除(&D)"));
+    menu.addSeparator();
+    QAction* stop = menu.addAction(QStringLiteral("すべて中止(&S)"));
+    retry->setEnabled(!ids.empty());
+    remove->setEnabled(!ids.empty());
+    stop->setEnabled(m_queue.HasWork());
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == retry)
+        m_queue.Retry(ids);
+    else if (chosen == remove)
+        m_queue.Remove(ids);
+    else if (chosen == stop)
+        m_queue.Cancel();
+}
