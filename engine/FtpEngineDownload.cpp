@@ -123,7 +123,8 @@ int CFtpEngine::DownloadFolders(const std::string& localFolder, const std::vecto
         // fetched as a file if not.
         const bool link = std::any_of(rows.begin(), rows.end(),
                                       [&](const FileListRow& r) { return r.name == name && r.link; });
-        m_opQueue.push_back(Op::ListToDownload{local, remote + "/" + name, 0, link, existing, walk});
+        m_opQueue.push_back(
+            Op::ListToDownload{local, remote + "/" + name, 0, link, existing, walk, !m_transferSink});
     }
     DispatchNextOp();
     return 1;
@@ -208,6 +209,9 @@ void CFtpEngine::ExpandDownloadFolder(const std::vector<RemoteEntry>& entries, c
     const std::string folder = FolderWithSlash(localFolder);
     std::vector<Operation> ops;
     std::vector<Operation> subfolders;
+    const auto* walking = std::get_if<Op::ListToDownload>(&m_op);
+    const bool keepHere = walking && walking->keepHere;
+    const bool toQueue = m_transferSink && !keepHere;
     std::size_t tooDeep = 0;
     for (const RemoteEntry& e : entries) {
         if (!IsSafeLocalName(e.name, m_names)) {
@@ -218,14 +222,14 @@ void CFtpEngine::ExpandDownloadFolder(const std::vector<RemoteEntry>& entries, c
         const std::string remote = remoteFolder + "/" + e.name;
         // A link is fetched as the file it names, under its own name; following links as folders
         // could go round in circles.
-        if ((!e.IsFolder() || e.link) && m_transferSink)
+        if ((!e.IsFolder() || e.link) && toQueue)
             m_transferSink(Op::Download{local, remote, ListedSize(e.size, e.link), existing});
         else if (!e.IsFolder() || e.link)
             ops.push_back(Op::Download{local, remote, ListedSize(e.size, e.link), existing});
         else if (depth + 1 > kMaxFolderDepth)
             ++tooDeep;
         else
-            subfolders.push_back(Op::ListToDownload{local, remote, depth + 1, false, existing});
+            subfolders.push_back(Op::ListToDownload{local, remote, depth + 1, false, existing, 0, keepHere});
     }
     if (tooDeep > 0) {
         // A server whose every folder holds another would keep the download going for ever.

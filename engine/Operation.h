@@ -74,6 +74,8 @@ struct ListToDownload {
     bool link = false;
     ExistingFile existing = ExistingFile::Ask;
     std::uint32_t walk = 0;
+    // The walk's files stay on this session although a transfer queue takes the others.
+    bool keepHere = false;
 };
 // One file up, from `offset` on.
 struct Upload {

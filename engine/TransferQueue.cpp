@@ -205,22 +205,47 @@ void CTransferQueue::Feed() {
             continue;
         if (!s->engine->IsLoggedIn() || s->engine->HasWork())
             continue;
-        while (!m_waiting.empty()) {
-            TransferItem* item = Find(m_waiting.front());
-            m_waiting.pop_front();
-            if (item && item->state == TransferItem::State::Waiting) {
-                StartOn(*s, *item);
-                break;
-            }
-        }
+        if (TransferItem* item = NextStartable())
+            StartOn(*s, *item);
     }
     CheckFinished();
+}
+
+bool CTransferQueue::WrittenByRunning(const TransferItem& item) {
+    for (const auto& s : m_pool) {
+        const TransferItem* running = Find(s->item);
+        if (!running || running->IsUpload() != item.IsUpload())
+            continue;
+        if (item.IsUpload() ? running->RemotePath() == item.RemotePath()
+                            : running->LocalPath() == item.LocalPath())
+            return true;
+    }
+    return false;
+}
+
+TransferItem* CTransferQueue::NextStartable() {
+    std::size_t passed = 0;
+    for (auto it = m_waiting.begin(); it != m_waiting.end() && passed < kLookAhead;) {
+        TransferItem* item = Find(*it);
+        if (!item || item->state != TransferItem::State::Waiting) {
+            it = m_waiting.erase(it);
+            continue;
+        }
+        if (!WrittenByRunning(*item)) {
+            m_waiting.erase(it);
+            return item;
+        }
+        ++it;
+        ++passed;
+    }
+    return nullptr;
 }
 
 void CTransferQueue::StartOn(Session& s, TransferItem& item) {
     item.state = TransferItem::State::Running;
     item.session = s.number > 0 ? s.number : 1;
     item.startedAt = Now();
+    m_lastStarted = item.RemotePath();
     item.reason.clear();
     s.item = item.id;
     s.ui->SetRunningQueuedFile(true);
@@ -470,11 +495,14 @@ void CTransferQueue::UpdateProgress() {
 }
 
 void CTransferQueue::ShowStatus() {
-    if (!m_running)
+    if (!m_running || m_cancelling)
         return;
-    m_ui.SetStatusText("ファイルを転送中です（" + std::to_string(m_filesDone + m_filesFailed) + "/" +
-                           std::to_string(m_filesSeen) + "、接続 " + std::to_string(SessionsOpen()) + " 本）",
-                       {});
+    const std::string name = NameOf(m_lastStarted);
+    const bool others = m_filesSeen - m_filesDone - m_filesFailed > 1;
+    m_ui.SetStatusText(name + (others ? "ほかを転送中です（" : "を転送中です（") +
+                           std::to_string(m_filesDone + m_filesFailed) + "/" + std::to_string(m_filesSeen) +
+                           " ファイル、接続 " + std::to_string(SessionsOpen()) + " 本）",
+                       name);
 }
 
 template <typename Pick> void CTransferQueue::RemoveIf(Pick drop) {
@@ -508,6 +536,7 @@ void CTransferQueue::Cancel() {
     if (!m_running)
         return;
     m_cancelling = true;
+    m_ui.SetStatusText("キャンセル処理中です", {});
     for (std::uint64_t id : m_waiting) {
         if (TransferItem* item = Find(id); item && item->state == TransferItem::State::Waiting) {
             item->state = TransferItem::State::Cancelled;

@@ -109,6 +109,12 @@ private:
     void Take(Operation op);
     void FeedSoon();
     void Feed();
+    // The first waiting item that may start now: a local file (download) or remote file (upload)
+    // is never written by two sessions at once, so that the check against what this run wrote
+    // sees the first one finished. Looks this far down the waiting items.
+    static constexpr std::size_t kLookAhead = 64;
+    TransferItem* NextStartable();
+    bool WrittenByRunning(const TransferItem& item);
     void StartOn(Session& session, TransferItem& item);
     void OpenSessions();
     void SessionIdle(Session& session);
@@ -143,6 +149,8 @@ private:
     bool m_running = false;
     bool m_overflowSaid = false;
     bool m_cancelling = false;
+    // The remote path of the file started last: the status bar names it.
+    std::string m_lastStarted;
     // The browsing session carries the files because the server took no other connection.
     bool m_fallback = false;
     // The remote folders that uploads of this run went into.

@@ -14,7 +14,21 @@ import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler, TLS_DTPHandler, TLS_FTPHandler
+from pyftpdlib.ioloop import AsyncChat
 from pyftpdlib.servers import FTPServer
+
+
+def keep_descriptors_of_newer_connections():
+    """pyftpdlib 1.5.7 unregisters a closing channel by its descriptor number even when that number
+    already belongs to a newer connection (a data channel closed, its number reused by a session
+    that has just connected): the newer session is then never read again. A channel only takes
+    itself off the loop."""
+
+    def del_channel(self, map=None):
+        if self._fileno is not None and self.ioloop.socket_map.get(self._fileno) is self:
+            self.ioloop.unregister(self._fileno)
+
+    AsyncChat.del_channel = del_channel
 
 
 class EarlyTlsDtp(TLS_DTPHandler):
@@ -40,6 +54,7 @@ def slow_files_handler(rate):
 
 
 def main():
+    keep_descriptors_of_newer_connections()
     parser = argparse.ArgumentParser()
     parser.add_argument("--root", required=True)
     parser.add_argument("--host", default="127.0.0.1", choices=["127.0.0.1", "::1"])

@@ -57,7 +57,7 @@ struct Session {
 
     // Everything up to the window on screen, not yet connected. `downloads` becomes the host's
     // download folder; files go over `sessions` connections (1: on the browsing one, one at a time).
-    void Start(const QString& downloads = {}, int sessions = 1) {
+    void Start(const QString& downloads = {}, int sessions = 4) {
         SaveDefaultTransferSessions(sessions);
         QDir root(server.root());
         QVERIFY(root.mkpath(QStringLiteral("sub/inner")));
