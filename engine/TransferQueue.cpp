@@ -552,6 +552,8 @@ void CTransferQueue::Cancel() {
     m_waiting.clear();
     m_held.clear();
     for (auto& s : m_pool) {
+        if (TransferItem* item = Find(s->item))
+            item->reason = "キャンセルしました。\r\n";
         if (s->item != 0)
             s->engine->CancelTransfers();
         else if (s->number > 0 && !s->engine->IsLoggedIn())

@@ -76,6 +76,8 @@ def main():
                         help="a line every LIST sends before the entries (a line no client can read)")
     parser.add_argument("--mlsd-only", action="store_true",
                         help="refuse LIST, as servers that list only by MLSD do")
+    parser.add_argument("--drop-once", action="store_true",
+                        help="the first RETR of each file named *.drop ends its session at once")
     parser.add_argument("--verbose", action="store_true")
     args = parser.parse_args()
 
@@ -116,6 +118,18 @@ def main():
             def ftp_LIST(self, path):
                 self.respond("502 LIST not implemented; use MLSD.")
         handler = MlsdOnly
+
+    if args.drop_once:
+        dropped = set()
+
+        class DropOnce(handler):
+            def ftp_RETR(self, file):
+                if file.endswith(".drop") and file not in dropped:
+                    dropped.add(file)
+                    self.close()
+                    return
+                return super().ftp_RETR(file)
+        handler = DropOnce
 
     server = FTPServer((args.host, args.port), handler)
     server.max_cons = 64

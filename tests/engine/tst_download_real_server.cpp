@@ -101,6 +101,7 @@ private slots:
     void shiftJisNameRoundTrips();
     void twoSessionsAtOnceOneDeletedMidTransfer();
     void queueCarriesTreesOverSessions();
+    void queueTriesAFileAgainAfterADropAndStopsWhole();
 
 private:
     // Connects to the server as host 0 and waits until the first listing is done.
@@ -385,4 +386,51 @@ void TestDownloadRealServer::queueCarriesTreesOverSessions() {
 
     engine.CloseSession();
     QVERIFY(!queue.HasWork());
+}
+
+void TestDownloadRealServer::queueTriesAFileAgainAfterADropAndStopsWhole() {
+    StoreFixture store;
+    RealFtpServer server(RealFtpServer::Kind::Pyftpdlib);
+    server.setDropOnce();
+    server.setSlowFileRate(64 * 1024);
+    const QByteArray dropped = Noise(30000, 41);
+    WriteFile(server.root() + QStringLiteral("/w/first.drop"), dropped);
+    WriteFile(server.root() + QStringLiteral("/w/plain.bin"), Noise(2000, 42));
+    WriteFile(server.root() + QStringLiteral("/w/big.slow"), Noise(2 * 1024 * 1024, 43));
+    QVERIFY2(server.start(), qPrintable(server.error()));
+
+    QTemporaryDir target;
+    RecordingUi ui;
+    CTransferSessionUi browsingUi(ui, CTransferSessionUi::Role::Browsing);
+    CFtpEngine engine(browsingUi);
+    CTransferQueue queue(ui, engine, browsingUi);
+    QVERIFY(connectAndList(server, engine, ui, true));
+    queue.SetSessions(2, false);
+    QSignalSpy finished(&queue, &CTransferQueue::Finished);
+
+    // The session that meets first.drop loses its connection; a new one fetches the file whole.
+    const std::string w = server.homePath() == "/" ? std::string("/w") : server.homePath() + "/w";
+    const std::string local = target.path().toStdString();
+    const std::vector<FileListRow> rows = {{"first.drop", "30000", "", "-rw-r--r--"},
+                                           {"plain.bin", "2000", "", "-rw-r--r--"}};
+    ui.currentPath = w;
+    QCOMPARE(engine.DownloadFiles(local, rows), 1);
+    QVERIFY(finished.wait(kWaitMs));
+    QVERIFY2(ui.failures.empty(), ui.logText().c_str());
+    QCOMPARE(queue.FilesDone(), std::uint64_t(2));
+    QCOMPARE(Tree(target.path())[QStringLiteral("first.drop")], dropped);
+    QVERIFY2(ui.logContains("] 接続をやり直して、「first.drop」をもう一度転送します（1/3 回目）。"),
+             ui.logText().c_str());
+
+    // Stopping the whole queue aborts what runs and names what it left on disk.
+    QCOMPARE(engine.DownloadFiles(local, {{"big.slow", "2097152", "", "-rw-r--r--"}}), 1);
+    QVERIFY(QTest::qWaitFor([&] { return QFileInfo(target.filePath(QStringLiteral("big.slow"))).size() > 0; },
+                            kWaitMs));
+    queue.Cancel();
+    QVERIFY(finished.wait(kWaitMs));
+    QCOMPARE(queue.Items().back().state, TransferItem::State::Cancelled);
+    QVERIFY(QFileInfo(target.filePath(QStringLiteral("big.slow"))).size() < 2 * 1024 * 1024);
+    QVERIFY2(ui.logContains("には受信した"), ui.logText().c_str());
+    QVERIFY(!queue.HasWork());
+    engine.CloseSession();
 }

@@ -53,6 +53,12 @@ void TestCliArgs::goodLines() {
     QCOMPARE(p.args.existing, CliArgs::Existing::Fail);
     QCOMPARE(*p.args.timeoutSeconds, 30);
     QVERIFY(!p.args.charset);
+    QVERIFY(!p.args.parallel);
+
+    p = parse({"--parallel", "10", "ftp://h", "get", "/a"});
+    QCOMPARE(p.args.parallel.value_or(0), 10);
+    p = parse({"--parallel=1", "ftp://h", "put", "a"});
+    QCOMPARE(p.args.parallel.value_or(0), 1);
 
     // Importing takes a file and no host.
     p = parse({"import", "sitemanager.xml"});
@@ -92,6 +98,10 @@ void TestCliArgs::badLines_data() {
     QTest::newRow("timeout word") << QStringList{"--timeout", "soon", "ftp://h", "ls"};
     QTest::newRow("timeout zero") << QStringList{"--timeout", "0", "ftp://h", "ls"};
     QTest::newRow("timeout missing") << QStringList{"ftp://h", "ls", "--timeout"};
+    QTest::newRow("parallel zero") << QStringList{"--parallel=0", "ftp://h", "get", "a"};
+    QTest::newRow("parallel eleven") << QStringList{"--parallel", "11", "ftp://h", "get", "a"};
+    QTest::newRow("parallel word") << QStringList{"--parallel", "many", "ftp://h", "get", "a"};
+    QTest::newRow("parallel missing") << QStringList{"ftp://h", "get", "a", "--parallel"};
     QTest::newRow("bad url") << QStringList{"ftp://", "ls"};
     QTest::newRow("other scheme") << QStringList{"http://h", "ls"};
     QTest::newRow("line break in a path") << QStringList{"ftp://h", "rm", "a\r\nDELE b"};
