@@ -96,6 +96,10 @@ const char* StepName(int message) {
         return "FEAT";
     case WM_FTP_OPTSUTF8:
         return "OPTSUTF8";
+    case WM_FTP_SIZETYPE:
+        return "SIZETYPE";
+    case WM_FTP_SIZE:
+        return "SIZE";
     case WM_FTP_AUTH:
         return "AUTH";
     case WM_FTP_TLS:

@@ -84,6 +84,10 @@ inline constexpr int WM_FTP_PUTDATA = 0x501;
 inline constexpr int WM_FTP_FEAT = 0x540;
 // OPTS UTF8 ON is sent, then its reply.
 inline constexpr int WM_FTP_OPTSUTF8 = 0x541;
+// A file's size: TYPE I when the session is not in binary already (servers give no size in ASCII
+// mode), then SIZE.
+inline constexpr int WM_FTP_SIZETYPE = 0x542;
+inline constexpr int WM_FTP_SIZE = 0x543;
 
 // Encrypted sessions. AUTH TLS is sent, then 234.
 inline constexpr int WM_FTP_AUTH = 0x520;

@@ -137,6 +137,10 @@ void CFtpEngine::OnMessage(int message, SocketId s, std::uint32_t word) {
     case WM_FTP_OPTSUTF8:
         OnFtpFeat(message, s, word);
         break;
+    case WM_FTP_SIZETYPE:
+    case WM_FTP_SIZE:
+        OnFtpSize(message, s, word);
+        break;
     case WM_FTP_AUTH:
         OnFtpAuth(s, word);
         break;

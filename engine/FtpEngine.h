@@ -144,6 +144,10 @@ public:
     // Downloads. Local paths are UTF-8 texts; remote paths are the server's raw bytes.
     // One file per row (name, size, date of the file list); 0 when the user cancelled.
     int DownloadFiles(const std::string& localFolder, const std::vector<FileListRow>& files);
+    // The same for files of `remoteFolder` (the server's bytes, "" for the root), wherever the
+    // session stands.
+    int DownloadFilesFrom(const std::string& remoteFolder, const std::string& localFolder,
+                          const std::vector<FileListRow>& files);
     // Queues the folders' downloads; 0 on cancel (what was queued before stays). A local folder is
     // made when its remote one has been entered.
     int DownloadFolders(const std::string& localFolder, const std::vector<std::string>& names);
@@ -179,6 +183,11 @@ public:
     // login ended with: one more session of the same kind, which asks nothing the first has answered.
     int ConnectAs(const CFtpEngine& first);
     [[nodiscard]] bool IsLoggedIn() const { return m_loggedIn; }
+    // Asks the server for the size of the file at `path` (the server's bytes); once the engine
+    // rests, LastSize() has it, or nothing when the server gave none (no such file, a folder, or no
+    // SIZE at all).
+    void QuerySize(const std::string& path);
+    [[nodiscard]] std::optional<std::int64_t> LastSize() const { return m_lastSize; }
     // The server went quiet during the last transfer RunTransfer started: the session may be out
     // of step with it, or the server may no longer be reading it.
     [[nodiscard]] bool TimedOut() const { return m_timedOut; }
@@ -285,6 +294,7 @@ private:
     std::shared_ptr<TransferRun> m_run = std::make_shared<TransferRun>();
     TransferSink m_transferSink;
     bool m_timedOut = false;
+    std::optional<std::int64_t> m_lastSize;
     // The control connection's replies as they arrive.
     ReplyReader m_reply;
     // The listing being received, read as it arrives.
@@ -377,6 +387,7 @@ private:
     void OnFtpProt(SocketId s, std::uint32_t word);
     // FEAT, then OPTS UTF8 ON when the host's names are on 自動 and the server offers UTF-8.
     void OnFtpFeat(int message, SocketId s, std::uint32_t word);
+    void OnFtpSize(int message, SocketId s, std::uint32_t word);
 
     // Encrypted sessions.
     // The host name certificates are checked against: the host's address without brackets.

@@ -58,11 +58,15 @@ void CFtpEngine::ShowProgress(bool now) {
 }
 
 int CFtpEngine::DownloadFiles(const std::string& localFolder, const std::vector<FileListRow>& files) {
+    return DownloadFilesFrom(m_ui.GetCurrentPath(), localFolder, files);
+}
+
+int CFtpEngine::DownloadFilesFrom(const std::string& remote, const std::string& localFolder,
+                                  const std::vector<FileListRow>& files) {
     SettingsKey key;
     key.OpenKey(KeyFamily::Option);
     bool noConfirm = key.ReadDword(SettingName::ChkDownOw, 0) != 0;
     const std::string folder = FolderWithSlash(localFolder);
-    const std::string remote = m_ui.GetCurrentPath();
     for (const FileListRow& f : files) {
         if (!IsSafeLocalName(f.name, m_names)) {
             LogUnsafeLocalName(f.name);

@@ -93,6 +93,48 @@ void CFtpEngine::OnFtpMkd(SocketId s, std::uint32_t word) {
     EndOperation();
 }
 
+void CFtpEngine::QuerySize(const std::string& path) {
+    m_lastSize.reset();
+    EnqueueOp(Op::Size{path});
+    DispatchNextOp();
+}
+
+void CFtpEngine::OnFtpSize(int message, SocketId s, std::uint32_t word) {
+    if (message == WM_FTP_SIZETYPE) {
+        if (EventKind(word) == Write && m_typeAscii == false) {
+            Arm(s, WM_FTP_SIZE, Write | Close);
+            return;
+        }
+        if (!CommandStep(s, word, WM_FTP_SIZETYPE, "TYPE I"))
+            return;
+        if (m_reply.Code() / 100 != 2) {
+            m_typeAscii.reset();
+            EndOperation();
+            return;
+        }
+        m_typeAscii = false;
+        Arm(s, WM_FTP_SIZE, Write | Close);
+        return;
+    }
+    if (!CommandStep(s, word, WM_FTP_SIZE, "SIZE " + std::get<Op::Size>(m_op).path))
+        return;
+    if (m_reply.Code() == 213) {
+        // "213 1234": the digits after the code, nothing else.
+        const std::string line = m_reply.LastLine();
+        const std::size_t start = line.find_first_not_of(' ', 3);
+        std::int64_t size = -1;
+        if (start != std::string::npos) {
+            const std::string digits =
+                line.substr(start, line.find_first_not_of("0123456789", start) - start);
+            if (!digits.empty() && digits.size() < 19)
+                size = std::stoll(digits);
+        }
+        if (size >= 0)
+            m_lastSize = size;
+    }
+    EndOperation();
+}
+
 void CFtpEngine::OnFtpRnfr(SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, WM_FTP_RNFR, "RNFR " + std::get<Op::Rename>(m_op).from))
         return;

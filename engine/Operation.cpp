@@ -39,6 +39,7 @@ int FirstStep(const Operation& op) {
                           [](const Op::ShellOpen&) { return OP_SHELLOPEN; },
                           [](const Op::Abort&) { return WM_FTP_ABOR; },
                           [](const Op::Features&) { return WM_FTP_FEAT; },
+                          [](const Op::Size&) { return WM_FTP_SIZETYPE; },
                       },
                       op);
 }

@@ -93,12 +93,16 @@ struct ShellOpen {
 struct Abort {};
 // FEAT, then OPTS UTF8 ON where it applies.
 struct Features {};
+// SIZE of a whole path, in binary mode.
+struct Size {
+    std::string path;
+};
 } // namespace Op
 
 using Operation =
     std::variant<Op::List, Op::PrintFolder, Op::ChangeFolder, Op::ParentFolder, Op::MakeFolder, Op::Rename,
                  Op::Attributes, Op::DeleteFile, Op::RemoveFolder, Op::ListToDelete, Op::Download,
-                 Op::ListToDownload, Op::Upload, Op::ShellOpen, Op::Abort, Op::Features>;
+                 Op::ListToDownload, Op::Upload, Op::ShellOpen, Op::Abort, Op::Features, Op::Size>;
 
 // The message an operation's first step runs under; the UI knows an operation by it too (status
 // texts, failure lines).

@@ -216,7 +216,13 @@ void TestLumoCli::commands() {
     QCOMPARE(FileBytes(down + QStringLiteral("/mixed/one.txt")), QByteArray("one\n"));
     QCOMPARE(FileBytes(down + QStringLiteral("/mixed/two.txt")), QByteArray("two\n"));
     // Without LOCALDIR the file lands in the current directory.
-    QCOMPARE(Cli({mode, url, QStringLiteral("get"), QStringLiteral("a.txt")}, down).status, 0);
+    // A file is known by its size: no folder is entered or listed for it.
+    const Run one =
+        Cli({mode, QStringLiteral("-v"), url, QStringLiteral("get"), QStringLiteral("a.txt")}, down);
+    QCOMPARE(one.status, 0);
+    QVERIFY2(one.err.contains(QStringLiteral("\nSIZE ")) && !one.err.contains(QStringLiteral("LIST")) &&
+                 !one.err.contains(QStringLiteral("CWD")),
+             qPrintable(one.err));
     QCOMPARE(FileBytes(down + QStringLiteral("/a.txt")), QByteArray("alpha\n"));
     // A link to a file, which the list shows as a folder: it cannot be entered, so it is fetched
     // as the file, and no empty folder is left in its place.
@@ -410,11 +416,16 @@ void TestLumoCli::downloadsNeverLoseAFile() {
              1);
     QCOMPARE(FileBytes(dl.path() + "/sub/deep/c.txt"), QByteArray("longer than c\n"));
 
-    // A message of several lines is one line on stderr, its lines apart.
+    // A message of several lines is one line on stderr, its lines apart. (In ASCII mode lumo-cli
+    // lists the target folder, whose rows show the folder in the way; otherwise the size it asks
+    // for says nothing, and the server refuses the file.)
     WriteFile(dl.path() + "/up/sub", "a file where the server has a folder");
-    const Run clashUp = Cli({url, QStringLiteral("put"), dl.path() + "/up/sub"});
+    const Run clashUp = Cli({QStringLiteral("--ascii"), url, QStringLiteral("put"), dl.path() + "/up/sub"});
     QCOMPARE(clashUp.status, 1);
     QVERIFY2(clashUp.err.contains(QStringLiteral("存在するため、 ファイル「sub」")), qPrintable(clashUp.err));
+    const Run refusedUp = Cli({url, QStringLiteral("put"), dl.path() + "/up/sub"});
+    QCOMPARE(refusedUp.status, 1);
+    QVERIFY(QFileInfo(s.root() + QStringLiteral("/sub")).isDir());
 }
 
 void TestLumoCli::registeredHostsByNameAndKey() {

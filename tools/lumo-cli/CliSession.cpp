@@ -153,10 +153,22 @@ bool CliSession::QueueCommand() {
             return false;
         }
         const std::string folder = local.absoluteFilePath().toStdString();
-        m_steps.push_back([this, a] { GoTo(Resolve(a[0]).folder); });
+        m_steps.push_back([this, a] { AskSize(Resolve(a[0])); });
         m_steps.push_back([this, a, folder] {
+            const RemotePath p = Resolve(a[0]);
             m_queue.SetSessions(m_parallel, true);
-            Get(Resolve(a[0]), a[0], folder);
+            if (const std::optional<std::int64_t> size = m_engine.LastSize()) {
+                // A file: fetched from where it is, no folder entered or listed.
+                FileListRow row;
+                row.name = m_engine.ServerNameFor(p.name);
+                row.size = std::to_string(*size);
+                row.attributes = "-";
+                m_engine.DownloadFilesFrom(p.folder, folder, {row});
+                return;
+            }
+            // A folder, or a server that gives no size: the folder's list tells.
+            m_steps.push_front([this, a, folder] { Get(Resolve(a[0]), a[0], folder); });
+            GoTo(p.folder);
         });
     } else if (cmd == "put") {
         const QFileInfo local(QString::fromLocal8Bit(a[0]));
@@ -165,6 +177,28 @@ bool CliSession::QueueCommand() {
             return false;
         }
         const std::string path = QDir::cleanPath(local.absoluteFilePath()).toStdString();
+        if (!local.isDir() && !m_args.ascii) {
+            // A file: the size of its name in the target folder says whether it is there already
+            // (in ASCII mode the folder's list does: the size would not be the file's).
+            const auto target = [this, a] {
+                return a.size() < 2 ? m_home : Join(Resolve(a[1]).folder, Resolve(a[1]).name);
+            };
+            const QString name = local.fileName();
+            m_steps.push_back([this, target, name] { AskSize({target(), name}); });
+            m_steps.push_back([this, target, name, path] {
+                m_ui.ClearFileList();
+                if (const std::optional<std::int64_t> size = m_engine.LastSize()) {
+                    RemoteEntry there;
+                    there.name = m_engine.ServerNameFor(name);
+                    there.size = std::to_string(*size);
+                    there.attributes = "-";
+                    m_ui.FillFileList({there});
+                }
+                m_queue.SetSessions(m_parallel, true);
+                m_engine.UploadFiles(target(), {path});
+            });
+            return true;
+        }
         m_steps.push_back([this, a] {
             if (a.size() < 2) {
                 GoTo(m_home);
@@ -234,6 +268,14 @@ void CliSession::GoTo(const std::string& folder) {
         m_engine.ListCurrentFolder();
     else
         m_engine.ChangeFolder(folder.empty() ? std::string("/") : folder);
+}
+
+void CliSession::AskSize(const RemotePath& path) {
+    // In ASCII mode the size would be another than the bytes that arrive; some servers give none.
+    if (path.name.isEmpty() || m_args.ascii)
+        return;
+    m_ui.TolerateFailuresOf(WM_FTP_SIZETYPE);
+    m_engine.QuerySize(Join(path.folder, path.name));
 }
 
 int CliSession::FindRowOf(const RemotePath& path, const std::string& arg) {

@@ -41,6 +41,9 @@ private:
     std::string Join(const std::string& folder, const QString& name) const;
     // Goes to a folder unless the session is there already and has listed it; the list then shows it.
     void GoTo(const std::string& folder);
+    // Asks the server for the size of a path's file (not in ASCII mode): a file has one, a folder
+    // or a missing name none. The engine's LastSize() has the answer once it rests.
+    void AskSize(const RemotePath& path);
     // The row of a path's name in the current list, or -1 after an error line.
     int FindRowOf(const RemotePath& path, const std::string& arg);
 
