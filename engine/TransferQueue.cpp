@@ -65,34 +65,39 @@ CTransferQueue::CTransferQueue(CEngineUi& ui, CFtpEngine& browsing, CTransferSes
     session->ui = &browsingUi;
     Session* s = session.get();
     m_pool.push_back(std::move(session));
-    browsingUi.SetHooks({
-        [this, s](const std::string& text) {
-            if (TransferItem* item = Find(s->item); item && item->reason.empty())
-                item->reason = text;
-        },
-        [this, s](const CTransferProgress& progress) {
-            if (TransferItem* item = Find(s->item)) {
-                item->done = static_cast<std::int64_t>(progress.Done());
-                UpdateProgress();
-            }
-        },
-        [this](bool connected) {
-            // The user's session ended: the host's other sessions go with it.
-            if (!connected)
-                QTimer::singleShot(0, this, [this] { CloseSessions(); });
-        },
-        {},
-        [this](bool open) {
-            m_questionsOpen += open ? 1 : -1;
-            if (!open && m_questionsOpen == 0)
-                FeedSoon();
-        },
-    });
+    CTransferSessionUi::Hooks hooks = HooksFor(*s);
+    hooks.connected = [this](bool connected) {
+        // The user's session ended: the host's other sessions go with it.
+        if (!connected)
+            QTimer::singleShot(0, this, [this] { CloseSessions(); });
+    };
+    browsingUi.SetHooks(std::move(hooks));
     connect(
         &browsing, &CFtpEngine::Idle, this, [this, s] { SessionIdle(*s); }, Qt::QueuedConnection);
     m_clock.start();
     m_sweep.setInterval(1000);
     connect(&m_sweep, &QTimer::timeout, this, &CTransferQueue::Sweep);
+}
+
+CTransferSessionUi::Hooks CTransferQueue::HooksFor(Session& session) {
+    Session* s = &session;
+    CTransferSessionUi::Hooks hooks;
+    hooks.failure = [this, s](const std::string& text) {
+        if (TransferItem* item = Find(s->item); item && item->reason.empty())
+            item->reason = text;
+    };
+    hooks.progress = [this, s](const CTransferProgress& progress) {
+        if (TransferItem* item = Find(s->item)) {
+            item->done = static_cast<std::int64_t>(progress.Done());
+            UpdateProgress();
+        }
+    };
+    hooks.question = [this](bool open) {
+        m_questionsOpen += open ? 1 : -1;
+        if (!open && m_questionsOpen == 0)
+            FeedSoon();
+    };
+    return hooks;
 }
 
 CTransferQueue::~CTransferQueue() {
@@ -104,13 +109,10 @@ CTransferQueue::~CTransferQueue() {
 void CTransferQueue::SetSessions(int sessions, bool browsingCarries) {
     m_sessions = std::clamp(sessions, 1, kMaxSessions);
     m_browsingCarries = browsingCarries;
-    if (Active()) {
+    if (Active())
         m_browsing.SetTransferSink([this](Operation op) { Take(std::move(op)); });
-        m_browsing.ShareRun(m_run);
-    } else {
+    else
         m_browsing.SetTransferSink({});
-        m_browsing.ShareRun(std::make_shared<TransferRun>());
-    }
 }
 
 bool CTransferQueue::HasWork() const {
@@ -151,16 +153,7 @@ void CTransferQueue::Take(Operation op) {
         }
         return;
     }
-    if (!m_running) {
-        m_running = true;
-        m_browsingUi.SetQueueRunning(true);
-        m_filesSeen = m_filesDone = m_filesFailed = 0;
-        m_bytesEnded = 0;
-        m_progress = CTransferProgress();
-        m_progress.BeginProgress(0, 0);
-        m_progress.MarkTransferStart();
-        m_sweep.start();
-    }
+    BeginRun();
     TransferItem item;
     item.id = m_nextId++;
     if (const auto* up = std::get_if<Op::Upload>(&op)) {
@@ -181,6 +174,21 @@ void CTransferQueue::Take(Operation op) {
     const int row = static_cast<int>(m_items.size()) - 1;
     emit ItemsAppended(row, row);
     FeedSoon();
+}
+
+void CTransferQueue::BeginRun() {
+    if (m_running)
+        return;
+    m_running = true;
+    m_browsingUi.SetQueueRunning(true);
+    // While the queue runs, what the browsing session writes counts for the run as well.
+    m_browsing.ShareRun(m_run);
+    m_filesSeen = m_filesDone = m_filesFailed = 0;
+    m_bytesEnded = 0;
+    m_progress = CTransferProgress();
+    m_progress.BeginProgress(0, 0);
+    m_progress.MarkTransferStart();
+    m_sweep.start();
 }
 
 void CTransferQueue::FeedSoon() {
@@ -292,28 +300,13 @@ void CTransferQueue::OpenSessions() {
         s->ownEngine = std::make_unique<CFtpEngine>(*s->ownUi);
         s->engine = s->ownEngine.get();
         s->ui = s->ownUi.get();
-        s->ui->SetHooks({
-            [this, s](const std::string& text) {
-                if (TransferItem* item = Find(s->item); item && item->reason.empty())
-                    item->reason = text;
-            },
-            [this, s](const CTransferProgress& progress) {
-                if (TransferItem* item = Find(s->item)) {
-                    item->done = static_cast<std::int64_t>(progress.Done());
-                    UpdateProgress();
-                }
-            },
-            [this, s](bool connected) {
-                if (!connected)
-                    QTimer::singleShot(0, s->engine, [this, s] { SessionLost(*s); });
-            },
-            [s] { s->refused = true; },
-            [this](bool open) {
-                m_questionsOpen += open ? 1 : -1;
-                if (!open && m_questionsOpen == 0)
-                    FeedSoon();
-            },
-        });
+        CTransferSessionUi::Hooks hooks = HooksFor(*s);
+        hooks.connected = [this, s](bool connected) {
+            if (!connected)
+                QTimer::singleShot(0, s->engine, [this, s] { SessionLost(*s); });
+        };
+        hooks.loginRefused = [s] { s->refused = true; };
+        s->ui->SetHooks(std::move(hooks));
         s->engine->ReadSystemSettings();
         s->engine->SetTimeoutMs(m_browsing.TimeoutMs());
         s->engine->SetListAfterLogin(false);
@@ -466,6 +459,7 @@ void CTransferQueue::CheckFinished() {
     }
     m_run->written.clear();
     m_run->replaceAll = false;
+    m_browsing.ShareRun(std::make_shared<TransferRun>());
     m_progress.ResetProgress();
     m_ui.ProgressChanged(m_progress);
     m_ui.SetStatusText({}, {});
@@ -576,19 +570,16 @@ void CTransferQueue::Retry(const std::vector<std::uint64_t>& ids) {
         if (!item ||
             (item->state != TransferItem::State::Failed && item->state != TransferItem::State::Cancelled))
             continue;
-        if (item->state == TransferItem::State::Failed && m_filesFailed > 0)
+        // A file of the run that still goes counts once; one of an ended run begins a new run.
+        const bool fresh = !m_running;
+        BeginRun();
+        if (fresh)
+            ++m_filesSeen;
+        else if (item->state == TransferItem::State::Failed && m_filesFailed > 0)
             --m_filesFailed;
         item->state = TransferItem::State::Waiting;
         item->attempts = 0;
         item->reason.clear();
-        if (!m_running) {
-            m_running = true;
-            m_browsingUi.SetQueueRunning(true);
-            m_progress = CTransferProgress();
-            m_progress.BeginProgress(0, 0);
-            m_progress.MarkTransferStart();
-            m_bytesEnded = 0;
-        }
         item->done = 0;
         m_progress.SetTotal(m_progress.Total() +
                             static_cast<std::uint64_t>(std::max<std::int64_t>(item->size, 0)));

@@ -106,7 +106,11 @@ signals:
 private:
     struct Session;
 
+    // What every session tells the queue of the file it runs and of its questions.
+    CTransferSessionUi::Hooks HooksFor(Session& session);
     void Take(Operation op);
+    // A run begins with the first file queued after the queue was empty.
+    void BeginRun();
     void FeedSoon();
     void Feed();
     // The first waiting item that may start now: a local file (download) or remote file (upload)

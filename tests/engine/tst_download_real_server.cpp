@@ -100,6 +100,7 @@ private slots:
     void resumeAndOverwrite();
     void shiftJisNameRoundTrips();
     void twoSessionsAtOnceOneDeletedMidTransfer();
+    void transferSessionUiKeepsSessionsApart();
     void queueCarriesTreesOverSessions();
     void queueTriesAFileAgainAfterADropAndStopsWhole();
 
@@ -433,4 +434,52 @@ void TestDownloadRealServer::queueTriesAFileAgainAfterADropAndStopsWhole() {
     QVERIFY2(ui.logContains("には受信した"), ui.logText().c_str());
     QVERIFY(!queue.HasWork());
     engine.CloseSession();
+}
+
+void TestDownloadRealServer::transferSessionUiKeepsSessionsApart() {
+    RecordingUi ui;
+    ui.currentPath = "/shown";
+    std::vector<std::string> failures;
+    bool refused = false;
+    CTransferSessionUi::Hooks hooks;
+    hooks.failure = [&](const std::string& text) { failures.push_back(text); };
+    hooks.loginRefused = [&] { refused = true; };
+
+    // A transfer session: its lines carry its number, each line of a text; its folder and list
+    // are its own; a refused login is never put to the user.
+    CTransferSessionUi transfer(ui, CTransferSessionUi::Role::Transfer, 3);
+    transfer.SetHooks(hooks);
+    transfer.AppendLog("550 a\r\n550 b\r\n");
+    QVERIFY2(ui.logContains("[3] 550 a\r\n[3] 550 b\r\n"), ui.logText().c_str());
+    transfer.SetCurrentFolder("/w");
+    QCOMPARE(transfer.GetCurrentPath(), std::string("/w"));
+    QCOMPARE(ui.currentPath, std::string("/shown"));
+    transfer.FillFileList({RemoteEntry{"x", "1", "-rw-r--r--", {}, false}});
+    QVERIFY(ui.listings.empty());
+    std::string user = "u", pass = "p";
+    QCOMPARE(transfer.AskAccount(0, HostRecord(), user, pass), Answer::Cancel);
+    QVERIFY(refused);
+    QVERIFY(ui.accountQuestions.empty());
+    // Its failures belong to the queued file that runs, with the server's reason; none reach the
+    // program's UI by themselves.
+    transfer.SetRunningQueuedFile(true);
+    transfer.ReplyRefused(WM_FTP_RETR, "550 gone");
+    transfer.OperationFailed(WM_FTP_RETR, "failed");
+    QCOMPARE(failures, std::vector<std::string>{"failed (550 gone)"});
+    transfer.SetRunningQueuedFile(false);
+    transfer.OperationFailed(WM_FTP_RETR, "idle failure");
+    QCOMPARE(failures.size(), std::size_t(1));
+    QVERIFY(ui.failures.empty());
+
+    // The browsing session passes everything on but a queued file's failures.
+    CTransferSessionUi browsing(ui, CTransferSessionUi::Role::Browsing);
+    browsing.SetHooks(hooks);
+    browsing.SetCurrentFolder("/there");
+    QCOMPARE(ui.currentPath, std::string("/there"));
+    browsing.OperationFailed(WM_FTP_LIST, "list failed");
+    QCOMPARE(ui.failures, std::vector<std::string>{"list failed"});
+    browsing.SetRunningQueuedFile(true);
+    browsing.OperationFailed(WM_FTP_RETR, "file failed");
+    QCOMPARE(ui.failures.size(), std::size_t(1));
+    QCOMPARE(failures.back(), std::string("file failed"));
 }

@@ -296,6 +296,7 @@ void TestEngineUpload::rearmTimerSendsNoDataBeforeStor() {
     m_ui->rows = {{"part.bin", "4", "", "-rw-r--r--"}};
     m_ui->overwriteAnswers = {Answer::Resume};
     std::string beforeStor = "<not looked at>";
+    bool openBeforeAnswer = false;
     QElapsedTimer sinceRearm;
     uploadAfterLogin(true, "/", "", {path})
         .expect("TYPE I")
@@ -311,6 +312,12 @@ void TestEngineUpload::rearmTimerSendsNoDataBeforeStor() {
         .call([&] { beforeStor = m_peer->dataReceived(); })
         .reply("350 restarting")
         .expect("STOR /part.bin")
+        // Sent whole before the server answered STOR, the data stays open until it has: a server
+        // that found it closed first could take the close for the end of nothing.
+        .waitFor([&] { return m_peer->dataReceived() == "456789"; })
+        .call([&] { sinceRearm.restart(); })
+        .waitFor([&] { return sinceRearm.elapsed() > 200; })
+        .call([&] { openBeforeAnswer = m_peer->dataConnected(); })
         .reply("150 go ahead")
         .expectDataClose()
         .reply("226 stored");
@@ -319,6 +326,7 @@ void TestEngineUpload::rearmTimerSendsNoDataBeforeStor() {
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QTRY_VERIFY(!m_engine->IsBusy());
     QCOMPARE(beforeStor, std::string());
+    QVERIFY(openBeforeAnswer);
     QCOMPARE(m_peer->dataReceived(), std::string("456789"));
 }
 
