@@ -180,6 +180,11 @@ int CFtpEngine::RunTransfer(Operation op) {
     return 1;
 }
 
+void CFtpEngine::ResumeAfterDeletes() {
+    if (m_busy == 0 && !m_opQueue.empty() && IsConnected())
+        DispatchNextOp();
+}
+
 void CFtpEngine::EndRun() {
     if (m_run.use_count() > 1)
         return;
@@ -230,6 +235,14 @@ int CFtpEngine::DispatchNextOp() {
             Arm(m_ctrlSocket.id(), WM_FTP_IDLE, Read | Close);
             emit Idle();
             return 0;
+        }
+        if (std::holds_alternative<Op::RemoveFolder>(m_opQueue.front()) && m_deletesPending &&
+            m_deletesPending()) {
+            // The folder's files are still being deleted elsewhere: it waits for them, and the
+            // session listens for what the server may say meanwhile.
+            m_busy = 0;
+            Arm(m_ctrlSocket.id(), WM_FTP_IDLE, Read | Close);
+            return 1;
         }
         m_op = std::move(m_opQueue.front());
         m_opQueue.pop_front();

@@ -176,8 +176,14 @@ public:
         CFtpEngine& m_engine;
         TransferSink m_sink;
     };
-    // Runs one file transfer as decided elsewhere (an Op::Download or an Op::Upload); 0 without a
-    // session.
+    // File deletes (Op::DeleteFile) go to the sink as well; a folder is removed only once
+    // `deletesPending` says none of them waits or runs any more, and ResumeAfterDeletes() goes on.
+    void SetDeletesPending(std::function<bool()> deletesPending) {
+        m_deletesPending = std::move(deletesPending);
+    }
+    void ResumeAfterDeletes();
+    // Runs one file transfer or delete as decided elsewhere (an Op::Download, Op::Upload or
+    // Op::DeleteFile); 0 without a session.
     int RunTransfer(Operation op);
     // Logs in to the host of `first` with the account, firewall password and certificate its
     // login ended with: one more session of the same kind, which asks nothing the first has answered.
@@ -293,6 +299,7 @@ private:
     // session's own).
     std::shared_ptr<TransferRun> m_run = std::make_shared<TransferRun>();
     TransferSink m_transferSink;
+    std::function<bool()> m_deletesPending;
     bool m_timedOut = false;
     std::optional<std::int64_t> m_lastSize;
     // The control connection's replies as they arrive.

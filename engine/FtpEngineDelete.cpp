@@ -27,6 +27,8 @@ void CFtpEngine::ExpandFolderDelete(const std::string& folder, std::vector<Remot
             subfolders.push_back(Op::ListToDelete{path});
             subfolders.push_back(Op::ChangeFolder{folder + "/"});
             subfolders.push_back(Op::RemoveFolder{path});
+        } else if (m_transferSink) {
+            m_transferSink(Op::DeleteFile{path});
         } else {
             files.push_back(Op::DeleteFile{path});
         }

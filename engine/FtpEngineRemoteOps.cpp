@@ -177,8 +177,8 @@ void CFtpEngine::Delete(const std::string& folder, const std::vector<FileListRow
         // A link is removed by its own name: walking into it would empty the folder it leads to.
         if (row.IsFolder() && !row.link)
             DeleteFolderTree(prefix, row.name);
-        else
-            EnqueueOp(Op::DeleteFile{prefix + row.name});
+        else if (IsConnected())
+            QueueTransfer(Op::DeleteFile{prefix + row.name});
     }
     // A folder's delete walks into it: the session comes back to the folder it stood in.
     if (folders) {

@@ -26,15 +26,20 @@ std::string FolderOf(const std::string& path) {
 } // namespace
 
 const std::string& TransferItem::LocalPath() const {
+    static const std::string none;
     if (const auto* up = std::get_if<Op::Upload>(&op))
         return up->local;
-    return std::get<Op::Download>(op).local;
+    if (const auto* down = std::get_if<Op::Download>(&op))
+        return down->local;
+    return none;
 }
 
 const std::string& TransferItem::RemotePath() const {
     if (const auto* up = std::get_if<Op::Upload>(&op))
         return up->remote;
-    return std::get<Op::Download>(op).remote;
+    if (const auto* down = std::get_if<Op::Download>(&op))
+        return down->remote;
+    return std::get<Op::DeleteFile>(op).path;
 }
 
 struct CTransferQueue::Session {
@@ -109,10 +114,13 @@ CTransferQueue::~CTransferQueue() {
 void CTransferQueue::SetSessions(int sessions, bool browsingCarries) {
     m_sessions = std::clamp(sessions, 1, kMaxSessions);
     m_browsingCarries = browsingCarries;
-    if (Active())
+    if (Active()) {
         m_browsing.SetTransferSink([this](Operation op) { Take(std::move(op)); });
-    else
+        m_browsing.SetDeletesPending([this] { return m_deletesActive > 0; });
+    } else {
         m_browsing.SetTransferSink({});
+        m_browsing.SetDeletesPending({});
+    }
 }
 
 bool CTransferQueue::HasWork() const {
@@ -159,8 +167,10 @@ void CTransferQueue::Take(Operation op) {
     if (const auto* up = std::get_if<Op::Upload>(&op)) {
         item.size = QFileInfo(QFile::decodeName(QByteArray::fromStdString(up->local))).size();
         item.done = up->offset;
+    } else if (const auto* down = std::get_if<Op::Download>(&op)) {
+        item.size = down->size;
     } else {
-        item.size = std::get<Op::Download>(op).size;
+        ++m_deletesActive;
     }
     item.op = std::move(op);
     // An upload waits for the folders the browsing session is still making.
@@ -222,7 +232,7 @@ void CTransferQueue::Feed() {
 bool CTransferQueue::WrittenByRunning(const TransferItem& item) {
     for (const auto& s : m_pool) {
         const TransferItem* running = Find(s->item);
-        if (!running || running->IsUpload() != item.IsUpload())
+        if (!running || item.IsDelete() || running->IsDelete() || running->IsUpload() != item.IsUpload())
             continue;
         if (item.IsUpload() ? running->RemotePath() == item.RemotePath()
                             : running->LocalPath() == item.LocalPath())
@@ -263,8 +273,8 @@ void CTransferQueue::StartOn(Session& s, TransferItem& item) {
         // kept of it.
         if (auto* down = std::get_if<Op::Download>(&op))
             down->existing = ExistingFile::Resume;
-        else
-            std::get<Op::Upload>(op).offset = 0;
+        else if (auto* up = std::get_if<Op::Upload>(&op))
+            up->offset = 0;
     }
     emit ItemChanged(RowOf(item.id));
     ShowStatus();
@@ -349,11 +359,12 @@ void CTransferQueue::EndItem(Session& s, TransferItem::State state) {
     item->state = state;
     item->endedAt = Now();
     m_bytesEnded += static_cast<std::uint64_t>(std::max(item->size, item->done));
+    ItemEnded(*item);
     if (state == TransferItem::State::Done) {
         ++m_filesDone;
         s.lostInARow = 0;
-        if (item->IsUpload())
-            m_uploadedInto.insert(FolderOf(item->RemotePath()));
+        if (item->IsUpload() || item->IsDelete())
+            m_changedFolders.insert(FolderOf(item->RemotePath()));
     } else if (state == TransferItem::State::Failed) {
         ++m_filesFailed;
         if (item->reason.empty())
@@ -363,6 +374,16 @@ void CTransferQueue::EndItem(Session& s, TransferItem::State state) {
     emit ItemChanged(RowOf(item->id));
     UpdateProgress();
     ShowStatus();
+}
+
+void CTransferQueue::ItemEnded(const TransferItem& item) {
+    if (!item.IsDelete() || m_deletesActive == 0 || --m_deletesActive > 0)
+        return;
+    // The folders waiting for their files to go may go now.
+    QTimer::singleShot(0, this, [this] {
+        m_browsing.ResumeAfterDeletes();
+        CheckFinished();
+    });
 }
 
 void CTransferQueue::SessionLost(Session& s) {
@@ -465,9 +486,9 @@ void CTransferQueue::CheckFinished() {
     m_ui.SetStatusText({}, {});
     // The user's folder shows what was sent into it.
     const std::string here = m_browsingUi.GetCurrentPath();
-    if (m_uploadedInto.count(here) != 0 && m_browsing.IsLoggedIn())
+    if (m_changedFolders.count(here) != 0 && m_browsing.IsLoggedIn())
         m_browsing.ListCurrentFolder();
-    m_uploadedInto.clear();
+    m_changedFolders.clear();
     emit Finished();
 }
 
@@ -534,12 +555,14 @@ void CTransferQueue::Cancel() {
     for (std::uint64_t id : m_waiting) {
         if (TransferItem* item = Find(id); item && item->state == TransferItem::State::Waiting) {
             item->state = TransferItem::State::Cancelled;
+            ItemEnded(*item);
             emit ItemChanged(RowOf(id));
         }
     }
     for (std::uint64_t id : m_held) {
         if (TransferItem* item = Find(id)) {
             item->state = TransferItem::State::Cancelled;
+            ItemEnded(*item);
             emit ItemChanged(RowOf(id));
         }
     }
@@ -581,6 +604,8 @@ void CTransferQueue::Retry(const std::vector<std::uint64_t>& ids) {
         item->attempts = 0;
         item->reason.clear();
         item->done = 0;
+        if (item->IsDelete())
+            ++m_deletesActive;
         m_progress.SetTotal(m_progress.Total() +
                             static_cast<std::uint64_t>(std::max<std::int64_t>(item->size, 0)));
         m_waiting.push_back(id);
@@ -591,6 +616,11 @@ void CTransferQueue::Retry(const std::vector<std::uint64_t>& ids) {
 
 void CTransferQueue::Remove(const std::vector<std::uint64_t>& ids) {
     const std::unordered_set<std::uint64_t> picked(ids.begin(), ids.end());
+    for (std::uint64_t id : ids) {
+        if (const TransferItem* item = Find(id);
+            item && (item->state == TransferItem::State::Waiting || item->state == TransferItem::State::Held))
+            ItemEnded(*item);
+    }
     RemoveIf([&picked](const TransferItem& item) {
         return picked.count(item.id) != 0 && item.state != TransferItem::State::Running;
     });

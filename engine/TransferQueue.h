@@ -15,12 +15,12 @@
 #include <unordered_set>
 #include <vector>
 
-// One file of a transfer queue: a download or an upload as its command decided it.
+// One file of a transfer queue: a download, an upload or a delete as its command decided it.
 struct TransferItem {
     enum class State { Waiting, Held, Running, Done, Failed, Cancelled };
 
     std::uint64_t id = 0;
-    // An Op::Download or an Op::Upload.
+    // An Op::Download, Op::Upload or Op::DeleteFile.
     Operation op;
     State state = State::Waiting;
     // Bytes of the whole file (-1: unknown) and bytes at their destination so far.
@@ -37,6 +37,7 @@ struct TransferItem {
     std::int64_t endedAt = 0;
 
     [[nodiscard]] bool IsUpload() const { return std::holds_alternative<Op::Upload>(op); }
+    [[nodiscard]] bool IsDelete() const { return std::holds_alternative<Op::DeleteFile>(op); }
     [[nodiscard]] const std::string& LocalPath() const;
     [[nodiscard]] const std::string& RemotePath() const;
     [[nodiscard]] bool Finished() const {
@@ -124,6 +125,8 @@ private:
     void SessionIdle(Session& session);
     void SessionLost(Session& session);
     void EndItem(Session& session, TransferItem::State state);
+    // Keeps the count of deletes still to come as an item leaves the waiting and running ones.
+    void ItemEnded(const TransferItem& item);
     void Retire(Session& session);
     void ReleaseHeld();
     void CheckFinished();
@@ -157,8 +160,10 @@ private:
     std::string m_lastStarted;
     // The browsing session carries the files because the server took no other connection.
     bool m_fallback = false;
-    // The remote folders that uploads of this run went into.
-    std::unordered_set<std::string> m_uploadedInto;
+    // The remote folders that uploads and deletes of this run changed.
+    std::unordered_set<std::string> m_changedFolders;
+    // Deletes queued or running: the browsing session removes no folder while there are any.
+    std::uint64_t m_deletesActive = 0;
     std::uint64_t m_filesSeen = 0;
     std::uint64_t m_filesDone = 0;
     std::uint64_t m_filesFailed = 0;

@@ -78,14 +78,16 @@ QVariant TransferQueueModel::data(const QModelIndex& index, int role) const {
         return {};
     switch (index.column()) {
     case ColName:
-        return (item.IsUpload() ? QStringLiteral("↑ ") : QStringLiteral("↓ ")) +
+        return (item.IsDelete()   ? QStringLiteral("× ")
+                : item.IsUpload() ? QStringLiteral("↑ ")
+                                  : QStringLiteral("↓ ")) +
                DecodeRemoteName(item.RemotePath());
     case ColState:
         return StateText(item.state);
     case ColSession:
         return item.session > 0 ? QString::number(item.session) : QString();
     case ColProgress:
-        return ProgressText(item, m_queue.Now());
+        return item.IsDelete() ? QString() : ProgressText(item, m_queue.Now());
     case ColReason:
         return DecodeMixedText(item.reason).simplified();
     default:

@@ -398,6 +398,7 @@ void TestDownloadRealServer::queueTriesAFileAgainAfterADropAndStopsWhole() {
     WriteFile(server.root() + QStringLiteral("/w/first.drop"), dropped);
     WriteFile(server.root() + QStringLiteral("/w/plain.bin"), Noise(2000, 42));
     WriteFile(server.root() + QStringLiteral("/w/big.slow"), Noise(2 * 1024 * 1024, 43));
+    WriteFile(server.root() + QStringLiteral("/w/inner/x.txt"), "x");
     QVERIFY2(server.start(), qPrintable(server.error()));
 
     QTemporaryDir target;
@@ -433,6 +434,22 @@ void TestDownloadRealServer::queueTriesAFileAgainAfterADropAndStopsWhole() {
     QVERIFY(QFileInfo(target.filePath(QStringLiteral("big.slow"))).size() < 2 * 1024 * 1024);
     QVERIFY2(ui.logContains("には受信した"), ui.logText().c_str());
     QVERIFY(!queue.HasWork());
+
+    // A folder delete: the files go over the sessions, each folder only once its files are gone.
+    const std::size_t before = ui.logText().size();
+    ui.currentPath = w.substr(0, w.size() - 2);
+    engine.Delete(ui.currentPath, {{"w", "", "", "drwxr-xr-x"}});
+    QVERIFY(finished.wait(kWaitMs));
+    QVERIFY(waitIdle(engine));
+    const std::string deleteLog = ui.logText().substr(before);
+    QVERIFY2(ui.failures.empty(), deleteLog.c_str());
+    QVERIFY(!QFileInfo::exists(server.root() + QStringLiteral("/w")));
+    const std::size_t lastDele = deleteLog.rfind("] DELE ");
+    QVERIFY2(lastDele != std::string::npos && deleteLog.find("\nDELE ") == std::string::npos,
+             deleteLog.c_str());
+    QVERIFY2(deleteLog.find("RMD " + w + "/inner\r\n") < deleteLog.find("RMD " + w + "\r\n") &&
+                 deleteLog.find("RMD " + w + "\r\n") > lastDele,
+             deleteLog.c_str());
     engine.CloseSession();
 }
 
