@@ -486,7 +486,7 @@ void CTransferQueue::CheckFinished() {
     m_ui.SetStatusText({}, {});
     // The user's folder shows what was sent into it.
     const std::string here = m_browsingUi.GetCurrentPath();
-    if (m_changedFolders.count(here) != 0 && m_browsing.IsLoggedIn())
+    if (m_listChangedFolder && m_changedFolders.count(here) != 0 && m_browsing.IsLoggedIn())
         m_browsing.ListCurrentFolder();
     m_changedFolders.clear();
     emit Finished();

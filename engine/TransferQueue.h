@@ -74,6 +74,9 @@ public:
     // Whether the browsing session's commands hand their files to the queue.
     [[nodiscard]] bool Active() const { return m_sessions > 1 || m_browsingCarries; }
 
+    // Whether the browsing session lists its folder again when the queue has changed it (the
+    // window's list shows it; a terminal tool has nothing to show it in).
+    void SetListChangedFolder(bool list) { m_listChangedFolder = list; }
     // Files queued, held or running, or a walk of the browsing session still finding them.
     [[nodiscard]] bool HasWork() const;
     [[nodiscard]] const std::deque<TransferItem>& Items() const { return m_items; }
@@ -162,6 +165,7 @@ private:
     bool m_fallback = false;
     // The remote folders that uploads and deletes of this run changed.
     std::unordered_set<std::string> m_changedFolders;
+    bool m_listChangedFolder = true;
     // Deletes queued or running: the browsing session removes no folder while there are any.
     std::uint64_t m_deletesActive = 0;
     std::uint64_t m_filesSeen = 0;

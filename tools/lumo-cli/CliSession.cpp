@@ -43,6 +43,7 @@ CliSession::CliSession(const CliArgs& args, std::FILE* out, std::FILE* err, bool
     m_ui.onSessionChange = [this] { RequestStep(); };
     connect(&m_engine, &CFtpEngine::Idle, this, &CliSession::RequestStep, Qt::QueuedConnection);
     connect(&m_queue, &CTransferQueue::Finished, this, &CliSession::RequestStep, Qt::QueuedConnection);
+    m_queue.SetListChangedFolder(false);
     m_loginTimer.setSingleShot(true);
     connect(&m_loginTimer, &QTimer::timeout, this, [this] {
         m_ui.Fail("no login at " + m_engine.Host().Adr + " within " +
