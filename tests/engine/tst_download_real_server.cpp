@@ -86,6 +86,20 @@ std::string WriteRawNamed(const QString& folder, const std::string& raw, const Q
 }
 
 // Everything a recording UI has been told, to see that nothing more comes.
+// Answers the file overwrite question as a dialog would: its own event loop runs while it is open,
+// and the other sessions go on meanwhile. Counts how many questions are open at once.
+struct DialogLikeUi : RecordingUi {
+    int open = 0;
+    int mostOpen = 0;
+    Answer AskFileOverwrite(OverwriteForm form, const std::string& path, const std::string& date,
+                            const std::string& size) override {
+        mostOpen = std::max(mostOpen, ++open);
+        QTest::qWait(100);
+        --open;
+        return RecordingUi::AskFileOverwrite(form, path, date, size);
+    }
+};
+
 auto Told(const RecordingUi& ui) {
     return std::make_tuple(ui.logText(), ui.progress.size(), ui.statusTexts.size(), ui.connectedStates.size(),
                            ui.fileListClears, ui.failures.size(), ui.listings.size());
@@ -341,7 +355,7 @@ void TestDownloadRealServer::queueCarriesTreesOverSessions() {
     QVERIFY2(server.start(), qPrintable(server.error()));
 
     QTemporaryDir target;
-    RecordingUi ui;
+    DialogLikeUi ui;
     CTransferSessionUi browsingUi(ui, CTransferSessionUi::Role::Browsing);
     CFtpEngine engine(browsingUi);
     CTransferQueue queue(ui, engine, browsingUi);
@@ -384,6 +398,25 @@ void TestDownloadRealServer::queueCarriesTreesOverSessions() {
         model.data(model.index(0, TransferQueueModel::ColName)).toString().endsWith(QStringLiteral(".txt")));
     queue.Remove({queue.Items().front().id});
     QCOMPARE(model.rowCount(), 24);
+
+    // Files that appear locally once queued are asked about as each starts: one question at a time
+    // while the other sessions go on, and "overwrite all" holds for the sessions that ask later.
+    QTemporaryDir again;
+    std::vector<FileListRow> rows;
+    for (int file = 0; file < 8; ++file)
+        rows.push_back({"f" + std::to_string(file) + ".bin", "", "", "-rw-r--r--"});
+    ui.currentPath = (server.homePath() == "/" ? std::string() : server.homePath()) + "/site/d0";
+    QCOMPARE(engine.DownloadFiles(again.path().toStdString(), rows), 1);
+    for (const FileListRow& row : rows)
+        WriteFile(again.filePath(QString::fromStdString(row.name)), "stale");
+    ui.overwriteAnswers = {Answer::Yes, Answer::OverwriteAll};
+    QVERIFY(finished.wait(kWaitMs));
+    QCOMPARE(ui.fileOverwriteQuestions.size(), std::size_t(2));
+    QCOMPARE(ui.mostOpen, 1);
+    for (const FileListRow& row : rows) {
+        const QString name = QString::fromStdString(row.name);
+        QVERIFY2(Tree(again.path())[name] == expected.at(QStringLiteral("d0/") + name), row.name.c_str());
+    }
 
     engine.CloseSession();
     QVERIFY(!queue.HasWork());
