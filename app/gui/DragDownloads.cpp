@@ -15,6 +15,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <optional>
+
 #include <string>
 
 namespace {
@@ -36,7 +38,8 @@ public:
     void DeliverInto(const QString& folder) override {
         if (!StillThere())
             return;
-        Queue(folder);
+        // Nothing waits for these: they go over the host's transfer sessions like a download.
+        Queue(folder, false);
     }
 
     QStringList FetchInto(const QString& folder, int budgetMs) override {
@@ -66,7 +69,7 @@ public:
             failed = cancelled = true;
             wait.quit();
         });
-        Queue(folder);
+        Queue(folder, true);
         if (engine.CanCancel()) {
             budget.start(budgetMs);
             wait.exec();
@@ -107,11 +110,14 @@ private:
         return false;
     }
 
-    // Files first, then folder trees, as the download command queues them; then they start.
-    void Queue(const QString& folder) {
+    // Files first, then folder trees, as the download command queues them; then they start. Files
+    // that are waited for here stay on the browsing session, whose rest says they are done.
+    void Queue(const QString& folder, bool waitedFor) {
         CFtpEngine& engine = m_frame->Engine();
         const std::string local = folder.toStdString();
-        const CFtpEngine::TransfersHere onThisSession(engine);
+        std::optional<CFtpEngine::TransfersHere> onThisSession;
+        if (waitedFor)
+            onThisSession.emplace(engine);
         if (engine.DownloadFiles(local, m_files) != 0)
             engine.DownloadFolders(local, m_folders);
     }
