@@ -224,11 +224,12 @@ void CMainFrame::CreateQueuePane() {
         if (!m_queueView->isHidden())
             return;
         m_queueView->show();
-        // The pane takes a third of the file list's height; the log keeps its own.
+        // The pane takes a third of the list's height and a third of the log's.
         QList<int> rows = m_outer->sizes();
         if (rows.size() == 3 && rows[2] == 0) {
-            rows[2] = rows[0] / 3;
-            rows[0] -= rows[2];
+            rows[2] = rows[0] / 3 + rows[1] / 3;
+            rows[0] -= rows[0] / 3;
+            rows[1] -= rows[1] / 3;
             m_outer->setSizes(rows);
         }
     });
@@ -242,7 +243,13 @@ void CMainFrame::CreateQueuePane() {
         if (m_cancelling && !m_engine->HasWork()) {
             m_cancelling = false;
             ShowNote(QStringLiteral("キャンセルしました"));
+            return;
         }
+        // What the run came to stays in pane 0 until something else runs.
+        QString note = QStringLiteral("%1 個のファイルを処理しました").arg(m_queue->FilesDone());
+        if (m_queue->FilesFailed() > 0)
+            note += QStringLiteral("（%1 個は失敗しました）").arg(m_queue->FilesFailed());
+        ShowNote(note);
     });
 }
 

@@ -29,8 +29,19 @@ TransferQueueView::TransferQueueView(CTransferQueue& queue, QWidget* parent)
     auto* redraw = new QTimer(this);
     redraw->setInterval(kRedrawMs);
     connect(redraw, &QTimer::timeout, this, [this] {
-        if (m_queue.HasWork())
-            viewport()->update();
+        if (!m_queue.HasWork())
+            return;
+        viewport()->update();
+        // What runs stays in sight above the files that wait, unless the user has picked rows.
+        if (selectionModel()->hasSelection())
+            return;
+        const auto& items = m_queue.Items();
+        for (std::size_t row = 0; row < items.size(); ++row) {
+            if (items[row].state == TransferItem::State::Running) {
+                scrollTo(m_model->index(static_cast<int>(row), 0), QAbstractItemView::PositionAtTop);
+                break;
+            }
+        }
     });
     redraw->start();
 }
