@@ -41,6 +41,8 @@ HostRecord HostListEditor::NewHost(const std::string& name) {
     HostRecord host;
     host.Name = name;
     host.Indexhtml.clear();
+    // Passive, as for the first host: active mode fails behind almost every home router.
+    host.Pasv = 1;
     return host;
 }
 

@@ -153,5 +153,8 @@ bool CQXDoc::ReorderHosts(const HostList& hosts, const std::vector<int>& order) 
 HostRecord CQXDoc::DefaultNewHost() {
     HostRecord r;
     r.Name = "新しいホスト(1)";
+    // Active mode fails behind almost every home router; a stored host without the value still
+    // reads as active.
+    r.Pasv = 1;
     return r;
 }

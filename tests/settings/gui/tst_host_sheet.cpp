@@ -102,6 +102,11 @@ struct OpenSheet {
 void TestHostSheet::namingAndRemovalRules() {
     HostList list{host("新しいホスト(1)"), host("新しいホスト(3)"), host("新しいホスト(2) ")};
     QCOMPARE(HostListEditor::NewHostName(list), std::string("新しいホスト(2)"));
+    // New hosts go passive, the first one of an empty store too; a stored host without the value
+    // still reads as active.
+    QCOMPARE(HostListEditor::NewHost("x").Pasv, 1);
+    QCOMPARE(HostListEditor({}, 0).CurrentRecord()->Pasv, 1);
+    QCOMPARE(HostRecord().Pasv, 0);
 
     HostListEditor editor({host("a"), host("b"), host("c")}, 7);
     QCOMPARE(editor.Current(), 0);
