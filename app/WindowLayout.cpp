@@ -88,6 +88,10 @@ WindowLayout ReadWindowLayout() {
         l.type = key.ReadDword("type", l.type);
         l.top = readInt(key, "sizetop", l.top);
         l.left = readInt(key, "sizeleft", l.left);
+        // A value no window has tells a missing one from a stored one.
+        constexpr std::uint32_t kMissing = 0x80000000u;
+        l.sizeStored = key.ReadDword("sizebottom", kMissing) != kMissing &&
+                       key.ReadDword("sizeright", kMissing) != kMissing;
         l.bottom = readInt(key, "sizebottom", l.bottom);
         l.right = readInt(key, "sizeright", l.right);
     }
@@ -100,6 +104,28 @@ WindowLayout ReadWindowLayout() {
     if (key.OpenKey(KeyFamily::Profile, SettingName::RebarKey)) {
         l.rawcount = readInt(key, "rawcount", l.rawcount);
         l.menu = readInt(key, "menu", l.menu);
+    }
+    return l;
+}
+
+WindowLayout FirstStartLayout(WindowLayout l, const QRect& screen) {
+    // Never smaller than the default window, never larger than the screen.
+    const int width = std::min(screen.width(), std::max(screen.width() * 2 / 3, l.right - l.left));
+    const int height = std::min(screen.height(), std::max(screen.height() * 2 / 3, l.bottom - l.top));
+    l.left = screen.left() + (screen.width() - width) / 2;
+    l.top = screen.top() + (screen.height() - height) / 2;
+    l.right = l.left + width;
+    l.bottom = l.top + height;
+    // Pane sizes the store held stay; the defaults grow with the window. The bands and the status
+    // bar take about 100 pixels; the log keeps five lines or so.
+    const WindowLayout defaults;
+    if (l.logh == defaults.logh && l.treelisth == defaults.treelisth) {
+        l.logh = std::max(l.logh, height / 5);
+        l.treelisth = std::max(l.treelisth, height - 100 - l.logh);
+    }
+    if (l.treew == defaults.treew && l.listw == defaults.listw) {
+        l.treew = std::max(l.treew, width / 5);
+        l.listw = width - l.treew;
     }
     return l;
 }

@@ -20,6 +20,8 @@ struct WindowLayout {
     int listw = 415;
     int rawcount = 2; // 2: the second band starts a row of its own
     int menu = 0;     // position of the menu band: 0 first, 1 after the tool bar
+    // The store held the window's size: a first start has none, and the window then fits the screen.
+    bool sizeStored = false;
 
     // A rectangle without width or height is ignored and the window keeps its default placement.
     bool HasUsableRect() const {
@@ -38,6 +40,10 @@ WindowLayout ReadWindowLayout();
 // that screen. Pane sizes are no larger than the window, never negative; band values that mean
 // nothing give their defaults. `screens` are the screens' available areas, the primary first.
 WindowLayout ClampWindowLayout(WindowLayout layout, const std::vector<QRect>& screens);
+// A first start's layout on a screen of this available area: two thirds of it each way, centred;
+// pane sizes still at their defaults grow with it (the list most of the height, the tree a fifth
+// of the width).
+WindowLayout FirstStartLayout(WindowLayout layout, const QRect& screen);
 
 // Writes "Window", "view" and "rebar"; keys that cannot be created are skipped.
 void WriteWindowLayout(const WindowLayout& layout);

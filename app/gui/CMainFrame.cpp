@@ -133,6 +133,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("lumo"));
     setWindowIcon(QIcon(QStringLiteral(":/app/lumo.svg")));
     m_restored = ClampWindowLayout(ReadWindowLayout(), AvailableScreenAreas());
+    if (!m_restored.sizeStored && QGuiApplication::primaryScreen())
+        m_restored = FirstStartLayout(m_restored, QGuiApplication::primaryScreen()->availableGeometry());
     m_doc = new CQXDoc(this);
 
     m_statusBar = new CProgressStatusBar(this);
@@ -190,14 +192,17 @@ void CMainFrame::CreatePanes() {
     m_inner->addWidget(m_list);
     m_outer->addWidget(m_inner);
     m_outer->addWidget(m_logView);
-    // Panes may be dragged down to nothing; the last row and column take what is left over.
+    // Panes may be dragged down to nothing. A larger window goes to the file list: the tree keeps
+    // its width and the log its height.
     for (QSplitter* s : {m_outer, m_inner}) {
         s->setChildrenCollapsible(true);
-        s->setStretchFactor(0, 0);
-        s->setStretchFactor(1, 1);
         for (int i = 0; i < s->count(); ++i)
             s->widget(i)->setMinimumSize(0, 0);
     }
+    m_outer->setStretchFactor(0, 1);
+    m_outer->setStretchFactor(1, 0);
+    m_inner->setStretchFactor(0, 0);
+    m_inner->setStretchFactor(1, 1);
     m_outer->setSizes({m_restored.treelisth, m_restored.logh});
     m_inner->setSizes({m_restored.treew, m_restored.listw});
     setCentralWidget(m_outer);
@@ -699,6 +704,7 @@ WindowLayout CMainFrame::CurrentLayout() const {
                       : isMaximized() ? ShowState::Maximised
                                       : ShowState::Normal;
     l.type = TypeFromShowState(state);
+    l.sizeStored = true;
     // The restored rectangle: its top left is where the window frame starts, as move() takes it.
     const QRect normal = state == ShowState::Normal ? QRect(pos(), size()) : m_normalRect;
     l.top = normal.top();

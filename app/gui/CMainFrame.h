@@ -74,7 +74,7 @@ public:
     // Where the bands are now: the number of rows and the position of the menu band.
     int BandRows() const;
     int MenuBandPosition() const;
-    // The layout as it would be saved now.
+    // The layout as it would be saved now (its size stored from then on).
     WindowLayout CurrentLayout() const;
 
     CFtpEngine& Engine() const { return *m_engine; }

@@ -105,12 +105,21 @@ void TestMainFrame::defaultsOfAnEmptyStore() {
     CMainFrame f;
     showAndSettle(f);
     QCOMPARE(f.windowTitle(), QStringLiteral("lumo"));
-    QCOMPARE(f.pos(), QPoint(0, 0));
-    QCOMPARE(f.size(), QSize(590, 380));
-    QCOMPARE(f.OuterSplitter()->sizes().value(0), 200);
+    // Without a stored size the window takes two thirds of the screen each way, centred, and the
+    // file list most of its height.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const QSize first(std::max(screen.width() * 2 / 3, 590), std::max(screen.height() * 2 / 3, 380));
+    QCOMPARE(f.size(), first);
+    QCOMPARE(f.pos(), screen.topLeft() + QPoint((screen.width() - first.width()) / 2,
+                                                (screen.height() - first.height()) / 2));
+    QVERIFY(f.OuterSplitter()->sizes().value(0) > 2 * f.OuterSplitter()->sizes().value(1));
     QVERIFY(f.OuterSplitter()->sizes().value(1) > 0);
-    QCOMPARE(f.InnerSplitter()->sizes().value(0), 160);
-    QCOMPARE(f.RestoredLayout(), WindowLayout{});
+    QCOMPARE(f.InnerSplitter()->sizes().value(0), std::max(160, first.width() / 5));
+    QVERIFY(!f.RestoredLayout().sizeStored);
+    // A larger window goes to the list: the log keeps its height.
+    const int logBefore = f.OuterSplitter()->sizes().value(1);
+    f.resize(f.width() + 100, f.height() + 100);
+    QTRY_COMPARE(f.OuterSplitter()->sizes().value(1), logBefore);
     QVERIFY(f.Action(CommandId::BinaryMode)->isChecked());
     QVERIFY(!f.EngineUi().IsAsciiMode());
     // The menu band comes first, and the tool bar is on a row of its own below it.
@@ -134,7 +143,8 @@ void TestMainFrame::layoutWrittenAtCloseIsRestored() {
         f.resize(700, 520);
         f.move(30, 40);
         QCoreApplication::processEvents();
-        f.OuterSplitter()->setSizes({150, 10000});
+        const QList<int> rows = f.OuterSplitter()->sizes();
+        f.OuterSplitter()->setSizes({150, rows.value(0) + rows.value(1) - 150});
         f.InnerSplitter()->setSizes({220, 10000});
         f.Action(CommandId::AsciiMode)->trigger();
         QVERIFY(f.EngineUi().IsAsciiMode());

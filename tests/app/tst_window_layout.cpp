@@ -50,6 +50,7 @@ void TestWindowLayout::writtenLayoutReadsBack() {
     l.rawcount = 1;
     l.menu = 1;
     WriteWindowLayout(l);
+    l.sizeStored = true;
     QCOMPARE(ReadWindowLayout(), l);
     QCOMPARE(ReadStartupShowState(), ShowState::Maximised);
 
