@@ -65,8 +65,8 @@ QString LocalDateLine(const QDateTime& modified) {
         .arg(d.month())
         .arg(d.day())
         .arg(h.hour())
-        .arg(h.minute())
-        .arg(h.second());
+        .arg(h.minute(), 2, 10, QLatin1Char('0'))
+        .arg(h.second(), 2, 10, QLatin1Char('0'));
 }
 
 namespace {
@@ -104,7 +104,7 @@ QString RemoteDateLine(const QString& dateText) {
         .arg(month)
         .arg(day)
         .arg(hour)
-        .arg(minute);
+        .arg(minute, 2, 10, QLatin1Char('0'));
 }
 
 std::optional<LocalFileStatus> ReadLocalFileStatus(const QString& path) {
@@ -118,7 +118,7 @@ OverwriteTexts DownloadOverwriteTexts(const QString& localPath, const LocalFileS
                                       const QString& remoteDate, std::int64_t remoteSize) {
     OverwriteTexts t;
     t.headline = QStringLiteral("このフォルダには、既に 「%1」　ファイルが存在します。")
-                     .arg(QFileInfo(localPath).completeBaseName());
+                     .arg(QFileInfo(localPath).fileName());
     t.existingSize = QStringLiteral("サイズ: %1KB").arg(SizeInKB(local.size));
     t.existingDate = LocalDateLine(local.modified);
     t.newSize = QStringLiteral("サイズ: %1KB").arg(SizeInKB(remoteSize));

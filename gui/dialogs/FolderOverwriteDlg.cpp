@@ -26,7 +26,7 @@ CFolderOverwriteDlg::CFolderOverwriteDlg(QWidget* parent) : QDialog(parent) {
     b.Static(NoId,
              QStringLiteral(
                  "現在のフォルダのファイルと新しいフォルダのファイルが同じ名前の場合、新しいファイルで上書"
-                 "きされます。フォルダを移動しますか。"),
+                 "きされます。フォルダをダウンロードしますか。"),
              43, 26, 195, 20);
 }
 

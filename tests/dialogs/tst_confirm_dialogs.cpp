@@ -132,12 +132,12 @@ void TestConfirmDialogs::fileOverwriteDownloadForm() {
     dlg.show();
     QCOMPARE(dlg.windowTitle(), QStringLiteral("ファイル上書きの確認"));
     QCOMPARE(TextOf(&dlg, IDC_HEADLINE),
-             QStringLiteral("このフォルダには、既に 「report」\u3000ファイルが存在します。"));
+             QStringLiteral("このフォルダには、既に 「report.txt」\u3000ファイルが存在します。"));
     QCOMPARE(Control<QLabel>(&dlg, IDC_HEADLINE)->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
     QCOMPARE(TextOf(&dlg, IDC_EXISTING_SIZE), QStringLiteral("サイズ: 1KB"));
-    QCOMPARE(TextOf(&dlg, IDC_EXISTING_DATE), QStringLiteral("更新日時: 2022年3月4日、5:6:7"));
+    QCOMPARE(TextOf(&dlg, IDC_EXISTING_DATE), QStringLiteral("更新日時: 2022年3月4日、5:06:07"));
     QCOMPARE(TextOf(&dlg, IDC_NEW_SIZE), QStringLiteral("サイズ: 1KB"));
-    QCOMPARE(TextOf(&dlg, IDC_NEW_DATE), QStringLiteral("更新日時: 2000年12月5日、9:7:00"));
+    QCOMPARE(TextOf(&dlg, IDC_NEW_DATE), QStringLiteral("更新日時: 2000年12月5日、9:07:00"));
     QVERIFY(ShowsPicture(&dlg, IDC_EXISTING_ICON));
     QVERIFY(ShowsPicture(&dlg, IDC_NEW_ICON));
     QCOMPARE(TextOf(&dlg, IDOK), QStringLiteral("はい(&Y)"));
@@ -210,7 +210,7 @@ void TestConfirmDialogs::fileOverwriteServesABatch() {
                       {QStringLiteral("2001/01/02 03:04"), QStringLiteral("7")});
     WhenModalShown([](QDialog* d) {
         QCOMPARE(TextOf(d, IDC_NEW_SIZE), QStringLiteral("サイズ: 7バイト"));
-        QCOMPARE(TextOf(d, IDC_NEW_DATE), QStringLiteral("更新日時: 2001年1月2日、3:4:00"));
+        QCOMPARE(TextOf(d, IDC_NEW_DATE), QStringLiteral("更新日時: 2001年1月2日、3:04:00"));
         QCOMPARE(TextOf(d, IDC_HEADLINE),
                  QStringLiteral("ホストには、既に 「名前.txt」\u3000ファイルが存在します。"));
         QCOMPARE(TextOf(d, IDC_EXISTING_SIZE), QStringLiteral("サイズ: 12バイト"));
@@ -254,7 +254,7 @@ void TestConfirmDialogs::folderOverwriteDialog() {
     QCOMPARE(
         fixed[0]->text(),
         QStringLiteral("現在のフォルダのファイルと新しいフォルダのファイルが同じ名前の場合、新しいファイル"
-                       "で上書きされます。フォルダを移動しますか。"));
+                       "で上書きされます。フォルダをダウンロードしますか。"));
 }
 
 void TestConfirmDialogs::folderOverwriteAnswers_data() {

@@ -100,18 +100,18 @@ void TestConfirmRules::sizeInKB() {
 
 void TestConfirmRules::localDateLineIsLocalTimeWithoutPadding() {
     QCOMPARE(LocalDateLine(QDateTime(QDate(2024, 1, 5), QTime(9, 3, 7))),
-             QStringLiteral("更新日時: 2024年1月5日、9:3:7"));
+             QStringLiteral("更新日時: 2024年1月5日、9:03:07"));
     const QDateTime utc(QDate(2000, 12, 31), QTime(23, 30, 0), Qt::UTC);
-    QCOMPARE(LocalDateLine(utc), QStringLiteral("更新日時: 2001年1月1日、8:30:0"));
+    QCOMPARE(LocalDateLine(utc), QStringLiteral("更新日時: 2001年1月1日、8:30:00"));
 }
 
 void TestConfirmRules::remoteDateLine_data() {
     QTest::addColumn<QString>("date");
     QTest::addColumn<QString>("line");
     QTest::newRow("date only") << "2000/12/05"
-                               << "更新日時: 2000年12月5日、0:0:00";
+                               << "更新日時: 2000年12月5日、0:00:00";
     QTest::newRow("date and time") << "2000/12/05 09:07"
-                                   << "更新日時: 2000年12月5日、9:7:00";
+                                   << "更新日時: 2000年12月5日、9:07:00";
     QTest::newRow("late in the day") << "2023/01/31 23:59"
                                      << "更新日時: 2023年1月31日、23:59:00";
     QTest::newRow("month 0") << "2000/00/05"
@@ -127,7 +127,7 @@ void TestConfirmRules::remoteDateLine_data() {
     QTest::newRow("no digits") << "abcd/ef/gh"
                                << "";
     QTest::newRow("time only read at 16 characters") << "2000/12/05 9:07"
-                                                     << "更新日時: 2000年12月5日、0:0:00";
+                                                     << "更新日時: 2000年12月5日、0:00:00";
     QTest::newRow("full-width digits are no number") << "２０００/12/05"
                                                      << "";
 }
@@ -151,7 +151,7 @@ void TestConfirmRules::localFileStatus() {
     const std::optional<LocalFileStatus> status = ReadLocalFileStatus(path);
     QVERIFY(status);
     QCOMPARE(status->size, std::int64_t(1));
-    QCOMPARE(LocalDateLine(status->modified), QStringLiteral("更新日時: 2021年6月7日、8:9:10"));
+    QCOMPARE(LocalDateLine(status->modified), QStringLiteral("更新日時: 2021年6月7日、8:09:10"));
     QVERIFY(!ReadLocalFileStatus(dir.filePath(QStringLiteral("missing"))));
 }
 
@@ -159,12 +159,13 @@ void TestConfirmRules::downloadTexts() {
     const LocalFileStatus local{2047, QDateTime(QDate(2022, 3, 4), QTime(5, 6, 7))};
     const OverwriteTexts t = DownloadOverwriteTexts(QStringLiteral("/home/u/dl/report.tar.gz"), local,
                                                     QStringLiteral("2000/12/05 09:07"), 0);
-    // The space after 」 is the ideographic one; the name loses only its last extension.
-    QCOMPARE(t.headline, QStringLiteral("このフォルダには、既に 「report.tar」\u3000ファイルが存在します。"));
+    // The space after 」 is the ideographic one; the name is whole, with its extensions.
+    QCOMPARE(t.headline,
+             QStringLiteral("このフォルダには、既に 「report.tar.gz」\u3000ファイルが存在します。"));
     QCOMPARE(t.existingSize, QStringLiteral("サイズ: 1KB"));
-    QCOMPARE(t.existingDate, QStringLiteral("更新日時: 2022年3月4日、5:6:7"));
+    QCOMPARE(t.existingDate, QStringLiteral("更新日時: 2022年3月4日、5:06:07"));
     QCOMPARE(t.newSize, QStringLiteral("サイズ: 0KB"));
-    QCOMPARE(t.newDate, QStringLiteral("更新日時: 2000年12月5日、9:7:00"));
+    QCOMPARE(t.newDate, QStringLiteral("更新日時: 2000年12月5日、9:07:00"));
 
     const OverwriteTexts big = DownloadOverwriteTexts(QStringLiteral("/d/image"), {1, local.modified},
                                                       QStringLiteral("bad"), std::int64_t(6) << 30);
@@ -180,7 +181,7 @@ void TestConfirmRules::uploadTexts() {
                                                   QStringLiteral("2000/12/05"), QStringLiteral("123456"));
     QCOMPARE(t.headline, QStringLiteral("ホストには、既に 「report.tar.gz」\u3000ファイルが存在します。"));
     QCOMPARE(t.existingSize, QStringLiteral("サイズ: 123456バイト"));
-    QCOMPARE(t.existingDate, QStringLiteral("更新日時: 2000年12月5日、0:0:00"));
+    QCOMPARE(t.existingDate, QStringLiteral("更新日時: 2000年12月5日、0:00:00"));
     QCOMPARE(t.newSize, QStringLiteral("サイズ: 1ＫＢ"));
     QCOMPARE(t.newDate, QStringLiteral("更新日時: 2022年3月4日、15:16:17"));
 }
