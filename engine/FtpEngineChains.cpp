@@ -37,12 +37,6 @@ const char* FailureText(const DataChain& chain) {
 bool IsPositive(int code) {
     return code >= 200 && code < 300;
 }
-
-// The name of a file in a path: what follows the last "/".
-std::string BaseName(const std::string& path) {
-    const std::size_t cut = path.find_last_of('/');
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
 } // namespace
 
 const DataChain* ChainOfMessage(int message) {
@@ -164,7 +158,7 @@ void CFtpEngine::OnRestStep(const DataChain& chain, SocketId s, std::uint32_t wo
 
 bool CFtpEngine::TransferWholeAfterRefusedRest(const DataChain& chain, DataConn& conn) {
     const SocketId s = m_ctrlSocket.id();
-    const std::string name = ShownName(BaseName(conn.remotePath));
+    const std::string name = ShownName(LastNameOf(conn.remotePath));
     // While the question is open, a server that gives up is still noticed.
     Arm(s, chain.rest, Close);
     const Answer answer =

@@ -226,14 +226,17 @@ void CFtpEngine::ExpandDownloadFolder(const std::vector<RemoteEntry>& entries, c
         const std::string remote = remoteFolder + "/" + e.name;
         // A link is fetched as the file it names, under its own name; following links as folders
         // could go round in circles.
-        if ((!e.IsFolder() || e.link) && toQueue)
-            m_transferSink(Op::Download{local, remote, ListedSize(e.size, e.link), existing});
-        else if (!e.IsFolder() || e.link)
-            ops.push_back(Op::Download{local, remote, ListedSize(e.size, e.link), existing});
-        else if (depth + 1 > kMaxFolderDepth)
+        if (!e.IsFolder() || e.link) {
+            Operation file = Op::Download{local, remote, ListedSize(e.size, e.link), existing};
+            if (toQueue)
+                m_transferSink(std::move(file));
+            else
+                ops.push_back(std::move(file));
+        } else if (depth + 1 > kMaxFolderDepth) {
             ++tooDeep;
-        else
+        } else {
             subfolders.push_back(Op::ListToDownload{local, remote, depth + 1, false, existing, 0, keepHere});
+        }
     }
     if (tooDeep > 0) {
         // A server whose every folder holds another would keep the download going for ever.

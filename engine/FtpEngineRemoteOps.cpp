@@ -119,17 +119,11 @@ void CFtpEngine::OnFtpSize(int message, SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, WM_FTP_SIZE, "SIZE " + std::get<Op::Size>(m_op).path))
         return;
     if (m_reply.Code() == 213) {
-        // "213 1234": the digits after the code, nothing else.
+        // "213 1234": the digits after the code, read as a listing's size column is.
         const std::string line = m_reply.LastLine();
-        const std::size_t start = line.find_first_not_of(' ', 3);
-        std::int64_t size = -1;
-        if (start != std::string::npos) {
-            const std::string digits =
-                line.substr(start, line.find_first_not_of("0123456789", start) - start);
-            if (!digits.empty() && digits.size() < 19)
-                size = std::stoll(digits);
-        }
-        if (size >= 0)
+        const std::string digits =
+            line.size() > 4 ? line.substr(4, line.find_first_not_of("0123456789", 4) - 4) : "";
+        if (const std::int64_t size = ListedSize(digits, false); size >= 0)
             m_lastSize = size;
     }
     EndOperation();

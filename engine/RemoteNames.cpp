@@ -10,6 +10,11 @@ bool IsSafeRemoteName(std::string_view raw) {
     return IsOneEntryName(raw) && IsOneCommandLine(raw);
 }
 
+std::string LastNameOf(const std::string& path) {
+    const std::size_t cut = path.find_last_of('/');
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
 std::string ShownName(std::string name) {
     for (char& c : name) {
         if (static_cast<unsigned char>(c) < 0x20)

@@ -13,6 +13,9 @@ bool IsOneCommandLine(std::string_view text);
 // shows them.
 bool IsSafeRemoteName(std::string_view raw);
 
+// The last name of a remote path: what follows its last "/" (the whole path when it has none).
+std::string LastNameOf(const std::string& path);
+
 // A name as a log line shows it: control bytes (a line break among them) become "?", so one name
 // stays on one line.
 std::string ShownName(std::string name);

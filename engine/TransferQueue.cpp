@@ -1,6 +1,7 @@
 #include "engine/TransferQueue.h"
 
 #include "engine/EngineMessages.h"
+#include "engine/RemoteNames.h"
 
 #include <QFileInfo>
 
@@ -13,11 +14,6 @@ constexpr qint64 kProgressIntervalMs = 100;
 // A session that lost its connection waits this long times the losses in a row before it tries
 // again.
 constexpr int kReconnectStepMs = 500;
-
-std::string NameOf(const std::string& path) {
-    const std::size_t cut = path.find_last_of('/');
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
 
 std::string FolderOf(const std::string& path) {
     const std::size_t cut = path.find_last_of('/');
@@ -176,10 +172,12 @@ void CTransferQueue::Take(Operation op) {
     // An upload waits for the folders the browsing session is still making.
     const bool held = item.IsUpload() && (!m_browsing.Queue().empty() || m_browsing.IsBusy());
     item.state = held ? TransferItem::State::Held : TransferItem::State::Waiting;
-    (held ? m_held.push_back(item.id) : m_waiting.push_back(item.id));
+    if (held)
+        m_held.push_back(item.id);
+    else
+        m_waiting.push_back(item.id);
     ++m_filesSeen;
-    m_progress.SetTotal(m_progress.Total() +
-                        static_cast<std::uint64_t>(std::max<std::int64_t>(item.size, 0)));
+    AddToTotal(item);
     m_items.push_back(std::move(item));
     const int row = static_cast<int>(m_items.size()) - 1;
     emit ItemsAppended(row, row);
@@ -199,6 +197,11 @@ void CTransferQueue::BeginRun() {
     m_progress.BeginProgress(0, 0);
     m_progress.MarkTransferStart();
     m_sweep.start();
+}
+
+void CTransferQueue::AddToTotal(const TransferItem& item) {
+    m_progress.SetTotal(m_progress.Total() +
+                        static_cast<std::uint64_t>(std::max<std::int64_t>(item.size, 0)));
 }
 
 void CTransferQueue::FeedSoon() {
@@ -393,7 +396,7 @@ void CTransferQueue::SessionLost(Session& s) {
         TransferItem* item = Find(s.item);
         if (item && !m_cancelling && s.number > 0 && item->attempts < kMaxRetries) {
             ++item->attempts;
-            Log("[" + std::to_string(s.number) + "] 接続をやり直して、「" + NameOf(item->RemotePath()) +
+            Log("[" + std::to_string(s.number) + "] 接続をやり直して、「" + LastNameOf(item->RemotePath()) +
                 "」をもう一度転送します（" + std::to_string(item->attempts) + "/" +
                 std::to_string(kMaxRetries) + " 回目）。\r\n");
             item->state = TransferItem::State::Waiting;
@@ -478,8 +481,7 @@ void CTransferQueue::CheckFinished() {
         m_fallback = false;
         m_browsingCarries = false;
     }
-    m_run->written.clear();
-    m_run->replaceAll = false;
+    *m_run = TransferRun();
     m_browsing.ShareRun(std::make_shared<TransferRun>());
     m_progress.ResetProgress();
     m_ui.ProgressChanged(m_progress);
@@ -512,7 +514,7 @@ void CTransferQueue::UpdateProgress() {
 void CTransferQueue::ShowStatus() {
     if (!m_running || m_cancelling)
         return;
-    const std::string name = NameOf(m_lastStarted);
+    const std::string name = LastNameOf(m_lastStarted);
     const bool others = m_filesSeen - m_filesDone - m_filesFailed > 1;
     m_ui.SetStatusText(name + (others ? "ほかを転送中です（" : "を転送中です（") +
                            std::to_string(m_filesDone + m_filesFailed) + "/" + std::to_string(m_filesSeen) +
@@ -552,20 +554,17 @@ void CTransferQueue::Cancel() {
         return;
     m_cancelling = true;
     m_ui.SetStatusText("キャンセル処理中です", {});
-    for (std::uint64_t id : m_waiting) {
-        if (TransferItem* item = Find(id); item && item->state == TransferItem::State::Waiting) {
-            item->state = TransferItem::State::Cancelled;
-            ItemEnded(*item);
-            emit ItemChanged(RowOf(id));
-        }
-    }
-    for (std::uint64_t id : m_held) {
-        if (TransferItem* item = Find(id)) {
-            item->state = TransferItem::State::Cancelled;
-            ItemEnded(*item);
-            emit ItemChanged(RowOf(id));
-        }
-    }
+    const auto cancel = [this](std::uint64_t id) {
+        TransferItem* item = Find(id);
+        if (!item ||
+            (item->state != TransferItem::State::Waiting && item->state != TransferItem::State::Held))
+            return;
+        item->state = TransferItem::State::Cancelled;
+        ItemEnded(*item);
+        emit ItemChanged(RowOf(id));
+    };
+    std::for_each(m_waiting.begin(), m_waiting.end(), cancel);
+    std::for_each(m_held.begin(), m_held.end(), cancel);
     m_waiting.clear();
     m_held.clear();
     for (auto& s : m_pool) {
@@ -606,8 +605,7 @@ void CTransferQueue::Retry(const std::vector<std::uint64_t>& ids) {
         item->done = 0;
         if (item->IsDelete())
             ++m_deletesActive;
-        m_progress.SetTotal(m_progress.Total() +
-                            static_cast<std::uint64_t>(std::max<std::int64_t>(item->size, 0)));
+        AddToTotal(*item);
         m_waiting.push_back(id);
         emit ItemChanged(RowOf(id));
     }

@@ -115,6 +115,8 @@ private:
     void Take(Operation op);
     // A run begins with the first file queued after the queue was empty.
     void BeginRun();
+    // The whole queue's bytes grow by the item's size (when it is known).
+    void AddToTotal(const TransferItem& item);
     void FeedSoon();
     void Feed();
     // The first waiting item that may start now: a local file (download) or remote file (upload)

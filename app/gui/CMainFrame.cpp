@@ -758,9 +758,7 @@ std::string CMainFrame::GetCurrentPath() const {
 void CMainFrame::SetConnectedState(bool connected) {
     // How many sessions carry the files is the host's, read as its session begins.
     if (connected)
-        m_queue->SetSessions(m_engine->HostNumber() >= 0 ? TransferSessionsFor(m_engine->Host())
-                                                         : DefaultTransferSessions(),
-                             false);
+        m_queue->SetSessions(TransferSessionsFor(m_engine->Host()), false);
     m_tree->SetConnectedState(connected);
     m_list->SetDropsAccepted(connected);
     UpdateCommandUi();

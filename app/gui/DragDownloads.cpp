@@ -16,7 +16,6 @@
 #include <QTimer>
 
 #include <optional>
-
 #include <string>
 
 namespace {

@@ -28,9 +28,11 @@ TransferQueueView::TransferQueueView(CTransferQueue& queue, QWidget* parent)
     setColumnWidth(TransferQueueModel::ColProgress, 200);
     auto* redraw = new QTimer(this);
     redraw->setInterval(kRedrawMs);
-    connect(redraw, &QTimer::timeout, this, [this] {
-        if (!m_queue.HasWork())
+    connect(redraw, &QTimer::timeout, this, [this, redraw] {
+        if (!m_queue.HasWork()) {
+            redraw->stop();
             return;
+        }
         viewport()->update();
         // What runs stays in sight above the files that wait, unless the user has picked rows.
         if (selectionModel()->hasSelection())
@@ -43,7 +45,13 @@ TransferQueueView::TransferQueueView(CTransferQueue& queue, QWidget* parent)
             }
         }
     });
-    redraw->start();
+    // The timer runs only while the queue does.
+    const auto wake = [redraw] {
+        if (!redraw->isActive())
+            redraw->start();
+    };
+    connect(&queue, &CTransferQueue::ItemsAppended, redraw, wake);
+    connect(&queue, &CTransferQueue::ItemChanged, redraw, wake);
 }
 
 void TransferQueueView::contextMenuEvent(QContextMenuEvent* event) {

@@ -106,8 +106,7 @@ void CliSession::Start() {
         host.Pasv = m_args.mode == CliArgs::Mode::Passive ? 1 : 0;
     if (m_args.charset)
         host.charset = *m_args.charset;
-    m_parallel = m_args.parallel ? *m_args.parallel
-                                 : (hostNumber >= 0 ? TransferSessionsFor(host) : DefaultTransferSessions());
+    m_parallel = m_args.parallel ? *m_args.parallel : TransferSessionsFor(host);
     m_engine.ReadSystemSettings();
     if (m_args.timeoutSeconds)
         m_engine.SetTimeoutMs(*m_args.timeoutSeconds * 1000);

@@ -185,11 +185,9 @@ void TerminalUi::PrintLine(const std::string& line) {
 }
 
 void TerminalUi::PrintFailure(const std::string& line) {
-    EndProgressLine();
     ++m_failures;
     // With -v the log shows the line already; the error line still comes, for scripts that read it.
-    std::fprintf(m_err, "%s\n", TerminalText(line).c_str());
-    std::fflush(m_err);
+    PrintLine(line);
 }
 
 CertificateAnswer TerminalUi::AskCertificate(const HostRecord& host, const TlsPeerInfo& peer,
