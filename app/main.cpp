@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     if (!app.InitInstance())
         return 1;
     CMainFrame& frame = *app.MainFrame();
-    FtpLinkOpener opener(frame);
+    FtpLinkOpener& opener = frame.LinkOpener();
     InstanceServer server;
     QObject::connect(&server, &InstanceServer::AddressReceived, &opener, [&](const QString& address) {
         BringToFront(frame);

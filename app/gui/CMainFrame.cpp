@@ -2,12 +2,14 @@
 
 #include "app/CommandIds.h"
 #include "app/OperationStatus.h"
+#include "app/gui/AddressNavigator.h"
 #include "app/gui/CMenuBar.h"
 #include "app/gui/CProgressStatusBar.h"
 #include "app/gui/CloseQuestion.h"
 #include "app/gui/CommandMenus.h"
 #include "app/gui/DragDownloads.h"
 #include "app/gui/FileCommands.h"
+#include "app/gui/FtpLinkOpener.h"
 #include "app/gui/HelpCommand.h"
 #include "app/gui/LogSaving.h"
 #include "app/gui/WindowEngineUi.h"
@@ -15,6 +17,7 @@
 #include "engine/TransferProgress.h"
 #include "engine/TransferQueue.h"
 #include "engine/TransferSessionUi.h"
+#include "gui/views/AddressLine.h"
 #include "gui/views/CQXListView.h"
 #include "gui/views/CQXLogView.h"
 #include "gui/views/CQXTreeView.h"
@@ -145,6 +148,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     m_sessionUi = std::make_unique<CTransferSessionUi>(*m_engineUi, CTransferSessionUi::Role::Browsing);
     m_engine = std::make_unique<CFtpEngine>(*m_sessionUi);
     m_queue = std::make_unique<CTransferQueue>(*m_engineUi, *m_engine, *m_sessionUi);
+    m_linkOpener = new FtpLinkOpener(*this, this);
+    new AddressNavigator(*this, *m_address, *m_linkOpener);
     CreateQueuePane();
     CreateActions();
     CreateMenus();
@@ -185,11 +190,19 @@ void CMainFrame::CreatePanes() {
     m_inner = new QSplitter(Qt::Horizontal, m_outer);
     m_inner->setObjectName(QStringLiteral("innerSplitter"));
     m_tree = new CQXTreeView(m_inner);
-    m_list = new CQXListView(m_inner);
+    auto* listPane = new QWidget(m_inner);
+    listPane->setObjectName(QStringLiteral("listPane"));
+    auto* listColumn = new QVBoxLayout(listPane);
+    listColumn->setContentsMargins(0, 0, 0, 0);
+    listColumn->setSpacing(2);
+    m_address = new AddressLine(listPane);
+    m_list = new CQXListView(listPane);
+    listColumn->addWidget(m_address);
+    listColumn->addWidget(m_list, 1);
     m_logView = new CQXLogView(m_outer);
     m_logView->SetLogText(&m_log);
     m_inner->addWidget(m_tree);
-    m_inner->addWidget(m_list);
+    m_inner->addWidget(listPane);
     m_outer->addWidget(m_inner);
     m_outer->addWidget(m_logView);
     // Panes may be dragged down to nothing. A larger window goes to the file list: the tree keeps
@@ -210,6 +223,7 @@ void CMainFrame::CreatePanes() {
     connect(m_tree, &CQXTreeView::ConnectRequested, this, [this] { RunCommand(CommandId::Connect); });
     connect(m_tree, &CQXTreeView::DisconnectRequested, this, [this] { RunCommand(CommandId::Disconnect); });
     connect(m_tree, &CQXTreeView::FolderChosen, this, &CMainFrame::OnFolderChosen);
+    connect(&m_tree->Model(), &HostTreeModel::Changed, this, &CMainFrame::ShowWhereSessionIs);
     connect(m_doc, &CQXDoc::HostsChanged, this, [this] {
         m_tree->FillHostTree();
         UpdateCommandUi();
@@ -751,6 +765,19 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+void CMainFrame::ShowWhereSessionIs() {
+    if (!m_engine || !IsConnected()) {
+        setWindowTitle(QStringLiteral("lumo"));
+        m_address->ShowPath(QString());
+        return;
+    }
+    const std::string path = GetCurrentPath();
+    const QString folder = path.empty() ? QStringLiteral("/") : DecodeRemoteName(path);
+    // The host's name as the tree shows it: never the user or a password.
+    setWindowTitle(QStringLiteral("%1 - %2 - lumo").arg(DecodeStoredText(m_engine->Host().Name), folder));
+    m_address->ShowPath(folder);
+}
+
 std::string CMainFrame::GetCurrentPath() const {
     return m_tree->GetCurrentPath();
 }
@@ -761,6 +788,7 @@ void CMainFrame::SetConnectedState(bool connected) {
         m_queue->SetSessions(TransferSessionsFor(m_engine->Host()), false);
     m_tree->SetConnectedState(connected);
     m_list->SetDropsAccepted(connected);
+    ShowWhereSessionIs();
     UpdateCommandUi();
     emit ConnectedStateChanged(connected);
 }

@@ -12,7 +12,9 @@
 #include <memory>
 #include <string>
 
+class AddressLine;
 class CFtpEngine;
+class FtpLinkOpener;
 class CTransferQueue;
 class CTransferSessionUi;
 class TransferQueueView;
@@ -47,6 +49,10 @@ public:
     CQXTreeView* TreeView() const { return m_tree; }
     CQXListView* ListView() const { return m_list; }
     CQXLogView* LogView() const { return m_logView; }
+    // The line above the file list that shows the remote folder and takes a typed one or an address.
+    AddressLine* AddressBar() const { return m_address; }
+    // Opens ftp:// links: from the command line, a second start or the address line.
+    FtpLinkOpener& LinkOpener() const { return *m_linkOpener; }
     CProgressStatusBar* StatusBar() const { return m_statusBar; }
     CMenuBar* MenuBand() const { return m_menuBar; }
     QToolBar* CommandToolBar() const { return m_toolBar; }
@@ -136,6 +142,8 @@ private:
     // when the engine does not name it itself; else the engine's own text.
     void ShowStatus();
     bool IsConnected() const;
+    // The title and the address line follow the session's host and folder.
+    void ShowWhereSessionIs();
 
     CLogText m_log;
     // The document through which the window's sheets write the hosts; its HostsChanged rebuilds the tree.
@@ -157,6 +165,8 @@ private:
     QSplitter* m_inner = nullptr;
     CQXTreeView* m_tree = nullptr;
     CQXListView* m_list = nullptr;
+    AddressLine* m_address = nullptr;
+    FtpLinkOpener* m_linkOpener = nullptr;
     CQXLogView* m_logView = nullptr;
     QMenu* m_treeMenu = nullptr;
     QMenu* m_listMenu = nullptr;

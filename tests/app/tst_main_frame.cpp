@@ -17,6 +17,7 @@
 #include "fixtures/gui/OpenedUrls.h"
 #include "gui/settings/CPropSheetHost.h"
 #include "gui/settings/HostSheetControls.h"
+#include "gui/views/AddressLine.h"
 #include "gui/views/CQXListView.h"
 #include "gui/views/CQXLogView.h"
 #include "gui/views/CQXTreeView.h"
@@ -128,7 +129,10 @@ void TestMainFrame::defaultsOfAnEmptyStore() {
     QVERIFY(f.MenuBand()->geometry().bottom() < f.CommandToolBar()->geometry().top());
     // The three panes in their places.
     QCOMPARE(f.InnerSplitter()->widget(0), static_cast<QWidget*>(f.TreeView()));
-    QCOMPARE(f.InnerSplitter()->widget(1), static_cast<QWidget*>(f.ListView()));
+    // The file list with its address line above it.
+    QCOMPARE(f.ListView()->parentWidget(), f.InnerSplitter()->widget(1));
+    QCOMPARE(f.AddressBar()->parentWidget(), f.InnerSplitter()->widget(1));
+    QVERIFY(f.AddressBar()->geometry().bottom() < f.ListView()->geometry().top());
     QCOMPARE(f.OuterSplitter()->widget(1), static_cast<QWidget*>(f.LogView()));
     QCOMPARE(CMainFrame::Instance(), &f);
 }

@@ -10,6 +10,7 @@
 #include "fixtures/gui/OpenedUrls.h"
 #include "gui/settings/CPropSheetHost.h"
 #include "gui/settings/HostSheetControls.h"
+#include "gui/views/AddressLine.h"
 #include "gui/views/CQXListView.h"
 #include "gui/views/CQXLogView.h"
 #include "gui/views/CQXTreeView.h"
@@ -163,6 +164,15 @@ QPoint rowPoint(CQXListView* list, const QString& name) {
 }
 
 // A left click on an item's picture, as a user chooses it.
+// Types into the address line above the file list and presses Enter.
+void typeAddress(CMainFrame& f, const QString& text) {
+    AddressLine* line = f.AddressBar();
+    line->setFocus();
+    line->selectAll();
+    line->insert(text);
+    QTest::keyClick(line, Qt::Key_Return);
+}
+
 void clickItem(CQXTreeView* tree, QTreeWidgetItem* item) {
     tree->scrollToItem(item);
     const QRect rect = tree->visualItemRect(item);
@@ -192,6 +202,8 @@ void TestMainWindowSession::sessionThroughTheCommandsAndTheTree() {
     // The first listing: folders first, each group by name; folders show no size.
     QTRY_COMPARE_WITH_TIMEOUT(shownRows(list), kTopRows, 10000);
     QTRY_VERIFY(!f.Engine().CanCancel());
+    QCOMPARE(f.windowTitle(), QStringLiteral("テストサーバー - / - lumo"));
+    QCOMPARE(f.AddressBar()->text(), QStringLiteral("/"));
 
     const QString log = f.LogView()->toPlainText();
     QVERIFY2(log.startsWith(QStringLiteral("テストサーバーに接続します\n")), qPrintable(log));
@@ -267,6 +279,32 @@ void TestMainWindowSession::sessionThroughTheCommandsAndTheTree() {
                               10000);
     session.WaitIdle();
     QCOMPARE(tree->GetCurrentPath(), std::string("/sub"));
+    QCOMPARE(f.windowTitle(), QStringLiteral("テストサーバー - /sub - lumo"));
+    QCOMPARE(f.AddressBar()->text(), QStringLiteral("/sub"));
+
+    // The address line goes to a typed folder: one of the current folder, or a whole path.
+    typeAddress(f, QStringLiteral("inner"));
+    QTRY_COMPARE_WITH_TIMEOUT(tree->GetCurrentPath(), std::string("/sub/inner"), 10000);
+    session.WaitIdle();
+    QCOMPARE(f.AddressBar()->text(), QStringLiteral("/sub/inner"));
+    QCOMPARE(shownRows(list), QStringList());
+    typeAddress(f, QStringLiteral("/日本語フォルダ/"));
+    QTRY_COMPARE_WITH_TIMEOUT(tree->GetCurrentPath(), std::string("/日本語フォルダ"), 10000);
+    session.WaitIdle();
+    QCOMPARE(f.windowTitle(), QStringLiteral("テストサーバー - /日本語フォルダ - lumo"));
+    // A folder that is not there is said so; the session and the line stay where they were.
+    typeAddress(f, QStringLiteral("/no such folder"));
+    QTRY_VERIFY_WITH_TIMEOUT(f.LogView()->toPlainText().contains(
+                                 QStringLiteral("フォルダ /no such folder に移動できませんでした。")),
+                             10000);
+    session.WaitIdle();
+    QCOMPARE(f.StatusBar()->StatusText(), QStringLiteral("フォルダ /no such folder に移動できませんでした"));
+    QCOMPARE(f.AddressBar()->text(), QStringLiteral("/日本語フォルダ"));
+    QCOMPARE(tree->GetCurrentPath(), std::string("/日本語フォルダ"));
+    // Escape drops a half-typed folder.
+    f.AddressBar()->insert(QStringLiteral("/half"));
+    QTest::keyClick(f.AddressBar(), Qt::Key_Escape);
+    QCOMPARE(f.AddressBar()->text(), QStringLiteral("/日本語フォルダ"));
 
     QVERIFY(f.RunCommand(CommandId::Disconnect));
     QVERIFY(!f.Engine().IsConnected());
@@ -277,6 +315,31 @@ void TestMainWindowSession::sessionThroughTheCommandsAndTheTree() {
     f.UpdateCommandUi();
     QVERIFY(f.Action(CommandId::Connect)->isEnabled());
     QVERIFY(!f.Action(CommandId::Disconnect)->isEnabled());
+    QCOMPARE(f.windowTitle(), QStringLiteral("lumo"));
+    QCOMPARE(f.AddressBar()->text(), QString());
+
+    // A whole address connects to its host for this session; neither the line nor the title keeps
+    // the user or the password. Leaving a session for another address asks first.
+    const QString address = QStringLiteral("ftp://%1:%2@127.0.0.1:%3/sub")
+                                .arg(session.server.user(), session.server.password())
+                                .arg(session.server.port());
+    typeAddress(f, address);
+    QTRY_COMPARE_WITH_TIMEOUT(tree->GetCurrentPath(), std::string("/sub"), 10000);
+    session.WaitIdle();
+    // The address is the registered host's: the title names it as the tree does.
+    QCOMPARE(f.windowTitle(), QStringLiteral("テストサーバー - /sub - lumo"));
+    QCOMPARE(f.AddressBar()->text(), QStringLiteral("/sub"));
+    QString question;
+    QString preset;
+    answerQuestion(QStringLiteral("キャンセル"), &question, &preset);
+    typeAddress(f, address);
+    QVERIFY2(question.startsWith(
+                 QStringLiteral("現在のホストから切断して ftp://%1@127.0.0.1:").arg(session.server.user())),
+             qPrintable(question));
+    QVERIFY(!question.contains(QLatin1Char(':') + session.server.password() + QLatin1Char('@')));
+    QCOMPARE(preset, QStringLiteral("キャンセル"));
+    QVERIFY(f.Engine().IsConnected());
+    QCOMPARE(f.AddressBar()->text(), QStringLiteral("/sub"));
 }
 
 void TestMainWindowSession::hostRegisteredInTheSheetConnectsAndServesLumoCli() {
