@@ -7,7 +7,7 @@
 
 namespace {
 
-// The six flags in the order they are written.
+// The flags in the order they are written.
 using Flag = std::pair<const char*, bool OptionSettings::*>;
 constexpr Flag kFlags[] = {
     {SettingName::TreeExpand, &OptionSettings::treeexpand},
@@ -16,6 +16,7 @@ constexpr Flag kFlags[] = {
     {SettingName::ChkUpOw, &OptionSettings::chkupow},
     {SettingName::ChkDelete, &OptionSettings::chkdelete},
     {SettingName::DelTmp, &OptionSettings::deltmp},
+    {SettingName::OpenDownFolder, &OptionSettings::opendownfolder},
 };
 
 } // namespace

@@ -13,6 +13,7 @@ struct OptionSettings {
     bool chkdownow = false;
     bool chkupow = false;
     bool chkdelete = false;
+    bool opendownfolder = true;
 
     static OptionSettings Load();
     // Creates the option key when it is missing.

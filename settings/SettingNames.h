@@ -11,6 +11,8 @@ inline constexpr const char* ChkDownOw = "chkdownow";
 inline constexpr const char* ChkUpOw = "chkupow";
 inline constexpr const char* ChkDelete = "chkdelete";
 inline constexpr const char* DelTmp = "deltmp";
+// Whether a download command opens its folder in the file manager when it is done.
+inline constexpr const char* OpenDownFolder = "opendownfolder";
 // also in one host's key, where 0 stands for the option key's value
 inline constexpr const char* Sessions = "Sessions";
 

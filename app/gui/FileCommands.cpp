@@ -11,7 +11,9 @@
 #include "engine/RemoteNames.h"
 #include "gui/dialogs/DialogQuestions.h"
 #include "gui/views/CQXListView.h"
+#include "hosts/DownloadFolder.h"
 #include "platform/TextCodec.h"
+#include "settings/OptionSettings.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
 #include "settings/TempFolder.h"
@@ -58,10 +60,11 @@ std::string LocalBytes(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
-// The files that would go to the temporary folder go nowhere else: the log keeps why, and a box says
-// it now.
-void RefuseWithoutFolder(CMainFrame& frame, const QString& title, const QString& problem) {
-    const QString refused = QStringLiteral("一時フォルダが使えないため、ダウンロードしませんでした。");
+// The files that would go to a folder that cannot be had go nowhere else: the log keeps why, and a
+// box says it now.
+void RefuseWithoutFolder(
+    CMainFrame& frame, const QString& title, const QString& problem,
+    const QString& refused = QStringLiteral("一時フォルダが使えないため、ダウンロードしませんでした。")) {
     frame.Log().AppendLog(EncodeUtf8(refused + QStringLiteral("\r\n") + problem + QStringLiteral("\r\n")));
     QMessageBox::warning(&frame, title, refused + QLatin1Char('\n') + problem);
 }
@@ -100,20 +103,18 @@ void Open(CMainFrame& frame) {
 
 void Download(CMainFrame& frame) {
     CFtpEngine& engine = frame.Engine();
-    // Only this session's copy of the host learns the folder; the stored host keeps its own.
-    std::string& folder = engine.Host().DownPath;
-    if (folder.empty()) {
-        const TempFolderChoice choice = ChooseTempFolder();
-        if (choice.folder.isEmpty()) {
-            RefuseWithoutFolder(frame, QStringLiteral("ダウンロード"), choice.problem);
-            return;
-        }
-        folder = choice.folder.toStdString();
+    const DownloadFolderChoice choice = DownloadFolderFor(engine.Host());
+    if (choice.folder.empty()) {
+        RefuseWithoutFolder(
+            frame, QStringLiteral("ダウンロード"), choice.problem,
+            QStringLiteral("ダウンロードフォルダが使えないため、ダウンロードしませんでした。"));
+        return;
     }
-    const std::string target = folder;
+    const std::string& target = choice.folder;
     const Entries entries = SelectedEntries(*frame.ListView());
     const bool filesQueued = engine.DownloadFiles(target, entries.files) != 0;
-    if (filesQueued && engine.DownloadFolders(target, entries.folders) != 0)
+    if (filesQueued && engine.DownloadFolders(target, entries.folders) != 0 &&
+        OptionSettings::Load().opendownfolder)
         engine.OpenWhenDone(target, "explore");
 }
 
@@ -122,7 +123,7 @@ void DownloadAs(CMainFrame& frame) {
     CQXListView& list = *frame.ListView();
     const std::string here = frame.GetCurrentPath();
     const std::string& downPath = engine.Host().DownPath;
-    const QDir start(downPath.empty() ? QDir::homePath() : QString::fromStdString(downPath));
+    const QDir start(downPath.empty() ? DefaultDownloadFolder() : QString::fromStdString(downPath));
     // Taken before any dialog runs: a listing that arrives meanwhile replaces the rows.
     std::vector<FileListModel::Row> files;
     for (int row : list.SelectedRows()) {

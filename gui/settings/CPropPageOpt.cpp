@@ -22,6 +22,8 @@ CPropPageOpt::CPropPageOpt(QWidget* parent) : COptionPage(parent) {
     m_savewinsize = rows.CheckBox(SaveWinSize, QStringLiteral("ウインドウサイズを保存する"));
     rows.NextRow();
     m_deltmp = rows.CheckBox(DelTmp, QStringLiteral("終了時に一時ファイルを削除する"));
+    rows.NextRow();
+    m_opendownfolder = rows.CheckBox(OpenDownFolder, QStringLiteral("ダウンロード後にフォルダを開く"));
 
     rows.BeginGroup(ConfirmGroup, QStringLiteral("確認ダイアログの表示"));
     m_chkdownow = rows.CheckBox(ChkDownOw, QStringLiteral("ダウンロードの上書き確認をしない"));
@@ -48,7 +50,8 @@ CPropPageOpt::CPropPageOpt(QWidget* parent) : COptionPage(parent) {
                QIcon(QStringLiteral(":/toolbar/normal/10-options.svg")));
     FinishPage(b, rows);
 
-    for (QCheckBox* box : {m_treeexpand, m_savewinsize, m_deltmp, m_chkdownow, m_chkupow, m_chkdelete})
+    for (QCheckBox* box :
+         {m_treeexpand, m_savewinsize, m_deltmp, m_opendownfolder, m_chkdownow, m_chkupow, m_chkdelete})
         connect(box, &QCheckBox::clicked, this, &COptionPage::Changed);
     connect(m_mode, &QButtonGroup::buttonClicked, this, &COptionPage::Changed);
 }
@@ -59,6 +62,7 @@ void CPropPageOpt::Load() {
     m_treeexpand->setChecked(s.treeexpand);
     m_savewinsize->setChecked(s.savewinsize);
     m_deltmp->setChecked(s.deltmp);
+    m_opendownfolder->setChecked(s.opendownfolder);
     m_chkdownow->setChecked(s.chkdownow);
     m_chkupow->setChecked(s.chkupow);
     m_chkdelete->setChecked(s.chkdelete);
@@ -73,6 +77,7 @@ bool CPropPageOpt::OnApply() {
     s.treeexpand = m_treeexpand->isChecked();
     s.savewinsize = m_savewinsize->isChecked();
     s.deltmp = m_deltmp->isChecked();
+    s.opendownfolder = m_opendownfolder->isChecked();
     s.chkdownow = m_chkdownow->isChecked();
     s.chkupow = m_chkupow->isChecked();
     s.chkdelete = m_chkdelete->isChecked();

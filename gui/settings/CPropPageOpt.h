@@ -20,6 +20,7 @@ private:
     QCheckBox* m_treeexpand;
     QCheckBox* m_savewinsize;
     QCheckBox* m_deltmp;
+    QCheckBox* m_opendownfolder;
     QCheckBox* m_chkdownow;
     QCheckBox* m_chkupow;
     QCheckBox* m_chkdelete;

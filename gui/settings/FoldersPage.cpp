@@ -4,6 +4,7 @@
 #include "gui/settings/FolderBrowser.h"
 #include "gui/settings/HostSheetControls.h"
 #include "gui/settings/PageRows.h"
+#include "hosts/DownloadFolder.h"
 #include "settings/HostInputRules.h"
 
 #include <QLineEdit>
@@ -30,6 +31,8 @@ FoldersPage::FoldersPage(HostListEditor& editor, QWidget* parent) : CHostPage(ed
     rows.NextRow();
     rows.Label(DownloadLabel, QStringLiteral("ダウンロード(&D)"), labelWidth);
     m_download = rows.Edit(Download, rows.RestOfRow(browseWidth));
+    // Left empty, downloads go to the desktop's download folder: the empty line says where.
+    m_download->setPlaceholderText(DefaultDownloadFolder());
     QPushButton* browseDownload = rows.Button(DownloadBrowse, QStringLiteral("参照"), browseWidth);
     rows.NextRow();
     // The server's side: the folder a session opens after the login.

@@ -31,6 +31,7 @@ inline constexpr int ModeGroup = 1409;
 inline constexpr int AsciiMode = 1410;
 inline constexpr int BinaryMode = 1411;
 inline constexpr int LastMode = 1412;
+inline constexpr int OpenDownFolder = 1413;
 
 // Log view page.
 inline constexpr int LogGroup = 1420;

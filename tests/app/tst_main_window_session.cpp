@@ -16,6 +16,7 @@
 #include "gui/views/CQXTreeView.h"
 #include "hosts/QXDoc.h"
 #include "platform/TextCodec.h"
+#include "settings/OptionSettings.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
 #include "views/LogFile.h"
@@ -202,8 +203,41 @@ void TestMainWindowSession::sessionThroughTheCommandsAndTheTree() {
     // The first listing: folders first, each group by name; folders show no size.
     QTRY_COMPARE_WITH_TIMEOUT(shownRows(list), kTopRows, 10000);
     QTRY_VERIFY(!f.Engine().CanCancel());
+    QString question;
+    QString preset;
     QCOMPARE(f.windowTitle(), QStringLiteral("テストサーバー - / - lumo"));
     QCOMPARE(f.AddressBar()->text(), QStringLiteral("/"));
+
+    // The host has no download folder: its downloads go to the desktop's download folder, made
+    // when missing, and not to the temporary folder. The folder opens once per command, and only
+    // while the option says so.
+    {
+        const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+        const QString desktopDownloads = session.LocalPath(QStringLiteral("デスクトップ/ダウンロード"));
+        writeFile(session.LocalPath(QStringLiteral("user-dirs.dirs")),
+                  "XDG_DOWNLOAD_DIR=\"" + desktopDownloads.toUtf8() + "\"\n");
+        qputenv("XDG_CONFIG_HOME", session.local.path().toUtf8());
+        OpenedUrls opened;
+        OptionSettings options = OptionSettings::Load();
+        QVERIFY(options.opendownfolder);
+        options.opendownfolder = false;
+        options.Save();
+        selectRows(list, {QStringLiteral("a.txt")});
+        QVERIFY(f.RunCommand(CommandId::Download));
+        session.WaitIdle();
+        QCOMPARE(fileBytes(desktopDownloads + QStringLiteral("/a.txt")), QByteArray("hello"));
+        QCOMPARE(opened.paths, QStringList());
+        options.opendownfolder = true;
+        options.Save();
+        selectRows(list, {QStringLiteral("b.log"), QStringLiteral("データ.txt")});
+        QVERIFY(f.RunCommand(CommandId::Download));
+        session.WaitIdle();
+        QTRY_COMPARE(opened.paths, QStringList{desktopDownloads});
+        QCOMPARE(fileBytes(desktopDownloads + QStringLiteral("/b.log")), QByteArray(1234, 'b'));
+        QVERIFY(QDir(session.LocalPath(QStringLiteral("tmp"))).isEmpty());
+        QCOMPARE(f.Engine().Host().DownPath, std::string());
+        qputenv("XDG_CONFIG_HOME", configHome);
+    }
 
     const QString log = f.LogView()->toPlainText();
     QVERIFY2(log.startsWith(QStringLiteral("テストサーバーに接続します\n")), qPrintable(log));
@@ -329,8 +363,6 @@ void TestMainWindowSession::sessionThroughTheCommandsAndTheTree() {
     // The address is the registered host's: the title names it as the tree does.
     QCOMPARE(f.windowTitle(), QStringLiteral("テストサーバー - /sub - lumo"));
     QCOMPARE(f.AddressBar()->text(), QStringLiteral("/sub"));
-    QString question;
-    QString preset;
     answerQuestion(QStringLiteral("キャンセル"), &question, &preset);
     typeAddress(f, address);
     QVERIFY2(question.startsWith(
