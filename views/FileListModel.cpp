@@ -8,6 +8,8 @@ std::vector<std::string> FileListModel::FillFromEntries(std::vector<RemoteEntry>
     beginResetModel();
     std::vector<std::string> subfolders = m_rows.Fill(std::move(entries));
     m_ascending[ColName] = false;
+    m_sortColumn = ColName;
+    m_sortedAscending = true;
     endResetModel();
     return subfolders;
 }
@@ -55,7 +57,9 @@ void FileListModel::SortByColumn(int column) {
     if (column < 0 || column >= ColumnCount)
         return;
     emit layoutAboutToBeChanged();
-    const std::vector<size_t> order = m_rows.Sort(column, m_ascending[static_cast<size_t>(column)]);
+    m_sortColumn = column;
+    m_sortedAscending = m_ascending[static_cast<size_t>(column)];
+    const std::vector<size_t> order = m_rows.Sort(column, m_sortedAscending);
     // The selection, the current row and an open editor stay with their entries, not their places:
     // a command after a sort must act on the rows the user chose.
     const QModelIndexList from = persistentIndexList();

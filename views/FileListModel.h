@@ -48,6 +48,9 @@ public:
     // Sorts by a column: ascending the first time, descending when the same column is sorted again.
     void SortByColumn(int column);
     bool NextSortAscending(int column) const { return m_ascending.at(static_cast<size_t>(column)); }
+    // The column the rows were last sorted by, and which way.
+    int SortColumn() const { return m_sortColumn; }
+    bool SortedAscending() const { return m_sortedAscending; }
 
     const FolderRows& Rows() const { return m_rows; }
     int RowCount() const { return m_rows.Count(); }
@@ -79,5 +82,7 @@ private:
 
     FolderRows m_rows;
     std::array<bool, ColumnCount> m_ascending{true, true, true, true};
+    int m_sortColumn = ColName;
+    bool m_sortedAscending = true;
     std::function<QVariant(const Row&)> m_iconProvider;
 };

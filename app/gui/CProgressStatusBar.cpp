@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QProgressBar>
 
-const char* const CProgressStatusBar::kSpeedPaneSample = "0.000kbps 残り000000秒";
+const char* const CProgressStatusBar::kSpeedPaneSample = "0000.00kbyte/s 残り0000秒";
 
 CProgressStatusBar::CProgressStatusBar(QWidget* parent)
     : QStatusBar(parent), m_redraw(new RedrawThrottle(this, 100)) {
@@ -80,6 +80,11 @@ void CProgressStatusBar::ShowProgress(int barMaximum, int barValue, const QStrin
     m_progress->setValue(barValue);
     m_progress->show();
     m_speed->setText(speedText);
+    // A fast link or a long wait gives a longer text than the pane was made for: it grows to show it
+    // whole, and does not shrink back with each file.
+    const int speedWidth = m_speed->fontMetrics().horizontalAdvance(speedText) + 8;
+    if (m_speed->maximumWidth() < speedWidth)
+        m_speed->setFixedWidth(speedWidth);
     m_hostIcon->clear();
     m_hostIcon->hide();
     m_hostText->setText(countText);

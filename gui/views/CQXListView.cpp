@@ -143,20 +143,31 @@ CQXListView::CQXListView(QWidget* parent) : QStackedWidget(parent) {
     header->setStretchLastSection(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     // The widths were chosen for a small Windows font; a desktop font is often wider, and a date
-    // cut to "2026/12/08 12..." hides the time. Each column is at least as wide as its usual text,
-    // and the name column grows in the same proportion as the date column.
+    // cut to "2026/12/08 12..." hides the time. Each column is at least as wide as its usual text
+    // (the size column fits a file of a terabyte), and the name column grows in the same proportion
+    // as the date column.
     int widths[FileListModel::ColumnCount] = {150, 60, 110, 80};
     const QFontMetrics metrics(m_details->font());
     const int margin = 2 * m_details->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, m_details) + 8;
-    const QString usual[FileListModel::ColumnCount] = {
-        {}, QStringLiteral("999999999"), QStringLiteral("2026/12/31 23:59"), QStringLiteral("drwxr-xr-x")};
+    const QString usual[FileListModel::ColumnCount] = {{},
+                                                       QStringLiteral("9999999999999"),
+                                                       QStringLiteral("2026/12/31 23:59"),
+                                                       QStringLiteral("drwxr-xr-x")};
     const int dateDefault = widths[FileListModel::ColDate];
     for (int c = 1; c < FileListModel::ColumnCount; ++c)
         widths[c] = std::max(widths[c], metrics.horizontalAdvance(usual[c]) + margin);
     widths[0] = widths[0] * widths[FileListModel::ColDate] / dateDefault;
     for (int c = 0; c < FileListModel::ColumnCount; ++c)
         m_details->setColumnWidth(c, widths[c]);
+    m_nameWidth = widths[FileListModel::ColName];
+    // Width the user gives the name column stays its least; a wider view gives it the rest.
+    connect(header, &QHeaderView::sectionResized, this, [this](int column, int, int width) {
+        if (column == FileListModel::ColName && !m_fittingName)
+            m_nameWidth = width;
+    });
     connect(header, &QHeaderView::sectionClicked, this, &CQXListView::SortByColumn);
+    header->setSortIndicatorShown(true);
+    ShowSortIndicator();
 
     m_iconView = new RowDragView<QListView>(this);
     m_iconView->setModel(&m_model);
@@ -279,6 +290,7 @@ void CQXListView::NextDisplayType() {
 std::vector<std::string> CQXListView::FillFromEntries(std::vector<RemoteEntry> entries) {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     std::vector<std::string> subfolders = m_model.FillFromEntries(std::move(entries));
+    ShowSortIndicator();
     QGuiApplication::restoreOverrideCursor();
     return subfolders;
 }
@@ -289,6 +301,26 @@ void CQXListView::Clear() {
 
 void CQXListView::SortByColumn(int column) {
     m_model.SortByColumn(column);
+    ShowSortIndicator();
+}
+
+void CQXListView::ShowSortIndicator() {
+    m_details->header()->setSortIndicator(
+        m_model.SortColumn(), m_model.SortedAscending() ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+void CQXListView::FitNameColumn() {
+    int others = 0;
+    for (int c = 0; c < FileListModel::ColumnCount; ++c) {
+        if (c != FileListModel::ColName && !m_details->isColumnHidden(c))
+            others += m_details->columnWidth(c);
+    }
+    const int width = std::max(m_nameWidth, m_details->viewport()->width() - others);
+    if (width == m_details->columnWidth(FileListModel::ColName))
+        return;
+    m_fittingName = true;
+    m_details->setColumnWidth(FileListModel::ColName, width);
+    m_fittingName = false;
 }
 
 QItemSelectionModel* CQXListView::SelectionModel() const {
@@ -485,6 +517,8 @@ bool CQXListView::eventFilter(QObject* watched, QEvent* event) {
         if (watched == view->viewport() && HandleDragEvent(view, event))
             return true;
     }
+    if (watched == m_details->viewport() && event->type() == QEvent::Resize)
+        FitNameColumn();
     // Keys the name editor lets through (Enter, once it has taken the name) belong to the edit.
     if (event->type() == QEvent::KeyPress && !m_editing) {
         switch (static_cast<QKeyEvent*>(event)->key()) {

@@ -117,6 +117,10 @@ private:
     // The drag events of a view's viewport; true when the event was one.
     bool HandleDragEvent(QAbstractItemView* view, QEvent* event);
     void SetDropTargetRow(QAbstractItemView* view, int row);
+    // The header's arrow on the column the rows are sorted by.
+    void ShowSortIndicator();
+    // The name column takes what the other columns leave of the view's width.
+    void FitNameColumn();
 
     FileListModel m_model;
     FileIconCache m_iconCache;
@@ -135,4 +139,7 @@ private:
     DragOutMaker m_dragOutMaker;
     bool m_dropsAccepted = false;
     int m_dropRow = -1;
+    // The name column's least width, and whether the list itself is setting its width.
+    int m_nameWidth = 0;
+    bool m_fittingName = false;
 };

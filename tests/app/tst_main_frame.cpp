@@ -29,6 +29,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -41,6 +42,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QToolBar>
+#include <QTreeView>
 #include <QtTest>
 
 class TestMainFrame : public QObject {
@@ -545,11 +547,46 @@ void TestMainFrame::viewCommandsAndListStyle() {
     const std::string listing = "-rw-r--r-- 1 u g 30 Jan  1  2020 b.txt\r\n"
                                 "-rw-r--r-- 1 u g 10 Jan  1  2020 a.txt\r\n";
     f.EngineUi().FillFileList(ReadListingEntries(listing));
+    QHeaderView* header = f.ListView()->DetailsView()->header();
+    const auto indicator = [header] {
+        return std::pair(header->sortIndicatorSection(), header->sortIndicatorOrder());
+    };
+    QVERIFY(header->isSortIndicatorShown());
     QCOMPARE(f.ListView()->Model().ItemText(0, 0), QStringLiteral("a.txt"));
+    QCOMPARE(indicator(), std::pair(0, Qt::AscendingOrder));
     QVERIFY(f.RunCommand(CommandId::SortByName)); // the next sort by name after a fill is descending
     QCOMPARE(f.ListView()->Model().ItemText(0, 0), QStringLiteral("b.txt"));
+    QCOMPARE(indicator(), std::pair(0, Qt::DescendingOrder));
     QVERIFY(f.RunCommand(CommandId::SortBySize));
     QCOMPARE(f.ListView()->Model().ItemText(0, 1), QStringLiteral("10"));
+    QCOMPARE(indicator(), std::pair(1, Qt::AscendingOrder));
+    f.EngineUi().FillFileList(ReadListingEntries(listing));
+    QCOMPARE(indicator(), std::pair(0, Qt::AscendingOrder));
+
+    // The size column shows a file of a terabyte whole; the name column takes the width the others
+    // leave, and a column the user widened keeps its width.
+    QTreeView* details = f.ListView()->DetailsView();
+    QVERIFY(details->columnWidth(1) >=
+            details->fontMetrics().horizontalAdvance(QStringLiteral("1099511627776")));
+    f.ListView()->SetDisplayType(CQXListView::Details);
+    f.resize(900, 600);
+    showAndSettle(f);
+    const auto columnsWidth = [details] {
+        int sum = 0;
+        for (int c = 0; c < 4; ++c)
+            sum += details->columnWidth(c);
+        return sum;
+    };
+    f.InnerSplitter()->setSizes({100, 760});
+    QTRY_COMPARE(columnsWidth(), details->viewport()->width());
+    const int name = details->columnWidth(0);
+    f.resize(1100, 600);
+    QTRY_COMPARE(details->columnWidth(0), name + 200);
+    QCOMPARE(columnsWidth(), details->viewport()->width());
+    header->resizeSection(0, name + 400);
+    f.resize(1000, 600);
+    QTRY_COMPARE(details->viewport()->width(), columnsWidth() - 300);
+    QCOMPARE(details->columnWidth(0), name + 400);
 }
 
 void TestMainFrame::progressTextsInTheStatusBar() {
@@ -583,6 +620,14 @@ void TestMainFrame::progressTextsInTheStatusBar() {
     f.EngineUi().ProgressChanged(progress);
     QVERIFY(bar->HostPaneWidth() > narrow);
     QVERIFY(bar->HostPaneWidth() >= bar->fontMetrics().horizontalAdvance(bar->HostPaneText()));
+    // So does a speed and a wait longer than the pane's sample.
+    now += 10'000'000;
+    progress.AdvanceProgress(1);
+    f.EngineUi().ProgressChanged(progress);
+    QVERIFY2(bar->SpeedText().endsWith(QStringLiteral("秒")), qPrintable(bar->SpeedText()));
+    QVERIFY(bar->fontMetrics().horizontalAdvance(bar->SpeedText()) >
+            bar->fontMetrics().horizontalAdvance(QString::fromUtf8(CProgressStatusBar::kSpeedPaneSample)));
+    QVERIFY(bar->SpeedPaneWidth() >= bar->fontMetrics().horizontalAdvance(bar->SpeedText()));
 
     progress.ResetProgress();
     f.EngineUi().ProgressChanged(progress);
@@ -705,8 +750,10 @@ void TestMainFrame::refusedTempFolderIsToldAndNothingGoesElsewhere() {
     QTRY_VERIFY(!told.isEmpty());
     QVERIFY2(told.contains(QStringLiteral("chmod 700 ") + temp), qPrintable(told));
 
-    // A download that would go there goes nowhere, and the log says why.
-    const QString boxed = MessageFrom([&f] { FileCommands::Download(f); });
+    // A file opened by double click would go there: it goes nowhere, and the log says why.
+    f.EngineUi().FillFileList(ReadListingEntries("-rw-r--r-- 1 u g 30 Jan  1  2020 b.txt\r\n"));
+    f.ListView()->SelectAll();
+    const QString boxed = MessageFrom([&f] { FileCommands::Open(f); });
     QVERIFY2(boxed.contains(QStringLiteral("ダウンロードしませんでした")), qPrintable(boxed));
     QVERIFY(f.LogView()->toPlainText().contains(
         QStringLiteral("一時フォルダが使えないため、ダウンロードしませんでした。\n一時フォルダ %1 "
