@@ -21,6 +21,7 @@
 #include "gui/views/CQXListView.h"
 #include "gui/views/CQXLogView.h"
 #include "gui/views/CQXTreeView.h"
+#include "gui/views/FocusFrame.h"
 #include "gui/views/TransferQueueView.h"
 #include "hosts/HostSessions.h"
 #include "hosts/QXDoc.h"
@@ -37,6 +38,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMoveEvent>
@@ -201,6 +203,11 @@ void CMainFrame::CreatePanes() {
     listColumn->addWidget(m_list, 1);
     m_logView = new CQXLogView(m_outer);
     m_logView->SetLogText(&m_log);
+    for (QAbstractScrollArea* pane :
+         {static_cast<QAbstractScrollArea*>(m_tree), static_cast<QAbstractScrollArea*>(m_list->DetailsView()),
+          static_cast<QAbstractScrollArea*>(m_list->IconView()),
+          static_cast<QAbstractScrollArea*>(m_logView)})
+        MarkFocus(pane);
     m_inner->addWidget(m_tree);
     m_inner->addWidget(listPane);
     m_outer->addWidget(m_inner);

@@ -326,14 +326,28 @@ void TestMainFrame::commandsWhileDisconnected() {
     QCOMPARE(f.StatusBar()->StatusText(), QString());
     QVERIFY(!f.Action(CommandId::Disconnect)->isEnabled());
 
-    // F6 walks the panes: host tree, file list, log, and round again.
+    // F6 walks the panes: host tree, file list, log, and round again. The pane with the focus, and
+    // only that one, wears the focus frame.
     showAndSettle(f);
     QVERIFY(QTest::qWaitForWindowActive(&f));
+    QWidget* const panes[] = {f.TreeView(), f.ListView()->CurrentView(), f.LogView()};
+    const auto framed = [&panes] {
+        QList<QWidget*> shown;
+        for (QWidget* pane : panes) {
+            auto* frame = pane->findChild<QWidget*>(QStringLiteral("focusFrame"), Qt::FindDirectChildrenOnly);
+            if (frame && frame->isVisible() && frame->size() == pane->size())
+                shown << pane;
+        }
+        return shown;
+    };
     f.TreeView()->setFocus();
+    QCOMPARE(framed(), QList<QWidget*>{f.TreeView()});
     QTest::keyClick(f.TreeView(), Qt::Key_F6);
     QVERIFY(f.ListView()->CurrentView()->hasFocus());
+    QCOMPARE(framed(), QList<QWidget*>{f.ListView()->CurrentView()});
     QVERIFY(f.RunCommand(CommandId::NextPane));
     QVERIFY(f.LogView()->hasFocus());
+    QCOMPARE(framed(), QList<QWidget*>{f.LogView()});
     QVERIFY(f.RunCommand(CommandId::NextPane));
     QVERIFY(f.TreeView()->hasFocus());
 
