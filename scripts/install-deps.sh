@@ -12,6 +12,8 @@
 #            code's formatting)
 #   fuzz     clang with libFuzzer and the sanitizer runtimes, for `make fuzz` only
 #   bench    the peer that `make bench` races through its delaying proxy (lftp), for `make bench` only
+#   shots    a virtual screen, a window manager and the tools that drive and photograph the window, for
+#            scripts/take-screenshots.sh only
 # usage: install-deps.sh [SET...]   (no SET: build, demo, package and test)
 # Idempotent: only what is missing is installed, and what is installed is named.
 set -euo pipefail
@@ -28,6 +30,8 @@ test=(vsftpd curl time xvfb xauth desktop-file-utils appstream python3-xlib dbus
     openssl python3-openssl gnome-keyring libsecret-tools stress-ng clang-format)
 fuzz=(clang libclang-rt-14-dev)
 bench=(lftp)
+# The pictures of the window in the README and the guide (scripts/take-screenshots.sh).
+shots=(xvfb xauth openbox xdotool imagemagick)
 
 sets=("$@")
 [ ${#sets[@]} -eq 0 ] && sets=(build demo package test)
@@ -40,8 +44,9 @@ for set in "${sets[@]}"; do
     test) packages+=("${test[@]}") ;;
     fuzz) packages+=("${fuzz[@]}") ;;
     bench) packages+=("${bench[@]}") ;;
+    shots) packages+=("${shots[@]}") ;;
     *)
-        echo "install-deps: unknown set '$set' (build, demo, package, test, fuzz, bench)" >&2
+        echo "install-deps: unknown set '$set' (build, demo, package, test, fuzz, bench, shots)" >&2
         exit 2
         ;;
     esac
