@@ -2,6 +2,7 @@
 
 #include "hosts/PasswordMigration.h"
 
+#include "gui/settings/CHostPage.h"
 #include "gui/settings/CPropPageConnect.h"
 #include "gui/settings/CPropPageProxy.h"
 #include "gui/settings/FoldersPage.h"
@@ -47,6 +48,9 @@ bool CPropSheetHost::OnApplied() {
         return false;
     }
     m_editor.Saved();
+    // Apply keeps the sheet open: the drop-down shows the names as they were just stored.
+    if (auto* page = qobject_cast<CHostPage*>(ActivePage()))
+        page->RefillHostChoice();
     MovePasswordsToKeyring(ProgramVault());
     return true;
 }
