@@ -1,3 +1,4 @@
+#include "SheetKeys.h"
 #include "StoreFixture.h"
 #include "dialogs/DialogDriver.h"
 #include "gui/settings/CPropPageConnect.h"
@@ -522,6 +523,9 @@ void TestHostSheet::keyboard() {
     QTest::keyClick(&s.sheet, Qt::Key_P, Qt::AltModifier);
     QLineEdit* port = s.edit(s.connect(), Port);
     QCOMPARE(s.sheet.focusWidget(), port);
+    CheckPageKeys(s.sheet);
+    QVERIFY(s.sheet.SetActivePage(0));
+    port->setFocus();
     port->end(false);
     QTest::keyClicks(port, QStringLiteral("990"));
     QTest::keyClick(port, Qt::Key_Return);
