@@ -552,7 +552,15 @@ void TestHostSheet::securityChoiceAndItsPort() {
     }
     OpenSheet s;
     // The widget tests run without a session bus: no keyring, and the page says where passwords go.
-    QTRY_VERIFY(Find<QLabel>(s.connect(), PasswordKeeping)->text().contains(QStringLiteral("設定ファイル")));
+    QLabel* keeping = Find<QLabel>(s.connect(), PasswordKeeping);
+    QTRY_COMPARE(keeping->text(), QStringLiteral("キーリングが見つからないため、パスワードはこれまでどおり"
+                                                 "設定ファイルに保存します。"));
+    // After a save it says where the passwords went.
+    Type(s.edit(s.connect(), Password), QStringLiteral("host-secret"));
+    QTest::mouseClick(s.sheet.ApplyButton(), Qt::LeftButton);
+    QTRY_COMPARE(keeping->text(), QStringLiteral("キーリングが見つからないため、パスワードはこれまでどおり"
+                                                 "設定ファイルに保存しました。"));
+    QCOMPARE(SettingsKey::Unscramble(storedText(fx, "Host0", "Pass")), std::string("host-secret"));
     QComboBox* security = Find<QComboBox>(s.connect(), Security);
     QLineEdit* port = s.edit(s.connect(), Port);
     QCOMPARE(security->currentIndex(), HostSecurity::None);
