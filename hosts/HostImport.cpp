@@ -133,12 +133,9 @@ void ImportHosts(const QString& path, CQXDoc& doc, CPasswordVault& vault,
         return;
     }
     report->stored = static_cast<int>(imported);
-    // Answers still awaited from the keyring; the report goes out with the last.
-    auto pending = std::make_shared<int>(1);
-    auto finish = [report, pending, done] {
-        if (--*pending == 0)
-            done(*report);
-    };
+    // The entries whose passwords move, in the order of their passwords.
+    std::vector<size_t> moving;
+    std::vector<CPasswordVault::StoredPassword> passwords;
     int number = first;
     for (size_t i = 0; i < entries.size(); ++i) {
         const HostRecord& h = entries[i].host;
@@ -147,17 +144,17 @@ void ImportHosts(const QString& path, CQXDoc& doc, CPasswordVault& vault,
         const int hostNumber = number++;
         if (h.Pass.empty())
             continue;
-        ++*pending;
-        vault.MoveToKeyring(
-            KeyFamily::Host, HostKeyName(hostNumber), SettingName::Pass,
-            CPasswordVault::AccountKey(h.User, h.Adr, h.Port),
-            [report, i, finish](CPasswordVault::Outcome outcome, const std::string&) {
-                report->source.entries[i].notes.push_back(
-                    outcome == CPasswordVault::Outcome::Done
+        moving.push_back(i);
+        passwords.push_back({KeyFamily::Host, HostKeyName(hostNumber), SettingName::Pass,
+                             CPasswordVault::AccountKey(h.User, h.Adr, h.Port)});
+    }
+    vault.MoveAllToKeyring(
+        std::move(passwords), [report, moving, done](const CPasswordVault::Outcomes& outcomes) {
+            for (size_t k = 0; k < outcomes.size(); ++k)
+                report->source.entries[moving[k]].notes.push_back(
+                    outcomes[k] == CPasswordVault::Outcome::Done
                         ? "パスワードはキーリングに保存しました"
                         : "パスワードは lumo の設定ファイルに保存しました（キーリングが使えません）");
-                finish();
-            });
-    }
-    finish();
+            done(*report);
+        });
 }

@@ -2,6 +2,8 @@
 
 #include <qt6keychain/keychain.h>
 
+#include <memory>
+
 namespace {
 CPasswordVault::Outcome OutcomeOf(QKeychain::Error error) {
     switch (error) {
@@ -97,4 +99,46 @@ void CPasswordVault::MoveToKeyring(KeyFamily family, const std::string& suffix, 
               }
               done(outcome, {});
           });
+}
+
+namespace {
+struct MoveRun {
+    std::vector<CPasswordVault::StoredPassword> passwords;
+    CPasswordVault::Outcomes outcomes;
+    std::function<void(const CPasswordVault::Outcomes&)> done;
+};
+
+void MoveNext(CPasswordVault& vault, const std::shared_ptr<MoveRun>& run) {
+    const std::size_t next = run->outcomes.size();
+    if (next == run->passwords.size()) {
+        run->done(run->outcomes);
+        return;
+    }
+    if (next > 0 && run->outcomes.back() == CPasswordVault::Outcome::NoKeyring) {
+        run->outcomes.push_back(CPasswordVault::Outcome::NoKeyring);
+        MoveNext(vault, run);
+        return;
+    }
+    const CPasswordVault::StoredPassword& p = run->passwords[next];
+    vault.MoveToKeyring(p.family, p.suffix, p.name, p.account,
+                        [&vault, run](CPasswordVault::Outcome outcome, const std::string&) {
+                            run->outcomes.push_back(outcome);
+                            MoveNext(vault, run);
+                        });
+}
+} // namespace
+
+void CPasswordVault::MoveAllToKeyring(std::vector<StoredPassword> passwords,
+                                      std::function<void(const Outcomes&)> done) {
+    auto run = std::make_shared<MoveRun>();
+    run->passwords = std::move(passwords);
+    run->done = std::move(done);
+    MoveNext(*this, run);
+}
+
+void CPasswordVault::CheckKeyring(std::function<void(bool)> done) {
+    // An entry that is never written: a keyring that runs answers "not found".
+    Read(QStringLiteral("lumo-keyring-probe"), [done = std::move(done)](Outcome outcome, const std::string&) {
+        done(outcome != Outcome::NoKeyring);
+    });
 }

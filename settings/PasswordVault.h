@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Passwords in the desktop's keyring (Secret Service or KWallet, through qtkeychain) when one
 // runs. Every call answers later, through its callback on this thread: a keyring may first ask
@@ -44,6 +45,22 @@ public:
     // as before keyrings; an empty password stays where it is.
     void MoveToKeyring(KeyFamily family, const std::string& suffix, const char* name, const QString& account,
                        Callback done);
+    // A password the store holds: where it lies, and the keyring entry it belongs to.
+    struct StoredPassword {
+        KeyFamily family;
+        std::string suffix;
+        const char* name;
+        QString account;
+    };
+    using Outcomes = std::vector<Outcome>;
+    // Moves the passwords one after another, as MoveToKeyring does. After the first one the keyring
+    // refuses, the rest stay in the store without the keyring being asked again: a keyring that must
+    // first be made (or unlocked) asks the user on every write, and one "no" answers them all.
+    // `done` gets each password's outcome, in order.
+    void MoveAllToKeyring(std::vector<StoredPassword> passwords, std::function<void(const Outcomes&)> done);
+    // Whether a keyring answers at all; asks nothing of the user.
+    void CheckKeyring(std::function<void(bool answers)> done);
+
     // The marker value beside a stored password: 1 when the keyring holds it.
     static std::string MarkerName(const char* name) { return std::string(name) + "InKeyring"; }
 };

@@ -51,6 +51,12 @@ int AskTransferWhole(QWidget* parent, std::string_view name) {
     return answer == QMessageBox::Yes ? DialogResult::Yes : DialogResult::Cancel;
 }
 
+bool AskRemoveHost(QWidget* parent, const QString& name) {
+    return QMessageBox::question(parent, QStringLiteral("ホストの削除"),
+                                 QStringLiteral("ホスト「%1」を削除しますか。").arg(name)) ==
+           QMessageBox::Yes;
+}
+
 int AskFolderOverwrite(QWidget* parent, const QString& localFolderPath) {
     CFolderOverwriteDlg dlg(parent);
     dlg.Prepare(localFolderPath);

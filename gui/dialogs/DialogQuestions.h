@@ -36,6 +36,9 @@ int AskRenameOverwrite(QWidget* parent, std::string_view name, RemoteFileColumns
 // The server refused to resume the transfer of `name`. 1 to transfer the whole file again, or 2.
 int AskTransferWhole(QWidget* parent, std::string_view name);
 
+// The host settings sheet removes the host shown as `name`. True to remove it.
+bool AskRemoveHost(QWidget* parent, const QString& name);
+
 // A folder download meets an existing local folder. 1, 3, 5 or 2.
 int AskFolderOverwrite(QWidget* parent, const QString& localFolderPath);
 

@@ -19,6 +19,9 @@ public:
     void OnSetActive() override;
     bool OnKillActive() override;
 
+    // Fills the drop-down with every host's name and selects the current one.
+    void RefillHostChoice();
+
     // The page's size in dialog units; every page of the sheet has it.
     static constexpr int kWidth = 252;
     static constexpr int kMargin = 7;
@@ -35,8 +38,6 @@ protected:
     // Nothing is stored then.
     virtual bool StoreFields(HostRecord& host) = 0;
 
-    // Fills the drop-down with every host's name and selects the current one.
-    void RefillHostChoice();
     void LoadCurrent();
     // Stores the controls into the current host (true when no host is current).
     bool StoreCurrent();

@@ -1,6 +1,7 @@
 #include "gui/settings/CPropPageConnect.h"
 
 #include "gui/dialogs/DialogLayout.h"
+#include "gui/dialogs/DialogQuestions.h"
 #include "gui/settings/CharsetRow.h"
 #include "gui/settings/HostSheetControls.h"
 #include "gui/settings/PageRows.h"
@@ -145,7 +146,7 @@ void CPropPageConnect::OnNewHost() {
 
 void CPropPageConnect::OnDeleteHost() {
     const int selected = HostChoice()->currentIndex();
-    if (selected < 0)
+    if (selected < 0 || !AskRemoveHost(this, HostChoice()->itemText(selected)))
         return;
     Editor().Remove(selected);
     RefillHostChoice();

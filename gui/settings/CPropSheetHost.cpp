@@ -1,11 +1,15 @@
 #include "gui/settings/CPropSheetHost.h"
 
-#include "hosts/PasswordMigration.h"
-
+#include "gui/dialogs/DialogLayout.h"
+#include "gui/settings/CHostPage.h"
 #include "gui/settings/CPropPageConnect.h"
 #include "gui/settings/CPropPageProxy.h"
 #include "gui/settings/FoldersPage.h"
+#include "gui/settings/HostSheetControls.h"
+#include "gui/settings/PasswordKeeping.h"
 #include "hosts/QXDoc.h"
+
+#include <QLabel>
 
 #include <algorithm>
 
@@ -47,6 +51,10 @@ bool CPropSheetHost::OnApplied() {
         return false;
     }
     m_editor.Saved();
-    MovePasswordsToKeyring(ProgramVault());
+    // Apply keeps the sheet open: the drop-down shows the names as they were just stored.
+    if (auto* page = qobject_cast<CHostPage*>(ActivePage()))
+        page->RefillHostChoice();
+    MovePasswordsAndSayWhere(m_connect->findChild<QLabel*>(ControlName(HostSheetControl::PasswordKeeping)),
+                             parentWidget());
     return true;
 }

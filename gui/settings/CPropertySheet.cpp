@@ -4,10 +4,13 @@
 #include "gui/settings/CPropertyPage.h"
 #include "settings/SettingsKey.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -35,6 +38,9 @@ CPropertySheet::CPropertySheet(const QString& caption, QWidget* parent) : QDialo
     connect(cancel, &QPushButton::clicked, this, &CPropertySheet::reject);
     connect(m_applyButton, &QPushButton::clicked, this, [this] { Apply(); });
     connect(m_tabs, &QTabWidget::currentChanged, this, &CPropertySheet::OnTabChanged);
+    // Watched before any control sees the keys: a font box, a spin box or a text box would take
+    // Ctrl+Tab for itself and keep the user on its page.
+    qApp->installEventFilter(this);
 }
 
 void CPropertySheet::AddPage(CPropertyPage* page, const QString& title) {
@@ -126,18 +132,49 @@ void CPropertySheet::setVisible(bool visible) {
     QDialog::setVisible(visible);
 }
 
+namespace {
+void FocusFirstControl(QWidget* page) {
+    for (QWidget* w = page->nextInFocusChain(); w != page && page->isAncestorOf(w);
+         w = w->nextInFocusChain()) {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled()) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
+} // namespace
+
 void CPropertySheet::showEvent(QShowEvent* event) {
     if (m_active < 0 && !m_pages.empty()) {
         Activate(m_tabs->currentIndex());
         // The sheet opens with the focus on the page's first control, ready for typing.
-        CPropertyPage* page = ActivePage();
-        for (QWidget* w = page->nextInFocusChain(); w != page && page->isAncestorOf(w);
-             w = w->nextInFocusChain()) {
-            if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled()) {
-                w->setFocus(Qt::TabFocusReason);
-                break;
-            }
-        }
+        FocusFirstControl(ActivePage());
     }
     QDialog::showEvent(event);
+}
+
+bool CPropertySheet::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this && StepPage(static_cast<QKeyEvent&>(*event)))
+        return true;
+    return QDialog::eventFilter(watched, event);
+}
+
+bool CPropertySheet::StepPage(const QKeyEvent& key) {
+    const Qt::KeyboardModifiers mods = key.modifiers() & ~Qt::KeypadModifier;
+    int step = 0;
+    if (mods == Qt::ControlModifier && (key.key() == Qt::Key_Tab || key.key() == Qt::Key_PageDown))
+        step = 1;
+    else if ((mods == (Qt::ControlModifier | Qt::ShiftModifier) &&
+              (key.key() == Qt::Key_Backtab || key.key() == Qt::Key_Tab)) ||
+             (mods == Qt::ControlModifier && key.key() == Qt::Key_PageUp))
+        step = -1;
+    if (step == 0 || m_active < 0 || PageCount() < 2)
+        return false;
+    const bool onTabs = m_tabs->tabBar()->hasFocus();
+    const int target = (m_active + step + PageCount()) % PageCount();
+    // A page that refuses to be left has put the focus on the value it refused.
+    if (SetActivePage(target) && !onTabs)
+        FocusFirstControl(ActivePage());
+    return true;
 }

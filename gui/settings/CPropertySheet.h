@@ -5,6 +5,7 @@
 #include <vector>
 
 class CPropertyPage;
+class QKeyEvent;
 class QPushButton;
 class QTabWidget;
 
@@ -52,10 +53,14 @@ protected:
     void ShowProblem(const QString& message);
 
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void OnTabChanged(int index);
     void Activate(int index);
+    // Ctrl+Tab and Ctrl+PgDn (forward), Ctrl+Shift+Tab and Ctrl+PgUp: the next or previous page,
+    // from whichever control has the focus.
+    bool StepPage(const QKeyEvent& key);
 
     QTabWidget* m_tabs;
     QPushButton* m_applyButton;

@@ -58,7 +58,8 @@ private slots:
     void toolBarSlotsAndModes();
     void commandsWhileDisconnected();
     void enablingTableOnEveryRoute();
-    void cancelledLoginIsSaidAndHelpOpensTheGuide();
+    void cancelledLoginIsSaid();
+    void helpOpensTheGuideOrNamesIt();
     void viewCommandsAndListStyle();
     void progressTextsInTheStatusBar();
     void hostPaneFollowsTheTopHost();
@@ -495,7 +496,7 @@ void TestMainFrame::enablingTableOnEveryRoute() {
     QTRY_VERIFY(!f.Engine().CanCancel());
 }
 
-void TestMainFrame::cancelledLoginIsSaidAndHelpOpensTheGuide() {
+void TestMainFrame::cancelledLoginIsSaid() {
     StoreFixture fx;
     ScriptedFtpPeer peer;
     QVERIFY(peer.listen());
@@ -518,21 +519,77 @@ void TestMainFrame::cancelledLoginIsSaidAndHelpOpensTheGuide() {
         QVERIFY2(!f.Action(id)->isEnabled(), qPrintable(QString::number(id)));
     QVERIFY(f.Action(CommandId::Connect)->isEnabled());
     QCOMPARE(f.StatusBar()->StatusText(), QString());
+}
 
-    // Help opens the guide that lies beside the program; a missing guide is named.
-    OpenedUrls opened;
-    QVERIFY(QFileInfo::exists(UserGuidePath()));
-    QVERIFY(f.RunCommand(CommandId::Help));
-    QCOMPARE(opened.paths, QStringList{UserGuidePath()});
-    QString shown;
-    WhenModalShown([&shown](QDialog* d) {
-        shown = qobject_cast<QMessageBox*>(d)->text();
+namespace {
+// Runs with an xdg-open of the test's own first on the PATH (none: no xdg-open at all).
+struct FakeOpener {
+    QTemporaryDir dir;
+    QByteArray path = qgetenv("PATH");
+    explicit FakeOpener(const QByteArray& script) {
+        if (!script.isEmpty()) {
+            QFile opener(dir.filePath(QStringLiteral("xdg-open")));
+            if (!opener.open(QIODevice::WriteOnly))
+                qFatal("no fake xdg-open");
+            opener.write("#!/bin/sh\n" + script);
+            opener.setPermissions(opener.permissions() | QFile::ExeOwner);
+        }
+        qputenv("PATH", dir.path().toLocal8Bit() + (script.isEmpty() ? QByteArray() : ":" + path));
+    }
+    ~FakeOpener() { qputenv("PATH", path); }
+    QString opened() const {
+        QFile file(dir.filePath(QStringLiteral("opened")));
+        return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()).trimmed() : QString();
+    }
+};
+
+// The text of the next message box, once it shows; the box is answered.
+std::shared_ptr<QString> NextMessage() {
+    auto shown = std::make_shared<QString>();
+    WhenModalShown([shown](QDialog* d) {
+        if (auto* box = qobject_cast<QMessageBox*>(d))
+            *shown = box->text();
         d->accept();
     });
+    return shown;
+}
+} // namespace
+
+void TestMainFrame::helpOpensTheGuideOrNamesIt() {
+    StoreFixture fx;
+    CMainFrame f;
+    showAndSettle(f);
+    const QString guide = UserGuidePath();
+    QVERIFY(QFileInfo::exists(guide));
+    {
+        // The desktop's opener takes the guide that lies beside the program.
+        FakeOpener opener("printf '%s\\n' \"$1\" > \"$(dirname \"$0\")/opened\"\n");
+        QVERIFY(f.RunCommand(CommandId::Help));
+        QTRY_COMPARE(opener.opened(), guide);
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    }
+    {
+        // The opener runs but no browser takes the file: the path is named, to open it by hand.
+        FakeOpener opener("exit 3\n");
+        const auto shown = NextMessage();
+        QVERIFY(f.RunCommand(CommandId::Help));
+        QTRY_VERIFY(!shown->isEmpty());
+        QVERIFY2(shown->startsWith(QStringLiteral("ヘルプファイル 「%1」 を開けませんでした。").arg(guide)),
+                 qPrintable(*shown));
+    }
+    {
+        // Without xdg-open the desktop's own route is taken.
+        FakeOpener none({});
+        OpenedUrls opened;
+        QVERIFY(f.RunCommand(CommandId::Help));
+        QCOMPARE(opened.paths, QStringList{guide});
+    }
+    const auto shown = NextMessage();
     ShowUserGuide(&f, QStringLiteral("/nowhere/guide/index.html"));
-    QVERIFY2(shown.startsWith(
+    QTRY_VERIFY(!shown->isEmpty());
+    QVERIFY2(shown->startsWith(
                  QStringLiteral("ヘルプファイル 「/nowhere/guide/index.html」 が見つかりませんでした。")),
-             qPrintable(shown));
+             qPrintable(*shown));
 }
 
 void TestMainFrame::viewCommandsAndListStyle() {

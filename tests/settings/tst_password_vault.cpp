@@ -45,6 +45,8 @@ private slots:
     void firewallPasswordToo();
     void savedHostsMoveAndSessionsReadThem();
     void importedPasswordsGoWhereSavedOnesGo();
+    void aSaveSaysWherePasswordsWent();
+    void aKeyringToMakeIsAskedForOnce();
 
 private:
     Outcome Expected() const { return m_keyring ? Outcome::Done : Outcome::NoKeyring; }
@@ -54,7 +56,9 @@ private:
 
 void TestPasswordVault::initTestCase() {
     const QByteArray mode = qgetenv("LUMO_TEST_KEYRING");
-    QVERIFY2(mode == "keyring" || mode == "none", "run through tests/fixtures/keyring-session.sh");
+    // "nodefault": the run that aKeyringToMakeIsAskedForOnce starts on a session of its own.
+    QVERIFY2(mode == "keyring" || mode == "none" || mode == "nodefault",
+             "run through tests/fixtures/keyring-session.sh");
     m_keyring = mode == "keyring";
 }
 
@@ -270,6 +274,132 @@ void TestPasswordVault::importedPasswordsGoWhereSavedOnesGo() {
     QCOMPARE(key.ReadScrambled(N::Pass), m_keyring ? std::string() : server.password().toStdString());
     // The imported host logs in with it.
     QCOMPARE(cli({QStringLiteral("取り込み"), QStringLiteral("pwd")}).first, 0);
+}
+
+namespace {
+// Saves hosts with passwords (one without) and a firewall password, then moves them as a save of
+// the host settings does; gives back where they went.
+std::optional<PasswordsMoved> SaveAndMove(CPasswordVault& vault) {
+    HostList hosts(4);
+    for (int i = 0; i < 4; ++i) {
+        hosts[i].Name = "h" + std::to_string(i);
+        hosts[i].Adr = "ftp.example.jp";
+        hosts[i].User = "user" + std::to_string(i);
+        hosts[i].Pass = i == 2 ? "" : "secret" + std::to_string(i);
+    }
+    if (!CQXDoc().SaveAllHosts(hosts))
+        return std::nullopt;
+    {
+        SettingsKey key;
+        if (!key.CreateKey(KeyFamily::Host, ""))
+            return std::nullopt;
+        key.WriteString(N::FireUser, "fw");
+        key.WriteScrambled(N::FirePass, "fwsecret");
+    }
+    std::optional<PasswordsMoved> moved;
+    MovePasswordsToKeyring(vault, [&moved](const PasswordsMoved& m) { moved = m; });
+    (void)QTest::qWaitFor([&] { return moved.has_value(); }, 20000);
+    return moved;
+}
+
+std::string StoredPass(const char* host) {
+    SettingsKey key;
+    return key.OpenKey(KeyFamily::Host, host) ? key.ReadScrambled(N::Pass) : std::string("<no key>");
+}
+} // namespace
+
+void TestPasswordVault::aSaveSaysWherePasswordsWent() {
+    if (!m_keyring && qgetenv("LUMO_TEST_KEYRING") != "none")
+        QSKIP("for the keyring and none runs");
+    StoreFixture store;
+    const auto moved = SaveAndMove(m_vault);
+    QVERIFY(moved);
+    QCOMPARE(moved->keyringAnswers, m_keyring);
+    QCOMPARE(moved->inKeyring, m_keyring ? 4 : 0);
+    QCOMPARE(moved->inStore, m_keyring ? 0 : 4);
+    QCOMPARE(StoredPass("Host0"), m_keyring ? std::string() : std::string("secret0"));
+    QCOMPARE(WherePasswordsWent(*moved),
+             m_keyring ? QStringLiteral("パスワードはデスクトップのキーリングに保存しました"
+                                        "（キーリングにあるパスワードはここに表示しません）。")
+                       : QStringLiteral("キーリングが見つからないため、パスワードはこれまでどおり"
+                                        "設定ファイルに保存しました。"));
+    // A save with nothing left to move says nothing of its own.
+    std::optional<PasswordsMoved> again;
+    MovePasswordsToKeyring(m_vault, [&again](const PasswordsMoved& m) { again = m; });
+    QTRY_VERIFY_WITH_TIMEOUT(again.has_value(), 20000);
+    if (m_keyring)
+        QCOMPARE(WherePasswordsWent(*again), QString());
+    QCOMPARE(WherePasswordsWent({2, 1, true}),
+             QStringLiteral("パスワード 2 件はデスクトップのキーリングに保存しましたが、1 件はキーリングに"
+                            "保存できなかったため設定ファイルに保存しました。"));
+}
+
+void TestPasswordVault::aKeyringToMakeIsAskedForOnce() {
+    const QByteArray mode = qgetenv("LUMO_TEST_KEYRING");
+    if (mode == "nodefault") {
+        // A Secret Service with no keyring yet: each write asks the desktop to make one, and the
+        // prompter here declines (it cannot show). Four passwords, one question.
+        StoreFixture store;
+        const auto moved = SaveAndMove(m_vault);
+        QVERIFY(moved);
+        QCOMPARE(moved->keyringAnswers, true);
+        QCOMPARE(moved->inKeyring, 0);
+        QCOMPARE(moved->inStore, 4);
+        QCOMPARE(WherePasswordsWent(*moved),
+                 QStringLiteral("デスクトップのキーリングに保存できなかったため、パスワードはこれまでどおり"
+                                "設定ファイルに保存しました。"));
+        QCOMPARE(StoredPass("Host3"), std::string("secret3"));
+        QFile prompts(QString::fromLocal8Bit(qgetenv("LUMO_TEST_PROMPTS")));
+        QVERIFY(prompts.open(QIODevice::ReadOnly));
+        QCOMPARE(prompts.readAll().count('\n'), 1);
+        return;
+    }
+    if (!m_keyring)
+        QSKIP("needs gnome-keyring");
+    // The run above, on a session bus of its own whose only prompter counts the questions.
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("services")));
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("run")));
+    QFile::setPermissions(dir.filePath(QStringLiteral("run")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const auto write = [&dir](const QString& name, const QString& text) {
+        QFile f(dir.filePath(name));
+        return f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) == text.toUtf8().size();
+    };
+    QVERIFY(write(QStringLiteral("prompter.sh"),
+                  QStringLiteral("#!/bin/sh\necho asked >>\"$LUMO_TEST_PROMPTS\"\nexit 1\n")));
+    QVERIFY(write(QStringLiteral("services/org.gnome.keyring.SystemPrompter.service"),
+                  QStringLiteral("[D-BUS Service]\nName=org.gnome.keyring.SystemPrompter\nExec=/bin/sh %1\n")
+                      .arg(dir.filePath(QStringLiteral("prompter.sh")))));
+    QVERIFY(write(
+        QStringLiteral("bus.conf"),
+        QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                       " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                       "<busconfig><type>session</type><listen>unix:tmpdir=%1</listen>"
+                       "<servicedir>%1/services</servicedir>"
+                       "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                       "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
+            .arg(dir.path())));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LUMO_TEST_KEYRING"), QStringLiteral("nodefault"));
+    env.insert(QStringLiteral("LUMO_TEST_PROMPTS"), dir.filePath(QStringLiteral("prompts")));
+    env.insert(QStringLiteral("HOME"), dir.path());
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.filePath(QStringLiteral("run")));
+    env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    QProcess run;
+    run.setProcessEnvironment(env);
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    run.start(QStringLiteral("dbus-run-session"),
+              {QStringLiteral("--config-file=") + dir.filePath(QStringLiteral("bus.conf")),
+               QStringLiteral("--"), QStringLiteral("sh"), QStringLiteral("-c"),
+               QStringLiteral("gnome-keyring-daemon --start --components=secrets >/dev/null && exec \"$@\""),
+               QStringLiteral("sh"), QCoreApplication::applicationFilePath(),
+               QStringLiteral("aKeyringToMakeIsAskedForOnce")});
+    QVERIFY(run.waitForFinished(120000));
+    const QByteArray out = run.readAll();
+    QVERIFY2(run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0, out.constData());
+    QVERIFY2(out.contains("PASS   : TestPasswordVault::aKeyringToMakeIsAskedForOnce()"), out.constData());
 }
 
 QTEST_GUILESS_MAIN(TestPasswordVault)

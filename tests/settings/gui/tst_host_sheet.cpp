@@ -1,3 +1,4 @@
+#include "SheetKeys.h"
 #include "StoreFixture.h"
 #include "dialogs/DialogDriver.h"
 #include "gui/settings/CPropPageConnect.h"
@@ -95,6 +96,18 @@ struct OpenSheet {
     QComboBox* hosts(QWidget* page) { return Find<QComboBox>(page, HostChoice); }
     void click(QWidget* page, int id) { QTest::mouseClick(Find<QPushButton>(page, id), Qt::LeftButton); }
     void ok() { ClickButton(&sheet, CPropertySheet::kOkButton); }
+    // Clicks 削除 and answers its question; gives back the question ("" when none was asked).
+    QString remove(QMessageBox::StandardButton answer = QMessageBox::Yes) {
+        QString asked;
+        WhenModalShown([&asked, answer](QDialog* d) {
+            if (auto* box = qobject_cast<QMessageBox*>(d)) {
+                asked = box->text();
+                box->button(answer)->click();
+            }
+        });
+        click(connect(), DeleteHost);
+        return asked;
+    }
 };
 
 } // namespace
@@ -214,7 +227,11 @@ void TestHostSheet::removingHostsKeepsTheRestInOrder() {
     CQXDoc().SaveAllHosts({host("only")});
     {
         OpenSheet s;
-        s.click(s.connect(), DeleteHost);
+        // The host is removed only when the user says so.
+        QCOMPARE(s.remove(QMessageBox::No), QStringLiteral("ホスト「only」を削除しますか。"));
+        QCOMPARE(s.edit(s.connect(), Name)->text(), QStringLiteral("only"));
+        QVERIFY(!s.sheet.IsModified());
+        QCOMPARE(s.remove(), QStringLiteral("ホスト「only」を削除しますか。"));
         QCOMPARE(s.hosts(s.connect())->count(), 1);
         QCOMPARE(s.edit(s.connect(), Name)->text(), QStringLiteral("新しいホスト(1)"));
         QVERIFY(s.sheet.SetActivePage(2));
@@ -224,10 +241,11 @@ void TestHostSheet::removingHostsKeepsTheRestInOrder() {
     CQXDoc().SaveAllHosts({host("a"), host("b"), host("c"), host("d")});
     OpenSheet s(3);
     QCOMPARE(s.edit(s.connect(), Name)->text(), QStringLiteral("d"));
-    s.click(s.connect(), DeleteHost); // the last: the one before it becomes current
+    QCOMPARE(s.remove(),
+             QStringLiteral("ホスト「d」を削除しますか。")); // the last: the one before it is current
     QCOMPARE(s.edit(s.connect(), Name)->text(), QStringLiteral("c"));
     Choose(s.hosts(s.connect()), 0);
-    s.click(s.connect(), DeleteHost); // the first: the former second becomes current
+    s.remove(); // the first: the former second becomes current
     QCOMPARE(s.edit(s.connect(), Name)->text(), QStringLiteral("b"));
     QSignalSpy changed(&s.doc, &CQXDoc::HostsChanged);
     s.ok();
@@ -407,7 +425,7 @@ void TestHostSheet::cancelWritesNothing() {
         QSignalSpy changed(&s.doc, &CQXDoc::HostsChanged);
         Type(s.edit(s.connect(), Name), QStringLiteral("changed"));
         s.click(s.connect(), NewHost);
-        s.click(s.connect(), DeleteHost);
+        s.remove();
         QVERIFY(s.sheet.SetActivePage(1));
         Type(s.edit(s.proxy(), Mail), QStringLiteral("x@example.jp"));
         if (escape)
@@ -505,6 +523,9 @@ void TestHostSheet::keyboard() {
     QTest::keyClick(&s.sheet, Qt::Key_P, Qt::AltModifier);
     QLineEdit* port = s.edit(s.connect(), Port);
     QCOMPARE(s.sheet.focusWidget(), port);
+    CheckPageKeys(s.sheet);
+    QVERIFY(s.sheet.SetActivePage(0));
+    port->setFocus();
     port->end(false);
     QTest::keyClicks(port, QStringLiteral("990"));
     QTest::keyClick(port, Qt::Key_Return);
@@ -531,7 +552,15 @@ void TestHostSheet::securityChoiceAndItsPort() {
     }
     OpenSheet s;
     // The widget tests run without a session bus: no keyring, and the page says where passwords go.
-    QTRY_VERIFY(Find<QLabel>(s.connect(), PasswordKeeping)->text().contains(QStringLiteral("設定ファイル")));
+    QLabel* keeping = Find<QLabel>(s.connect(), PasswordKeeping);
+    QTRY_COMPARE(keeping->text(), QStringLiteral("キーリングが見つからないため、パスワードはこれまでどおり"
+                                                 "設定ファイルに保存します。"));
+    // After a save it says where the passwords went.
+    Type(s.edit(s.connect(), Password), QStringLiteral("host-secret"));
+    QTest::mouseClick(s.sheet.ApplyButton(), Qt::LeftButton);
+    QTRY_COMPARE(keeping->text(), QStringLiteral("キーリングが見つからないため、パスワードはこれまでどおり"
+                                                 "設定ファイルに保存しました。"));
+    QCOMPARE(SettingsKey::Unscramble(storedText(fx, "Host0", "Pass")), std::string("host-secret"));
     QComboBox* security = Find<QComboBox>(s.connect(), Security);
     QLineEdit* port = s.edit(s.connect(), Port);
     QCOMPARE(security->currentIndex(), HostSecurity::None);
@@ -567,18 +596,26 @@ void TestHostSheet::applyKeepsTheSheetOpen() {
     OpenSheet s;
     QPushButton* apply = s.sheet.ApplyButton();
     QVERIFY(!apply->isEnabled());
-    s.click(s.connect(), DeleteHost);
+    s.remove();
     QVERIFY(apply->isEnabled());
     QTest::mouseClick(apply, Qt::LeftButton);
     QVERIFY(s.sheet.isVisible());
     QVERIFY(!apply->isEnabled());
     QCOMPARE(storedText(fx, "Host0", "Name"), std::string("b"));
     QCOMPARE(storedText(fx, "Host0", "chmod"), std::string("chmod-b"));
+    // A new host renamed before Apply shows its new name in the drop-down too, as the tree does.
+    s.click(s.connect(), NewHost);
+    Type(s.edit(s.connect(), Name), QStringLiteral("c"));
+    QTest::mouseClick(apply, Qt::LeftButton);
+    QCOMPARE(s.hosts(s.connect())->currentText(), QStringLiteral("c"));
+    QCOMPARE(storedText(fx, "Host1", "Name"), std::string("c"));
+    Choose(s.hosts(s.connect()), 0);
     Type(s.edit(s.connect(), Name), QStringLiteral("b2"));
     s.ok();
     QCOMPARE(storedText(fx, "Host0", "Name"), std::string("b2"));
     QCOMPARE(storedText(fx, "Host0", "chmod"), std::string("chmod-b"));
-    QVERIFY(!stored(fx, "Host1", "Name"));
+    QCOMPARE(storedText(fx, "Host1", "Name"), std::string("c"));
+    QVERIFY(!stored(fx, "Host2", "Name"));
 }
 
 void TestHostSheet::unwritableStoreKeepsTheSheetOpen() {

@@ -1,3 +1,4 @@
+#include "SheetKeys.h"
 #include "StoreFixture.h"
 #include "app/CommandIds.h"
 #include "app/gui/CMainFrame.h"
@@ -54,6 +55,7 @@ private slots:
     void systemPageStoresAndAppliesAtOnce();
     void systemPageRefusals_data();
     void systemPageRefusals();
+    void ctrlTabReachesEveryPage();
 };
 
 namespace {
@@ -656,6 +658,19 @@ void TestOptionsSheet::systemPageRefusals() {
         QVERIFY(!s.sheet.isVisible());
         QCOMPARE(storedNumber(fx, "system", "timeout"), 30u);
     }
+}
+
+void TestOptionsSheet::ctrlTabReachesEveryPage() {
+    StoreFixture fx;
+    CQXDoc().SaveAllHosts({host("a"), host("b")});
+    OpenSheet s(0);
+    QVERIFY(QTest::qWaitForWindowActive(&s.sheet));
+    CheckPageKeys(s.sheet);
+    // From the first page, four presses go round to the last page and back to the first.
+    QVERIFY(s.sheet.SetActivePage(0));
+    for (int i = 0; i < s.sheet.PageCount(); ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(s.sheet.Tabs()->currentIndex(), 0);
 }
 
 QTEST_MAIN(TestOptionsSheet)
