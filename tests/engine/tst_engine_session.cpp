@@ -119,6 +119,8 @@ private slots:
     void hostNameIsLookedUp();
     void connectingAgainEndsThePreviousSession();
     void connectFailures();
+    void disconnectSaysQuit_data();
+    void disconnectSaysQuit();
     void replyTimeoutReturnsToIdle();
     void replyIsTimedAsAWhole();
     void silentServerEndsTheLogin_data();
@@ -571,6 +573,61 @@ void TestEngineSession::connectingAgainEndsThePreviousSession() {
     QVERIFY2(!second.failed(), qPrintable(second.failure()));
     // Leaving a session on purpose is not a lost connection.
     QVERIFY(!m_ui->logContains(kLost));
+}
+
+void TestEngineSession::disconnectSaysQuit_data() {
+    QTest::addColumn<QString>("server");
+    QTest::newRow("answers 221") << "221";
+    QTest::newRow("closes without an answer") << "close";
+    // A new session begins while the server keeps the QUIT waiting.
+    QTest::newRow("silent, connecting again meanwhile") << "silent";
+}
+
+void TestEngineSession::disconnectSaysQuit() {
+    QFETCH(QString, server);
+    SaveHost(m_peer->port());
+    QSignalSpy quitDone(m_engine.get(), &CFtpEngine::QuitDone);
+    ScriptedFtpPeer second;
+    QVERIFY(second.listen());
+    bool endedAtOnce = false;
+    LoginToIdle(*m_peer, *m_engine)
+        .call([&] {
+            m_engine->SetTimeoutMs(server == "silent" ? 1500 : 30000);
+            m_engine->CloseSession();
+            // The window sees the session end at once; the answer is waited for beside it.
+            endedAtOnce = !m_engine->IsConnected() && m_engine->IsQuitting() && !m_ui->connectedStates.back();
+            if (server == "silent") {
+                SaveHost(second.port());
+                m_engine->Connect(0);
+            }
+        })
+        .expect("QUIT");
+    if (server == "221")
+        m_peer->reply("221 Goodbye.").expectClose();
+    else if (server == "close")
+        m_peer->close();
+    else
+        m_peer->expectClose();
+    if (server == "silent")
+        LoginToIdle(second, *m_engine);
+    m_engine->Connect(0);
+    QTRY_VERIFY_WITH_TIMEOUT(m_peer->done(), 10000);
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QVERIFY(endedAtOnce);
+    QTRY_COMPARE(quitDone.count(), 1);
+    QVERIFY(!m_engine->IsQuitting());
+    const std::string ended = server == "silent"
+                                  ? "テストとの接続を切断しました（QUIT に応答がありませんでした）。\r\n"
+                                  : "テストとの接続を切断しました。\r\n";
+    QVERIFY2(m_ui->logContains(server == "221" ? "QUIT\r\n221 Goodbye.\r\n" + ended : ended), log().c_str());
+    QVERIFY(!m_ui->logContains(kLost));
+    if (server == "silent") {
+        // The time-out of the old connection leaves the new session alone.
+        QTRY_VERIFY(second.done());
+        QVERIFY2(!second.failed(), qPrintable(second.failure()));
+        QVERIFY(m_engine->IsConnected());
+        QVERIFY(m_engine->IsLoggedIn());
+    }
 }
 
 void TestEngineSession::connectFailures() {

@@ -258,7 +258,7 @@ void TestEngineUpload::asciiUploadSendsCrLf() {
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QTRY_VERIFY(!m_engine->IsBusy());
     QCOMPARE(m_peer->dataReceived(), std::string("one\r\ntwo\r\nthree\r\n\r\nend"));
-    QVERIFY(m_ui->logContains("226 stored\r\nアップロードは正常終了しました。\r\n"));
+    QVERIFY(m_ui->logContains("226 stored\r\nアップロードは正常終了しました（送信先：/cur/text.txt）。\r\n"));
     QVERIFY(EngineProbe::DataConns(*m_engine).empty());
 }
 
@@ -288,7 +288,7 @@ void TestEngineUpload::resumePastFourGiB() {
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QTRY_VERIFY(!m_engine->IsBusy());
     QCOMPARE(m_peer->dataReceived(), std::string("e tail"));
-    QVERIFY(m_ui->logContains("アップロードは正常終了しました。\r\n"));
+    QVERIFY(m_ui->logContains("アップロードは正常終了しました（送信先：/big.bin）。\r\n"));
 }
 
 void TestEngineUpload::rearmTimerSendsNoDataBeforeStor() {
