@@ -48,6 +48,10 @@ struct DataConn {
     bool commandSent = false;
     // An upload has read its file to the end.
     bool atEnd = false;
+    // What an upload has read (and converted) but not yet handed to the socket, from `outgoingAt`
+    // on: the file is read in large pieces, the socket gets one send block at a time.
+    std::string outgoing;
+    std::size_t outgoingAt = 0;
     // The server has answered the transfer command; an upload sent whole before that waits for
     // it to close the connection (`sentWhole`): a server that found the data connection closed
     // before it had read STOR could take the close for the end of nothing.

@@ -100,6 +100,8 @@ const char* StepName(int message) {
         return "SIZETYPE";
     case WM_FTP_SIZE:
         return "SIZE";
+    case WM_FTP_QUIT:
+        return "QUIT";
     case WM_FTP_AUTH:
         return "AUTH";
     case WM_FTP_TLS:

@@ -88,6 +88,8 @@ inline constexpr int WM_FTP_OPTSUTF8 = 0x541;
 // mode), then SIZE.
 inline constexpr int WM_FTP_SIZETYPE = 0x542;
 inline constexpr int WM_FTP_SIZE = 0x543;
+// QUIT has gone out on the connection of a closed session: its answer, or the close.
+inline constexpr int WM_FTP_QUIT = 0x544;
 
 // Encrypted sessions. AUTH TLS is sent, then 234.
 inline constexpr int WM_FTP_AUTH = 0x520;

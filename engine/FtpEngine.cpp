@@ -1,7 +1,9 @@
 #include "engine/FtpEngine.h"
 
+#include "engine/ConnectFailure.h"
 #include "engine/DataChains.h"
 #include "engine/RemoteNames.h"
+#include "platform/SocketError.h"
 #include "platform/TextCodec.h"
 #include "settings/SystemSettings.h"
 
@@ -10,7 +12,11 @@ using namespace SocketEvent;
 CFtpEngine::CFtpEngine(CEngineUi& ui, QObject* parent) : QObject(parent), m_ui(ui) {
     ReadSystemSettings();
     m_replyTimer.setSingleShot(true);
+    m_quitTimer.setSingleShot(true);
     m_rearmTimer.setInterval(kRearmIntervalMs);
+    connect(&m_quitTimer, &QTimer::timeout, this, [this] {
+        EndQuit(m_quitHost + "との接続を切断しました（QUIT に応答がありませんでした）。\r\n");
+    });
     connect(&m_replyTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_REPLY); });
     connect(&m_rearmTimer, &QTimer::timeout, this, [this] { OnTimer(TIMER_REARM); });
     connect(&m_events, &CSocketEvents::Event, this, [this](int message, qintptr s, quint32 word) {
@@ -25,6 +31,7 @@ CFtpEngine::CFtpEngine(CEngineUi& ui, QObject* parent) : QObject(parent), m_ui(u
 CFtpEngine::~CFtpEngine() {
     m_dataConns.clear();
     m_ctrlSocket.close();
+    m_quitSocket.close();
 }
 
 void CFtpEngine::ReadSystemSettings() {
@@ -153,6 +160,9 @@ void CFtpEngine::OnMessage(int message, SocketId s, std::uint32_t word) {
     case WM_FTP_PROT:
         OnFtpProt(s, word);
         break;
+    case WM_FTP_QUIT:
+        OnFtpQuit(s, word);
+        break;
     default:
         break;
     }
@@ -227,7 +237,7 @@ int CFtpEngine::DispatchNextOp() {
         m_ui.ProgressChanged(m_progress);
         ReturnToUserFolder();
         if (m_opQueue.empty()) {
-            SetStatusText({});
+            ShowResult();
             ResetProgress();
             m_busy = 0;
             // The run is over: a later download may replace what this one wrote.
@@ -248,6 +258,11 @@ int CFtpEngine::DispatchNextOp() {
         m_opQueue.pop_front();
         m_curOp = FirstStep(m_op);
         m_busy = 1;
+        if (m_resting) {
+            m_resting = false;
+            m_result.clear();
+            m_resultIsFailure = false;
+        }
 
         if (const auto* open = std::get_if<Op::ShellOpen>(&m_op)) {
             m_ui.ShellOpen(open->path, open->verb);
@@ -327,7 +342,7 @@ bool CFtpEngine::IsTransferring() const {
     return false;
 }
 
-void CFtpEngine::CloseSession() {
+void CFtpEngine::EndSession(bool quit) {
     ++m_sessionSerial;
     m_ui.ClearFileList();
     m_opQueue.clear();
@@ -339,7 +354,10 @@ void CFtpEngine::CloseSession() {
         m_lookupId = -1;
     }
     if (m_ctrlSocket.valid()) {
-        m_ctrlSocket.shutdownAndClose();
+        if (quit)
+            m_quitSocket = std::move(m_ctrlSocket);
+        else
+            m_ctrlSocket.shutdownAndClose();
         m_ui.SetConnectedState(false);
     }
     DropDataSide();
@@ -360,8 +378,56 @@ void CFtpEngine::CloseSession() {
     m_typeAscii.reset();
 }
 
+void CFtpEngine::CloseSession() {
+    // A server that stopped answering is not asked to say goodbye, nor one that has not logged
+    // the user in.
+    if (!m_loggedIn || !m_ctrlSocket.valid() || m_timedOut) {
+        EndSession();
+        return;
+    }
+    // Only the last session's QUIT is waited for.
+    if (m_quitSocket.valid())
+        EndQuit(m_quitHost + "との接続を切断しました。\r\n");
+    SendCommand(m_ctrlSocket.id(), "QUIT");
+    m_quitHost = m_host.Name;
+    m_quitReply = ReplyReader();
+    EndSession(true);
+    m_events.Select(m_quitSocket.id(), WM_FTP_QUIT, Read | Close);
+    m_quitTimer.start(m_timeoutMs != 0 ? m_timeoutMs : kLoginLimitMs);
+}
+
+void CFtpEngine::OnFtpQuit(SocketId s, std::uint32_t word) {
+    if (!(m_quitSocket == s))
+        return;
+    if (EventKind(word) == Read) {
+        std::string text;
+        char buffer[512];
+        for (long n; (n = m_events.Receive(s, buffer, sizeof buffer)) > 0;)
+            text.append(buffer, static_cast<std::size_t>(n));
+        // What the server still had to say before it answers QUIT is shown as well.
+        for (bool whole = m_quitReply.Feed(text); whole; whole = m_quitReply.Feed({})) {
+            m_ui.AppendLog(m_quitReply.LastReply());
+            if (m_quitReply.Code() == 221) {
+                EndQuit(m_quitHost + "との接続を切断しました。\r\n");
+                return;
+            }
+        }
+        if (m_quitReply.PendingSize() <= kMaxPendingReply)
+            return;
+    }
+    EndQuit(m_quitHost + "との接続を切断しました。\r\n");
+}
+
+void CFtpEngine::EndQuit(const std::string& line) {
+    m_quitTimer.stop();
+    m_quitSocket.shutdownAndClose();
+    m_quitReply = ReplyReader();
+    m_ui.AppendLog(line);
+    emit QuitDone();
+}
+
 void CFtpEngine::CloseSessionLost() {
-    CloseSession();
+    EndSession();
     LogFailure("ホストから切断されました。\r\n");
 }
 
@@ -373,7 +439,7 @@ void CFtpEngine::CancelTransfers() {
     if (!m_loggedIn) {
         // Before the login has ended there is nothing to abort: ABOR would only be taken for the
         // answer to USER or PASS. The connecting is given up.
-        CloseSession();
+        EndSession();
         m_busy = 0;
         m_ui.AppendLog("接続を取りやめました。\r\n");
         return;
@@ -423,16 +489,20 @@ void CFtpEngine::OnTimer(int id) {
         if (!m_ctrlSocket.valid())
             break;
         if (!m_loggedIn) {
+            // Until the greeting (the name lookup, the connect, the greeting itself) the server
+            // has not been reached at all.
+            const int step = m_events.Message(m_ctrlSocket.id());
+            const bool reached = m_lookupId == -1 && step != WM_FTP_CONNECT && step != WM_FTP_FIRECONNECT;
             // A login that cannot go on leaves no half-open session behind.
-            CloseSession();
+            EndSession();
             m_busy = 0;
-            LogFailure("タイムアウトしました。\r\n");
+            LogFailure(reached ? "タイムアウトしました。\r\n" : ConnectFailureLine(SocketError::TimedOut));
             break;
         }
         if (m_busy == 1 && m_curOp == WM_FTP_ABOR) {
             // A server that answers neither the transfer nor its abort is no longer in step with
             // the session: anything sent now could be taken for an answer to something else.
-            CloseSession();
+            EndSession();
             LogFailure("中止の応答がないため、切断しました。\r\n");
             break;
         }
@@ -449,6 +519,7 @@ void CFtpEngine::OnTimer(int id) {
         m_opQueue.clear();
         DropDataSide();
         ResetProgress();
+        ShowResult();
         Arm(m_ctrlSocket.id(), WM_FTP_IDLE, Read | Close);
         emit Idle();
         break;

@@ -104,7 +104,12 @@ public:
     void SetListAfterLogin(bool list) { m_listAfterLogin = list; }
     [[nodiscard]] std::int32_t SendChunk() const { return m_sendChunk; }
 
+    // Ends the session as the user asks it to: a logged-in server is told QUIT, and its answer is
+    // waited for (at most the reply time-out) on the side, while the engine is free for a new
+    // session at once. Without a login, or after the server went quiet, the connection just closes.
     void CloseSession();
+    // A QUIT still waits for its answer.
+    [[nodiscard]] bool IsQuitting() const { return m_quitSocket.valid(); }
     void CancelTransfers();
     // The cancel command's rule: connected, and an operation runs or waits.
     [[nodiscard]] bool CanCancel() const;
@@ -203,6 +208,8 @@ public:
 signals:
     // The queue ran dry and no operation runs: the session rests until something is asked.
     void Idle();
+    // The QUIT of a closed session has been answered, or given up on.
+    void QuitDone();
 
 private:
     // Tests look at and set up states no command leads to through this.
@@ -220,6 +227,9 @@ private:
     // either order: false for the first (which is only noted), true for the second.
     bool SecondOfTwoEvents();
 
+    // Ends the session at once, telling the server nothing; with `quit` its connection stays open
+    // as the one a QUIT waits on.
+    void EndSession(bool quit = false);
     void CloseSessionLost();
     int ConnectTo(SocketId s, const std::string& address, int port);
     int ConnectFirewall();
@@ -347,6 +357,10 @@ private:
     void EndOperation();
     // Logs the engine's own text for something asked that was not done, and tells the UI.
     void LogFailure(const std::string& text);
+    // What the status bar says once the session rests: the run's last failure, else its last
+    // finished transfer. Shown at once when no session is left to run anything.
+    void NoteResult(const std::string& line, bool failure);
+    void ShowResult();
     void ResetProgress();
     // Takes the session's names and tells the UI when they differ from the last.
     void SetNames(const NameCodec& names);
@@ -357,8 +371,9 @@ private:
     // (Re)starts the reply timer for a wait on the server: the reply time-out, or during the login
     // kLoginLimitMs when the time-out is off.
     void StartReplyTimer();
-    // The login was refused (USER or PASS): the account is asked for again, or the session ends.
-    void LoginRefused(SocketId s);
+    // The login was refused (USER or PASS, as `message` says): the account is asked for again, or
+    // the session ends.
+    void LoginRefused(SocketId s, int message);
     // After a preliminary reply (1xx, "ready in n minutes") a step of the login waits, timed anew,
     // for its reply proper under the same message. True when the reply was one.
     bool AwaitReplyProper(SocketId s, int message);
@@ -395,6 +410,9 @@ private:
     // FEAT, then OPTS UTF8 ON when the host's names are on 自動 and the server offers UTF-8.
     void OnFtpFeat(int message, SocketId s, std::uint32_t word);
     void OnFtpSize(int message, SocketId s, std::uint32_t word);
+    // The answer to the QUIT of a closed session, its close, or its time-out.
+    void OnFtpQuit(SocketId s, std::uint32_t word);
+    void EndQuit(const std::string& line);
 
     // Encrypted sessions.
     // The host name certificates are checked against: the host's address without brackets.
@@ -512,6 +530,17 @@ private:
     int m_lookupId = -1;
     QTimer m_replyTimer;
     QTimer m_rearmTimer;
+    // The connection of a closed session while its QUIT waits for the answer, with its own reader
+    // and time-out: a new session may begin meanwhile. The host is named when it ends.
+    Socket m_quitSocket;
+    ReplyReader m_quitReply;
+    QTimer m_quitTimer;
+    std::string m_quitHost;
+    // The status bar's words once the session rests (NoteResult); a run's first operation
+    // forgets the last run's.
+    std::string m_result;
+    bool m_resultIsFailure = false;
+    bool m_resting = true;
     CTransferProgress m_progress;
     QElapsedTimer m_progressShown;
     // Buffers that data pass through on their way between socket and file.

@@ -37,6 +37,21 @@ const char* FailureText(const DataChain& chain) {
 bool IsPositive(int code) {
     return code >= 200 && code < 300;
 }
+
+// The line of a finished transfer, naming where the file went: a download's local file by its
+// whole path (lumo-cli may have been given a relative folder), an upload's path on the server.
+std::string FinishedLine(const DataChain& chain, const DataConn* conn) {
+    const std::string done =
+        chain.IsDownload() ? "ダウンロードが正常終了しました" : "アップロードは正常終了しました";
+    if (!conn)
+        return done + "。\r\n";
+    if (chain.IsDownload())
+        return done + "（保存先：" +
+               ShownName(
+                   QFileInfo(QString::fromStdString(conn->localPath)).absoluteFilePath().toStdString()) +
+               "）。\r\n";
+    return done + "（送信先：" + ShownName(conn->remotePath) + "）。\r\n";
+}
 } // namespace
 
 const DataChain* ChainOfMessage(int message) {
@@ -395,8 +410,9 @@ void CFtpEngine::FinishChain(const DataChain& chain, bool replyAccepted) {
     // The file is whole: nothing of it is left over when the data side goes.
     if (conn)
         conn->file.reset();
-    m_ui.AppendLog(chain.IsDownload() ? "ダウンロードが正常終了しました。\r\n"
-                                      : "アップロードは正常終了しました。\r\n");
+    const std::string line = FinishedLine(chain, conn);
+    m_ui.AppendLog(line);
+    NoteResult(line, false);
     EndOperation();
 }
 

@@ -1,5 +1,6 @@
 #include "engine/FtpEngine.h"
 
+#include "engine/ConnectFailure.h"
 #include "engine/FtpAddress.h"
 #include "hosts/QXDoc.h"
 #include "platform/SocketError.h"
@@ -76,9 +77,12 @@ int CFtpEngine::ConnectHost(const HostRecord& host, int hostNumber) {
     SetNames(NameCodec(RemoteCharsetOfNumber(m_host.charset)));
     m_ui.AppendLog(m_host.Name + "に接続します\r\n");
     m_busy = 1;
+    m_resting = false;
+    m_result.clear();
+    m_resultIsFailure = false;
     // The login runs before any queued operation: none of the last session's is current.
     m_curOp = 0;
-    CloseSession();
+    EndSession();
     m_opQueue.clear();
     m_dataConns.clear();
     m_userAccepted = false;
@@ -132,8 +136,8 @@ void CFtpEngine::OnFtpHostFound(int lookupId, std::uint32_t word) {
         return;
     m_lookupId = -1;
     if (EventError(word) != 0) {
-        CloseSession();
-        LogFailure("ホストが見つかりませんでした。\r\n");
+        EndSession();
+        LogFailure(ConnectFailureLine(EventError(word)));
         return;
     }
     // The socket made for the session is IPv4; a name with IPv6 addresses alone needs the other kind.
@@ -156,9 +160,11 @@ void CFtpEngine::OnFtpConnect(SocketId s, std::uint32_t word) {
                 StartReplyTimer();
             }
         } else {
-            LogFailure(EventError(word) == SocketError::AccessDenied ? "アクセスが拒否されました\r\n"
-                                                                     : "接続エラーです\r\n");
-            CloseSession();
+            // The session ends first, so that the failure is what the status bar is left with.
+            EndSession();
+            LogFailure(EventError(word) == SocketError::AccessDenied
+                           ? std::string("アクセスが拒否されました\r\n")
+                           : ConnectFailureLine(EventError(word)));
         }
         return;
     }
@@ -166,7 +172,7 @@ void CFtpEngine::OnFtpConnect(SocketId s, std::uint32_t word) {
     if (!CommandStep(s, word, WM_FTP_CONNECT, {}) || AwaitReplyProper(s, WM_FTP_CONNECT))
         return;
     if (m_reply.Code() >= 400) {
-        CloseSession();
+        EndSession();
         LogFailure("サーバーが接続を受け付けませんでした。\r\n");
         return;
     }
@@ -186,6 +192,22 @@ int CFtpEngine::SendCommand(SocketId s, const std::string& line) {
 void CFtpEngine::LogFailure(const std::string& text) {
     m_ui.AppendLog(text);
     m_ui.OperationFailed(m_curOp, text);
+    NoteResult(text, true);
+}
+
+void CFtpEngine::NoteResult(const std::string& line, bool failure) {
+    // A failure is what the run came to, however many files went well after it.
+    if (m_resultIsFailure && !failure)
+        return;
+    m_result = line.substr(0, line.find_first_of("\r\n"));
+    m_resultIsFailure = failure;
+    if (!m_ctrlSocket.valid())
+        ShowResult();
+}
+
+void CFtpEngine::ShowResult() {
+    m_resting = true;
+    SetStatusText(m_result);
 }
 
 int CFtpEngine::ReadReply(SocketId s) {
@@ -211,7 +233,7 @@ int CFtpEngine::ReadReply(SocketId s) {
     }
     if (m_reply.PendingSize() > kMaxPendingReply) {
         m_reply.DiscardPending();
-        CloseSession();
+        EndSession();
         LogFailure("サーバーの応答が長すぎるため切断しました。\r\n");
         return 0;
     }

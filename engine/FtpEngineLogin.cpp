@@ -15,7 +15,7 @@ void CFtpEngine::OnFtpUser(SocketId s, std::uint32_t word) {
     const int code = m_reply.Code();
     // A refused USER ends the attempt: the password would only go to a server that has said no.
     if (code >= 400) {
-        LoginRefused(s);
+        LoginRefused(s, WM_FTP_USER);
         return;
     }
     // PASS follows whatever else USER answered: a server may want no password and still take it.
@@ -33,7 +33,7 @@ void CFtpEngine::OnFtpPass(SocketId s, std::uint32_t word) {
         AfterLogin(s);
         return;
     }
-    LoginRefused(s);
+    LoginRefused(s, WM_FTP_PASS);
 }
 
 bool CFtpEngine::AwaitReplyProper(SocketId s, int message) {
@@ -44,7 +44,12 @@ bool CFtpEngine::AwaitReplyProper(SocketId s, int message) {
     return true;
 }
 
-void CFtpEngine::LoginRefused(SocketId s) {
+void CFtpEngine::LoginRefused(SocketId s, int message) {
+    // 530 is "not logged in": the account itself was refused, at the step that sent it. Other
+    // codes (421 too many users) say nothing about the account; the server's line says what.
+    const std::string refused = message == WM_FTP_USER ? "ユーザー名" : "パスワード";
+    LogFailure(m_reply.Code() == 530 ? "ログインできませんでした（" + refused + "が拒否されました）。\r\n"
+                                     : std::string("ログインできませんでした。\r\n"));
     // While the question is open, a server that gives up is still noticed.
     Arm(s, WM_FTP_PASS, Close);
     std::string user = m_host.User;
@@ -59,7 +64,7 @@ void CFtpEngine::LoginRefused(SocketId s) {
         return;
     }
     // A login given up leaves no session that looks usable and does nothing.
-    CloseSession();
+    EndSession();
     m_busy = 0;
     m_ui.AppendLog("ログインを取りやめました。\r\n");
 }
@@ -88,7 +93,7 @@ int CFtpEngine::ConnectFirewall() {
 }
 
 void CFtpEngine::FirewallLost() {
-    CloseSession();
+    EndSession();
     LogFailure("ファイアウオールから切断されました。\r\n");
 }
 
@@ -102,7 +107,7 @@ void CFtpEngine::OnFtpFireConnect(SocketId s, std::uint32_t word) {
             // A firewall that cannot be reached would otherwise leave the session waiting for a
             // greeting that never comes.
             LogFailure("ファイアウオールに接続できませんでした。\r\n");
-            CloseSession();
+            EndSession();
         }
         return;
     }

@@ -24,7 +24,7 @@ void CFtpEngine::StartControlTls(SocketId s) {
     // the middle of it is timed like any reply.
     m_events.Select(s, WM_FTP_TLS, Close);
     if (!m_events.StartTls(s, TlsParams{TlsHostName(), m_tlsSessions})) {
-        CloseSession();
+        EndSession();
         LogFailure("TLS を開始できませんでした。\r\n");
         return;
     }
@@ -45,7 +45,7 @@ void CFtpEngine::OnFtpAuth(SocketId s, std::uint32_t word) {
         Arm(s, WM_FTP_USER, Write | Close);
         return;
     }
-    CloseSession();
+    EndSession();
     LogFailure("サーバーが TLS を受け付けないため、切断しました。\r\n");
 }
 
@@ -57,7 +57,7 @@ void CFtpEngine::OnFtpTls(SocketId s, std::uint32_t word) {
         const CTlsStream* tls = m_events.Tls(s);
         if (EventError(word) != 0 || !tls) {
             const std::string why = tls ? tls->FailureText() : std::string();
-            CloseSession();
+            EndSession();
             LogFailure("TLS の接続に失敗しました。" + (why.empty() ? std::string() : " (" + why + ")") +
                        "\r\n");
             return;
@@ -97,7 +97,7 @@ bool CFtpEngine::AcceptCertificate(SocketId s, const TlsPeerInfo& peer) {
     if (!(m_ctrlSocket == s))
         return false;
     if (answer == CertificateAnswer::Refuse) {
-        CloseSession();
+        EndSession();
         LogFailure("証明書を受け入れなかったため、切断しました。\r\n");
         return false;
     }
@@ -129,7 +129,7 @@ void CFtpEngine::OnFtpPbsz(SocketId s, std::uint32_t word) {
         Arm(s, WM_FTP_PROT, Write | Close);
         return;
     }
-    CloseSession();
+    EndSession();
     LogFailure("サーバーがデータ接続の保護を受け付けないため、切断しました。\r\n");
 }
 
@@ -142,7 +142,7 @@ void CFtpEngine::OnFtpProt(SocketId s, std::uint32_t word) {
         return;
     }
     // Files would go in clear while the user asked for encryption.
-    CloseSession();
+    EndSession();
     LogFailure("サーバーがデータ接続の保護を受け付けないため、切断しました。\r\n");
 }
 

@@ -200,43 +200,47 @@ bool CFtpEngine::StartUpload(const Op::Upload& upload) {
 }
 
 bool CFtpEngine::SendUploadChunk(DataConn& conn, std::int32_t chunk) {
-    if (!conn.file || conn.atEnd)
+    if (!conn.file || (conn.atEnd && conn.outgoingAt == conn.outgoing.size()))
         return false;
-    // The file is read in whole multiples of the block size, large enough that a fast connection
-    // is not held back by one read and one send per small block.
+    // No send takes more than the block size the user set; the file is still read in large
+    // pieces, so that a small block costs sends, not reads.
     const std::size_t block = chunk > 0 ? static_cast<std::size_t>(chunk) : 4096;
-    const std::size_t size = (kReadBytes + block - 1) / block * block;
-    if (m_sendBuffer.size() != size)
-        m_sendBuffer.resize(size);
     const SocketId s = conn.sock.id();
-    std::string converted;
     QElapsedTimer slice;
     slice.start();
     // Blocks go out one after another until the socket holds back part of one (it then sends that
-    // part itself as room appears, before the next write event) or the time slice is over.
+    // part itself as room appears, before the next write event), the file has gone whole, or the
+    // time slice is over.
     do {
-        const qint64 n = conn.file->read(m_sendBuffer.data(), static_cast<qint64>(size));
-        if (n < 0) {
-            conn.failure = kReadFailed;
-            LogFailure(kReadFailed);
-            return false;
+        if (conn.outgoingAt == conn.outgoing.size()) {
+            if (m_sendBuffer.size() != kReadBytes)
+                m_sendBuffer.resize(kReadBytes);
+            const qint64 n = conn.file->read(m_sendBuffer.data(), static_cast<qint64>(kReadBytes));
+            if (n < 0) {
+                conn.failure = kReadFailed;
+                LogFailure(kReadFailed);
+                return false;
+            }
+            conn.outgoing.clear();
+            conn.outgoingAt = 0;
+            if (conn.ascii)
+                conn.lfToCrLf.Convert(m_sendBuffer.data(), static_cast<std::size_t>(n), conn.outgoing);
+            else
+                conn.outgoing.assign(m_sendBuffer.data(), static_cast<std::size_t>(n));
+            conn.moved += n;
+            m_progress.AdvanceProgress(static_cast<std::uint64_t>(n));
+            conn.atEnd = n < static_cast<qint64>(kReadBytes);
         }
-        std::string_view out(m_sendBuffer.data(), static_cast<std::size_t>(n));
-        if (conn.ascii) {
-            converted.clear();
-            conn.lfToCrLf.Convert(out.data(), out.size(), converted);
-            out = converted;
-        }
-        if (!out.empty() && !m_events.Send(s, out)) {
+        const std::size_t length = std::min(block, conn.outgoing.size() - conn.outgoingAt);
+        if (length > 0 &&
+            !m_events.Send(s, std::string_view(conn.outgoing).substr(conn.outgoingAt, length))) {
             conn.failure = kSendFailed;
             LogFailure(kSendFailed);
             return false;
         }
-        conn.moved += n;
-        m_progress.AdvanceProgress(static_cast<std::uint64_t>(n));
-        if (n < static_cast<qint64>(size)) {
+        conn.outgoingAt += length;
+        if (conn.atEnd && conn.outgoingAt == conn.outgoing.size()) {
             // The end of the file: what the socket still holds goes before the data side ends.
-            conn.atEnd = true;
             ShowProgress(false);
             return m_events.PendingSend(s) != 0;
         }

@@ -18,6 +18,7 @@
 #include <QUrl>
 
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -85,7 +86,9 @@ void WindowEngineUi::ProgressChanged(const CTransferProgress& progress) {
 }
 
 Answer WindowEngineUi::AskAccount(int hostNumber, const HostRecord&, std::string& user, std::string& pass) {
-    const AccountAnswer answer = ::AskAccount(&m_frame, hostNumber, user, pass);
+    // The failure the engine reported just before asking says what the server refused.
+    const AccountAnswer answer =
+        ::AskAccount(&m_frame, hostNumber, user, pass, std::exchange(m_loginFailure, {}));
     if (AnswerOf(answer.result) == Answer::Yes) {
         user = answer.user;
         pass = answer.pass;
@@ -138,6 +141,8 @@ void WindowEngineUi::ReplyRefused(int, const std::string&) {
     emit m_frame.EngineRefused();
 }
 
-void WindowEngineUi::OperationFailed(int, const std::string&) {
+void WindowEngineUi::OperationFailed(int operation, const std::string& text) {
+    if (operation == 0)
+        m_loginFailure = text.substr(0, text.find_first_of("\r\n"));
     emit m_frame.EngineRefused();
 }

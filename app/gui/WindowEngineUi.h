@@ -42,4 +42,6 @@ public:
 
 private:
     CMainFrame& m_frame;
+    // The login's last failure line, which the account question shows when it follows.
+    std::string m_loginFailure;
 };

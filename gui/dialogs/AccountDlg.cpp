@@ -6,6 +6,7 @@
 #include "platform/TextCodec.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
@@ -14,18 +15,22 @@ using namespace DialogId;
 
 CAccountDlg::CAccountDlg(int hostNumber, QWidget* parent) : QDialog(parent), m_hostNumber(hostNumber) {
     setWindowTitle(QStringLiteral("アカウント情報の再確認"));
-    DialogBuilder b(this, IDD_ACCOUNT, 189, 94);
-    b.Group(NoId, QStringLiteral("アカウント"), 5, 3, 174, 54);
-    b.Static(NoId, QStringLiteral("ユーザー名"), 14, 21, 37, 8);
-    m_userEdit = b.Edit(IDC_USER, 61, 19, 104, 12);
-    b.Static(NoId, QStringLiteral("パスワード"), 15, 39, 35, 8);
-    m_passEdit = b.Edit(IDC_PASSWORD, 61, 37, 104, 12);
+    // A line on top says what the server refused, so that the user knows which field to mend.
+    constexpr int kReasonRow = 12;
+    DialogBuilder b(this, IDD_ACCOUNT, 189, 94 + kReasonRow);
+    m_reasonLabel = b.Static(NoId, QString(), 7, 4, 172, 8);
+    b.Group(NoId, QStringLiteral("アカウント"), 5, 3 + kReasonRow, 174, 54);
+    b.Static(NoId, QStringLiteral("ユーザー名"), 14, 21 + kReasonRow, 37, 8);
+    m_userEdit = b.Edit(IDC_USER, 61, 19 + kReasonRow, 104, 12);
+    b.Static(NoId, QStringLiteral("パスワード"), 15, 39 + kReasonRow, 35, 8);
+    m_passEdit = b.Edit(IDC_PASSWORD, 61, 37 + kReasonRow, 104, 12);
     m_passEdit->setEchoMode(QLineEdit::Password);
-    m_save = b.CheckBox(IDC_SAVE_ACCOUNT, QStringLiteral("このユーザー情報を保存する"), 8, 60, 108, 10);
-    connect(b.Button(IDOK, QStringLiteral("OK"), 73, 76, 50, 14, true), &QPushButton::clicked, this,
-            &CAccountDlg::accept);
-    connect(b.Button(IDCANCEL, QStringLiteral("ｷｬﾝｾﾙ"), 127, 76, 50, 14), &QPushButton::clicked, this,
-            &CAccountDlg::reject);
+    m_save = b.CheckBox(IDC_SAVE_ACCOUNT, QStringLiteral("このユーザー情報を保存する"), 8, 60 + kReasonRow,
+                        108, 10);
+    connect(b.Button(IDOK, QStringLiteral("OK"), 73, 76 + kReasonRow, 50, 14, true), &QPushButton::clicked,
+            this, &CAccountDlg::accept);
+    connect(b.Button(IDCANCEL, QStringLiteral("ｷｬﾝｾﾙ"), 127, 76 + kReasonRow, 50, 14), &QPushButton::clicked,
+            this, &CAccountDlg::reject);
 }
 
 void CAccountDlg::accept() {
@@ -43,6 +48,7 @@ void CAccountDlg::reject() {
 
 void CAccountDlg::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
+        m_reasonLabel->setText(m_reason);
         m_userEdit->setText(m_user);
         m_passEdit->setText(m_pass);
         m_passEdit->selectAll();

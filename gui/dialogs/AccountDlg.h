@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 
 // Asks again for the user name and password when a login is refused, and stores them for the host
@@ -15,6 +16,9 @@ public:
 
     QString m_pass;
     QString m_user;
+    // Why the account is asked for again: the engine's line, as "ログインできませんでした（パスワード
+    // が拒否されました）。".
+    QString m_reason;
 
 public slots:
     void accept() override;
@@ -25,6 +29,7 @@ protected:
 
 private:
     int m_hostNumber;
+    QLabel* m_reasonLabel;
     QLineEdit* m_userEdit;
     QLineEdit* m_passEdit;
     QCheckBox* m_save;

@@ -63,10 +63,12 @@ int AskFolderOverwrite(QWidget* parent, const QString& localFolderPath) {
     return dlg.exec();
 }
 
-AccountAnswer AskAccount(QWidget* parent, int hostNumber, std::string_view user, std::string_view pass) {
+AccountAnswer AskAccount(QWidget* parent, int hostNumber, std::string_view user, std::string_view pass,
+                         std::string_view reason) {
     CAccountDlg dlg(hostNumber, parent);
     dlg.m_user = DecodeUtf8(user);
     dlg.m_pass = DecodeUtf8(pass);
+    dlg.m_reason = DecodeUtf8(reason);
     AccountAnswer answer;
     answer.result = dlg.exec();
     if (answer.result == DialogResult::Yes) {

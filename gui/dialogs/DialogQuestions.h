@@ -42,14 +42,16 @@ bool AskRemoveHost(QWidget* parent, const QString& name);
 // A folder download meets an existing local folder. 1, 3, 5 or 2.
 int AskFolderOverwrite(QWidget* parent, const QString& localFolderPath);
 
-// The login was refused: the account again, filled from the session's host. On 1 the answer carries
-// what was entered; it has been stored for hostNumber when the user asked for that.
+// The login was refused: the account again, filled from the session's host, with the line that
+// says what was refused. On 1 the answer carries what was entered; it has been stored for
+// hostNumber when the user asked for that.
 struct AccountAnswer {
     int result = 0;
     std::string user;
     std::string pass;
 };
-AccountAnswer AskAccount(QWidget* parent, int hostNumber, std::string_view user, std::string_view pass);
+AccountAnswer AskAccount(QWidget* parent, int hostNumber, std::string_view user, std::string_view pass,
+                         std::string_view reason = {});
 
 // New permissions for the selected entries, seeded from the first one's attribute column
 // ("-rw-r--r--"). On 1 the answer carries the command text and the number as it is sent: three

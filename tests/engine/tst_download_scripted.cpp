@@ -302,7 +302,11 @@ void TestDownloadScripted::cutOrShortDownloadsFail() {
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QTRY_VERIFY(idle());
     const QByteArray onDisk = ReadAll(path("big.bin"));
-    QCOMPARE(m_ui->logContains("ダウンロードが正常終了しました。\r\n"), ok);
+    // The line names the file written, and the status bar keeps it once the session rests.
+    const std::string done =
+        "ダウンロードが正常終了しました（保存先：" + path("big.bin").toStdString() + "）。";
+    QCOMPARE(m_ui->logContains(done + "\r\n"), ok);
+    QCOMPARE(m_ui->statusTexts.back().first == done, ok);
     if (ok) {
         QVERIFY(m_ui->failures.empty());
         QCOMPARE(onDisk.size(), qsizetype(whole.size()));

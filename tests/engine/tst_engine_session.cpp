@@ -119,6 +119,8 @@ private slots:
     void hostNameIsLookedUp();
     void connectingAgainEndsThePreviousSession();
     void connectFailures();
+    void disconnectSaysQuit_data();
+    void disconnectSaysQuit();
     void replyTimeoutReturnsToIdle();
     void replyIsTimedAsAWhole();
     void silentServerEndsTheLogin_data();
@@ -217,11 +219,22 @@ void TestEngineSession::loginWaitsForTheGreetingAndStopsAtARefusal_data() {
     QTest::addColumn<QString>("server");
     QTest::addColumn<QStringList>("commands");
     QTest::addColumn<bool>("loggedIn");
-    QTest::newRow("120 before the greeting") << "120" << QStringList{"USER user", "PASS secret"} << true;
+    // The line the failure is reported with (and the status bar left with).
+    QTest::addColumn<QString>("failure");
+    QTest::newRow("120 before the greeting")
+        << "120" << QStringList{"USER user", "PASS secret"} << true << QString();
     // A server that turns the client away at once gets no account from it.
-    QTest::newRow("421 greeting") << "421" << QStringList{} << false;
-    QTest::newRow("USER refused") << "USER 530" << QStringList{"USER user"} << false;
-    QTest::newRow("PASS refused") << "PASS 503" << QStringList{"USER user", "PASS secret"} << false;
+    QTest::newRow("421 greeting") << "421" << QStringList{} << false
+                                  << QStringLiteral("サーバーが接続を受け付けませんでした。");
+    QTest::newRow("USER refused") << "USER 530" << QStringList{"USER user"} << false
+                                  << QStringLiteral(
+                                         "ログインできませんでした（ユーザー名が拒否されました）。");
+    QTest::newRow("PASS refused") << "PASS 530" << QStringList{"USER user", "PASS secret"} << false
+                                  << QStringLiteral(
+                                         "ログインできませんでした（パスワードが拒否されました）。");
+    // Only 530 speaks of the account.
+    QTest::newRow("PASS not accepted") << "PASS 503" << QStringList{"USER user", "PASS secret"} << false
+                                       << QStringLiteral("ログインできませんでした。");
 }
 
 void TestEngineSession::loginWaitsForTheGreetingAndStopsAtARefusal() {
@@ -239,13 +252,13 @@ void TestEngineSession::loginWaitsForTheGreetingAndStopsAtARefusal() {
     } else if (server == "421") {
         m_peer->reply("421 Too many users").expectClose();
     } else if (server == "USER 530") {
-        m_peer->reply("220 ready").expect("USER user").reply("530 Not logged in").expectClose();
+        m_peer->reply("220 ready").expect("USER user").reply("530 Login refused").expectClose();
     } else {
         m_peer->reply("220 ready")
             .expect("USER user")
             .reply("331 password please")
             .expect("PASS secret")
-            .reply("503 Login refused")
+            .reply(server.mid(5).toStdString() + " Login refused")
             .expectClose();
     }
     m_engine->Connect(0);
@@ -266,8 +279,14 @@ void TestEngineSession::loginWaitsForTheGreetingAndStopsAtARefusal() {
     QCOMPARE(m_ui->connectedStates.back(), false);
     QVERIFY(!EngineProbe::IsReplyTimerActive(*m_engine));
     QCOMPARE(m_ui->accountQuestions.size(), size_t(server == "421" ? 0 : 1));
-    QVERIFY(m_ui->logContains(server == "421" ? "サーバーが接続を受け付けませんでした。\r\n"
-                                              : "ログインを取りやめました。\r\n"));
+    QFETCH(QString, failure);
+    QCOMPARE(QString::fromStdString(m_ui->failures.front()), failure + "\r\n");
+    // The refusal is logged before the account is asked for again.
+    if (server != "421")
+        QVERIFY(m_ui->logContains(" Login refused\r\n" + failure.toStdString() +
+                                  "\r\nログインを取りやめました。\r\n"));
+    else
+        QCOMPARE(QString::fromStdString(m_ui->statusTexts.back().first), failure);
 }
 
 void TestEngineSession::userAnswered230StillSendsPass() {
@@ -556,6 +575,61 @@ void TestEngineSession::connectingAgainEndsThePreviousSession() {
     QVERIFY(!m_ui->logContains(kLost));
 }
 
+void TestEngineSession::disconnectSaysQuit_data() {
+    QTest::addColumn<QString>("server");
+    QTest::newRow("answers 221") << "221";
+    QTest::newRow("closes without an answer") << "close";
+    // A new session begins while the server keeps the QUIT waiting.
+    QTest::newRow("silent, connecting again meanwhile") << "silent";
+}
+
+void TestEngineSession::disconnectSaysQuit() {
+    QFETCH(QString, server);
+    SaveHost(m_peer->port());
+    QSignalSpy quitDone(m_engine.get(), &CFtpEngine::QuitDone);
+    ScriptedFtpPeer second;
+    QVERIFY(second.listen());
+    bool endedAtOnce = false;
+    LoginToIdle(*m_peer, *m_engine)
+        .call([&] {
+            m_engine->SetTimeoutMs(server == "silent" ? 1500 : 30000);
+            m_engine->CloseSession();
+            // The window sees the session end at once; the answer is waited for beside it.
+            endedAtOnce = !m_engine->IsConnected() && m_engine->IsQuitting() && !m_ui->connectedStates.back();
+            if (server == "silent") {
+                SaveHost(second.port());
+                m_engine->Connect(0);
+            }
+        })
+        .expect("QUIT");
+    if (server == "221")
+        m_peer->reply("221 Goodbye.").expectClose();
+    else if (server == "close")
+        m_peer->close();
+    else
+        m_peer->expectClose();
+    if (server == "silent")
+        LoginToIdle(second, *m_engine);
+    m_engine->Connect(0);
+    QTRY_VERIFY_WITH_TIMEOUT(m_peer->done(), 10000);
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QVERIFY(endedAtOnce);
+    QTRY_COMPARE(quitDone.count(), 1);
+    QVERIFY(!m_engine->IsQuitting());
+    const std::string ended = server == "silent"
+                                  ? "テストとの接続を切断しました（QUIT に応答がありませんでした）。\r\n"
+                                  : "テストとの接続を切断しました。\r\n";
+    QVERIFY2(m_ui->logContains(server == "221" ? "QUIT\r\n221 Goodbye.\r\n" + ended : ended), log().c_str());
+    QVERIFY(!m_ui->logContains(kLost));
+    if (server == "silent") {
+        // The time-out of the old connection leaves the new session alone.
+        QTRY_VERIFY(second.done());
+        QVERIFY2(!second.failed(), qPrintable(second.failure()));
+        QVERIFY(m_engine->IsConnected());
+        QVERIFY(m_engine->IsLoggedIn());
+    }
+}
+
 void TestEngineSession::connectFailures() {
     // Nothing listens on the port of a bound socket that does not listen.
     Socket placeholder = Socket::CreateTcp();
@@ -570,8 +644,17 @@ void TestEngineSession::connectFailures() {
     SaveHost(closedPort);
     QCOMPARE(m_engine->Connect(0), 1);
     QTRY_VERIFY(!m_engine->IsConnected());
-    QCOMPARE(log(), std::string("テストに接続します\r\n接続エラーです\r\n"));
+    QCOMPARE(log(), std::string("テストに接続します\r\n接続エラーです（接続を拒否されました）\r\n"));
     QCOMPARE(m_ui->connectedStates.back(), false);
+    // The status bar is left saying why, not emptied by the session's end.
+    QCOMPARE(m_ui->statusTexts.back().first, std::string("接続エラーです（接続を拒否されました）"));
+
+    // A name under .invalid never resolves, and the resolver knows so without asking the network.
+    SaveHost(21, "nothing.invalid");
+    QCOMPARE(m_engine->Connect(0), 1);
+    QTRY_VERIFY(!m_engine->IsConnected());
+    QCOMPARE(m_ui->failures.back(), std::string("接続エラーです（ホストが見つかりません）\r\n"));
+    QCOMPARE(m_ui->statusTexts.back().first, std::string("接続エラーです（ホストが見つかりません）"));
 
     SaveHost(21, "");
     QCOMPARE(m_engine->Connect(0), 0);
@@ -631,7 +714,8 @@ void TestEngineSession::replyIsTimedAsAWhole() {
     m_engine->Connect(0);
     QTRY_VERIFY_WITH_TIMEOUT(m_peer->done(), 10000);
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
-    QVERIFY(m_ui->logContains("タイムアウトしました。\r\n"));
+    // The greeting never ended: the server was never reached as an FTP server.
+    QVERIFY(m_ui->logContains("接続エラーです（応答がありません）\r\n"));
     QVERIFY(m_peer->commands().empty());
     QVERIFY(!m_engine->IsConnected());
 }
@@ -657,7 +741,10 @@ void TestEngineSession::silentServerEndsTheLogin() {
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QVERIFY(!m_engine->IsConnected());
     QCOMPARE(m_ui->connectedStates.back(), false);
-    QCOMPARE(m_ui->failures.back(), std::string("タイムアウトしました。\r\n"));
+    QCOMPARE(m_ui->failures.back(),
+             std::string(silence == "greeting" ? "接続エラーです（応答がありません）\r\n"
+                                               : "タイムアウトしました。\r\n"));
+    QCOMPARE(m_ui->statusTexts.back().first + "\r\n", m_ui->failures.back());
 }
 
 void TestEngineSession::untimeoutLimitsOnlyTheLogin() {

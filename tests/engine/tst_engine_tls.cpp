@@ -146,8 +146,9 @@ void TestEngineTls::sessionMovesFilesByteForByte() {
 
     QVERIFY2(ReadFile(m_local->path() + "/down.bin") == down, m_ui->logText().c_str());
     QVERIFY2(ReadFile(server.root() + "/up.bin") == up, m_ui->logText().c_str());
-    QVERIFY(m_ui->logContains("ダウンロードが正常終了しました。"));
-    QVERIFY(m_ui->logContains("アップロードは正常終了しました。"));
+    QVERIFY(m_ui->logContains("ダウンロードが正常終了しました（保存先：" +
+                              (m_local->path() + "/down.bin").toStdString() + "）。"));
+    QVERIFY(m_ui->logContains("アップロードは正常終了しました（送信先：" + home + "/up.bin）。"));
     QVERIFY2(m_ui->logContains(dataCommand.toStdString()), m_ui->logText().c_str());
     if (tls != static_cast<int>(Tls::None)) {
         // The self-signed certificate was asked about once, before USER went out, and not kept.

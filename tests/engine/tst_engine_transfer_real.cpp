@@ -190,7 +190,8 @@ void TestEngineTransferReal::resumeSendsTheRestAfterRest() {
     QCOMPARE(std::get<Op::Upload>(EngineProbe::Running(*m_engine)).offset, std::int64_t(123457));
     QVERIFY(runQueue());
     QVERIFY2(m_ui->logContains("REST 123457\r\n350"), m_ui->logText().c_str());
-    QVERIFY2(m_ui->logContains("アップロードは正常終了しました。\r\n"), m_ui->logText().c_str());
+    QVERIFY2(m_ui->logContains("アップロードは正常終了しました（送信先：" + remote() + "/part.bin）。\r\n"),
+             m_ui->logText().c_str());
     QVERIFY(ReadFile(m_server->root() + "/part.bin") == whole);
     // The bar started at the resume offset.
     QVERIFY(!m_ui->progress.empty());

@@ -41,6 +41,8 @@ private slots:
     void optionSkipsEveryCheck();
     void indexFileNeverReplacesAnEntry();
     void asciiUploadSendsCrLf();
+    void smallestBlockCarriesTheWholeFile_data();
+    void smallestBlockCarriesTheWholeFile();
     void resumePastFourGiB();
     void asciiResumeStartsOver();
     void rearmTimerSendsNoDataBeforeStor();
@@ -258,8 +260,46 @@ void TestEngineUpload::asciiUploadSendsCrLf() {
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QTRY_VERIFY(!m_engine->IsBusy());
     QCOMPARE(m_peer->dataReceived(), std::string("one\r\ntwo\r\nthree\r\n\r\nend"));
-    QVERIFY(m_ui->logContains("226 stored\r\nアップロードは正常終了しました。\r\n"));
+    QVERIFY(m_ui->logContains("226 stored\r\nアップロードは正常終了しました（送信先：/cur/text.txt）。\r\n"));
     QVERIFY(EngineProbe::DataConns(*m_engine).empty());
+}
+
+void TestEngineUpload::smallestBlockCarriesTheWholeFile_data() {
+    QTest::addColumn<bool>("ascii");
+    QTest::newRow("binary") << false;
+    QTest::newRow("ASCII, line ends doubling the bytes") << true;
+}
+
+void TestEngineUpload::smallestBlockCarriesTheWholeFile() {
+    // Sends of at most 1 KB out of reads of far more: the pieces meet at every read's end, and in
+    // ASCII mode a converted read is handed on over several write events.
+    QFETCH(bool, ascii);
+    {
+        SettingsKey key;
+        key.CreateKey(KeyFamily::System);
+        key.WriteDword(SettingName::SendBuf, 1);
+    }
+    m_engine->ReadSystemSettings();
+    QCOMPARE(m_engine->SendChunk(), 1024);
+    QByteArray bytes;
+    for (int i = 0; bytes.size() < 700 * 1024; ++i)
+        bytes += QByteArray::number(i) + (ascii ? QByteArray("\n\n") : QByteArray("\0\r\n", 3));
+    m_ui->ascii = ascii;
+    uploadAfterLogin(true, "/", "", {file("big.txt", bytes)})
+        .expect(ascii ? "TYPE A" : "TYPE I")
+        .reply("200 ok")
+        .expectPasv()
+        .expect("STOR /big.txt")
+        .reply("150 go ahead")
+        .expectDataClose()
+        .reply("226 stored");
+    m_engine->Connect(0);
+    QTRY_VERIFY_WITH_TIMEOUT(m_peer->done(), 20000);
+    QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
+    QTRY_VERIFY(!m_engine->IsBusy());
+    const QByteArray sent = QByteArray::fromStdString(m_peer->dataReceived());
+    QCOMPARE(sent.size(), bytes.size() + (ascii ? bytes.count('\n') : 0));
+    QVERIFY(sent == (ascii ? QByteArray(bytes).replace("\n", "\r\n") : bytes));
 }
 
 void TestEngineUpload::resumePastFourGiB() {
@@ -288,7 +328,7 @@ void TestEngineUpload::resumePastFourGiB() {
     QVERIFY2(!m_peer->failed(), qPrintable(m_peer->failure()));
     QTRY_VERIFY(!m_engine->IsBusy());
     QCOMPARE(m_peer->dataReceived(), std::string("e tail"));
-    QVERIFY(m_ui->logContains("アップロードは正常終了しました。\r\n"));
+    QVERIFY(m_ui->logContains("アップロードは正常終了しました（送信先：/big.bin）。\r\n"));
 }
 
 void TestEngineUpload::rearmTimerSendsNoDataBeforeStor() {
