@@ -111,11 +111,16 @@ bool LocalChanged(const MirrorEntry& local, const MirrorRecordEntry& recorded) {
     return local.size != recorded.localSize || local.time.TotalNanoseconds() != recorded.localNanoseconds;
 }
 
-// Compared with what was seen right after sending, so a coarse listing of an unchanged file still
-// reads the same.
+// Compared with what was seen right after sending: an unchanged file lists the same time again, however
+// coarse, and any other time of the same precision means it changed. Only when the precision moved
+// (an old file listed by day instead of minute, MLSD no longer offered) do the spans decide.
 bool RemoteChanged(const MirrorEntry& remote, const MirrorRecordEntry& recorded) {
-    const MirrorTime seen{recorded.remoteSeconds, 0, recorded.remotePrecision};
-    return remote.size != recorded.remoteSize || TimesDiffer(remote.time, seen, 0);
+    if (remote.size != recorded.remoteSize)
+        return true;
+    if (remote.time.precision == recorded.remotePrecision)
+        return remote.time.precision != TimePrecision::Unknown &&
+               remote.time.seconds != recorded.remoteSeconds;
+    return TimesDiffer(remote.time, MirrorTime{recorded.remoteSeconds, 0, recorded.remotePrecision}, 0);
 }
 
 class Planner {
