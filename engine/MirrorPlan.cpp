@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 #include <tuple>
 
@@ -47,51 +48,77 @@ std::string_view ParentOf(std::string_view path) {
 }
 
 // The spelling that names differing only in case or Unicode form share: such names are one file on
-// servers that ignore case and on file systems that normalise names.
-std::string ClashKey(std::string_view name) {
-    if (std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-        std::string key(name);
+// servers that ignore case and on file systems that normalise names. Nothing for a name that is its
+// own spelling, as most are.
+std::optional<std::string> ClashKey(std::string_view name) {
+    bool ascii = true;
+    bool upper = false;
+    for (const char c : name) {
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+        upper = upper || (c >= 'A' && c <= 'Z');
+    }
+    if (ascii && !upper)
+        return std::nullopt;
+    std::string key;
+    if (ascii) {
+        key = name;
         for (char& c : key)
             if (c >= 'A' && c <= 'Z')
                 c = static_cast<char>(c - 'A' + 'a');
-        return key;
+    } else {
+        key = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))
+                  .normalized(QString::NormalizationForm_C)
+                  .toCaseFolded()
+                  .toStdString();
     }
-    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))
-        .normalized(QString::NormalizationForm_C)
-        .toCaseFolded()
-        .toStdString();
+    if (key == name)
+        return std::nullopt;
+    return key;
 }
 
 // The folders (by path, sorted) where two names of either side collide, or a side lists one twice.
 std::vector<std::string> FindClashFolders(const std::vector<MirrorEntry>& source,
                                           const std::vector<MirrorEntry>& destination) {
+    // Most names are their own key; only the others keep a key of their own, so that a tree of
+    // 100,000 files costs no string per name here.
+    std::vector<std::string> keys;
     struct Name {
         std::string_view folder;
-        std::string key;
         std::string_view name;
-        int side;
-        bool operator<(const Name& o) const {
-            return std::tie(folder, key, name, side) < std::tie(o.folder, o.key, o.name, o.side);
-        }
+        std::uint32_t key; // index into keys, or kOwnKey
+        std::uint32_t side;
     };
+    constexpr std::uint32_t kOwnKey = ~0u;
     std::vector<Name> names;
     names.reserve(source.size() + destination.size());
-    int side = 0;
+    std::uint32_t side = 0;
     for (const auto* entries : {&source, &destination}) {
         for (const MirrorEntry& e : *entries) {
             const std::string_view folder = ParentOf(e.path);
             const std::string_view name =
                 std::string_view(e.path).substr(folder.empty() ? 0 : folder.size() + 1);
-            names.push_back({folder, ClashKey(name), name, side});
+            std::optional<std::string> key = ClashKey(name);
+            std::uint32_t index = kOwnKey;
+            if (key) {
+                index = static_cast<std::uint32_t>(keys.size());
+                keys.push_back(std::move(*key));
+            }
+            names.push_back({folder, name, index, side});
         }
         ++side;
     }
-    std::sort(names.begin(), names.end());
+    const auto keyOf = [&keys](const Name& n) {
+        return n.key == kOwnKey ? n.name : std::string_view(keys[n.key]);
+    };
+    std::sort(names.begin(), names.end(), [&keyOf](const Name& a, const Name& b) {
+        return std::make_tuple(a.folder, keyOf(a), a.name, a.side) <
+               std::make_tuple(b.folder, keyOf(b), b.name, b.side);
+    });
     std::vector<std::string> folders;
     for (std::size_t k = 1; k < names.size(); ++k) {
         const Name& a = names[k - 1];
         const Name& b = names[k];
-        if (a.folder == b.folder && a.key == b.key && (a.name != b.name || a.side == b.side))
+        if (a.folder == b.folder && keyOf(a) == keyOf(b) && (a.name != b.name || a.side == b.side))
             folders.emplace_back(a.folder);
     }
     std::sort(folders.begin(), folders.end());
@@ -100,8 +127,12 @@ std::vector<std::string> FindClashFolders(const std::vector<MirrorEntry>& source
 }
 
 void SortAndDropRepeats(std::vector<MirrorEntry>& entries) {
-    std::sort(entries.begin(), entries.end(),
-              [](const MirrorEntry& a, const MirrorEntry& b) { return TreeCompare(a.path, b.path) < 0; });
+    const auto less = [](const MirrorEntry& a, const MirrorEntry& b) {
+        return TreeCompare(a.path, b.path) < 0;
+    };
+    // A walk of the tree mostly gives this order already.
+    if (!std::is_sorted(entries.begin(), entries.end(), less))
+        std::sort(entries.begin(), entries.end(), less);
     entries.erase(std::unique(entries.begin(), entries.end(),
                               [](const MirrorEntry& a, const MirrorEntry& b) { return a.path == b.path; }),
                   entries.end());
@@ -279,7 +310,7 @@ private:
 
 } // namespace
 
-MirrorPlan PlanMirror(MirrorSide source, MirrorSide destination, const MirrorRecord& record,
+MirrorPlan PlanMirror(MirrorSide& source, MirrorSide& destination, const MirrorRecord& record,
                       const MirrorOptions& options, const MirrorExclusions& exclusions) {
     MirrorPlan plan;
     if (!source.exists) {
@@ -305,4 +336,11 @@ MirrorRecordEntry RecordedEntry(const MirrorEntry& local, const MirrorEntry& rem
     entry.remoteSeconds = remote.time.seconds;
     entry.remotePrecision = remote.time.precision;
     return entry;
+}
+
+const MirrorEntry* FindEntry(const MirrorSide& side, std::string_view path) {
+    const auto found =
+        std::lower_bound(side.entries.begin(), side.entries.end(), path,
+                         [](const MirrorEntry& e, std::string_view p) { return TreeCompare(e.path, p) < 0; });
+    return found != side.entries.end() && found->path == path ? &*found : nullptr;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // One entry of a side's tree. Paths are relative to the folder pair, with "/" between folders and
@@ -78,8 +79,13 @@ struct MirrorPlan {
 // Excluded names are left alone on both sides and not listed. Links are never descended into; a
 // source link is skipped and listed, a destination link never removed. A folder on one side that is
 // a file on the other is a conflict, and nothing below it is touched.
-MirrorPlan PlanMirror(MirrorSide source, MirrorSide destination, const MirrorRecord& record,
+// Both sides' entries are put in tree order (each folder before its contents) with repeated paths
+// dropped, in place: the run that follows keeps them for FindEntry without a copy of either tree.
+MirrorPlan PlanMirror(MirrorSide& source, MirrorSide& destination, const MirrorRecord& record,
                       const MirrorOptions& options, const MirrorExclusions& exclusions);
+
+// The entry of `path` in a side that PlanMirror has put in order; null when it has none.
+const MirrorEntry* FindEntry(const MirrorSide& side, std::string_view path);
 
 // The record entry of a file that is the same on both sides now (after sending it, or when adopted).
 MirrorRecordEntry RecordedEntry(const MirrorEntry& local, const MirrorEntry& remote);

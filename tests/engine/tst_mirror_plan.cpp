@@ -83,13 +83,18 @@ QString Shown(const MirrorPlan& plan) {
     return shown.join(QStringLiteral(" | "));
 }
 
+MirrorPlan PlanOf(MirrorSide source, MirrorSide destination, const MirrorRecord& record,
+                  const MirrorOptions& options, const MirrorExclusions& exclusions = {}) {
+    return PlanMirror(source, destination, record, options, exclusions);
+}
+
 MirrorPlan Plan(const QString& source, const QString& destination, const QString& record = {},
                 bool remove = false, MirrorDirection direction = MirrorDirection::Up,
                 const MirrorExclusions& exclusions = {}) {
     MirrorOptions options;
     options.direction = direction;
     options.removeAbsent = remove;
-    return PlanMirror(Tree(source), Tree(destination), Record(record), options, exclusions);
+    return PlanOf(Tree(source), Tree(destination), Record(record), options, exclusions);
 }
 
 QString ManyFiles(int count, const char* prefix = "f") {
@@ -129,6 +134,7 @@ private slots:
     void emptyOrMissingSourceStops();
     void incompleteListingWithholdsRemovals();
     void dryRunAndSummary();
+    void sidesComeBackInTreeOrder();
 };
 
 void TestMirrorPlan::exclusions_data() {
@@ -386,6 +392,10 @@ void TestMirrorPlan::decisions_data() {
         << "k=1@1"
         << "k=1@1 old/ old/f=1@5 old/g=1@1"
         << "k=1@1:1@1 old/f=1@1:1@1" << true << false << none << "conflict old/f | remove old/g";
+    QTest::newRow("half-sent file is removed")
+        << "k=1@1"
+        << "k=1@1 half=1@9"
+        << "k=1@1:1@1 half=5@1:0@0!" << true << false << none << "remove half";
     QTest::newRow("name clash blocks removals there")
         << "s/ s/A=1@1 t/ t/k=1@1"
         << "s/ s/a=1@1 t/ t/k=1@1 t/old=1@1"
@@ -454,8 +464,8 @@ void TestMirrorPlan::largeRemovalsNeedConfirmation() {
         MirrorOptions options;
         options.removeAbsent = true;
         options.force = force;
-        return PlanMirror(Tree(ManyFiles(kept)), Tree(ManyFiles(kept) + ' ' + ManyFiles(removed, "r")),
-                          MirrorRecord(), options, {});
+        return PlanOf(Tree(ManyFiles(kept)), Tree(ManyFiles(kept) + ' ' + ManyFiles(removed, "r")),
+                      MirrorRecord(), options, {});
     };
     const MirrorPlan over = removing(29, 11);
     QCOMPARE(over.removedFiles, 11);
@@ -474,7 +484,7 @@ void TestMirrorPlan::emptyOrMissingSourceStops() {
     missing.exists = false;
     MirrorOptions options;
     options.removeAbsent = true;
-    const MirrorPlan plan = PlanMirror(missing, Tree("a=1@1"), MirrorRecord(), options, {});
+    const MirrorPlan plan = PlanOf(missing, Tree("a=1@1"), MirrorRecord(), options, {});
     QVERIFY(plan.stopReason);
     QVERIFY(plan.actions.empty());
 }
@@ -484,8 +494,8 @@ void TestMirrorPlan::incompleteListingWithholdsRemovals() {
     options.removeAbsent = true;
     for (const bool sourceComplete : {false, true}) {
         const MirrorPlan plan =
-            PlanMirror(Tree("a=1@1 n=1@1", sourceComplete), Tree("a=1@1 old=1@1", !sourceComplete),
-                       Record("a=1@1:1@1"), options, {});
+            PlanOf(Tree("a=1@1 n=1@1", sourceComplete), Tree("a=1@1 old=1@1", !sourceComplete),
+                   Record("a=1@1:1@1"), options, {});
         QCOMPARE(Shown(plan), QStringLiteral("send n"));
         QCOMPARE(std::string(plan.removalsWithheld),
                  std::string("一覧を最後まで読めなかったため削除しません"));
@@ -505,6 +515,21 @@ void TestMirrorPlan::dryRunAndSummary() {
     QCOMPARE(summary.count[MirrorAction::RecordOnly], 1);
     QCOMPARE(summary.count[MirrorAction::Skip], 1);
     QCOMPARE(summary.count[MirrorAction::MakeFolder], 1);
+}
+
+void TestMirrorPlan::sidesComeBackInTreeOrder() {
+    MirrorSide source = Tree("a-b=1@1 a/z=2@1 a/ a=3@1 b=4@1");
+    MirrorSide destination;
+    PlanMirror(source, destination, MirrorRecord(), MirrorOptions(), {});
+    QStringList order;
+    for (const MirrorEntry& e : source.entries)
+        order << QString::fromStdString(e.path);
+    QCOMPARE(order.join(' '), QStringLiteral("a a/z a-b b"));
+    QVERIFY(FindEntry(source, "a/z"));
+    QCOMPARE(FindEntry(source, "a/z")->size, 2);
+    QCOMPARE(FindEntry(source, "b")->size, 4);
+    QVERIFY(!FindEntry(source, "a/y"));
+    QVERIFY(!FindEntry(destination, "a"));
 }
 
 QTEST_GUILESS_MAIN(TestMirrorPlan)
