@@ -3,6 +3,7 @@
 #include "engine/MirrorPlanReport.h"
 #include "engine/MirrorRecord.h"
 #include "engine/MirrorTime.h"
+#include "fixtures/FileBytes.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -102,16 +103,6 @@ QString ManyFiles(int count, const char* prefix = "f") {
     for (int i = 0; i < count; ++i)
         files << QStringLiteral("%1%2=1@1").arg(QLatin1String(prefix)).arg(i);
     return files.join(QLatin1Char(' '));
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -262,7 +253,7 @@ void TestMirrorPlan::recordRoundTripsOddNamesAndAppendedLines() {
     // Saving again folds the appended lines into one line per file.
     record.Set("b", plain);
     QVERIFY(file.Save(record));
-    QCOMPARE(ReadAll(file.path()).count('\n'), 4);
+    QCOMPARE(ReadFile(file.path()).count('\n'), 4);
     QCOMPARE(file.Load(loaded), MirrorRecordFile::LoadResult::Loaded);
     QCOMPARE(*loaded.Find("b"), plain);
     QCOMPARE(file.droppedLines(), 0);
@@ -281,7 +272,7 @@ void TestMirrorPlan::recordOfAnotherPairIsIgnored() {
     MirrorRecord loaded = Record("y=1@1:1@1");
     QCOMPARE(MirrorRecordFile(base.path(), ours).Load(loaded), MirrorRecordFile::LoadResult::OtherKey);
     QVERIFY(loaded.empty());
-    QVERIFY(WriteAll(MirrorRecordPath(base.path(), ours), "something else\n"));
+    QVERIFY(WriteFile(MirrorRecordPath(base.path(), ours), "something else\n"));
     QCOMPARE(MirrorRecordFile(base.path(), ours).Load(loaded), MirrorRecordFile::LoadResult::Unreadable);
     QCOMPARE(MirrorRecordFile(base.path(), MirrorKey{}).Load(loaded), MirrorRecordFile::LoadResult::Missing);
 }
@@ -291,7 +282,7 @@ void TestMirrorPlan::corruptRecordLinesAreDropped() {
     const MirrorKey key{"h", 21, "u", "/l", "/r"};
     MirrorRecordFile file(base.path(), key);
     QVERIFY(file.Save(Record("good=1@1:1@1")));
-    QByteArray bytes = ReadAll(file.path());
+    QByteArray bytes = ReadFile(file.path());
     bytes += "f\tshort\t1\t2\n";
     bytes += "f\tbadnumber\t1\tx\t1\t1\tE\t0\n";
     bytes += "f\tbadprecision\t1\t1\t1\t1\tQ\t0\n";
@@ -299,7 +290,7 @@ void TestMirrorPlan::corruptRecordLinesAreDropped() {
     bytes += "\x01\x02 binary junk\n";
     bytes += "f\tlater=1\t3\t4\t5\t6\tD\t1\n";
     bytes += "f\tcut off by a cr";
-    QVERIFY(WriteAll(file.path(), bytes));
+    QVERIFY(WriteFile(file.path(), bytes));
     MirrorRecord loaded;
     QCOMPARE(file.Load(loaded), MirrorRecordFile::LoadResult::Loaded);
     QCOMPARE(file.droppedLines(), 6);
