@@ -102,6 +102,16 @@ const char* StepName(int message) {
         return "SIZE";
     case WM_FTP_QUIT:
         return "QUIT";
+    case WM_FTP_TREECWD:
+        return "TREECWD";
+    case WM_FTP_TREETYPE:
+        return "TREETYPE";
+    case WM_FTP_TREEPASV:
+        return "TREEPASV";
+    case WM_FTP_TREELIST:
+        return "TREELIST";
+    case WM_FTP_TREEDATA:
+        return "TREEDATA";
     case WM_FTP_AUTH:
         return "AUTH";
     case WM_FTP_TLS:

@@ -90,6 +90,13 @@ inline constexpr int WM_FTP_SIZETYPE = 0x542;
 inline constexpr int WM_FTP_SIZE = 0x543;
 // QUIT has gone out on the connection of a closed session: its answer, or the close.
 inline constexpr int WM_FTP_QUIT = 0x544;
+// CWD into a folder listed for a caller of its own (a mirror's walk), then its listing: TYPE, PASV or
+// PORT, LIST, its data.
+inline constexpr int WM_FTP_TREECWD = 0x545;
+inline constexpr int WM_FTP_TREETYPE = 0x546;
+inline constexpr int WM_FTP_TREEPASV = 0x547;
+inline constexpr int WM_FTP_TREELIST = 0x548;
+inline constexpr int WM_FTP_TREEDATA = 0x549;
 
 // Encrypted sessions. AUTH TLS is sent, then 234.
 inline constexpr int WM_FTP_AUTH = 0x520;

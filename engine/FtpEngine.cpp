@@ -140,6 +140,9 @@ void CFtpEngine::OnMessage(int message, SocketId s, std::uint32_t word) {
     case WM_FTP_GETCWD:
         OnFtpGetCwd(s, word);
         break;
+    case WM_FTP_TREECWD:
+        OnFtpTreeCwd(s, word);
+        break;
     case WM_FTP_FEAT:
     case WM_FTP_OPTSUTF8:
         OnFtpFeat(message, s, word);
@@ -296,6 +299,10 @@ int CFtpEngine::DispatchNextOp() {
 }
 
 void CFtpEngine::EndOperation() {
+    // A listing asked for by a caller of its own is answered whatever became of it.
+    if (auto* listing = std::get_if<Op::ListFolder>(&m_op))
+        if (auto done = std::exchange(listing->done, nullptr))
+            done(false, {});
     // Only the running operation has a data side; what is left of it goes with it, so no later
     // data can land in its file.
     DropDataSide();

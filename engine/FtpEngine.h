@@ -194,6 +194,12 @@ public:
     // login ended with: one more session of the same kind, which asks nothing the first has answered.
     int ConnectAs(const CFtpEngine& first);
     [[nodiscard]] bool IsLoggedIn() const { return m_loggedIn; }
+    // Enters the folder at `path` (the server's bytes, a whole path) and lists it without touching
+    // the file list; `done` gets whether the listing was read to its end, and its entries. It is
+    // called once, with false when the folder cannot be entered or listed or the session is not
+    // there; a session that ends meanwhile calls nothing (the session's end says enough).
+    void ListFolder(const std::string& path,
+                    std::function<void(bool complete, std::vector<RemoteEntry> entries)> done);
     // Asks the server for the size of the file at `path` (the server's bytes); once the engine
     // rests, LastSize() has it, or nothing when the server gave none (no such file, a folder, or no
     // SIZE at all).
@@ -403,6 +409,7 @@ private:
     void OnFtpChmod(SocketId s, std::uint32_t word);
     void OnFtpGetCwd(SocketId s, std::uint32_t word);
     void OnFtpDelCwd(SocketId s, std::uint32_t word);
+    void OnFtpTreeCwd(SocketId s, std::uint32_t word);
     void OnFtpAuth(SocketId s, std::uint32_t word);
     void OnFtpTls(SocketId s, std::uint32_t word);
     void OnFtpPbsz(SocketId s, std::uint32_t word);

@@ -16,6 +16,7 @@ constexpr DataChain kChains[] = {
     {WM_FTP_LIST, WM_FTP_TYPE, WM_FTP_PASV, 0, WM_FTP_LIST, WM_FTP_LISTDATA},
     {WM_FTP_GETCWD, WM_FTP_GETDIRTYPE, WM_FTP_GETDIRPASV, 0, WM_FTP_GETDIRLIST, WM_FTP_GETDIRDATA},
     {WM_FTP_DELCWD, WM_FTP_DELTYPE, WM_FTP_DELPASV, 0, WM_FTP_DELLIST, WM_FTP_DELDATA},
+    {WM_FTP_TREECWD, WM_FTP_TREETYPE, WM_FTP_TREEPASV, 0, WM_FTP_TREELIST, WM_FTP_TREEDATA},
     {OP_DOWNLOAD, WM_FTP_GETTYPE, WM_FTP_GETPASV, WM_FTP_REST, WM_FTP_RETR, WM_FTP_GETDATA},
     {OP_UPLOAD, WM_FTP_PUTTYPE, WM_FTP_PUTPASV, WM_FTP_PUTREST, WM_FTP_STOR, WM_FTP_PUTDATA},
 };
@@ -419,7 +420,7 @@ void CFtpEngine::FinishChain(const DataChain& chain, bool replyAccepted) {
 void CFtpEngine::FinishListing() {
     m_review.Finish();
     // A folder download or delete that left entries behind unnoticed would report success.
-    ApplyListingReview(m_curOp != WM_FTP_LIST);
+    const bool readable = ApplyListingReview(m_curOp != WM_FTP_LIST);
     std::vector<RemoteEntry> entries = m_review.TakeEntries();
     switch (m_curOp) {
     case WM_FTP_LIST:
@@ -432,6 +433,10 @@ void CFtpEngine::FinishListing() {
     }
     case WM_FTP_DELCWD:
         ExpandFolderDelete(std::get<Op::ListToDelete>(m_op).path, entries);
+        break;
+    case WM_FTP_TREECWD:
+        if (auto done = std::exchange(std::get<Op::ListFolder>(m_op).done, nullptr))
+            done(readable, std::move(entries));
         break;
     default:
         break;

@@ -1,6 +1,9 @@
 #include "engine/FtpEngine.h"
 
+#include "engine/DataChains.h"
 #include "engine/ReplyTexts.h"
+
+using namespace SocketEvent;
 
 namespace {
 // A whole path as the server's PWD would name it: no "/" at its end, except for the root.
@@ -51,4 +54,27 @@ void CFtpEngine::ReturnToUserFolder() {
     m_leftUserFolder = false;
     const std::string folder = m_ui.GetCurrentPath();
     InsertOpFront(Op::ChangeFolder{folder.empty() ? std::string("/") : folder});
+}
+
+void CFtpEngine::ListFolder(const std::string& path,
+                            std::function<void(bool complete, std::vector<RemoteEntry> entries)> done) {
+    if (!EnqueueOp(Op::ListFolder{path, done})) {
+        done(false, {});
+        return;
+    }
+    DispatchNextOp();
+}
+
+void CFtpEngine::OnFtpTreeCwd(SocketId s, std::uint32_t word) {
+    const std::string& folder = std::get<Op::ListFolder>(m_op).path;
+    if (!CommandStep(s, word, WM_FTP_TREECWD, EventKind(word) == Write ? "CWD " + folder : std::string()))
+        return;
+    if (m_reply.Code() / 100 != 2) {
+        EndOperation();
+        return;
+    }
+    NoteFolderEntered(folder);
+    // The file list's folder is gone back to before anything that works in it.
+    m_leftUserFolder = true;
+    Arm(s, ChainOfOp(WM_FTP_TREECWD)->type, Write | Close);
 }

@@ -35,6 +35,7 @@ int FirstStep(const Operation& op) {
                           [](const Op::ListToDelete&) { return WM_FTP_DELCWD; },
                           [](const Op::Download&) { return OP_DOWNLOAD; },
                           [](const Op::ListToDownload&) { return WM_FTP_GETCWD; },
+                          [](const Op::ListFolder&) { return WM_FTP_TREECWD; },
                           [](const Op::Upload&) { return OP_UPLOAD; },
                           [](const Op::ShellOpen&) { return OP_SHELLOPEN; },
                           [](const Op::Abort&) { return WM_FTP_ABOR; },

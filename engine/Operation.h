@@ -1,8 +1,10 @@
 #pragma once
 
 #include "engine/Answer.h"
+#include "engine/ListingParser.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <variant>
@@ -97,12 +99,19 @@ struct Features {};
 struct Size {
     std::string path;
 };
+// Enters a folder and lists it for a caller of its own (a mirror's walk), not for the file list.
+// `done` gets whether the folder was entered and its listing read to its end, and the entries; it is
+// called once, also when the operation fails.
+struct ListFolder {
+    std::string path;
+    std::function<void(bool complete, std::vector<RemoteEntry> entries)> done;
+};
 } // namespace Op
 
-using Operation =
-    std::variant<Op::List, Op::PrintFolder, Op::ChangeFolder, Op::ParentFolder, Op::MakeFolder, Op::Rename,
-                 Op::Attributes, Op::DeleteFile, Op::RemoveFolder, Op::ListToDelete, Op::Download,
-                 Op::ListToDownload, Op::Upload, Op::ShellOpen, Op::Abort, Op::Features, Op::Size>;
+using Operation = std::variant<Op::List, Op::PrintFolder, Op::ChangeFolder, Op::ParentFolder, Op::MakeFolder,
+                               Op::Rename, Op::Attributes, Op::DeleteFile, Op::RemoveFolder, Op::ListToDelete,
+                               Op::Download, Op::ListToDownload, Op::Upload, Op::ShellOpen, Op::Abort,
+                               Op::Features, Op::Size, Op::ListFolder>;
 
 // The message an operation's first step runs under; the UI knows an operation by it too (status
 // texts, failure lines).

@@ -318,6 +318,37 @@ void TestEngineTransferReal::renameMkdAndPermissions() {
         // Anonymous sessions of vsftpd may not change permissions.
         QVERIFY(m_ui->logContains("属性の変更ができませんでした。\r\n"));
     }
+
+    // A folder listed for a walk of its own: its entries, links as links, and the file list left
+    // alone; a folder that is not there says so. The next listing is the user's folder again.
+    QVERIFY(QDir().mkpath(root + "/tree/sub"));
+    QVERIFY(WriteFile(root + "/tree/a.txt", "abc"));
+    QVERIFY(QFile::link(QStringLiteral("sub"), root + "/tree/alias"));
+    const std::size_t listingsBefore = m_ui->listings.size();
+    std::vector<std::string> seen;
+    int answers = 0;
+    m_engine->ListFolder(remote("tree"), [&](bool complete, std::vector<RemoteEntry> entries) {
+        ++answers;
+        QVERIFY(complete);
+        for (const RemoteEntry& e : entries)
+            seen.push_back(e.name + (e.link ? "@" : e.IsFolder() ? "/" : "=" + e.size));
+    });
+    bool missingComplete = true;
+    m_engine->ListFolder(remote("none"), [&](bool complete, std::vector<RemoteEntry> entries) {
+        ++answers;
+        missingComplete = complete || !entries.empty();
+    });
+    QVERIFY(runQueue());
+    QCOMPARE(answers, 2);
+    std::sort(seen.begin(), seen.end());
+    QCOMPARE(seen, (std::vector<std::string>{"a.txt=3", "alias@", "sub/"}));
+    QVERIFY(!missingComplete);
+    QCOMPARE(m_ui->listings.size(), listingsBefore);
+    EngineProbe::Enqueue(*m_engine, Op::List{});
+    QVERIFY(runQueue());
+    QCOMPARE(m_ui->listings.size(), listingsBefore + 1);
+    QVERIFY(std::find(m_ui->listings.back().begin(), m_ui->listings.back().end(), "tree") !=
+            m_ui->listings.back().end());
 }
 
 QTEST_GUILESS_MAIN(TestEngineTransferReal)
