@@ -185,6 +185,15 @@ void CFtpEngine::QueueTransfer(Operation op) {
         m_opQueue.push_back(std::move(op));
 }
 
+int CFtpEngine::HandOver(Operation op) {
+    if (!m_transferSink)
+        return RunTransfer(std::move(op));
+    if (!m_ctrlSocket.valid())
+        return 0;
+    m_transferSink(std::move(op));
+    return 1;
+}
+
 int CFtpEngine::RunTransfer(Operation op) {
     m_timedOut = false;
     if (!EnqueueOp(std::move(op)))

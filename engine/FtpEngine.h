@@ -190,6 +190,9 @@ public:
     // Runs one file transfer or delete as decided elsewhere (an Op::Download, Op::Upload or
     // Op::DeleteFile); 0 without a session.
     int RunTransfer(Operation op);
+    // A file transfer decided elsewhere (a mirror's): to the transfer sink while one takes files,
+    // else run on this session; 0 without a session.
+    int HandOver(Operation op);
     // Logs in to the host of `first` with the account, firewall password and certificate its
     // login ended with: one more session of the same kind, which asks nothing the first has answered.
     int ConnectAs(const CFtpEngine& first);

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <charconv>
@@ -284,4 +285,11 @@ bool MirrorRecordFile::Append(const MirrorRecord& record, std::string_view path)
     return file.open(QIODevice::WriteOnly | QIODevice::Append) &&
            file.write(line.data(), static_cast<qint64>(line.size())) == static_cast<qint64>(line.size()) &&
            file.flush();
+}
+
+QString MirrorRecordBase() {
+    const QString config = qEnvironmentVariable("LUMO_CONFIG_DIR");
+    if (!config.isEmpty())
+        return config;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/lumo");
 }

@@ -64,6 +64,9 @@ struct MirrorKey {
 // Where the record of `key` lives: <base>/mirrors/<SHA-256 of the key, in hex>.rec. The base is
 // lumo's data folder, or the settings folder when LUMO_CONFIG_DIR names one; never the mirrored tree.
 QString MirrorRecordPath(const QString& baseFolder, const MirrorKey& key);
+// Where the records are kept: the settings folder when LUMO_CONFIG_DIR names one (a private store
+// keeps its records beside it), else lumo's data folder; never inside a mirrored tree.
+QString MirrorRecordBase();
 
 // The record file of one folder pair, locked while a mirror runs so that the window and lumo-cli
 // never mirror the same pair at once. Saving rewrites the file atomically; between saves, Append

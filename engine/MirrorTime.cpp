@@ -1,5 +1,7 @@
 #include "engine/MirrorTime.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -121,4 +123,8 @@ std::string ModifyFactText(std::int64_t seconds) {
                   static_cast<int>(rest / 3600), static_cast<int>(rest % 3600 / 60),
                   static_cast<int>(rest % 60));
     return text;
+}
+
+int LocalZoneOffsetMinutes() {
+    return QDateTime::currentDateTime().offsetFromUtc() / 60;
 }

@@ -1,5 +1,6 @@
 #include "platform/LocalFiles.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -35,6 +36,8 @@ LocalEntry InspectLocalPath(const std::string& path) {
         return entry;
     entry.id = IdOf(st);
     entry.size = static_cast<std::int64_t>(st.st_size);
+    entry.modifiedSeconds = st.st_mtim.tv_sec;
+    entry.modifiedNanoseconds = static_cast<std::uint32_t>(st.st_mtim.tv_nsec);
     if (S_ISLNK(st.st_mode))
         entry.kind = LocalEntry::Kind::Link;
     else if (S_ISREG(st.st_mode))
@@ -96,6 +99,9 @@ LocalEntry InspectLocalPath(const std::string& path) {
         return entry;
     entry.size = info.size();
     entry.id.inode = std::hash<std::string>()(path);
+    const qint64 ms = info.lastModified().toMSecsSinceEpoch();
+    entry.modifiedSeconds = ms / 1000;
+    entry.modifiedNanoseconds = static_cast<std::uint32_t>(ms % 1000) * 1'000'000;
     entry.kind = info.isSymLink() ? LocalEntry::Kind::Link
                  : info.isDir()   ? LocalEntry::Kind::Folder
                  : info.isFile()  ? LocalEntry::Kind::File

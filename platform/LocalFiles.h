@@ -32,6 +32,9 @@ struct LocalEntry {
     Kind kind = Kind::None;
     std::int64_t size = 0;
     LocalFileId id;
+    // The last modification, UTC, to the nanosecond where the file system keeps it.
+    std::int64_t modifiedSeconds = 0;
+    std::uint32_t modifiedNanoseconds = 0;
 };
 LocalEntry InspectLocalPath(const std::string& path);
 

@@ -83,6 +83,7 @@ private slots:
     void serverThatListsOnlyByMlsd();
     void encryptedSessionsAndCertificates();
     void importedHostConnectsWithItsPassword();
+    void mirrorKeepsAFolderPairTheSame();
 
 private:
     Run Cli(const QStringList& args, const QString& workDir = {});
@@ -722,6 +723,93 @@ void TestLumoCli::importedHostConnectsWithItsPassword() {
     QCOMPARE(broken.status, 1);
     QVERIFY2(broken.err.contains(QStringLiteral("cannot read")), qPrintable(broken.err));
     QVERIFY(broken.out.isEmpty());
+}
+
+void TestLumoCli::mirrorKeepsAFolderPairTheSame() {
+    const RealFtpServer& s = *m_servers[0];
+    const QString url = Url(s);
+    const QString local = m_work.path() + QStringLiteral("/mirror-local");
+    const QString site = s.root() + QStringLiteral("/site");
+    Seed(local);
+    QDir(site).removeRecursively();
+    WriteFile(s.root() + QStringLiteral("/outside.txt"), "not the pair's\n");
+    QVERIFY(QFile::link(QStringLiteral("a.txt"), local + QStringLiteral("/link.txt")));
+    const auto up = [&](QStringList options) {
+        return Cli(options << url << QStringLiteral("mirror-up") << local << QStringLiteral("/site"));
+    };
+    const auto stors = [](const Run& r) { return r.err.count(QStringLiteral("\nSTOR ")); };
+    const auto siteTree = [&] {
+        QMap<QString, QByteArray> tree = Tree(local);
+        tree.remove(QStringLiteral("link.txt"));
+        return tree;
+    };
+
+    // The preview changes nothing; the first mirror makes the folder and sends every file but the
+    // link, byte for byte; the second has nothing to do.
+    const Run preview = up({QStringLiteral("--dry-run")});
+    QCOMPARE(preview.status, 0);
+    QVERIFY2(preview.out.contains(QStringLiteral("mkdir\tsub\n")) &&
+                 preview.out.contains(QStringLiteral("send\tsub/deep/c.txt\n")) &&
+                 preview.out.contains(QStringLiteral("send\t日本語/ファイル.txt\n")) &&
+                 !preview.out.contains(QStringLiteral("link.txt")),
+             qPrintable(preview.out));
+    QVERIFY(!QFileInfo::exists(site));
+    const Run first = up({});
+    QCOMPARE(first.status, 0);
+    QCOMPARE(Tree(site), siteTree());
+    QVERIFY(!QDir(m_config.path() + QStringLiteral("/mirrors")).isEmpty());
+    const Run second = up({QStringLiteral("-v")});
+    QCOMPARE(second.status, 0);
+    QCOMPARE(stors(second), 0);
+
+    // A file changed here is sent alone; one changed on the server since is a conflict, kept as it
+    // is until the source is told to win.
+    WriteFile(local + QStringLiteral("/a.txt"), "alpha, longer now\n");
+    WriteFile(site + QStringLiteral("/sub/deep/c.txt"), "edited on the server\n");
+    const Run changed = up({QStringLiteral("-v")});
+    QCOMPARE(changed.status, 3);
+    QCOMPARE(stors(changed), 1);
+    QCOMPARE(FileBytes(site + QStringLiteral("/a.txt")), QByteArray("alpha, longer now\n"));
+    QCOMPARE(FileBytes(site + QStringLiteral("/sub/deep/c.txt")), QByteArray("edited on the server\n"));
+    QCOMPARE(up({QStringLiteral("--dry-run")}).out, QStringLiteral("conflict\tsub/deep/c.txt\n"));
+    QCOMPARE(up({QStringLiteral("--force")}).status, 0);
+    QCOMPARE(Tree(site), siteTree());
+
+    // Removal only when asked, listed first, never of excluded names nor outside the pair.
+    QVERIFY(QFile::remove(local + QStringLiteral("/日本語/ファイル.txt")));
+    WriteFile(site + QStringLiteral("/notes.keep"), "kept\n");
+    QCOMPARE(up({QStringLiteral("--dry-run")}).out, QString());
+    const QStringList removing{QStringLiteral("--delete"), QStringLiteral("--exclude=*.keep")};
+    QCOMPARE(up(QStringList(removing) << QStringLiteral("--dry-run")).out,
+             QStringLiteral("remove\t日本語/ファイル.txt\n"));
+    QCOMPARE(up(removing).status, 0);
+    QVERIFY(!QFileInfo::exists(site + QStringLiteral("/日本語/ファイル.txt")));
+    QCOMPARE(FileBytes(site + QStringLiteral("/notes.keep")), QByteArray("kept\n"));
+    QCOMPARE(FileBytes(s.root() + QStringLiteral("/outside.txt")), QByteArray("not the pair's\n"));
+
+    // Removing most of the destination is refused without --force: nothing removed, exit 1.
+    for (int i = 0; i < 12; ++i)
+        WriteFile(local + QStringLiteral("/many/%1.txt").arg(i), QByteArray::number(i));
+    QCOMPARE(up({}).status, 0);
+    QVERIFY(QDir(local + QStringLiteral("/many")).removeRecursively());
+    const Run refused = up(removing);
+    QCOMPARE(refused.status, 1);
+    QVERIFY2(refused.err.contains(QStringLiteral("without --force")), qPrintable(refused.err));
+    QVERIFY(QFileInfo::exists(site + QStringLiteral("/many/11.txt")));
+    QCOMPARE(up(QStringList(removing) << QStringLiteral("--force")).status, 0);
+    QVERIFY(!QFileInfo::exists(site + QStringLiteral("/many")));
+
+    // The other way: the server's folder comes down whole, and a second run has nothing to do.
+    const QString down = m_work.path() + QStringLiteral("/mirror-down");
+    QVERIFY(QDir().mkpath(down));
+    const auto mirrorDown = [&](QStringList options) {
+        return Cli(options << url << QStringLiteral("mirror-down") << QStringLiteral("/site") << down);
+    };
+    QCOMPARE(mirrorDown({}).status, 0);
+    QCOMPARE(Tree(down), Tree(site));
+    const Run again = mirrorDown({QStringLiteral("--dry-run")});
+    QCOMPARE(again.status, 0);
+    QCOMPARE(again.out, QString());
 }
 
 QTEST_GUILESS_MAIN(TestLumoCli)

@@ -13,8 +13,8 @@ namespace {
 // Arguments each command takes: at least, at most.
 const std::map<std::string, std::pair<size_t, size_t>>& commandArity() {
     static const std::map<std::string, std::pair<size_t, size_t>> arity = {
-        {"ls", {0, 1}},    {"get", {1, 2}}, {"put", {1, 2}},   {"rm", {1, 1}},
-        {"mkdir", {1, 1}}, {"mv", {2, 2}},  {"chmod", {2, 2}}, {"pwd", {0, 0}},
+        {"ls", {0, 1}}, {"get", {1, 2}},   {"put", {1, 2}}, {"rm", {1, 1}},        {"mkdir", {1, 1}},
+        {"mv", {2, 2}}, {"chmod", {2, 2}}, {"pwd", {0, 0}}, {"mirror-up", {2, 2}}, {"mirror-down", {2, 2}},
     };
     return arity;
 }
@@ -40,6 +40,7 @@ std::string CliUsage() {
            "         ftpes:// for explicit TLS, ftps:// for implicit TLS (port 990); [::1] for IPv6\n"
            "COMMAND  ls [PATH] | get REMOTE [LOCALDIR] | put LOCAL [REMOTEDIR] | rm REMOTE\n"
            "         | mkdir PATH | mv FROM TO | chmod MODE PATH | pwd\n"
+           "         | mirror-up LOCAL REMOTE | mirror-down REMOTE LOCAL\n"
            "import   adds the FTP hosts of FileZilla's sitemanager.xml or WinSCP's WinSCP.ini to lumo's\n"
            "         hosts (a host named \"import\" is reached as Host<n>)\n"
            "\n"
@@ -59,6 +60,11 @@ std::string CliUsage() {
            "  --accept-fingerprint SHA256\n"
            "                          accept the server certificate of this SHA-256 fingerprint although\n"
            "                          nothing vouches for it (otherwise such a certificate is refused)\n"
+           "  --delete                mirror: remove what the source side does not have\n"
+           "  --dry-run               mirror: print each action (send, mkdir, remove, conflict) and change\n"
+           "                          nothing\n"
+           "  --exclude PATTERN       mirror: leave names matching this glob alone (repeatable)\n"
+           "  --force                 mirror: the source wins conflicts, and large removals go ahead\n"
            "  -v                      show the protocol log on stderr\n"
            "  -h, --help              show this text\n";
 }
@@ -108,6 +114,16 @@ CliParse ParseCliArgs(const std::vector<std::string>& argv) {
             a.existing = CliArgs::Existing::Skip;
         } else if (arg == "-h" || arg == "--help") {
             a.help = true;
+        } else if (arg == "--delete") {
+            a.mirrorDelete = true;
+        } else if (arg == "--dry-run") {
+            a.dryRun = true;
+        } else if (arg == "--force") {
+            a.force = true;
+        } else if (const auto value = valueOf("--exclude", "a pattern"); value || !r.error.empty()) {
+            if (!value)
+                return r;
+            a.excludes.push_back(*value);
         } else if (arg == "--tls") {
             a.security = HostSecurity::Explicit;
         } else if (arg == "--implicit-tls") {

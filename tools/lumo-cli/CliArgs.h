@@ -24,6 +24,12 @@ struct CliArgs {
     // --accept-fingerprint: the SHA-256 of a certificate to accept although nothing vouches for it
     // (64 upper-case hex digits).
     std::string acceptFingerprint;
+    // mirror-up and mirror-down: remove what the source side does not have, only show what would
+    // happen, let the source win conflicts and large removals, and names left alone.
+    bool mirrorDelete = false;
+    bool dryRun = false;
+    bool force = false;
+    std::vector<std::string> excludes;
     bool help = false;
 
     // Empty for "import", which takes no host.

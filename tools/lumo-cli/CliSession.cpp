@@ -5,6 +5,7 @@
 #include "dialogs/DialogSettings.h"
 #include "engine/EngineMessages.h"
 #include "engine/FtpAddress.h"
+#include "engine/MirrorPlanReport.h"
 #include "hosts/HostSessions.h"
 #include "hosts/QXDoc.h"
 #include "platform/TextCodec.h"
@@ -233,6 +234,19 @@ bool CliSession::QueueCommand() {
             else
                 m_engine.CreateFolder(p.name);
         });
+    } else if (cmd == "mirror-up" || cmd == "mirror-down") {
+        const bool up = cmd == "mirror-up";
+        const QFileInfo local(QString::fromLocal8Bit(up ? a[0] : a[1]));
+        if (!local.isDir()) {
+            m_ui.Fail("no local folder " + local.filePath().toStdString());
+            return false;
+        }
+        const std::string localFolder = QDir::cleanPath(local.absoluteFilePath()).toStdString();
+        const std::string remoteArg = up ? a[1] : a[0];
+        m_steps.push_back([this, localFolder, remoteArg] {
+            const RemotePath p = Resolve(remoteArg);
+            StartMirror(localFolder, Join(p.folder, p.name));
+        });
     } else if (cmd == "mv") {
         // The rename runs in the folder of the new name, whose list tells whether that name is
         // taken; within one folder that is the folder of both.
@@ -380,6 +394,71 @@ void CliSession::PrintList() {
     std::fwrite(text.data(), 1, text.size(), m_out);
 }
 
+void CliSession::StartMirror(const std::string& local, const std::string& remote) {
+    MirrorJob job;
+    job.options.direction = m_args.command == "mirror-up" ? MirrorDirection::Up : MirrorDirection::Down;
+    job.options.removeAbsent = m_args.mirrorDelete;
+    job.options.force = m_args.force;
+    job.localFolder = local;
+    job.remoteFolder = remote.empty() ? std::string("/") : remote;
+    job.exclusions = MirrorExclusions(m_args.excludes);
+    job.recordBase = MirrorRecordBase();
+    job.zoneOffsetMinutes = LocalZoneOffsetMinutes();
+    // A server folder that is not there yet is no failure: mirror-up makes it.
+    m_ui.TolerateFailuresOf(WM_FTP_TREECWD);
+    m_queue.SetSessions(m_parallel, true);
+    m_mirror = std::make_unique<CMirrorRun>(m_engine, m_queue, std::move(job));
+    connect(m_mirror.get(), &CMirrorRun::Planned, this, &CliSession::OnMirrorPlanned);
+    connect(m_mirror.get(), &CMirrorRun::Finished, this, &CliSession::OnMirrorFinished);
+    m_mirror->Start();
+}
+
+void CliSession::OnMirrorPlanned() {
+    MirrorPlan plan = m_mirror->Plan();
+    if (m_args.force)
+        LetSourceWin(plan);
+    if (plan.stopReason) {
+        m_ui.Fail(plan.stopReason);
+        Finish(1);
+        return;
+    }
+    if (plan.removalsWithheld)
+        m_ui.PrintLine(std::string("lumo-cli: ") + plan.removalsWithheld);
+    const bool removalsRefused = plan.needsConfirmation && !m_args.force;
+    if (m_args.dryRun) {
+        const std::string text = DryRunText(plan);
+        std::fwrite(text.data(), 1, text.size(), m_out);
+    }
+    if (removalsRefused) {
+        m_ui.Fail("the mirror would remove " + std::to_string(plan.removedFiles) + " of " +
+                  std::to_string(plan.destinationFiles) +
+                  " files on the destination side; nothing is removed without --force");
+        std::erase_if(plan.actions, [](const MirrorAction& a) { return a.kind == MirrorAction::Remove; });
+    }
+    if (m_args.dryRun) {
+        const bool conflicts =
+            std::any_of(plan.actions.begin(), plan.actions.end(),
+                        [](const MirrorAction& a) { return a.kind == MirrorAction::Conflict; });
+        Finish(m_ui.Failed() ? 1 : conflicts ? 3 : 0);
+        return;
+    }
+    m_mirror->Run(std::move(plan));
+}
+
+void CliSession::OnMirrorFinished() {
+    if (!m_mirror->Error().isEmpty()) {
+        m_ui.Fail(m_mirror->Error().toStdString());
+        Finish(1);
+        return;
+    }
+    for (const std::string& path : m_mirror->FailedPaths())
+        m_ui.Fail("not mirrored: " + path);
+    m_ui.PrintLine("lumo-cli: " + std::to_string(m_mirror->FilesSent()) + " files sent, " +
+                   std::to_string(m_mirror->EntriesRemoved()) + " removed, " +
+                   std::to_string(m_mirror->ConflictsLeft()) + " conflicts left");
+    Finish(m_ui.Failed() ? 1 : m_mirror->ConflictsLeft() > 0 ? 3 : 0);
+}
+
 void CliSession::RequestStep() {
     if (m_stepRequested || m_finished)
         return;
@@ -397,8 +476,8 @@ void CliSession::NextStep() {
         Finish(1);
         return;
     }
-    // Still at work: its Idle, or the queue's end, comes later.
-    if (m_engine.HasWork() || m_queue.HasWork())
+    // Still at work: its Idle, or the queue's end, comes later; a mirror finishes by itself.
+    if (m_engine.HasWork() || m_queue.HasWork() || m_mirror)
         return;
     if (!m_loggedIn) {
         m_loggedIn = true;

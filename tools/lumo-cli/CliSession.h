@@ -3,6 +3,7 @@
 #include "CliArgs.h"
 #include "TerminalUi.h"
 #include "engine/FtpEngine.h"
+#include "engine/MirrorRun.h"
 #include "engine/TransferQueue.h"
 #include "engine/TransferSessionUi.h"
 
@@ -53,6 +54,10 @@ private:
     // The mode on the command line for an entry of the current folder, with the host's command.
     void ChangeAttributes(const std::string& name);
     void PrintList();
+    // mirror-up and mirror-down: plans, prints the plan (--dry-run) or runs it, and finishes.
+    void StartMirror(const std::string& local, const std::string& remote);
+    void OnMirrorPlanned();
+    void OnMirrorFinished();
 
     // Runs the next step once the engine rests; the engine's Idle and the UI's changes ask for it.
     void RequestStep();
@@ -77,4 +82,5 @@ private:
     bool m_listed = false;
     bool m_stepRequested = false;
     bool m_finished = false;
+    std::unique_ptr<CMirrorRun> m_mirror;
 };
