@@ -65,7 +65,13 @@ MirrorPlanModel::MirrorPlanModel(MirrorPlan plan, MirrorDirection direction, con
         case MirrorAction::Skip:
             break;
         }
-        if (action.kind != MirrorAction::RecordOnly)
+        if (action.kind != MirrorAction::RecordOnly && action.kind != MirrorAction::Remove)
+            m_rows.push_back(static_cast<std::uint32_t>(i));
+    }
+    // Removals run contents first; read backwards they are in the order of the other lines, each
+    // folder before what it holds.
+    for (std::size_t i = m_plan.actions.size(); i-- > 0;) {
+        if (m_plan.actions[i].kind == MirrorAction::Remove)
             m_rows.push_back(static_cast<std::uint32_t>(i));
     }
 }
