@@ -67,8 +67,6 @@ CMirrorFolderDlg::CMirrorFolderDlg(const QString& hostName, const MirrorPairId& 
 MirrorPairSettings CMirrorFolderDlg::Settings() const {
     MirrorPairSettings settings;
     settings.localFolder = QDir::cleanPath(QDir::fromNativeSeparators(m_folder->text().trimmed()));
-    if (m_folder->text().trimmed().isEmpty())
-        settings.localFolder.clear();
     settings.removeAbsent = m_remove->isChecked();
     settings.exclusions = m_exclusions->toPlainText().toStdString();
     return settings;
