@@ -41,6 +41,9 @@ inline constexpr int Open = 32849;
 inline constexpr int SaveLog = 32856;
 // Hosts from another program's file (FileZilla, WinSCP); beside the host settings.
 inline constexpr int ImportHosts = 32870;
+// Keeps the shown remote folder and a local folder the same, either way.
+inline constexpr int MirrorUpload = 32871;
+inline constexpr int MirrorDownload = 32872;
 
 inline constexpr int AppAbout = 57664;
 inline constexpr int AppExit = 57665;

@@ -52,7 +52,7 @@ void CMirrorRun::Fail(const QString& why) {
     m_error = why;
     m_step = Step::Done;
     m_file.Unlock();
-    emit Finished();
+    QTimer::singleShot(0, this, &CMirrorRun::Finished);
 }
 
 void CMirrorRun::Start() {
@@ -125,7 +125,8 @@ void CMirrorRun::OnRemoteListed(const std::string& relative, bool complete,
     MirrorSide& destination = direction == MirrorDirection::Up ? m_remote : m_local;
     m_plan = PlanMirror(source, destination, m_record, m_job.options, m_job.exclusions);
     m_step = Step::Planned;
-    emit Planned();
+    // From the event loop, not from inside the session's listing: what follows may ask the person.
+    QTimer::singleShot(0, this, &CMirrorRun::Planned);
 }
 
 std::string CMirrorRun::RemotePath(const std::string& relative) const {
@@ -297,7 +298,8 @@ void CMirrorRun::End() {
     m_step = Step::Done;
     m_file.Save(m_record);
     m_file.Unlock();
-    emit Finished();
+    // Whoever hears it may end the session: not from inside one of its listings.
+    QTimer::singleShot(0, this, &CMirrorRun::Finished);
 }
 
 void CMirrorRun::ListFolders(

@@ -45,6 +45,13 @@ public:
     void Start();
     // The plan Start() made; the caller may take actions out of it (the preview) before Run.
     [[nodiscard]] const MirrorPlan& Plan() const { return m_plan; }
+    // The trees the plan was made from, as PlanMirror left them.
+    [[nodiscard]] const MirrorSide& Source() const {
+        return m_job.options.direction == MirrorDirection::Up ? m_local : m_remote;
+    }
+    [[nodiscard]] const MirrorSide& Destination() const {
+        return m_job.options.direction == MirrorDirection::Up ? m_remote : m_local;
+    }
     // Carries out `chosen`, the plan or a part of it; Finished() follows.
     void Run(MirrorPlan chosen);
 

@@ -6,7 +6,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <cstdint>
 
@@ -133,11 +132,4 @@ QString MirrorFolderProblem(const QString& folder) {
                    "の一時フォルダで、終了時に空にされることがあるため、ミラーリングには使えません。")
             .arg(QDir::toNativeSeparators(folder));
     return {};
-}
-
-QString MirrorRecordsBase() {
-    const QString config = qEnvironmentVariable("LUMO_CONFIG_DIR");
-    if (!config.isEmpty())
-        return config;
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/lumo");
 }

@@ -33,7 +33,3 @@ bool SaveMirrorPair(const MirrorPairId& pair, const MirrorPairSettings& settings
 // Why `folder` cannot be a mirror's local folder (it must be a full path to an existing folder, and
 // never the program's temporary folder, which may be emptied at exit), or "" when it can.
 QString MirrorFolderProblem(const QString& folder);
-
-// The folder the mirror records live under: $LUMO_CONFIG_DIR when it is set, as the settings are,
-// else lumo's data folder (~/.local/share/lumo).
-QString MirrorRecordsBase();

@@ -12,6 +12,7 @@
 #include "app/gui/FtpLinkOpener.h"
 #include "app/gui/HelpCommand.h"
 #include "app/gui/LogSaving.h"
+#include "app/gui/MirrorCommand.h"
 #include "app/gui/WindowEngineUi.h"
 #include "engine/FtpEngine.h"
 #include "engine/TransferProgress.h"
@@ -318,6 +319,13 @@ void CMainFrame::CreateActions() {
     AddCommand(
         CommandId::Options, QStringLiteral("オプション(&O)"), [this] { OnOptions(); },
         [this] { return !IsConnected(); });
+    const auto mayMirror = [this] { return IsConnected() && !m_engine->CanCancel() && !m_queue->HasWork(); };
+    AddCommand(
+        CommandId::MirrorUpload, QStringLiteral("ミラーリングアップロード(&M)..."),
+        [this] { RunMirrorCommand(*this, MirrorDirection::Up); }, mayMirror);
+    AddCommand(
+        CommandId::MirrorDownload, QStringLiteral("ミラーリングダウンロード(&R)..."),
+        [this] { RunMirrorCommand(*this, MirrorDirection::Down); }, mayMirror);
     AddCommand(
         CommandId::Disconnect, QStringLiteral("切断(&D)"), [this] { m_engine->CloseSession(); }, connected);
     AddCommand(
@@ -452,6 +460,9 @@ void CMainFrame::CreateMenus() {
     add(file, CommandId::Download);
     add(file, CommandId::DownloadAs);
     add(file, CommandId::Upload);
+    file->addSeparator();
+    add(file, CommandId::MirrorUpload);
+    add(file, CommandId::MirrorDownload);
     file->addSeparator();
     add(file, CommandId::DeleteMenuItem);
     add(file, CommandId::Rename);

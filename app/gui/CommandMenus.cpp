@@ -28,6 +28,8 @@ QMenu* CreateListContextMenu(QWidget* parent, const std::function<QAction*(int)>
     add(menu, CommandId::Download, "ダウンロード(&S)");
     add(menu, CommandId::DownloadAs, "名前を付けてダウンロード(&A) ");
     add(menu, CommandId::Upload, "アップロード(&U)");
+    add(menu, CommandId::MirrorUpload, "ミラーリングアップロード...");
+    add(menu, CommandId::MirrorDownload, "ミラーリングダウンロード...");
     menu->addSeparator();
     QMenu* create = menu->addMenu(QStringLiteral("新規作成(&N)"));
     add(create, CommandId::NewFolder, "フォルダ(&F)");

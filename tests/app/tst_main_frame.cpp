@@ -407,6 +407,8 @@ void TestMainFrame::enablingTableOnEveryRoute() {
         {Download, {0, 0, 1, 1, 1}},
         {DownloadAs, {0, 0, 1, 1, 1}},
         {Upload, {0, 1, 1, 1, 1}},
+        {MirrorUpload, {0, 1, 1, 1, 0}},
+        {MirrorDownload, {0, 1, 1, 1, 0}},
         {Delete, {0, 0, 1, 1, 1}},
         {DeleteMenuItem, {0, 0, 0, 0, 0}},
         {Rename, {0, 0, 1, 1, 1}},
@@ -464,7 +466,7 @@ void TestMainFrame::enablingTableOnEveryRoute() {
             ++entries;
             QCOMPARE(entry->isEnabled(), f.Action(entry->data().toInt())->isEnabled());
         }
-        QCOMPARE(entries, 11);
+        QCOMPARE(entries, 13);
     };
 
     check(Disconnected);

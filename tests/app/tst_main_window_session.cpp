@@ -8,6 +8,8 @@
 #include "engine/FtpEngine.h"
 #include "fixtures/RealFtpServer.h"
 #include "fixtures/gui/OpenedUrls.h"
+#include "gui/dialogs/MirrorFolderDlg.h"
+#include "gui/dialogs/MirrorPreviewDlg.h"
 #include "gui/settings/CPropSheetHost.h"
 #include "gui/settings/HostSheetControls.h"
 #include "gui/views/AddressLine.h"
@@ -20,6 +22,7 @@
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
 #include "views/LogFile.h"
+#include "views/MirrorPlanModel.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -55,6 +58,7 @@ private slots:
     void filesDroppedOnTheListGoUp();
     void closingDuringATransferAsksFirst();
     void namesThatBecomeOneLocalNameAreAskedAbout();
+    void mirrorCommandsAskThePairAndPreview();
 };
 
 namespace {
@@ -165,6 +169,17 @@ QPoint rowPoint(CQXListView* list, const QString& name) {
 }
 
 // A left click on an item's picture, as a user chooses it.
+// Presses the preview's 実行, which takes the ticked lines.
+void pressRun(QDialog* preview) {
+    for (QPushButton* button : preview->findChildren<QPushButton*>()) {
+        if (button->text() == QStringLiteral("実行")) {
+            QTest::mouseClick(button, Qt::LeftButton);
+            return;
+        }
+    }
+    QFAIL("no 実行 button");
+}
+
 // Types into the address line above the file list and presses Enter.
 void typeAddress(CMainFrame& f, const QString& text) {
     AddressLine* line = f.AddressBar();
@@ -809,6 +824,62 @@ void TestMainWindowSession::namesThatBecomeOneLocalNameAreAskedAbout() {
     QVERIFY2((bytes[0] == "composed" && bytes[1] == "decomposed") ||
                  (bytes[0] == "decomposed" && bytes[1] == "composed"),
              qPrintable(bytes[0] + "|" + bytes[1]));
+}
+
+void TestMainWindowSession::mirrorCommandsAskThePairAndPreview() {
+    Session session;
+    session.Start();
+    session.Connect();
+    CMainFrame& f = *session.frame;
+    CQXTreeView* tree = f.TreeView();
+    typeAddress(f, QStringLiteral("/sub"));
+    QTRY_COMPARE_WITH_TIMEOUT(tree->GetCurrentPath(), std::string("/sub"), 10000);
+    session.WaitIdle();
+    const QString local = session.LocalPath(QStringLiteral("site"));
+    QVERIFY(QDir().mkpath(local));
+
+    // The first time, the pair's local folder is asked; the preview lists the files to fetch and
+    // runs what stays ticked. The folder is remembered for the pair.
+    int previews = 0;
+    int lines = 0;
+    WhenModalShown([&local](QDialog* d) {
+        auto* pair = qobject_cast<CMirrorFolderDlg*>(d);
+        QVERIFY(pair);
+        QVERIFY(!pair->removeBox()->isChecked());
+        pair->folderEdit()->setText(local);
+        pair->accept();
+        WhenModalShown([](QDialog* next) {
+            auto* preview = qobject_cast<CMirrorPreviewDlg*>(next);
+            QVERIFY(preview);
+            pressRun(preview);
+        });
+    });
+    QVERIFY(f.RunCommand(CommandId::MirrorDownload));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        f.LogView()->toPlainText().contains(QStringLiteral("ミラーリングが終わりました")), 20000);
+    QVERIFY2(f.LogView()->toPlainText().contains(
+                 QStringLiteral("ミラーリングが終わりました（送信 1 件、削除 0 件）。")),
+             qPrintable(f.LogView()->toPlainText().right(400)));
+    QCOMPARE(fileBytes(local + QStringLiteral("/inside.txt")), QByteArray(70000, 'i'));
+    QVERIFY(QFileInfo(local + QStringLiteral("/inner")).isDir());
+
+    // Changed here, it goes up; the preview says what it will do and nothing else is asked.
+    writeFile(local + QStringLiteral("/inside.txt"), "edited here");
+    writeFile(local + QStringLiteral("/new.txt"), "new");
+    WhenModalShown([&previews, &lines](QDialog* d) {
+        auto* preview = qobject_cast<CMirrorPreviewDlg*>(d);
+        QVERIFY(preview);
+        ++previews;
+        lines = preview->model().rowCount();
+        pressRun(preview);
+    });
+    QVERIFY(f.RunCommand(CommandId::MirrorUpload));
+    QTRY_COMPARE_WITH_TIMEOUT(fileBytes(session.ServerPath(QStringLiteral("sub/new.txt"))), QByteArray("new"),
+                              20000);
+    session.WaitIdle();
+    QCOMPARE(previews, 1);
+    QCOMPARE(lines, 2);
+    QTRY_COMPARE(fileBytes(session.ServerPath(QStringLiteral("sub/inside.txt"))), QByteArray("edited here"));
 }
 
 QTEST_MAIN(TestMainWindowSession)

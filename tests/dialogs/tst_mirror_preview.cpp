@@ -1,5 +1,6 @@
 #include "StoreFixture.h"
 #include "engine/MirrorPlan.h"
+#include "engine/MirrorRecord.h"
 #include "gui/dialogs/MirrorFolderDlg.h"
 #include "gui/dialogs/MirrorPreviewDlg.h"
 #include "settings/MirrorPairs.h"
@@ -270,9 +271,9 @@ void TestMirrorPreview::folderProblems() {
     QVERIFY(!MirrorFolderProblem(cache.filePath(QStringLiteral("missing"))).isEmpty());
     QCOMPARE(MirrorFolderProblem(cache.path()), QString());
     qputenv("LUMO_CONFIG_DIR", cache.path().toUtf8());
-    QCOMPARE(MirrorRecordsBase(), cache.path());
+    QCOMPARE(MirrorRecordBase(), cache.path());
     qunsetenv("LUMO_CONFIG_DIR");
-    QVERIFY(MirrorRecordsBase().endsWith(QStringLiteral("/lumo")));
+    QVERIFY(MirrorRecordBase().endsWith(QStringLiteral("/lumo")));
 }
 
 void TestMirrorPreview::folderDialogRefusesWhatCannotServe() {

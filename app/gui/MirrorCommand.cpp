@@ -1,0 +1,82 @@
+#include "app/gui/MirrorCommand.h"
+
+#include "app/gui/CMainFrame.h"
+#include "engine/FtpEngine.h"
+#include "engine/MirrorRun.h"
+#include "engine/MirrorTime.h"
+#include "gui/dialogs/MirrorFolderDlg.h"
+#include "gui/dialogs/MirrorPreviewDlg.h"
+#include "platform/TextCodec.h"
+#include "settings/MirrorPairs.h"
+
+#include <QMessageBox>
+
+namespace {
+
+std::string LogLine(const QString& text) {
+    return EncodeUtf8(text + QStringLiteral("\r\n"));
+}
+
+void ReportEnd(CMainFrame& frame, const CMirrorRun& run) {
+    if (!run.Error().isEmpty()) {
+        frame.Log().AppendLog(LogLine(run.Error()));
+        frame.ShowNote(run.Error());
+        return;
+    }
+    for (const std::string& path : run.FailedPaths())
+        frame.Log().AppendLog(
+            LogLine(QStringLiteral("ミラーリングできませんでした: %1").arg(QString::fromStdString(path))));
+    QString note = QStringLiteral("ミラーリングが終わりました（送信 %1 件、削除 %2 件")
+                       .arg(run.FilesSent())
+                       .arg(run.EntriesRemoved());
+    if (run.ConflictsLeft() > 0)
+        note += QStringLiteral("、競合のまま %1 件").arg(run.ConflictsLeft());
+    if (!run.FailedPaths().empty())
+        note += QStringLiteral("、失敗 %1 件").arg(run.FailedPaths().size());
+    note += QStringLiteral("）");
+    frame.Log().AppendLog(LogLine(note + QStringLiteral("。")));
+    frame.ShowNote(note);
+}
+
+} // namespace
+
+void RunMirrorCommand(CMainFrame& frame, MirrorDirection direction) {
+    CFtpEngine& engine = frame.Engine();
+    const HostRecord& host = engine.Host();
+    const std::string shown = frame.GetCurrentPath();
+    const MirrorPairId pair{host.Adr, host.Port, host.User, shown.empty() ? std::string("/") : shown};
+    MirrorPairSettings settings = LoadMirrorPair(pair);
+    if (settings.localFolder.isEmpty() || !MirrorFolderProblem(settings.localFolder).isEmpty()) {
+        const std::optional<MirrorPairSettings> asked =
+            AskMirrorPair(&frame, DecodeStoredText(host.Name), pair);
+        if (!asked)
+            return;
+        settings = *asked;
+    }
+    MirrorJob job;
+    job.options.direction = direction;
+    job.options.removeAbsent = settings.removeAbsent;
+    job.localFolder = settings.localFolder.toStdString();
+    job.remoteFolder = pair.remoteFolder;
+    job.exclusions = MirrorExclusions::Parse(settings.exclusions);
+    job.recordBase = MirrorRecordBase();
+    job.zoneOffsetMinutes = LocalZoneOffsetMinutes();
+    frame.ShowNote(QStringLiteral("ミラーリングのため、両方のフォルダを調べています"));
+    auto* run = new CMirrorRun(engine, frame.TransferQueue(), std::move(job), &frame);
+    const QString localFolder = settings.localFolder;
+    QObject::connect(run, &CMirrorRun::Planned, &frame, [&frame, run, direction, localFolder, pair] {
+        CMirrorPreviewDlg preview(run->Plan(), direction, run->Source(), run->Destination(), localFolder,
+                                  pair.remoteFolder, &frame);
+        if (preview.exec() != QDialog::Accepted) {
+            frame.ShowNote(QStringLiteral("ミラーリングを取りやめました"));
+            run->deleteLater();
+            return;
+        }
+        run->Run(preview.TakeChosenPlan());
+    });
+    QObject::connect(run, &CMirrorRun::Finished, &frame, [&frame, run] {
+        ReportEnd(frame, *run);
+        run->deleteLater();
+    });
+    run->Start();
+}
