@@ -1,7 +1,5 @@
 #include "engine/MirrorTime.h"
 
-#include <QDateTime>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -123,8 +121,4 @@ std::string ModifyFactText(std::int64_t seconds) {
                   static_cast<int>(rest / 3600), static_cast<int>(rest % 3600 / 60),
                   static_cast<int>(rest % 60));
     return text;
-}
-
-int LocalZoneOffsetMinutes() {
-    return QDateTime::currentDateTime().offsetFromUtc() / 60;
 }

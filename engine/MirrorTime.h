@@ -43,7 +43,3 @@ std::optional<MirrorTime> ModifyFactTime(std::string_view fact);
 
 // The argument MFMT takes for a time: "YYYYMMDDHHMMSS", UTC.
 std::string ModifyFactText(std::int64_t seconds);
-
-// This machine's time zone now, minutes east of UTC: what a server's LIST dates are taken to be in
-// until the host says otherwise.
-int LocalZoneOffsetMinutes();

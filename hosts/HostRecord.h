@@ -29,6 +29,8 @@ struct HostRecord {
     // How many sessions transfer a run of many files (TransferSessionsFor): 1 to 10, or 0 for the
     // options' count; stores from before the value read 0.
     int Sessions = 0;
+    // The time zone of the server's LIST dates (ServerZone.h): "" for this computer's.
+    std::string ServerZone;
 
     bool operator==(const HostRecord&) const = default;
 };

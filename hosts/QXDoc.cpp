@@ -43,6 +43,7 @@ int CQXDoc::LoadHost(int number, HostRecord& record) const {
     r.Sessions = dword(N::Sessions, 0);
     if (r.Sessions < 0 || r.Sessions > TransferSessions::Max)
         r.Sessions = 0;
+    r.ServerZone = key.ReadString(N::ServerZone, "");
     record = std::move(r);
     return 1;
 }
@@ -72,6 +73,7 @@ int CQXDoc::SaveHost(int number, const HostRecord& r) const {
     dword(N::Security, r.Security);
     key.WriteString(N::TlsPin, r.TlsPin);
     dword(N::Sessions, r.Sessions);
+    key.WriteString(N::ServerZone, r.ServerZone);
     return 1;
 }
 

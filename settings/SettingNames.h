@@ -59,6 +59,7 @@ inline constexpr const char* Charset = "charset";
 inline constexpr const char* Chmod = "chmod";
 inline constexpr const char* Security = "Security";
 inline constexpr const char* TlsPin = "TlsPin";
+inline constexpr const char* ServerZone = "ServerZone";
 
 // profile subkeys
 inline constexpr const char* WindowKey = "Window";

@@ -3,9 +3,9 @@
 #include "app/gui/CMainFrame.h"
 #include "engine/FtpEngine.h"
 #include "engine/MirrorRun.h"
-#include "engine/MirrorTime.h"
 #include "gui/dialogs/MirrorFolderDlg.h"
 #include "gui/dialogs/MirrorPreviewDlg.h"
+#include "hosts/ServerZone.h"
 #include "platform/TextCodec.h"
 #include "settings/MirrorPairs.h"
 
@@ -60,7 +60,7 @@ void RunMirrorCommand(CMainFrame& frame, MirrorDirection direction) {
     job.remoteFolder = pair.remoteFolder;
     job.exclusions = MirrorExclusions::Parse(settings.exclusions);
     job.recordBase = MirrorRecordBase();
-    job.zoneOffsetMinutes = LocalZoneOffsetMinutes();
+    job.zoneOffsetMinutes = ServerZoneMinutes(host);
     frame.ShowNote(QStringLiteral("ミラーリングのため、両方のフォルダを調べています"));
     auto* run = new CMirrorRun(engine, frame.TransferQueue(), std::move(job), &frame);
     const QString localFolder = settings.localFolder;

@@ -7,6 +7,7 @@
 #include "gui/settings/PageRows.h"
 #include "gui/settings/PasswordKeeping.h"
 #include "gui/settings/SecurityRow.h"
+#include "gui/settings/ServerZoneRow.h"
 #include "gui/settings/SessionsRow.h"
 #include "hosts/HostListEditor.h"
 #include "settings/FirewallSettings.h"
@@ -56,6 +57,7 @@ CPropPageConnect::CPropPageConnect(HostListEditor& editor, QWidget* parent)
     rows.EndGroup();
     m_charset = std::make_unique<CharsetRow>(rows, labelWidth);
     m_sessions = SessionsRow::Add(rows, labelWidth);
+    m_serverZone = ServerZoneRow::Add(rows, labelWidth);
 
     QPushButton* newHost = rows.Button(NewHost, QStringLiteral("新規ホスト(&N)"), 62);
     QPushButton* deleteHost = rows.Button(DeleteHost, QStringLiteral("削除(&D)"), 50);
@@ -70,6 +72,7 @@ CPropPageConnect::CPropPageConnect(HostListEditor& editor, QWidget* parent)
     connect(m_anonymous, &QCheckBox::clicked, this, &CPropPageConnect::OnAnonymous);
     connect(m_charset->Box(), &QComboBox::activated, this, &CPropertyPage::SetModified);
     connect(m_sessions, &QComboBox::activated, this, &CPropertyPage::SetModified);
+    connect(m_serverZone, &QComboBox::activated, this, &CPropertyPage::SetModified);
     ShowWherePasswordsAreKept(keeping);
     connect(newHost, &QPushButton::clicked, this, &CPropPageConnect::OnNewHost);
     connect(deleteHost, &QPushButton::clicked, this, &CPropPageConnect::OnDeleteHost);
@@ -86,6 +89,7 @@ void CPropPageConnect::LoadFields(const HostRecord& host) {
     m_charset->Load(host);
     SecurityRow::Show(m_security, host.Security);
     SessionsRow::Show(m_sessions, host.Sessions);
+    ServerZoneRow::Show(m_serverZone, host.ServerZone);
 }
 
 bool CPropPageConnect::StoreFields(HostRecord& host) {
@@ -124,6 +128,7 @@ bool CPropPageConnect::StoreFields(HostRecord& host) {
     m_charset->Store(host);
     host.Security = SecurityRow::Chosen(m_security);
     host.Sessions = SessionsRow::Chosen(m_sessions);
+    host.ServerZone = ServerZoneRow::Chosen(m_serverZone);
     return true;
 }
 

@@ -35,4 +35,5 @@ private:
     QCheckBox* m_anonymous;
     std::unique_ptr<CharsetRow> m_charset;
     QComboBox* m_sessions;
+    QComboBox* m_serverZone;
 };

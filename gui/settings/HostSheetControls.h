@@ -37,6 +37,8 @@ inline constexpr int Security = 1374;
 inline constexpr int PasswordKeeping = 1375;
 inline constexpr int SessionsLabel = 1376;
 inline constexpr int Sessions = 1377;
+inline constexpr int ServerZoneLabel = 1378;
+inline constexpr int ServerZone = 1379;
 
 // Firewall page.
 inline constexpr int UseFirewall = 1330;

@@ -8,6 +8,7 @@
 #include "engine/MirrorPlanReport.h"
 #include "hosts/HostSessions.h"
 #include "hosts/QXDoc.h"
+#include "hosts/ServerZone.h"
 #include "platform/TextCodec.h"
 
 #include <QDir>
@@ -403,7 +404,7 @@ void CliSession::StartMirror(const std::string& local, const std::string& remote
     job.remoteFolder = remote.empty() ? std::string("/") : remote;
     job.exclusions = MirrorExclusions(m_args.excludes);
     job.recordBase = MirrorRecordBase();
-    job.zoneOffsetMinutes = LocalZoneOffsetMinutes();
+    job.zoneOffsetMinutes = ServerZoneMinutes(m_engine.Host());
     // A server folder that is not there yet is no failure: mirror-up makes it.
     m_ui.TolerateFailuresOf(WM_FTP_TREECWD);
     m_queue.SetSessions(m_parallel, true);

@@ -8,6 +8,7 @@
 #include "gui/settings/HostSheetControls.h"
 #include "hosts/HostListEditor.h"
 #include "hosts/QXDoc.h"
+#include "hosts/ServerZone.h"
 #include "platform/RegistryStore.h"
 #include "platform/TextCodec.h"
 #include "settings/FirewallSettings.h"
@@ -300,8 +301,21 @@ void TestHostSheet::characterSetAndSessionCount() {
         QCOMPARE(sessions->count(), 11);
         QCOMPARE(sessions->currentText(), QStringLiteral("オプションの設定に従う"));
         Choose(sessions, 7);
+        // The server's time zone: this computer's unless one is chosen, in quarter hours.
+        QComboBox* zone = Find<QComboBox>(s.connect(), ServerZone);
+        QCOMPARE(zone->currentText(), QStringLiteral("このコンピューターと同じ"));
+        QCOMPARE(zone->count(), 1 + 26 * 4 + 1);
+        Choose(zone, zone->findText(QStringLiteral("UTC+09:00")));
         s.ok();
     }
+    QCOMPARE(stored(fx, "Host0", "ServerZone")->bytes, std::string("+09:00"));
+    HostRecord zoned;
+    QVERIFY(CQXDoc().LoadHost(0, zoned));
+    QCOMPARE(ServerZoneMinutes(zoned), 540);
+    QCOMPARE(ParseServerZone("-05:30"), std::optional<int>(-330));
+    QCOMPARE(ServerZoneText(-330), std::string("-05:30"));
+    for (const char* bad : {"+15:00", "09:00", "+9:00", "+09:60"})
+        QVERIFY(!ParseServerZone(bad));
     QCOMPARE(stored(fx, "Host0", "charset")->dword, 3u);
     QCOMPARE(stored(fx, "Host0", "Sessions")->dword, 7u);
     QCOMPARE(stored(fx, "Host1", "Sessions")->dword, 0u);
@@ -513,7 +527,7 @@ void TestHostSheet::keyboard() {
     OpenSheet s;
     QCOMPARE(TabOrder(s.connect()),
              (QList<int>{HostChoice, Name, Address, Hide, Port, Security, User, Password, Anonymous, Charset,
-                         Sessions, NewHost, DeleteHost}));
+                         Sessions, ServerZone, NewHost, DeleteHost}));
     QCOMPARE(TabOrder(s.folders()),
              (QList<int>{HostChoice, Upload, UploadBrowse, Download, DownloadBrowse, Remote, IndexFile}));
     QVERIFY(QTest::qWaitForWindowActive(&s.sheet));
