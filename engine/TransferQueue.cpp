@@ -132,7 +132,9 @@ bool CTransferQueue::Carries(const Session& s) const {
 }
 
 void CTransferQueue::ListFolder(const std::string& path, ListingDone done) {
-    if (!Active()) {
+    // With no session beside it, the browsing session takes the folders one after the other
+    // without going back to the user's folder between them.
+    if (!Active() || m_sessions == 1) {
         m_browsing.ListFolder(path, std::move(done));
         return;
     }

@@ -94,8 +94,9 @@ public:
     // Lists the server's folder at `path` on the first free session, as CFtpEngine::ListFolder
     // does, so that a walk reads several folders at once: first before any waiting file, and on
     // the browsing session only when it carries files (it lists there alone while the queue is
-    // not active). A listing cut off by a lost transfer session is tried again on another. `done`
-    // is called once, with false when the folder could not be read or the queue was cancelled.
+    // not active or has no other session). A listing cut off by a lost transfer session is tried again on
+    // another. `done` is called once, with false when the folder could not be read or the queue was
+    // cancelled.
     using ListingDone = std::function<void(bool complete, std::vector<RemoteEntry> entries)>;
     void ListFolder(const std::string& path, ListingDone done);
     // While held, the transfer sessions stay open when a run ends, for a caller that has more for
