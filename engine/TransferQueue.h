@@ -49,9 +49,10 @@ struct TransferItem {
 // Runs the file transfers of the browsing session's commands on several sessions to the same host
 // at once. The browsing session still walks the folders (lists them, makes them), so folders are
 // there before their files; each file it decides on comes here and goes to the first session that
-// is free. Sessions log in like the browsing one and ask nothing it has been told. A session
-// whose connection drops is opened again and its file tried again, a bounded number of times; a
-// server that takes no more connections leaves the queue going on with fewer.
+// is free. A caller that walks a tree itself (a mirror) has its folders listed here as well,
+// several at once. Sessions log in like the browsing one and ask nothing it has been told. A
+// session whose connection drops is opened again and its file tried again, a bounded number of
+// times; a server that takes no more connections leaves the queue going on with fewer.
 class CTransferQueue : public QObject {
     Q_OBJECT
 public:
@@ -94,9 +95,9 @@ public:
     // Lists the server's folder at `path` on the first free session, as CFtpEngine::ListFolder
     // does, so that a walk reads several folders at once: first before any waiting file, and on
     // the browsing session only when it carries files (it lists there alone while the queue is
-    // not active or has no other session). A listing cut off by a lost transfer session is tried again on
-    // another. `done` is called once, with false when the folder could not be read or the queue was
-    // cancelled.
+    // not active or has no other session). A listing cut off by a lost transfer session is tried
+    // again on another. `done` is called once, with false when the folder could not be read or
+    // the queue was cancelled.
     using ListingDone = std::function<void(bool complete, std::vector<RemoteEntry> entries)>;
     void ListFolder(const std::string& path, ListingDone done);
     // While held, the transfer sessions stay open when a run ends, for a caller that has more for
