@@ -102,6 +102,10 @@ public:
     // Whether the login folder is listed once logged in (as the window shows it); a caller that goes
     // elsewhere first saves that listing.
     void SetListAfterLogin(bool list) { m_listAfterLogin = list; }
+    // Whether the session goes back to the user's folder after a listing for a caller took it
+    // elsewhere; a transfer session has no such folder (its commands name whole paths), and going
+    // back would cost a round trip after each listing.
+    void SetReturnsToUserFolder(bool back) { m_returnsToUserFolder = back; }
     [[nodiscard]] std::int32_t SendChunk() const { return m_sendChunk; }
 
     // Ends the session as the user asks it to: a logged-in server is told QUIT, and its answer is
@@ -339,6 +343,7 @@ private:
     // A folder download has entered folders below the one the user is in; the session goes back
     // before anything that depends on the working folder.
     bool m_leftUserFolder = false;
+    bool m_returnsToUserFolder = true;
     // Encryption: the control connection speaks TLS, with this certificate (SHA-256); data
     // connections are protected (PROT P) and resume the control connection's TLS sessions.
     bool m_ctrlTls = false;

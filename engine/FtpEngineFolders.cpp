@@ -49,7 +49,8 @@ void CFtpEngine::NoteFolderEntered(const std::string& path) {
 }
 
 void CFtpEngine::ReturnToUserFolder() {
-    if (!m_leftUserFolder || (!m_opQueue.empty() && !DependsOnWorkingFolder(m_opQueue.front())))
+    if (!m_leftUserFolder || !m_returnsToUserFolder ||
+        (!m_opQueue.empty() && !DependsOnWorkingFolder(m_opQueue.front())))
         return;
     m_leftUserFolder = false;
     const std::string folder = m_ui.GetCurrentPath();

@@ -51,6 +51,7 @@ CMirrorRun::~CMirrorRun() = default;
 void CMirrorRun::Fail(const QString& why) {
     m_error = why;
     m_step = Step::Done;
+    m_queue.HoldSessions(false);
     m_file.Unlock();
     QTimer::singleShot(0, this, &CMirrorRun::Finished);
 }
@@ -69,16 +70,18 @@ void CMirrorRun::Start() {
     // An unreadable record or another pair's is as good as none: the next save replaces it.
     m_file.Load(m_record);
     m_local = ReadLocalTree(m_job.localFolder, m_job.exclusions);
+    // The sessions that list the tree carry its files and list their folders after.
+    m_queue.HoldSessions(true);
     m_step = Step::Walking;
     ListRemote({});
 }
 
 void CMirrorRun::ListRemote(const std::string& relative) {
     ++m_listingsOut;
-    m_engine.ListFolder(RemotePath(relative),
-                        [this, relative](bool complete, std::vector<RemoteEntry> entries) {
-                            OnRemoteListed(relative, complete, std::move(entries));
-                        });
+    m_queue.ListFolder(RemotePath(relative),
+                       [this, relative](bool complete, std::vector<RemoteEntry> entries) {
+                           OnRemoteListed(relative, complete, std::move(entries));
+                       });
 }
 
 std::optional<MirrorEntry> CMirrorRun::RemoteEntryOf(const std::string& parent, const RemoteEntry& e) const {
@@ -296,6 +299,7 @@ void CMirrorRun::RemoveEntries() {
 
 void CMirrorRun::End() {
     m_step = Step::Done;
+    m_queue.HoldSessions(false);
     m_file.Save(m_record);
     m_file.Unlock();
     // Whoever hears it may end the session: not from inside one of its listings.
@@ -312,12 +316,12 @@ void CMirrorRun::ListFolders(
         return;
     }
     for (const std::string& folder : folders) {
-        m_engine.ListFolder(RemotePath(folder),
-                            [listed, left, folder, done](bool, std::vector<RemoteEntry> entries) {
-                                (*listed)[folder] = std::move(entries);
-                                if (--*left == 0)
-                                    done(std::move(*listed));
-                            });
+        m_queue.ListFolder(RemotePath(folder),
+                           [listed, left, folder, done](bool, std::vector<RemoteEntry> entries) {
+                               (*listed)[folder] = std::move(entries);
+                               if (--*left == 0)
+                                   done(std::move(*listed));
+                           });
     }
 }
 

@@ -31,7 +31,8 @@ struct MirrorJob {
 };
 
 // One mirror of a folder pair on a logged-in session: it locks the pair's record, reads both trees
-// (the server's folder by folder on the browsing session, never entering links), plans, and on Run
+// (the server's folders several at once over the transfer queue's sessions, or one by one on the
+// browsing session when the queue is not active; never entering links), plans, and on Run
 // carries out the chosen actions: folders first, then the files through the transfer queue when
 // it takes them, then a listing of each folder that got files (what the record keeps as seen right
 // after), and removals last, only when every file arrived.

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <optional>
 #include <unordered_set>
 
 namespace {
@@ -47,6 +48,9 @@ struct CTransferQueue::Session {
     CTransferSessionUi* ui = nullptr;
     // The item running here (0: none).
     std::uint64_t item = 0;
+    // The listing running here, and its number: the answer to an earlier one comes too late.
+    std::optional<Listing> listing;
+    std::uint64_t listingSerial = 0;
     // The login of the current connection has ended, and some login of this session ever did.
     bool loggedIn = false;
     bool everLoggedIn = false;
@@ -121,6 +125,36 @@ void CTransferQueue::SetSessions(int sessions, bool browsingCarries) {
 
 bool CTransferQueue::HasWork() const {
     return m_running;
+}
+
+bool CTransferQueue::Carries(const Session& s) const {
+    return !s.retired && (s.number > 0 || m_browsingCarries);
+}
+
+void CTransferQueue::ListFolder(const std::string& path, ListingDone done) {
+    // With no session beside it, the browsing session takes the folders one after the other
+    // without going back to the user's folder between them.
+    if (!Active() || m_sessions == 1) {
+        m_browsing.ListFolder(path, std::move(done));
+        return;
+    }
+    if (m_cancelling) {
+        done(false, {});
+        return;
+    }
+    BeginRun();
+    m_listings.push_back({path, std::move(done)});
+    FeedSoon();
+}
+
+void CTransferQueue::HoldSessions(bool hold) {
+    m_holdSessions = hold;
+    if (hold || m_running)
+        return;
+    for (auto& s : m_pool) {
+        if (s->number > 0)
+            s->engine->CloseSession();
+    }
 }
 
 int CTransferQueue::SessionsOpen() const {
@@ -220,13 +254,16 @@ void CTransferQueue::Feed() {
         return;
     OpenSessions();
     for (auto& s : m_pool) {
-        if (m_waiting.empty() || m_questionsOpen > 0)
+        if ((m_waiting.empty() && m_listings.empty()) || m_questionsOpen > 0)
             break;
-        if (s->retired || s->item != 0 || (s->number == 0 && !m_browsingCarries))
+        if (!Carries(*s) || s->item != 0 || s->listing)
             continue;
         if (!s->engine->IsLoggedIn() || s->engine->HasWork())
             continue;
-        if (TransferItem* item = NextStartable())
+        // A walk waits for its listings to find more; files go on meanwhile on the other sessions.
+        if (!m_listings.empty())
+            StartListingOn(*s);
+        else if (TransferItem* item = NextStartable())
             StartOn(*s, *item);
     }
     CheckFinished();
@@ -285,11 +322,42 @@ void CTransferQueue::StartOn(Session& s, TransferItem& item) {
         SessionLost(s);
 }
 
+void CTransferQueue::StartListingOn(Session& s) {
+    s.listing = std::move(m_listings.front());
+    m_listings.pop_front();
+    const std::uint64_t serial = ++s.listingSerial;
+    Session* session = &s;
+    s.engine->ListFolder(s.listing->path,
+                         [this, session, serial](bool complete, std::vector<RemoteEntry> entries) {
+                             if (!session->listing || session->listingSerial != serial)
+                                 return;
+                             Listing listing = std::move(*session->listing);
+                             session->listing.reset();
+                             FeedSoon();
+                             listing.done(complete, std::move(entries));
+                         });
+}
+
+void CTransferQueue::ListingLost(Session& s) {
+    if (!s.listing)
+        return;
+    Listing listing = std::move(*s.listing);
+    s.listing.reset();
+    if (!m_cancelling && s.number > 0 && listing.attempts < kMaxRetries) {
+        ++listing.attempts;
+        m_listings.push_front(std::move(listing));
+        return;
+    }
+    listing.done(false, {});
+}
+
 void CTransferQueue::OpenSessions() {
-    if (!Active() || (m_waiting.empty() && m_held.empty()) || !m_browsing.IsLoggedIn())
+    const std::size_t files = m_waiting.size() + m_held.size();
+    if (!Active() || (files == 0 && m_listings.empty()) || !m_browsing.IsLoggedIn())
         return;
     const int extra = m_sessions - (m_browsingCarries ? 1 : 0);
-    const int wanted = std::min<int>(extra, static_cast<int>(m_waiting.size() + m_held.size()));
+    // A listing of a walk leads to more of them: every session opens for the first.
+    const int wanted = m_listings.empty() ? std::min<int>(extra, static_cast<int>(files)) : extra;
     int open = 0;
     for (const auto& s : m_pool) {
         if (s->number > 0 && !s->retired && (s->engine->IsConnected() || s->reconnectPending))
@@ -323,6 +391,7 @@ void CTransferQueue::OpenSessions() {
         s->engine->ReadSystemSettings();
         s->engine->SetTimeoutMs(m_browsing.TimeoutMs());
         s->engine->SetListAfterLogin(false);
+        s->engine->SetReturnsToUserFolder(false);
         s->engine->ShareRun(m_run);
         connect(
             s->engine, &CFtpEngine::Idle, s->engine, [this, s] { SessionIdle(*s); }, Qt::QueuedConnection);
@@ -392,6 +461,7 @@ void CTransferQueue::ItemEnded(const TransferItem& item) {
 void CTransferQueue::SessionLost(Session& s) {
     if (s.engine->IsConnected())
         return;
+    ListingLost(s);
     if (s.item != 0) {
         TransferItem* item = Find(s.item);
         if (item && !m_cancelling && s.number > 0 && item->attempts < kMaxRetries) {
@@ -417,7 +487,7 @@ void CTransferQueue::SessionLost(Session& s) {
         Retire(s);
     } else if (++s.lostInARow > kMaxRetries) {
         Retire(s);
-    } else if (!m_waiting.empty() || !m_held.empty()) {
+    } else if (!m_waiting.empty() || !m_held.empty() || !m_listings.empty()) {
         s.reconnectPending = true;
         QTimer::singleShot(kReconnectStepMs * s.lostInARow, s.engine, [this, &s] {
             s.reconnectPending = false;
@@ -461,10 +531,10 @@ void CTransferQueue::ReleaseHeld() {
 }
 
 void CTransferQueue::CheckFinished() {
-    if (!m_running || !m_waiting.empty() || !m_held.empty() || m_browsing.HasWork())
+    if (!m_running || !m_waiting.empty() || !m_held.empty() || !m_listings.empty() || m_browsing.HasWork())
         return;
     for (const auto& s : m_pool) {
-        if (s->item != 0)
+        if (s->item != 0 || s->listing)
             return;
     }
     m_running = false;
@@ -474,7 +544,7 @@ void CTransferQueue::CheckFinished() {
     for (auto& s : m_pool) {
         s->retired = false;
         s->lostInARow = 0;
-        if (s->number > 0)
+        if (s->number > 0 && !m_holdSessions)
             s->engine->CloseSession();
     }
     if (m_fallback) {
@@ -567,6 +637,7 @@ void CTransferQueue::Cancel() {
     std::for_each(m_held.begin(), m_held.end(), cancel);
     m_waiting.clear();
     m_held.clear();
+    CancelListings();
     for (auto& s : m_pool) {
         if (TransferItem* item = Find(s->item))
             item->reason = "キャンセルしました。\r\n";
@@ -576,6 +647,24 @@ void CTransferQueue::Cancel() {
             s->engine->CloseSession();
     }
     FeedSoon();
+}
+
+void CTransferQueue::CancelListings() {
+    // Every caller hears of its listing once, after the queue is in order: what it does then may
+    // ask for more.
+    std::vector<ListingDone> cancelled;
+    for (Listing& listing : m_listings)
+        cancelled.push_back(std::move(listing.done));
+    m_listings.clear();
+    for (auto& s : m_pool) {
+        if (!s->listing)
+            continue;
+        cancelled.push_back(std::move(s->listing->done));
+        s->listing.reset();
+        s->engine->CancelTransfers();
+    }
+    for (ListingDone& done : cancelled)
+        done(false, {});
 }
 
 void CTransferQueue::CloseSessions() {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_set>
@@ -48,9 +49,10 @@ struct TransferItem {
 // Runs the file transfers of the browsing session's commands on several sessions to the same host
 // at once. The browsing session still walks the folders (lists them, makes them), so folders are
 // there before their files; each file it decides on comes here and goes to the first session that
-// is free. Sessions log in like the browsing one and ask nothing it has been told. A session
-// whose connection drops is opened again and its file tried again, a bounded number of times; a
-// server that takes no more connections leaves the queue going on with fewer.
+// is free. A caller that walks a tree itself (a mirror) has its folders listed here as well,
+// several at once. Sessions log in like the browsing one and ask nothing it has been told. A
+// session whose connection drops is opened again and its file tried again, a bounded number of
+// times; a server that takes no more connections leaves the queue going on with fewer.
 class CTransferQueue : public QObject {
     Q_OBJECT
 public:
@@ -77,7 +79,8 @@ public:
     // Whether the browsing session lists its folder again when the queue has changed it (the
     // window's list shows it; a terminal tool has nothing to show it in).
     void SetListChangedFolder(bool list) { m_listChangedFolder = list; }
-    // Files queued, held or running, or a walk of the browsing session still finding them.
+    // Files or listings queued, held or running, or a walk of the browsing session still finding
+    // files.
     [[nodiscard]] bool HasWork() const;
     [[nodiscard]] const std::deque<TransferItem>& Items() const { return m_items; }
     [[nodiscard]] int SessionsOpen() const;
@@ -88,6 +91,18 @@ public:
     [[nodiscard]] const CTransferProgress& Progress() const { return m_progress; }
     // The queue's clock (ms), which items' times are on.
     [[nodiscard]] std::int64_t Now() const { return m_clock.isValid() ? m_clock.elapsed() : 0; }
+
+    // Lists the server's folder at `path` on the first free session, as CFtpEngine::ListFolder
+    // does, so that a walk reads several folders at once: first before any waiting file, and on
+    // the browsing session only when it carries files (it lists there alone while the queue is
+    // not active or has no other session). A listing cut off by a lost transfer session is tried
+    // again on another. `done` is called once, with false when the folder could not be read or
+    // the queue was cancelled.
+    using ListingDone = std::function<void(bool complete, std::vector<RemoteEntry> entries)>;
+    void ListFolder(const std::string& path, ListingDone done);
+    // While held, the transfer sessions stay open when a run ends, for a caller that has more for
+    // them (a mirror lists, then sends, then lists again); let go, they close if nothing runs.
+    void HoldSessions(bool hold);
 
     // Stops everything: waiting files are cancelled, running ones aborted (what they left on disk
     // is named in the log).
@@ -109,6 +124,11 @@ signals:
 
 private:
     struct Session;
+    struct Listing {
+        std::string path;
+        ListingDone done;
+        int attempts = 0;
+    };
 
     // What every session tells the queue of the file it runs and of its questions.
     CTransferSessionUi::Hooks HooksFor(Session& session);
@@ -126,6 +146,13 @@ private:
     TransferItem* NextStartable();
     bool WrittenByRunning(const TransferItem& item);
     void StartOn(Session& session, TransferItem& item);
+    void StartListingOn(Session& session);
+    // Whether `session` may run the queue's files and listings.
+    bool Carries(const Session& session) const;
+    // The listing of `session` went with its connection: another session tries it, a bounded
+    // number of times.
+    void ListingLost(Session& session);
+    void CancelListings();
     void OpenSessions();
     void SessionIdle(Session& session);
     void SessionLost(Session& session);
@@ -153,6 +180,8 @@ private:
     std::deque<TransferItem> m_items;
     std::deque<std::uint64_t> m_waiting;
     std::vector<std::uint64_t> m_held;
+    std::deque<Listing> m_listings;
+    bool m_holdSessions = false;
     std::uint64_t m_nextId = 1;
     std::shared_ptr<TransferRun> m_run = std::make_shared<TransferRun>();
     // A question is open: nothing starts until it is answered.

@@ -443,8 +443,41 @@ void TestDownloadRealServer::queueTriesAFileAgainAfterADropAndStopsWhole() {
     queue.SetSessions(2, false);
     QSignalSpy finished(&queue, &CTransferQueue::Finished);
 
-    // The session that meets first.drop loses its connection; a new one fetches the file whole.
     const std::string w = server.homePath() == "/" ? std::string("/w") : server.homePath() + "/w";
+
+    // A walk's listings go over the transfer sessions at once and leave the window's list and
+    // folder alone; a folder that is not there is read as nothing, incompletely. Held sessions
+    // stay open after the run, and close once let go.
+    const std::size_t logBefore = ui.logText().size();
+    const std::size_t listingsBefore = ui.listings.size();
+    const std::size_t foldersBefore = ui.foldersSet.size();
+    const int clearsBefore = ui.fileListClears;
+    queue.HoldSessions(true);
+    std::map<std::string, std::pair<bool, std::set<std::string>>> listed;
+    for (const std::string folder : {"", "/inner", "/none"}) {
+        queue.ListFolder(w + folder, [&listed, folder](bool complete, std::vector<RemoteEntry> entries) {
+            std::set<std::string>& names = listed[folder].second;
+            listed[folder].first = complete;
+            for (const RemoteEntry& e : entries)
+                names.insert(e.name);
+        });
+    }
+    QVERIFY(finished.wait(kWaitMs));
+    using Listed = std::pair<bool, std::set<std::string>>;
+    QVERIFY(listed[""] == Listed(true, {"big.slow", "first.drop", "inner", "plain.bin"}));
+    QVERIFY(listed["/inner"] == Listed(true, {"x.txt"}));
+    QVERIFY(listed["/none"] == Listed(false, {}));
+    const std::string walkLog = ui.logText().substr(logBefore);
+    QVERIFY2(walkLog.find("] LIST") != std::string::npos && walkLog.find("\nLIST") == std::string::npos,
+             walkLog.c_str());
+    QCOMPARE(ui.listings.size(), listingsBefore);
+    QCOMPARE(ui.foldersSet.size(), foldersBefore);
+    QCOMPARE(ui.fileListClears, clearsBefore);
+    QVERIFY(QTest::qWaitFor([&] { return queue.SessionsOpen() == 2; }, kWaitMs));
+    queue.HoldSessions(false);
+    QCOMPARE(queue.SessionsOpen(), 0);
+
+    // The session that meets first.drop loses its connection; a new one fetches the file whole.
     const std::string local = target.path().toStdString();
     const std::vector<FileListRow> rows = {{"first.drop", "30000", "", "-rw-r--r--"},
                                            {"plain.bin", "2000", "", "-rw-r--r--"}};

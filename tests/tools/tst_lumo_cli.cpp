@@ -83,6 +83,7 @@ private slots:
     void serverThatListsOnlyByMlsd();
     void encryptedSessionsAndCertificates();
     void importedHostConnectsWithItsPassword();
+    void mirrorKeepsAFolderPairTheSame_data();
     void mirrorKeepsAFolderPairTheSame();
 
 private:
@@ -725,19 +726,36 @@ void TestLumoCli::importedHostConnectsWithItsPassword() {
     QVERIFY(broken.out.isEmpty());
 }
 
+void TestLumoCli::mirrorKeepsAFolderPairTheSame_data() {
+    QTest::addColumn<int>("sessions");
+    QTest::newRow("one session") << 1;
+    QTest::newRow("four sessions") << 4;
+}
+
 void TestLumoCli::mirrorKeepsAFolderPairTheSame() {
+    QFETCH(int, sessions);
     const RealFtpServer& s = *m_servers[0];
     const QString url = Url(s);
     const QString local = m_work.path() + QStringLiteral("/mirror-local");
     const QString site = s.root() + QStringLiteral("/site");
+    const QString down = m_work.path() + QStringLiteral("/mirror-down");
     Seed(local);
     QDir(site).removeRecursively();
+    QDir(down).removeRecursively();
+    QDir(m_config.path() + QStringLiteral("/mirrors")).removeRecursively();
     WriteFile(s.root() + QStringLiteral("/outside.txt"), "not the pair's\n");
     QVERIFY(QFile::link(QStringLiteral("a.txt"), local + QStringLiteral("/link.txt")));
+    const QString parallel = QStringLiteral("--parallel=%1").arg(sessions);
     const auto up = [&](QStringList options) {
-        return Cli(options << url << QStringLiteral("mirror-up") << local << QStringLiteral("/site"));
+        return Cli(options << parallel << url << QStringLiteral("mirror-up") << local
+                           << QStringLiteral("/site"));
     };
-    const auto stors = [](const Run& r) { return r.err.count(QStringLiteral("\nSTOR ")); };
+    // A transfer session marks its lines with its number.
+    const auto linesOf = [](const Run& r, const QString& command) {
+        return r.err.count(QRegularExpression(QStringLiteral("^(\\[\\d+\\] )?") + command,
+                                              QRegularExpression::MultilineOption));
+    };
+    const auto stors = [&](const Run& r) { return linesOf(r, QStringLiteral("STOR ")); };
     const auto siteTree = [&] {
         QMap<QString, QByteArray> tree = Tree(local);
         tree.remove(QStringLiteral("link.txt"));
@@ -761,6 +779,15 @@ void TestLumoCli::mirrorKeepsAFolderPairTheSame() {
     const Run second = up({QStringLiteral("-v")});
     QCOMPARE(second.status, 0);
     QCOMPARE(stors(second), 0);
+    // Each of the five folders is listed once; with several sessions the listings share them, and
+    // a transfer session stays where its listing took it.
+    QCOMPARE(linesOf(second, QStringLiteral("LIST")), 5);
+    if (sessions > 1) {
+        QVERIFY2(linesOf(second, QStringLiteral("\\[\\d\\] LIST")) > 0, qPrintable(second.err));
+        QVERIFY2(!second.err.contains(QRegularExpression(QStringLiteral("^\\[\\d\\] CWD /\\r?$"),
+                                                         QRegularExpression::MultilineOption)),
+                 qPrintable(second.err));
+    }
 
     // A file changed here is sent alone; one changed on the server since is a conflict, kept as it
     // is until the source is told to win.
@@ -800,10 +827,10 @@ void TestLumoCli::mirrorKeepsAFolderPairTheSame() {
     QVERIFY(!QFileInfo::exists(site + QStringLiteral("/many")));
 
     // The other way: the server's folder comes down whole, and a second run has nothing to do.
-    const QString down = m_work.path() + QStringLiteral("/mirror-down");
     QVERIFY(QDir().mkpath(down));
     const auto mirrorDown = [&](QStringList options) {
-        return Cli(options << url << QStringLiteral("mirror-down") << QStringLiteral("/site") << down);
+        return Cli(options << parallel << url << QStringLiteral("mirror-down") << QStringLiteral("/site")
+                           << down);
     };
     QCOMPARE(mirrorDown({}).status, 0);
     QCOMPARE(Tree(down), Tree(site));
