@@ -50,7 +50,6 @@ CMirrorRun::~CMirrorRun() = default;
 
 void CMirrorRun::Fail(const QString& why) {
     m_error = why;
-    m_step = Step::Done;
     m_queue.HoldSessions(false);
     m_file.Unlock();
     QTimer::singleShot(0, this, &CMirrorRun::Finished);
@@ -72,7 +71,6 @@ void CMirrorRun::Start() {
     m_local = ReadLocalTree(m_job.localFolder, m_job.exclusions);
     // The sessions that list the tree carry its files and list their folders after.
     m_queue.HoldSessions(true);
-    m_step = Step::Walking;
     ListRemote({});
 }
 
@@ -127,7 +125,6 @@ void CMirrorRun::OnRemoteListed(const std::string& relative, bool complete,
     MirrorSide& source = direction == MirrorDirection::Up ? m_local : m_remote;
     MirrorSide& destination = direction == MirrorDirection::Up ? m_remote : m_local;
     m_plan = PlanMirror(source, destination, m_record, m_job.options, m_job.exclusions);
-    m_step = Step::Planned;
     // From the event loop, not from inside the session's listing: what follows may ask the person.
     QTimer::singleShot(0, this, &CMirrorRun::Planned);
 }
@@ -170,7 +167,6 @@ void CMirrorRun::Run(MirrorPlan chosen) {
 }
 
 void CMirrorRun::MakeFolders() {
-    m_step = Step::MakingFolders;
     const bool up = m_job.options.direction == MirrorDirection::Up;
     if (up && !m_remote.exists)
         m_engine.RunTransfer(Op::MakeFolder{m_job.remoteFolder});
@@ -189,7 +185,6 @@ void CMirrorRun::MakeFolders() {
 }
 
 void CMirrorRun::SendFiles() {
-    m_step = Step::Sending;
     const bool up = m_job.options.direction == MirrorDirection::Up;
     for (const MirrorAction& action : m_chosen.actions) {
         if (action.kind != MirrorAction::Send)
@@ -204,7 +199,6 @@ void CMirrorRun::SendFiles() {
 }
 
 void CMirrorRun::CheckSent() {
-    m_step = Step::Checking;
     // What arrived is what the server lists now, one listing per folder that got files.
     std::set<std::string> folders;
     for (const MirrorAction& action : m_chosen.actions) {
@@ -242,7 +236,6 @@ void CMirrorRun::CheckSent() {
 }
 
 void CMirrorRun::RemoveEntries() {
-    m_step = Step::Removing;
     // Removals go only after every file arrived: a half-done mirror never loses what it had.
     if (!m_failed.empty() || m_chosen.removalsWithheld) {
         End();
@@ -298,7 +291,6 @@ void CMirrorRun::RemoveEntries() {
 }
 
 void CMirrorRun::End() {
-    m_step = Step::Done;
     m_queue.HoldSessions(false);
     m_file.Save(m_record);
     m_file.Unlock();

@@ -71,8 +71,6 @@ signals:
     void Finished();
 
 private:
-    enum class Step { Idle, Walking, Planned, MakingFolders, Sending, Checking, Removing, Done };
-
     void ListRemote(const std::string& relative);
     void OnRemoteListed(const std::string& relative, bool complete, std::vector<RemoteEntry> entries);
     void MakeFolders();
@@ -105,7 +103,6 @@ private:
     MirrorSide m_remote;
     MirrorPlan m_plan;
     MirrorPlan m_chosen;
-    Step m_step = Step::Idle;
     // The server's own bytes of each listed path of the pair.
     std::unordered_map<std::string, std::string> m_remoteNames;
     int m_listingsOut = 0;
