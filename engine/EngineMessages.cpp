@@ -112,6 +112,8 @@ const char* StepName(int message) {
         return "TREELIST";
     case WM_FTP_TREEDATA:
         return "TREEDATA";
+    case WM_FTP_MFMT:
+        return "MFMT";
     case WM_FTP_AUTH:
         return "AUTH";
     case WM_FTP_TLS:

@@ -97,6 +97,8 @@ inline constexpr int WM_FTP_TREETYPE = 0x546;
 inline constexpr int WM_FTP_TREEPASV = 0x547;
 inline constexpr int WM_FTP_TREELIST = 0x548;
 inline constexpr int WM_FTP_TREEDATA = 0x549;
+// MFMT for a batch of files: the commands go out several at once, then their replies.
+inline constexpr int WM_FTP_MFMT = 0x54a;
 
 // Encrypted sessions. AUTH TLS is sent, then 234.
 inline constexpr int WM_FTP_AUTH = 0x520;

@@ -143,6 +143,9 @@ void CFtpEngine::OnMessage(int message, SocketId s, std::uint32_t word) {
     case WM_FTP_TREECWD:
         OnFtpTreeCwd(s, word);
         break;
+    case WM_FTP_MFMT:
+        OnFtpMfmt(s, word);
+        break;
     case WM_FTP_FEAT:
     case WM_FTP_OPTSUTF8:
         OnFtpFeat(message, s, word);
@@ -360,6 +363,7 @@ bool CFtpEngine::IsTransferring() const {
 
 void CFtpEngine::EndSession(bool quit) {
     ++m_sessionSerial;
+    m_timesSent = m_timesAnswered = 0;
     m_ui.ClearFileList();
     m_opQueue.clear();
     SetStatusText({});

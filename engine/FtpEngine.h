@@ -205,8 +205,15 @@ public:
     // the file list; `done` gets whether the listing was read to its end, and its entries. It is
     // called once, with false when the folder cannot be entered or listed or the session is not
     // there; a session that ends meanwhile calls nothing (the session's end says enough).
+    // With `exactTimes` it lists by MLSD where the server offers it, for times to the second.
     void ListFolder(const std::string& path,
-                    std::function<void(bool complete, std::vector<RemoteEntry> entries)> done);
+                    std::function<void(bool complete, std::vector<RemoteEntry> entries)> done,
+                    bool exactTimes = false);
+    // Sets the servers' modification times of files (whole paths, seconds UTC) by MFMT, when FEAT
+    // offers it; nothing otherwise. A refusal is logged, never a failure.
+    void SetTimes(std::vector<std::pair<std::string, std::int64_t>> files);
+    // Whether FEAT named `feature` (MLST, MFMT...).
+    [[nodiscard]] bool Offers(std::string_view feature) const { return m_features.Has(feature); }
     // Asks the server for the size of the file at `path` (the server's bytes); once the engine
     // rests, LastSize() has it, or nothing when the server gave none (no such file, a folder, or no
     // SIZE at all).
@@ -331,6 +338,9 @@ private:
     ListingReview m_review;
     // LIST was refused and FEAT offered MLST: this session lists by MLSD.
     bool m_listByMlsd = false;
+    // MFMT commands of the running Op::SetTimes sent and answered.
+    std::size_t m_timesSent = 0;
+    std::size_t m_timesAnswered = 0;
     // The login has succeeded.
     bool m_loggedIn = false;
     // The login folder is listed once logged in (SetListAfterLogin).
@@ -418,6 +428,7 @@ private:
     void OnFtpGetCwd(SocketId s, std::uint32_t word);
     void OnFtpDelCwd(SocketId s, std::uint32_t word);
     void OnFtpTreeCwd(SocketId s, std::uint32_t word);
+    void OnFtpMfmt(SocketId s, std::uint32_t word);
     void OnFtpAuth(SocketId s, std::uint32_t word);
     void OnFtpTls(SocketId s, std::uint32_t word);
     void OnFtpPbsz(SocketId s, std::uint32_t word);

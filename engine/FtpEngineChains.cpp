@@ -205,7 +205,9 @@ void CFtpEngine::OnTransferStep(const DataChain& chain, SocketId s, std::uint32_
         m_firstOfTwoSeen = false;
         if (chain.IsListing()) {
             BeginListingReview();
-            command = m_listByMlsd ? "MLSD" : "LIST";
+            const auto* folder = std::get_if<Op::ListFolder>(&m_op);
+            const bool exact = folder && folder->exactTimes && m_features.Has("MLST");
+            command = m_listByMlsd || exact ? "MLSD" : "LIST";
         } else {
             command = (chain.IsDownload() ? "RETR " : "STOR ") + DataSide(chain).remotePath;
         }

@@ -58,8 +58,9 @@ void CFtpEngine::ReturnToUserFolder() {
 }
 
 void CFtpEngine::ListFolder(const std::string& path,
-                            std::function<void(bool complete, std::vector<RemoteEntry> entries)> done) {
-    if (!EnqueueOp(Op::ListFolder{path, done})) {
+                            std::function<void(bool complete, std::vector<RemoteEntry> entries)> done,
+                            bool exactTimes) {
+    if (!EnqueueOp(Op::ListFolder{path, done, exactTimes})) {
         done(false, {});
         return;
     }

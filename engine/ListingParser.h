@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +48,9 @@ struct RemoteEntry {
     ListingDate date;
     // A symbolic link; ListingEntry gives it its own name, without the "-> target".
     bool link = false;
+    // MLSD's modify fact to the second, UTC; kNoExactTime for a LIST line or a line without it.
+    static constexpr std::int64_t kNoExactTime = std::numeric_limits<std::int64_t>::min();
+    std::int64_t modifiedUtc = kNoExactTime;
 
     bool IsFolder() const { return !attributes.empty() && attributes[0] == 'd'; }
 };

@@ -480,6 +480,7 @@ ListingLine readUnix(std::string_view line, const Word* w, size_t n, const Listi
             e.size.assign(w[k - 1].text);
         e.name.assign(name);
         e.link = link;
+        e.modifiedUtc = RemoteEntry::kNoExactTime;
         e.date = *date;
         return ListingLine::Entry;
     }
@@ -557,6 +558,7 @@ ListingLine readDos(std::string_view line, const Word* w, size_t n, RemoteEntry&
     e.size = std::move(size);
     e.name.assign(name);
     e.link = false;
+    e.modifiedUtc = RemoteEntry::kNoExactTime;
     finish(e, m);
     return ListingLine::Entry;
 }
@@ -578,8 +580,8 @@ void appendMode(std::string& out, std::string_view octal) {
     out.append(shown, sizeof shown);
 }
 
-// MLSD's modify fact is UTC: the list shows local time, as LIST does.
-bool readModify(std::string_view s, Moment& m) {
+// MLSD's modify fact is UTC: the list shows local time, as LIST does. `utc` gets the fact's second.
+bool readModify(std::string_view s, Moment& m, long long& utc) {
     const size_t dot = s.find('.');
     if (dot != std::string_view::npos)
         s = s.substr(0, dot);
@@ -591,6 +593,7 @@ bool readModify(std::string_view s, Moment& m) {
     if (y < 1000 || mo < 1 || mo > 12 || d < 1 || d > DaysInMonth(mo, y) || h > 23 || mi > 59)
         return false;
     const long long t = (daysFromCivil(y, mo, d) * 1440 + h * 60 + mi) * 60 + sec;
+    utc = t;
     // Asking the time zone for every line cost more than reading the rest of it; its offset changes
     // on the hour at most, so it is asked once for each hour that times fall in.
     thread_local long long cachedHour = -1;
@@ -615,20 +618,22 @@ bool readModify(std::string_view s, Moment& m) {
 
 // The shown date of a modify fact; null when it is none. Lines mostly repeat the time of the line
 // before, whose result is kept.
-const ListingDate* modifyDate(std::string_view modify) {
+const ListingDate* modifyDate(std::string_view modify, long long& utc) {
     struct Last {
         std::string text;
         bool valid = false;
         ListingDate date;
+        long long utc = 0;
     };
     thread_local Last last;
     if (modify != last.text) {
         Moment m;
         last.text.assign(modify);
-        last.valid = readModify(modify, m);
+        last.valid = readModify(modify, m, last.utc);
         if (last.valid)
             FormatListingDate(last.date, m.year, m.month, m.day, m.hour, m.minute);
     }
+    utc = last.utc;
     return last.valid ? &last.date : nullptr;
 }
 
@@ -682,7 +687,8 @@ ListingLine readMlsd(std::string_view line, size_t space, RemoteEntry& e) {
     else
         return ListingLine::Unreadable;
     // A server may leave the time out; one it gives must be read.
-    const ListingDate* date = modify.empty() ? nullptr : modifyDate(modify);
+    long long utc = 0;
+    const ListingDate* date = modify.empty() ? nullptr : modifyDate(modify, utc);
     if (name.empty() || (!size.empty() && !allDigits(size)) || (!modify.empty() && !date))
         return ListingLine::Unreadable;
     e.attributes.assign(1, kind);
@@ -694,6 +700,7 @@ ListingLine readMlsd(std::string_view line, size_t space, RemoteEntry& e) {
         e.date = *date;
     else
         e.date.clear();
+    e.modifiedUtc = date ? utc : RemoteEntry::kNoExactTime;
     return ListingLine::Entry;
 }
 

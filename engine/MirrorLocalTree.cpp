@@ -26,7 +26,7 @@ void ReadFolder(const std::string& root, const std::string& relative, const Mirr
     const std::string here = relative.empty() ? root : root + "/" + relative;
     const QDir dir(QString::fromStdString(here));
     if (!dir.isReadable()) {
-        side.complete = false;
+        side.readable = false;
         return;
     }
     const QStringList names =

@@ -19,7 +19,8 @@ const char* const kLocalNewer = "ローカルの方が新しくなっていま�
 const char* const kKindsDiffer = "一方ではフォルダー、もう一方ではファイルです";
 const char* const kSourceMissing = "送り元のフォルダーがないため、ミラーリングを中止しました";
 const char* const kSourceEmpty = "送り元のフォルダーが空のため、ミラーリングを中止しました";
-const char* const kListingIncomplete = "一覧を最後まで読めなかったため削除しません";
+const char* const kListingIncomplete = "ミラーリングできない名前があるため削除しません";
+const char* const kListingUnreadable = "一覧を最後まで読めないフォルダーがあるため、ミラーリングを中止しました";
 
 // Two machines' clocks, both to the second, rarely agree to the second.
 constexpr std::int64_t kClockAllowance = 2;
@@ -315,6 +316,10 @@ MirrorPlan PlanMirror(MirrorSide& source, MirrorSide& destination, const MirrorR
     MirrorPlan plan;
     if (!source.exists) {
         plan.stopReason = kSourceMissing;
+        return plan;
+    }
+    if (!source.readable || !destination.readable) {
+        plan.stopReason = kListingUnreadable;
         return plan;
     }
     Planner planner(record, options, exclusions);

@@ -25,8 +25,11 @@ struct MirrorSide {
     std::vector<MirrorEntry> entries;
     // False when the folder itself is not there.
     bool exists = true;
-    // False when some folder's listing could not be read to its end.
+    // False when a folder holds a name that cannot be mirrored: what it holds is not wholly known.
     bool complete = true;
+    // False when a folder's listing failed or had lines that could not be read: the mirror stops,
+    // since a file hidden there could be one it would overwrite or remove.
+    bool readable = true;
 };
 
 enum class MirrorDirection {
@@ -61,9 +64,9 @@ struct MirrorAction {
 
 struct MirrorPlan {
     std::vector<MirrorAction> actions;
-    // Set when nothing at all may happen (the source is missing or empty).
+    // Set when nothing at all may happen (the source is missing or empty, a listing unreadable).
     const char* stopReason = nullptr;
-    // Set when removals were asked for but none may happen (a listing not read to its end).
+    // Set when removals were asked for but none may happen (a name that cannot be mirrored).
     const char* removalsWithheld = nullptr;
     // Folders where names collide (differ only in case or Unicode form, or are listed twice): nothing
     // is removed in them, since a removal could hit the file just sent under the other spelling.

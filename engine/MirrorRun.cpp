@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <set>
+#include <unordered_set>
 
 namespace {
 
@@ -90,7 +91,9 @@ std::optional<MirrorEntry> CMirrorRun::RemoteEntryOf(const std::string& parent, 
     entry.link = e.link;
     entry.folder = e.IsFolder() && !e.link;
     entry.size = entry.folder ? -1 : ListedSize(e.size, e.link);
-    if (const std::optional<MirrorTime> time = ListedTimeUtc(e.date.view(), m_job.zoneOffsetMinutes))
+    if (e.modifiedUtc != RemoteEntry::kNoExactTime)
+        entry.time = {e.modifiedUtc, 0, TimePrecision::Exact};
+    else if (const std::optional<MirrorTime> time = ListedTimeUtc(e.date.view(), m_job.zoneOffsetMinutes))
         entry.time = *time;
     return entry;
 }
@@ -102,7 +105,7 @@ void CMirrorRun::OnRemoteListed(const std::string& relative, bool complete,
         // The server's folder is not there (or cannot be entered): an upload makes it.
         m_remote.exists = false;
     } else if (!complete) {
-        m_remote.complete = false;
+        m_remote.readable = false;
     }
     const std::string parentRaw = RemotePath(relative);
     for (const RemoteEntry& e : entries) {
@@ -121,6 +124,48 @@ void CMirrorRun::OnRemoteListed(const std::string& relative, bool complete,
     }
     if (m_listingsOut > 0)
         return;
+    ReadExactTimes();
+}
+
+void CMirrorRun::ReadExactTimes() {
+    // Only a file found on both sides and never recorded is judged by its times (a site adopted,
+    // a record lost): LIST's minute in a guessed zone is too coarse for that where MLSD can tell.
+    // Folders come by LIST first because some servers' MLSD shows a link as what it points to.
+    std::set<std::string> folders;
+    if (m_engine.Offers("MLST")) {
+        std::unordered_set<std::string_view> localFiles;
+        for (const MirrorEntry& e : m_local.entries) {
+            if (!e.folder && !e.link)
+                localFiles.insert(e.path);
+        }
+        for (const MirrorEntry& e : m_remote.entries) {
+            if (!e.folder && !e.link && e.time.precision != TimePrecision::Exact && !m_record.Find(e.path) &&
+                localFiles.count(e.path) != 0)
+                folders.insert(ParentOf(e.path));
+        }
+    }
+    ListFolders(
+        {folders.begin(), folders.end()},
+        [this](auto listed) {
+            std::unordered_map<std::string, std::int64_t> exact;
+            for (const auto& [folder, entries] : listed) {
+                for (const RemoteEntry& e : entries) {
+                    const std::optional<MirrorEntry> seen = RemoteEntryOf(folder, e);
+                    if (seen && !seen->folder && !seen->link && seen->time.precision == TimePrecision::Exact)
+                        exact[seen->path] = seen->time.seconds;
+                }
+            }
+            for (MirrorEntry& e : m_remote.entries) {
+                const auto found = e.folder || e.link ? exact.end() : exact.find(e.path);
+                if (found != exact.end())
+                    e.time = {found->second, 0, TimePrecision::Exact};
+            }
+            MakePlan();
+        },
+        true);
+}
+
+void CMirrorRun::MakePlan() {
     const MirrorDirection direction = m_job.options.direction;
     MirrorSide& source = direction == MirrorDirection::Up ? m_local : m_remote;
     MirrorSide& destination = direction == MirrorDirection::Up ? m_remote : m_local;
@@ -195,6 +240,22 @@ void CMirrorRun::SendFiles() {
             m_engine.HandOver(Op::Download{LocalPath(action.path), RemotePath(action.path), action.size,
                                            ExistingFile::Replace});
     }
+    WhenQuiet([this] { SetTimes(); });
+}
+
+void CMirrorRun::SetTimes() {
+    // A file sent up takes its local time on the server too, so that a later comparison without
+    // the record (another computer, a record lost) finds it unchanged.
+    std::vector<std::pair<std::string, std::int64_t>> times;
+    if (m_job.options.direction == MirrorDirection::Up && m_engine.Offers("MFMT")) {
+        for (const MirrorAction& action : m_chosen.actions) {
+            if (action.kind != MirrorAction::Send)
+                continue;
+            if (const std::optional<MirrorEntry> local = ReadLocalFile(m_job.localFolder, action.path))
+                times.emplace_back(RemotePath(action.path), local->time.seconds);
+        }
+    }
+    m_engine.SetTimes(std::move(times));
     WhenQuiet([this] { CheckSent(); });
 }
 
@@ -300,7 +361,7 @@ void CMirrorRun::End() {
 
 void CMirrorRun::ListFolders(
     std::vector<std::string> folders,
-    std::function<void(std::unordered_map<std::string, std::vector<RemoteEntry>>)> done) {
+    std::function<void(std::unordered_map<std::string, std::vector<RemoteEntry>>)> done, bool exactTimes) {
     auto listed = std::make_shared<std::unordered_map<std::string, std::vector<RemoteEntry>>>();
     auto left = std::make_shared<std::size_t>(folders.size());
     if (folders.empty()) {
@@ -308,12 +369,14 @@ void CMirrorRun::ListFolders(
         return;
     }
     for (const std::string& folder : folders) {
-        m_queue.ListFolder(RemotePath(folder),
-                           [listed, left, folder, done](bool, std::vector<RemoteEntry> entries) {
-                               (*listed)[folder] = std::move(entries);
-                               if (--*left == 0)
-                                   done(std::move(*listed));
-                           });
+        m_queue.ListFolder(
+            RemotePath(folder),
+            [listed, left, folder, done](bool, std::vector<RemoteEntry> entries) {
+                (*listed)[folder] = std::move(entries);
+                if (--*left == 0)
+                    done(std::move(*listed));
+            },
+            exactTimes);
     }
 }
 

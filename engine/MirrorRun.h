@@ -73,8 +73,11 @@ signals:
 private:
     void ListRemote(const std::string& relative);
     void OnRemoteListed(const std::string& relative, bool complete, std::vector<RemoteEntry> entries);
+    void ReadExactTimes();
+    void MakePlan();
     void MakeFolders();
     void SendFiles();
+    void SetTimes();
     void CheckSent();
     void RemoveEntries();
     void CheckRemoved();
@@ -85,7 +88,8 @@ private:
     void OnQuiet();
     // Lists the server's folders (relative to the pair) and hands the entries, by folder, to `done`.
     void ListFolders(std::vector<std::string> folders,
-                     std::function<void(std::unordered_map<std::string, std::vector<RemoteEntry>>)> done);
+                     std::function<void(std::unordered_map<std::string, std::vector<RemoteEntry>>)> done,
+                     bool exactTimes = false);
 
     // The server's whole path of a path of the pair, as listed where it was, else made of the
     // session's names.

@@ -41,6 +41,7 @@ int FirstStep(const Operation& op) {
                           [](const Op::Abort&) { return WM_FTP_ABOR; },
                           [](const Op::Features&) { return WM_FTP_FEAT; },
                           [](const Op::Size&) { return WM_FTP_SIZETYPE; },
+                          [](const Op::SetTimes&) { return WM_FTP_MFMT; },
                       },
                       op);
 }

@@ -7,7 +7,9 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
+#include <vector>
 
 // What a download does with a local file of its name that this run did not write: ask when the
 // file is about to be written, replace it, keep it (the download is skipped), or continue it.
@@ -101,17 +103,23 @@ struct Size {
 };
 // Enters a folder and lists it for a caller of its own (a mirror's walk), not for the file list.
 // `done` gets whether the folder was entered and its listing read to its end, and the entries; it is
-// called once, also when the operation fails.
+// called once, also when the operation fails. With `exactTimes`, by MLSD where FEAT offers MLST.
 struct ListFolder {
     std::string path;
     std::function<void(bool complete, std::vector<RemoteEntry> entries)> done;
+    bool exactTimes = false;
+};
+// MFMT for each file (a whole path and seconds, UTC), several on the way at once: one round trip
+// per file would cost a mirror more than sending small files does. A refusal is only logged.
+struct SetTimes {
+    std::vector<std::pair<std::string, std::int64_t>> files;
 };
 } // namespace Op
 
 using Operation = std::variant<Op::List, Op::PrintFolder, Op::ChangeFolder, Op::ParentFolder, Op::MakeFolder,
                                Op::Rename, Op::Attributes, Op::DeleteFile, Op::RemoveFolder, Op::ListToDelete,
                                Op::Download, Op::ListToDownload, Op::Upload, Op::ShellOpen, Op::Abort,
-                               Op::Features, Op::Size, Op::ListFolder>;
+                               Op::Features, Op::Size, Op::ListFolder, Op::SetTimes>;
 
 // The message an operation's first step runs under; the UI knows an operation by it too (status
 // texts, failure lines).

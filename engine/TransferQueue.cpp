@@ -131,11 +131,11 @@ bool CTransferQueue::Carries(const Session& s) const {
     return !s.retired && (s.number > 0 || m_browsingCarries);
 }
 
-void CTransferQueue::ListFolder(const std::string& path, ListingDone done) {
+void CTransferQueue::ListFolder(const std::string& path, ListingDone done, bool exactTimes) {
     // With no session beside it, the browsing session takes the folders one after the other
     // without going back to the user's folder between them.
     if (!Active() || m_sessions == 1) {
-        m_browsing.ListFolder(path, std::move(done));
+        m_browsing.ListFolder(path, std::move(done), exactTimes);
         return;
     }
     if (m_cancelling) {
@@ -143,7 +143,7 @@ void CTransferQueue::ListFolder(const std::string& path, ListingDone done) {
         return;
     }
     BeginRun();
-    m_listings.push_back({path, std::move(done)});
+    m_listings.push_back({path, std::move(done), exactTimes});
     FeedSoon();
 }
 
@@ -335,7 +335,8 @@ void CTransferQueue::StartListingOn(Session& s) {
                              session->listing.reset();
                              FeedSoon();
                              listing.done(complete, std::move(entries));
-                         });
+                         },
+                         s.listing->exactTimes);
 }
 
 void CTransferQueue::ListingLost(Session& s) {

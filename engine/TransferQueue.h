@@ -99,7 +99,7 @@ public:
     // again on another. `done` is called once, with false when the folder could not be read or
     // the queue was cancelled.
     using ListingDone = std::function<void(bool complete, std::vector<RemoteEntry> entries)>;
-    void ListFolder(const std::string& path, ListingDone done);
+    void ListFolder(const std::string& path, ListingDone done, bool exactTimes = false);
     // While held, the transfer sessions stay open when a run ends, for a caller that has more for
     // them (a mirror lists, then sends, then lists again); let go, they close if nothing runs.
     void HoldSessions(bool hold);
@@ -127,6 +127,7 @@ private:
     struct Listing {
         std::string path;
         ListingDone done;
+        bool exactTimes = false;
         int attempts = 0;
     };
 

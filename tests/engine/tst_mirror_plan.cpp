@@ -489,7 +489,16 @@ void TestMirrorPlan::incompleteListingWithholdsRemovals() {
                    Record("a=1@1:1@1"), options, {});
         QCOMPARE(Shown(plan), QStringLiteral("send n"));
         QCOMPARE(std::string(plan.removalsWithheld),
-                 std::string("一覧を最後まで読めなかったため削除しません"));
+                 std::string("ミラーリングできない名前があるため削除しません"));
+        // A listing that could not be read hides what a send could overwrite: nothing happens.
+        MirrorSide unreadable = Tree("a=1@1 old=1@1");
+        unreadable.readable = false;
+        const MirrorPlan stopped = sourceComplete
+                                       ? PlanOf(Tree("a=1@1 n=1@1"), unreadable, {}, options, {})
+                                       : PlanOf(unreadable, Tree("a=1@1 n=1@1"), {}, options, {});
+        QVERIFY(stopped.actions.empty());
+        QCOMPARE(std::string(stopped.stopReason),
+                 std::string("一覧を最後まで読めないフォルダーがあるため、ミラーリングを中止しました"));
     }
 }
 
