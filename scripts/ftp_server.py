@@ -73,7 +73,8 @@ def main():
     parser.add_argument("--slow-rate", type=int, default=0,
                         help="bytes a second for files named *.slow (0: no file is slowed)")
     parser.add_argument("--extra-list-line",
-                        help="a line every LIST sends before the entries (a line no client can read)")
+                        help="a line every LIST and MLSD sends before the entries "
+                             "(a line no client can read)")
     parser.add_argument("--mlsd-only", action="store_true",
                         help="refuse LIST, as servers that list only by MLSD do")
     parser.add_argument("--drop-once", action="store_true",
@@ -112,6 +113,13 @@ def main():
             def format_list(self, basedir, listing, ignore_err=True):
                 yield extra
                 yield from super().format_list(basedir, listing, ignore_err)
+
+            # MLSD too, for a client that lists by MLSD where it is offered. MLST asks with
+            # ignore_err=False and stays the one line it describes.
+            def format_mlsx(self, basedir, listing, perms, facts, ignore_err=True):
+                if ignore_err:
+                    yield extra
+                yield from super().format_mlsx(basedir, listing, perms, facts, ignore_err)
         handler.abstracted_fs = ExtraLineFS
     if args.mlsd_only:
         class MlsdOnly(handler):

@@ -63,6 +63,12 @@ bool RawNameExists(const QString& folder, const std::string& raw) {
     struct stat st;
     return ::stat((QFile::encodeName(folder).toStdString() + "/" + raw).c_str(), &st) == 0;
 }
+
+// How often a -v run sent a command; a transfer session marks its lines with its number.
+int CommandsSent(const Run& r, const QString& command) {
+    return r.err.count(
+        QRegularExpression(QStringLiteral("^(\\[\\d+\\] )?") + command, QRegularExpression::MultilineOption));
+}
 } // namespace
 
 class TestLumoCli : public QObject {
@@ -85,8 +91,10 @@ private slots:
     void importedHostConnectsWithItsPassword();
     void mirrorKeepsAFolderPairTheSame_data();
     void mirrorKeepsAFolderPairTheSame();
+    void mirrorOnVsftpdAndAfterACut();
 
 private:
+    void StartCli(QProcess& p, const QStringList& args, const QString& workDir = {});
     Run Cli(const QStringList& args, const QString& workDir = {});
     QString Url(const RealFtpServer& server) const;
     void Seed(const QString& root);
@@ -109,8 +117,7 @@ void TestLumoCli::cleanupTestCase() {
         server.reset();
 }
 
-Run TestLumoCli::Cli(const QStringList& args, const QString& workDir) {
-    QProcess p;
+void TestLumoCli::StartCli(QProcess& p, const QStringList& args, const QString& workDir) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("LUMO_CONFIG_DIR"), m_config.path());
     // No run reaches the user's own keyring: imported passwords stay in this store.
@@ -119,6 +126,11 @@ Run TestLumoCli::Cli(const QStringList& args, const QString& workDir) {
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(workDir.isEmpty() ? m_work.path() : workDir);
     p.start(QStringLiteral(LUMO_CLI), args);
+}
+
+Run TestLumoCli::Cli(const QStringList& args, const QString& workDir) {
+    QProcess p;
+    StartCli(p, args, workDir);
     Run r;
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit) {
         p.kill();
@@ -837,6 +849,125 @@ void TestLumoCli::mirrorKeepsAFolderPairTheSame() {
     const Run again = mirrorDown({QStringLiteral("--dry-run")});
     QCOMPARE(again.status, 0);
     QCOMPARE(again.out, QString());
+}
+
+void TestLumoCli::mirrorOnVsftpdAndAfterACut() {
+    // vsftpd lists by LIST alone, its times in minutes, and sets no times: the record alone tells a
+    // change from none.
+    const RealFtpServer& s = *m_servers[1];
+    const QString url = Url(s);
+    const QString local = m_work.path() + QStringLiteral("/vs-local");
+    const QString remote = QString::fromStdString(s.homePath()) + QStringLiteral("/vsite");
+    const QString site = s.root() + QStringLiteral("/vsite");
+    QDir(local).removeRecursively();
+    QDir(site).removeRecursively();
+    QByteArray binary;
+    for (int i = 0; i < 5000; ++i)
+        binary += char(i * 7);
+    WriteFile(local + QStringLiteral("/top.txt"), "top\n");
+    WriteFile(local + QStringLiteral("/with space.txt"), "space\n");
+    WriteFile(local + QStringLiteral("/lib/data.bin"), binary);
+    WriteFile(local + QStringLiteral("/lib/deep/note.txt"), "note\n");
+    const auto up = [&](QStringList options) {
+        return Cli(options << url << QStringLiteral("mirror-up") << local << remote);
+    };
+    QCOMPARE(up({}).status, 0);
+    QCOMPARE(Tree(site), Tree(local));
+    const Run again = up({QStringLiteral("-v")});
+    QCOMPARE(again.status, 0);
+    QCOMPARE(CommandsSent(again, QStringLiteral("STOR ")), 0);
+
+    // A local change of the same size, told only by its newer time, goes alone; a file changed on the
+    // server's disk since is a conflict, left as it is on both sides.
+    const QString note = local + QStringLiteral("/lib/deep/note.txt");
+    const QDateTime noted = QFileInfo(note).lastModified();
+    QFile edited(note);
+    QVERIFY(edited.open(QIODevice::WriteOnly) && edited.write("NOTE\n") == 5 && edited.flush());
+    QVERIFY(edited.setFileTime(noted.addSecs(120), QFileDevice::FileModificationTime));
+    edited.close();
+    WriteFile(site + QStringLiteral("/top.txt"), "changed on the server\n");
+    const Run changed = up({QStringLiteral("-v")});
+    QCOMPARE(changed.status, 3);
+    QCOMPARE(CommandsSent(changed, QStringLiteral("STOR ")), 1);
+    QCOMPARE(FileBytes(site + QStringLiteral("/lib/deep/note.txt")), QByteArray("NOTE\n"));
+    QCOMPARE(FileBytes(site + QStringLiteral("/top.txt")), QByteArray("changed on the server\n"));
+    QCOMPARE(FileBytes(local + QStringLiteral("/top.txt")), QByteArray("top\n"));
+
+    // The server's folder comes down whole into a new folder.
+    const QString down = m_work.path() + QStringLiteral("/vs-down");
+    QDir(down).removeRecursively();
+    QVERIFY(QDir().mkpath(down));
+    QCOMPARE(Cli({url, QStringLiteral("mirror-down"), remote, down}).status, 0);
+    QCOMPARE(Tree(down), Tree(site));
+
+    // Removal of what is gone here, and of nothing else; the preview names it and leaves it.
+    QCOMPARE(up({QStringLiteral("--force")}).status, 0);
+    QVERIFY(QFile::remove(local + QStringLiteral("/with space.txt")));
+    const Run preview = up({QStringLiteral("--delete"), QStringLiteral("--dry-run")});
+    QCOMPARE(preview.status, 0);
+    QCOMPARE(preview.out, QStringLiteral("remove\twith space.txt\n"));
+    QVERIFY(QFileInfo::exists(site + QStringLiteral("/with space.txt")));
+    QCOMPARE(up({QStringLiteral("--delete")}).status, 0);
+    QCOMPARE(Tree(site), Tree(local));
+
+    // A mirror killed while it sends (a slow server, one file arrived, another half) ends the next
+    // time with the tree whole: what it was sending is sent again, not taken for a change on the
+    // server.
+    RealFtpServer slow(RealFtpServer::Kind::Vsftpd);
+    slow.setSlowFileRate(100000);
+    QVERIFY2(slow.start(), qPrintable(slow.error()));
+    const QString many = m_work.path() + QStringLiteral("/vs-many");
+    const QString slowSite = slow.root() + QStringLiteral("/many");
+    QDir(many).removeRecursively();
+    constexpr int kParts = 6;
+    constexpr int kPartSize = 150000;
+    for (int i = 0; i < kParts; ++i)
+        WriteFile(many + QStringLiteral("/part%1.bin").arg(i), QByteArray(kPartSize, char('a' + i)));
+    const QStringList cutArgs{QStringLiteral("--parallel=2"), Url(slow), QStringLiteral("mirror-up"), many,
+                              QString::fromStdString(slow.homePath()) + QStringLiteral("/many")};
+    // True once a part has arrived whole and another is there in part.
+    const auto midway = [&] {
+        bool whole = false;
+        bool half = false;
+        for (int i = 0; i < kParts; ++i) {
+            const QString part = QStringLiteral("/part%1.bin").arg(i);
+            const qint64 size = QFileInfo(slowSite + part).size();
+            whole = whole || FileBytes(slowSite + part) == FileBytes(many + part);
+            half = half || (size > 0 && size < kPartSize);
+        }
+        return whole && half;
+    };
+    QProcess cut;
+    StartCli(cut, cutArgs);
+    QTRY_VERIFY_WITH_TIMEOUT(midway(), 60000);
+    cut.kill();
+    QVERIFY(cut.waitForFinished(10000));
+    const Run resumed = Cli(cutArgs);
+    QVERIFY2(resumed.status == 0 && resumed.err.contains(QStringLiteral(" 0 conflicts left")),
+             qPrintable(resumed.err));
+    QCOMPARE(Tree(slowSite), Tree(many));
+
+    // A listing that cannot be read whole stops the mirror, either way, before anything is sent or
+    // removed.
+    RealFtpServer odd(RealFtpServer::Kind::Pyftpdlib);
+    odd.setExtraListLine(QStringLiteral("?????????? strange line"));
+    QVERIFY2(odd.start(), qPrintable(odd.error()));
+    WriteFile(odd.root() + QStringLiteral("/pair/kept.txt"), "kept\n");
+    const QString here = m_work.path() + QStringLiteral("/odd-local");
+    QDir(here).removeRecursively();
+    WriteFile(here + QStringLiteral("/new.txt"), "new\n");
+    const Run oddUp = Cli(
+        {QStringLiteral("--delete"), Url(odd), QStringLiteral("mirror-up"), here, QStringLiteral("/pair")});
+    QCOMPARE(FileBytes(odd.root() + QStringLiteral("/pair/kept.txt")), QByteArray("kept\n"));
+    QVERIFY(!QFileInfo::exists(odd.root() + QStringLiteral("/pair/new.txt")));
+    QVERIFY2(oddUp.status == 1 && oddUp.err.contains(QStringLiteral("一覧を最後まで読め")),
+             qPrintable(oddUp.err));
+    const Run oddDown = Cli(
+        {QStringLiteral("--delete"), Url(odd), QStringLiteral("mirror-down"), QStringLiteral("/pair"), here});
+    QCOMPARE(FileBytes(here + QStringLiteral("/new.txt")), QByteArray("new\n"));
+    QVERIFY(!QFileInfo::exists(here + QStringLiteral("/kept.txt")));
+    QVERIFY2(oddDown.status == 1 && oddDown.err.contains(QStringLiteral("一覧を最後まで読め")),
+             qPrintable(oddDown.err));
 }
 
 QTEST_GUILESS_MAIN(TestLumoCli)
