@@ -31,12 +31,16 @@ MirrorKey KeyOf(const CFtpEngine& engine, const MirrorJob& job) {
 
 } // namespace
 
-void LetSourceWin(MirrorPlan& plan) {
+void LetSourceWin(MirrorPlan& plan, const MirrorSide& source) {
     for (MirrorAction& action : plan.actions) {
-        if (action.kind == MirrorAction::Conflict && !action.folder && action.size >= 0) {
-            action.kind = MirrorAction::Send;
-            action.reason = "";
-        }
+        if (action.kind != MirrorAction::Conflict || action.folder || action.size < 0)
+            continue;
+        const MirrorEntry* had = FindEntry(source, action.path);
+        if (had && had->folder)
+            continue;
+        action.kind = had ? MirrorAction::Send : MirrorAction::Remove;
+        action.reason = "";
+        plan.removedFiles += had ? 0 : 1;
     }
 }
 

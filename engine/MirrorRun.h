@@ -118,6 +118,7 @@ private:
     int m_conflictsLeft = 0;
 };
 
-// Makes every file conflict of a plan a send: the source wins (lumo-cli's --force, a ticked
-// conflict). A folder that is a file on the other side stays a conflict.
-void LetSourceWin(MirrorPlan& plan);
+// Lets the source win every file conflict of a plan (lumo-cli's --force): a send, or a removal where
+// the source no longer has the file (only planned when removals were asked for). A folder that is a
+// file on the other side stays a conflict.
+void LetSourceWin(MirrorPlan& plan, const MirrorSide& source);

@@ -2,6 +2,7 @@
 #include "engine/MirrorPlan.h"
 #include "engine/MirrorPlanReport.h"
 #include "engine/MirrorRecord.h"
+#include "engine/MirrorRun.h"
 #include "engine/MirrorTime.h"
 #include "fixtures/FileBytes.h"
 
@@ -447,6 +448,16 @@ void TestMirrorPlan::conflictsSayWhichSideChanged() {
     QCOMPARE(reason(Plan("x=5@200", "x=6@150", "x=5@100:5@200", false, MirrorDirection::Down)),
              std::string("ローカルで変更されています"));
     QCOMPARE(reason(Plan("l->", "")), std::string("リンクのため飛ばしました"));
+    // --force lets the source win: a send where it has the file, a removal where it has none.
+    MirrorSide source = Tree("keep=1@1 x=5@100");
+    MirrorOptions options;
+    options.removeAbsent = true;
+    MirrorPlan plan = PlanOf(source, Tree("keep=1@1 x=5@300 gone=2@300"),
+                             Record("keep=1@1:1@1 x=5@100:5@200 gone=2@1:2@200"), options);
+    std::sort(source.entries.begin(), source.entries.end(),
+              [](const MirrorEntry& a, const MirrorEntry& b) { return a.path < b.path; });
+    LetSourceWin(plan, source);
+    QCOMPARE(Shown(plan), QStringLiteral("remove gone | send x"));
 }
 
 void TestMirrorPlan::largeRemovalsNeedConfirmation() {
@@ -493,9 +504,8 @@ void TestMirrorPlan::incompleteListingWithholdsRemovals() {
         // A listing that could not be read hides what a send could overwrite: nothing happens.
         MirrorSide unreadable = Tree("a=1@1 old=1@1");
         unreadable.readable = false;
-        const MirrorPlan stopped = sourceComplete
-                                       ? PlanOf(Tree("a=1@1 n=1@1"), unreadable, {}, options, {})
-                                       : PlanOf(unreadable, Tree("a=1@1 n=1@1"), {}, options, {});
+        const MirrorPlan stopped = sourceComplete ? PlanOf(Tree("a=1@1 n=1@1"), unreadable, {}, options, {})
+                                                  : PlanOf(unreadable, Tree("a=1@1 n=1@1"), {}, options, {});
         QVERIFY(stopped.actions.empty());
         QCOMPARE(std::string(stopped.stopReason),
                  std::string("一覧を最後まで読めないフォルダーがあるため、ミラーリングを中止しました"));

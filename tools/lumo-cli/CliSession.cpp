@@ -417,7 +417,7 @@ void CliSession::StartMirror(const std::string& local, const std::string& remote
 void CliSession::OnMirrorPlanned() {
     MirrorPlan plan = m_mirror->Plan();
     if (m_args.force)
-        LetSourceWin(plan);
+        LetSourceWin(plan, m_mirror->Source());
     if (plan.stopReason) {
         m_ui.Fail(plan.stopReason);
         Finish(1);
