@@ -47,7 +47,7 @@ source_dir=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build/CMakeCache.tx
 guide=$source_dir/doc/guide/index.html
 guide_files=()
 if [ -f "$guide" ]; then
-    guide_files=(index.html $({ grep -o '<img src="[^"]*"' "$guide" || true; } | sed 's/^<img src="//; s/"$//'))
+    mapfile -t guide_files < <(echo index.html; grep -o '<img src="[^"]*"' "$guide" | sed 's/^<img src="//; s/"$//')
     for page in "${guide_files[@]}"; do
         if [ ! -f "$source_dir/doc/guide/$page" ]; then
             fail "the guide shows $page, which doc/guide lacks"
