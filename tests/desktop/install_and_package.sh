@@ -41,13 +41,26 @@ grep -qx 'Exec=lumo %u' "$desktop" || fail "the launcher does not pass the link 
 grep -qx 'MimeType=x-scheme-handler/ftp;' "$desktop" || fail "the launcher does not take ftp:// links"
 desktop-file-validate "$desktop" || fail "the installed launcher entry does not validate"
 gzip -dc "$prefix/share/man/man1/lumo-cli.1.gz" | grep -q '^\.TH LUMO-CLI 1' || fail "lumo-cli.1 is no manual page"
-# The guide goes along whenever the repository has one.
+# The guide goes along whenever the repository has one, with every picture it shows; its links
+# within the page each lead to a chapter.
 source_dir=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build/CMakeCache.txt")
-if [ -f "$source_dir/doc/guide/index.html" ]; then
-    cmp -s "$source_dir/doc/guide/index.html" "$prefix/share/lumo/guide/index.html" ||
-        fail "the guide is not installed"
-    cmp -s "$source_dir/doc/guide/index.html" "$build/share/lumo/guide/index.html" ||
-        fail "the guide is not beside the built program"
+guide=$source_dir/doc/guide/index.html
+guide_files=()
+if [ -f "$guide" ]; then
+    mapfile -t guide_files < <(echo index.html; grep -o '<img src="[^"]*"' "$guide" | sed 's/^<img src="//; s/"$//')
+    for page in "${guide_files[@]}"; do
+        if [ ! -f "$source_dir/doc/guide/$page" ]; then
+            fail "the guide shows $page, which doc/guide lacks"
+            continue
+        fi
+        cmp -s "$source_dir/doc/guide/$page" "$prefix/share/lumo/guide/$page" ||
+            fail "the guide's $page is not installed"
+        cmp -s "$source_dir/doc/guide/$page" "$build/share/lumo/guide/$page" ||
+            fail "the guide's $page is not beside the built program"
+    done
+    for anchor in $({ grep -o 'href="#[^"]*"' "$guide" || true; } | sed 's/^href="#//; s/"$//'); do
+        grep -q "id=\"$anchor\"" "$guide" || fail "the guide links to #$anchor, which it lacks"
+    done
 fi
 "$prefix/bin/lumo-cli" --help | grep -q '^usage: lumo-cli' || fail "the installed lumo-cli does not run"
 
@@ -71,6 +84,9 @@ else
     for f in ./usr/bin/lumo ./usr/bin/lumo-cli "./usr/share/applications/$app_id.desktop" \
         ./usr/share/icons/hicolor/scalable/apps/lumo.svg ./usr/share/man/man1/lumo-cli.1.gz; do
         echo "$contents" | grep -q " $f\$" || fail "the package lacks $f"
+    done
+    for page in "${guide_files[@]}"; do
+        echo "$contents" | grep -q " ./usr/share/lumo/guide/$page\$" || fail "the package lacks the guide's $page"
     done
     echo "$contents" | grep -q 'tst_\|store_writer\|render_icon' && fail "the package holds test or build programs"
 fi
