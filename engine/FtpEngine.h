@@ -86,6 +86,9 @@ public:
     [[nodiscard]] const HostRecord& Host() const { return m_host; }
     HostRecord& Host() { return m_host; }
     [[nodiscard]] int HostNumber() const { return m_hostNumber; }
+    // The server's time zone found while connected (ServerZoneProbe): later mirrors of this
+    // session read LIST dates in it.
+    void SetServerZone(std::string zone) { m_host.ServerZone = std::move(zone); }
     // How this session's names go between the server's bytes and text.
     [[nodiscard]] const NameCodec& Names() const { return m_names; }
     // Whether something runs (the login included), and the code of the operation last started (0

@@ -192,6 +192,11 @@ std::string CMirrorRun::LocalPath(const std::string& relative) const {
     return relative.empty() ? m_job.localFolder : m_job.localFolder + "/" + relative;
 }
 
+void CMirrorRun::Abandon() {
+    m_queue.HoldSessions(false);
+    m_file.Unlock();
+}
+
 void CMirrorRun::Run(MirrorPlan chosen) {
     m_chosen = std::move(chosen);
     if (m_chosen.stopReason) {

@@ -55,6 +55,8 @@ public:
     }
     // Carries out `chosen`, the plan or a part of it; Finished() follows.
     void Run(MirrorPlan chosen);
+    // Lets the record and the held sessions go without running anything (the preview was closed).
+    void Abandon();
 
     // Why the mirror stopped before it ran anything (a busy or unreadable record, a lost session);
     // empty otherwise.

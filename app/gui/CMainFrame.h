@@ -84,6 +84,7 @@ public:
     WindowLayout CurrentLayout() const;
 
     CFtpEngine& Engine() const { return *m_engine; }
+    CQXDoc& Doc() const { return *m_doc; }
     // The files of downloads and uploads when the host transfers over several sessions.
     CTransferQueue& TransferQueue() const { return *m_queue; }
     TransferQueueView* QueueView() const { return m_queueView; }

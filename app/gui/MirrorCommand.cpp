@@ -4,7 +4,9 @@
 #include "engine/FtpEngine.h"
 #include "engine/MirrorRun.h"
 #include "gui/dialogs/MirrorFolderDlg.h"
+#include "engine/ServerZoneProbe.h"
 #include "gui/dialogs/MirrorPreviewDlg.h"
+#include "hosts/QXDoc.h"
 #include "hosts/ServerZone.h"
 #include "platform/TextCodec.h"
 #include "settings/MirrorPairs.h"
@@ -38,6 +40,34 @@ void ReportEnd(CMainFrame& frame, const CMirrorRun& run) {
     frame.ShowNote(note);
 }
 
+// Finds the server's time zone in the pair's folder, keeps it with the host, and plans again.
+void DetectZoneThenMirror(CMainFrame& frame, MirrorDirection direction, const std::string& remoteFolder) {
+    frame.ShowNote(QStringLiteral("サーバーの時間帯を調べています"));
+    auto* probe = new CServerZoneProbe(frame.Engine(), remoteFolder, &frame);
+    QObject::connect(probe, &CServerZoneProbe::Finished, &frame, [&frame, probe, direction] {
+        probe->deleteLater();
+        if (!probe->Offset()) {
+            frame.Log().AppendLog(LogLine(probe->Error()));
+            frame.ShowNote(probe->Error());
+            return;
+        }
+        const std::string zone = ServerZoneText(*probe->Offset());
+        CFtpEngine& engine = frame.Engine();
+        engine.SetServerZone(zone);
+        HostRecord stored;
+        QString line = QStringLiteral("サーバーの時間帯は %1 でした").arg(QString::fromStdString(zone));
+        if (engine.HostNumber() >= 0 && frame.Doc().LoadHost(engine.HostNumber(), stored)) {
+            stored.ServerZone = zone;
+            frame.Doc().SaveHost(engine.HostNumber(), stored);
+            line += QStringLiteral("（ホストの設定に記録しました）");
+        }
+        frame.Log().AppendLog(LogLine(line + QStringLiteral("。")));
+        if (engine.IsConnected())
+            RunMirrorCommand(frame, direction);
+    });
+    probe->Start();
+}
+
 } // namespace
 
 void RunMirrorCommand(CMainFrame& frame, MirrorDirection direction) {
@@ -67,9 +97,21 @@ void RunMirrorCommand(CMainFrame& frame, MirrorDirection direction) {
     QObject::connect(run, &CMirrorRun::Planned, &frame, [&frame, run, direction, localFolder, pair] {
         CMirrorPreviewDlg preview(run->Plan(), direction, run->Source(), run->Destination(), localFolder,
                                   pair.remoteFolder, &frame);
-        if (preview.exec() != QDialog::Accepted) {
-            frame.ShowNote(QStringLiteral("ミラーリングを取りやめました"));
+        const int result = preview.exec();
+        if (result != QDialog::Accepted) {
+            // The record is let go first: the next plan locks it again.
+            run->Abandon();
             run->deleteLater();
+            if (result == CMirrorPreviewDlg::ChangeSettings) {
+                if (AskMirrorPair(&frame, DecodeStoredText(frame.Engine().Host().Name), pair))
+                    RunMirrorCommand(frame, direction);
+                return;
+            }
+            if (result == CMirrorPreviewDlg::DetectZone) {
+                DetectZoneThenMirror(frame, direction, pair.remoteFolder);
+                return;
+            }
+            frame.ShowNote(QStringLiteral("ミラーリングを取りやめました"));
             return;
         }
         run->Run(preview.TakeChosenPlan());
