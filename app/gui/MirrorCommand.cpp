@@ -5,6 +5,7 @@
 #include "engine/MirrorRun.h"
 #include "gui/dialogs/MirrorFolderDlg.h"
 #include "gui/dialogs/MirrorPreviewDlg.h"
+#include "hosts/HostMirrorPair.h"
 #include "hosts/ServerZone.h"
 #include "platform/TextCodec.h"
 #include "settings/MirrorPairs.h"
@@ -43,8 +44,7 @@ void ReportEnd(CMainFrame& frame, const CMirrorRun& run) {
 void RunMirrorCommand(CMainFrame& frame, MirrorDirection direction) {
     CFtpEngine& engine = frame.Engine();
     const HostRecord& host = engine.Host();
-    const std::string shown = frame.GetCurrentPath();
-    const MirrorPairId pair{host.Adr, host.Port, host.User, shown.empty() ? std::string("/") : shown};
+    const MirrorPairId pair = HostMirrorPair(host, frame.GetCurrentPath());
     MirrorPairSettings settings = LoadMirrorPair(pair);
     if (settings.localFolder.isEmpty() || !MirrorFolderProblem(settings.localFolder).isEmpty()) {
         const std::optional<MirrorPairSettings> asked =
