@@ -14,7 +14,7 @@ struct MirrorPairId {
     std::string remoteFolder; // the server's bytes
     // Not part of what names the pair: the exclusions a pair never stored starts with, its host's
     // default list (one pattern per line).
-    std::string hostExclusions;
+    std::string hostExclusions = {};
 };
 
 // What is remembered of a pair.
