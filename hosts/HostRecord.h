@@ -31,6 +31,9 @@ struct HostRecord {
     int Sessions = 0;
     // The time zone of the server's LIST dates (ServerZone.h): "" for this computer's.
     std::string ServerZone;
+    // The names a mirror pair of this host leaves alone until the pair gets a list of its own: one
+    // glob per line (MirrorExclusions::Parse reads them); stores from before the list read none.
+    std::string MirrorExcludes;
 
     bool operator==(const HostRecord&) const = default;
 };

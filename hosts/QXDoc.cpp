@@ -3,6 +3,7 @@
 #include "settings/PasswordVault.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
+#include "settings/StoredLines.h"
 #include "settings/TransferSessions.h"
 
 #include <cstdint>
@@ -44,6 +45,7 @@ int CQXDoc::LoadHost(int number, HostRecord& record) const {
     if (r.Sessions < 0 || r.Sessions > TransferSessions::Max)
         r.Sessions = 0;
     r.ServerZone = key.ReadString(N::ServerZone, "");
+    r.MirrorExcludes = ReadLines(key, N::MirrorExcludes, N::MirrorExclude);
     record = std::move(r);
     return 1;
 }
@@ -74,6 +76,7 @@ int CQXDoc::SaveHost(int number, const HostRecord& r) const {
     key.WriteString(N::TlsPin, r.TlsPin);
     dword(N::Sessions, r.Sessions);
     key.WriteString(N::ServerZone, r.ServerZone);
+    WriteLines(key, N::MirrorExcludes, N::MirrorExclude, r.MirrorExcludes);
     return 1;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/TextCodec.h"
 #include "settings/SettingsKey.h"
+#include "settings/StoredLines.h"
 
 #include <algorithm>
 
@@ -83,6 +84,18 @@ QString TextLengthProblem(std::string_view bytes, const QString& what) {
     const size_t limit = SettingsKey::kStringBuffer - 1;
     if (bytes.size() > limit)
         return QStringLiteral("%1が長すぎます。%2 バイト以内で入力してください。").arg(what).arg(limit);
+    return {};
+}
+
+QString LinesLengthProblem(const std::string& bytes, const QString& what) {
+    const std::vector<std::string> lines = TextLines(bytes);
+    for (std::size_t line = 0; line < lines.size(); ++line) {
+        if (lines[line].size() + 1 > SettingsKey::kStringBuffer)
+            return QStringLiteral("%1の %2 行目が長すぎます。%3 バイト以内で入力してください。")
+                .arg(what)
+                .arg(line + 1)
+                .arg(SettingsKey::kStringBuffer - 1);
+    }
     return {};
 }
 

@@ -28,6 +28,8 @@ QString LineBreakProblem(const QString& text, const QString& what);
 // The bytes of a text must fit the store's text buffer with their terminator, or the text would read
 // back as its default.
 QString TextLengthProblem(std::string_view bytes, const QString& what);
+// A text kept one line to a value (StoredLines.h): each line must fit as above.
+QString LinesLengthProblem(const std::string& bytes, const QString& what);
 // A password is kept up to 400 bytes; a longer one would be cut without a word.
 QString PasswordLengthProblem(std::string_view bytes, const QString& what);
 

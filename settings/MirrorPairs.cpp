@@ -1,6 +1,7 @@
 #include "settings/MirrorPairs.h"
 
 #include "settings/SettingsKey.h"
+#include "settings/StoredLines.h"
 #include "settings/TempFolder.h"
 
 #include <QCryptographicHash>
@@ -17,6 +18,7 @@ const char* const kPairsKey = "Mirror";
 const char* const kLocalFolder = "LocalPath";
 const char* const kRemoveAbsent = "RemoveAbsent";
 const char* const kExcludeCount = "Excludes";
+const char* const kExclude = "Exclude";
 // Shown for the person who reads the store; the digest alone finds the pair.
 const char* const kHost = "Adr";
 const char* const kPort = "Port";
@@ -41,28 +43,8 @@ std::string PairKeyPath(const MirrorPairId& pair) {
     return std::string(kPairsKey) + "\\" + PairKeyName(pair);
 }
 
-std::string ExcludeName(std::uint32_t line) {
-    return "Exclude" + std::to_string(line);
-}
-
 bool FitsStore(std::string_view text) {
     return text.size() + 1 <= SettingsKey::kStringBuffer;
-}
-
-// The lines of a text, the last one too when it is empty, so that the text comes back as it went.
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = text.find('\n', start);
-        std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(std::move(line));
-        if (end == std::string::npos)
-            return lines;
-        start = end + 1;
-    }
 }
 
 bool IsSameOrInside(const QString& folder, const QString& outer) {
@@ -78,28 +60,20 @@ bool IsSameOrInside(const QString& folder, const QString& outer) {
 MirrorPairSettings LoadMirrorPair(const MirrorPairId& pair) {
     MirrorPairSettings settings;
     SettingsKey key;
-    if (!key.OpenKey(KeyFamily::Profile, PairKeyPath(pair)))
+    if (!key.OpenKey(KeyFamily::Profile, PairKeyPath(pair))) {
+        settings.exclusions = pair.hostExclusions;
         return settings;
+    }
     settings.localFolder = QString::fromStdString(key.ReadString(kLocalFolder, ""));
     settings.removeAbsent = key.ReadDword(kRemoveAbsent, 0) != 0;
-    const std::uint32_t lines = key.ReadDword(kExcludeCount, 0);
-    for (std::uint32_t line = 0; line < lines; ++line) {
-        if (line > 0)
-            settings.exclusions += '\n';
-        settings.exclusions += key.ReadString(ExcludeName(line), "");
-    }
+    settings.exclusions = ReadLines(key, kExcludeCount, kExclude);
     return settings;
 }
 
 bool SaveMirrorPair(const MirrorPairId& pair, const MirrorPairSettings& settings) {
     const std::string folder = settings.localFolder.toStdString();
-    const std::vector<std::string> lines = Lines(settings.exclusions);
-    if (!FitsStore(folder))
+    if (!FitsStore(folder) || !LinesFitStore(settings.exclusions))
         return false;
-    for (const std::string& line : lines) {
-        if (!FitsStore(line))
-            return false;
-    }
     SettingsBatch batch;
     if (!batch.IsHeld())
         return false;
@@ -109,14 +83,11 @@ bool SaveMirrorPair(const MirrorPairId& pair, const MirrorPairSettings& settings
         key.DeleteSubkey(PairKeyName(pair));
     if (!key.CreateKey(KeyFamily::Profile, PairKeyPath(pair)))
         return false;
-    bool written =
-        key.WriteString(kHost, pair.host) && key.WriteDword(kPort, static_cast<std::uint32_t>(pair.port)) &&
-        key.WriteString(kUser, pair.user) && key.WriteString(kRemoteFolder, pair.remoteFolder) &&
-        key.WriteString(kLocalFolder, folder) && key.WriteDword(kRemoveAbsent, settings.removeAbsent) &&
-        key.WriteDword(kExcludeCount, static_cast<std::uint32_t>(lines.size()));
-    for (std::uint32_t line = 0; written && line < lines.size(); ++line)
-        written = key.WriteString(ExcludeName(line), lines[line]);
-    return written;
+    return key.WriteString(kHost, pair.host) &&
+           key.WriteDword(kPort, static_cast<std::uint32_t>(pair.port)) &&
+           key.WriteString(kUser, pair.user) && key.WriteString(kRemoteFolder, pair.remoteFolder) &&
+           key.WriteString(kLocalFolder, folder) && key.WriteDword(kRemoveAbsent, settings.removeAbsent) &&
+           WriteLines(key, kExcludeCount, kExclude, settings.exclusions);
 }
 
 QString MirrorFolderProblem(const QString& folder) {

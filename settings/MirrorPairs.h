@@ -12,6 +12,9 @@ struct MirrorPairId {
     int port = 21;
     std::string user;
     std::string remoteFolder; // the server's bytes
+    // Not part of what names the pair: the exclusions a pair never stored starts with, its host's
+    // default list (one pattern per line).
+    std::string hostExclusions = {};
 };
 
 // What is remembered of a pair.
@@ -24,7 +27,8 @@ struct MirrorPairSettings {
     std::string exclusions;
 };
 
-// The pair's settings from the store; defaults (no folder) when none are stored.
+// The pair's settings from the store; defaults (no folder, the host's exclusions) when none are
+// stored. A stored pair keeps its own exclusions, even none.
 MirrorPairSettings LoadMirrorPair(const MirrorPairId& pair);
 // Replaces the pair's settings in one write of the store. False when they could not be written, or
 // a folder or pattern too long for the store would be lost.

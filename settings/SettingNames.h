@@ -60,6 +60,9 @@ inline constexpr const char* Chmod = "chmod";
 inline constexpr const char* Security = "Security";
 inline constexpr const char* TlsPin = "TlsPin";
 inline constexpr const char* ServerZone = "ServerZone";
+// The host's default mirror exclusions: the number of lines, and line n as "MirrorExclude<n>".
+inline constexpr const char* MirrorExcludes = "MirrorExcludes";
+inline constexpr const char* MirrorExclude = "MirrorExclude";
 
 // profile subkeys
 inline constexpr const char* WindowKey = "Window";

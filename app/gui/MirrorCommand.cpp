@@ -3,9 +3,10 @@
 #include "app/gui/CMainFrame.h"
 #include "engine/FtpEngine.h"
 #include "engine/MirrorRun.h"
-#include "gui/dialogs/MirrorFolderDlg.h"
 #include "engine/ServerZoneProbe.h"
+#include "gui/dialogs/MirrorFolderDlg.h"
 #include "gui/dialogs/MirrorPreviewDlg.h"
+#include "hosts/HostMirrorPair.h"
 #include "hosts/QXDoc.h"
 #include "hosts/ServerZone.h"
 #include "platform/TextCodec.h"
@@ -73,8 +74,7 @@ void DetectZoneThenMirror(CMainFrame& frame, MirrorDirection direction, const st
 void RunMirrorCommand(CMainFrame& frame, MirrorDirection direction) {
     CFtpEngine& engine = frame.Engine();
     const HostRecord& host = engine.Host();
-    const std::string shown = frame.GetCurrentPath();
-    const MirrorPairId pair{host.Adr, host.Port, host.User, shown.empty() ? std::string("/") : shown};
+    const MirrorPairId pair = HostMirrorPair(host, frame.GetCurrentPath());
     MirrorPairSettings settings = LoadMirrorPair(pair);
     if (settings.localFolder.isEmpty() || !MirrorFolderProblem(settings.localFolder).isEmpty()) {
         const std::optional<MirrorPairSettings> asked =

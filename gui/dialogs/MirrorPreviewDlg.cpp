@@ -92,9 +92,11 @@ CMirrorPreviewDlg::CMirrorPreviewDlg(MirrorPlan plan, MirrorDirection direction,
     auto* buttons = new QDialogButtonBox;
     m_run = buttons->addButton(QStringLiteral("実行"), QDialogButtonBox::AcceptRole);
     auto* cancel = buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
-    m_settings = buttons->addButton(QStringLiteral("フォルダの組の設定(&S)..."), QDialogButtonBox::ActionRole);
+    m_settings =
+        buttons->addButton(QStringLiteral("フォルダの組の設定(&S)..."), QDialogButtonBox::ActionRole);
     m_zone = buttons->addButton(QStringLiteral("サーバーの時間帯を調べる(&Z)"), QDialogButtonBox::ActionRole);
-    m_zone->setToolTip(QStringLiteral("小さなファイルをホストのフォルダに送り、一覧の時刻を時計と比べてから削除します。"));
+    m_zone->setToolTip(
+        QStringLiteral("小さなファイルをホストのフォルダに送り、一覧の時刻を時計と比べてから削除します。"));
     connect(m_settings, &QPushButton::clicked, this, [this] { done(ChangeSettings); });
     connect(m_zone, &QPushButton::clicked, this, [this] { done(DetectZone); });
     connect(m_run, &QPushButton::clicked, this, &CMirrorPreviewDlg::Run);

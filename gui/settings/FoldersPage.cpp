@@ -7,8 +7,11 @@
 #include "hosts/DownloadFolder.h"
 #include "settings/HostInputRules.h"
 
+#include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 using namespace HostSheetControl;
 
@@ -49,10 +52,19 @@ FoldersPage::FoldersPage(HostListEditor& editor, QWidget* parent) : CHostPage(ed
     rows.Label(IndexLabel, QStringLiteral("ファイル名(&I)"), labelWidth);
     m_index = rows.Edit(IndexFile);
     rows.EndGroup();
+
+    QLabel* excludesLabel =
+        rows.Label(MirrorExcludesLabel, QStringLiteral("ミラーリングで除外するパターン(&X)"), 0);
+    rows.NextRow();
+    m_mirrorExcludes = rows.Add(MirrorExcludes, new QPlainTextEdit(this), 0, 3 * PageRows::kRowHeight);
+    m_mirrorExcludes->setTabChangesFocus(true);
+    excludesLabel->setBuddy(m_mirrorExcludes);
+    rows.Text(MirrorExcludesHint, QStringLiteral("1 行に 1 つ。例: .git/  *.tmp"), 1);
     FinishPage(b, rows);
 
     for (QLineEdit* edit : {m_upload, m_download, m_remote, m_index})
         connect(edit, &QLineEdit::textEdited, this, &CPropertyPage::SetModified);
+    connect(m_mirrorExcludes, &QPlainTextEdit::textChanged, this, &CPropertyPage::SetModified);
     connect(browseUpload, &QPushButton::clicked, this, [this] { OnBrowse(m_upload); });
     connect(browseDownload, &QPushButton::clicked, this, [this] { OnBrowse(m_download); });
 }
@@ -62,6 +74,9 @@ void FoldersPage::LoadFields(const HostRecord& host) {
     m_download->setText(ShownText(host.DownPath));
     m_remote->setText(ShownText(host.RemotePath));
     m_index->setText(ShownText(host.Indexhtml));
+    // Showing a host's list is no change to it.
+    const QSignalBlocker quiet(m_mirrorExcludes);
+    m_mirrorExcludes->setPlainText(ShownText(host.MirrorExcludes));
 }
 
 bool FoldersPage::StoreFields(HostRecord& host) {
@@ -71,6 +86,7 @@ bool FoldersPage::StoreFields(HostRecord& host) {
     const QString remoteWhat = QStringLiteral("ホスト側のフォルダ");
     const std::string index = TextForStore(host.Indexhtml, m_index->text());
     const QString indexWhat = QStringLiteral("インデックスファイル名");
+    const std::string excludes = TextForStore(host.MirrorExcludes, m_mirrorExcludes->toPlainText());
     if (!AcceptValues({
             {m_upload, TextLengthProblem(upload, QStringLiteral("アップロードフォルダ"))},
             {m_download, TextLengthProblem(download, QStringLiteral("ダウンロードフォルダ"))},
@@ -78,12 +94,14 @@ bool FoldersPage::StoreFields(HostRecord& host) {
             {m_remote, TextLengthProblem(remote, remoteWhat)},
             {m_index, LineBreakProblem(m_index->text(), indexWhat)},
             {m_index, TextLengthProblem(index, indexWhat)},
+            {m_mirrorExcludes, LinesLengthProblem(excludes, QStringLiteral("除外するパターン"))},
         }))
         return false;
     host.UpPath = upload;
     host.DownPath = download;
     host.RemotePath = remote;
     host.Indexhtml = index;
+    host.MirrorExcludes = excludes;
     return true;
 }
 

@@ -3,8 +3,10 @@
 #include "gui/settings/CHostPage.h"
 
 class QLineEdit;
+class QPlainTextEdit;
 
-// The folders page: the current host's upload and download folders and the name of its index file.
+// The folders page: the current host's upload and download folders, the name of its index file and
+// the names its mirror pairs leave alone until a pair has a list of its own.
 // First designed as CPropPageFileopr.
 class FoldersPage : public CHostPage {
     Q_OBJECT
@@ -22,4 +24,5 @@ private:
     QLineEdit* m_download;
     QLineEdit* m_remote;
     QLineEdit* m_index;
+    QPlainTextEdit* m_mirrorExcludes;
 };

@@ -73,5 +73,8 @@ inline constexpr int IndexLabel = 1360;
 inline constexpr int IndexFile = 1361;
 inline constexpr int RemoteLabel = 1362;
 inline constexpr int Remote = 1363;
+inline constexpr int MirrorExcludesLabel = 1364;
+inline constexpr int MirrorExcludes = 1365;
+inline constexpr int MirrorExcludesHint = 1366;
 
 } // namespace HostSheetControl

@@ -838,6 +838,41 @@ void TestLumoCli::mirrorKeepsAFolderPairTheSame() {
     QCOMPARE(up(QStringList(removing) << QStringLiteral("--force")).status, 0);
     QVERIFY(!QFileInfo::exists(site + QStringLiteral("/many")));
 
+    // A registered host's list is the exclusions of its pair never stored, with every --exclude
+    // besides: its names are neither sent nor removed. The same server by address has no list.
+    HostRecord mirrorHost;
+    mirrorHost.Name = "ミラー";
+    mirrorHost.Adr = "127.0.0.1";
+    mirrorHost.Port = s.port();
+    mirrorHost.User = s.user().toStdString();
+    mirrorHost.Pass = s.password().toStdString();
+    mirrorHost.Pasv = 1;
+    mirrorHost.MirrorExcludes = "# 作業中のファイル\n*.tmp";
+    {
+        RegistryStore::setGlobalFilePath(m_config.path() + QStringLiteral("/lumo.reg"));
+        CQXDoc doc;
+        HostList hosts = doc.LoadAllHosts();
+        std::erase_if(hosts, [&](const HostRecord& h) { return h.Name == mirrorHost.Name; });
+        hosts.push_back(mirrorHost);
+        QVERIFY(doc.SaveAllHosts(hosts));
+    }
+    WriteFile(local + QStringLiteral("/draft.tmp"), "not yet\n");
+    WriteFile(site + QStringLiteral("/server.tmp"), "the server's own\n");
+    const auto upAsHost = [&](QStringList options) {
+        return Cli(options << parallel << QStringLiteral("ミラー") << QStringLiteral("mirror-up") << local
+                           << QStringLiteral("/site"));
+    };
+    const QStringList keeping{QStringLiteral("--delete"), QStringLiteral("--exclude=*.keep")};
+    QCOMPARE(up(QStringList(keeping) << QStringLiteral("--dry-run")).out,
+             QStringLiteral("send\tdraft.tmp\nremove\tserver.tmp\n"));
+    const Run asHost = upAsHost(QStringList(keeping) << QStringLiteral("--dry-run"));
+    QCOMPARE(asHost.status, 0);
+    QCOMPARE(asHost.out, QString());
+    QCOMPARE(upAsHost(keeping).status, 0);
+    QVERIFY(!QFileInfo::exists(site + QStringLiteral("/draft.tmp")));
+    QCOMPARE(FileBytes(site + QStringLiteral("/server.tmp")), QByteArray("the server's own\n"));
+    QCOMPARE(FileBytes(site + QStringLiteral("/notes.keep")), QByteArray("kept\n"));
+
     // The other way: the server's folder comes down whole, and a second run has nothing to do.
     QVERIFY(QDir().mkpath(down));
     const auto mirrorDown = [&](QStringList options) {

@@ -63,7 +63,9 @@ std::string CliUsage() {
            "  --delete                mirror: remove what the source side does not have\n"
            "  --dry-run               mirror: print each action (send, mkdir, remove, conflict) and change\n"
            "                          nothing\n"
-           "  --exclude PATTERN       mirror: leave names matching this glob alone (repeatable)\n"
+           "  --exclude PATTERN       mirror: leave names matching this glob alone, besides the folder\n"
+           "                          pair's list in lumo (or its host's, for a pair never set up there);\n"
+           "                          repeatable\n"
            "  --force                 mirror: the source wins conflicts, and large removals go ahead\n"
            "  -v                      show the protocol log on stderr\n"
            "  -h, --help              show this text\n";

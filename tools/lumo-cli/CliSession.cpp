@@ -6,10 +6,12 @@
 #include "engine/EngineMessages.h"
 #include "engine/FtpAddress.h"
 #include "engine/MirrorPlanReport.h"
+#include "hosts/HostMirrorPair.h"
 #include "hosts/HostSessions.h"
 #include "hosts/QXDoc.h"
 #include "hosts/ServerZone.h"
 #include "platform/TextCodec.h"
+#include "settings/MirrorPairs.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -35,6 +37,16 @@ QString TidyPath(const QString& path) {
 
 std::string Shown(const std::string& raw) {
     return TerminalText(raw);
+}
+
+// A stored list of exclusions with each --exclude as a line of its own; a pattern that starts with
+// "#" (Emacs's "#name#") is quoted so that it is not read as a comment.
+std::string WithExcludes(std::string list, const std::vector<std::string>& excludes) {
+    for (const std::string& pattern : excludes) {
+        list += pattern.starts_with('#') ? "\n\\" : "\n";
+        list += pattern;
+    }
+    return list;
 }
 } // namespace
 
@@ -402,7 +414,10 @@ void CliSession::StartMirror(const std::string& local, const std::string& remote
     job.options.force = m_args.force;
     job.localFolder = local;
     job.remoteFolder = remote.empty() ? std::string("/") : remote;
-    job.exclusions = MirrorExclusions(m_args.excludes);
+    // The pair's list as the window keeps it (its host's for a pair never stored), read and never
+    // written here.
+    const MirrorPairSettings pair = LoadMirrorPair(HostMirrorPair(m_engine.Host(), job.remoteFolder));
+    job.exclusions = MirrorExclusions::Parse(WithExcludes(pair.exclusions, m_args.excludes));
     job.recordBase = MirrorRecordBase();
     job.zoneOffsetMinutes = ServerZoneMinutes(m_engine.Host());
     // A server folder that is not there yet is no failure: mirror-up makes it.

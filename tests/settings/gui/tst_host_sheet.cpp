@@ -7,12 +7,14 @@
 #include "gui/settings/FoldersPage.h"
 #include "gui/settings/HostSheetControls.h"
 #include "hosts/HostListEditor.h"
+#include "hosts/HostMirrorPair.h"
 #include "hosts/QXDoc.h"
 #include "hosts/ServerZone.h"
 #include "platform/RegistryStore.h"
 #include "platform/TextCodec.h"
 #include "settings/FirewallSettings.h"
 #include "settings/HostInputRules.h"
+#include "settings/MirrorPairs.h"
 #include "settings/SettingNames.h"
 #include "settings/SettingsKey.h"
 
@@ -22,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabBar>
@@ -290,6 +293,7 @@ void TestHostSheet::characterSetAndSessionCount() {
     QVERIFY(CQXDoc().LoadHost(1, older));
     QCOMPARE(older.charset, 0);
     QCOMPARE(older.Sessions, 0);
+    QCOMPARE(older.MirrorExcludes, std::string());
     {
         OpenSheet s;
         QComboBox* set = Find<QComboBox>(s.connect(), Charset);
@@ -420,6 +424,14 @@ void TestHostSheet::editsOnEveryPageForTwoHostsAreSaved() {
     QVERIFY(s.sheet.SetActivePage(2));
     Type(s.edit(s.folders(), Upload), QStringLiteral("/srv/アップ"));
     Type(s.edit(s.folders(), Remote), QStringLiteral("/www/サイト"));
+    // Return in the exclusions starts a line rather than closing the sheet.
+    auto* excludes = Find<QPlainTextEdit>(s.folders(), MirrorExcludes);
+    QCOMPARE(excludes->toPlainText(), QString());
+    excludes->setFocus();
+    excludes->insertPlainText(QStringLiteral("# 作業中")); // as an input method puts it
+    QTest::keyClick(excludes, Qt::Key_Return);
+    QTest::keyClicks(excludes, QStringLiteral("*.tmp"));
+    QVERIFY(s.sheet.isVisible());
     s.ok();
     QCOMPARE(storedText(fx, "Host0", "DownPath"), chosen.toStdString());
     QCOMPARE(stored(fx, "Host0", "Pasv")->dword, 0u);
@@ -428,6 +440,27 @@ void TestHostSheet::editsOnEveryPageForTwoHostsAreSaved() {
     QCOMPARE(stored(fx, "Host1", "Pasv")->dword, 1u);
     QCOMPARE(storedText(fx, "Host1", "UpPath"), std::string("/srv/アップ"));
     QCOMPARE(storedText(fx, "Host1", "RemotePath"), std::string("/www/サイト"));
+    QCOMPARE(stored(fx, "Host1", "MirrorExcludes")->dword, 2u);
+    QCOMPARE(storedText(fx, "Host1", "MirrorExclude1"), std::string("*.tmp"));
+    QCOMPARE(stored(fx, "Host0", "MirrorExcludes")->dword, 0u);
+
+    // A pair never stored starts with its host's list; a stored pair keeps its own, even none.
+    HostRecord loaded;
+    QVERIFY(CQXDoc().LoadHost(1, loaded));
+    QCOMPARE(loaded.MirrorExcludes, std::string("# 作業中\n*.tmp"));
+    const MirrorPairId pair = HostMirrorPair(loaded, "/www");
+    QCOMPARE(LoadMirrorPair(pair).exclusions, loaded.MirrorExcludes);
+    QVERIFY(SaveMirrorPair(pair, MirrorPairSettings{local.path(), false, ""}));
+    QCOMPARE(LoadMirrorPair(pair).exclusions, std::string());
+
+    // A line the store cannot hold is refused with its number.
+    OpenSheet again;
+    QVERIFY(again.sheet.SetActivePage(2));
+    Find<QPlainTextEdit>(again.folders(), MirrorExcludes)
+        ->setPlainText(QStringLiteral("*.tmp\n") + QString(300, u'x'));
+    QCOMPARE(MessageFrom([&] { again.ok(); }),
+             QStringLiteral("除外するパターンの 2 行目が長すぎます。299 バイト以内で入力してください。"));
+    QVERIFY(again.sheet.isVisible());
 }
 
 void TestHostSheet::cancelWritesNothing() {
@@ -528,8 +561,8 @@ void TestHostSheet::keyboard() {
     QCOMPARE(TabOrder(s.connect()),
              (QList<int>{HostChoice, Name, Address, Hide, Port, Security, User, Password, Anonymous, Charset,
                          Sessions, ServerZone, NewHost, DeleteHost}));
-    QCOMPARE(TabOrder(s.folders()),
-             (QList<int>{HostChoice, Upload, UploadBrowse, Download, DownloadBrowse, Remote, IndexFile}));
+    QCOMPARE(TabOrder(s.folders()), (QList<int>{HostChoice, Upload, UploadBrowse, Download, DownloadBrowse,
+                                                Remote, IndexFile, MirrorExcludes}));
     QVERIFY(QTest::qWaitForWindowActive(&s.sheet));
     QCOMPARE(s.sheet.focusWidget(), s.hosts(s.connect()));
     QTest::keyClick(s.sheet.focusWidget(), Qt::Key_Tab);
