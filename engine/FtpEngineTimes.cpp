@@ -55,5 +55,6 @@ void CFtpEngine::OnFtpMfmt(SocketId s, std::uint32_t word) {
         EndOperation();
         return;
     }
-    Arm(s, WM_FTP_MFMT, (m_timesSent < std::min(total, m_timesAnswered + kTimesOnTheWay) ? Write : Read) | Close);
+    Arm(s, WM_FTP_MFMT,
+        (m_timesSent < std::min(total, m_timesAnswered + kTimesOnTheWay) ? Write : Read) | Close);
 }

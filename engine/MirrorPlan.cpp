@@ -20,7 +20,8 @@ const char* const kKindsDiffer = "一方ではフォルダー、もう一方で�
 const char* const kSourceMissing = "送り元のフォルダーがないため、ミラーリングを中止しました";
 const char* const kSourceEmpty = "送り元のフォルダーが空のため、ミラーリングを中止しました";
 const char* const kListingIncomplete = "ミラーリングできない名前があるため削除しません";
-const char* const kListingUnreadable = "一覧を最後まで読めないフォルダーがあるため、ミラーリングを中止しました";
+const char* const kListingUnreadable =
+    "一覧を最後まで読めないフォルダーがあるため、ミラーリングを中止しました";
 
 // Two machines' clocks, both to the second, rarely agree to the second.
 constexpr std::int64_t kClockAllowance = 2;

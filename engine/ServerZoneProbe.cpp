@@ -44,9 +44,8 @@ void CServerZoneProbe::Start() {
     file.close();
     const std::string remote = (m_folder == "/" ? std::string() : m_folder) + "/" + kFileName;
     m_engine.RunTransfer(Op::Upload{m_local, remote, 0});
-    m_engine.ListFolder(m_folder, [this](bool complete, std::vector<RemoteEntry> entries) {
-        OnListed(complete, entries);
-    });
+    m_engine.ListFolder(
+        m_folder, [this](bool complete, std::vector<RemoteEntry> entries) { OnListed(complete, entries); });
     m_engine.RunTransfer(Op::DeleteFile{remote});
 }
 

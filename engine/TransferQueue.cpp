@@ -327,16 +327,17 @@ void CTransferQueue::StartListingOn(Session& s) {
     m_listings.pop_front();
     const std::uint64_t serial = ++s.listingSerial;
     Session* session = &s;
-    s.engine->ListFolder(s.listing->path,
-                         [this, session, serial](bool complete, std::vector<RemoteEntry> entries) {
-                             if (!session->listing || session->listingSerial != serial)
-                                 return;
-                             Listing listing = std::move(*session->listing);
-                             session->listing.reset();
-                             FeedSoon();
-                             listing.done(complete, std::move(entries));
-                         },
-                         s.listing->exactTimes);
+    s.engine->ListFolder(
+        s.listing->path,
+        [this, session, serial](bool complete, std::vector<RemoteEntry> entries) {
+            if (!session->listing || session->listingSerial != serial)
+                return;
+            Listing listing = std::move(*session->listing);
+            session->listing.reset();
+            FeedSoon();
+            listing.done(complete, std::move(entries));
+        },
+        s.listing->exactTimes);
 }
 
 void CTransferQueue::ListingLost(Session& s) {
