@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
             entry.time.nanoseconds = 0;
             entry.time.precision = TimePrecision::Minute;
             if (!entry.folder)
-                record.Set(entry.path, RecordedEntry(local.entries[k], entry));
+                record.Set(entry.path, RecordedEntry(local.entries[k], entry, 0));
         }
         start = Clock::now();
         saved = file.Save(record);

@@ -140,6 +140,13 @@ void SortAndDropRepeats(std::vector<MirrorEntry>& entries) {
                   entries.end());
 }
 
+// A LIST date is kept as the server wrote it, not as read in the zone set then: a zone set later
+// (or found) does not make every recorded file look changed. Exact times are UTC already.
+std::int64_t RecordedSeconds(const MirrorTime& time, int listZoneMinutes) {
+    const bool listed = time.precision == TimePrecision::Minute || time.precision == TimePrecision::Day;
+    return time.seconds + (listed ? std::int64_t{listZoneMinutes} * 60 : 0);
+}
+
 bool LocalChanged(const MirrorEntry& local, const MirrorRecordEntry& recorded) {
     return local.size != recorded.localSize || local.time.TotalNanoseconds() != recorded.localNanoseconds;
 }
@@ -147,13 +154,15 @@ bool LocalChanged(const MirrorEntry& local, const MirrorRecordEntry& recorded) {
 // Compared with what was seen right after sending: an unchanged file lists the same time again, however
 // coarse, and any other time of the same precision means it changed. Only when the precision moved
 // (an old file listed by day instead of minute, MLSD no longer offered) do the spans decide.
-bool RemoteChanged(const MirrorEntry& remote, const MirrorRecordEntry& recorded) {
+bool RemoteChanged(const MirrorEntry& remote, const MirrorRecordEntry& recorded, int listZoneMinutes) {
     if (remote.size != recorded.remoteSize)
         return true;
     if (remote.time.precision == recorded.remotePrecision)
         return remote.time.precision != TimePrecision::Unknown &&
-               remote.time.seconds != recorded.remoteSeconds;
-    return TimesDiffer(remote.time, MirrorTime{recorded.remoteSeconds, 0, recorded.remotePrecision}, 0);
+               RecordedSeconds(remote.time, listZoneMinutes) != recorded.remoteSeconds;
+    const std::int64_t utc =
+        recorded.remoteSeconds - RecordedSeconds({0, 0, recorded.remotePrecision}, listZoneMinutes);
+    return TimesDiffer(remote.time, MirrorTime{utc, 0, recorded.remotePrecision}, 0);
 }
 
 class Planner {
@@ -244,8 +253,10 @@ private:
         if (!d || (recorded && recorded->sending)) {
             Add(MirrorAction::Send, s);
         } else if (recorded) {
-            const bool sourceChanged = up ? LocalChanged(s, *recorded) : RemoteChanged(s, *recorded);
-            const bool destinationChanged = up ? RemoteChanged(*d, *recorded) : LocalChanged(*d, *recorded);
+            const bool sourceChanged =
+                up ? LocalChanged(s, *recorded) : RemoteChanged(s, *recorded, m_options.listZoneMinutes);
+            const bool destinationChanged =
+                up ? RemoteChanged(*d, *recorded, m_options.listZoneMinutes) : LocalChanged(*d, *recorded);
             if (destinationChanged)
                 Add(MirrorAction::Conflict, s,
                     sourceChanged ? kChangedOnBoth
@@ -274,7 +285,7 @@ private:
         const MirrorRecordEntry* recorded = d.folder ? nullptr : m_record.Find(d.path);
         const bool up = m_options.direction == MirrorDirection::Up;
         if (recorded && !recorded->sending &&
-            (up ? RemoteChanged(d, *recorded) : LocalChanged(d, *recorded))) {
+            (up ? RemoteChanged(d, *recorded, m_options.listZoneMinutes) : LocalChanged(d, *recorded))) {
             Add(MirrorAction::Conflict, d, up ? kChangedOnServer : kChangedLocally);
             KeepOpenFolders();
             return;
@@ -334,12 +345,12 @@ MirrorPlan PlanMirror(MirrorSide& source, MirrorSide& destination, const MirrorR
     return plan;
 }
 
-MirrorRecordEntry RecordedEntry(const MirrorEntry& local, const MirrorEntry& remote) {
+MirrorRecordEntry RecordedEntry(const MirrorEntry& local, const MirrorEntry& remote, int listZoneMinutes) {
     MirrorRecordEntry entry;
     entry.localSize = local.size;
     entry.localNanoseconds = local.time.TotalNanoseconds();
     entry.remoteSize = remote.size;
-    entry.remoteSeconds = remote.time.seconds;
+    entry.remoteSeconds = RecordedSeconds(remote.time, listZoneMinutes);
     entry.remotePrecision = remote.time.precision;
     return entry;
 }

@@ -43,6 +43,8 @@ struct MirrorOptions {
     bool removeAbsent = false;
     // The person already agreed to a large removal (lumo-cli's --force).
     bool force = false;
+    // The server's zone its LIST dates were read in, minutes east of UTC (RecordedEntry).
+    int listZoneMinutes = 0;
 };
 
 struct MirrorAction {
@@ -91,4 +93,5 @@ MirrorPlan PlanMirror(MirrorSide& source, MirrorSide& destination, const MirrorR
 const MirrorEntry* FindEntry(const MirrorSide& side, std::string_view path);
 
 // The record entry of a file that is the same on both sides now (after sending it, or when adopted).
-MirrorRecordEntry RecordedEntry(const MirrorEntry& local, const MirrorEntry& remote);
+// A listed remote time is kept as the server wrote it: read in `listZoneMinutes`, that zone is undone.
+MirrorRecordEntry RecordedEntry(const MirrorEntry& local, const MirrorEntry& remote, int listZoneMinutes);

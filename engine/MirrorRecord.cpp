@@ -13,7 +13,8 @@
 
 namespace {
 
-constexpr std::string_view kHeader = "lumo mirror record 1";
+// 2: listed remote times as the server wrote them (1 had them read in the zone set then).
+constexpr std::string_view kHeader = "lumo mirror record 2";
 constexpr std::string_view kKeyTag = "key\t";
 
 char PrecisionLetter(TimePrecision precision) {

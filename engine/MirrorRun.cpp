@@ -97,7 +97,8 @@ std::optional<MirrorEntry> CMirrorRun::RemoteEntryOf(const std::string& parent, 
     entry.size = entry.folder ? -1 : ListedSize(e.size, e.link);
     if (e.modifiedUtc != RemoteEntry::kNoExactTime)
         entry.time = {e.modifiedUtc, 0, TimePrecision::Exact};
-    else if (const std::optional<MirrorTime> time = ListedTimeUtc(e.date.view(), m_job.zoneOffsetMinutes))
+    else if (const std::optional<MirrorTime> time =
+                 ListedTimeUtc(e.date.view(), m_job.options.listZoneMinutes))
         entry.time = *time;
     return entry;
 }
@@ -298,7 +299,7 @@ void CMirrorRun::CheckSent() {
             }
             if (action.kind == MirrorAction::Send)
                 ++m_sent;
-            m_record.Set(action.path, RecordedEntry(*local, *remote));
+            m_record.Set(action.path, RecordedEntry(*local, *remote, m_job.options.listZoneMinutes));
             m_file.Append(m_record, action.path);
         }
         RemoveEntries();

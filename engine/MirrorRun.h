@@ -26,8 +26,6 @@ struct MirrorJob {
     MirrorExclusions exclusions;
     // Where the records of folder pairs are kept.
     QString recordBase;
-    // The server's time zone for LIST dates, minutes east of UTC.
-    int zoneOffsetMinutes = 0;
 };
 
 // One mirror of a folder pair on a logged-in session: it locks the pair's record, reads both trees

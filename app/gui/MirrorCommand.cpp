@@ -90,7 +90,7 @@ void RunMirrorCommand(CMainFrame& frame, MirrorDirection direction) {
     job.remoteFolder = pair.remoteFolder;
     job.exclusions = MirrorExclusions::Parse(settings.exclusions);
     job.recordBase = MirrorRecordBase();
-    job.zoneOffsetMinutes = ServerZoneMinutes(host);
+    job.options.listZoneMinutes = ServerZoneMinutes(host);
     frame.ShowNote(QStringLiteral("ミラーリングのため、両方のフォルダを調べています"));
     auto* run = new CMirrorRun(engine, frame.TransferQueue(), std::move(job), &frame);
     const QString localFolder = settings.localFolder;

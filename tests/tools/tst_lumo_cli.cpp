@@ -801,6 +801,22 @@ void TestLumoCli::mirrorKeepsAFolderPairTheSame() {
                  qPrintable(second.err));
     }
 
+    // Files sent up keep their local times (MFMT), so a lost record costs nothing: MLSD's exact
+    // times find every file the same, even where this computer's zone would misread LIST's dates.
+    QCOMPARE(
+        QFileInfo(site + QStringLiteral("/sub/deep/c.txt")).lastModified(),
+        QFileInfo(local + QStringLiteral("/sub/deep/c.txt"))
+            .lastModified()
+            .addMSecs(-QFileInfo(local + QStringLiteral("/sub/deep/c.txt")).lastModified().time().msec()));
+    QVERIFY(QDir(m_config.path() + QStringLiteral("/mirrors")).removeRecursively());
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "Asia/Tokyo");
+    const Run adopted = up({QStringLiteral("-v")});
+    qputenv("TZ", zone);
+    QCOMPARE(adopted.status, 0);
+    QCOMPARE(stors(adopted), 0);
+    QVERIFY2(linesOf(adopted, QStringLiteral("MLSD")) > 0, qPrintable(adopted.err));
+
     // A file changed here is sent alone; one changed on the server since is a conflict, kept as it
     // is until the source is told to win.
     WriteFile(local + QStringLiteral("/a.txt"), "alpha, longer now\n");
@@ -944,6 +960,33 @@ void TestLumoCli::mirrorOnVsftpdAndAfterACut() {
     QVERIFY(QFileInfo::exists(site + QStringLiteral("/with space.txt")));
     QCOMPARE(up({QStringLiteral("--delete")}).status, 0);
     QCOMPARE(Tree(site), Tree(local));
+
+    // Without a record LIST's dates are compared, read in the host's server time zone: vsftpd
+    // writes UTC, which a computer in Tokyo misreads as nine hours old unless the host says +00:00.
+    HostRecord utcHost;
+    utcHost.Name = "vs-utc";
+    utcHost.Adr = "127.0.0.1";
+    utcHost.Port = s.port();
+    utcHost.User = s.user().toStdString();
+    utcHost.Pass = s.password().toStdString();
+    utcHost.Pasv = 1;
+    utcHost.ServerZone = "+00:00";
+    {
+        RegistryStore::setGlobalFilePath(m_config.path() + QStringLiteral("/lumo.reg"));
+        CQXDoc doc;
+        HostList hosts = doc.LoadAllHosts();
+        hosts.push_back(utcHost);
+        QVERIFY(doc.SaveAllHosts(hosts));
+    }
+    QVERIFY(QDir(m_config.path() + QStringLiteral("/mirrors")).removeRecursively());
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "Asia/Tokyo");
+    const Run misread = up({QStringLiteral("--dry-run")});
+    const Run inUtc = Cli(
+        {QStringLiteral("--dry-run"), QStringLiteral("vs-utc"), QStringLiteral("mirror-up"), local, remote});
+    qputenv("TZ", zone);
+    QVERIFY2(misread.out.contains(QStringLiteral("send\ttop.txt\n")), qPrintable(misread.out));
+    QVERIFY2(!inUtc.out.contains(QStringLiteral("top.txt")), qPrintable(inUtc.out));
 
     // A mirror killed while it sends (a slow server, one file arrived, another half) ends the next
     // time with the tree whole: what it was sending is sent again, not taken for a change on the

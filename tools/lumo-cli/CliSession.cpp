@@ -419,7 +419,7 @@ void CliSession::StartMirror(const std::string& local, const std::string& remote
     const MirrorPairSettings pair = LoadMirrorPair(HostMirrorPair(m_engine.Host(), job.remoteFolder));
     job.exclusions = MirrorExclusions::Parse(WithExcludes(pair.exclusions, m_args.excludes));
     job.recordBase = MirrorRecordBase();
-    job.zoneOffsetMinutes = ServerZoneMinutes(m_engine.Host());
+    job.options.listZoneMinutes = ServerZoneMinutes(m_engine.Host());
     // A server folder that is not there yet is no failure: mirror-up makes it.
     m_ui.TolerateFailuresOf(WM_FTP_TREECWD);
     m_queue.SetSessions(m_parallel, true);
