@@ -16,6 +16,7 @@
 #include "gui/views/CQXListView.h"
 #include "gui/views/CQXLogView.h"
 #include "gui/views/CQXTreeView.h"
+#include "hosts/HostMirrorPair.h"
 #include "hosts/QXDoc.h"
 #include "platform/TextCodec.h"
 #include "settings/OptionSettings.h"
@@ -880,6 +881,42 @@ void TestMainWindowSession::mirrorCommandsAskThePairAndPreview() {
     QCOMPARE(previews, 1);
     QCOMPARE(lines, 2);
     QTRY_COMPARE(fileBytes(session.ServerPath(QStringLiteral("sub/inside.txt"))), QByteArray("edited here"));
+
+    // From the preview: the server's time zone is found with a file sent and removed again, kept
+    // with the host, and the plan made again; then the pair's settings change, and so on again.
+    bool settingsAsked = false;
+    WhenModalShown([&settingsAsked](QDialog* d) {
+        auto* preview = qobject_cast<CMirrorPreviewDlg*>(d);
+        QVERIFY(preview);
+        preview->zoneButton()->click();
+        WhenModalShown([&settingsAsked](QDialog* again) {
+            auto* replanned = qobject_cast<CMirrorPreviewDlg*>(again);
+            QVERIFY(replanned);
+            replanned->settingsButton()->click();
+            WhenModalShown([&settingsAsked](QDialog* next) {
+                auto* pair = qobject_cast<CMirrorFolderDlg*>(next);
+                QVERIFY(pair);
+                settingsAsked = true;
+                pair->removeBox()->setChecked(true);
+                pair->accept();
+                WhenModalShown([](QDialog* last) {
+                    QVERIFY(qobject_cast<CMirrorPreviewDlg*>(last));
+                    last->reject();
+                });
+            });
+        });
+    });
+    QVERIFY(f.RunCommand(CommandId::MirrorUpload));
+    QTRY_VERIFY_WITH_TIMEOUT(settingsAsked, 20000);
+    QVERIFY2(f.LogView()->toPlainText().contains(
+                 QStringLiteral("サーバーの時間帯は +00:00 でした（ホストの設定に記録しました）。")),
+             qPrintable(f.LogView()->toPlainText().right(400)));
+    HostRecord stored;
+    QVERIFY(f.Doc().LoadHost(f.Engine().HostNumber(), stored));
+    QCOMPARE(stored.ServerZone, std::string("+00:00"));
+    QVERIFY(!QFileInfo::exists(session.ServerPath(QStringLiteral("sub/.lumo-zone-check"))));
+    const MirrorPairSettings pair = LoadMirrorPair(HostMirrorPair(f.Engine().Host(), "/sub"));
+    QVERIFY(pair.removeAbsent);
 }
 
 QTEST_MAIN(TestMainWindowSession)
