@@ -396,6 +396,7 @@ void CFtpEngine::EndSession(bool quit) {
     m_features = FtpFeatures();
     m_extendedRefused = false;
     m_typeAscii.reset();
+    emit Ended();
 }
 
 void CFtpEngine::CloseSession() {

@@ -233,6 +233,8 @@ signals:
     void Idle();
     // The QUIT of a closed session has been answered, or given up on.
     void QuitDone();
+    // The session ended, lost or closed: no Idle comes for what it was doing.
+    void Ended();
 
 private:
     // Tests look at and set up states no command leads to through this.

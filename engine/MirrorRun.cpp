@@ -48,12 +48,14 @@ CMirrorRun::CMirrorRun(CFtpEngine& browsing, CTransferQueue& queue, MirrorJob jo
     : QObject(parent), m_engine(browsing), m_queue(queue), m_job(std::move(job)),
       m_file(m_job.recordBase, KeyOf(browsing, m_job)) {
     connect(&m_engine, &CFtpEngine::Idle, this, &CMirrorRun::OnQuiet, Qt::QueuedConnection);
+    connect(&m_engine, &CFtpEngine::Ended, this, &CMirrorRun::OnQuiet, Qt::QueuedConnection);
     connect(&m_queue, &CTransferQueue::Finished, this, &CMirrorRun::OnQuiet, Qt::QueuedConnection);
 }
 
 CMirrorRun::~CMirrorRun() = default;
 
 void CMirrorRun::Fail(const QString& why) {
+    m_working = false;
     m_error = why;
     m_queue.HoldSessions(false);
     m_file.Unlock();
@@ -72,6 +74,7 @@ void CMirrorRun::Start() {
         return;
     }
     // An unreadable record or another pair's is as good as none: the next save replaces it.
+    m_working = true;
     m_file.Load(m_record);
     m_local = ReadLocalTree(m_job.localFolder, m_job.exclusions);
     // The sessions that list the tree carry its files and list their folders after.
@@ -176,6 +179,7 @@ void CMirrorRun::MakePlan() {
     MirrorSide& destination = direction == MirrorDirection::Up ? m_remote : m_local;
     m_plan = PlanMirror(source, destination, m_record, m_job.options, m_job.exclusions);
     // From the event loop, not from inside the session's listing: what follows may ask the person.
+    m_working = false;
     QTimer::singleShot(0, this, &CMirrorRun::Planned);
 }
 
@@ -199,6 +203,7 @@ void CMirrorRun::Abandon() {
 }
 
 void CMirrorRun::Run(MirrorPlan chosen) {
+    m_working = true;
     m_chosen = std::move(chosen);
     if (m_chosen.stopReason) {
         End();
@@ -362,6 +367,7 @@ void CMirrorRun::RemoveEntries() {
 }
 
 void CMirrorRun::End() {
+    m_working = false;
     m_queue.HoldSessions(false);
     m_file.Save(m_record);
     m_file.Unlock();
@@ -396,15 +402,16 @@ void CMirrorRun::WhenQuiet(std::function<void()> next) {
 }
 
 void CMirrorRun::OnQuiet() {
-    if (!m_whenQuiet)
+    if (!m_working)
         return;
+    // A lost session answers no listing and rests no more: the record is let go now.
     if (!m_engine.IsConnected()) {
         m_whenQuiet = nullptr;
         Fail(QStringLiteral(
             "接続が切れたため、ミラーリングを中断しました。もう一度実行すると続きから行います。"));
         return;
     }
-    if (m_engine.HasWork() || m_queue.HasWork())
+    if (!m_whenQuiet || m_engine.HasWork() || m_queue.HasWork())
         return;
     // Later, from the event loop: the session may still be ending the step that made it rest.
     QTimer::singleShot(0, this, [this] {

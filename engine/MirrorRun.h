@@ -111,6 +111,8 @@ private:
     std::unordered_map<std::string, std::string> m_remoteNames;
     int m_listingsOut = 0;
     std::function<void()> m_whenQuiet;
+    // Between Start and Planned, and between Run and Finished: a lost session ends the mirror.
+    bool m_working = false;
     QString m_error;
     std::vector<std::string> m_failed;
     int m_sent = 0;

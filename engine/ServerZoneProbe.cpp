@@ -29,6 +29,7 @@ constexpr int kEastmost = 14 * 60;
 CServerZoneProbe::CServerZoneProbe(CFtpEngine& engine, std::string remoteFolder, QObject* parent)
     : QObject(parent), m_engine(engine), m_folder(std::move(remoteFolder)) {
     connect(&m_engine, &CFtpEngine::Idle, this, &CServerZoneProbe::OnIdle, Qt::QueuedConnection);
+    connect(&m_engine, &CFtpEngine::Ended, this, &CServerZoneProbe::OnIdle, Qt::QueuedConnection);
 }
 
 void CServerZoneProbe::Start() {
