@@ -96,6 +96,11 @@ private slots:
 private:
     void StartCli(QProcess& p, const QStringList& args, const QString& workDir = {});
     Run Cli(const QStringList& args, const QString& workDir = {});
+    // A run as on a computer whose local time zone is `zone` ("Asia/Tokyo").
+    Run CliInZone(const char* zone, const QStringList& args);
+    // `server`'s account as the window registers a host, and storing it in place of one so named.
+    static HostRecord HostOf(const RealFtpServer& server, const char* name);
+    bool Register(const HostRecord& host);
     QString Url(const RealFtpServer& server) const;
     void Seed(const QString& root);
 
@@ -141,6 +146,38 @@ Run TestLumoCli::Cli(const QStringList& args, const QString& workDir) {
     r.out = QString::fromUtf8(p.readAllStandardOutput());
     r.err = QString::fromUtf8(p.readAllStandardError());
     return r;
+}
+
+Run TestLumoCli::CliInZone(const char* zone, const QStringList& args) {
+    const bool wasSet = qEnvironmentVariableIsSet("TZ");
+    const QByteArray before = qgetenv("TZ");
+    qputenv("TZ", zone);
+    const Run r = Cli(args);
+    if (wasSet)
+        qputenv("TZ", before);
+    else
+        qunsetenv("TZ");
+    return r;
+}
+
+HostRecord TestLumoCli::HostOf(const RealFtpServer& server, const char* name) {
+    HostRecord host;
+    host.Name = name;
+    host.Adr = "127.0.0.1";
+    host.Port = server.port();
+    host.User = server.user().toStdString();
+    host.Pass = server.password().toStdString();
+    host.Pasv = 1;
+    return host;
+}
+
+bool TestLumoCli::Register(const HostRecord& host) {
+    RegistryStore::setGlobalFilePath(m_config.path() + QStringLiteral("/lumo.reg"));
+    CQXDoc doc;
+    HostList hosts = doc.LoadAllHosts();
+    std::erase_if(hosts, [&](const HostRecord& h) { return h.Name == host.Name; });
+    hosts.push_back(host);
+    return doc.SaveAllHosts(hosts);
 }
 
 QString TestLumoCli::Url(const RealFtpServer& server) const {
@@ -762,12 +799,7 @@ void TestLumoCli::mirrorKeepsAFolderPairTheSame() {
         return Cli(options << parallel << url << QStringLiteral("mirror-up") << local
                            << QStringLiteral("/site"));
     };
-    // A transfer session marks its lines with its number.
-    const auto linesOf = [](const Run& r, const QString& command) {
-        return r.err.count(QRegularExpression(QStringLiteral("^(\\[\\d+\\] )?") + command,
-                                              QRegularExpression::MultilineOption));
-    };
-    const auto stors = [&](const Run& r) { return linesOf(r, QStringLiteral("STOR ")); };
+    const auto stors = [&](const Run& r) { return CommandsSent(r, QStringLiteral("STOR ")); };
     const auto siteTree = [&] {
         QMap<QString, QByteArray> tree = Tree(local);
         tree.remove(QStringLiteral("link.txt"));
@@ -793,9 +825,9 @@ void TestLumoCli::mirrorKeepsAFolderPairTheSame() {
     QCOMPARE(stors(second), 0);
     // Each of the five folders is listed once; with several sessions the listings share them, and
     // a transfer session stays where its listing took it.
-    QCOMPARE(linesOf(second, QStringLiteral("LIST")), 5);
+    QCOMPARE(CommandsSent(second, QStringLiteral("LIST")), 5);
     if (sessions > 1) {
-        QVERIFY2(linesOf(second, QStringLiteral("\\[\\d\\] LIST")) > 0, qPrintable(second.err));
+        QVERIFY2(CommandsSent(second, QStringLiteral("\\[\\d\\] LIST")) > 0, qPrintable(second.err));
         QVERIFY2(!second.err.contains(QRegularExpression(QStringLiteral("^\\[\\d\\] CWD /\\r?$"),
                                                          QRegularExpression::MultilineOption)),
                  qPrintable(second.err));
@@ -803,19 +835,15 @@ void TestLumoCli::mirrorKeepsAFolderPairTheSame() {
 
     // Files sent up keep their local times (MFMT), so a lost record costs nothing: MLSD's exact
     // times find every file the same, even where this computer's zone would misread LIST's dates.
-    QCOMPARE(
-        QFileInfo(site + QStringLiteral("/sub/deep/c.txt")).lastModified(),
-        QFileInfo(local + QStringLiteral("/sub/deep/c.txt"))
-            .lastModified()
-            .addMSecs(-QFileInfo(local + QStringLiteral("/sub/deep/c.txt")).lastModified().time().msec()));
+    QCOMPARE(QFileInfo(site + QStringLiteral("/sub/deep/c.txt")).lastModified().toSecsSinceEpoch(),
+             QFileInfo(local + QStringLiteral("/sub/deep/c.txt")).lastModified().toSecsSinceEpoch());
     QVERIFY(QDir(m_config.path() + QStringLiteral("/mirrors")).removeRecursively());
-    const QByteArray zone = qgetenv("TZ");
-    qputenv("TZ", "Asia/Tokyo");
-    const Run adopted = up({QStringLiteral("-v")});
-    qputenv("TZ", zone);
+    const Run adopted =
+        CliInZone("Asia/Tokyo", {QStringLiteral("-v"), parallel, url, QStringLiteral("mirror-up"), local,
+                                 QStringLiteral("/site")});
     QCOMPARE(adopted.status, 0);
     QCOMPARE(stors(adopted), 0);
-    QVERIFY2(linesOf(adopted, QStringLiteral("MLSD")) > 0, qPrintable(adopted.err));
+    QVERIFY2(CommandsSent(adopted, QStringLiteral("MLSD")) > 0, qPrintable(adopted.err));
 
     // A file changed here is sent alone; one changed on the server since is a conflict, kept as it
     // is until the source is told to win.
@@ -856,22 +884,9 @@ void TestLumoCli::mirrorKeepsAFolderPairTheSame() {
 
     // A registered host's list is the exclusions of its pair never stored, with every --exclude
     // besides: its names are neither sent nor removed. The same server by address has no list.
-    HostRecord mirrorHost;
-    mirrorHost.Name = "ミラー";
-    mirrorHost.Adr = "127.0.0.1";
-    mirrorHost.Port = s.port();
-    mirrorHost.User = s.user().toStdString();
-    mirrorHost.Pass = s.password().toStdString();
-    mirrorHost.Pasv = 1;
+    HostRecord mirrorHost = HostOf(s, "ミラー");
     mirrorHost.MirrorExcludes = "# 作業中のファイル\n*.tmp";
-    {
-        RegistryStore::setGlobalFilePath(m_config.path() + QStringLiteral("/lumo.reg"));
-        CQXDoc doc;
-        HostList hosts = doc.LoadAllHosts();
-        std::erase_if(hosts, [&](const HostRecord& h) { return h.Name == mirrorHost.Name; });
-        hosts.push_back(mirrorHost);
-        QVERIFY(doc.SaveAllHosts(hosts));
-    }
+    QVERIFY(Register(mirrorHost));
     WriteFile(local + QStringLiteral("/draft.tmp"), "not yet\n");
     WriteFile(site + QStringLiteral("/server.tmp"), "the server's own\n");
     const auto upAsHost = [&](QStringList options) {
@@ -963,28 +978,14 @@ void TestLumoCli::mirrorOnVsftpdAndAfterACut() {
 
     // Without a record LIST's dates are compared, read in the host's server time zone: vsftpd
     // writes UTC, which a computer in Tokyo misreads as nine hours old unless the host says +00:00.
-    HostRecord utcHost;
-    utcHost.Name = "vs-utc";
-    utcHost.Adr = "127.0.0.1";
-    utcHost.Port = s.port();
-    utcHost.User = s.user().toStdString();
-    utcHost.Pass = s.password().toStdString();
-    utcHost.Pasv = 1;
+    HostRecord utcHost = HostOf(s, "vs-utc");
     utcHost.ServerZone = "+00:00";
-    {
-        RegistryStore::setGlobalFilePath(m_config.path() + QStringLiteral("/lumo.reg"));
-        CQXDoc doc;
-        HostList hosts = doc.LoadAllHosts();
-        hosts.push_back(utcHost);
-        QVERIFY(doc.SaveAllHosts(hosts));
-    }
+    QVERIFY(Register(utcHost));
     QVERIFY(QDir(m_config.path() + QStringLiteral("/mirrors")).removeRecursively());
-    const QByteArray zone = qgetenv("TZ");
-    qputenv("TZ", "Asia/Tokyo");
-    const Run misread = up({QStringLiteral("--dry-run")});
-    const Run inUtc = Cli(
-        {QStringLiteral("--dry-run"), QStringLiteral("vs-utc"), QStringLiteral("mirror-up"), local, remote});
-    qputenv("TZ", zone);
+    const Run misread = CliInZone(
+        "Asia/Tokyo", {QStringLiteral("--dry-run"), url, QStringLiteral("mirror-up"), local, remote});
+    const Run inUtc = CliInZone("Asia/Tokyo", {QStringLiteral("--dry-run"), QStringLiteral("vs-utc"),
+                                               QStringLiteral("mirror-up"), local, remote});
     QVERIFY2(misread.out.contains(QStringLiteral("send\ttop.txt\n")), qPrintable(misread.out));
     QVERIFY2(!inUtc.out.contains(QStringLiteral("top.txt")), qPrintable(inUtc.out));
 
