@@ -250,8 +250,18 @@ private:
     void PlanFile(const MirrorEntry& s, const MirrorEntry* d) {
         const MirrorRecordEntry* recorded = m_record.Find(s.path);
         const bool up = m_options.direction == MirrorDirection::Up;
-        if (!d || (recorded && recorded->sending)) {
+        if (!d) {
             Add(MirrorAction::Send, s);
+        } else if (recorded && recorded->sending) {
+            // Marked as it went (a run cut short): the destination took it whole when it changed
+            // since to the source's size while the source stayed as it was.
+            const bool sourceSame =
+                up ? !LocalChanged(s, *recorded) : !RemoteChanged(s, *recorded, m_options.listZoneMinutes);
+            const bool destinationMoved =
+                up ? RemoteChanged(*d, *recorded, m_options.listZoneMinutes) : LocalChanged(*d, *recorded);
+            Add(sourceSame && destinationMoved && d->size == s.size ? MirrorAction::RecordOnly
+                                                                    : MirrorAction::Send,
+                s);
         } else if (recorded) {
             const bool sourceChanged =
                 up ? LocalChanged(s, *recorded) : RemoteChanged(s, *recorded, m_options.listZoneMinutes);

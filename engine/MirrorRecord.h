@@ -21,8 +21,9 @@ struct MirrorRecordEntry {
     std::int64_t remoteSize = -1;
     std::int64_t remoteSeconds = 0;
     TimePrecision remotePrecision = TimePrecision::Unknown;
-    // Set before a file goes and cleared once it has arrived: a run cut short sends it again
-    // instead of taking the half-sent file for a change on the other side.
+    // Set before a file goes, with both sides as they were then, and cleared once it has arrived: a
+    // run cut short sends it again unless the destination has since taken it whole, and never takes
+    // a half-sent file for a change on the other side.
     bool sending = false;
 
     bool operator==(const MirrorRecordEntry&) const = default;

@@ -209,16 +209,23 @@ void CMirrorRun::Run(MirrorPlan chosen) {
         End();
         return;
     }
-    // Each file is marked before it goes: a run cut short sends it again rather than taking what
-    // it left for a change on the other side.
+    // Each file is marked before it goes, with both sides as they are: a run cut short takes what
+    // it left for neither a change on the other side nor a file that arrived.
     for (const MirrorAction& action : m_chosen.actions) {
         if (action.kind == MirrorAction::Conflict)
             ++m_conflictsLeft;
         if (action.kind != MirrorAction::Send)
             continue;
-        MirrorRecordEntry entry;
-        if (const MirrorRecordEntry* known = m_record.Find(action.path))
-            entry = *known;
+        const auto fileOf = [&action](const MirrorSide& side) {
+            const MirrorEntry* e = FindEntry(side, action.path);
+            if (e && !e->folder)
+                return *e;
+            MirrorEntry absent;
+            absent.path = action.path;
+            return absent;
+        };
+        MirrorRecordEntry entry =
+            RecordedEntry(fileOf(m_local), fileOf(m_remote), m_job.options.listZoneMinutes);
         entry.sending = true;
         m_record.Set(action.path, entry);
         m_file.Append(m_record, action.path);

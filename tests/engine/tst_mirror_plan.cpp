@@ -347,6 +347,16 @@ void TestMirrorPlan::decisions_data() {
     QTest::newRow("being sent") << "x=5@100"
                                 << "x=2@300"
                                 << "x=5@100:0@0!" << false << false << none << "send x";
+    // Marked with both sides as they were: the destination changed to the source's size since.
+    QTest::newRow("arrived before a cut") << "x=5@100"
+                                          << "x=5@300"
+                                          << "x=5@100:0@0!" << false << false << none << "record x";
+    QTest::newRow("not reached before a cut") << "x=5@100"
+                                              << "x=5@300"
+                                              << "x=5@100:5@300!" << false << false << none << "send x";
+    QTest::newRow("changed here after a cut") << "x=5@150"
+                                              << "x=5@300"
+                                              << "x=5@100:0@0!" << false << false << none << "send x";
     QTest::newRow("coarse server unchanged") << "x=5@100"
                                              << "x=5@960~m"
                                              << "x=5@100:5@960~m" << false << false << none << "";

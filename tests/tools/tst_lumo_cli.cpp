@@ -1021,10 +1021,13 @@ void TestLumoCli::mirrorOnVsftpdAndAfterACut() {
     QTRY_VERIFY_WITH_TIMEOUT(midway(), 60000);
     cut.kill();
     QVERIFY(cut.waitForFinished(10000));
-    const Run resumed = Cli(cutArgs);
+    const Run resumed = Cli(QStringList(cutArgs) << QStringLiteral("-v"));
     QVERIFY2(resumed.status == 0 && resumed.err.contains(QStringLiteral(" 0 conflicts left")),
              qPrintable(resumed.err));
     QCOMPARE(Tree(slowSite), Tree(many));
+    // What had arrived whole is not sent again.
+    const int resent = CommandsSent(resumed, QStringLiteral("STOR "));
+    QVERIFY2(resent >= 1 && resent < kParts, qPrintable(resumed.err));
 
     // A listing that cannot be read whole stops the mirror, either way, before anything is sent or
     // removed.
