@@ -140,7 +140,7 @@ void CMirrorRun::ReadExactTimes() {
     // a record lost): LIST's minute in a guessed zone is too coarse for that where MLSD can tell.
     // Folders come by LIST first because some servers' MLSD shows a link as what it points to.
     std::set<std::string> folders;
-    if (m_engine.Offers("MLST")) {
+    if (m_engine.Offers("MLST") && m_local.readable && m_remote.readable) {
         std::unordered_set<std::string_view> localFiles;
         for (const MirrorEntry& e : m_local.entries) {
             if (!e.folder && !e.link)

@@ -60,6 +60,10 @@ void CServerZoneProbe::OnListed(bool complete, const std::vector<RemoteEntry>& e
         m_error = QStringLiteral("時間帯を調べるためのファイルを送れませんでした。");
         return;
     }
+    if (probe->modifiedUtc != RemoteEntry::kNoExactTime) {
+        m_error = QStringLiteral("このサーバーの一覧は時刻を UTC で示すため、時間帯の設定は使われません。");
+        return;
+    }
     // Read as if it were UTC: what it is off from the clock is the zone.
     const std::optional<MirrorTime> listed = ListedTimeUtc(probe->date.view(), 0);
     if (!listed || listed->precision != TimePrecision::Minute) {
