@@ -2,7 +2,10 @@
 
 #include "platform/LocalFiles.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
+#include <QTimeZone>
 
 namespace {
 
@@ -56,6 +59,15 @@ MirrorSide ReadLocalTree(const std::string& folder, const MirrorExclusions& excl
     }
     ReadFolder(folder, {}, exclusions, side);
     return side;
+}
+
+bool SetLocalFileTime(const std::string& path, std::int64_t seconds) {
+    if (InspectLocalPath(path).kind != LocalEntry::Kind::File)
+        return false;
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::ReadOnly) &&
+           file.setFileTime(QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc()),
+                            QFileDevice::FileModificationTime);
 }
 
 std::optional<MirrorEntry> ReadLocalFile(const std::string& folder, const std::string& relativePath) {

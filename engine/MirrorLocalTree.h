@@ -13,3 +13,6 @@ MirrorSide ReadLocalTree(const std::string& folder, const MirrorExclusions& excl
 
 // The local file's entry now, as ReadLocalTree would give it; nothing when it is not a plain file.
 std::optional<MirrorEntry> ReadLocalFile(const std::string& folder, const std::string& relativePath);
+
+// Gives a plain file (never a link) the modification time `seconds` (UTC); false when it could not.
+bool SetLocalFileTime(const std::string& path, std::int64_t seconds);

@@ -282,40 +282,49 @@ void CMirrorRun::SetTimes() {
 }
 
 void CMirrorRun::CheckSent() {
-    // What arrived is what the server lists now, one listing per folder that got files.
+    // What arrived is what the server lists now, one listing per folder that got files; files
+    // fetched take the server's time from it, to the second where MLSD tells it, as MFMT gives
+    // a file sent up its local one: a lost record then finds them unchanged.
+    const bool up = m_job.options.direction == MirrorDirection::Up;
     std::set<std::string> folders;
     for (const MirrorAction& action : m_chosen.actions) {
         if (action.kind == MirrorAction::Send || action.kind == MirrorAction::RecordOnly)
             folders.insert(ParentOf(action.path));
     }
-    ListFolders({folders.begin(), folders.end()}, [this](auto listed) {
-        const MirrorSide& source = m_job.options.direction == MirrorDirection::Up ? m_local : m_remote;
-        for (const MirrorAction& action : m_chosen.actions) {
-            if (action.kind != MirrorAction::Send && action.kind != MirrorAction::RecordOnly)
-                continue;
-            const std::optional<MirrorEntry> local = ReadLocalFile(m_job.localFolder, action.path);
-            std::optional<MirrorEntry> remote;
-            for (const RemoteEntry& e : listed[ParentOf(action.path)]) {
-                std::optional<MirrorEntry> seen = RemoteEntryOf(ParentOf(action.path), e);
-                if (seen && seen->path == action.path) {
-                    remote = std::move(seen);
-                    break;
+    ListFolders(
+        {folders.begin(), folders.end()},
+        [this, up](auto listed) {
+            const MirrorSide& source = up ? m_local : m_remote;
+            for (const MirrorAction& action : m_chosen.actions) {
+                if (action.kind != MirrorAction::Send && action.kind != MirrorAction::RecordOnly)
+                    continue;
+                std::optional<MirrorEntry> remote;
+                for (const RemoteEntry& e : listed[ParentOf(action.path)]) {
+                    std::optional<MirrorEntry> seen = RemoteEntryOf(ParentOf(action.path), e);
+                    if (seen && seen->path == action.path) {
+                        remote = std::move(seen);
+                        break;
+                    }
                 }
+                if (!up && action.kind == MirrorAction::Send && remote &&
+                    remote->time.precision != TimePrecision::Unknown)
+                    SetLocalFileTime(LocalPath(action.path), remote->time.seconds);
+                const std::optional<MirrorEntry> local = ReadLocalFile(m_job.localFolder, action.path);
+                const MirrorEntry* planned = FindEntry(source, action.path);
+                const bool arrived = local && remote && !remote->folder && local->size == remote->size &&
+                                     (!planned || planned->size == local->size);
+                if (!arrived) {
+                    m_failed.push_back(action.path);
+                    continue;
+                }
+                if (action.kind == MirrorAction::Send)
+                    ++m_sent;
+                m_record.Set(action.path, RecordedEntry(*local, *remote, m_job.options.listZoneMinutes));
+                m_file.Append(m_record, action.path);
             }
-            const MirrorEntry* planned = FindEntry(source, action.path);
-            const bool arrived = local && remote && !remote->folder && local->size == remote->size &&
-                                 (!planned || planned->size == local->size);
-            if (!arrived) {
-                m_failed.push_back(action.path);
-                continue;
-            }
-            if (action.kind == MirrorAction::Send)
-                ++m_sent;
-            m_record.Set(action.path, RecordedEntry(*local, *remote, m_job.options.listZoneMinutes));
-            m_file.Append(m_record, action.path);
-        }
-        RemoveEntries();
-    });
+            RemoveEntries();
+        },
+        !up);
 }
 
 void CMirrorRun::RemoveEntries() {
