@@ -363,7 +363,6 @@ bool CFtpEngine::IsTransferring() const {
 
 void CFtpEngine::EndSession(bool quit) {
     ++m_sessionSerial;
-    m_timesSent = m_timesAnswered = 0;
     m_ui.ClearFileList();
     m_opQueue.clear();
     SetStatusText({});

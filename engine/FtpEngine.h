@@ -86,9 +86,6 @@ public:
     [[nodiscard]] const HostRecord& Host() const { return m_host; }
     HostRecord& Host() { return m_host; }
     [[nodiscard]] int HostNumber() const { return m_hostNumber; }
-    // The server's time zone found while connected (ServerZoneProbe): later mirrors of this
-    // session read LIST dates in it.
-    void SetServerZone(std::string zone) { m_host.ServerZone = std::move(zone); }
     // How this session's names go between the server's bytes and text.
     [[nodiscard]] const NameCodec& Names() const { return m_names; }
     // Whether something runs (the login included), and the code of the operation last started (0
@@ -343,9 +340,6 @@ private:
     ListingReview m_review;
     // LIST was refused and FEAT offered MLST: this session lists by MLSD.
     bool m_listByMlsd = false;
-    // MFMT commands of the running Op::SetTimes sent and answered.
-    std::size_t m_timesSent = 0;
-    std::size_t m_timesAnswered = 0;
     // The login has succeeded.
     bool m_loggedIn = false;
     // The login folder is listed once logged in (SetListAfterLogin).

@@ -25,9 +25,9 @@ void CFtpEngine::OnFtpMfmt(SocketId s, std::uint32_t word) {
     Disarm(s);
     switch (EventKind(word)) {
     case Write:
-        for (const std::size_t until = std::min(total, m_timesAnswered + kTimesOnTheWay); m_timesSent < until;
-             ++m_timesSent) {
-            const auto& [path, seconds] = times.files[m_timesSent];
+        for (const std::size_t until = std::min(total, times.answered + kTimesOnTheWay); times.sent < until;
+             ++times.sent) {
+            const auto& [path, seconds] = times.files[times.sent];
             SendCommand(s, "MFMT " + ModifyFactText(seconds) + " " + path);
         }
         Arm(s, WM_FTP_MFMT, Read | Close);
@@ -40,8 +40,8 @@ void CFtpEngine::OnFtpMfmt(SocketId s, std::uint32_t word) {
     default:
         return;
     }
-    while (m_timesAnswered < m_timesSent && ReadReply(s)) {
-        ++m_timesAnswered;
+    while (times.answered < times.sent && ReadReply(s)) {
+        ++times.answered;
         // The file is there whatever its time: the next comparison goes by the record.
         if (m_reply.Code() >= 300)
             m_ui.RefusalHandled();
@@ -50,11 +50,10 @@ void CFtpEngine::OnFtpMfmt(SocketId s, std::uint32_t word) {
     }
     if (m_ctrlSocket != s)
         return;
-    if (m_timesAnswered == total) {
-        m_timesSent = m_timesAnswered = 0;
+    if (times.answered == total) {
         EndOperation();
         return;
     }
     Arm(s, WM_FTP_MFMT,
-        (m_timesSent < std::min(total, m_timesAnswered + kTimesOnTheWay) ? Write : Read) | Close);
+        (times.sent < std::min(total, times.answered + kTimesOnTheWay) ? Write : Read) | Close);
 }

@@ -140,7 +140,7 @@ MirrorExclusions::MirrorExclusions(const std::vector<std::string>& patterns) {
     }
 }
 
-MirrorExclusions MirrorExclusions::Parse(std::string_view text) {
+MirrorExclusions MirrorExclusions::Parse(std::string_view text, const std::vector<std::string>& added) {
     std::vector<std::string> patterns;
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
@@ -152,6 +152,7 @@ MirrorExclusions MirrorExclusions::Parse(std::string_view text) {
             continue;
         patterns.emplace_back(line);
     }
+    patterns.insert(patterns.end(), added.begin(), added.end());
     return MirrorExclusions(patterns);
 }
 

@@ -19,7 +19,8 @@ public:
     explicit MirrorExclusions(const std::vector<std::string>& patterns);
 
     // A stored list: one pattern per line; blank lines and lines starting with "#" say nothing.
-    static MirrorExclusions Parse(std::string_view text);
+    // `added` patterns (lumo-cli's --exclude) count as given, a leading "#" too.
+    static MirrorExclusions Parse(std::string_view text, const std::vector<std::string>& added = {});
 
     // Whether the entry is excluded: by a pattern of its own, or because a folder above it is.
     bool Excludes(std::string_view relativePath, bool isFolder) const;

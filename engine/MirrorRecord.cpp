@@ -277,14 +277,15 @@ bool MirrorRecordFile::Save(const MirrorRecord& record) {
            file.commit();
 }
 
-bool MirrorRecordFile::Append(const MirrorRecord& record, std::string_view path) {
+bool MirrorRecordFile::Append(const MirrorRecord& record, const std::vector<std::string>& paths) {
     QFile file(m_path);
     if (!file.exists())
         return Save(record);
-    std::string line;
-    AppendLine(line, path, record.Find(path));
+    std::string lines;
+    for (const std::string& path : paths)
+        AppendLine(lines, path, record.Find(path));
     return file.open(QIODevice::WriteOnly | QIODevice::Append) &&
-           file.write(line.data(), static_cast<qint64>(line.size())) == static_cast<qint64>(line.size()) &&
+           file.write(lines.data(), static_cast<qint64>(lines.size())) == static_cast<qint64>(lines.size()) &&
            file.flush();
 }
 

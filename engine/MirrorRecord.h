@@ -96,8 +96,9 @@ public:
     int droppedLines() const { return m_droppedLines; }
 
     bool Save(const MirrorRecord& record);
-    // Adds the entry of `path` as it stands in `record` (or its removal, when it has none).
-    bool Append(const MirrorRecord& record, std::string_view path);
+    // Adds the entries of `paths` as they stand in `record` (or their removal, when it has none), in
+    // one write.
+    bool Append(const MirrorRecord& record, const std::vector<std::string>& paths);
 
     const QString& path() const { return m_path; }
 

@@ -154,19 +154,13 @@ void CMirrorRun::ReadExactTimes() {
     }
     ListFolders(
         {folders.begin(), folders.end()},
-        [this](auto listed) {
-            std::unordered_map<std::string, std::int64_t> exact;
-            for (const auto& [folder, entries] : listed) {
-                for (const RemoteEntry& e : entries) {
-                    const std::optional<MirrorEntry> seen = RemoteEntryOf(folder, e);
-                    if (seen && !seen->folder && !seen->link && seen->time.precision == TimePrecision::Exact)
-                        exact[seen->path] = seen->time.seconds;
-                }
-            }
+        [this](const FolderListings& listed) {
+            const auto seen = EntriesByPath(listed);
             for (MirrorEntry& e : m_remote.entries) {
-                const auto found = e.folder || e.link ? exact.end() : exact.find(e.path);
-                if (found != exact.end())
-                    e.time = {found->second, 0, TimePrecision::Exact};
+                const auto found = e.folder || e.link ? seen.end() : seen.find(e.path);
+                if (found != seen.end() && !found->second.folder && !found->second.link &&
+                    found->second.time.precision == TimePrecision::Exact)
+                    e.time = found->second.time;
             }
             MakePlan();
         },
@@ -211,6 +205,7 @@ void CMirrorRun::Run(MirrorPlan chosen) {
     }
     // Each file is marked before it goes, with both sides as they are: a run cut short takes what
     // it left for neither a change on the other side nor a file that arrived.
+    std::vector<std::string> marked;
     for (const MirrorAction& action : m_chosen.actions) {
         if (action.kind == MirrorAction::Conflict)
             ++m_conflictsLeft;
@@ -228,8 +223,9 @@ void CMirrorRun::Run(MirrorPlan chosen) {
             RecordedEntry(fileOf(m_local), fileOf(m_remote), m_job.options.listZoneMinutes);
         entry.sending = true;
         m_record.Set(action.path, entry);
-        m_file.Append(m_record, action.path);
+        marked.push_back(action.path);
     }
+    m_file.Append(m_record, marked);
     MakeFolders();
 }
 
@@ -293,19 +289,15 @@ void CMirrorRun::CheckSent() {
     }
     ListFolders(
         {folders.begin(), folders.end()},
-        [this, up](auto listed) {
+        [this, up](const FolderListings& listed) {
             const MirrorSide& source = up ? m_local : m_remote;
+            const auto seen = EntriesByPath(listed);
+            std::vector<std::string> recorded;
             for (const MirrorAction& action : m_chosen.actions) {
                 if (action.kind != MirrorAction::Send && action.kind != MirrorAction::RecordOnly)
                     continue;
-                std::optional<MirrorEntry> remote;
-                for (const RemoteEntry& e : listed[ParentOf(action.path)]) {
-                    std::optional<MirrorEntry> seen = RemoteEntryOf(ParentOf(action.path), e);
-                    if (seen && seen->path == action.path) {
-                        remote = std::move(seen);
-                        break;
-                    }
-                }
+                const auto found = seen.find(action.path);
+                const MirrorEntry* remote = found == seen.end() ? nullptr : &found->second;
                 if (!up && action.kind == MirrorAction::Send && remote &&
                     remote->time.precision != TimePrecision::Unknown)
                     SetLocalFileTime(LocalPath(action.path), remote->time.seconds);
@@ -320,8 +312,9 @@ void CMirrorRun::CheckSent() {
                 if (action.kind == MirrorAction::Send)
                     ++m_sent;
                 m_record.Set(action.path, RecordedEntry(*local, *remote, m_job.options.listZoneMinutes));
-                m_file.Append(m_record, action.path);
+                recorded.push_back(action.path);
             }
+            m_file.Append(m_record, recorded);
             RemoveEntries();
         },
         !up);
@@ -361,16 +354,12 @@ void CMirrorRun::RemoveEntries() {
         return;
     }
     WhenQuiet([this, folders] {
-        ListFolders({folders.begin(), folders.end()}, [this](auto listed) {
+        ListFolders({folders.begin(), folders.end()}, [this](const FolderListings& listed) {
+            const auto seen = EntriesByPath(listed);
             for (const MirrorAction& action : m_chosen.actions) {
                 if (action.kind != MirrorAction::Remove)
                     continue;
-                bool stays = false;
-                for (const RemoteEntry& e : listed[ParentOf(action.path)]) {
-                    const std::optional<MirrorEntry> seen = RemoteEntryOf(ParentOf(action.path), e);
-                    stays = stays || (seen && seen->path == action.path);
-                }
-                if (stays) {
+                if (seen.count(action.path) != 0) {
                     m_failed.push_back(action.path);
                 } else {
                     ++m_removed;
@@ -391,10 +380,20 @@ void CMirrorRun::End() {
     QTimer::singleShot(0, this, &CMirrorRun::Finished);
 }
 
-void CMirrorRun::ListFolders(
-    std::vector<std::string> folders,
-    std::function<void(std::unordered_map<std::string, std::vector<RemoteEntry>>)> done, bool exactTimes) {
-    auto listed = std::make_shared<std::unordered_map<std::string, std::vector<RemoteEntry>>>();
+std::unordered_map<std::string, MirrorEntry> CMirrorRun::EntriesByPath(const FolderListings& listed) const {
+    std::unordered_map<std::string, MirrorEntry> byPath;
+    for (const auto& [folder, entries] : listed) {
+        for (const RemoteEntry& e : entries) {
+            if (std::optional<MirrorEntry> entry = RemoteEntryOf(folder, e))
+                byPath.emplace(entry->path, std::move(*entry));
+        }
+    }
+    return byPath;
+}
+
+void CMirrorRun::ListFolders(std::vector<std::string> folders, std::function<void(FolderListings)> done,
+                             bool exactTimes) {
+    auto listed = std::make_shared<FolderListings>();
     auto left = std::make_shared<std::size_t>(folders.size());
     if (folders.empty()) {
         done({});

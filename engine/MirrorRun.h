@@ -86,10 +86,13 @@ private:
     // Runs `next` once the browsing session and the queue both rest.
     void WhenQuiet(std::function<void()> next);
     void OnQuiet();
+    // Listings by folder relative to the pair.
+    using FolderListings = std::unordered_map<std::string, std::vector<RemoteEntry>>;
     // Lists the server's folders (relative to the pair) and hands the entries, by folder, to `done`.
-    void ListFolders(std::vector<std::string> folders,
-                     std::function<void(std::unordered_map<std::string, std::vector<RemoteEntry>>)> done,
+    void ListFolders(std::vector<std::string> folders, std::function<void(FolderListings)> done,
                      bool exactTimes = false);
+    // Every listed entry by its path of the pair, as RemoteEntryOf makes it.
+    std::unordered_map<std::string, MirrorEntry> EntriesByPath(const FolderListings& listed) const;
 
     // The server's whole path of a path of the pair, as listed where it was, else made of the
     // session's names.

@@ -84,33 +84,6 @@ std::optional<MirrorTime> ListedTimeUtc(std::string_view date, int zoneOffsetMin
     return ListedTimeUtc(year, month, day, hour, minute, zoneOffsetMinutes);
 }
 
-std::optional<MirrorTime> ModifyFactTime(std::string_view fact) {
-    const std::size_t dot = fact.find('.');
-    const std::string_view whole = fact.substr(0, dot);
-    if (whole.size() != 14)
-        return std::nullopt;
-    const int second = Digits(whole.substr(12), 2);
-    // A leap second is read as the last second of its minute.
-    if (second < 0 || second > 60)
-        return std::nullopt;
-    auto time = ListedTimeUtc(Digits(whole, 4), Digits(whole.substr(4), 2), Digits(whole.substr(6), 2),
-                              Digits(whole.substr(8), 2), Digits(whole.substr(10), 2), 0);
-    if (!time || time->precision != TimePrecision::Minute)
-        return std::nullopt;
-    time->seconds += std::min(second, 59);
-    time->precision = TimePrecision::Exact;
-    if (dot != std::string_view::npos) {
-        const std::string_view fraction = fact.substr(dot + 1);
-        std::uint32_t scale = 100'000'000;
-        for (std::size_t i = 0; i < fraction.size() && scale > 0; ++i, scale /= 10) {
-            if (fraction[i] < '0' || fraction[i] > '9')
-                return std::nullopt;
-            time->nanoseconds += static_cast<std::uint32_t>(fraction[i] - '0') * scale;
-        }
-    }
-    return time;
-}
-
 std::string ModifyFactText(std::int64_t seconds) {
     const std::int64_t days = seconds >= 0 ? seconds / kDay : -((-seconds + kDay - 1) / kDay);
     const std::int64_t rest = seconds - days * kDay;

@@ -38,8 +38,5 @@ std::optional<MirrorTime> ListedTimeUtc(int year, int month, int day, int hour, 
 // The same from a listing's date text, "YYYY/MM/DD HH:MM" or "YYYY/MM/DD".
 std::optional<MirrorTime> ListedTimeUtc(std::string_view date, int zoneOffsetMinutes);
 
-// The exact time of MLSD's modify fact, "YYYYMMDDHHMMSS" with optional ".sss" (already UTC).
-std::optional<MirrorTime> ModifyFactTime(std::string_view fact);
-
 // The argument MFMT takes for a time: "YYYYMMDDHHMMSS", UTC.
 std::string ModifyFactText(std::int64_t seconds);

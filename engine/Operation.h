@@ -113,6 +113,9 @@ struct ListFolder {
 // per file would cost a mirror more than sending small files does. A refusal is only logged.
 struct SetTimes {
     std::vector<std::pair<std::string, std::int64_t>> files;
+    // How many of them went out, and how many were answered.
+    std::size_t sent = 0;
+    std::size_t answered = 0;
 };
 } // namespace Op
 

@@ -52,7 +52,7 @@ void CServerZoneProbe::Start() {
 
 void CServerZoneProbe::OnListed(bool complete, const std::vector<RemoteEntry>& entries) {
     m_listed = true;
-    m_listedAt = NowUtc();
+    const std::int64_t listedAt = NowUtc();
     const RemoteEntry* probe = nullptr;
     for (const RemoteEntry& e : entries)
         probe = e.name == kFileName ? &e : probe;
@@ -71,7 +71,7 @@ void CServerZoneProbe::OnListed(bool complete, const std::vector<RemoteEntry>& e
         return;
     }
     // The listing cut the seconds off: the middle of its minute, against the moment it was listed.
-    const std::int64_t off = listed->seconds + 30 - m_listedAt;
+    const std::int64_t off = listed->seconds + 30 - listedAt;
     const int minutes = static_cast<int>(std::lround(static_cast<double>(off) / 900.0)) * 15;
     if (std::llabs(off - std::int64_t{minutes} * 60) > kSlackSeconds + 60 || minutes < kWestmost ||
         minutes > kEastmost) {

@@ -36,7 +36,6 @@ private:
     CFtpEngine& m_engine;
     std::string m_folder;
     std::string m_local;
-    std::int64_t m_listedAt = 0;
     bool m_listed = false;
     bool m_finished = false;
     std::optional<int> m_offset;

@@ -12,8 +12,6 @@
 #include "platform/TextCodec.h"
 #include "settings/MirrorPairs.h"
 
-#include <QMessageBox>
-
 namespace {
 
 std::string LogLine(const QString& text) {
@@ -54,7 +52,8 @@ void DetectZoneThenMirror(CMainFrame& frame, MirrorDirection direction, const st
         }
         const std::string zone = ServerZoneText(*probe->Offset());
         CFtpEngine& engine = frame.Engine();
-        engine.SetServerZone(zone);
+        // Later mirrors of this session read LIST dates in it too.
+        engine.Host().ServerZone = zone;
         HostRecord stored;
         QString line = QStringLiteral("サーバーの時間帯は %1 でした").arg(QString::fromStdString(zone));
         if (engine.HostNumber() >= 0 && frame.Doc().LoadHost(engine.HostNumber(), stored)) {

@@ -881,6 +881,9 @@ void TestMainWindowSession::mirrorCommandsAskThePairAndPreview() {
     QCOMPARE(previews, 1);
     QCOMPARE(lines, 2);
     QTRY_COMPARE(fileBytes(session.ServerPath(QStringLiteral("sub/inside.txt"))), QByteArray("edited here"));
+    // The files are there before the mirror has read them back and let its record go.
+    QTRY_COMPARE_WITH_TIMEOUT(f.LogView()->toPlainText().count(QStringLiteral("ミラーリングが終わりました")),
+                              2, 20000);
 
     // From the preview: the server's time zone is found with a file sent and removed again, kept
     // with the host, and the plan made again; then the pair's settings change, and so on again.
@@ -907,7 +910,7 @@ void TestMainWindowSession::mirrorCommandsAskThePairAndPreview() {
         });
     });
     QVERIFY(f.RunCommand(CommandId::MirrorUpload));
-    QTRY_VERIFY_WITH_TIMEOUT(settingsAsked, 20000);
+    QTRY_VERIFY2_WITH_TIMEOUT(settingsAsked, qPrintable(f.LogView()->toPlainText().right(600)), 20000);
     QVERIFY2(f.LogView()->toPlainText().contains(
                  QStringLiteral("サーバーの時間帯は +00:00 でした（ホストの設定に記録しました）。")),
              qPrintable(f.LogView()->toPlainText().right(400)));

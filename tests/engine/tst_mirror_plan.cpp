@@ -1,3 +1,4 @@
+#include "engine/ListingReader.h"
 #include "engine/MirrorExclusions.h"
 #include "engine/MirrorPlan.h"
 #include "engine/MirrorPlanReport.h"
@@ -211,13 +212,12 @@ void TestMirrorPlan::listedTimesBecomeUtc() {
     QCOMPARE(date->precision, TimePrecision::Day);
     QVERIFY(!ListedTimeUtc("2023/02/29 10:00", 0));
     QVERIFY(!ListedTimeUtc("2024/01/02 24:00", 0));
-    const auto exact = ModifyFactTime("20240102003007.25");
+    // MLSD's modify fact is UTC to the second, and MFMT takes it back in the same form.
+    const auto exact = ListingEntry("type=file;size=1;modify=20240102003007.25; a", CurrentListingNow());
     QVERIFY(exact);
-    QCOMPARE(exact->seconds, day + 30 * 60 + 7);
-    QCOMPARE(exact->nanoseconds, 250'000'000u);
-    QCOMPARE(exact->precision, TimePrecision::Exact);
-    QCOMPARE(ModifyFactText(exact->seconds), std::string("20240102003007"));
-    QVERIFY(!ModifyFactTime("2024010200300"));
+    QCOMPARE(exact->modifiedUtc, day + 30 * 60 + 7);
+    QCOMPARE(ModifyFactText(exact->modifiedUtc), std::string("20240102003007"));
+    QVERIFY(!ListingEntry("type=file;size=1;modify=2024010200300; a", CurrentListingNow()));
     // A listing to the minute and an exact time within it are the same time; a minute later is not.
     QVERIFY(!TimesDiffer(*minute, MirrorTime{day + 30 * 60 + 59, 0, TimePrecision::Exact}, 2));
     QVERIFY(TimesDiffer(*minute, MirrorTime{day + 32 * 60 + 3, 0, TimePrecision::Exact}, 2));
@@ -241,9 +241,9 @@ void TestMirrorPlan::recordRoundTripsOddNamesAndAppendedLines() {
     MirrorRecordEntry sending = coarse;
     sending.sending = true;
     record.Set("資料/報告 書.txt", sending);
-    QVERIFY(file.Append(record, "資料/報告 書.txt"));
+    QVERIFY(file.Append(record, {"資料/報告 書.txt"}));
     record.Forget("odd\tname\nwith\\slash\r");
-    QVERIFY(file.Append(record, "odd\tname\nwith\\slash\r"));
+    QVERIFY(file.Append(record, {"odd\tname\nwith\\slash\r"}));
 
     MirrorRecord loaded;
     QCOMPARE(MirrorRecordFile(base.path(), key).Load(loaded), MirrorRecordFile::LoadResult::Loaded);

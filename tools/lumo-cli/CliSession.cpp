@@ -39,15 +39,6 @@ std::string Shown(const std::string& raw) {
     return TerminalText(raw);
 }
 
-// A stored list of exclusions with each --exclude as a line of its own; a pattern that starts with
-// "#" (Emacs's "#name#") is quoted so that it is not read as a comment.
-std::string WithExcludes(std::string list, const std::vector<std::string>& excludes) {
-    for (const std::string& pattern : excludes) {
-        list += pattern.starts_with('#') ? "\n\\" : "\n";
-        list += pattern;
-    }
-    return list;
-}
 } // namespace
 
 CliSession::CliSession(const CliArgs& args, std::FILE* out, std::FILE* err, bool errIsTerminal)
@@ -417,7 +408,7 @@ void CliSession::StartMirror(const std::string& local, const std::string& remote
     // The pair's list as the window keeps it (its host's for a pair never stored), read and never
     // written here.
     const MirrorPairSettings pair = LoadMirrorPair(HostMirrorPair(m_engine.Host(), job.remoteFolder));
-    job.exclusions = MirrorExclusions::Parse(WithExcludes(pair.exclusions, m_args.excludes));
+    job.exclusions = MirrorExclusions::Parse(pair.exclusions, m_args.excludes);
     job.recordBase = MirrorRecordBase();
     job.options.listZoneMinutes = ServerZoneMinutes(m_engine.Host());
     // A server folder that is not there yet is no failure: mirror-up makes it.
