@@ -90,6 +90,7 @@ public:
     // Takes the lock beside the record (<record>.lock), making the folder when it is missing.
     FileLock::Result Lock(int waitMs);
     void Unlock();
+    [[nodiscard]] bool IsLocked() const { return m_lock && m_lock->isLocked(); }
 
     LoadResult Load(MirrorRecord& record);
     // Lines that could not be read at the last Load; they were dropped.

@@ -55,6 +55,8 @@ public:
     void Run(MirrorPlan chosen);
     // Lets the record and the held sessions go without running anything (the preview was closed).
     void Abandon();
+    // From Start until Finished or Abandon: the run holds its pair's record and the queue's sessions.
+    [[nodiscard]] bool IsActive() const { return m_file.IsLocked(); }
 
     // Why the mirror stopped before it ran anything (a busy or unreadable record, a lost session);
     // empty otherwise.

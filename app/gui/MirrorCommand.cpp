@@ -71,6 +71,17 @@ void DetectZoneThenMirror(CMainFrame& frame, MirrorDirection direction, const st
 } // namespace
 
 void RunMirrorCommand(CMainFrame& frame, MirrorDirection direction) {
+    // One mirror at a time in a window: a second would share the first's sessions, and one of the
+    // same pair would only find its record taken.
+    for (const CMirrorRun* run : frame.findChildren<CMirrorRun*>(Qt::FindDirectChildrenOnly)) {
+        if (run->IsActive()) {
+            const QString busy =
+                QStringLiteral("ミラーリングの実行中です。終わってからもう一度実行してください。");
+            frame.Log().AppendLog(LogLine(busy));
+            frame.ShowNote(busy);
+            return;
+        }
+    }
     CFtpEngine& engine = frame.Engine();
     const HostRecord& host = engine.Host();
     const MirrorPairId pair = HostMirrorPair(host, frame.GetCurrentPath());

@@ -867,11 +867,14 @@ void TestMainWindowSession::mirrorCommandsAskThePairAndPreview() {
     // Changed here, it goes up; the preview says what it will do and nothing else is asked.
     writeFile(local + QStringLiteral("/inside.txt"), "edited here");
     writeFile(local + QStringLiteral("/new.txt"), "new");
-    WhenModalShown([&previews, &lines](QDialog* d) {
+    WhenModalShown([&f, &previews, &lines](QDialog* d) {
         auto* preview = qobject_cast<CMirrorPreviewDlg*>(d);
         QVERIFY(preview);
         ++previews;
         lines = preview->model().rowCount();
+        // A second mirror while one holds its pair waits its turn, and says so.
+        QVERIFY(f.RunCommand(CommandId::MirrorUpload));
+        QVERIFY(f.LogView()->toPlainText().contains(QStringLiteral("ミラーリングの実行中です")));
         pressRun(preview);
     });
     QVERIFY(f.RunCommand(CommandId::MirrorUpload));
